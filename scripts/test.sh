@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DVDL_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build/asan && ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DVDL_TSAN=ON >/dev/null
+cmake --build build/tsan -j "$jobs"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+(cd build/tsan && ctest --output-on-failure -j "$jobs" -L threads)
