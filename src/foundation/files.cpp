@@ -1,0 +1,153 @@
+#include "foundation/files.h"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <iterator>
+#include <system_error>
+
+#include "foundation/encoding.h"
+#include "foundation/log.h"
+
+namespace vdl {
+
+namespace {
+
+std::atomic<uint32_t> tempCounter{0};
+
+bool lf_writeAll(int fd, std::string_view content) {
+    const char* p = content.data();
+    size_t left = content.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::string> lf_readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+void lf_splitLines(std::string_view text, std::vector<std::string>& lines) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t stop = end == std::string_view::npos ? text.size() : end;
+        std::string_view line = text.substr(start, stop - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+FileEncoding gf_detectEncoding(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        gf_logError(fmt::format("could not open \"{}\"", path.string()));
+        return CANNOT_OPEN;
+    }
+    unsigned char b[2] = {0, 0};
+    in.read(reinterpret_cast<char*>(b), 2);
+    if (in.gcount() < 2) return ANSI;
+    if (b[0] == 0xFF && b[1] == 0xFE) return UTF16_LE;
+    if (b[0] == 0xFE && b[1] == 0xFF) return UTF16_BE;
+    if (b[0] == 0xEF && b[1] == 0xBB) return UTF8_BOM;
+    return ANSI;
+}
+
+bool gf_readFileByEncoding(FileEncoding encoding, const std::filesystem::path& path,
+                           std::vector<std::string>& lines) {
+    if (encoding == CANNOT_OPEN) return false;
+    std::optional<std::string> bytes = lf_readBytes(path);
+    if (!bytes) return false;
+    std::string_view raw = *bytes;
+    std::string text;
+    switch (encoding) {
+        case UTF16_LE:
+        case UTF16_BE: {
+            const bool big = encoding == UTF16_BE;
+            const std::string_view bom =
+                big ? std::string_view("\xFE\xFF", 2) : std::string_view("\xFF\xFE", 2);
+            if (raw.substr(0, 2) == bom) raw.remove_prefix(2);
+            text = gf_utf16BytesToUtf8(raw, big);
+            break;
+        }
+        case UTF8_BOM:
+        case UTF8:
+            if (raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
+            text.assign(raw);
+            break;
+        default:  // ANSI: the bytes as they are
+            text.assign(raw);
+            break;
+    }
+    lf_splitLines(text, lines);
+    return true;
+}
+
+std::optional<std::vector<std::string>> gf_readFileLines(const std::filesystem::path& path, size_t reserve) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::string> lines;
+    lines.reserve(reserve);
+    gf_readLines(in, lines);
+    if (lines.empty()) return std::nullopt;
+    return lines;
+}
+
+void gf_readLines(std::istream& in, std::vector<std::string>& lines) {
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    in.clear();
+}
+
+bool gf_replaceFile(const std::filesystem::path& path, std::string_view content) {
+    std::filesystem::path tmp = path;
+    tmp += fmt::format(".{}.{}.tmp", ::getpid(), tempCounter.fetch_add(1));
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = lf_writeAll(fd, content) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(tmp.c_str());
+    return false;
+}
+
+bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd) {
+    if (!lineEnd) return gf_replaceFile(path, text);
+    std::string content(text);
+    content += '\n';
+    return gf_replaceFile(path, content);
+}
+
+int gf_countFiles(const std::filesystem::path& folder) {
+    std::error_code ec;
+    int count = 0;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fec;
+        if (it->is_regular_file(fec)) ++count;
+    }
+    return count;
+}
+
+}  // namespace vdl
