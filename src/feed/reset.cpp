@@ -1,0 +1,27 @@
+#include "feed/reset.h"
+
+#include <mutex>
+
+#include "feed/qnh.h"
+#include "feed/rt_link.h"
+#include "feed/traffic_queue.h"
+#include "feed/traffic_reader.h"
+#include "feed/udp_reader.h"
+
+namespace vdl {
+
+void gf_resetFeedForTests() {
+    realTrafficLink.stop();
+    qnhReader.stop();
+    trafficReader.reset();
+    gf_setUserStateSource(nullptr);
+    {
+        std::lock_guard lock(trafficMutex);
+        trafficQueue.clear();
+        mainLoopRunning = false;
+    }
+    qnh = defaultQnh;
+    readerError = false;
+}
+
+}  // namespace vdl

@@ -1,0 +1,116 @@
+// The TCP link to RealTraffic: we listen on PORT_NUMBER and RealTraffic connects. Lines end
+// with CR LF: "Qs999=version" (the handshake), "Qs121=" (the user aircraft), "Qs123=" (the
+// simulator's UTC, professional edition only) and "exit" at the end.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "foundation/version.h"
+
+namespace vdl {
+
+// What the link sends of the user aircraft; the shell fills it from the simulator's state.
+struct FeedUserState {
+    double lat = 0.0;          // degrees
+    double lon = 0.0;          // degrees
+    double pitch = 0.0;        // radians, as the simulator reports it
+    double bank = 0.0;         // radians, as the simulator reports it
+    double heading = 0.0;      // true heading, radians
+    double altitude = 0.0;     // ft
+    double groundSpeed = 0.0;  // kt, sent as the true airspeed
+    int64_t simUtcMs = 0;      // the simulator's UTC, ms since 1970; 0 = unknown
+};
+
+// The simulator's UTC as ms since 1970 from its date and seconds of the day; 0 (unknown) for
+// an impossible date or time.
+int64_t gf_simUtcMs(int32_t year, int32_t month, int32_t day, double secondsOfDay);
+
+inline constexpr int professionalLevel = 2;  // RealTraffic's edition level of the professional edition
+
+// "Qs121=pitch;bank;heading;alt;tas;lat;lon": pitch and bank in radians x 100000, heading
+// in radians, altitude in ft x 1000, true airspeed in m/s (all three scaled values as
+// integers), latitude and longitude in radians. No line end.
+std::string gf_userStateLine(const FeedUserState& s);
+
+class RealTrafficLink {
+public:
+    RealTrafficLink() = default;
+    RealTrafficLink(const RealTrafficLink&) = delete;
+    RealTrafficLink& operator=(const RealTrafficLink&) = delete;
+    ~RealTrafficLink();
+
+    // Listens on `port` (0: an ephemeral one) and starts the link's thread, which accepts
+    // RealTraffic, asks its version and sends the queued lines; it accepts again when
+    // RealTraffic drops the link. False (logged) when the port cannot be opened.
+    bool start(uint16_t port);
+    // Sends "exit" to a connected RealTraffic, closes the sockets and joins the thread.
+    void stop();
+    bool running() const { return running_.load(); }
+    uint16_t port() const { return port_.load(); }
+
+    // RealTraffic is connected and its version was asked.
+    bool connected() const { return connected_.load(); }
+    // Waits up to `timeout` for a connection; true when connected.
+    bool waitConnected(std::chrono::milliseconds timeout);
+
+    // From the version reply; none (and level 0) until one was read.
+    std::optional<Version> version() const;
+    int level() const { return level_.load(); }
+
+    // Hands the state to the link's thread and returns at once. Only the newest state waits;
+    // without a connection it is sent when RealTraffic connects again.
+    void queueUserState(const FeedUserState& s);
+
+private:
+    void stopLocked();
+    void run();
+    void serveClient(int client);
+    bool handshake(int client);
+    bool sendPending(int client);
+    void wake();
+    void drainWake();
+
+    std::mutex controlMutex_;  // serialises start and stop
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> connected_{false};
+    std::atomic<uint16_t> port_{0};
+    std::atomic<int> level_{0};
+    int listenFd_ = -1;  // owned by the link's thread while it runs
+    int wakeFd_ = -1;    // eventfd that interrupts the thread's waits
+
+    mutable std::mutex mutex_;  // guards the fields below
+    std::condition_variable connectedCv_;
+    std::optional<Version> version_;
+    std::optional<std::string> pendingState_;  // "Qs121=..." without line end
+    int64_t pendingUtcMs_ = 0;
+};
+
+extern RealTrafficLink realTrafficLink;
+
+// RealTraffic is installed on this PC: a folder "RealTraffic" in the per-user data folder.
+bool gf_realTrafficInstalled();
+// The link is opened and waited for only when RealTraffic is installed and EXTERNAL_LINK is off.
+bool gf_realTrafficLinkWanted();
+// Starts the link on PORT_NUMBER; false (logged) when that is no port or cannot be opened.
+bool gf_startRealTrafficLink();
+
+// Where gf_sendUserAcState gets the user aircraft's state; set by the shell.
+using UserStateSource = std::function<FeedUserState()>;
+void gf_setUserStateSource(UserStateSource source);
+
+// Takes the state from the source (nothing when none is set), makes its position the traffic
+// reader's own and hands the line to the link when it runs. Never blocks on the network.
+void gf_sendUserAcState();
+void gf_sendUserAcState(const FeedUserState& s);
+
+}  // namespace vdl

@@ -1,0 +1,101 @@
+#include "refdata/hooks.h"
+
+#include <fmt/format.h>
+
+#include <mutex>
+
+#include "foundation/log.h"
+
+namespace vdl {
+
+void gf_resetDownloadsForTests();
+void gf_resetAirportRefsForTests();
+void gf_resetPackagesForTests();
+
+namespace {
+
+std::mutex hooksMutex;
+ClosestStandHook closestStandHook;
+ScanLogHook scanLogHook;
+RemoveAllFilesHook removeAllFilesHook;
+std::vector<std::string> pendingScanLog;
+
+}  // namespace
+
+void gf_setClosestStandHook(ClosestStandHook hook) {
+    std::lock_guard lock(hooksMutex);
+    closestStandHook = std::move(hook);
+}
+
+ClosestStandHook gf_closestStandHook() {
+    std::lock_guard lock(hooksMutex);
+    return closestStandHook;
+}
+
+void gf_setAirportsScanLogHook(ScanLogHook hook) {
+    std::lock_guard lock(hooksMutex);
+    scanLogHook = std::move(hook);
+}
+
+void gf_addPublisherScanLog(const std::string& line) {
+    ScanLogHook hook;
+    {
+        std::lock_guard lock(hooksMutex);
+        if (!scanLogHook) {
+            pendingScanLog.push_back(line);
+            return;
+        }
+        hook = scanLogHook;
+    }
+    hook(line);  // outside our lock: the scan log has its own
+}
+
+std::vector<std::string> gf_takePendingScanLog() {
+    std::lock_guard lock(hooksMutex);
+    std::vector<std::string> lines;
+    lines.swap(pendingScanLog);
+    return lines;
+}
+
+void gf_setRemoveAllFilesHook(RemoveAllFilesHook hook) {
+    std::lock_guard lock(hooksMutex);
+    removeAllFilesHook = std::move(hook);
+}
+
+void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder) {
+    RemoveAllFilesHook hook;
+    {
+        std::lock_guard lock(hooksMutex);
+        hook = removeAllFilesHook;
+    }
+    if (hook)
+        hook(folder);
+    else
+        gf_emptyFolder(folder);
+}
+
+void gf_emptyFolder(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    if (!fs::is_directory(folder)) return;
+    std::vector<fs::path> entries;
+    for (const auto& e : fs::directory_iterator(folder)) entries.push_back(e.path());
+    for (const auto& p : entries) {
+        std::error_code ec;
+        if (!fs::remove(p, ec) || ec) gf_log(fmt::format("{} could not be removed", p.string()));
+    }
+}
+
+void gf_resetRefdataFilesForTests() {
+    {
+        std::lock_guard lock(hooksMutex);
+        closestStandHook = nullptr;
+        scanLogHook = nullptr;
+        removeAllFilesHook = nullptr;
+        pendingScanLog.clear();
+    }
+    gf_resetDownloadsForTests();
+    gf_resetAirportRefsForTests();
+    gf_resetPackagesForTests();
+}
+
+}  // namespace vdl

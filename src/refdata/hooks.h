@@ -1,0 +1,38 @@
+// Calls from the reference data up into the libraries above it (airports), through hooks that
+// the run shell sets once at start-up; tests set the ones they need. Also the one reset of the
+// reference files, downloads and hooks for tests.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vdl {
+
+// gf_readDestApfForClosestStand: distance in nm to the nearest stand of the airport (100.0 when
+// it has no usable stand file); sets the stand id.
+using ClosestStandHook = std::function<double(const std::string& code, double lat, double lon, std::string& standId)>;
+void gf_setClosestStandHook(ClosestStandHook hook);
+ClosestStandHook gf_closestStandHook();
+
+// gf_addAirportsScanLog. Until the airport scan sets it, the lines wait in a list it takes over.
+using ScanLogHook = std::function<void(const std::string& line)>;
+void gf_setAirportsScanLogHook(ScanLogHook hook);
+void gf_addPublisherScanLog(const std::string& line);
+std::vector<std::string> gf_takePendingScanLog();
+
+// gf_removeAllFilesInFolder. Without a hook the local emptying (gf_emptyFolder) is used.
+using RemoveAllFilesHook = std::function<void(const std::filesystem::path& folder)>;
+void gf_setRemoveAllFilesHook(RemoveAllFilesHook hook);
+void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder);
+
+// Removes every entry directly in the folder (files and empty folders), not recursively; logs
+// an entry that could not be removed; filesystem errors go to the caller.
+void gf_emptyFolder(const std::filesystem::path& folder);
+
+// Empties the airport list, airport names, the community path, pending scan-log lines, hooks,
+// and puts the server base and timeouts back.
+void gf_resetRefdataFilesForTests();
+
+}  // namespace vdl

@@ -1,0 +1,146 @@
+#include "refdata/zip_archive.h"
+
+#include <fmt/format.h>
+#include <zip.h>
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+namespace vdl {
+
+ZipArchive::~ZipArchive() { close(); }
+
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept
+    : path_(std::move(other.path_)), archive_(std::exchange(other.archive_, nullptr)), error_(std::move(other.error_)) {}
+
+ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
+    if (this != &other) {
+        close();
+        path_ = std::move(other.path_);
+        archive_ = std::exchange(other.archive_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+bool ZipArchive::open() {
+    close();
+    error_.clear();
+    int code = 0;
+    archive_ = zip_open(path_.c_str(), ZIP_RDONLY, &code);
+    if (archive_ == nullptr) {
+        zip_error_t err;
+        zip_error_init_with_code(&err, code);
+        error_ = fmt::format("cannot open zip \"{}\": {}", path_.string(), zip_error_strerror(&err));
+        zip_error_fini(&err);
+        return false;
+    }
+    return true;
+}
+
+void ZipArchive::close() {
+    if (archive_ != nullptr) {
+        zip_discard(archive_);  // read-only: nothing to write back
+        archive_ = nullptr;
+    }
+}
+
+std::vector<ZipEntry> ZipArchive::entries() {
+    std::vector<ZipEntry> list;
+    if (archive_ == nullptr) return list;
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+        if ((st.valid & ZIP_STAT_NAME) == 0) continue;
+        ZipEntry e;
+        e.name = st.name;
+        e.index = static_cast<uint64_t>(i);
+        e.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        list.push_back(std::move(e));
+    }
+    return list;
+}
+
+std::optional<ZipEntry> ZipArchive::findEntry(std::string_view name) {
+    for (auto& e : entries())
+        if (e.name == name) return e;
+    return std::nullopt;
+}
+
+template <typename Sink>
+bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
+    if (archive_ == nullptr) {
+        error_ = "zip not open";
+        return false;
+    }
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, entry.index, 0), zip_fclose);
+    if (!file) {
+        error_ = fmt::format("cannot open \"{}\" in \"{}\": {}", entry.name, path_.string(), zip_strerror(archive_));
+        return false;
+    }
+    std::vector<char> buffer(chunkSize);
+    uint64_t total = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            // libzip reports a checksum mismatch here at the end of the data
+            error_ = fmt::format("cannot read \"{}\" in \"{}\": {}", entry.name, path_.string(),
+                                 zip_file_strerror(file.get()));
+            return false;
+        }
+        if (n == 0) break;
+        total += static_cast<uint64_t>(n);
+        if (!sink(buffer.data(), static_cast<size_t>(n))) {
+            error_ = fmt::format("cannot write \"{}\" of \"{}\"", entry.name, path_.string());
+            return false;
+        }
+    }
+    if (total != entry.size) {
+        error_ = fmt::format("\"{}\" in \"{}\" is {} bytes, expected {}", entry.name, path_.string(), total, entry.size);
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> ZipArchive::readText(const ZipEntry& entry) {
+    std::string text;
+    text.reserve(static_cast<size_t>(entry.size));
+    if (!readChunks(entry, [&](const char* p, size_t n) {
+            text.append(p, n);
+            return true;
+        }))
+        return std::nullopt;
+    return text;
+}
+
+bool ZipArchive::readToStream(const ZipEntry& entry, std::ostream& out) {
+    return readChunks(entry, [&](const char* p, size_t n) {
+        out.write(p, static_cast<std::streamsize>(n));
+        return static_cast<bool>(out);
+    });
+}
+
+bool ZipArchive::readToFile(const ZipEntry& entry, const std::filesystem::path& file) {
+    bool ok = false;
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error_ = fmt::format("cannot create \"{}\"", file.string());
+            return false;
+        }
+        ok = readToStream(entry, out);
+        out.close();
+        ok = ok && !out.fail();
+    }
+    if (!ok) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+    }
+    return ok;
+}
+
+}  // namespace vdl

@@ -1,0 +1,315 @@
+#include "shell/window/main_window.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "foundation/log.h"
+#include "foundation/text.h"
+#include "foundation/version.h"
+#include "shell/window/exit.h"
+
+namespace vdl {
+
+MainWindow mainWindow;
+
+namespace {
+
+bool lf_hasBox(ControlKind kind) {
+    return kind == ControlKind::TbInt || kind == ControlKind::TbFloat || kind == ControlKind::TbText;
+}
+
+// What an edit box shows for its parameter's current value.
+std::string lf_boxTextOf(const Parameter& parameter, ControlKind kind) {
+    if (kind == ControlKind::TbFloat) {
+        if (auto* f = dynamic_cast<const FloatParameter*>(&parameter)) return gf_floatText(f->value());
+    }
+    return parameter.text();
+}
+
+bool lf_checkedOf(const Parameter& parameter) {
+    auto* b = dynamic_cast<const BoolParameter*>(&parameter);
+    return b != nullptr && b->value();
+}
+
+std::string_view lf_areaTitle(WindowArea area) {
+    switch (area) {
+        case WindowArea::Counters: return "-- counters --";
+        case WindowArea::Options: return "-- options --";
+        case WindowArea::Statistics: return "-- statistics --";
+    }
+    return "--";
+}
+
+std::string lf_controlText(const ControlView& c) {
+    std::string text;
+    switch (c.kind) {
+        case ControlKind::CheckBox: text = fmt::format("[{}] {}", c.checked ? 'x' : ' ', c.caption); break;
+        case ControlKind::TbInt:
+        case ControlKind::TbFloat:
+        case ControlKind::TbText: text = fmt::format("{}: [{}]", c.caption, c.text); break;
+        case ControlKind::Button: text = fmt::format("<{}> {}", c.caption, c.checked ? "on" : "off"); break;
+    }
+    if (!c.enabled) text += " (disabled)";
+    return text;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(NowFunction now) : now_(std::move(now)) {}
+
+MainWindow::Clock::time_point MainWindow::now() const { return now_ ? now_() : Clock::now(); }
+
+bool MainWindow::setStatusLine(std::string_view text) {
+    std::lock_guard lock(windowMutex);
+    if (!errorLine_.empty()) return false;
+    statusLine_ = text;
+    statusUntil_ = now() + statusLineDuration;
+    changedLocked();
+    return true;
+}
+
+void MainWindow::clearStatusLine() {
+    std::lock_guard lock(windowMutex);
+    if (statusLine_.empty()) return;
+    statusLine_.clear();
+    changedLocked();
+}
+
+void MainWindow::expireStatusLocked() {
+    if (!statusLine_.empty() && now() >= statusUntil_) {
+        statusLine_.clear();
+        changedLocked();
+    }
+}
+
+std::string MainWindow::statusLine() {
+    std::lock_guard lock(windowMutex);
+    expireStatusLocked();
+    return statusLine_;
+}
+
+void MainWindow::setErrorLine(std::string_view text) {
+    std::lock_guard lock(windowMutex);
+    errorLine_ = fmt::format("Error {}", text);
+    changedLocked();
+}
+
+std::string MainWindow::errorLine() const {
+    std::lock_guard lock(windowMutex);
+    return errorLine_;
+}
+
+void MainWindow::setValue(WindowArea area, std::string_view name, std::string value) {
+    std::lock_guard lock(windowMutex);
+    auto& values = values_.at(static_cast<size_t>(area));
+    auto it = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == name; });
+    if (it == values.end()) {
+        values.emplace_back(std::string(name), std::move(value));
+    } else if (it->second != value) {
+        it->second = std::move(value);
+    } else {
+        return;
+    }
+    changedLocked();
+}
+
+std::string MainWindow::value(WindowArea area, std::string_view name) const {
+    std::lock_guard lock(windowMutex);
+    for (const auto& [n, v] : values_.at(static_cast<size_t>(area))) {
+        if (n == name) return v;
+    }
+    return {};
+}
+
+void MainWindow::requestRepaint(WindowArea area) {
+    std::lock_guard lock(windowMutex);
+    repaintRequested_.at(static_cast<size_t>(area)) = true;
+    changedLocked();
+}
+
+bool MainWindow::takeRepaintRequest(WindowArea area) {
+    std::lock_guard lock(windowMutex);
+    return std::exchange(repaintRequested_.at(static_cast<size_t>(area)), false);
+}
+
+void MainWindow::bindControls() {
+    std::lock_guard lock(windowMutex);
+    bindControlsLocked();
+}
+
+void MainWindow::bindControlsLocked() {
+    std::vector<BoundControl> bound;
+    for (Parameter* p : gf_parameters()) {
+        ParamControl* c = p->control();
+        if (c == nullptr) continue;
+        for (const auto& other : bound) {
+            if (other.control->controlId() == c->controlId()) {
+                throw std::logic_error(fmt::format("control id {} of {} is taken by {}", c->controlId(), p->name(),
+                                                   other.parameter->name()));
+            }
+        }
+        bound.push_back({p, c, lf_hasBox(c->controlKind()) ? lf_boxTextOf(*p, c->controlKind()) : std::string(),
+                         c->enabled(), lf_checkedOf(*p)});
+    }
+    std::stable_sort(bound.begin(), bound.end(), [](const BoundControl& a, const BoundControl& b) {
+        if (a.control->row() != b.control->row()) return a.control->row() < b.control->row();
+        return a.control->controlId() < b.control->controlId();
+    });
+    controls_ = std::move(bound);
+    bound_ = true;
+    changedLocked();
+}
+
+void MainWindow::syncControlsLocked() {
+    if (!bound_) bindControlsLocked();
+    for (auto& b : controls_) {
+        bool enabled = b.control->enabled();
+        bool checked = lf_checkedOf(*b.parameter);
+        if (enabled != b.shownEnabled || checked != b.shownChecked) {
+            b.shownEnabled = enabled;
+            b.shownChecked = checked;
+            changedLocked();
+        }
+    }
+}
+
+MainWindow::BoundControl* MainWindow::findControlLocked(int controlId) {
+    if (!bound_) bindControlsLocked();
+    for (auto& b : controls_) {
+        if (b.control->controlId() == controlId) return &b;
+    }
+    return nullptr;
+}
+
+std::vector<ControlView> MainWindow::controls() {
+    std::lock_guard lock(windowMutex);
+    syncControlsLocked();
+    std::vector<ControlView> views;
+    views.reserve(controls_.size());
+    for (const auto& b : controls_) {
+        views.push_back({b.parameter, b.control->controlKind(), b.control->controlId(), b.control->row(),
+                         b.control->caption(), b.shownEnabled, b.shownChecked, b.boxText});
+    }
+    return views;
+}
+
+void MainWindow::showParameterValue(const Parameter& parameter) {
+    const ParamControl* c = parameter.control();
+    if (c == nullptr || !lf_hasBox(c->controlKind())) return;
+    std::string text = lf_boxTextOf(parameter, c->controlKind());
+    std::lock_guard lock(windowMutex);
+    BoundControl* b = findControlLocked(c->controlId());
+    if (b == nullptr) return;
+    b->boxText = std::move(text);
+    repaintRequested_[static_cast<size_t>(WindowArea::Options)] = true;
+    changedLocked();
+}
+
+bool MainWindow::setBoxText(int controlId, std::string_view text) {
+    std::lock_guard lock(windowMutex);
+    BoundControl* b = findControlLocked(controlId);
+    if (b == nullptr || !lf_hasBox(b->control->controlKind())) return false;
+    if (b->boxText != text) {
+        b->boxText = text;
+        changedLocked();
+    }
+    return true;
+}
+
+std::string MainWindow::boxText(int controlId) {
+    std::lock_guard lock(windowMutex);
+    BoundControl* b = findControlLocked(controlId);
+    return b == nullptr ? std::string() : b->boxText;
+}
+
+uint64_t MainWindow::version() {
+    std::lock_guard lock(windowMutex);
+    expireStatusLocked();
+    syncControlsLocked();
+    return version_;
+}
+
+std::vector<std::string> MainWindow::lines() {
+    std::lock_guard lock(windowMutex);
+    expireStatusLocked();
+    syncControlsLocked();
+
+    std::vector<std::string> out;
+    out.push_back(fmt::format("{} {} for {}", programName, programVersion.text(), gf_simulatorName()));
+    out.push_back(fmt::format("status: {}", statusLine_));
+    if (!errorLine_.empty()) out.push_back(errorLine_);
+
+    auto addValues = [&](WindowArea area) {
+        for (const auto& [name, value] : values_[static_cast<size_t>(area)]) {
+            out.push_back(fmt::format("  {}: {}", name, value));
+        }
+    };
+
+    out.emplace_back(lf_areaTitle(WindowArea::Counters));
+    addValues(WindowArea::Counters);
+
+    out.emplace_back(lf_areaTitle(WindowArea::Options));
+    for (size_t i = 0; i < controls_.size();) {
+        // One line per row of controls.
+        int row = controls_[i].control->row();
+        std::string line = " ";
+        for (; i < controls_.size() && controls_[i].control->row() == row; ++i) {
+            const auto& b = controls_[i];
+            ControlView v{b.parameter, b.control->controlKind(), b.control->controlId(), row,
+                          b.control->caption(), b.shownEnabled, b.shownChecked, b.boxText};
+            line += "  ";
+            line += lf_controlText(v);
+        }
+        out.push_back(std::move(line));
+    }
+    addValues(WindowArea::Options);
+
+    out.emplace_back(lf_areaTitle(WindowArea::Statistics));
+    addValues(WindowArea::Statistics);
+    return out;
+}
+
+void MainWindow::reset() {
+    std::lock_guard lock(windowMutex);
+    statusLine_.clear();
+    statusUntil_ = {};
+    errorLine_.clear();
+    for (auto& v : values_) v.clear();
+    repaintRequested_ = {};
+    controls_.clear();
+    bound_ = false;
+    changedLocked();
+}
+
+void gf_setStatusLine(std::string_view text, bool logFlag) {
+    if (logFlag) gf_log(text);
+    mainWindow.setStatusLine(text);
+}
+
+void gf_clearStatusLine() { mainWindow.clearStatusLine(); }
+
+void gf_setErrorLine(std::string_view text) { mainWindow.setErrorLine(text); }
+
+void gf_setTbInt(const TbIntParameter& option) { mainWindow.showParameterValue(option); }
+void gf_setTbFloat(const TbFloatParameter& option) { mainWindow.showParameterValue(option); }
+void gf_setTbText(const TbTextParameter& option) { mainWindow.showParameterValue(option); }
+
+void gf_setWindowValue(WindowArea area, std::string_view name, std::string value) {
+    mainWindow.setValue(area, name, std::move(value));
+}
+
+void gf_repaintArea(WindowArea area) { mainWindow.requestRepaint(area); }
+
+void gf_initMainWindow() { mainWindow.bindControls(); }
+
+void gf_resetShellWindowForTests() {
+    mainWindow.reset();
+    exiting = false;
+    userClosed = false;
+    parkingBusy = false;
+    gf_setFinalExitHook({});
+}
+
+}  // namespace vdl

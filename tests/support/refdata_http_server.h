@@ -1,0 +1,187 @@
+// A small HTTP server on 127.0.0.1 for download tests: fixed answers per path, a path that
+// stalls after part of its body, and a record of the requests seen. One thread, one connection
+// at a time.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <zip.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace vdl::test {
+
+class LocalHttpServer {
+public:
+    struct Answer {
+        int status = 200;
+        std::string body;
+        bool stall = false;  // send the headers and half the body, then nothing more
+    };
+
+    LocalHttpServer() {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (listen_ < 0) throw std::runtime_error("socket");
+        int one = 1;
+        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listen_, 8) != 0)
+            throw std::runtime_error("bind/listen");
+        socklen_t len = sizeof addr;
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { run(); });
+    }
+
+    ~LocalHttpServer() {
+        stop_ = true;
+        thread_.join();
+        ::close(listen_);
+    }
+
+    LocalHttpServer(const LocalHttpServer&) = delete;
+    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+    // "http://127.0.0.1:port/"
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+    void set(const std::string& path, Answer answer) {
+        std::lock_guard lock(mutex_);
+        answers_[path] = std::move(answer);
+    }
+    void set(const std::string& path, std::string body) { set(path, Answer{200, std::move(body), false}); }
+
+    std::vector<std::string> requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+    std::string lastUserAgent() {
+        std::lock_guard lock(mutex_);
+        return userAgent_;
+    }
+
+    // A loopback address on which nobody listens.
+    static std::string unreachableBase() {
+        int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+        ::close(s);
+        return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+    }
+
+private:
+    bool waitReadable(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) > 0;
+    }
+
+    void sendAll(int fd, const char* p, size_t n) {
+        while (n > 0) {
+            const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
+            if (k <= 0) return;
+            p += k;
+            n -= static_cast<size_t>(k);
+        }
+    }
+
+    void run() {
+        while (!stop_) {
+            if (!waitReadable(listen_, 20)) continue;
+            const int c = ::accept(listen_, nullptr, nullptr);
+            if (c < 0) continue;
+            serve(c);
+            ::close(c);
+        }
+    }
+
+    void serve(int c) {
+        std::string request;
+        char buf[4096];
+        while (request.find("\r\n\r\n") == std::string::npos && !stop_) {
+            if (!waitReadable(c, 20)) continue;
+            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+            if (n <= 0) return;
+            request.append(buf, static_cast<size_t>(n));
+        }
+        const auto sp1 = request.find(' ');
+        const auto sp2 = request.find(' ', sp1 + 1);
+        if (sp1 == std::string::npos || sp2 == std::string::npos) return;
+        std::string path = request.substr(sp1 + 2, sp2 - sp1 - 2);  // without the leading '/'
+        Answer answer{404, "not found", false};
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(path);
+            const auto ua = request.find("User-Agent: ");
+            if (ua != std::string::npos) userAgent_ = request.substr(ua + 12, request.find("\r\n", ua) - ua - 12);
+            auto it = answers_.find(path);
+            if (it != answers_.end()) answer = it->second;
+        }
+        const std::string head = "HTTP/1.1 " + std::to_string(answer.status) + (answer.status == 200 ? " OK" : " Error") +
+                                 "\r\nContent-Length: " + std::to_string(answer.body.size()) +
+                                 "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+        sendAll(c, head.data(), head.size());
+        if (!answer.stall) {
+            sendAll(c, answer.body.data(), answer.body.size());
+            return;
+        }
+        sendAll(c, answer.body.data(), answer.body.size() / 2);
+        // Hold the connection until the client gives up or the server stops.
+        while (!stop_) {
+            if (waitReadable(c, 20) && ::recv(c, buf, sizeof buf, 0) <= 0) return;
+        }
+    }
+
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::map<std::string, Answer> answers_;
+    std::vector<std::string> requests_;
+    std::string userAgent_;
+};
+
+// Writes a real zip with the given entries (name, content); stored uncompressed when asked.
+inline void makeZip(const std::filesystem::path& file, const std::vector<std::pair<std::string, std::string>>& entries,
+                    bool stored = false) {
+    int err = 0;
+    zip_t* z = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (z == nullptr) throw std::runtime_error("zip_open");
+    for (const auto& [name, content] : entries) {
+        zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
+        const zip_int64_t idx = zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE);
+        if (idx < 0) {
+            zip_source_free(src);
+            zip_discard(z);
+            throw std::runtime_error("zip_file_add");
+        }
+        if (stored) zip_set_file_compression(z, static_cast<zip_uint64_t>(idx), ZIP_CM_STORE, 0);
+    }
+    if (zip_close(z) != 0) {
+        zip_discard(z);
+        throw std::runtime_error("zip_close");
+    }
+}
+
+}  // namespace vdl::test
