@@ -1,0 +1,121 @@
+// The link against a stepped stand-in: a fresh working folder with Log.txt, clean
+// globals, notices and run ends collected.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+#include "simlink/sim_link.h"
+#include "support/foundation_env.h"
+#include "support/simulator_world.h"
+
+namespace vdl::test {
+
+struct ExitCall {
+    ExitReason reason;
+    int delay;
+};
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work_ = std::make_unique<TempWorkDir>();
+        gf_resetShellWindowForTests();
+        gf_resetSimLinkForTests();
+        ASSERT_TRUE(gf_openLog("MSFS 2020"));
+        gf_setFinalExitHook([this](ExitReason reason, int delay) {
+            std::lock_guard lock(collectMutex_);
+            exits_.push_back({reason, delay});
+        });
+        gf_setSimReplyHook([this](const SimReply& reply) {
+            std::lock_guard lock(collectMutex_);
+            replies_.push_back(reply);
+        });
+        sim_ = makeWorld();
+        useWorld(sim_);
+    }
+
+    void TearDown() override {
+        gf_resetSimLinkForTests();
+        gf_resetShellWindowForTests();
+        sim_.reset();
+        work_.reset();
+    }
+
+    // Opens the link and lets the first answers come in.
+    void connect() {
+        ASSERT_TRUE(gf_simLinkOpen());
+        rounds(2);
+    }
+
+    // One simulator frame, then one dispatch round of the link.
+    void rounds(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            sim_->step();
+            gf_simLinkPoll();
+        }
+    }
+
+    // What the traffic step does every 0.2 s.
+    SimResult requestInRange(uint32_t radiusMetres = 40 * 1852) {
+        std::lock_guard lock(simMutex);
+        return SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE,
+                                                     radiusMetres, SimObjectType::Aircraft);
+    }
+
+    static CreateAcCmd command(uint32_t hexid, std::string tail, std::string_view title,
+                               double lat = worldAirportLat, double lon = worldAirportLon,
+                               double alt = 0.0, bool onGround = true) {
+        CreateAcCmd c;
+        c.initPosition.latitude = lat;
+        c.initPosition.longitude = lon;
+        c.initPosition.altitude = alt;
+        c.initPosition.heading = 270.0;
+        c.initPosition.onGround = onGround ? 1 : 0;
+        c.tailNumber = std::move(tail);
+        c.title = title;
+        c.hexid = hexid;
+        return c;
+    }
+
+    // Creates and binds an object; returns its id (0 when no created notice came).
+    uint32_t createBound(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
+                         double alt = 0.0, bool onGround = true) {
+        gf_queueCreateAc(command(hexid, std::move(tail), title, worldAirportLat, worldAirportLon,
+                                 alt, onGround));
+        rounds(2);
+        requestInRange();
+        rounds(2);
+        for (const auto& r : takeReplies())
+            if ((r.kind == REPLY_LIVE_CREATED || r.kind == REPLY_STATIC_CREATED) && r.hexid == hexid)
+                return r.objectId;
+        return 0;
+    }
+
+    std::vector<SimReply> takeReplies() {
+        std::lock_guard lock(collectMutex_);
+        return std::exchange(replies_, {});
+    }
+
+    std::vector<ExitCall> exits() {
+        std::lock_guard lock(collectMutex_);
+        return exits_;
+    }
+
+    std::string logText() const { return readWholeFile(work_->path() / "Log.txt"); }
+
+    std::unique_ptr<TempWorkDir> work_;
+    std::shared_ptr<SimStandIn> sim_;
+    std::mutex collectMutex_;
+    std::vector<SimReply> replies_;
+    std::vector<ExitCall> exits_;
+};
+
+}  // namespace vdl::test
