@@ -1,0 +1,48 @@
+// Refused liveries and the matching reports.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "refdata/identity.h"
+
+namespace vdl {
+
+// Guards uncreatableTitles and noMatchKeys: the reports also run on the exit thread. The refused
+// "model airline" texts are the foundation's (gf_addNotCreatedTitle, gf_notCreatedTitles).
+inline std::mutex matchReportMutex;
+
+// Titles the simulator refused, owned (they outlive any rebuild of the catalogue); never emptied.
+inline std::vector<std::string> uncreatableTitles;
+// gf_airlModelRegKey of live aircraft without a livery (filled by the traffic intake).
+inline std::set<std::string> noMatchKeys;
+
+// Live aircraft matched at step i + 1 since the process started.
+inline std::array<std::atomic<int32_t>, 6> stepCounts{};
+
+inline constexpr size_t maxUncreatable = 20;
+
+// The simulator refused to create `ac` with its title: the title is never matched again; the 20th
+// refusal throws vdl::UserErrorException 81. Ignored while exiting or after the user closed.
+void gf_reportUncreatable(const AcIdentity& ac);
+
+bool gf_isUncreatable(std::string_view title);
+size_t gf_uncreatableCount();
+
+void gf_addNoMatchKey(std::string key);
+void gf_clearNoMatchKeys();
+
+// "\nNo match found for: " and the keys, while LOG is on.
+void gf_logNoMatch();
+// The match statistics and the refused models.
+void gf_matchingSummary();
+
+void gf_resetMatchReportsForTests();
+
+}  // namespace vdl
