@@ -1,0 +1,180 @@
+// The records of the AI aircraft the traffic manager puts into the simulator.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <string>
+
+#include "feed/traffic_record.h"
+#include "foundation/time.h"
+#include "refdata/identity.h"
+
+namespace vdl {
+
+using PosStream = std::deque<StreamPos>;
+
+// Life states of an AiAircraft or LiveAc.
+inline constexpr uint32_t acStateNew = 0;        // waiting to be spawned, or a static one just built
+inline constexpr uint32_t acStateCreating = 1;   // create command queued or sent, no object yet
+inline constexpr uint32_t acStateActive = 2;     // the object exists and is moved or parked
+inline constexpr uint32_t acStateReplacing = 3;  // being replaced, takes no further data
+inline constexpr uint32_t acStateRemoved = 4;    // object id queued for removal
+
+// Ground states of a LiveAc.
+inline constexpr uint32_t gsPushback = 0;
+inline constexpr uint32_t gsPullOut = 1;
+inline constexpr uint32_t gsTaxi = 2;        // taxi or roll on live data
+inline constexpr uint32_t gsClimbOut = 3;    // take-off climb-out
+inline constexpr uint32_t gsAirborne = 4;
+inline constexpr uint32_t gsToStand = 5;     // driving to the stand
+inline constexpr uint32_t gsParked = 6;
+inline constexpr uint32_t gsNew = 7;
+
+// THROTTLE_SET and FLAPS_SET values by step, on the simulator's 0..16383 scale.
+inline constexpr uint32_t throttleValues[5] = {0, 4914, 8191, 11468, 16383};
+inline constexpr uint32_t throttleStepNone = 5;
+inline constexpr uint32_t flapsValues[4] = {0, 3072, 10240, 16383};
+inline constexpr uint32_t flapsStepNone = 4;
+
+// Per-category values a new live aircraft starts with (Light, Buzjets, Large, Heavy, HighPerf,
+// Rotorcraft).
+inline constexpr double baseTurnRateDegOfCategory[categoryCount] = {0.15, 0.1, 0.07, 0.05, 0.1, 0.2};
+inline constexpr double groundAccelOfCategory[categoryCount] = {0.5, 0.75, 0.6, 0.5, 1.0, 0.75};
+inline constexpr double standTaxiSpeedOfCategory[categoryCount] = {5.0, 4.5, 4.0, 3.0, 4.5, 5.0};
+
+// Sets the turn rates (radians per step), ground acceleration and stand taxi speed of the
+// identity's category. Throws std::invalid_argument for a category outside 0..5.
+void gf_setCategoryValues(AcIdentity& identity);
+
+// The one steady clock of every parked time: ticks of 100 ns. The system clock would jump with
+// clock changes and make parked times negative or huge.
+inline constexpr uint64_t steadyTicksPerSecond = 10'000'000;
+uint64_t gf_steadyTicks();
+
+// An AI aircraft in the simulator. Alone it is a static parked aircraft.
+struct AiAircraft {
+    AcIdentity identity;
+    uint32_t objectId = 0;  // 0 while the object does not exist
+    double standLat = 0.0;
+    double standLon = 0.0;
+    double standHeading = 0.0;   // radians
+    WeekSlot parkSlot{0, 0};     // week slot at which it was seen parked on the stand; {0, 0} = none
+    uint32_t standId = 0;        // 0 = none
+    uint32_t state = acStateNew;
+    uint32_t throttleStep = throttleStepNone;
+    uint32_t flapsStep = flapsStepNone;
+    uint8_t cargoStand = 0;
+    uint8_t removeWhenCreated = 0;
+    uint8_t erase = 0;
+    uint8_t makeWayMark = 0;
+
+    AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, uint8_t cargo);
+};
+
+// A live aircraft fed from the live traffic feed: movement state and position stream.
+struct LiveAc : AiAircraft {
+    double lat = 0.0;
+    double lon = 0.0;
+    double pitch = 0.0;  // radians, negative = nose up
+    double bank = 0.0;
+    double heading = 0.0;  // radians in [0, 2pi)
+    double alt = 0.0;      // ft
+    double vsFps = 0.0;    // ft/s, as sent to the simulator
+    double tas = 0.0;      // kt, as sent to the simulator
+    PosStream stream;      // front: start of the current leg; second: its target
+    double lastSampleTime = 0.0;
+    uint64_t parkTicks = 0;  // gf_steadyTicks() when it parked
+    int32_t extensionCount = 0;
+    uint32_t holdStart = 0;
+    uint32_t groundState = gsNew;
+    uint32_t prevGroundState = gsNew;
+    uint8_t standChecked = 0;
+    uint8_t onGround = 0;
+    uint8_t planSet = 0;
+    uint8_t heldForUser = 0;
+    uint8_t holding = 0;
+
+    // Motion working values of the movement step: per-step rates and leg targets.
+    double latRate = 0.0;      // degrees per step
+    double lonRate = 0.0;      // degrees per step
+    double pitchRate = 0.0;    // radians per step
+    double bankRate = 0.0;     // radians per step
+    double headingRate = 0.0;  // radians per step
+    double altRate = 0.0;      // ft per step
+    double targetVs = 0.0;     // ft/min
+    double targetTas = 0.0;    // kt, signed: negative when reversing
+    double legBearing = 0.0;   // radians; the heading for a ground spawn, 0 airborne
+    // The curve block: a quadratic Bezier from P0 (the reference) through P1 to P2, in metres.
+    double curveRefLat = 0.0;
+    double curveRefLon = 0.0;
+    double curveStart = 0.0;
+    double curveEnd = 0.0;
+    double curveP2North = 0.0;
+    double curveP2East = 0.0;
+    double curveP1East = std::numeric_limits<double>::quiet_NaN();  // NaN = no curve
+    double curveP1North = std::numeric_limits<double>::quiet_NaN();
+    double curveT = 0.0;
+    double curveStep = 0.0;
+
+    double turnWork = 0.0;  // ground turns: the curve angle, degrees
+    StreamPos pushPoint{};
+    double tryParkLat = 0.0;
+    double tryParkLon = 0.0;
+    int32_t earlyWindow = 1000;
+    int32_t lateWindow = 1000;
+    // Counted down to -300 by the configuration steps, so it must stay signed.
+    int32_t configCountdown = 1;
+    uint32_t departureCountdown = 0;
+    uint32_t standMoveCount = 0;
+    double course = 0.0;
+    double aglFt = 2500.0;
+    double approachWork = 0.0;
+    double touchdownHeading = 0.0;
+    double pullOutDistance = 0.0;
+    double firstStandDistance = 0.0;
+    double lastStandDistance = 0.0;
+    double turnWork2 = 0.0;  // ground turns: the turn error, degrees
+    double spawnHeading = 0.0;
+    uint8_t spawnHeadingSet = 0;
+    uint8_t turnRight = 0;
+    uint8_t turnDirKnown = 0;
+    double refAlt = 0.0;
+    uint8_t refAltSet = 0;
+    uint32_t configStage = 0;
+    uint8_t approach = 0;
+    uint8_t landed = 0;
+    uint8_t towed = 0;
+    uint8_t moveFlag = 0;
+    uint8_t takeoffRoll = 0;
+    uint8_t touchdown = 0;
+    uint8_t landingRoll = 0;
+    uint8_t atStand = 0;
+    uint8_t turnSlow = 0;
+
+    // A copy owns a stream of its own (the deque is copied point by point).
+    LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime);
+};
+
+// Counts the traffic steps after an object's creation until its initial switches are due.
+struct SwitchFollowUp {
+    uint32_t objectId = 0;
+    uint32_t hexid = 0;
+    int32_t counter = 0;  // steps since creation; -1 = done, to be dropped
+    uint8_t isStatic = 0;
+};
+
+// One stand of the static parking plan.
+struct StaticCandidate {
+    uint32_t standId = 0;
+    int32_t tolerance = 0;  // half-hour widening steps at which the stand option matched
+    std::string airl;
+    std::string type;
+    std::string callsign1;
+    std::string callsign2;
+    std::string reg;
+    uint8_t nextSlot = 0;  // the option also covers the following half hour
+};
+
+}  // namespace vdl

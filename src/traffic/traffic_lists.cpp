@@ -1,0 +1,126 @@
+#include "traffic/traffic_lists.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "airports/stand_records.h"
+#include "feed/qnh.h"
+#include "feed/traffic_queue.h"
+#include "shell/window/exit.h"
+#include "simlink/sim_link.h"
+
+namespace vdl {
+
+namespace {
+
+bool trafficListsInitialised = false;
+
+template <typename Container>
+void lf_reserveAtLeast(Container& c, size_t n) {
+    if (c.capacity() < n) c.reserve(n);
+}
+
+// Deletes Callsign2ObjectId.txt when it exists; failures name the operation that failed.
+void lf_deleteCallsign2ObjectId() {
+    const std::filesystem::path path{callsign2ObjectIdFile};
+    std::error_code ec;
+    const bool present = std::filesystem::exists(path, ec);
+    if (ec) throw std::filesystem::filesystem_error("exists", path, ec);
+    if (!present) return;
+    std::filesystem::remove(path, ec);
+    if (ec) throw std::filesystem::filesystem_error("remove", path, ec);
+}
+
+}  // namespace
+
+void gf_initTrafficLists() {
+    if (trafficListsInitialised) return;
+    lf_reserveAtLeast(liveAircraft, 512);
+    lf_reserveAtLeast(staticAircraft, 256);
+    lf_reserveAtLeast(pendingSpawns, 64);
+    lf_reserveAtLeast(ghostCallsigns, 64);
+    {
+        std::lock_guard lock(replyMutex);
+        lf_reserveAtLeast(switchFollowUps, 128);
+        lf_reserveAtLeast(simReplies, 256);
+    }
+    lf_reserveAtLeast(parkPositions, parkPositionsReserve);
+    // The static-parking working vectors are reserved here by the static parking issue.
+    lf_deleteCallsign2ObjectId();
+    trafficListsInitialised = true;
+}
+
+void gf_clearTrafficLists() {
+    liveAircraft.clear();
+    staticAircraft.clear();
+    pendingSpawns.clear();
+    liveCreateQueue.clear();
+    staticCreateQueue.clear();
+    removalQueue.clear();
+    createdFollowUps.clear();
+    ghostCallsigns.clear();
+    noMatchKeys.clear();
+    liveryByHexid.clear();
+    standSlotByHexid.clear();
+    staticCandidates.clear();
+    {
+        std::lock_guard lock(replyMutex);
+        simReplies.clear();
+        switchFollowUps.clear();
+    }
+    {
+        std::lock_guard lock(trafficMutex);
+        trafficQueue.clear();
+        mainLoopRunning = false;
+    }
+    // The park airport's record, the parking counters and the CALLSIGN_2_OBJECTID selection are
+    // cleared here by the issues that add them.
+    parkingBusy = false;
+    tickFlag = false;
+    qnh = defaultQnh;
+    lf_deleteCallsign2ObjectId();
+}
+
+bool gf_standSlotGate(uint32_t hexid, WeekSlot now, bool force) {
+    const auto slot = static_cast<uint32_t>((now.slot % 48 + 48) % 48);
+    auto it = std::find_if(standSlotByHexid.begin(), standSlotByHexid.end(),
+                           [hexid](const auto& entry) { return entry.first == hexid; });
+    if (it == standSlotByHexid.end()) {
+        standSlotByHexid.emplace_back(hexid, slot);
+        return true;
+    }
+    if (!force && (slot + 48 - it->second % 48) % 48 < 3) return false;
+    it->second = slot;
+    return true;
+}
+
+void gf_pushSimReply(const SimReply& reply) {
+    std::lock_guard lock(replyMutex);
+    simReplies.push_back(reply);
+}
+
+void gf_installTrafficHooks() { gf_setSimReplyHook(gf_pushSimReply); }
+
+void gf_resetTrafficForTests() {
+    std::vector<LiveAc>().swap(liveAircraft);
+    std::vector<AiAircraft>().swap(staticAircraft);
+    std::vector<uint32_t>().swap(pendingSpawns);
+    liveCreateQueue.clear();
+    staticCreateQueue.clear();
+    removalQueue.clear();
+    createdFollowUps.clear();
+    std::vector<std::string>().swap(ghostCallsigns);
+    noMatchKeys.clear();
+    liveryByHexid.clear();
+    standSlotByHexid.clear();
+    staticCandidates.clear();
+    {
+        std::lock_guard lock(replyMutex);
+        std::vector<SimReply>().swap(simReplies);
+        std::vector<SwitchFollowUp>().swap(switchFollowUps);
+    }
+    trafficListsInitialised = false;
+}
+
+}  // namespace vdl

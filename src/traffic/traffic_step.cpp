@@ -1,0 +1,198 @@
+#include "traffic/traffic_step.h"
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "feed/rt_link.h"
+#include "foundation/clock.h"
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "simlink/sim_link.h"
+#include "traffic/removal.h"
+#include "traffic/traffic_lists.h"
+
+namespace vdl {
+
+namespace {
+
+constexpr double degreesPerRadian = 57.29577951308232;
+
+// Point times are compared as signed values so that the clock's wrap-around does not matter.
+bool lf_isDue(uint32_t clock, uint32_t time) { return static_cast<int32_t>(clock - time) >= 0; }
+
+void lf_updateActive(LiveAc& ac, uint32_t clock) {
+    if (ac.stream.empty()) {
+        gf_logError(fmt::format("{} stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{}, TAS:{:.0f}",
+                                "updateLiveAc", gf_acInfo(ac.identity), ac.identity.hexid, ac.objectId, ac.alt,
+                                fmt::format("{:.6f},{:.6f}", ac.lat, ac.lon), ac.tas));
+        removeAircraftFromSim(ac);
+        return;
+    }
+    if (lf_isDue(clock, ac.stream.front().time)) {
+        // nextPosMain, the point change, is called here by the movement issue.
+        ac.vsFps = ac.targetVs / 60.0;
+        ac.tas = (!ac.stream.empty() && ac.stream.front().stop) ? 0.0 : ac.targetTas;
+    }
+    if (ac.state != acStateActive) return;
+    if (!ac.stream.empty() && !ac.stream.front().stop) {
+        // stepPosition, the per-step movement, is called here by the movement issue.
+    }
+    if (ac.objectId != 0) {
+        gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, ac.vsFps, ac.tas,
+                                         ac.objectId});
+        return;
+    }
+    gf_logError(fmt::format("{} objectid=0? hexid: {},cs:{}, reg:{}, aimo:{} sz:{}", "updateLiveAc",
+                            ac.identity.hexid, ac.identity.callsign, ac.identity.reg, gf_airlModelKey(ac.identity),
+                            ac.stream.size()));
+    removeAircraftFromSim(ac);
+}
+
+// Swaps the position buffers with the link. At low frame rates a busy link costs this step's
+// positions rather than the step's time; above that the step waits.
+void lf_handOverPositions() {
+    std::unique_lock lock(simMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (simFrameRate.load() <= dropPositionsUpToFps) {
+            positionWriteBuffer.clear();
+            return;
+        }
+        lock.lock();
+    }
+    gf_swapPositionBuffers();
+}
+
+void lf_updateAllLiveAc() {
+    try {
+        bool anyErase = false;
+        // By index: an update may append to the list.
+        for (size_t i = 0; i < liveAircraft.size(); ++i) {
+            if (updateLiveAc(liveAircraft[i])) anyErase = true;
+        }
+        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase != 0; });
+        lf_handOverPositions();
+    } catch (const UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        gf_log(fmt::format("{}: {}", "lf_updateAllLiveAc", e.what()));
+    }
+}
+
+// Every item is taken off its list before it is handed on, so one that throws is not met again.
+void lf_handOverRemoval(uint32_t clock) {
+    if (clock % removalEvery != 0 || removalQueue.empty()) return;
+    const uint32_t objectId = removalQueue.front();
+    removalQueue.pop_front();
+    std::lock_guard lock(simMutex);
+    simRemovalIds.push_back(objectId);
+}
+
+void lf_handOverCreate(uint32_t clock) {
+    if (clock % createEvery != 0) return;
+    if (!liveCreateQueue.empty()) {
+        CreateAcCmd cmd = std::move(liveCreateQueue.front());
+        liveCreateQueue.pop_front();
+        gf_queueCreateAc(cmd);
+        return;
+    }
+    if (!staticCreateQueue.empty()) {
+        CreateAcCmd cmd = std::move(staticCreateQueue.front());
+        staticCreateQueue.pop_front();
+        gf_queueCreateAc(cmd);
+    }
+    // lf_parkStatic places the next static aircraft here (when staticCandidates is not empty);
+    // the static parking issue adds the call.
+}
+
+void lf_buildCreateCommand() {
+    if (pendingSpawns.empty()) return;
+    const uint32_t hexid = pendingSpawns.back();
+    pendingSpawns.pop_back();
+    auto it = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                           [hexid](const LiveAc& ac) { return ac.identity.hexid == hexid; });
+    if (it == liveAircraft.end()) return;
+    const LiveAc& ac = *it;
+    if (ac.identity.callsign.empty()) {
+        gf_logError(fmt::format("{} {} objectid = 0?", "operator ()", gf_acInfo(ac.identity)));
+        return;
+    }
+    CreateAcCmd cmd;
+    cmd.initPosition = SimInitPosition{ac.lat,
+                                       ac.lon,
+                                       ac.alt,
+                                       ac.pitch * degreesPerRadian,
+                                       ac.bank * degreesPerRadian,
+                                       ac.heading * degreesPerRadian,
+                                       0,
+                                       0};
+    cmd.tailNumber = ac.identity.callsign;
+    cmd.title = ac.identity.title;
+    cmd.hexid = hexid;
+    liveCreateQueue.push_back(std::move(cmd));
+}
+
+void lf_requestInRange(uint32_t clock) {
+    if (clock % inRangeEvery != 0 || simStopped.load()) return;
+    const auto radius = static_cast<uint32_t>(lateralRangeMeters.load());
+    std::lock_guard lock(simMutex);
+    if (SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
+                                              SimObjectType::Aircraft) < 0) {
+        gf_logError("SimConnect request ac within range fails");
+        gf_simConnectRequestFailed();
+    }
+}
+
+void lf_refreshUserData(uint32_t clock) {
+    if (clock % userDataEvery != 0) return;
+    gf_sendUserAcState();
+    userAc = gf_getUserAcData();
+}
+
+}  // namespace
+
+bool updateLiveAc(LiveAc& ac) {
+    try {
+        switch (ac.state) {
+            case acStateNew:
+                // updateBufferAc, the spawn gate, is called here by the spawn issue.
+                break;
+            case acStateActive:
+                lf_updateActive(ac, clock100.load());
+                break;
+            default:
+                break;
+        }
+    } catch (const UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {} {}, sz:{}", "updateLiveAc", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
+    }
+    return ac.erase != 0;
+}
+
+void gf_updateAI() {
+    try {
+        const uint32_t clock = clock100.load();
+        // gf_SimCommands (the link's notices and the creation follow-ups) comes first; the replies
+        // issue adds the call.
+        lf_updateAllLiveAc();
+        lf_handOverRemoval(clock);
+        lf_handOverCreate(clock);
+        // lf_handleUdpMessages (at most two live traffic records) is called here by the intake issue.
+        lf_buildCreateCommand();
+        lf_requestInRange(clock);
+        lf_refreshUserData(clock);
+        clock100.fetch_add(1);
+    } catch (const UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        gf_log(fmt::format("{}: {}", "gf_updateAI", e.what()));
+    }
+}
+
+}  // namespace vdl

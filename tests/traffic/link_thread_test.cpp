@@ -1,0 +1,122 @@
+// The traffic step with the link's own thread and the stand-in's frame thread, as in the
+// program: the lock protocol between the run worker and the link's thread.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "foundation/clock.h"
+#include "simulator/stand_in.h"
+#include "traffic/removal.h"
+#include "traffic/traffic_fixture.h"
+#include "traffic/traffic_step.h"
+
+namespace vdl::test {
+namespace {
+
+constexpr const char* testTitle = "Boeing 737-800 KLM";
+
+class TrafficLinkThread : public TrafficTest {
+protected:
+    void SetUp() override {
+        TrafficTest::SetUp();
+        sim = std::make_shared<SimStandIn>();
+        sim->installTitle(testTitle);
+        UserKeyframe user;
+        user.latitude = 52.30;
+        user.longitude = 4.70;
+        user.onGround = true;
+        sim->setUserScript({user});
+        sim->setFrameRate(60.0);
+        sim->startSim();
+        gf_setSimBackendProvider([s = sim] { return s; });
+        gf_installTrafficHooks();
+        sim->startFrameThread();
+        gf_startSimConnectThread();
+    }
+
+    void TearDown() override {
+        gf_resetSimLinkForTests();
+        sim->stopFrameThread();
+        TrafficTest::TearDown();
+    }
+
+    // The notices, taken as the run worker takes them: replyMutex first, then simMutex.
+    static std::vector<SimReply> takeReplies() {
+        std::vector<SimReply> taken;
+        std::lock_guard replies(replyMutex);
+        std::lock_guard link(simMutex);
+        taken.swap(simReplies);
+        return taken;
+    }
+
+    std::shared_ptr<SimStandIn> sim;
+};
+
+TEST_F(TrafficLinkThread, ALiveAircraftFromCreateToRemoval) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!simConnected.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(simConnected.load());
+
+    liveAircraft.reserve(4);
+    LiveAc& ac = liveAircraft.emplace_back(testPoint(100000000, 52.31, 4.71), testIdentity(10001, "KLM1234"), 0.0);
+    ac.state = acStateCreating;
+    ac.lat = 52.31;
+    ac.lon = 4.71;
+    ac.alt = 3000.0;
+    pendingSpawns.push_back(10001);
+    clock100 = 1;
+
+    uint32_t objectId = 0;
+    int movedSteps = 0;
+    bool removed = false;
+    while (!removed && std::chrono::steady_clock::now() < deadline) {
+        for (const SimReply& r : takeReplies()) {
+            if (r.kind == REPLY_LIVE_CREATED && r.hexid == 10001) {
+                objectId = r.objectId;
+                ac.objectId = r.objectId;
+                ac.state = acStateActive;
+            }
+            if (r.kind == REPLY_REMOVED && r.objectId == objectId && objectId != 0) removed = true;
+        }
+        gf_updateAI();
+        if (ac.state == acStateActive) {
+            ac.lat += 0.0001;  // something to see in the track
+            if (++movedSteps == 40) removeAircraftFromSim(ac);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(removed);
+    ASSERT_GE(objectId, 3u);
+
+    gf_resetSimLinkForTests();  // the link's thread has ended: the world is still
+    const auto object = sim->object(objectId);
+    ASSERT_TRUE(object.has_value());
+    EXPECT_EQ(object->tailNumber, "KLM1234");
+    EXPECT_TRUE(object->aiReleased);
+    EXPECT_TRUE(object->frozen());
+    EXPECT_TRUE(object->removed);
+    EXPECT_GT(object->track.size(), 2u);
+    EXPECT_GT(object->track.back().latitude, 52.31);
+
+    // Released and frozen before the first position, removed after the last one.
+    const auto calls = sim->callsFor(objectId);
+    auto index = [&](SimCall call) {
+        return std::find_if(calls.begin(), calls.end(), [&](const CallRecord& c) { return c.call == call; }) -
+               calls.begin();
+    };
+    const auto lastSet = std::find_if(calls.rbegin(), calls.rend(), [](const CallRecord& c) {
+                             return c.call == SimCall::SetDataOnSimObject;
+                         }).base() - calls.begin() - 1;
+    EXPECT_LT(index(SimCall::AICreateNonATCAircraft), index(SimCall::AIReleaseControl));
+    EXPECT_LT(index(SimCall::AIReleaseControl), index(SimCall::SetDataOnSimObject));
+    EXPECT_LT(lastSet, index(SimCall::AIRemoveObject));
+    EXPECT_EQ(index(SimCall::AIRemoveObject), static_cast<std::ptrdiff_t>(calls.size()) - 1);
+}
+
+}  // namespace
+}  // namespace vdl::test
