@@ -28,7 +28,13 @@ function(vdl_test name folder)
   target_compile_definitions(test_${name} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VDL_SHARED_DIR="${CMAKE_SOURCE_DIR}/../shared")
+  # One label per test: a list value would be flattened into the property pairs.
+  set(label ${name})
+  if("threads" IN_LIST ARG_LABELS)
+    set(label threads)
+    set_property(GLOBAL APPEND PROPERTY VDL_THREADED_TESTS test_${name})
+  endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${name};${ARG_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS ${label} TIMEOUT 300)
 endfunction()

@@ -13,6 +13,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure -j "$jobs")
 
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DVDL_TSAN=ON >/dev/null
-cmake --build build/tsan -j "$jobs"
+cmake --build build/tsan -j "$jobs" --target threaded_tests
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 (cd build/tsan && ctest --output-on-failure -j "$jobs" -L threads)
