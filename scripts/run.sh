@@ -7,4 +7,23 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVDL_TESTS=OFF >/
 cmake --build build/release -j "$(nproc)"
 mkdir -p work/{airports/{learned,archive,my_thirdparty,my_simaddon},input,output/{info,errors},TBLO}
 cp -r data/input/. work/input/
-cd work && exec ../build/release/vandrel
+
+# The run's per-user folders live in ./work. A "RealTraffic" folder in the data folder tells
+# the program that RealTraffic is installed on this PC; the stand-in (tools/rt_standin.cpp)
+# plays its part: it connects to the program's link on port 10747 and sends traffic and
+# weather on UDP 49005 and 49004. The simulator is the program's in-process stand-in, whose
+# flight at EDDL ends after two minutes; then the program writes its reports and quits.
+export XDG_CONFIG_HOME="$PWD/work/user/config"
+export XDG_DATA_HOME="$PWD/work/user/data"
+mkdir -p "$XDG_DATA_HOME/RealTraffic"
+cd work
+../build/release/rt_standin --linger 2 2>rt_standin.log &
+rt_pid=$!
+trap 'kill "$rt_pid" 2>/dev/null || true' INT TERM
+# Commands while it runs: set NAME VALUE | press NAME | quit | help
+status=0
+../build/release/vandrel || status=$?
+wait "$rt_pid" || true
+tail -n 1 rt_standin.log
+echo "Log: work/Log.txt"
+exit "$status"

@@ -1,25 +1,42 @@
 #include "shell/start_up.h"
 
+#include <fmt/format.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <exception>
+#include <iostream>
 #include <optional>
 #include <string_view>
-
-#include <fmt/format.h>
 
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/version.h"
 #include "refdata/dbase.h"
+#include "shell/final_exit.h"
+#include "shell/hooks.h"
 #include "shell/single_instance.h"
+#include "shell/ui_messages.h"
+#include "shell/ui_thread.h"
 #include "shell/window/main_window.h"
+#include "simlink/sim_link.h"
 
 namespace vdl {
 
 namespace {
 
+constexpr auto exitThreadWait = std::chrono::seconds(30);
+
+std::atomic<bool> closeRequested{false};
+
+void lf_onCloseSignal(int) {
+    closeRequested = true;
+}
+
 // The exception reporter of the start-up; no run is going yet, so there is nothing to end.
-void lf_reportException(std::string_view function, const std::exception& e, std::ostream& err) {
+void lf_reportStartException(std::string_view function, const std::exception& e, std::ostream& err) {
     gf_log(fmt::format("{}: {}", function, e.what()));
     gf_setErrorLine(e.what());
     err << function << ": " << e.what() << '\n';
@@ -43,14 +60,14 @@ bool lf_startUp(std::ostream& err) {
         gf_loadDbase("input/dbase.xml");
         return true;
     } catch (const std::exception& e) {
-        lf_reportException("lf_startUp", e, err);
+        lf_reportStartException("lf_startUp", e, err);
         return false;
     }
 }
 
 }  // namespace
 
-int gf_programMain(std::ostream& out, std::ostream& err) {
+int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
     std::optional<NamedMutex> instance;
     try {
         instance.emplace(instanceMutexName);
@@ -66,10 +83,43 @@ int gf_programMain(std::ostream& out, std::ostream& err) {
     // The simulator in the first line is the default until parameters.xml is read.
     if (!gf_openLog(gf_simulatorName())) err << "cannot open Log.txt in the working folder\n";
 
-    bool started = lf_startUp(err);
-    lf_printWindow(out);
+    if (!lf_startUp(err)) {
+        lf_printWindow(out);
+        gf_closeLog();
+        return 1;
+    }
+
+    gf_setRunConfig(options.run);
+    gf_installRunHooks();
+    SimulatorScenario simulator(options.scenario);
+    simulator.start();
+
+    TerminalView view(out, options.redraw, options.viewInterval);
+    view.refresh(true);
+    uiMessages.clear();
+    gf_postUiMessage(UiMessage::StartRun);
+    gf_runUiLoop(options.inputFd, view, &closeRequested);
+
+    // WM_APP+2: a window on a screen saves its position here; this one has none.
+    if (!gf_waitForExitThread(exitThreadWait)) err << "the exit thread did not end\n";
+    gf_stopRunWorker();
+    gf_stopSimConnectThread();
+    simulator.stop();
+    const bool failed = !mainWindow.errorLine().empty();
+    gf_log("the program ends");
     gf_closeLog();
-    return started ? 0 : 1;
+    return failed ? 1 : 0;
+}
+
+int gf_programMain(std::ostream& out, std::ostream& err) {
+    struct sigaction action {};
+    action.sa_handler = lf_onCloseSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ProgramOptions options;
+    options.redraw = &out == &std::cout && ::isatty(STDOUT_FILENO) != 0;
+    return gf_runProgram(options, out, err);
 }
 
 }  // namespace vdl

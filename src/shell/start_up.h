@@ -1,13 +1,31 @@
 #pragma once
-// The program's start, run by main(): later steps grow it into a whole run.
+// The program: start, the UI thread's loop with its runs, and the end.
+#include <chrono>
 #include <ostream>
+
+#include "shell/run_worker.h"
+#include "shell/sim_scenario.h"
 
 namespace vdl {
 
-// Takes the single-instance mutex (a second instance ends at once, answering 1), opens
-// Log.txt in the working folder, loads or rebuilds parameters.xml, loads input/dbase.xml
-// and prints the main window to `out`. Failures go to the log, the window's error line and
-// `err`; the answer is the process exit code.
+struct ProgramOptions {
+    SimScenarioConfig scenario;  // the simulator the program runs against
+    RunConfig run;
+    int inputFd = 0;      // commands; -1: none
+    bool redraw = false;  // the terminal view clears the screen and draws the whole window
+    std::chrono::milliseconds viewInterval{1000};
+};
+
+// Takes the single-instance mutex (a second instance ends at once, answering 1), opens Log.txt
+// in the working folder, loads or rebuilds parameters.xml, loads input/dbase.xml, sets the
+// hooks, starts the simulator, posts the start of a run and runs the UI thread's loop with
+// the terminal view on `out` until a run ends with quit. Start failures go to the log, the
+// window's error line and `err`. Answers the process exit code: 0, or 1 when the start
+// failed or the last run ended with "SYSTEM ERROR".
+int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream& err);
+
+// The program as main() runs it: commands from standard input, the view on standard output
+// (redrawn when that is a terminal), SIGINT and SIGTERM taken as the command "quit".
 int gf_programMain(std::ostream& out, std::ostream& err);
 
 }  // namespace vdl

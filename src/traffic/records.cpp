@@ -7,6 +7,8 @@
 
 #include <fmt/format.h>
 
+#include "traffic/flight_tables.h"
+
 namespace vdl {
 
 void gf_setCategoryValues(AcIdentity& identity) {
@@ -17,6 +19,7 @@ void gf_setCategoryValues(AcIdentity& identity) {
     identity.turnRate = identity.baseTurnRate;
     identity.groundAccel = groundAccelOfCategory[i];
     identity.standTaxiSpeed = standTaxiSpeedOfCategory[i];
+    gf_setFlightValues(identity);
 }
 
 uint64_t gf_steadyTicks() {

@@ -7,32 +7,56 @@
 #include "airports/stand_records.h"
 #include "foundation/log.h"
 #include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
 
 namespace vdl {
+
+namespace {
+
+// A creation not yet handed to the simulator link is taken back: the hexid waiting in
+// pendingSpawns or the command still in its queue.
+bool lf_cancelQueuedCreate(const AiAircraft& ac) {
+    const uint32_t hexid = ac.identity.hexid;
+    if (gf_isLiveHexid(hexid)) {
+        if (std::erase(pendingSpawns, hexid) > 0) return true;
+        return gf_cancelPendingCreate(liveCreateQueue, ac.identity.callsign, hexid);
+    }
+    return gf_cancelPendingCreate(staticCreateQueue, ac.identity.callsign, hexid);
+}
+
+}  // namespace
 
 void removeAircraftFromSim(AiAircraft& ac) {
     if (ac.state == acStateNew) {
         ac.erase = 1;
         return;
     }
-    // Its id is queued already; a second removal could hit a later object that got the same id.
+    // Its object is queued for removal already, or will be as soon as it is created.
     if (ac.state == acStateRemoved) return;
     if (ac.standId != 0) {
         auto stand = std::find_if(parkPositions.begin(), parkPositions.end(),
                                   [&](const ParkPos& p) { return p.id == ac.standId; });
         if (stand != parkPositions.end()) stand->occupied = 0;
     }
-    // The CALLSIGN_2_OBJECTID selection is released here by the removal issue.
     const uint32_t previous = ac.state;
     ac.state = acStateRemoved;
+    if (ac.objectId != 0 && ac.objectId == selectedObjectId) gf_clearObjectIdSelection("");
     if (ac.objectId != 0) {
         removalQueue.push_back(ac.objectId);
         return;
     }
+    if (previous == acStateCreating) {
+        // Not created yet: take the create back, or remove the object as soon as it exists.
+        if (lf_cancelQueuedCreate(ac))
+            ac.erase = 1;
+        else
+            ac.removeWhenCreated = 1;
+        return;
+    }
     gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "removeAircraftFromSim", gf_acInfo(ac.identity)));
     // No removed notice will ever come for an object we do not know, so the record would stay
-    // in state 4 for good and block its hexid. A pending creation still gets its created notice.
-    if (previous != acStateCreating) ac.erase = 1;
+    // in state 4 for good and block its hexid.
+    ac.erase = 1;
 }
 
 }  // namespace vdl

@@ -9,6 +9,9 @@
 #include "feed/traffic_queue.h"
 #include "shell/window/exit.h"
 #include "simlink/sim_link.h"
+#include "traffic/movement.h"
+#include "traffic/sim_replies.h"
+#include "traffic/traffic_services.h"
 
 namespace vdl {
 
@@ -74,8 +77,10 @@ void gf_clearTrafficLists() {
         trafficQueue.clear();
         mainLoopRunning = false;
     }
-    // The park airport's record, the parking counters and the CALLSIGN_2_OBJECTID selection are
-    // cleared here by the issues that add them.
+    // The park airport's record and the parking counters are cleared here by the issues that add them.
+    selectedObjectId = 0;
+    feedCallsigns.clear();
+    gf_forgetNoticeWaits();
     parkingBusy = false;
     tickFlag = false;
     qnh = defaultQnh;
@@ -120,6 +125,10 @@ void gf_resetTrafficForTests() {
         std::vector<SimReply>().swap(simReplies);
         std::vector<SwitchFollowUp>().swap(switchFollowUps);
     }
+    selectedObjectId = 0;
+    feedCallsigns.clear();
+    gf_forgetNoticeWaits();
+    gf_resetMovementForTests();
     trafficListsInitialised = false;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/time.h"
+#include "liveries/match_reports.h"  // noMatchKeys
 #include "simlink/sim_types.h"
 #include "traffic/records.h"
 
@@ -27,7 +28,6 @@ inline std::deque<CreateAcCmd> staticCreateQueue;  // served only while liveCrea
 inline std::deque<uint32_t> removalQueue;          // object ids to remove
 inline std::list<uint32_t> createdFollowUps;       // hexids, one taken per simulator second
 inline std::vector<std::string> ghostCallsigns;
-inline std::set<std::string> noMatchKeys;  // gf_airlModelRegKey texts without a livery
 inline std::unordered_map<uint32_t, std::string_view> liveryByHexid;  // views into the livery catalogue
 inline std::vector<std::pair<uint32_t, uint32_t>> standSlotByHexid;  // hexid, half-hour slot
 inline std::vector<StaticCandidate> staticCandidates;

@@ -13,7 +13,11 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "simlink/sim_link.h"
+#include "traffic/intake.h"
+#include "traffic/movement.h"
 #include "traffic/removal.h"
+#include "traffic/sim_replies.h"
+#include "traffic/spawn_gate.h"
 #include "traffic/traffic_lists.h"
 
 namespace vdl {
@@ -34,14 +38,12 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
         return;
     }
     if (lf_isDue(clock, ac.stream.front().time)) {
-        // nextPosMain, the point change, is called here by the movement issue.
+        nextPosMain(ac);
         ac.vsFps = ac.targetVs / 60.0;
         ac.tas = (!ac.stream.empty() && ac.stream.front().stop) ? 0.0 : ac.targetTas;
     }
     if (ac.state != acStateActive) return;
-    if (!ac.stream.empty() && !ac.stream.front().stop) {
-        // stepPosition, the per-step movement, is called here by the movement issue.
-    }
+    if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
     if (ac.objectId != 0) {
         gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, ac.vsFps, ac.tas,
                                          ac.objectId});
@@ -159,7 +161,7 @@ bool updateLiveAc(LiveAc& ac) {
     try {
         switch (ac.state) {
             case acStateNew:
-                // updateBufferAc, the spawn gate, is called here by the spawn issue.
+                updateBufferAc(ac);
                 break;
             case acStateActive:
                 lf_updateActive(ac, clock100.load());
@@ -178,12 +180,11 @@ bool updateLiveAc(LiveAc& ac) {
 void gf_updateAI() {
     try {
         const uint32_t clock = clock100.load();
-        // gf_SimCommands (the link's notices and the creation follow-ups) comes first; the replies
-        // issue adds the call.
+        gf_SimCommands();
         lf_updateAllLiveAc();
         lf_handOverRemoval(clock);
         lf_handOverCreate(clock);
-        // lf_handleUdpMessages (at most two live traffic records) is called here by the intake issue.
+        gf_handleUdpMessages();
         lf_buildCreateCommand();
         lf_requestInRange(clock);
         lf_refreshUserData(clock);

@@ -10,6 +10,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "refdata/dbase.h"
+#include "shell/reset.h"
 #include "shell/single_instance.h"
 #include "shell/window/main_window.h"
 #include "support/foundation_env.h"
@@ -18,15 +19,18 @@ namespace vdl {
 namespace {
 
 class StartUpTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        gf_resetShellWindowForTests();
-        gf_resetRefdataForTests();
+        gf_resetShellForTests();
+        for (const char* f : {"airports", "input", "output", "TBLO"}) std::filesystem::create_directories(f);
+        options.scenario.startAfterSeconds = 0.1;
+        options.scenario.endAtSimSeconds = 1.0;
+        options.run.trafficPort = 0;
+        options.run.qnhPort = 0;
+        options.run.trafficReaderDelay = std::chrono::milliseconds(100);
+        options.inputFd = -1;
     }
-    void TearDown() override {
-        gf_resetShellWindowForTests();
-        gf_resetRefdataForTests();
-    }
+    void TearDown() override { gf_resetShellForTests(); }
 
     void installDbase() {
         const std::filesystem::path shipped = std::filesystem::path(VDL_SOURCE_DIR) / "data/input/dbase.xml";
@@ -35,14 +39,17 @@ protected:
         std::filesystem::copy_file(shipped, "input/dbase.xml");
     }
 
-    int run() { return gf_programMain(out, err); }
+    int run() { return gf_runProgram(options, out, err); }
 
     test::TempWorkDir dir;
+    ProgramOptions options;
     std::ostringstream out;
     std::ostringstream err;
 };
 
-std::string lf_firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string lf_firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 TEST_F(StartUpTest, StartsWithLogParametersDataBaseAndPrintsTheWindow) {
     installDbase();
@@ -50,13 +57,15 @@ TEST_F(StartUpTest, StartsWithLogParametersDataBaseAndPrintsTheWindow) {
     EXPECT_EQ(err.str(), "");
 
     std::string log = test::readWholeFile("Log.txt");
-    EXPECT_TRUE(std::regex_match(lf_firstLine(log), std::regex(R"(.+ \(utc\) Vandrel version 10\.10\.4 for MSFS 202[04])")))
+    EXPECT_TRUE(std::regex_match(lf_firstLine(log),
+                                 std::regex(R"(.+ \(utc\) Vandrel version 10\.10\.4 for MSFS 202[04])")))
         << lf_firstLine(log);
     EXPECT_TRUE(std::filesystem::exists(gf_parametersPath())) << "parameters.xml is rebuilt when missing";
     EXPECT_TRUE(gf_dbaseLoaded());
 
     std::string shown = out.str();
-    EXPECT_EQ(lf_firstLine(shown), "Vandrel 10.10.4 for MSFS 2020");
+    EXPECT_EQ(lf_firstLine(shown), "==== window ====");
+    EXPECT_NE(shown.find("\nVandrel 10.10.4 for MSFS 2020\n"), std::string::npos);
     EXPECT_NE(shown.find("-- options --"), std::string::npos);
     EXPECT_NE(shown.find(LATERAL_RANGE.caption() + ": [40]"), std::string::npos);
     EXPECT_EQ(shown.find("Error"), std::string::npos);
@@ -93,7 +102,8 @@ TEST_F(StartUpTest, SecondInstanceEndsAtOnce) {
     EXPECT_EQ(run(), 1);
     EXPECT_EQ(err.str(), "Vandrel is already running\n");
     EXPECT_EQ(out.str(), "");
-    EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "the second instance must not truncate the first's log";
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"))
+        << "the second instance must not truncate the first's log";
     EXPECT_FALSE(std::filesystem::exists(gf_parametersPath()));
 }
 

@@ -12,6 +12,7 @@
 #include "simulator/stand_in.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_fixture.h"
+#include "traffic/traffic_services.h"
 #include "traffic/traffic_step.h"
 
 namespace vdl::test {
@@ -44,15 +45,6 @@ protected:
         TrafficTest::TearDown();
     }
 
-    // The notices, taken as the run worker takes them: replyMutex first, then simMutex.
-    static std::vector<SimReply> takeReplies() {
-        std::vector<SimReply> taken;
-        std::lock_guard replies(replyMutex);
-        std::lock_guard link(simMutex);
-        taken.swap(simReplies);
-        return taken;
-    }
-
     std::shared_ptr<SimStandIn> sim;
 };
 
@@ -71,22 +63,22 @@ TEST_F(TrafficLinkThread, ALiveAircraftFromCreateToRemoval) {
     pendingSpawns.push_back(10001);
     clock100 = 1;
 
+    // The step takes the link's notices itself (replyMutex, then simMutex): the created notice
+    // binds the object, the removed one erases the record.
     uint32_t objectId = 0;
     int movedSteps = 0;
     bool removed = false;
     while (!removed && std::chrono::steady_clock::now() < deadline) {
-        for (const SimReply& r : takeReplies()) {
-            if (r.kind == REPLY_LIVE_CREATED && r.hexid == 10001) {
-                objectId = r.objectId;
-                ac.objectId = r.objectId;
-                ac.state = acStateActive;
-            }
-            if (r.kind == REPLY_REMOVED && r.objectId == objectId && objectId != 0) removed = true;
-        }
         gf_updateAI();
-        if (ac.state == acStateActive) {
-            ac.lat += 0.0001;  // something to see in the track
-            if (++movedSteps == 40) removeAircraftFromSim(ac);
+        LiveAc* live = gf_findLiveAcByHexid(10001);
+        if (live == nullptr) {
+            removed = objectId != 0;
+        } else {
+            objectId = live->objectId;
+            if (live->state == acStateActive) {
+                live->lat += 0.0001;  // something to see in the track
+                if (++movedSteps == 40) removeAircraftFromSim(*live);
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

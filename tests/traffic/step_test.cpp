@@ -315,7 +315,22 @@ TEST_F(TrafficStep, ADuePointTakesTheLegsTargetsForTheSimulator) {
         liveAircraft.clear();
         LiveAc& a = addActiveLiveAc(10001, 3);
         a.stream.front().time = row.pointTime;
-        a.stream.front().stop = row.stop;
+        // The leg that starts at the due point: climbing at 600 ft/min and 140 kt, or on the
+        // ground towards a stop at the same place.
+        StreamPos next = a.stream.front();
+        next.time = row.pointTime + 2000;
+        next.vs = 600.0;
+        next.tas = 140.0;
+        next.speed = 140.0;
+        next.stop = row.stop;
+        if (row.stop) {
+            a.onGround = 1;
+            a.groundState = gsTaxi;
+            a.stream.front().airborne = next.airborne = 0;
+        } else {
+            next.lat += 0.01;
+        }
+        a.stream.push_back(next);
         a.vsFps = 1.5;
         a.tas = 99.0;
         a.targetVs = 600.0;

@@ -1,0 +1,237 @@
+// One traffic step with 300 live aircraft: 55 % airborne, 30 % taxiing, 15 % parked, the feed
+// at two records per step and no simulator behind the link (positions and events go to the
+// link's queues, which are emptied between steps as the link's frame would). Reported per step:
+// median, p99 and max in microseconds, and heap allocations per step.
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "feed/traffic_queue.h"
+#include "foundation/clock.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "simlink/sim_link.h"
+#include "traffic/flight_tables.h"
+#include "traffic/movement.h"
+#include "traffic/records.h"
+#include "traffic/traffic_lists.h"
+#include "traffic/traffic_step.h"
+
+namespace {
+
+std::atomic<uint64_t> allocations{0};
+
+}  // namespace
+
+// Counting replacements of the global allocation functions (malloc underneath).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+
+namespace {
+
+using namespace vdl;
+constexpr double radPerDeg = pi / 180.0;
+constexpr size_t fleet = 300;
+
+struct Mover {
+    size_t index = 0;
+    double kt = 0;
+    double alt = 0;
+    bool airborne = false;
+    double trackDeg = 0;
+    LatLon pos;
+    uint32_t nextDue = 0;
+};
+
+AcIdentity lf_identity(uint32_t hexid, AircraftCategory c) {
+    AcIdentity id;
+    id.airl = "DLH";
+    id.type = "A320";
+    id.callsign = fmt::format("DLH{}", hexid % 10000);
+    id.reg = "D-AIZZ";
+    id.hexid = hexid;
+    id.title = "Airbus A320 Lufthansa";
+    id.category = c;
+    id.halfWingspan = 17.0 / 1852.0;
+    id.touchdownSteps = 350;
+    gf_setCategoryValues(id);
+    gf_setFlightValues(id);
+    return id;
+}
+
+StreamPos lf_point(const Mover& m) {
+    StreamPos p;
+    p.lat = m.pos.lat;
+    p.lon = m.pos.lon;
+    p.alt = m.airborne ? m.alt : 0.0;
+    p.speed = m.kt;
+    p.tas = m.kt;
+    p.track = m.trackDeg;
+    p.airborne = m.airborne;
+    p.time = m.nextDue;
+    return p;
+}
+
+// Moves the made-up aircraft on by one record: 4 s on, a gentle turn now and then.
+void lf_advance(Mover& m, uint32_t n) {
+    if (n % 5 == 0) m.trackDeg = std::fmod(m.trackDeg + (m.airborne ? 10.0 : 60.0), 360.0);
+    m.pos = gf_destination(m.pos, m.trackDeg * radPerDeg, m.kt * 4.0 / 3600.0 * feetPerNm);
+    m.nextDue += 400;
+}
+
+struct Fleet {
+    std::vector<Mover> movers;
+    size_t cursor = 0;
+    uint32_t records = 0;
+};
+
+Fleet lf_build() {
+    Fleet f;
+    gf_resetTrafficForTests();
+    gf_initTrafficLists();
+    clock100.store(1000);
+    const uint32_t clock = clock100.load();
+    for (size_t i = 0; i < fleet; ++i) {
+        const bool airborne = i < fleet * 55 / 100;
+        const bool taxi = !airborne && i < fleet * 85 / 100;
+        Mover m;
+        m.index = i;
+        m.airborne = airborne;
+        m.kt = airborne ? 250.0 : (taxi ? 15.0 : 0.0);
+        m.alt = 3000.0 + 100.0 * static_cast<double>(i);
+        m.trackDeg = static_cast<double>((i * 37) % 360);
+        m.pos = {50.0 + 0.01 * static_cast<double>(i % 30), 7.0 + 0.01 * static_cast<double>(i / 30)};
+        m.nextDue = clock + static_cast<uint32_t>(i % 400);
+        StreamPos first = lf_point(m);
+        if (!airborne && !taxi) first.stop = 1;
+        LiveAc& a = liveAircraft.emplace_back(first, lf_identity(10001 + static_cast<uint32_t>(i),
+                                                                 AircraftCategory::Large), 1.0);
+        a.state = acStateActive;
+        a.objectId = 100 + static_cast<uint32_t>(i);
+        a.lat = m.pos.lat;
+        a.lon = m.pos.lon;
+        a.alt = airborne ? m.alt : 110.0;
+        a.onGround = airborne ? 0 : 1;
+        a.heading = m.trackDeg * radPerDeg;
+        a.groundState = airborne ? gsAirborne : (taxi ? gsTaxi : gsParked);
+        a.aglFt = airborne ? 2500.0 : 10.0;
+        if (!airborne && !taxi) continue;
+        for (uint32_t k = 0; k < 8; ++k) {
+            lf_advance(m, k + 1);
+            a.stream.push_back(lf_point(m));
+        }
+        f.movers.push_back(m);
+    }
+    return f;
+}
+
+// Two records per step for the moving aircraft in turn, through the feed's queue; when the
+// intake does not take them the points go straight onto the streams so the data never ends.
+void lf_feed(Fleet& f) {
+    for (int k = 0; k < 2; ++k) {
+        Mover& m = f.movers[f.cursor++ % f.movers.size()];
+        LiveAc& a = liveAircraft[m.index];
+        if (a.stream.size() > 12) continue;
+        lf_advance(m, ++f.records);
+        TrafficRecord r;
+        r.pos = lf_point(m);
+        r.hexid = a.identity.hexid;
+        r.sampleTime = static_cast<double>(f.records);
+        std::lock_guard lock(trafficMutex);
+        trafficQueue.push_back(std::move(r));
+    }
+}
+
+void lf_drainUntaken() {
+    std::lock_guard lock(trafficMutex);
+    while (!trafficQueue.empty()) {
+        const TrafficRecord& r = trafficQueue.front();
+        for (LiveAc& a : liveAircraft)
+            if (a.identity.hexid == r.hexid) {
+                StreamPos p = r.pos;
+                p.time = std::max(p.time, a.stream.empty() ? 0u : a.stream.back().time + 1);
+                a.stream.push_back(p);
+                break;
+            }
+        trafficQueue.pop_front();
+    }
+}
+
+void BM_TrafficStep300(benchmark::State& state) {
+    static bool once = [] {
+        std::string dir = (std::filesystem::temp_directory_path() / "vdl-bench-XXXXXX").string();
+        if (!::mkdtemp(dir.data())) std::abort();
+        std::filesystem::current_path(dir);
+        return true;
+    }();
+    (void)once;
+    Fleet f = lf_build();
+    simStopped = true;  // no simulator: no in-range or user requests
+    {
+        std::lock_guard lock(trafficMutex);
+        mainLoopRunning = true;
+    }
+    auto emptyLinkQueues = [] {
+        std::lock_guard lock(simMutex);
+        simEventQueue.clear();
+        positionSendBuffer.clear();
+        simRemovalIds.clear();
+    };
+    // Warm-up: 30 s of steps, so that streams, buffers and queues reach their steady sizes.
+    for (int i = 0; i < 3000; ++i) {
+        lf_feed(f);
+        gf_updateAI();
+        lf_drainUntaken();
+        emptyLinkQueues();
+    }
+    std::vector<double> micros;
+    micros.reserve(static_cast<size_t>(state.max_iterations));
+    uint64_t allocs = 0;
+    for (auto _ : state) {
+        lf_feed(f);
+        const uint64_t a0 = allocations.load();
+        const auto t0 = std::chrono::steady_clock::now();
+        gf_updateAI();
+        const auto t1 = std::chrono::steady_clock::now();
+        allocs += allocations.load() - a0;
+        const double us = std::chrono::duration<double, std::micro>(t1 - t0).count();
+        micros.push_back(us);
+        state.SetIterationTime(us / 1e6);
+        lf_drainUntaken();
+        emptyLinkQueues();
+    }
+    std::sort(micros.begin(), micros.end());
+    auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<size_t>(q * static_cast<double>(micros.size())))]; };
+    size_t active = 0;
+    for (const LiveAc& a : liveAircraft) active += a.state == acStateActive;
+    state.counters["median_us"] = at(0.5);
+    state.counters["p99_us"] = at(0.99);
+    state.counters["max_us"] = micros.back();
+    state.counters["allocs_per_step"] = static_cast<double>(allocs) / static_cast<double>(micros.size());
+    state.counters["active"] = static_cast<double>(active);
+}
+
+BENCHMARK(BM_TrafficStep300)->UseManualTime()->Iterations(6000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

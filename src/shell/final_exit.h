@@ -1,0 +1,27 @@
+#pragma once
+// The end of a run: the exit thread FinalExit, restart or quit, and the exception reporter.
+#include <chrono>
+#include <exception>
+#include <string_view>
+
+#include "shell/window/exit.h"
+
+namespace vdl {
+
+// "NEW SETTINGS", "SIMCONNECT ERROR" and "READER ERROR" start a new run; the others quit.
+bool gf_restartsRun(ExitReason reason);
+
+// Sets the window's exit hook: gf_startFinalExit starts FinalExit on a detached exit thread.
+// At most one exit thread runs at a time.
+void gf_installFinalExit();
+
+// Whether an exit thread runs; waits until none runs (false on timeout).
+bool gf_exitThreadRunning();
+bool gf_waitForExitThread(std::chrono::milliseconds timeout);
+
+// The exception reporter: logs "{}: {}" with the function's name and the message, shows
+// "Error {}" on the error line and ends the run with "SYSTEM ERROR".
+void gf_reportException(std::string_view function, const std::exception& e);
+void gf_reportException(std::string_view function, std::exception_ptr e);
+
+}  // namespace vdl

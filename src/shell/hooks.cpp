@@ -1,0 +1,34 @@
+#include "shell/hooks.h"
+
+#include "feed/rt_link.h"
+#include "shell/final_exit.h"
+#include "simlink/sim_link.h"
+#include "traffic/traffic_lists.h"
+
+namespace vdl {
+
+void gf_installRunHooks() {
+    gf_installFinalExit();
+    // The link's notices about AI objects go to gf_pushSimReply.
+    gf_installTrafficHooks();
+    // gf_sendUserAcState runs on the run worker, which owns userAc.
+    gf_setUserStateSource([] {
+        const UserAcState& u = userAc;
+        FeedUserState s;
+        s.lat = u.latitude;
+        s.lon = u.longitude;
+        s.pitch = u.pitch;
+        s.bank = u.bank;
+        s.heading = u.heading;
+        s.altitude = u.altitude;
+        s.groundSpeed = u.groundVelocity;
+        s.simUtcMs = gf_simUtcMs(u.zuluYear, u.zuluMonthOfYear, u.zuluDayOfMonth, u.zuluTime);
+        return s;
+    });
+    // simlink's stand-name hook (gf_standNameAtPosition) and user-stand hook (gf_saveParkAirportEntry):
+    // set here by the stand-search and park-airport issues.
+    // refdata's hooks (gf_readDestApfForClosestStand, gf_addAirportsScanLog, gf_removeAllFilesInFolder):
+    // set here by the airport issues that build their targets.
+}
+
+}  // namespace vdl

@@ -1,0 +1,245 @@
+#include "shell/main_loop.h"
+
+#include <fmt/format.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+
+#include "feed/qnh.h"
+#include "feed/rt_link.h"
+#include "feed/traffic_queue.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/time.h"
+#include "foundation/timer.h"
+#include "liveries/livery_tables.h"
+#include "shell/auto_range.h"
+#include "shell/final_exit.h"
+#include "shell/reports.h"
+#include "shell/run_requests.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+#include "simlink/sim_link.h"
+#include "traffic/removal.h"
+#include "traffic/sim_replies.h"
+#include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
+#include "traffic/traffic_step.h"
+
+namespace vdl {
+
+namespace {
+
+constexpr uint64_t stepsPerSecond = 1000 / mainLoopStepMs;
+
+// The window asked for the object id of the CALLSIGN_2_OBJECTID callsign; run worker only.
+bool showObjectIdAsked = false;
+
+void lf_detail(std::string_view text) {
+    if (LOG.value()) gf_log(text);
+}
+
+std::string lf_simulatorState() {
+    if (simQuit.load()) return "closed";
+    if (!simConnected.load()) return "not connected";
+    if (simRunning.load()) return "running";
+    return simPaused.load() ? "paused" : "no flight running";
+}
+
+std::string lf_realTrafficState() {
+    if (EXTERNAL_LINK.value()) return "link held by another program";
+    if (!realTrafficLink.running()) return gf_realTrafficInstalled() ? "link closed" : "not installed";
+    if (!realTrafficLink.connected()) return fmt::format("waiting on port {}", realTrafficLink.port());
+    const auto version = realTrafficLink.version();
+    return fmt::format("connected, version {} level {}", version ? version->text() : "?",
+                       realTrafficLink.level());
+}
+
+// The counters of the main window.
+void lf_refreshCounters() {
+    gf_setWindowValue(WindowArea::Counters, "simulator", lf_simulatorState());
+    gf_setWindowValue(WindowArea::Counters, "RealTraffic", lf_realTrafficState());
+    gf_setWindowValue(WindowArea::Counters, "QNH", fmt::format("{} hPa", qnh.load()));
+    gf_setWindowValue(WindowArea::Counters, "traffic records queued", std::to_string(gf_trafficQueueSize()));
+    gf_setWindowValue(WindowArea::Counters, "live aircraft", std::to_string(liveAircraft.size()));
+    gf_setWindowValue(WindowArea::Counters, "static aircraft", std::to_string(staticAircraft.size()));
+    // The parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc) are shown here by the parking issues.
+    gf_setWindowValue(WindowArea::Counters, "# liveries", std::to_string(liveryCount.load()));
+    gf_setWindowValue(WindowArea::Counters, "lateral range",
+                      fmt::format("{} nm{}", LATERAL_RANGE.value(), AUTO_RANGE.value() ? " (auto)" : ""));
+    gf_setWindowValue(WindowArea::Statistics, "tick", std::to_string(tickCount.load()));
+    gf_repaintArea(WindowArea::Counters);
+}
+
+// Requests of the UI thread, served between two steps.
+void lf_serveRunRequests() {
+    for (RunRequest request : gf_takeRunRequests()) {
+        lf_detail(fmt::format("run request: {}", gf_runRequestName(request)));
+        switch (request) {
+            case RunRequest::EnforceMaxLive:
+                gf_enforceMaxLiveAc();
+                break;
+            case RunRequest::NewDestination:
+                // lf_newDestination (gf_selectParkAirport with DESTINATION and the user's position)
+                // is called here by the park-airport issue.
+                break;
+            case RunRequest::FlushStatic:
+                // The flag that has lf_everySecond call gf_removeAllStaticAc is set here by the removal
+                // issue.
+                break;
+            case RunRequest::ShowReservedStand:
+                // lf_showReservedStand (gf_checkParkAirportsAndStands with true) is called here by the
+                // park-airport issue.
+                break;
+            case RunRequest::ShowObjectId:
+                showObjectIdAsked = true;
+                break;
+        }
+    }
+}
+
+// One hexid of createdFollowUps a second: a static aircraft that duplicates the live one goes.
+void lf_followUpCreated() {
+    if (createdFollowUps.empty()) return;
+    const uint32_t hexid = createdFollowUps.front();
+    createdFollowUps.pop_front();
+    const LiveAc* live = gf_findLiveAcByHexid(hexid);
+    if (live == nullptr) return;
+    // lf_searchForCoupledCsAroundThisTime (the coupled callsigns of the stand options) is called here
+    // by the static parking issue.
+    for (AiAircraft& parked : staticAircraft) {
+        if (parked.state != acStateActive || !gf_removeDuplicateLiveAc(*live, parked)) continue;
+        lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
+                              gf_acText(live->identity)));
+        removeAircraftFromSim(parked);
+        break;
+    }
+}
+
+void lf_everySecond(bool simulatorRuns) {
+    lf_followUpCreated();
+    if (showObjectIdAsked) {
+        showObjectIdAsked = false;
+        gf_showObjectIdOfCallsign();
+    }
+    // gf_removeAllStaticAc while the "Flush static" request flag is set: removal issue.
+    // gf_removeIfInUserPath while the user is airborne, gf_removeStaticForCollisionAvoidance while
+    // COLLISION_LIVE_PARKED_GND is on: collision issue.
+    if (simulatorRuns) gf_autoRange();
+    lf_refreshCounters();
+}
+
+void lf_every15Seconds(uint32_t jobs) {
+    // gf_removeAircraftOnReservedStand and the two-turn parking adjustment ending in
+    // gf_adjustStaticParking (gf_disableParkingControls before it): static parking issue.
+    if (jobs & tickJob1200) {
+        // The adjustment request while parking is active and INITIAL_LOAD_ONLY is off: static parking issue.
+    }
+}
+
+void lf_every30Seconds() {
+    gf_every30SecondsReports();
+}
+
+void lf_takeTick(bool simulatorRuns) {
+    const uint32_t count = gf_nextTickCount(tickCount.load());
+    tickCount = count;
+    gf_refreshNowSlot();
+    lf_everySecond(simulatorRuns);
+    const uint32_t jobs = gf_tickJobs(count);
+    if (simulatorRuns) {
+        if (jobs & tickJob16) {
+            // gf_checkForParkAirportUpdates: park-airport issue.
+        }
+        if (jobs & tickJob61) gf_removeStaticTwinsOfLiveAc();
+        if ((jobs & tickJob62) && CALLSIGN_OBJECTIDS.value()) gf_writeCallsign2ObjectId();
+    }
+    if (jobs & tickJob15) lf_every15Seconds(jobs);
+    if (jobs & tickJob30) lf_every30Seconds();
+}
+
+// One step of the main loop.
+void lf_workVDRL(uint64_t step) {
+    lf_serveRunRequests();
+    const bool simulatorRuns = simRunning.load();
+    if (simulatorRuns) {
+        gf_updateAI();
+    } else {
+        gf_SimCommands();
+        if (step % stepsPerSecond == 0) {
+            // RealTraffic still wants the user's state once a second.
+            if (!simQuit.load()) userAc = gf_getUserAcData();
+            gf_sendUserAcState();
+            lf_refreshCounters();
+        }
+    }
+    if (tickFlag.exchange(false)) lf_takeTick(simulatorRuns);
+}
+
+}  // namespace
+
+uint32_t gf_nextTickCount(uint32_t count) {
+    return (count + 1) % tickCountRestart;
+}
+
+uint32_t gf_tickJobs(uint32_t count) {
+    uint32_t jobs = 0;
+    if (count % 15 == 0) jobs |= tickJob15;
+    if (count % 16 == 0 && count % 15 != 0) jobs |= tickJob16;
+    if (count % 30 == 0) jobs |= tickJob30;
+    if (count % 61 == 0) jobs |= tickJob61;
+    if (count % 62 == 0) jobs |= tickJob62;
+    if (count % 1200 == 0) jobs |= tickJob1200;
+    return jobs;
+}
+
+void gf_removeStaticTwinsOfLiveAc() {
+    for (const LiveAc& live : liveAircraft) {
+        if (live.state != acStateActive || !live.onGround) continue;
+        const std::string& callsign = live.identity.callsign;
+        const std::string& reg = live.identity.reg;
+        for (AiAircraft& parked : staticAircraft) {
+            if (parked.state != acStateActive) continue;
+            const bool sameCallsign =
+                !callsign.empty() && parked.identity.callsign.size() == callsign.size() + 1 &&
+                parked.identity.callsign.starts_with(callsign) && parked.identity.callsign.back() == '*';
+            const bool sameReg = !reg.empty() && parked.identity.reg == reg;
+            if (!sameCallsign && !sameReg) continue;
+            lf_detail(
+                fmt::format("{} removed: {} is live", gf_acText(parked.identity), gf_acText(live.identity)));
+            removeAircraftFromSim(parked);
+            break;
+        }
+    }
+}
+
+void gf_mainLoop(std::stop_token stop) {
+    using Clock = std::chrono::steady_clock;
+    try {
+        TimerResolution resolution(1);
+        gf_setMainLoopRunning(true);
+        // gf_checkForParkAirportUpdates(true) before the first traffic step: park-airport issue.
+        std::mutex sleepMutex;
+        std::condition_variable_any wake;
+        auto next = Clock::now();
+        uint64_t step = 0;
+        while (!stop.stop_requested() && !exiting.load()) {
+            lf_workVDRL(step++);
+            ++mainLoopSteps;
+            next += std::chrono::milliseconds(mainLoopStepMs);
+            const auto now = Clock::now();
+            // Far behind (a stopped process, a slow machine): go on from now rather than race.
+            if (now - next > std::chrono::seconds(1)) next = now;
+            std::unique_lock lock(sleepMutex);
+            wake.wait_until(lock, stop, next, [] { return false; });
+        }
+        gf_setMainLoopRunning(false);
+    } catch (...) {
+        gf_setMainLoopRunning(false);
+        gf_reportException("mainLoop", std::current_exception());
+    }
+}
+
+}  // namespace vdl

@@ -1,0 +1,43 @@
+#pragma once
+// The 10 ms main loop of the run worker and its schedule of per-second ticks.
+#include <atomic>
+#include <cstdint>
+#include <stop_token>
+
+namespace vdl {
+
+inline constexpr int mainLoopStepMs = 10;
+inline constexpr uint32_t tickCountRestart = 86400;
+
+// Jobs of a tick, by its count.
+enum TickJob : uint32_t {
+    tickJob15 = 1u << 0,    // lf_every15Seconds
+    tickJob16 = 1u << 1,    // park-airport updates: divisible by 16 and not by 15
+    tickJob30 = 1u << 2,    // lf_every30Seconds
+    tickJob61 = 1u << 3,    // static twins of live aircraft on the ground
+    tickJob62 = 1u << 4,    // Callsign2ObjectId.txt while CALLSIGN_OBJECTIDS is on
+    tickJob1200 = 1u << 5,  // the static parking adjustment request
+};
+
+// The tick counter: advanced by one per tick taken, starting again at 0 when it reaches 86400.
+inline std::atomic<uint32_t> tickCount{0};
+
+uint32_t gf_nextTickCount(uint32_t count);
+// The TickJob bits of a tick count.
+uint32_t gf_tickJobs(uint32_t count);
+
+// mainLoop: one step every 10 ms on absolute deadlines until a stop is asked or an exit is
+// under way; the main-loop-running flag is set meanwhile. Exceptions go to the reporter.
+void gf_mainLoop(std::stop_token stop);
+
+// Steps the main loop has done since the process started (for the window and tests).
+inline std::atomic<uint64_t> mainLoopSteps{0};
+
+}  // namespace vdl
+
+namespace vdl {
+// Tick job 61: for every active live aircraft on the ground, the first active static aircraft
+// whose callsign is the live one's followed by "*", or whose registration equals the live one's
+// (an empty registration matches nothing), is removed from the simulator.
+void gf_removeStaticTwinsOfLiveAc();
+}  // namespace vdl

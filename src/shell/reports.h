@@ -1,0 +1,16 @@
+#pragma once
+// The matching reports of a run (apart from the traffic lists, whose header names the same
+// no-match set).
+
+namespace vdl {
+
+// gf_logNoMatch and gf_matchingSummary.
+void gf_writeMatchReports();
+// The 30-second work on the reports: every tenth call (5 minutes) the reports; the no-match
+// keys are dropped while a livery reset is due (they name liveries about to go).
+void gf_every30SecondsReports();
+
+// The match reports' collections and the call count.
+void gf_resetReportsForTests();
+
+}  // namespace vdl

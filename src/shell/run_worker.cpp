@@ -1,0 +1,199 @@
+#include "shell/run_worker.h"
+
+#include <fmt/format.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "feed/rt_link.h"
+#include "feed/udp_reader.h"
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/paths.h"
+#include "foundation/workers.h"
+#include "liveries/livery_tables.h"
+#include "refdata/packages.h"
+#include "shell/auto_range.h"
+#include "shell/final_exit.h"
+#include "shell/main_loop.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+#include "simlink/sim_link.h"
+#include "traffic/traffic_lists.h"
+
+namespace vdl {
+
+namespace {
+
+constexpr auto waitPoll = std::chrono::milliseconds(50);
+constexpr auto userDataWait = std::chrono::seconds(5);
+
+std::mutex runConfigMutex;  // guards runConfig
+RunConfig runConfig;
+
+std::mutex runWorkerMutex;  // guards runWorker (start, stop and join)
+std::jthread runWorker;
+
+// The run is to end: a stop was asked or an exit is under way.
+bool lf_ending(const std::stop_token& stop) {
+    return stop.stop_requested() || exiting.load();
+}
+
+// Sleeps for `time` unless the run ends first; false when it ends.
+bool lf_pause(const std::stop_token& stop, std::chrono::milliseconds time) {
+    std::mutex m;
+    std::condition_variable_any cv;
+    std::unique_lock lock(m);
+    const auto until = std::chrono::steady_clock::now() + time;
+    while (!lf_ending(stop) && std::chrono::steady_clock::now() < until) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        cv.wait_for(lock, stop, std::min(left, std::chrono::milliseconds(waitPoll)), [] { return false; });
+    }
+    return !lf_ending(stop);
+}
+
+// Waits until `ready` holds; false when the run ends first.
+template <typename Ready>
+bool lf_waitFor(const std::stop_token& stop, Ready ready) {
+    while (!ready()) {
+        if (!lf_pause(stop, waitPoll)) return false;
+    }
+    return !lf_ending(stop);
+}
+
+// The run worker's start-up, before the run proper; false when the run ended meanwhile.
+bool lf_startUpVDRL(const std::stop_token& stop) {
+    try {
+        gf_log("lf_startUpVDRL: a new run");
+        gf_initWorkerSlots();
+        gf_checkWorkingFolder();
+        if (!gf_loadParameters()) {
+            gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_parametersPath().string()), true);
+        }
+        gf_setLateralRange(LATERAL_RANGE.value());
+        gf_autoRangeSwitched(AUTO_RANGE.value());
+        gf_setTbInt(LATERAL_RANGE);
+        // Without an install path the scans have no Community folder (logged by the call).
+        if (gf_deriveCommunityPath())
+            gf_log(fmt::format("Community folder: \"{}\"", gf_communityPath().string()));
+        gf_log(fmt::format("RealTraffic {}installed on this PC{}", gf_realTrafficInstalled() ? "" : "not ",
+                           EXTERNAL_LINK.value() ? ", its link is held by another program" : ""));
+        // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
+        if (gf_runPendingLiveryReset()) liveryByHexid.clear();
+        // gf_scanLiveries (every start-up; it scans while SCAN_LIVERIES is on): livery scan issue.
+        // gf_scanAddonAirports while SCAN_AIRPORTS is on: airport scan issue.
+        // lf_readMyParkAirports: park-airport list issue.
+        return !lf_ending(stop);
+    } catch (...) {
+        gf_reportException("lf_startUpVDRL", std::current_exception());
+        return false;
+    }
+}
+
+// The run proper.
+void lf_runSession(const std::stop_token& stop) {
+    try {
+        const RunConfig config = gf_runConfig();
+        gf_initTrafficLists();
+        gf_reserveLiveryTables();
+        tickCount = 0;
+        gf_startSimConnectThread();
+
+        gf_setStatusLine("waiting for a flight in the simulator", true);
+        if (!lf_waitFor(stop, [] { return simRunning.load() && userOnGround.load().known; })) return;
+        gf_clearStatusLine();
+
+        if (gf_realTrafficLinkWanted()) {
+            const bool open =
+                config.linkPort ? realTrafficLink.start(*config.linkPort) : gf_startRealTrafficLink();
+            if (!open)
+                throw std::runtime_error(
+                    fmt::format("cannot open the RealTraffic link on port {}", PORT_NUMBER.value()));
+            gf_setStatusLine(fmt::format("waiting for RealTraffic on port {}", realTrafficLink.port()), true);
+            if (!lf_waitFor(stop, [] { return realTrafficLink.connected(); })) return;
+            gf_setStatusLine("RealTraffic connected", false);
+        }
+
+        if (!gf_startQnhReader(config.qnhPort)) return;  // the reader error ends the run
+        if (!lf_pause(stop, config.trafficReaderDelay)) return;
+        if (!gf_startTrafficReader(config.trafficPort)) return;
+
+        // The first state RealTraffic gets must be a real position.
+        const auto until = std::chrono::steady_clock::now() + userDataWait;
+        userAc = gf_getUserAcData();
+        while (gf_isNullPosition(userAc.latitude, userAc.longitude) &&
+               std::chrono::steady_clock::now() < until) {
+            if (!lf_pause(stop, std::chrono::milliseconds(100))) return;
+            userAc = gf_getUserAcData();
+        }
+        if (gf_isNullPosition(userAc.latitude, userAc.longitude)) {
+            const UserOnGround u = userOnGround.load();
+            userAc.latitude = u.latitude;
+            userAc.longitude = u.longitude;
+        }
+        gf_sendUserAcState();
+        gf_log("lf_runSession: the main loop starts");
+    } catch (...) {
+        gf_reportException("lf_runSession", std::current_exception());
+        return;
+    }
+    gf_mainLoop(stop);
+}
+
+void lf_runWorker(std::stop_token stop) {
+    if (lf_startUpVDRL(stop)) lf_runSession(stop);
+    gf_log("the run worker ends");
+}
+
+}  // namespace
+
+void gf_setRunConfig(const RunConfig& config) {
+    std::lock_guard lock(runConfigMutex);
+    runConfig = config;
+}
+
+RunConfig gf_runConfig() {
+    std::lock_guard lock(runConfigMutex);
+    return runConfig;
+}
+
+void gf_startRunWorker() {
+    std::lock_guard lock(runWorkerMutex);
+    if (runWorker.joinable()) {
+        runWorker.request_stop();
+        runWorker.join();
+    }
+    exiting = false;
+    runWorker = std::jthread(lf_runWorker);
+}
+
+void gf_stopRunWorker() {
+    std::lock_guard lock(runWorkerMutex);
+    if (!runWorker.joinable()) return;
+    runWorker.request_stop();
+    if (runWorker.get_id() == std::this_thread::get_id()) return;
+    runWorker.join();
+}
+
+bool gf_runWorkerRunning() {
+    std::lock_guard lock(runWorkerMutex);
+    return runWorker.joinable();
+}
+
+void gf_checkWorkingFolder() {
+    for (const char* folder : {"airports", "input", "output", "TBLO"}) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec)) {
+            throw UserErrorException(
+                99, fmt::format("the working folder \"{}\" is not the program's folder: \"{}\" is missing",
+                                std::filesystem::current_path().string(), folder));
+        }
+    }
+}
+
+}  // namespace vdl

@@ -1,0 +1,72 @@
+#pragma once
+// The simulator this program runs against on this platform: the in-process stand-in with a
+// world around Düsseldorf (EDDL) and a scripted user flight. The flight ends with the
+// simulator closing, which ends the program's run ("SIM WAS CLOSED").
+#include <memory>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+#include "foundation/geo.h"
+#include "simulator/stand_in.h"
+
+namespace vdl {
+
+// EDDL as the scenario draws it: the reference point and elevation are the published ones;
+// runway and stand positions are close to the real layout.
+namespace eddl {
+inline constexpr const char* icao = "EDDL";
+inline constexpr double latitude = 51.2894;
+inline constexpr double longitude = 6.7668;
+inline constexpr double elevationFt = 147.0;
+inline constexpr double runwayHeadingDeg = 52.7;      // true, 05R/05L; 23L/23R is the reverse
+inline constexpr double southRunwayLengthM = 3000.0;  // 05R/23L
+inline constexpr double northRunwayLengthM = 2700.0;  // 05L/23R
+inline constexpr LatLon southRunwayCentre{51.2822, 6.7505};
+// 05L/23R lies this far north-west of 05R/23L and this far north-east along it.
+inline constexpr double northRunwayOffsetM = 500.0;
+inline constexpr double northRunwayShiftM = 400.0;
+inline constexpr double taxiwayOffsetM = 180.0;  // the parallel taxiway, south-east of 05R/23L
+
+// A point `alongM` from the runway's centre toward 05's heading (north-east) and `rightM`
+// to the right of that heading (south-east).
+LatLon gf_runwayPoint(bool northRunway, double alongM, double rightM);
+// Threshold of 23L/23R (north-east end) or 05R/05L (south-west end).
+LatLon gf_threshold(bool northRunway, bool runway23);
+}  // namespace eddl
+
+struct SimScenarioConfig {
+    double startAfterSeconds = 1.0;  // wall time until the flight is loaded and running
+    double endAtSimSeconds = 120.0;  // simulation time at which the simulator closes
+    double frameRate = 30.0;
+};
+
+// The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb.
+std::vector<UserKeyframe> gf_scenarioUserFlight();
+// The stand-in with EDDL's ground and the user's flight, not yet running.
+std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config);
+
+// Runs the world on its own frame thread and plays the simulator's part: the flight starts
+// after startAfterSeconds and the simulator closes at endAtSimSeconds.
+class SimulatorScenario {
+  public:
+    explicit SimulatorScenario(SimScenarioConfig config = {});
+    ~SimulatorScenario();
+    SimulatorScenario(const SimulatorScenario&) = delete;
+    SimulatorScenario& operator=(const SimulatorScenario&) = delete;
+
+    // Builds the world, starts it and makes SimConnect_Open reach it.
+    void start();
+    // Stops the frames and the script; SimConnect_Open finds no simulator afterwards.
+    void stop();
+    std::shared_ptr<SimStandIn> standIn() const { return sim_; }
+
+  private:
+    void drive(std::stop_token stop);
+
+    SimScenarioConfig config_;
+    std::shared_ptr<SimStandIn> sim_;
+    std::jthread driver_;
+};
+
+}  // namespace vdl

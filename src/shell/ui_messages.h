@@ -1,0 +1,41 @@
+#pragma once
+// The UI thread's message queue: the private window messages of the run's start and end.
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace vdl {
+
+enum class UiMessage {
+    StartRun,     // WM_APP+1: start a (new) run
+    SaveAndQuit,  // WM_APP+2: save the window's state and quit
+};
+
+class UiMessageQueue {
+  public:
+    UiMessageQueue();
+    ~UiMessageQueue();
+    UiMessageQueue(const UiMessageQueue&) = delete;
+    UiMessageQueue& operator=(const UiMessageQueue&) = delete;
+
+    // Any thread.
+    void post(UiMessage message);
+    // The oldest message, or none.
+    std::optional<UiMessage> take();
+    // Readable while messages wait (an eventfd), for the UI thread's poll.
+    int waitFd() const { return fd_; }
+    void clear();
+
+  private:
+    std::mutex mutex_;  // guards messages_
+    std::deque<UiMessage> messages_;
+    int fd_ = -1;
+};
+
+extern UiMessageQueue uiMessages;
+
+inline void gf_postUiMessage(UiMessage message) {
+    uiMessages.post(message);
+}
+
+}  // namespace vdl

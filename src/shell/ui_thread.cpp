@@ -1,0 +1,221 @@
+#include "shell/ui_thread.h"
+
+#include <fmt/format.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/text.h"
+#include "liveries/livery_tables.h"
+#include "shell/auto_range.h"
+#include "shell/reports.h"
+#include "shell/run_requests.h"
+#include "shell/run_worker.h"
+#include "shell/ui_messages.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+
+namespace vdl {
+
+namespace {
+
+constexpr int uiPollMs = 100;
+constexpr const char* flushStaticButton = "Flush static";
+constexpr const char* reservedStandButton = "show reserved stand";
+constexpr const char* liveriesScannedFile = "output/LiveriesScanned.xml";
+
+Parameter* lf_findByName(std::string_view name) {
+    const std::string wanted = gf_toUpper(gf_trim(name));
+    for (Parameter* p : gf_parameters())
+        if (gf_toUpper(p->name()) == wanted) return p;
+    return nullptr;
+}
+
+// The simulator switch: the other simulator's liveries and airports are scanned in a new run.
+std::string lf_switchSimulator() {
+    std::error_code ec;
+    std::filesystem::remove(liveriesScannedFile, ec);
+    gf_requestLiveryReset();
+    for (CheckBoxParameter* scan : {&SCAN_LIVERIES, &SCAN_AIRPORTS}) {
+        scan->set(true);
+        gf_saveBoolParameter(*scan);
+    }
+    gf_startFinalExit(ExitReason::NewSettings, 0);
+    return fmt::format("switched to {}: a new run starts", gf_simulatorName());
+}
+
+std::string lf_switch(BoolParameter& option, bool on) {
+    if (option.value() == on) return fmt::format("{} is {} already", option.name(), on ? "on" : "off");
+    option.set(on);
+    gf_saveBoolParameter(option);
+    if (&option == &MSFS_2020) return lf_switchSimulator();
+    if (&option == &AUTO_RANGE) gf_autoRangeSwitched(on);
+    if (&option == &SCAN_LIVERIES && on) {
+        gf_requestLiveryReset();
+        return "SCAN_LIVERIES on: the liveries are scanned at the next start";
+    }
+    return fmt::format("{} {}", option.name(), on ? "on" : "off");
+}
+
+// A value confirmed in its box.
+std::string lf_confirmed(Parameter& p) {
+    gf_saveParameter(p);
+    if (&p == &LATERAL_RANGE) gf_setLateralRange(LATERAL_RANGE.value());
+    if (&p == &MAX_FIT_FL) {
+        // MAX_FIT (half hours) follows the hours of the box: hours = MAX_FIT x 0.5 + 0.5.
+        MAX_FIT.set(static_cast<int32_t>(std::lround((MAX_FIT_FL.value() - 0.5f) * 2.0f)));
+        gf_saveParameter(MAX_FIT);
+    }
+    if (&p == &MAX_LIVE) gf_postRunRequest(RunRequest::EnforceMaxLive);
+    if (&p == &DESTINATION) gf_postRunRequest(RunRequest::NewDestination);
+    if (&p == &CALLSIGN_2_OBJECTID) gf_postRunRequest(RunRequest::ShowObjectId);
+    mainWindow.showParameterValue(p);
+    return fmt::format("{} = {}", p.name(), p.text());
+}
+
+std::string lf_set(std::string_view name, std::string_view value) {
+    Parameter* p = lf_findByName(name);
+    if (p == nullptr || p->control() == nullptr) return fmt::format("no box named \"{}\"", gf_trim(name));
+    const ParamControl* c = p->control();
+    if (!c->enabled()) return fmt::format("{} is disabled", p->name());
+    if (c->controlKind() == ControlKind::CheckBox || c->controlKind() == ControlKind::Button) {
+        const std::string v = gf_toUpper(gf_trim(value));
+        if (v == "ON" || v == "TRUE" || v == "1") return lf_switch(*static_cast<BoolParameter*>(p), true);
+        if (v == "OFF" || v == "FALSE" || v == "0") return lf_switch(*static_cast<BoolParameter*>(p), false);
+        return fmt::format("\"{}\" is no value for {}: on or off", gf_trim(value), p->name());
+    }
+    mainWindow.setBoxText(c->controlId(), value);
+    if (!p->setText(gf_trim(value))) {
+        mainWindow.showParameterValue(*p);
+        return fmt::format("\"{}\" is no value for {}", gf_trim(value), p->name());
+    }
+    return lf_confirmed(*p);
+}
+
+std::string lf_press(std::string_view name) {
+    const std::string wanted = gf_toUpper(gf_trim(name));
+    if (wanted == gf_toUpper(flushStaticButton)) {
+        gf_postRunRequest(RunRequest::FlushStatic);
+        return fmt::format("{}: asked", flushStaticButton);
+    }
+    if (wanted == gf_toUpper(reservedStandButton)) {
+        gf_postRunRequest(RunRequest::ShowReservedStand);
+        return fmt::format("{}: asked", reservedStandButton);
+    }
+    Parameter* p = lf_findByName(name);
+    if (p == nullptr || p->control() == nullptr) return fmt::format("no button named \"{}\"", gf_trim(name));
+    const ParamControl* c = p->control();
+    if (c->controlKind() != ControlKind::CheckBox && c->controlKind() != ControlKind::Button)
+        return fmt::format("{} is a box: set {} VALUE", p->name(), p->name());
+    if (!c->enabled()) return fmt::format("{} is disabled", p->name());
+    auto* option = static_cast<BoolParameter*>(p);
+    return lf_switch(*option, !option->value());
+}
+
+// After the window's quit: a restart that slipped through ends here.
+void lf_startRun(bool& quit) {
+    if (userClosed.load()) {
+        gf_writeMatchReports();
+        quit = true;
+        return;
+    }
+    gf_startRunWorker();
+}
+
+}  // namespace
+
+TerminalView::TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval)
+    : out_(out), redraw_(redraw), interval_(interval) {}
+
+void TerminalView::refresh(bool force) {
+    const auto now = std::chrono::steady_clock::now();
+    const uint64_t version = mainWindow.version();
+    if (!force && (version == shownVersion_ || now - lastPrint_ < interval_)) return;
+    std::vector<std::string> lines = mainWindow.lines();
+    if (redraw_) {
+        out_ << "\x1b[H\x1b[2J";
+        for (const auto& line : lines) out_ << line << '\n';
+    } else if (force || shown_.empty()) {
+        out_ << "==== window ====\n";
+        for (const auto& line : lines) out_ << line << '\n';
+    } else {
+        const std::set<std::string> before(shown_.begin(), shown_.end());
+        for (const auto& line : lines)
+            if (!before.contains(line)) out_ << line << '\n';
+    }
+    out_.flush();
+    shown_ = std::move(lines);
+    shownVersion_ = version;
+    lastPrint_ = now;
+}
+
+std::string gf_handleCommand(std::string_view line) {
+    const std::string text = gf_trim(line);
+    if (text.empty()) return {};
+    const size_t space = text.find_first_of(" \t");
+    const std::string command = gf_toUpper(text.substr(0, space));
+    const std::string rest = space == std::string::npos ? std::string() : gf_trim(text.substr(space));
+    if (command == "QUIT" || command == "EXIT") {
+        userClosed = true;
+        gf_startFinalExit(ExitReason::UserClosedSim, 0);
+        return "closing";
+    }
+    if (command == "HELP") {
+        return fmt::format("commands: set NAME VALUE | press NAME (a check box, \"{}\", \"{}\") | quit",
+                           flushStaticButton, reservedStandButton);
+    }
+    if (command == "SET") {
+        const size_t gap = rest.find_first_of(" \t");
+        if (rest.empty() || gap == std::string::npos) return "set NAME VALUE";
+        return lf_set(rest.substr(0, gap), rest.substr(gap));
+    }
+    if (command == "PRESS") {
+        if (rest.empty()) return "press NAME";
+        return lf_press(rest);
+    }
+    return fmt::format("unknown command \"{}\", try help", text);
+}
+
+void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest) {
+    bool inputOpen = inputFd >= 0;
+    std::string pending;
+    bool quit = false;
+    while (!quit) {
+        pollfd fds[2] = {{uiMessages.waitFd(), POLLIN, 0}, {inputOpen ? inputFd : -1, POLLIN, 0}};
+        const int n = ::poll(fds, 2, uiPollMs);
+        if (closeRequest != nullptr && closeRequest->exchange(false))
+            gf_setStatusLine(gf_handleCommand("quit"), false);
+        if (n > 0 && inputOpen && (fds[1].revents & POLLNVAL)) {
+            inputOpen = false;
+        } else if (n > 0 && inputOpen && fds[1].revents != 0) {
+            char buffer[1024];
+            const ssize_t got = ::read(inputFd, buffer, sizeof buffer);
+            if (got > 0) {
+                pending.append(buffer, static_cast<size_t>(got));
+                for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+                    const std::string answer = gf_handleCommand(pending.substr(0, nl));
+                    pending.erase(0, nl + 1);
+                    if (!answer.empty()) gf_setStatusLine(answer, true);
+                }
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                // No more commands (CI gives /dev/null): the program runs on until the run ends.
+                inputOpen = false;
+            }
+        }
+        while (auto message = uiMessages.take()) {
+            if (*message == UiMessage::StartRun) lf_startRun(quit);
+            if (*message == UiMessage::SaveAndQuit) quit = true;
+        }
+        view.refresh();
+    }
+    view.refresh(true);
+}
+
+}  // namespace vdl

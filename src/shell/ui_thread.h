@@ -1,0 +1,46 @@
+#pragma once
+// The UI thread: its message loop, the terminal view of the window and the commands typed at
+// the terminal, which stand in for the window's controls.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vdl {
+
+// Prints the window's lines when they change. With redraw the screen is cleared and the whole
+// window drawn (a terminal); without it the whole window is printed first and afterwards only
+// the lines that are new (a log or a pipe).
+class TerminalView {
+  public:
+    TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval);
+    // Prints when the window changed and the interval has passed since the last print; `force`
+    // prints the whole window now.
+    void refresh(bool force = false);
+
+  private:
+    std::ostream& out_;
+    bool redraw_;
+    std::chrono::milliseconds interval_;
+    uint64_t shownVersion_ = 0;
+    std::vector<std::string> shown_;
+    std::chrono::steady_clock::time_point lastPrint_{};
+};
+
+// One command line (lf_HandleWMCOMMAND's terminal form):
+//   set NAME VALUE   a box or check box: the value confirmed, saved and acted on
+//   press NAME       a check box or button toggled; also "Flush static", "show reserved stand"
+//   quit             the program is closed
+//   help
+// Answers the text for the status line.
+std::string gf_handleCommand(std::string_view line);
+
+// The message loop: StartRun starts a run worker, SaveAndQuit ends the loop; commands come
+// from inputFd (-1: none; at its end the loop goes on without). `closeRequest`, when given and
+// set, is taken as the command "quit".
+void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest);
+
+}  // namespace vdl

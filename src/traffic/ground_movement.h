@@ -1,0 +1,23 @@
+// Ground movement: corners as curves, pushback and pull-out from a stand, the drive onto the
+// stand, and the per-leg ground rates.
+#pragma once
+
+#include "traffic/records.h"
+
+namespace vdl {
+
+// The ground half of the point change, before the first point is removed.
+void nextPosGround(LiveAc& ac);
+// Schedules the second point for a ground leg and fits the turn rate to the time available.
+void adjustTimeGround(LiveAc& ac);
+// Appends the path from the stream's end onto the stand (position degrees, heading radians).
+void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeading);
+// Signed angle (radians) from the heading to the leg from the second to the third point.
+double turnAngleAhead(const LiveAc& ac);
+// Replaces the second point by a curve from the current position through it to the third.
+void makeCurve(LiveAc& ac);
+void pullOut(LiveAc& ac);
+void pushBack(LiveAc& ac);
+void setGroundRates(LiveAc& ac);
+
+}  // namespace vdl

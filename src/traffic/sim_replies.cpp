@@ -1,0 +1,484 @@
+#include "traffic/sim_replies.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "airports/stand_records.h"
+#include "foundation/clock.h"
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/random.h"
+#include "foundation/time.h"
+#include "liveries/match_reports.h"
+#include "refdata/airport_refs.h"
+#include "simlink/flight_plan.h"
+#include "simlink/sim_link.h"
+#include "traffic/removal.h"
+#include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
+
+namespace vdl {
+
+namespace {
+
+constexpr double staticCgMinFt = 1.0;
+constexpr double staticCgMaxFt = 35.0;
+constexpr double staticPitchLow = -0.017453292519943295;  // -1 degree
+constexpr double staticPitchHigh = 0.04363323129985824;   // 2.5 degrees
+constexpr double staticPitchDefault = 0.012217304763960306;  // 0.7 degrees
+constexpr uint32_t spoilersUp = 16383;
+constexpr double lightsAltFt = 10000.0;
+constexpr double cabinAglFt = 2000.0;
+
+bool lf_isRotorcraft(const AiAircraft& ac) { return ac.identity.category == AircraftCategory::Rotorcraft; }
+
+// Moves the last record into the erased one's place.
+template <typename T>
+void lf_eraseUnordered(std::vector<T>& list, T* record) {
+    const auto i = static_cast<size_t>(record - list.data());
+    if (i + 1 != list.size()) list[i] = std::move(list.back());
+    list.pop_back();
+}
+
+// An object nobody wants any more (its record is gone): out of the simulator with it.
+void lf_removeStrayObject(uint32_t objectId) {
+    if (objectId < 3) return;
+    if (LOG.value()) gf_log(fmt::format("object {} has no aircraft, removed", objectId));
+    removalQueue.push_back(objectId);
+}
+
+void lf_setThrottle(AiAircraft& ac, uint32_t step) {
+    if (ac.throttleStep == step) return;
+    gf_queueClientEvent(ac.objectId, THROTTLE_SET, throttleValues[step]);
+    ac.throttleStep = step;
+}
+
+void lf_setFlaps(AiAircraft& ac, uint32_t step) {
+    if (ac.flapsStep == step) return;
+    gf_queueClientEvent(ac.objectId, FLAPS_SET, flapsValues[step]);
+    ac.flapsStep = step;
+}
+
+struct Lights {
+    uint32_t nav, beacon, landing, taxi, strobes, logo, cabin;
+};
+
+// One group of light events, in the order the simulator expects them.
+void lf_sendLights(uint32_t objectId, const Lights& l) {
+    std::lock_guard lock(simMutex);
+    gf_pushClientEvent(objectId, NAV_LIGHTS_SET, l.nav);
+    gf_pushClientEvent(objectId, BEACON_LIGHTS_SET, l.beacon);
+    gf_pushClientEvent(objectId, LANDING_LIGHTS_SET, l.landing);
+    gf_pushClientEvent(objectId, TAXI_LIGHTS_SET, l.taxi);
+    gf_pushClientEvent(objectId, STROBES_SET, l.strobes);
+    gf_pushClientEvent(objectId, LOGO_LIGHTS_SET, l.logo);
+    gf_pushClientEvent(objectId, CABIN_LIGHTS_SET, l.cabin);
+}
+
+void lf_flightPlan(LiveAc& ac) {
+    const AcIdentity& id = ac.identity;
+    if (id.origin.empty() || id.dest.empty()) return;
+    FlightPlanData plan;
+    const auto airport = [](const std::string& code) {
+        FlightPlanAirport a;
+        a.code = code;
+        if (auto ref = gf_findAirportRef(code)) {
+            a.positionKnown = true;
+            a.latitude = ref->lat;
+            a.longitude = ref->lon;
+            a.elevation = ref->elev;
+        }
+        return a;
+    };
+    plan.departure = airport(id.origin);
+    plan.destination = airport(id.dest);
+    plan.cruisingAltitude = ac.alt;
+    const std::filesystem::path path = gf_flightPlanFolder() / gf_flightPlanFileName(ac.objectId);
+    bool set = false;
+    if (gf_writeFlightPlan(path, plan)) {
+        if (MSFS_2020.value()) {
+            std::lock_guard lock(simMutex);
+            set = SimConnect_AISetAircraftFlightPlan(hSimConnect, ac.objectId, path.string(), REQUEST_FLIGHT_PLAN) >= 0;
+        } else {
+            set = true;
+        }
+    }
+    if (set) {
+        ac.planSet = 1;
+        return;
+    }
+    gf_logError(fmt::format("{} creating a flight plan failed", gf_acShortInfo(id)));
+    ac.planSet = 0;
+}
+
+void lf_requestStaticCg(uint32_t objectId) {
+    std::lock_guard lock(simMutex);
+    if (SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_STATIC_CG, DEF_STATIC_CG, objectId, SimPeriod::Once) <
+        0) {
+        gf_logError("SimConnect request StaticCG fails");
+        gf_simConnectRequestFailed();
+    }
+}
+
+// A live object was created: bookkeeping, gear, plan and the Static CG request. True when its
+// follow-up is to run.
+bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
+    if (n.objectId < 3) return false;
+    ac.objectId = n.objectId;
+    ac.aglFt = n.b;
+    if (!ac.stream.empty() && !ac.stream.front().airborne) {
+        ac.onGround = 1;
+        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, GEAR_SET, 1);
+        ac.altRate = 0.0;
+        if (ac.groundState == gsParked) {
+            ac.parkSlot = nowSlot.load();
+            if (LOG.value())
+                gf_log(fmt::format("{:8}: {:8} parks", gf_standNameById(ac.standId), ac.identity.callsign));
+            std::erase_if(staticCandidates, [&](const StaticCandidate& c) { return c.standId == ac.standId; });
+        }
+        ac.configCountdown = 1;
+    }
+    lf_flightPlan(ac);
+    lf_requestStaticCg(ac.objectId);
+    return true;
+}
+
+void lf_onLiveCreated(const SimReply& n) {
+    LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
+    if (ac != nullptr && ac->erase == 0 && ac->state == acStateRemoved && ac->removeWhenCreated && ac->objectId == 0) {
+        // Removed while its creation was under way: out again at once.
+        ac->removeWhenCreated = 0;
+        ac->objectId = n.objectId;
+        if (n.objectId >= 3)
+            removalQueue.push_back(n.objectId);
+        else
+            ac->erase = 1;
+        return;
+    }
+    // Hexids come back: only the record waiting for this creation takes the object.
+    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0) {
+        lf_removeStrayObject(n.objectId);
+        return;
+    }
+    if (lf_liveCreated(*ac, n)) switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 0});
+}
+
+void lf_onStaticCreated(const SimReply& n) {
+    AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
+    if (ac != nullptr && ac->erase == 0 && ac->state == acStateRemoved && ac->removeWhenCreated && ac->objectId == 0) {
+        ac->removeWhenCreated = 0;
+        ac->objectId = n.objectId;
+        if (n.objectId >= 3)
+            removalQueue.push_back(n.objectId);
+        else
+            ac->erase = 1;
+        return;
+    }
+    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 || n.objectId < 3) {
+        lf_removeStrayObject(n.objectId);
+        return;
+    }
+    // Bound now, so that a removal before its follow-up ends reaches the object.
+    ac->objectId = n.objectId;
+    switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 1});
+}
+
+void lf_onRemoved(const SimReply& n) {
+    // Follow-ups of the object end with it.
+    for (SwitchFollowUp& e : switchFollowUps)
+        if (e.objectId == n.objectId) e.counter = -1;
+    if (LiveAc* ac = gf_findLiveAcByObjectId(n.objectId)) {
+        if (ac->state == acStateReplacing) {
+            ac->state = acStateNew;
+            ac->throttleStep = throttleStepNone;
+            ac->flapsStep = flapsStepNone;
+            ac->objectId = 0;
+            return;
+        }
+        if (ac->planSet) {
+            std::error_code ec;
+            const auto path = gf_flightPlanFolder() / gf_flightPlanFileName(ac->objectId);
+            if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
+        }
+        lf_eraseUnordered(liveAircraft, ac);
+        return;
+    }
+    if (AiAircraft* ac = gf_findStaticAcByObjectId(n.objectId)) lf_eraseUnordered(staticAircraft, ac);
+}
+
+void lf_onInRangeLow(const SimReply& n) {
+    LiveAc* ac = gf_findLiveAcByObjectId(n.objectId);
+    if (ac == nullptr) return;
+    if (n.hexid == 1 && !ac->onGround && ac->configCountdown < 2) gf_touchdown(*ac);
+    ac->aglFt = n.b;
+    if (ac->onGround || ac->configCountdown >= 2) ac->alt = ac->identity.staticCgHeight + n.a;
+}
+
+void lf_onStaticCg(const SimReply& n) {
+    LiveAc* ac = gf_findLiveAcByObjectId(n.objectId);
+    if (ac == nullptr) return;
+    if (n.a >= staticCgMinFt && n.a <= staticCgMaxFt)
+        ac->identity.staticCgHeight = n.a;
+    else if (LOG.value())
+        gf_logError(fmt::format("{}: static CG {:.1F}ft wrong?", gf_acInfo(ac->identity), n.a));
+    ac->identity.staticPitch = (n.b <= staticPitchLow || n.b > staticPitchHigh) ? staticPitchDefault : n.b;
+}
+
+void lf_onCreationFailed(const SimReply& n) {
+    if (gf_isLiveHexid(n.hexid)) {
+        LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
+        if (ac == nullptr || (ac->state != acStateCreating && ac->state != acStateRemoved) || ac->objectId != 0) return;
+        const AcIdentity refused = ac->identity;
+        lf_eraseUnordered(liveAircraft, ac);
+        gf_reportUncreatable(refused);
+        return;
+    }
+    AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
+    if (ac == nullptr || ac->objectId != 0) return;
+    const AcIdentity refused = ac->identity;
+    lf_eraseUnordered(staticAircraft, ac);
+    gf_reportUncreatable(refused);
+}
+
+void lf_handle(const SimReply& n) {
+    switch (n.kind) {
+        case REPLY_LIVE_CREATED: lf_onLiveCreated(n); break;
+        case REPLY_STATIC_CREATED: lf_onStaticCreated(n); break;
+        case REPLY_REMOVED: lf_onRemoved(n); break;
+        case REPLY_IN_RANGE_LOW: lf_onInRangeLow(n); break;
+        case REPLY_STATIC_CG: lf_onStaticCg(n); break;
+        case REPLY_CREATION_FAILED: lf_onCreationFailed(n); break;
+        default: break;
+    }
+}
+
+void lf_initialSwitches(LiveAc& ac) {
+    const uint32_t id = ac.objectId;
+    const bool rotor = lf_isRotorcraft(ac);
+    if (!ac.stream.empty() && ac.stream.front().airborne) {
+        gf_queueClientEvent(id, ENGINE_AUTO_START);
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
+        const uint32_t low = ac.alt <= lightsAltFt ? 1 : 0;
+        lf_sendLights(id, {1, 1, low, 0, 1, low, ac.aglFt >= cabinAglFt ? 1u : 0u});
+    } else {
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
+        const bool parked = ac.groundState == gsParked;
+        uint32_t nav = 1;
+        if (parked) {
+            gf_queueClientEvent(id, ENGINE_AUTO_SHUTDOWN);
+            nav = NAV_LIGHTS_WHILE_PARKED.value() ? 1 : 0;
+        } else {
+            gf_queueClientEvent(id, ENGINE_AUTO_START);
+        }
+        lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == gsTaxi ? 1u : 0u, 0, 1, 1});
+        lf_setThrottle(ac, rotor ? 4 : 0);
+        if (!rotor) lf_setFlaps(ac, ac.groundState == gsTaxi ? 1 : 0);
+    }
+    ac.state = acStateActive;
+}
+
+// The record a follow-up belongs to: same hexid and object, creation not yet finished.
+LiveAc* lf_followUpLive(const SwitchFollowUp& e) {
+    LiveAc* ac = gf_findLiveAcByHexid(e.hexid);
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    return ac;
+}
+
+AiAircraft* lf_followUpStatic(const SwitchFollowUp& e) {
+    AiAircraft* ac = gf_findStaticAcByHexid(e.hexid);
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    return ac;
+}
+
+void lf_toggleAllLights(uint32_t objectId) {
+    std::lock_guard lock(simMutex);
+    if (SimConnect_TransmitClientEvent(hSimConnect, objectId, ALL_LIGHTS_TOGGLE, 0, GROUP_AI_EVENTS, 0) < 0)
+        gf_logError("SimConnect gf_allLightsToggle fails");
+}
+
+// A record waiting for its created or removed notice, and since when.
+struct Waiting {
+    uint32_t state = 0;
+    uint32_t objectId = 0;
+    uint32_t since = 0;
+};
+std::unordered_map<uint32_t, Waiting> waitingByHexid;
+
+uint32_t lastSweep = 0;
+bool swept = false;
+
+// Hexids whose create has not been handed to the simulator link yet: no notice is due for them.
+std::unordered_set<uint32_t> lf_queuedCreates() {
+    std::unordered_set<uint32_t> queued(pendingSpawns.begin(), pendingSpawns.end());
+    for (const CreateAcCmd& c : liveCreateQueue) queued.insert(c.hexid);
+    for (const CreateAcCmd& c : staticCreateQueue) queued.insert(c.hexid);
+    return queued;
+}
+
+// Erases a record whose notice got lost: otherwise it would block its hexid for the whole run.
+template <typename T>
+bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& queued,
+                   std::unordered_map<uint32_t, Waiting>& seen) {
+    if (ac.erase || (ac.state != acStateCreating && ac.state != acStateRemoved)) return false;
+    const uint32_t hexid = ac.identity.hexid;
+    if (ac.state == acStateCreating && queued.contains(hexid)) return false;
+    Waiting w{ac.state, ac.objectId, clock};
+    if (auto it = waitingByHexid.find(hexid);
+        it != waitingByHexid.end() && it->second.state == ac.state && it->second.objectId == ac.objectId)
+        w.since = it->second.since;
+    seen[hexid] = w;
+    if (clock - w.since <= lostNoticeAfter) return false;
+    gf_logError(fmt::format("{} no notice for {} in state {}, objectid {}", "gf_SimCommands", gf_acInfo(ac.identity),
+                            ac.state, ac.objectId));
+    // A bound object that was never queued for removal goes now; one below 3 was never ours.
+    if (ac.state == acStateCreating && ac.objectId >= 3) removalQueue.push_back(ac.objectId);
+    for (SwitchFollowUp& e : switchFollowUps)
+        if (e.hexid == hexid) e.counter = -1;
+    seen.erase(hexid);
+    return true;
+}
+
+// Once per second of the traffic clock; the clock stands while the simulator does not run.
+void lf_checkLostNotices() {
+    const uint32_t clock = clock100.load();
+    if (clock % lostNoticeSweepEvery != 0 || (swept && clock == lastSweep)) return;
+    swept = true;
+    lastSweep = clock;
+    const std::unordered_set<uint32_t> queued = lf_queuedCreates();
+    std::unordered_map<uint32_t, Waiting> seen;
+    for (LiveAc& ac : liveAircraft)
+        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
+    // Static records flagged for erasing (cancelled creates, lost notices) leave their list here.
+    for (AiAircraft& ac : staticAircraft)
+        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
+    std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase != 0; });
+    waitingByHexid.swap(seen);
+}
+
+}  // namespace
+
+void gf_touchdown(LiveAc& ac) {
+    if (ac.state == acStateRemoved || ac.groundState == gsClimbOut) return;
+    if (ac.configStage != 0 || ac.approach) {
+        ac.touchdown = 1;
+        ac.landingRoll = 1;
+        ac.touchdownHeading = ac.heading;
+        ac.approach = 0;
+        ac.landed = 1;
+        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersUp);
+        if (ac.identity.category != AircraftCategory::Light) {
+            const double lever = ac.identity.fsltl ? -100.0 : 100.0;
+            const double block[3] = {100.0, lever, lever};
+            std::lock_guard lock(simMutex);
+            SimConnect_SetDataOnSimObject(hSimConnect, DEF_SPOILERS_THROTTLE, ac.objectId, 0, 1, sizeof block, block);
+        }
+        const int32_t count = ac.identity.touchdownSteps;
+        if (count > 0) {
+            ac.pitchRate = (ac.identity.staticPitch - ac.pitch) / count;
+            ac.bankRate = -ac.bank / count;
+        } else {
+            gf_log(fmt::format("{} ! onGround slots {:.1F}", ac.identity.callsign, static_cast<double>(count)));
+            ac.pitchRate = ac.identity.staticPitch;
+            ac.bankRate = 0.0;
+        }
+        createdFollowUps.push_back(ac.identity.hexid);
+    }
+    ac.onGround = 1;
+    ac.altRate = 0.0;
+    ac.configCountdown = 1;
+}
+
+void gf_parkEvents(AiAircraft& ac) {
+    lf_setThrottle(ac, 0);
+    if (!lf_isRotorcraft(ac)) lf_setFlaps(ac, 0);
+    else ac.flapsStep = 0;
+    gf_queueClientEvent(ac.objectId, ENGINE_AUTO_SHUTDOWN);
+    uint32_t cabin = 1;
+    if (ac.cargoStand)
+        cabin = 0;
+    else if (RANDOM.value())
+        cabin = gf_randomPercent() % 10 < 9 ? 1 : 0;
+    lf_sendLights(ac.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
+}
+
+void gf_allLightsToggle(SwitchFollowUp& e) {
+    if (e.counter < 0) return;
+    if (e.isStatic) {
+        AiAircraft* ac = lf_followUpStatic(e);
+        if (ac == nullptr) {
+            e.counter = -1;
+            return;
+        }
+        if (e.counter < switchesStep) {
+            ++e.counter;
+            return;
+        }
+        ac->state = acStateActive;
+        ac->objectId = e.objectId;
+        gf_parkEvents(*ac);
+        e.counter = -1;
+        if (LOG.value()) gf_log(fmt::format("{:8}: {:8} parked", gf_standNameById(ac->standId), ac->identity.callsign));
+        if (ac->removeWhenCreated) removeAircraftFromSim(*ac);
+        return;
+    }
+    LiveAc* ac = lf_followUpLive(e);
+    if (ac == nullptr) {
+        e.counter = -1;
+        return;
+    }
+    if (e.counter < switchesStep) {
+        ++e.counter;
+        if (e.counter == firstToggleStep || e.counter == secondToggleStep) lf_toggleAllLights(e.objectId);
+        return;
+    }
+    lf_initialSwitches(*ac);
+    e.counter = -1;
+    if (ac->removeWhenCreated) removeAircraftFromSim(*ac);
+}
+
+void gf_SimCommands() {
+    try {
+        std::lock_guard lock(replyMutex);
+        size_t handled = 0;
+        try {
+            for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled]);
+        } catch (...) {
+            // The notice that failed is not handled again.
+            simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
+            throw;
+        }
+        simReplies.clear();
+        bool anyDone = false;
+        for (SwitchFollowUp& e : switchFollowUps) {
+            gf_allLightsToggle(e);
+            if (e.counter == -1) anyDone = true;
+        }
+        lf_checkLostNotices();
+        if (anyDone || std::any_of(switchFollowUps.begin(), switchFollowUps.end(),
+                                   [](const SwitchFollowUp& e) { return e.counter == -1; }))
+            std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
+    } catch (const UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        gf_log(fmt::format("{}: {}", "gf_SimCommands", e.what()));
+        throw;
+    }
+}
+
+void gf_forgetNoticeWaits() {
+    waitingByHexid.clear();
+    swept = false;
+    lastSweep = 0;
+}
+
+}  // namespace vdl

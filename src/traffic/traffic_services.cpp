@@ -1,0 +1,214 @@
+#include "traffic/traffic_services.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "feed/traffic_reader.h"
+#include "foundation/files.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+#include "traffic/removal.h"
+#include "traffic/spawn_gate.h"
+#include "traffic/traffic_lists.h"
+
+namespace vdl {
+
+namespace {
+
+template <typename List>
+auto* lf_findBy(List& list, auto pred) {
+    auto it = std::find_if(list.begin(), list.end(), pred);
+    return it == list.end() ? nullptr : &*it;
+}
+
+bool lf_endsWithGhostMark(std::string_view callsign) { return !callsign.empty() && callsign.back() == '_'; }
+
+// The parking controls of the window; the "Flush static" and "Re-read" buttons have no parameter.
+void lf_enableParkingControls(bool on) {
+    parking_percentage.setEnabled(on);
+    INITIAL_LOAD_ONLY.setEnabled(on);
+    PARK_FAKE.setEnabled(on);
+    PARK_SOFT.setEnabled(on);
+    CUSTOM_MAX_PARK.setEnabled(on);
+    MAX_FIT_FL.setEnabled(on);
+    WEEK.setEnabled(on);
+}
+
+}  // namespace
+
+LiveAc* gf_findLiveAcByHexid(uint32_t hexid) {
+    return lf_findBy(liveAircraft, [hexid](const LiveAc& ac) { return ac.identity.hexid == hexid; });
+}
+
+LiveAc* gf_findLiveAcByObjectId(uint32_t objectId) {
+    return lf_findBy(liveAircraft, [objectId](const LiveAc& ac) { return ac.objectId == objectId; });
+}
+
+AiAircraft* gf_findStaticAcByHexid(uint32_t hexid) {
+    return lf_findBy(staticAircraft, [hexid](const AiAircraft& ac) { return ac.identity.hexid == hexid; });
+}
+
+AiAircraft* gf_findStaticAcByObjectId(uint32_t objectId) {
+    return lf_findBy(staticAircraft, [objectId](const AiAircraft& ac) { return ac.objectId == objectId; });
+}
+
+size_t gf_countActiveLiveAc() {
+    return static_cast<size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(),
+                                             [](const LiveAc& ac) { return ac.state == acStateActive; }));
+}
+
+void gf_clearObjectIdSelection(std::string_view boxText) {
+    selectedObjectId = 0;
+    gf_setWindowValue(WindowArea::Options, objectIdDisplayName, "");
+    gf_repaintArea(WindowArea::Options);
+    CALLSIGN_2_OBJECTID.set(boxText);
+    gf_setTbText(CALLSIGN_2_OBJECTID);
+}
+
+void gf_removeGhostOf(std::string_view callsign) {
+    if (callsign.empty()) return;
+    const std::string ghost = fmt::format("{}_", callsign);
+    LiveAc* g = lf_findBy(liveAircraft, [&](const LiveAc& ac) {
+        return ac.identity.callsign == ghost && ac.state != acStateRemoved && ac.erase == 0;
+    });
+    if (g == nullptr) return;
+    if (LOG.value()) {
+        if (g->groundState == gsParked)
+            gf_log(fmt::format("{:8}: {:8} is a ghost and will be removed, continue with {}", gf_standNameById(g->standId),
+                               ghost, callsign));
+        else
+            gf_log(fmt::format("          {:8} is a ghost and will be removed, continue with {}", ghost, callsign));
+    }
+    ghostCallsigns.push_back(ghost);
+    removeAircraftFromSim(*g);
+}
+
+bool gf_ghostPresent(std::string_view ghostCallsign) {
+    if (!lf_endsWithGhostMark(ghostCallsign)) return false;
+    const std::string_view real = ghostCallsign.substr(0, ghostCallsign.size() - 1);
+    return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAc& ac) {
+        return ac.identity.callsign == real && ac.state != acStateRemoved && ac.erase == 0;
+    });
+}
+
+bool gf_removeDuplicateLiveAc(const LiveAc& live, const AiAircraft& stat) {
+    if (stat.state != acStateActive) return false;
+    const AcIdentity& n = live.identity;
+    const AcIdentity& s = stat.identity;
+    const char* where = live.onGround ? "on ground" : "airborne";
+    if (!n.reg.empty() && n.reg == s.reg) {
+        if (LOG.value())
+            gf_log(fmt::format("{:8}: {:8} {} removed, new {} {} has same regcode {}", gf_standNameById(stat.standId),
+                               s.callsign, s.reg, where, n.callsign, n.reg));
+        return true;
+    }
+    const auto sameAsStatic = [&](const std::string& cs) {
+        return !cs.empty() && (cs == s.callsignCopy || cs == s.coupledCallsign);
+    };
+    if (!sameAsStatic(n.callsign) && !sameAsStatic(n.coupledCallsign)) return false;
+    if (LOG.value())
+        gf_log(fmt::format("{:8}: {:8} \"{} {}\" removed, new {} {} \"{} {}\" has {} callsign",
+                           gf_standNameById(stat.standId), s.callsign, s.airl, s.type, where, n.callsign, n.airl, n.type,
+                           n.callsign == s.callsignCopy ? "same" : "coupled"));
+    return true;
+}
+
+void gf_enforceMaxLiveAc() {
+    const int32_t maxLive = MAX_LIVE.value();
+    if (maxLive == -1) return;
+    const size_t n = gf_countActiveLiveAc();
+    if (n <= static_cast<size_t>(maxLive)) return;
+    for (size_t i = 0; i < n - static_cast<size_t>(maxLive); ++i) gf_removeFarthest(-1.0);
+}
+
+size_t gf_removeForMaxPark(uint32_t hexid) {
+    auto it = std::find_if(liveAircraft.begin(), liveAircraft.end(), [hexid](const LiveAc& ac) {
+        return ac.identity.hexid == hexid && ac.state == acStateActive;
+    });
+    if (it == liveAircraft.end()) return liveAircraft.size();
+    if (gf_logIsOpen())
+        gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(it->standId), it->identity.callsign));
+    removeAircraftFromSim(*it);
+    return static_cast<size_t>(it - liveAircraft.begin());
+}
+
+void gf_showObjectIdOfCallsign() {
+    const std::string callsign = CALLSIGN_2_OBJECTID.value();
+    const LiveAc* ac = lf_findBy(liveAircraft, [&](const LiveAc& a) {
+        return a.state == acStateActive && !callsign.empty() && a.identity.callsign == callsign;
+    });
+    if (ac != nullptr) {
+        selectedObjectId = ac->objectId;
+        gf_setWindowValue(WindowArea::Options, objectIdDisplayName, fmt::format("= {}", ac->objectId));
+        gf_repaintArea(WindowArea::Options);
+        return;
+    }
+    gf_setWindowValue(WindowArea::Options, objectIdDisplayName, "");
+    gf_repaintArea(WindowArea::Options);
+    gf_setStatusLine(fmt::format("callsign \"{}\" is unknown", callsign), true);
+}
+
+void gf_writeCallsign2ObjectId() {
+    std::vector<std::string> lines;
+    for (const LiveAc& ac : liveAircraft) {
+        if (ac.state != acStateActive) continue;
+        const std::string parked =
+            ac.groundState == gsParked ? fmt::format("Parked at {}", gf_standNameById(ac.standId)) : std::string();
+        lines.push_back(fmt::format("{} {:9} {} {}: {} {}", ac.onGround ? "Gnd" : "Air", ac.identity.callsign,
+                                    ac.identity.airl, ac.identity.type, ac.objectId, parked));
+    }
+    std::sort(lines.begin(), lines.end());
+    gf_writeLines(lines, callsign2ObjectIdFile);
+}
+
+bool gf_cancelPendingCreate(std::deque<CreateAcCmd>& queue, std::string_view callsign, uint32_t hexid) {
+    if (callsign.empty()) return false;
+    const size_t before = queue.size();
+    std::erase_if(queue, [&](const CreateAcCmd& c) { return c.tailNumber == callsign && c.hexid == hexid; });
+    return queue.size() != before;
+}
+
+std::vector<ParkPos>::iterator gf_findStandByName(std::string_view name) {
+    return std::find_if(parkPositions.begin(), parkPositions.end(), [&](const ParkPos& p) { return p.name == name; });
+}
+
+std::string gf_standNameById(uint32_t standId) {
+    if (standId == 0) return "sid==0?";
+    auto it = std::find_if(parkPositions.begin(), parkPositions.end(),
+                           [standId](const ParkPos& p) { return p.id == standId; });
+    return it == parkPositions.end() ? "unknown" : it->name;
+}
+
+void gf_disableParkingControls() {
+    parkingBusy = true;
+    lf_enableParkingControls(false);
+    gf_clearStatusLine();
+    gf_repaintArea(WindowArea::Options);
+}
+
+void gf_enableParkingControls() {
+    parkingBusy = false;
+    gf_setWindowValue(WindowArea::Statistics, "parking", "19");
+    gf_repaintArea(WindowArea::Statistics);
+    lf_enableParkingControls(true);
+    gf_clearStatusLine();
+    gf_repaintArea(WindowArea::Options);
+}
+
+void gf_markPlannedStand(ParkPos& stand) {
+    stand.taken = 1;
+    for (ParkPos& p : parkPositions)
+        if (std::find(stand.adjacent.begin(), stand.adjacent.end(), p.id) != stand.adjacent.end()) p.blocked = 1;
+}
+
+void gf_copyFeedMap() {
+    feedCallsigns.clear();
+    feedCallsigns = trafficReader.takeCallsigns();
+}
+
+}  // namespace vdl

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "foundation/parameters.h"
+#include "foundation/paths.h"
+#include "shell/run_requests.h"
+#include "shell/ui_thread.h"
+#include "shell/window/exit.h"
+#include "shell/window/main_window.h"
+#include "support/shell_env.h"
+
+namespace vdl {
+namespace {
+
+class UiCommandTest : public test::ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_TRUE(gf_makeProgramFolder());
+        ASSERT_TRUE(gf_loadParameters());
+        gf_initMainWindow();
+    }
+    static std::string savedValue(const std::string& name) {
+        const std::string xml = test::readWholeFile(gf_parametersPath());
+        const std::string key = "name=\"" + name + "\" value=\"";
+        const auto at = xml.find(key);
+        if (at == std::string::npos) return "?";
+        const auto start = at + key.size();
+        return xml.substr(start, xml.find('"', start) - start);
+    }
+};
+
+TEST_F(UiCommandTest, BoxesTakeConfirmedValuesSaveThemAndAskTheRunWorker) {
+    const struct {
+        const char* command;
+        Parameter* parameter;
+        const char* value;
+        std::vector<RunRequest> requests;
+    } cases[] = {
+        {"set MAX_LIVE 25", &MAX_LIVE, "25", {RunRequest::EnforceMaxLive}},
+        {"SET max_live   400", &MAX_LIVE, "300", {RunRequest::EnforceMaxLive}},  // clamped to its range
+        {"set DESTINATION EDDL", &DESTINATION, "EDDL", {RunRequest::NewDestination}},
+        {"set CALLSIGN_2_OBJECTID DLH4AB", &CALLSIGN_2_OBJECTID, "DLH4AB", {RunRequest::ShowObjectId}},
+        {"set parking_percentage 55", &parking_percentage, "55", {}},
+        {"set AIRPORT_RANGE 12", &AIRPORT_RANGE, "12", {}},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = gf_handleCommand(c.command);
+        EXPECT_EQ(c.parameter->text(), c.value) << c.command << ": " << answer;
+        EXPECT_EQ(savedValue(c.parameter->name()), c.value) << c.command;
+        EXPECT_EQ(mainWindow.boxText(c.parameter->control()->controlId()), c.value) << c.command;
+        EXPECT_EQ(gf_takeRunRequests(), c.requests) << c.command;
+    }
+}
+
+TEST_F(UiCommandTest, LateralRangeKeepsItsCopies) {
+    AUTO_RANGE.set(false);
+    LATERAL_RANGE.setEnabled(true);
+    gf_handleCommand("set LATERAL_RANGE 500");
+    EXPECT_EQ(LATERAL_RANGE.value(), 100);
+    EXPECT_DOUBLE_EQ(lateralRangeMeters.load(), 100 * 1852.0) << "copies from the clamped value";
+}
+
+TEST_F(UiCommandTest, RefusedInputChangesNothing) {
+    const struct {
+        const char* command;
+        const char* answerHas;
+    } cases[] = {
+        {"set MAX_LIVE many", "is no value for MAX_LIVE"},
+        {"set NO_SUCH 3", "no box named"},
+        {"set GUID_CHANGES 1", "no box named"},  // a setting without a control in the window
+        {"set MAX_LIVE", "set NAME VALUE"},
+        {"press MAX_LIVE", "is a box"},
+        {"press nothing here", "no button named"},
+        {"fly away", "unknown command"},
+        {"set LOG maybe", "on or off"},
+    };
+    MAX_LIVE.set(7);
+    for (const auto& c : cases) {
+        const std::string answer = gf_handleCommand(c.command);
+        EXPECT_NE(answer.find(c.answerHas), std::string::npos) << c.command << ": " << answer;
+    }
+    EXPECT_EQ(MAX_LIVE.value(), 7);
+    EXPECT_EQ(mainWindow.boxText(MAX_LIVE.controlId()), "7") << "the box shows the value kept";
+    EXPECT_TRUE(gf_takeRunRequests().empty());
+    EXPECT_FALSE(exiting.load());
+}
+
+TEST_F(UiCommandTest, DisabledBoxesRefuse) {
+    LATERAL_RANGE.set(40);
+    LATERAL_RANGE.setEnabled(false);
+    EXPECT_NE(gf_handleCommand("set LATERAL_RANGE 20").find("disabled"), std::string::npos);
+    EXPECT_EQ(LATERAL_RANGE.value(), 40);
+}
+
+TEST_F(UiCommandTest, ButtonsToggleOrAsk) {
+    const bool log = LOG.value();
+    gf_handleCommand("press LOG");
+    EXPECT_EQ(LOG.value(), !log);
+    EXPECT_EQ(savedValue("LOG"), !log ? "true" : "false");
+    gf_handleCommand("set LOG on");
+    EXPECT_TRUE(LOG.value());
+
+    gf_handleCommand("press Flush static");
+    gf_handleCommand("press SHOW RESERVED STAND");
+    gf_handleCommand("press flush static");  // still waiting: asked once
+    EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::FlushStatic, RunRequest::ShowReservedStand}));
+}
+
+TEST_F(UiCommandTest, SimulatorSwitchRescansAndStartsANewRun) {
+    std::vector<ExitReason> exits;
+    gf_setFinalExitHook([&](ExitReason r, int) { exits.push_back(r); });
+    SCAN_LIVERIES.set(false);
+    SCAN_AIRPORTS.set(false);
+    const bool was2020 = MSFS_2020.value();
+    gf_handleCommand("press MSFS_2020");
+    EXPECT_EQ(MSFS_2020.value(), !was2020);
+    EXPECT_TRUE(SCAN_LIVERIES.value());
+    EXPECT_EQ(savedValue("SCAN_AIRPORTS"), "true");
+    EXPECT_EQ(exits, std::vector{ExitReason::NewSettings});
+}
+
+TEST_F(UiCommandTest, QuitClosesAndMarksTheUsersClose) {
+    std::vector<ExitReason> exits;
+    gf_setFinalExitHook([&](ExitReason r, int) { exits.push_back(r); });
+    gf_handleCommand("quit");
+    EXPECT_TRUE(userClosed.load());
+    EXPECT_EQ(exits, std::vector{ExitReason::UserClosedSim});
+    gf_handleCommand("quit");
+    EXPECT_EQ(exits.size(), 1u) << "ignored while the exit is under way";
+}
+
+TEST(RunRequests, PostedFromAnyThreadTakenOnceInOrder) {
+    gf_clearRunRequests();
+    std::vector<std::thread> posters;
+    for (int i = 0; i < 4; ++i)
+        posters.emplace_back([] {
+            for (int k = 0; k < 100; ++k) gf_postRunRequest(RunRequest::EnforceMaxLive);
+        });
+    for (auto& t : posters) t.join();
+    gf_postRunRequest(RunRequest::NewDestination);
+    EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::EnforceMaxLive, RunRequest::NewDestination}));
+    EXPECT_TRUE(gf_takeRunRequests().empty());
+}
+
+TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {
+    gf_resetShellWindowForTests();
+    std::ostringstream out;
+    TerminalView view(out, false, std::chrono::milliseconds(0));
+    gf_setWindowValue(WindowArea::Counters, "QNH", "1013 hPa");
+    view.refresh();
+    const std::string first = out.str();
+    EXPECT_EQ(first.rfind("==== window ====\n", 0), 0u) << first;
+    EXPECT_NE(first.find("  QNH: 1013 hPa\n"), std::string::npos);
+    out.str("");
+    view.refresh();
+    EXPECT_EQ(out.str(), "") << "nothing changed";
+    gf_setWindowValue(WindowArea::Counters, "QNH", "1017 hPa");
+    view.refresh();
+    EXPECT_EQ(out.str(), "  QNH: 1017 hPa\n");
+}
+
+}  // namespace
+}  // namespace vdl

@@ -1,0 +1,59 @@
+// The run shell's tests: a fresh working folder with the program's folders, and the run
+// shell with everything below it reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "shell/reset.h"
+#include "support/foundation_env.h"
+
+namespace vdl::test {
+
+class ShellTest : public ::testing::Test {
+  protected:
+    void SetUp() override { gf_resetShellForTests(); }
+    void TearDown() override { gf_resetShellForTests(); }
+
+    // "airports", "input", "output" and "TBLO", as the run's working-folder check wants them.
+    static void makeProgramFolders() {
+        for (const char* f : {"airports", "input", "output/info", "output/errors", "TBLO"})
+            std::filesystem::create_directories(f);
+    }
+    // The shipped input/dbase.xml; false when the project has none.
+    static bool installDbase() {
+        const std::filesystem::path shipped = std::filesystem::path(VDL_SOURCE_DIR) / "data/input/dbase.xml";
+        if (!std::filesystem::exists(shipped)) return false;
+        std::filesystem::create_directories("input");
+        std::filesystem::copy_file(shipped, "input/dbase.xml",
+                                   std::filesystem::copy_options::overwrite_existing);
+        return true;
+    }
+    // RealTraffic counts as installed on this PC.
+    void installRealTraffic() { std::filesystem::create_directories(dir.path() / "data" / "RealTraffic"); }
+
+    TempWorkDir dir;
+};
+
+// Threads of this process.
+inline int threadCount() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+
+// Polls until the condition holds or the time is over; answers the condition.
+inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace vdl::test

@@ -1,0 +1,259 @@
+// Flies one live aircraft through the movement code step by step, with a small stand-in for
+// the feed's intake and the simulator's ground reports, and records the flown track and the
+// client events. Tests then judge the track, not the numbers inside the code.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/clock.h"
+#include "foundation/geo.h"
+#include "simlink/sim_link.h"
+#include "simulator/track_file.h"
+#include "traffic/flight_phases.h"
+#include "traffic/flight_tables.h"
+#include "traffic/movement.h"
+#include "traffic/records.h"
+#include "traffic/sim_replies.h"
+#include "traffic/traffic_lists.h"
+
+namespace vdl::test {
+
+inline constexpr double degToRad = pi / 180.0;
+inline constexpr double radToDeg = 180.0 / pi;
+inline constexpr uint32_t harnessClockStart = 500000;
+inline constexpr uint32_t harnessObjectId = 77;
+
+struct Sample {
+    uint32_t step = 0;
+    double lat = 0, lon = 0, alt = 0, heading = 0, pitch = 0, bank = 0;
+    double speedKt = 0;  // from the distance to the previous sample
+    double tas = 0;
+    bool onGround = false;
+    uint32_t groundState = 0;
+    bool moved = false;  // the first point was not a stop this step
+};
+
+struct SentEvent {
+    uint32_t step = 0;
+    uint32_t eventId = 0;
+    uint32_t data = 0;
+};
+
+// A point of the made-up feed: due at `dueStep` steps after the start; it reaches the stream
+// 30 s (3000 steps) earlier, as the feed's points do.
+struct FeedPoint {
+    StreamPos pos;
+    uint32_t dueStep = 0;
+};
+
+inline StreamPos makePoint(double lat, double lon, double altFt, double speedKt, double trackDeg, bool airborne,
+                           double vsFpm = 0.0) {
+    StreamPos p;
+    p.lat = lat;
+    p.lon = lon;
+    p.alt = airborne ? altFt : 0.0;
+    p.speed = speedKt;
+    p.track = trackDeg;
+    p.tas = speedKt;
+    p.vs = vsFpm;
+    p.airborne = airborne ? 1 : 0;
+    return p;
+}
+
+inline AcIdentity harnessIdentity(AircraftCategory category, double halfSpanMetres = 17.9) {
+    AcIdentity id;
+    id.airl = "KLM";
+    id.type = category == AircraftCategory::Rotorcraft ? "EC35" : "B738";
+    id.callsign = "KLM1234";
+    id.reg = "PH-BXA";
+    id.hexid = 40001;
+    id.title = "Boeing 737-800 KLM";
+    id.category = category;
+    id.halfWingspan = halfSpanMetres / 1852.0;
+    gf_setCategoryValues(id);
+    gf_setFlightValues(id);
+    id.touchdownSteps = touchdownStepsOfCategory[static_cast<size_t>(category)];
+    id.staticCgHeight = 9.5;
+    id.staticPitch = 0.01;
+    return id;
+}
+
+class FlightHarness {
+public:
+    double terrainFt = 100.0;  // flat world
+    bool groundReports = true;
+    std::vector<Sample> track;
+    std::vector<SentEvent> events;
+    std::vector<uint32_t> touchdownSteps;
+    std::deque<FeedPoint> feed;
+    uint32_t step = 0;
+    size_t acIndex = 0;
+
+    // Puts the aircraft into liveAircraft as active, positioned on its first point.
+    LiveAc& start(const StreamPos& first, AcIdentity id, uint32_t groundState) {
+        clock100.store(harnessClockStart);
+        StreamPos p = first;
+        p.time = harnessClockStart;
+        acIndex = liveAircraft.size();
+        LiveAc& ac = liveAircraft.emplace_back(p, std::move(id), 1.0);
+        ac.state = acStateActive;
+        ac.objectId = harnessObjectId;
+        ac.lat = p.lat;
+        ac.lon = p.lon;
+        ac.onGround = p.airborne ? 0 : 1;
+        ac.alt = p.airborne ? p.alt : terrainFt + ac.identity.staticCgHeight;
+        ac.heading = std::fmod(p.track * degToRad + 2 * pi, 2 * pi);
+        ac.pitch = ac.onGround ? ac.identity.groundPitch : 0.0;
+        ac.groundState = groundState;
+        ac.aglFt = std::min(2500.0, ac.alt - terrainFt);
+        ac.configCountdown = 1;
+        ac.lateWindow = 3000;
+        ac.earlyWindow = 3000;
+        return ac;
+    }
+
+    LiveAc& ac() { return liveAircraft[acIndex]; }
+
+    void addFeed(const StreamPos& p, uint32_t dueStep) { feed.push_back({p, dueStep}); }
+
+    // The intake's part that this harness plays: appends due points and starts the take-off
+    // roll as the feed's intake does.
+    std::function<void(LiveAc&, StreamPos&)> intake = [](LiveAc& a, StreamPos& p) { defaultIntake(a, p); };
+
+    static void defaultIntake(LiveAc& a, StreamPos& p) {
+        if (!a.stream.empty()) {
+            const StreamPos& last = a.stream.back();
+            p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
+            p.time = std::max<uint32_t>(p.time, last.time + 1);
+            if (!a.takeoffRoll && a.onGround && a.groundState == gsTaxi && a.state == acStateActive) {
+                if ((!p.airborne && p.speed >= 43.0 && last.speed >= 43.0) || p.airborne) gf_takeoffHandling(a);
+            }
+            if (a.extensionCount > 0) {
+                a.extensionCount = 0;
+                a.stream.front().time = clock100.load() + 1;
+                a.holding = 0;
+            }
+        }
+        a.stream.push_back(p);
+    }
+
+    // One traffic step as the traffic step does it for an active aircraft, then the simulator.
+    void runStep() {
+        const uint32_t clock = clock100.load();
+        while (!feed.empty() && static_cast<int32_t>(harnessClockStart + feed.front().dueStep - 3000 - clock) <= 0) {
+            StreamPos p = feed.front().pos;
+            p.time = harnessClockStart + feed.front().dueStep;
+            feed.pop_front();
+            if (ac().state == acStateActive) intake(ac(), p);
+        }
+        LiveAc& a = ac();
+        if (a.state == acStateActive && !a.stream.empty() && static_cast<int32_t>(clock - a.stream.front().time) >= 0) {
+            nextPosMain(a);
+            a.vsFps = a.targetVs / 60.0;
+            a.tas = (!a.stream.empty() && a.stream.front().stop) ? 0.0 : a.targetTas;
+        }
+        LiveAc& b = ac();
+        Sample s;
+        s.step = step;
+        if (b.state == acStateActive && !b.stream.empty() && !b.stream.front().stop) {
+            stepPosition(b);
+            s.moved = true;
+        }
+        simulatorFrame(b);
+        s.lat = b.lat;
+        s.lon = b.lon;
+        s.alt = b.alt;
+        s.heading = b.heading;
+        s.pitch = b.pitch;
+        s.bank = b.bank;
+        s.tas = b.tas;
+        s.onGround = b.onGround;
+        s.groundState = b.groundState;
+        if (!track.empty()) s.speedKt = gf_distanceNm({track.back().lat, track.back().lon}, {s.lat, s.lon}) * 360000.0;
+        track.push_back(s);
+        collectEvents();
+        clock100.fetch_add(1);
+        ++step;
+    }
+
+    // Runs until the aircraft is gone or `maxSteps` passed.
+    void run(uint32_t maxSteps) {
+        for (uint32_t i = 0; i < maxSteps && ac().state == acStateActive; ++i) runStep();
+    }
+
+    bool gone() { return ac().state != acStateActive; }
+
+    // With VDL_TRACK_DIR set, writes the flown track as "<name>.json" there for tools/track_map.
+    void saveTrackIfAsked(const std::string& name) {
+        const char* dir = std::getenv("VDL_TRACK_DIR");
+        if (dir == nullptr || track.empty()) return;
+        StandInObject o;
+        o.id = harnessObjectId;
+        o.tailNumber = name;
+        for (size_t i = 0; i < track.size(); i += 10) {
+            const Sample& s = track[i];
+            TrackPoint p;
+            p.time = s.step / 100.0;
+            p.latitude = s.lat;
+            p.longitude = s.lon;
+            p.altitude = s.alt;
+            p.altAboveGround = s.alt - terrainFt;
+            p.pitch = s.pitch;
+            p.bank = s.bank;
+            p.heading = s.heading;
+            p.trueAirspeed = s.tas;
+            p.groundSpeed = s.speedKt;
+            p.onGround = s.onGround;
+            o.track.push_back(p);
+        }
+        for (const SentEvent& e : events) o.events.push_back({e.step / 100.0, std::string(gf_clientEventName(e.eventId)), e.data});
+        gf_writeTrackFile(std::vector<StandInObject>{o}, std::filesystem::path(dir) / (name + ".json"));
+    }
+
+    size_t countEvents(uint32_t id) const {
+        size_t n = 0;
+        for (const auto& e : events) n += e.eventId == id;
+        return n;
+    }
+
+private:
+    // What the simulator reports every 0.2 s below 2500 ft: height and, on the ground, the
+    // touchdown and the altitude of the gear on the ground.
+    void simulatorFrame(LiveAc& a) {
+        if (!groundReports || step % 20 != 0 || a.state != acStateActive) return;
+        const double agl = a.alt - terrainFt;
+        if (agl >= 2500.0) return;
+        const bool simOnGround = agl <= a.identity.staticCgHeight + 0.5;
+        if (simOnGround && !a.onGround && a.configCountdown < 2) {
+            if (a.groundState != gsClimbOut) touchdownSteps.push_back(step);
+            gf_touchdown(a);
+        }
+        a.aglFt = agl;
+        if (a.onGround) a.alt = a.identity.staticCgHeight + terrainFt;
+    }
+
+    void collectEvents() {
+        std::lock_guard lock(simMutex);
+        for (const auto& e : simEventQueue) events.push_back({step, e.eventId, e.data});
+        simEventQueue.clear();
+    }
+};
+
+// Local east/north metres of a position from a reference.
+inline void localMetres(double refLat, double refLon, double lat, double lon, double& east, double& north) {
+    gf_toLocalMetres(refLat, refLon, lat, lon, east, north);
+}
+
+inline LatLon offsetMetres(LatLon from, double bearingDeg, double metres) {
+    return gf_destination(from, bearingDeg * degToRad, metres / 0.3048);
+}
+
+}  // namespace vdl::test

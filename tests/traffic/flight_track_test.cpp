@@ -1,0 +1,378 @@
+// Whole flights through the movement code, judged on the flown track and the events sent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "airports/stand_records.h"
+#include "foundation/parameters.h"
+#include "traffic/flight_harness.h"
+#include "traffic/traffic_fixture.h"
+
+namespace vdl::test {
+namespace {
+
+constexpr double fieldLat = 52.30;
+constexpr double fieldLon = 4.76;
+constexpr double fieldElevation = 100.0;
+
+class FlightTrack : public TrafficTest {
+protected:
+    void SetUp() override {
+        TrafficTest::SetUp();
+        movementParkAirport = {true, "EHAM", fieldLat, fieldLon, fieldElevation};
+        autoRangeAtTenNm = false;
+        std::lock_guard lock(simMutex);
+        simEventQueue.clear();
+    }
+    void TearDown() override {
+        movementParkAirport = {};
+        parkPositions.clear();
+        TrafficTest::TearDown();
+    }
+    FlightHarness h;
+};
+
+LatLon lf_along(LatLon from, double bearingDeg, double nm) { return gf_destination(from, bearingDeg * degToRad, nm * feetPerNm); }
+
+// An arrival on runway 27 (threshold at the field's reference point): 3 degree approach from
+// 15 nm at 140 kt, touchdown, roll-out, a 45 degree exit at taxi speed, a short taxi, data end.
+void buildArrival(FlightHarness& h, AircraftCategory category) {
+    const LatLon threshold{fieldLat, fieldLon};
+    const double gsKt = 140.0;
+    const double stepS = 4.0;
+    const double tan3 = std::tan(3.0 * degToRad);
+    uint32_t due = 0;
+    double dist = 15.0;
+    bool first = true;
+    while (dist > -0.2) {
+        const LatLon p = lf_along(threshold, 90.0, dist);
+        const double alt = fieldElevation + 50.0 + std::max(0.0, dist) * feetPerNm * tan3;
+        StreamPos sp = makePoint(p.lat, p.lon, alt, gsKt, 270.0, true, -gsKt * 101.27 * tan3);
+        if (first) {
+            h.start(sp, harnessIdentity(category), gsAirborne);
+            first = false;
+        } else {
+            h.addFeed(sp, due);
+        }
+        due += static_cast<uint32_t>(stepS * 100);
+        dist -= gsKt * stepS / 3600.0;
+    }
+    LatLon pos = lf_along(threshold, 270.0, 0.25);
+    const double rollSpeeds[] = {130, 115, 100, 85, 70, 55, 40, 28, 18, 15};
+    for (double s : rollSpeeds) {
+        pos = lf_along(pos, 270.0, s * stepS / 3600.0);
+        h.addFeed(makePoint(pos.lat, pos.lon, 0, s, 270.0, false), due);
+        due += 400;
+    }
+    for (int i = 0; i < 6; ++i) {
+        pos = lf_along(pos, 315.0, 15.0 * stepS / 3600.0);
+        h.addFeed(makePoint(pos.lat, pos.lon, 0, 15.0, 315.0, false), due);
+        due += 400;
+    }
+}
+
+// Largest per-step move against twice the mean move of the second around it.
+void expectNoJumps(const std::vector<Sample>& t) {
+    std::vector<double> d(t.size(), 0.0);
+    for (size_t i = 1; i < t.size(); ++i) d[i] = gf_distanceNm({t[i - 1].lat, t[i - 1].lon}, {t[i].lat, t[i].lon});
+    for (size_t i = 1; i < t.size(); ++i) {
+        const size_t a = i > 50 ? i - 50 : 1;
+        const size_t b = std::min(t.size(), i + 50);
+        const double mean = std::accumulate(d.begin() + static_cast<std::ptrdiff_t>(a), d.begin() + static_cast<std::ptrdiff_t>(b), 0.0) / static_cast<double>(b - a);
+        ASSERT_LE(d[i], 2.0 * mean + 1e-7) << "jump at step " << t[i].step;
+    }
+}
+
+void expectTurnRates(const std::vector<Sample>& t, AircraftCategory c) {
+    const double base = baseTurnRateDegOfCategory[static_cast<size_t>(c)] * degToRad;
+    for (size_t i = 1; i < t.size(); ++i) {
+        ASSERT_GE(t[i].heading, 0.0);
+        ASSERT_LT(t[i].heading, 2 * pi + 1e-12);
+        const double change = std::fabs(gf_angleDiff(t[i - 1].heading, t[i].heading));
+        const double limit = (t[i - 1].onGround ? 3.0 : 1.0) * base + 1e-9;
+        ASSERT_LE(change, limit) << "heading step at " << t[i].step;
+    }
+}
+
+std::vector<uint32_t> eventValues(const FlightHarness& h, uint32_t id, uint32_t fromStep = 0, uint32_t toStep = ~0u) {
+    std::vector<uint32_t> v;
+    for (const auto& e : h.events)
+        if (e.eventId == id && e.step >= fromStep && e.step < toStep) v.push_back(e.data);
+    return v;
+}
+
+// Light sets arrive as seven events in a row, NAV first; answers them in order as bit masks.
+std::vector<uint32_t> lightSets(const FlightHarness& h) {
+    std::vector<uint32_t> sets;
+    const auto& e = h.events;
+    for (size_t i = 0; i + 6 < e.size(); ++i) {
+        if (e[i].eventId != NAV_LIGHTS_SET || e[i + 6].eventId != CABIN_LIGHTS_SET) continue;
+        uint32_t m = 0;
+        for (size_t k = 0; k < 7; ++k) m |= (e[i + k].data ? 1u : 0u) << k;
+        sets.push_back(m);
+        i += 6;
+    }
+    return sets;
+}
+
+uint32_t maskOf(const LightSet& s) {
+    return s.nav | s.beacon << 1 | s.landing << 2 | s.taxi << 3 | s.strobes << 4 | s.logo << 5 | s.cabin << 6;
+}
+
+TEST_F(FlightTrack, ArrivalDescendsSteadilyTouchesDownRollsOutAndLeavesTheRunway) {
+    buildArrival(h, AircraftCategory::Large);
+    h.run(60000);
+    h.saveTrackIfAsked("arrival");
+    ASSERT_FALSE(h.track.empty());
+    expectNoJumps(h.track);
+    expectTurnRates(h.track, AircraftCategory::Large);
+    for (const auto& s : h.track) ASSERT_GE(s.alt, fieldElevation) << "below the ground at step " << s.step;
+
+    ASSERT_EQ(h.touchdownSteps.size(), 1u);
+    const uint32_t td = h.touchdownSteps.front();
+    // Steady descent: over each 10 s from 12 nm to 1 nm out the aircraft sinks between 300 and
+    // 1200 ft/min, never climbs.
+    for (size_t i = 1000; i + 1000 < h.track.size(); i += 1000) {
+        const double out = gf_distanceNm({h.track[i].lat, h.track[i].lon}, {fieldLat, fieldLon});
+        if (out > 12.0 || out < 1.0 || h.track[i].onGround) continue;
+        const double fpm = (h.track[i + 1000].alt - h.track[i].alt) * 6.0;
+        EXPECT_LT(fpm, -300.0) << "at " << out << " nm";
+        EXPECT_GT(fpm, -1200.0) << "at " << out << " nm";
+    }
+    // Touchdown beyond the threshold, on the runway.
+    const Sample& t = h.track[td];
+    EXPECT_GT(t.lon, fieldLon - 0.05);
+    EXPECT_LT(t.lon, fieldLon + 0.001);
+    EXPECT_LT(t.pitch, 0.0) << "nose up at touchdown";
+
+    // The runway exit: the first time after touchdown that the heading leaves the runway's.
+    size_t exitAt = 0;
+    for (size_t i = td; i < h.track.size(); ++i) {
+        if (std::fabs(gf_angleDiff(270.0 * degToRad, h.track[i].heading)) >= 15.0 * degToRad) {
+            exitAt = i;
+            break;
+        }
+    }
+    ASSERT_NE(exitAt, 0u) << "never left the runway";
+    double meanKt = 0.0;
+    for (size_t i = exitAt - 100; i < exitAt; ++i) meanKt += h.track[i].speedKt / 100.0;
+    EXPECT_LT(meanKt, 30.0) << "left the runway too fast";
+    EXPECT_TRUE(std::all_of(h.track.begin() + static_cast<std::ptrdiff_t>(td), h.track.end(), [](const Sample& s) { return s.onGround; }));
+}
+
+TEST_F(FlightTrack, TouchdownAwayFromTheParkAirportIgnoresItsElevation) {
+    // The park airport lies 40 nm away at 2000 ft; this field is at 100 ft.
+    const LatLon far = lf_along({fieldLat, fieldLon}, 0.0, 40.0);
+    movementParkAirport = {true, "EDDX", far.lat, far.lon, 2000.0};
+    buildArrival(h, AircraftCategory::Large);
+    h.run(60000);
+    ASSERT_EQ(h.touchdownSteps.size(), 1u) << "never landed";
+    for (const auto& s : h.track) ASSERT_GE(s.alt, fieldElevation);
+    // Down all the way: no climb on the approach towards the other airport's elevation.
+    for (size_t i = 100; i < h.touchdownSteps.front(); i += 100) {
+        ASSERT_LE(h.track[i].alt, h.track[i - 100].alt + 0.5) << "climbing at step " << i;
+    }
+}
+
+TEST_F(FlightTrack, TouchdownAtTheParkAirportDescendsToItsElevation) {
+    movementParkAirport.elevation = fieldElevation;
+    buildArrival(h, AircraftCategory::Large);
+    h.run(60000);
+    ASSERT_EQ(h.touchdownSteps.size(), 1u);
+    EXPECT_TRUE(h.ac().landed);
+}
+
+TEST_F(FlightTrack, ArrivalEventsComeInPhaseOrderEachOnce) {
+    buildArrival(h, AircraftCategory::Large);
+    h.run(60000);
+    ASSERT_EQ(h.touchdownSteps.size(), 1u);
+    const uint32_t td = h.touchdownSteps.front();
+    const auto sets = lightSets(h);
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[0], maskOf(lightsBelow10000));
+    EXPECT_EQ(sets[1], maskOf(lightsRunwayVacated));
+
+    // Gear up while high (its state was unknown), down on the approach, nothing repeated.
+    const auto gear = eventValues(h, GEAR_SET);
+    ASSERT_FALSE(gear.empty());
+    EXPECT_LE(gear.size(), 2u);
+    EXPECT_EQ(gear.back(), 1u);
+    EXPECT_EQ(std::adjacent_find(gear.begin(), gear.end()), gear.end());
+    for (const auto& e : h.events) {
+        if (e.eventId == GEAR_SET) {
+            EXPECT_LT(e.step, td);
+        }
+    }
+
+    const auto flapsBefore = eventValues(h, FLAPS_SET, 0, td);
+    ASSERT_FALSE(flapsBefore.empty());
+    EXPECT_TRUE(std::is_sorted(flapsBefore.begin(), flapsBefore.end())) << "flaps retract on the approach";
+    EXPECT_EQ(flapsBefore.back(), flapsValues[3]);
+    const auto flapsAfter = eventValues(h, FLAPS_SET, td);
+    EXPECT_TRUE(std::is_sorted(flapsAfter.rbegin(), flapsAfter.rend()));
+    EXPECT_EQ(flapsAfter.back(), flapsValues[0]);
+
+    EXPECT_TRUE(eventValues(h, SPOILERS_SET, 0, td).empty());
+    const auto spoilersAfter = eventValues(h, SPOILERS_SET, td);
+    ASSERT_GE(spoilersAfter.size(), 2u);
+    EXPECT_EQ(spoilersAfter.front(), 16383u);
+    EXPECT_EQ(spoilersAfter.back(), 0u);
+
+    const auto throttle = eventValues(h, THROTTLE_SET);
+    EXPECT_TRUE(std::is_sorted(throttle.rbegin(), throttle.rend())) << "throttle rises on the way in";
+    EXPECT_EQ(std::adjacent_find(throttle.begin(), throttle.end()), throttle.end()) << "a throttle value sent twice";
+}
+
+TEST_F(FlightTrack, HelicopterArrivalGetsNoGearFlapsOrSpoilerEvents) {
+    buildArrival(h, AircraftCategory::Rotorcraft);
+    h.run(60000);
+    ASSERT_FALSE(h.touchdownSteps.empty()) << "never landed";
+    EXPECT_EQ(h.countEvents(GEAR_SET), 0u);
+    EXPECT_EQ(h.countEvents(FLAPS_SET), 0u);
+    EXPECT_EQ(h.countEvents(SPOILERS_SET), 0u);
+    // Where an aeroplane sets approach or cruise power, the helicopter's throttle is full; only
+    // the flare closes it.
+    for (const auto& e : h.events) {
+        if (e.eventId == THROTTLE_SET && e.step < h.touchdownSteps.front()) {
+            EXPECT_TRUE(e.data == throttleValues[4] || e.data == throttleValues[0]) << e.data;
+        }
+    }
+}
+
+TEST_F(FlightTrack, TaxiingAircraftHoldsAfterItsDataEndsThenGoes) {
+    buildArrival(h, AircraftCategory::Large);
+    MAX_HOLDING_MINUTES.set(1);
+    h.run(200000);
+    ASSERT_TRUE(h.gone());
+    EXPECT_TRUE(h.ac().holding);
+    // Held still at the last point for a minute (plus the last hold point) before removal.
+    size_t stillSince = h.track.size() - 1;
+    while (stillSince > 0 && h.track[stillSince - 1].lat == h.track.back().lat &&
+           h.track[stillSince - 1].lon == h.track.back().lon)
+        --stillSince;
+    const double heldSeconds = static_cast<double>(h.track.size() - stillSince) / 100.0;
+    EXPECT_GE(heldSeconds, 60.0);
+    EXPECT_LE(heldSeconds, 60.0 + 3.0 + 30.0);
+}
+
+TEST_F(FlightTrack, HoldingAircraftGoesAtOnceWhenATaxiingNeighbourComesClose) {
+    buildArrival(h, AircraftCategory::Large);
+    MAX_HOLDING_MINUTES.set(60);
+    h.run(200000 / 4);  // long enough to be holding
+    ASSERT_FALSE(h.gone());
+    ASSERT_TRUE(h.ac().holding);
+    // A taxiing aircraft stops beside it, 1.1 x the sum of the half spans away.
+    const double apart = 1.1 * (h.ac().identity.halfWingspan * 2.0);
+    const LatLon near = lf_along({h.ac().lat, h.ac().lon}, 0.0, apart);
+    LiveAc& other = liveAircraft.emplace_back(makePoint(near.lat, near.lon, 0, 0, 0, false), harnessIdentity(AircraftCategory::Large), 1.0);
+    other.state = acStateActive;
+    other.onGround = 1;
+    other.groundState = gsTaxi;
+    other.lat = near.lat;
+    other.lon = near.lon;
+    other.objectId = 99;
+    h.acIndex = 0;
+    const uint32_t before = h.step;
+    h.run(1000);
+    EXPECT_TRUE(h.gone());
+    EXPECT_LE(h.step - before, 301u) << "removed at the next stream end";
+}
+
+TEST_F(FlightTrack, HoldingAircraftStaysWhileTheNeighbourKeepsItsDistance) {
+    buildArrival(h, AircraftCategory::Large);
+    MAX_HOLDING_MINUTES.set(60);
+    h.run(50000);
+    ASSERT_TRUE(h.ac().holding);
+    const double apart = 1.3 * (h.ac().identity.halfWingspan * 2.0);
+    const LatLon near = lf_along({h.ac().lat, h.ac().lon}, 0.0, apart);
+    LiveAc& other = liveAircraft.emplace_back(makePoint(near.lat, near.lon, 0, 0, 0, false), harnessIdentity(AircraftCategory::Large), 1.0);
+    other.state = acStateActive;
+    other.onGround = 1;
+    other.groundState = gsTaxi;
+    other.lat = near.lat;
+    other.lon = near.lon;
+    h.acIndex = 0;
+    h.run(2000);
+    EXPECT_FALSE(h.gone());
+}
+
+// Airborne with the data ending at a distance from the user aircraft.
+class AirExtension : public FlightTrack {
+protected:
+    // Flies east at 200 kt; answers how many seconds it flew on after its last point.
+    double flyOnAfterDataEnd(double userDistanceNm) {
+        const LatLon start{fieldLat, fieldLon};
+        // The user lies ahead, so that the distance at the data end is the one given.
+        const LatLon user = lf_along(start, 90.0, userDistanceNm + 200.0 * 4 / 3600.0);
+        userAc.latitude = user.lat;
+        userAc.longitude = user.lon;
+        StreamPos p = makePoint(start.lat, start.lon, 6000, 200, 90, true);
+        h.start(p, harnessIdentity(AircraftCategory::Large), gsAirborne);
+        h.ac().aglFt = 2500;
+        const LatLon next = lf_along(start, 90.0, 200.0 * 4 / 3600.0);
+        h.addFeed(makePoint(next.lat, next.lon, 6000, 200, 90, true), 400);
+        h.run(100000);
+        EXPECT_TRUE(h.gone());
+        return (static_cast<double>(h.step) - 400.0) / 100.0;
+    }
+};
+
+TEST_F(AirExtension, ExtrapolatesEightPointsInsideRangeLessHalfAMile) {
+    gf_setLateralRange(40);
+    EXPECT_NEAR(flyOnAfterDataEnd(39.4), 64.0, 3.0);
+    double slower = 0.0;
+    for (size_t i = h.track.size() - 200; i < h.track.size() - 100; ++i) slower += h.track[i].speedKt / 100.0;
+    EXPECT_LT(slower, 200.0 * 0.95 * 0.95);
+}
+
+TEST_F(AirExtension, StopsAtTheDataEndBeyondRangeLessHalfAMile) {
+    gf_setLateralRange(40);
+    EXPECT_NEAR(flyOnAfterDataEnd(39.6), 0.0, 0.1);
+}
+
+TEST_F(AirExtension, StopsAtTheDataEndWithTheTenMileAutomaticRange) {
+    gf_setLateralRange(40);
+    autoRangeAtTenNm = true;
+    EXPECT_NEAR(flyOnAfterDataEnd(5.0), 0.0, 0.1);
+}
+
+TEST_F(FlightTrack, TaxiCornerIsFlownAsACurveAndHeadingWrapsThroughNorth) {
+    // Taxi north-west on 340, a 40 degree corner to 020 at 12 kt.
+    const LatLon corner{fieldLat, fieldLon};
+    std::vector<LatLon> pts;
+    for (int i = 5; i >= 1; --i) pts.push_back(lf_along(corner, 160.0, 12.0 * 4 * i / 3600.0));
+    pts.push_back(corner);
+    for (int i = 1; i <= 5; ++i) pts.push_back(lf_along(corner, 20.0, 12.0 * 4 * i / 3600.0));
+    StreamPos first = makePoint(pts[0].lat, pts[0].lon, 0, 12, 340, false);
+    h.start(first, harnessIdentity(AircraftCategory::Large), gsTaxi);
+    for (size_t i = 1; i < pts.size(); ++i) {
+        const double trk = i < 6 ? 340.0 : 20.0;
+        h.addFeed(makePoint(pts[i].lat, pts[i].lon, 0, 12, trk, false), static_cast<uint32_t>(i * 400));
+    }
+    h.run(static_cast<uint32_t>(pts.size() * 400));
+    h.saveTrackIfAsked("corner");
+    expectNoJumps(h.track);
+    expectTurnRates(h.track, AircraftCategory::Large);
+    // The path cuts the corner (a curve), and the heading changes over many steps, not at once.
+    double closest = 1e9;
+    size_t turning = 0;
+    for (size_t i = 1; i < h.track.size(); ++i) {
+        closest = std::min(closest, gf_distanceNm({h.track[i].lat, h.track[i].lon}, corner) * 1852.0);
+        if (std::fabs(gf_angleDiff(h.track[i - 1].heading, h.track[i].heading)) > 1e-6) ++turning;
+    }
+    EXPECT_GT(closest, 3.0);
+    EXPECT_GT(turning, 300u);
+    EXPECT_NEAR(std::fabs(gf_angleDiff(20.0 * degToRad, h.track.back().heading)) * radToDeg, 0.0, 3.0);
+    // Never more than a few degrees between the heading and the direction of travel.
+    for (size_t i = 50; i + 50 < h.track.size(); i += 10) {
+        const double course = gf_bearing({h.track[i - 10].lat, h.track[i - 10].lon}, {h.track[i + 10].lat, h.track[i + 10].lon});
+        if (h.track[i].speedKt < 1.0) continue;
+        EXPECT_LT(std::fabs(gf_angleDiff(course, h.track[i].heading)) * radToDeg, 8.0) << "sliding at step " << i;
+    }
+}
+
+}  // namespace
+}  // namespace vdl::test

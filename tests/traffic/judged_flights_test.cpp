@@ -1,0 +1,233 @@
+// Whole flights from traffic records through the intake, spawning, movement and the simulator
+// link into the simulator stand-in, judged on the track the stand-in recorded for the object.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simulator/stand_in.h"
+#include "simulator/track_file.h"
+#include "support/simulator_world.h"
+#include "traffic/live_fixture.h"
+#include "traffic/movement.h"
+#include "traffic/traffic_step.h"
+
+namespace vdl::test {
+namespace {
+
+constexpr double degToRadJ = pi / 180.0;
+constexpr uint32_t hexArrival = 200001;
+constexpr uint32_t hexDeparture = 200002;
+
+struct Leg {
+    double lat, lon, alt, kt, trackDeg, vsFpm;
+};
+
+LatLon lf_from(LatLon p, double bearingDeg, double metres) {
+    return gf_destination(p, bearingDeg * degToRadJ, metres / 0.3048);
+}
+
+class JudgedFlights : public LiveTest {
+protected:
+    void SetUp() override {
+        LiveTest::SetUp();
+        sim = makeWorld();
+        sim->setFrameRate(100.0);  // one frame per traffic step
+        useWorld(sim);
+        gf_installTrafficHooks();
+        ASSERT_TRUE(gf_simLinkOpen());
+        movementParkAirport = {true, "EHAM", worldAirportLat, worldAirportLon, worldAirportElevation};
+    }
+    void TearDown() override {
+        gf_resetSimLinkForTests();
+        LiveTest::TearDown();
+    }
+
+    // Records every 4 s; each goes to the feed 30 s before it is due, as RealTraffic's do.
+    void plan(uint32_t hexid, const std::string& callsign, const std::vector<Leg>& points) {
+        for (size_t i = 0; i < points.size(); ++i) feed.push_back({hexid, callsign, 4.0 * static_cast<double>(i), points[i]});
+    }
+
+    void run(uint32_t steps) {
+        const uint32_t start = clock100.load();
+        for (uint32_t s = 0; s < steps; ++s) {
+            const double t = static_cast<double>(clock100.load() - start) / 100.0;
+            while (!feed.empty() && feed.front().t <= t) {
+                const Planned& p = feed.front();
+                TrafficRecord r = record(p.hexid, p.callsign, 1'800'000'000.0 + p.t, p.leg.lat, p.leg.lon, p.leg.alt,
+                                         p.leg.kt, p.leg.trackDeg);
+                r.pos.vs = p.leg.vsFpm;
+                r.reg = p.hexid == hexArrival ? "PH-BXA" : "PH-BXB";
+                queue(std::move(r));
+                feed.pop_front();
+            }
+            gf_updateAI();
+            sim->step();
+            gf_simLinkPoll();
+        }
+    }
+
+    StandInObject object(const std::string& tail) {
+        const auto o = sim->objectByTail(tail);
+        EXPECT_TRUE(o.has_value()) << tail << " was never created";
+        return o.value_or(StandInObject{});
+    }
+
+    void saveIfAsked(const std::string& name) {
+        if (const char* dir = std::getenv("VDL_TRACK_DIR")) gf_writeTrackFile(*sim, std::filesystem::path(dir) / (name + ".json"));
+    }
+
+    struct Planned {
+        uint32_t hexid;
+        std::string callsign;
+        double t;
+        Leg leg;
+    };
+    std::deque<Planned> feed;
+    std::shared_ptr<SimStandIn> sim;
+};
+
+// The stand-in records a track point per position set: no point may lie farther from the last
+// than twice the mean of its neighbourhood (no jumps).
+void expectSmooth(const std::deque<TrackPoint>& t) {
+    std::vector<double> d(t.size(), 0.0);
+    for (size_t i = 1; i < t.size(); ++i) d[i] = gf_distanceNm({t[i - 1].latitude, t[i - 1].longitude}, {t[i].latitude, t[i].longitude});
+    for (size_t i = 2; i < t.size(); ++i) {
+        const size_t a = i > 50 ? i - 50 : 1;
+        const size_t b = std::min(t.size(), i + 50);
+        double mean = 0;
+        for (size_t k = a; k < b; ++k) mean += d[k];
+        mean /= static_cast<double>(b - a);
+        ASSERT_LE(d[i], 2.0 * mean + 1e-7) << "jump at " << t[i].time << " s";
+    }
+}
+
+TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
+    // Runway 27 with its threshold 1 km east of the airport's reference point.
+    const LatLon threshold = lf_from({worldAirportLat, worldAirportLon}, 90.0, 1000.0);
+    const double tan3 = std::tan(3.0 * degToRadJ);
+    std::vector<Leg> pts;
+    for (double nm = 15.0; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
+        const LatLon p = lf_from(threshold, 90.0, nm * 1852.0);
+        pts.push_back({p.lat, p.lon, worldAirportElevation + 50.0 + std::max(0.0, nm) * feetPerNm * tan3, 140.0, 270.0,
+                       -140.0 * 101.27 * tan3});
+    }
+    LatLon pos = lf_from(threshold, 270.0, 450.0);
+    for (double kt : {125.0, 105.0, 85.0, 65.0, 45.0, 30.0, 20.0, 15.0}) {
+        pos = lf_from(pos, 270.0, kt * 0.5144 * 4.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, kt, 270.0, 0.0});
+    }
+    for (int i = 0; i < 5; ++i) {
+        pos = lf_from(pos, 315.0, 15.0 * 0.5144 * 4.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, 15.0, 315.0, 0.0});
+    }
+    plan(hexArrival, "KLM123", pts);
+    run(static_cast<uint32_t>(pts.size() * 400 + 6000));
+    saveIfAsked("judged_arrival");
+
+    const StandInObject o = object("KLM123");
+    ASSERT_GT(o.track.size(), 1000u);
+    expectSmooth(o.track);
+    for (const TrackPoint& p : o.track) ASSERT_GE(p.altAboveGround, 0.0) << "below the ground at " << p.time << " s";
+    auto td = std::find_if(o.track.begin(), o.track.end(), [](const TrackPoint& p) { return p.onGround; });
+    ASSERT_NE(td, o.track.end()) << "never touched down";
+    EXPECT_FALSE(o.track.front().onGround);
+    // Touched down on the runway, past the threshold.
+    double east = 0, north = 0;
+    gf_toLocalMetres(threshold.lat, threshold.lon, td->latitude, td->longitude, east, north);
+    EXPECT_LT(east, 0.0);
+    EXPECT_GT(east, -1500.0);
+    EXPECT_LT(std::fabs(north), 5.0);
+    // Stays on the ground after touchdown.
+    EXPECT_TRUE(std::all_of(td, o.track.end(), [](const TrackPoint& p) { return p.onGround; }));
+    // Steady descent over the last 5 nm: every 10 s lower by 60 to 220 ft.
+    double lastAlt = -1, lastT = -1;
+    for (auto it = o.track.begin(); it != td; ++it) {
+        if (gf_distanceNm({it->latitude, it->longitude}, threshold) > 5.0) continue;
+        if (lastT < 0) {
+            lastAlt = it->altitude;
+            lastT = it->time;
+        } else if (it->time - lastT >= 10.0 && it->altAboveGround > 150.0) {
+            EXPECT_GT(lastAlt - it->altitude, 60.0) << "at " << it->time << " s";
+            EXPECT_LT(lastAlt - it->altitude, 220.0) << "at " << it->time << " s";
+            lastAlt = it->altitude;
+            lastT = it->time;
+        }
+    }
+    // Slow before the runway exit.
+    auto exit = std::find_if(td, o.track.end(), [](const TrackPoint& p) {
+        return std::fabs(gf_angleDiff(270.0 * degToRadJ, p.heading)) >= 15.0 * degToRadJ;
+    });
+    ASSERT_NE(exit, o.track.end()) << "never left the runway";
+    const auto before = std::prev(exit, std::min<std::ptrdiff_t>(100, std::distance(td, exit)));
+    const double metres = gf_distanceNm({before->latitude, before->longitude}, {exit->latitude, exit->longitude}) * 1852.0;
+    EXPECT_LT(metres / (exit->time - before->time) / 0.5144, 30.0);
+    // Gear down before the touchdown, spoilers after it.
+    auto eventAt = [&](const std::string& name, uint32_t data) {
+        auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
+        return e == o.events.end() ? -1.0 : e->time;
+    };
+    const double gearDown = eventAt("GEAR_SET", 1);
+    ASSERT_GE(gearDown, 0.0);
+    EXPECT_LT(gearDown, td->time);
+    EXPECT_GE(eventAt("SPOILERS_SET", 16383), td->time);
+}
+
+TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
+    // Runway 27 one kilometre south of the field; the taxi comes from the east side.
+    const LatLon lineUp = lf_from(lf_from({worldAirportLat, worldAirportLon}, 180.0, 1000.0), 90.0, 800.0);
+    std::vector<Leg> pts;
+    LatLon pos = lf_from(lineUp, 0.0, 300.0);
+    pts.push_back({pos.lat, pos.lon, 0.0, 12.0, 180.0, 0.0});
+    for (int i = 0; i < 9; ++i) {
+        pos = lf_from(pos, 180.0, 300.0 / 9.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, 14.0, 180.0, 0.0});
+    }
+    for (double kt : {15.0, 35.0, 60.0, 85.0, 110.0, 130.0, 150.0}) {
+        pos = lf_from(pos, 270.0, kt * 0.5144 * 4.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, kt, 270.0, 0.0});
+    }
+    double alt = worldAirportElevation + 60.0;
+    for (int i = 0; i < 20; ++i) {
+        pos = lf_from(pos, 270.0, 165.0 * 0.5144 * 4.0);
+        alt += 2000.0 / 15.0;
+        pts.push_back({pos.lat, pos.lon, alt, 165.0, 270.0, 2000.0});
+    }
+    plan(hexDeparture, "KLM124", pts);
+    run(static_cast<uint32_t>(pts.size() * 400 + 3000));
+    saveIfAsked("judged_departure");
+
+    const StandInObject o = object("KLM124");
+    ASSERT_GT(o.track.size(), 1000u);
+    expectSmooth(o.track);
+    // A ground record carries no altitude: the object is created at 0 ft and the simulator's
+    // first ground report (0.2 s after the set-up's 2 s) puts it on the ground. From then on:
+    for (const TrackPoint& p : o.track) {
+        if (p.time - o.createdAt < 3.0) continue;
+        ASSERT_GE(p.altAboveGround, 0.0) << "below the ground at " << p.time << " s";
+    }
+    EXPECT_TRUE(o.track.front().onGround);
+    auto lift = std::find_if(o.track.begin(), o.track.end(), [](const TrackPoint& p) { return !p.onGround; });
+    ASSERT_NE(lift, o.track.end()) << "never lifted off";
+    // Nose up at lift-off, and climbing afterwards.
+    EXPECT_LT(lift->pitch, -3.0 * degToRadJ);
+    EXPECT_GT(o.track.back().altitude, lift->altitude + 500.0);
+    // The take-off roll set comes before the lift-off, gear up after it.
+    auto eventAt = [&](const std::string& name, uint32_t data) {
+        auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
+        return e == o.events.end() ? -1.0 : e->time;
+    };
+    const double strobes = eventAt("STROBES_SET", 1);
+    ASSERT_GE(strobes, 0.0);
+    EXPECT_LT(strobes, lift->time);
+    const double gearUp = eventAt("GEAR_SET", 0);
+    ASSERT_GE(gearUp, 0.0);
+    EXPECT_GT(gearUp, lift->time);
+}
+
+}  // namespace
+}  // namespace vdl::test

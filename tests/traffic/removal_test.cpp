@@ -1,0 +1,236 @@
+// Removal, ghosts, duplicates, the live-aircraft limit and the list services.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "airports/stand_records.h"
+#include "feed/traffic_reader.h"
+#include "foundation/files.h"
+#include "shell/window/exit.h"
+#include "traffic/intake.h"
+#include "traffic/live_fixture.h"
+#include "traffic/removal.h"
+#include "traffic/spawn_gate.h"
+#include "traffic/traffic_services.h"
+
+namespace vdl::test {
+namespace {
+
+class Removal : public LiveTest {
+protected:
+    void TearDown() override {
+        parkPositions.clear();
+        LiveTest::TearDown();
+    }
+
+    static LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm, std::string callsign = "") {
+        LiveAc& ac = addActiveLiveAc(hexid, objectId, callsign.empty() ? fmt::format("KLM{}", hexid) : callsign);
+        ac.lat = userLat + nm * degPerNm;
+        ac.lon = userLon;
+        return ac;
+    }
+
+    // A new aircraft whose first point is due now.
+    static LiveAc& arriving(uint32_t hexid, std::string callsign) {
+        LiveAc& ac = addActiveLiveAc(hexid, 0, std::move(callsign));
+        ac.state = acStateNew;
+        ac.groundState = gsNew;
+        ac.identity.title = {};
+        ac.stream.front().time = clock100.load();
+        StreamPos q = ac.stream.front();
+        q.lat += 0.01;
+        q.time += 1000;
+        ac.stream.push_back(q);
+        return ac;
+    }
+};
+
+TEST_F(Removal, GhostIsReplacedByTheRealCallsign) {
+    placeUser(10.0, 10.0, true);
+    activeAt(50000, 60, 5.0, "ABC123_");
+    arriving(50001, "ABC123");
+    updateBufferAc(liveAircraft[1]);
+    EXPECT_EQ(liveAircraft[1].state, acStateCreating);
+    EXPECT_EQ(liveAircraft[0].state, acStateRemoved);
+    EXPECT_EQ(removalQueue, std::deque<uint32_t>{60});
+    EXPECT_EQ(ghostCallsigns, std::vector<std::string>{"ABC123_"});
+
+    // Later records of the ghost create nothing that gets into the simulator.
+    arriving(50002, "ABC123_");
+    updateBufferAc(liveAircraft[2]);
+    EXPECT_TRUE(liveAircraft[2].erase);
+    EXPECT_EQ(liveAircraft[2].state, acStateNew);
+}
+
+TEST_F(Removal, GhostWaitsWhileItsAircraftIsPresent) {
+    placeUser(10.0, 10.0, true);
+    activeAt(50100, 61, 5.0, "ABC124");
+    arriving(50101, "ABC124_");
+    updateBufferAc(liveAircraft[1]);
+    EXPECT_TRUE(liveAircraft[1].erase);
+    EXPECT_TRUE(ghostCallsigns.empty());
+    EXPECT_TRUE(gf_ghostPresent("ABC124_"));
+    EXPECT_FALSE(gf_ghostPresent("ABC124"));
+    removeAircraftFromSim(liveAircraft[0]);
+    EXPECT_FALSE(gf_ghostPresent("ABC124_"));
+}
+
+TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
+    for (uint32_t i = 0; i < 20; ++i) activeAt(51000 + i, 100 + i, 1.0 + (i * 7 % 20));
+    MAX_LIVE.set(15);
+    gf_enforceMaxLiveAc();
+    std::vector<double> removed;
+    for (const LiveAc& ac : liveAircraft)
+        if (ac.state == acStateRemoved) removed.push_back(std::round((ac.lat - userLat) / degPerNm));
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<double>{16, 17, 18, 19, 20}));
+    EXPECT_EQ(removalQueue.size(), 5u);
+    EXPECT_EQ(gf_countActiveLiveAc(), 15u);
+    gf_enforceMaxLiveAc();
+    EXPECT_EQ(removalQueue.size(), 5u);
+    MAX_LIVE.set(-1);
+    gf_enforceMaxLiveAc();
+    EXPECT_EQ(removalQueue.size(), 5u);
+}
+
+TEST_F(Removal, CancelPendingCreateKeepsTheOrder) {
+    const auto cmd = [](std::string tail, uint32_t hexid) {
+        CreateAcCmd c;
+        c.tailNumber = std::move(tail);
+        c.hexid = hexid;
+        return c;
+    };
+    std::deque<CreateAcCmd> q = {cmd("A1", 1), cmd("B2", 2), cmd("A1", 3), cmd("C3", 4), cmd("A1", 1), cmd("D4", 5)};
+    EXPECT_FALSE(gf_cancelPendingCreate(q, "", 1));
+    EXPECT_FALSE(gf_cancelPendingCreate(q, "A1", 9)) << "the same callsign of another aircraft stays";
+    EXPECT_TRUE(gf_cancelPendingCreate(q, "A1", 1));
+    std::vector<uint32_t> left;
+    for (const auto& c : q) left.push_back(c.hexid);
+    EXPECT_EQ(left, (std::vector<uint32_t>{2, 3, 4, 5}));
+}
+
+TEST_F(Removal, Callsign2ObjectIdIsSorted) {
+    parkPositions.emplace_back("B12", std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false, false, false).id = 1;
+    LiveAc& c = activeAt(52000, 70, 1.0, "TRA555");
+    c.onGround = 1;
+    c.groundState = gsParked;
+    c.standId = 1;
+    activeAt(52001, 71, 2.0, "DLH4").identity.airl = "DLH";
+    LiveAc& g = activeAt(52002, 72, 3.0, "AFR123");
+    g.onGround = 1;
+    activeAt(52003, 73, 4.0, "BAW9").state = acStateCreating;
+    gf_writeCallsign2ObjectId();
+    const auto lines = gf_readFileLines(callsign2ObjectIdFile);
+    ASSERT_TRUE(lines.has_value());
+    const std::vector<std::string> expected = {
+        "Air DLH4      DLH B738: 71 ",
+        "Gnd AFR123    KLM B738: 72 ",
+        "Gnd TRA555    KLM B738: 70 Parked at B12",
+    };
+    EXPECT_EQ(*lines, expected);
+}
+
+TEST_F(Removal, RemovingClearsStandAndSelection) {
+    parkPositions.emplace_back("A1", std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false, false, false).id = 3;
+    parkPositions.back().occupied = 1;
+    LiveAc& ac = activeAt(53000, 80, 1.0, "KLM530");
+    ac.standId = 3;
+    CALLSIGN_2_OBJECTID.set("KLM530");
+    gf_showObjectIdOfCallsign();
+    EXPECT_EQ(selectedObjectId, 80u);
+    EXPECT_EQ(mainWindow.value(WindowArea::Options, objectIdDisplayName), "= 80");
+    removeAircraftFromSim(ac);
+    EXPECT_EQ(selectedObjectId, 0u);
+    EXPECT_EQ(mainWindow.value(WindowArea::Options, objectIdDisplayName), "");
+    EXPECT_EQ(CALLSIGN_2_OBJECTID.value(), "");
+    EXPECT_FALSE(parkPositions[0].occupied);
+
+    CALLSIGN_2_OBJECTID.set("NOBODY");
+    gf_showObjectIdOfCallsign();
+    EXPECT_EQ(mainWindow.statusLine(), "callsign \"NOBODY\" is unknown");
+}
+
+TEST_F(Removal, DuplicateOfAStaticAircraft) {
+    struct Case {
+        const char* name;
+        std::string liveReg, liveCallsign, liveCoupled;
+        std::string staticReg, staticCopy, staticCoupled;
+        uint32_t staticState;
+        bool duplicate;
+    };
+    const Case cases[] = {
+        {"same registration", "PH-AAA", "KLM1", "", "PH-AAA", "KLM9", "", acStateActive, true},
+        {"same callsign", "PH-AAA", "KLM1", "", "PH-BBB", "KLM1", "", acStateActive, true},
+        {"coupled callsign of the static one", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "KLM1", acStateActive, true},
+        {"coupled callsign of the live one", "PH-AAA", "KLM1", "KLM2", "PH-BBB", "KLM2", "", acStateActive, true},
+        {"nothing in common", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "", acStateActive, false},
+        {"static one not active", "PH-AAA", "KLM1", "", "PH-AAA", "KLM1", "", acStateCreating, false},
+        {"empty registrations", "", "KLM1", "", "", "KLM2", "", acStateActive, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LiveAc live(StreamPos{}, testIdentity(54000, c.liveCallsign), 1.0);
+        live.identity.reg = c.liveReg;
+        live.identity.coupledCallsign = c.liveCoupled;
+        AiAircraft stat(testIdentity(7, c.staticCopy + "*"), 0, 52.0, 5.0, 0.0, 0);
+        stat.identity.reg = c.staticReg;
+        stat.identity.callsignCopy = c.staticCopy;
+        stat.identity.coupledCallsign = c.staticCoupled;
+        stat.state = c.staticState;
+        EXPECT_EQ(gf_removeDuplicateLiveAc(live, stat), c.duplicate);
+    }
+}
+
+TEST_F(Removal, MaxParkRemovesByHexid) {
+    activeAt(55000, 90, 1.0);
+    activeAt(55001, 91, 1.0);
+    EXPECT_EQ(gf_removeForMaxPark(55001), 1u);
+    EXPECT_EQ(liveAircraft[1].state, acStateRemoved);
+    EXPECT_EQ(gf_removeForMaxPark(55001), 2u) << "no active aircraft with the hexid any more";
+    EXPECT_EQ(gf_removeForMaxPark(99999), 2u);
+}
+
+TEST_F(Removal, StandServices) {
+    for (uint32_t i = 1; i <= 4; ++i)
+        parkPositions.emplace_back(fmt::format("S{}", i), std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false,
+                                   false, false)
+            .id = i;
+    parkPositions[1].adjacent = {1, 3};
+    EXPECT_EQ(gf_standNameById(0), "sid==0?");
+    EXPECT_EQ(gf_standNameById(3), "S3");
+    EXPECT_EQ(gf_standNameById(9), "unknown");
+    EXPECT_EQ(gf_findStandByName("S4") - parkPositions.begin(), 3);
+    EXPECT_EQ(gf_findStandByName("X"), parkPositions.end());
+    gf_markPlannedStand(parkPositions[1]);
+    EXPECT_TRUE(parkPositions[1].taken);
+    EXPECT_TRUE(parkPositions[0].blocked && parkPositions[2].blocked);
+    EXPECT_FALSE(parkPositions[3].blocked || parkPositions[1].blocked);
+
+    gf_disableParkingControls();
+    EXPECT_TRUE(parkingBusy.load());
+    EXPECT_FALSE(WEEK.enabled());
+    gf_enableParkingControls();
+    EXPECT_FALSE(parkingBusy.load());
+    EXPECT_TRUE(WEEK.enabled() && parking_percentage.enabled());
+}
+
+TEST_F(Removal, CopyFeedMapTakesTheCollection) {
+    feedCallsigns = {"OLD1"};
+    trafficReader.setOwnPosition(52.0, 5.0);
+    trafficReader.startCollecting();
+    trafficReader.processLine(
+        "RTTFC,11259375,52.01,5.01,3650,2816,1,230.63,151.3,TKJ3VU,B738,TC-JKV,ESB,DUS,1724517659.49,X,VF5,"
+        "X_adsb_icao,3700,166,180,0.268,-0.19,0.18,226.41,229.49,2848,none,A3,1003.2,20000,39008,225,,0,-8.4,222,29,,,1");
+    gf_copyFeedMap();
+    EXPECT_EQ(feedCallsigns, (std::set<std::string>{"TKJ3VU"}));
+    EXPECT_FALSE(trafficReader.collecting());
+    EXPECT_TRUE(trafficReader.callsigns().empty());
+}
+
+}  // namespace
+}  // namespace vdl::test

@@ -1,0 +1,53 @@
+// The RealTraffic stand-in as a program: scripts/run.sh starts it beside Vandrel.
+//
+//   rt_standin [--port N] [--traffic-port N] [--qnh-port N] [--timeout S] [--linger S]
+#include "rt_standin.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+int lf_usage() {
+    std::cerr
+        << "usage: rt_standin [--port N] [--traffic-port N] [--qnh-port N] [--timeout S] [--linger S]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using vdl::rtstandin::Config;
+    Config config;
+    config.log = &std::cerr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return lf_usage();
+        const std::string value = argv[++i];
+        char* end = nullptr;
+        const double number = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end != '\0' || number < 0) return lf_usage();
+        const auto port = static_cast<uint16_t>(number);
+        if (arg == "--port")
+            config.linkPort = [port] { return port; };
+        else if (arg == "--traffic-port")
+            config.trafficPort = [port] { return port; };
+        else if (arg == "--qnh-port")
+            config.qnhPort = [port] { return port; };
+        else if (arg == "--timeout")
+            config.connectTimeoutSeconds = number;
+        else if (arg == "--linger")
+            config.lingerSeconds = number;
+        else
+            return lf_usage();
+    }
+    vdl::rtstandin::RealTrafficStandIn standIn(config);
+    const bool connected = standIn.run(std::stop_token{});
+    const auto& s = standIn.stats();
+    std::cerr << fmt::format(
+        "rt_standin: {} traffic lines, {} weather datagrams, {} user states, {} time lines sent/read\n",
+        s.trafficLines.load(), s.weatherDatagrams.load(), s.userStates.load(), s.simTimes.load());
+    return connected ? 0 : 1;
+}

@@ -1,0 +1,230 @@
+// Draws the tracks of a run as an SVG map: the scenario airport's runways and stands, each
+// aircraft's path (ground solid, air dashed), and where it touched down, stopped and parked.
+//
+//   track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]
+//
+// TRACKS.json is written by the simulator stand-in (gf_writeTrackFile); the stand file is an
+// airport stand file ("parkpos" elements with "id", "latitude", "longitude", "radius").
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "foundation/geo.h"
+#include "shell/sim_scenario.h"
+#include "simulator/track_file.h"
+
+namespace {
+
+using vdl::LatLon;
+
+constexpr double metresPerDegree = 111132.95;
+constexpr const char* palette[] = {"#1f77b4", "#2ca02c", "#9467bd", "#8c564b", "#e377c2",
+                                   "#17becf", "#bcbd22", "#7f7f7f", "#ff7f0e", "#d62728"};
+
+struct Stand {
+    std::string name;
+    LatLon pos;
+    double radiusM = 20.0;
+};
+
+struct Options {
+    std::string tracks;
+    std::string out;
+    std::string stands;
+    double radiusNm = 3.0;
+    LatLon centre{vdl::eddl::latitude, vdl::eddl::longitude};
+};
+
+// East and north metres from the centre; SVG's y grows southwards.
+struct Projection {
+    LatLon centre;
+    double x(LatLon p) const {
+        double d = p.lon - centre.lon;
+        if (d > 180) d -= 360;
+        if (d < -180) d += 360;
+        return d * std::cos(centre.lat * vdl::pi / 180.0) * metresPerDegree;
+    }
+    double y(LatLon p) const { return -(p.lat - centre.lat) * metresPerDegree; }
+};
+
+std::string lf_escape(std::string_view s) {
+    std::string r;
+    for (char c : s) {
+        switch (c) {
+            case '&': r += "&amp;"; break;
+            case '<': r += "&lt;"; break;
+            case '>': r += "&gt;"; break;
+            case '"': r += "&quot;"; break;
+            default: r += c;
+        }
+    }
+    return r;
+}
+
+std::vector<Stand> lf_readStands(const std::string& path) {
+    std::vector<Stand> stands;
+    pugi::xml_document doc;
+    if (!doc.load_file(path.c_str())) throw std::runtime_error(fmt::format("cannot read stand file \"{}\"", path));
+    for (const auto& node : doc.select_nodes("//parkpos")) {
+        const pugi::xml_node n = node.node();
+        Stand s{n.attribute("id").as_string(), {n.attribute("latitude").as_double(), n.attribute("longitude").as_double()},
+                n.attribute("radius").as_double(20.0)};
+        if (s.pos.lat == 0.0 && s.pos.lon == 0.0) continue;
+        stands.push_back(std::move(s));
+    }
+    return stands;
+}
+
+Options lf_parse(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> plain;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::runtime_error(fmt::format("{} needs a value", a));
+            return argv[++i];
+        };
+        if (a == "--stands") o.stands = next();
+        else if (a == "--radius") o.radiusNm = std::stod(next());
+        else if (a == "--centre") {
+            const std::string v = next();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) throw std::runtime_error("--centre wants LAT,LON");
+            o.centre = {std::stod(v.substr(0, comma)), std::stod(v.substr(comma + 1))};
+        } else plain.push_back(a);
+    }
+    if (plain.size() != 2 || !(o.radiusNm > 0.0)) throw std::runtime_error("usage");
+    o.tracks = plain[0];
+    o.out = plain[1];
+    return o;
+}
+
+void lf_marker(std::ostream& svg, double x, double y, const char* shape, const char* colour, const std::string& label) {
+    if (std::string_view(shape) == "triangle")
+        svg << fmt::format("<path d=\"M{:.1f},{:.1f} l30,52 l-60,0 z\" fill=\"{}\"/>\n", x, y - 35, colour);
+    else if (std::string_view(shape) == "square")
+        svg << fmt::format("<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"44\" height=\"44\" fill=\"{}\"/>\n", x - 22, y - 22, colour);
+    else
+        svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"26\" fill=\"{}\"/>\n", x, y, colour);
+    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"60\" fill=\"{}\">{}</text>\n", x + 34, y - 10, colour,
+                       lf_escape(label));
+}
+
+void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTrack& t, const char* colour) {
+    if (t.track.empty()) return;
+    // Ground parts solid, airborne parts dashed; points closer than 2 m to the last drawn are left out.
+    size_t i = 0;
+    while (i < t.track.size()) {
+        const bool ground = t.track[i].onGround;
+        std::string points;
+        double lastX = 1e18, lastY = 1e18;
+        size_t j = i;
+        for (; j < t.track.size() && t.track[j].onGround == ground; ++j) {
+            const LatLon p{t.track[j].latitude, t.track[j].longitude};
+            const double x = pr.x(p), y = pr.y(p);
+            if (std::hypot(x - lastX, y - lastY) < 2.0 && j + 1 < t.track.size()) continue;
+            points += fmt::format("{:.1f},{:.1f} ", x, y);
+            lastX = x;
+            lastY = y;
+        }
+        if (j < t.track.size()) {  // join the next part
+            const LatLon p{t.track[j].latitude, t.track[j].longitude};
+            points += fmt::format("{:.1f},{:.1f} ", pr.x(p), pr.y(p));
+        }
+        svg << fmt::format("<polyline points=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"{}\"{}/>\n", points, colour,
+                           ground ? 6 : 4, ground ? "" : " stroke-dasharray=\"40,20\"");
+        i = j;
+    }
+    const auto& first = t.track.front();
+    const LatLon p0{first.latitude, first.longitude};
+    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"70\" fill=\"{}\">{}</text>\n", pr.x(p0) + 20,
+                       pr.y(p0) + 70, colour, lf_escape(t.tailNumber));
+
+    bool wasAirborne = false;
+    double stillSince = -1.0;
+    bool stillMarked = false;
+    for (size_t k = 0; k < t.track.size(); ++k) {
+        const auto& s = t.track[k];
+        const LatLon p{s.latitude, s.longitude};
+        if (!s.onGround) wasAirborne = true;
+        if (s.onGround && wasAirborne) {
+            lf_marker(svg, pr.x(p), pr.y(p), "triangle", "#d62728", fmt::format("{} touchdown", t.tailNumber));
+            wasAirborne = false;
+        }
+        if (s.onGround && s.groundSpeed < 1.0) {
+            if (stillSince < 0.0) stillSince = s.time;
+            if (!stillMarked && s.time - stillSince >= 10.0) {
+                lf_marker(svg, pr.x(p), pr.y(p), "square", "#ff7f0e", fmt::format("{} stop", t.tailNumber));
+                stillMarked = true;
+            }
+        } else {
+            stillSince = -1.0;
+            stillMarked = false;
+        }
+    }
+    for (const auto& e : t.events) {
+        if (e.name != "ENGINE_AUTO_SHUTDOWN") continue;
+        auto at = std::lower_bound(t.track.begin(), t.track.end(), e.time,
+                                   [](const vdl::TrackPoint& p, double time) { return p.time < time; });
+        if (at == t.track.end()) at = std::prev(t.track.end());
+        const LatLon p{at->latitude, at->longitude};
+        lf_marker(svg, pr.x(p), pr.y(p), "circle", "#0050d0", fmt::format("{} parked", t.tailNumber));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    try {
+        o = lf_parse(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "track_map: " << e.what()
+                  << "\nusage: track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]\n";
+        return 2;
+    }
+    try {
+        const auto tracks = vdl::gf_readTrackFile(o.tracks);
+        const std::vector<Stand> stands = o.stands.empty() ? std::vector<Stand>{} : lf_readStands(o.stands);
+        const Projection pr{o.centre};
+        const double r = o.radiusNm * 1852.0;
+        std::ofstream svg(o.out, std::ios::trunc);
+        if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
+        svg << fmt::format(
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"1200\" viewBox=\"{:.0f} {:.0f} {:.0f} {:.0f}\">\n",
+            -r, -r, 2 * r, 2 * r);
+        svg << fmt::format("<rect x=\"{:.0f}\" y=\"{:.0f}\" width=\"{:.0f}\" height=\"{:.0f}\" fill=\"#f4f1e8\"/>\n", -r, -r,
+                           2 * r, 2 * r);
+        for (bool north : {false, true}) {
+            const LatLon a = vdl::eddl::gf_threshold(north, false);
+            const LatLon b = vdl::eddl::gf_threshold(north, true);
+            svg << fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#9a9a9a\" stroke-width=\"45\"/>\n",
+                               pr.x(a), pr.y(a), pr.x(b), pr.y(b));
+        }
+        for (const Stand& s : stands) {
+            svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"none\" stroke=\"#555\" stroke-width=\"2\"/>\n",
+                               pr.x(s.pos), pr.y(s.pos), std::max(5.0, s.radiusM));
+            svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"24\" fill=\"#555\">{}</text>\n", pr.x(s.pos) + 8,
+                               pr.y(s.pos) - 8, lf_escape(s.name));
+        }
+        size_t n = 0;
+        for (const auto& t : tracks) lf_drawTrack(svg, pr, t, palette[n++ % std::size(palette)]);
+        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"90\" fill=\"#333\">{} aircraft; ground solid, air dashed; "
+                           "triangle touchdown, square stop, circle parked</text>\n",
+                           -r + 60, -r + 120, tracks.size());
+        svg << "</svg>\n";
+        if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
+        std::cout << fmt::format("track_map: {} aircraft drawn into {}\n", tracks.size(), o.out);
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "track_map: " << e.what() << '\n';
+        return 1;
+    }
+}
