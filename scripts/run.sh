@@ -12,11 +12,19 @@ cp -r data/input/. work/input/
 # the program that RealTraffic is installed on this PC; the stand-in (tools/rt_standin.cpp)
 # plays its part: it connects to the program's link on port 10747 and sends traffic and
 # weather on UDP 49005 and 49004. The simulator is the program's in-process stand-in, whose
-# flight at EDDL ends after two minutes; then the program writes its reports and quits.
+# flight at EDDL ends after ten minutes; then the program writes its reports and quits.
 export XDG_CONFIG_HOME="$PWD/work/user/config"
 export XDG_DATA_HOME="$PWD/work/user/data"
 mkdir -p "$XDG_DATA_HOME/RealTraffic"
 cd work
+
+# The livery catalogue: 3000 liveries of real airlines and types (fixed seed), whose titles
+# the simulator stand-in has installed.
+../build/release/make_liveries --count 3000 --seed 2026 --out output/LiveriesScanned.xml \
+    --titles output/installed_titles.txt
+export VDL_SIM_TITLES="$PWD/output/installed_titles.txt"
+rm -f output/tracks.json output/tracks.svg
+
 ../build/release/rt_standin --linger 2 2>rt_standin.log &
 rt_pid=$!
 trap 'kill "$rt_pid" 2>/dev/null || true' INT TERM
@@ -26,4 +34,10 @@ status=0
 wait "$rt_pid" || true
 tail -n 1 rt_standin.log
 echo "Log: work/Log.txt"
+
+# The simulator's tracks of the run, drawn on a map of EDDL's runways.
+if [ -f output/tracks.json ]; then
+    ../build/release/track_map output/tracks.json output/tracks.svg --radius 4 || status=$?
+    echo "Tracks: work/output/tracks.svg"
+fi
 exit "$status"

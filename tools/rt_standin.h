@@ -280,39 +280,44 @@ inline std::vector<Flight> gf_eddlScenario() {
         flights.push_back(
             lf_flight(4958403, "TKJ2WT", "B738", "TC-JFC", "DUS", "SAW", "VF2166", "A3", b.path(), true));
     }
-    // A complete arrival: from 15 nm on 23R's 3-degree glide path to the touchdown 300 m past the
-    // threshold, roll-out to taxi speed, the exit to the south-east and the taxi in on the apron.
+    // A complete arrival: from 15 nm on 23R's 3-degree glide path (165 kt to 5 nm, then slowing
+    // to the approach speed) to the touchdown 300 m past the threshold, roll-out to taxi speed,
+    // the exit to the south-east and the taxi in on the apron. It ends well within the
+    // simulator's ten minutes, the feed's 30 s delay included.
     {
         const auto [start, alt] = onFinal(15.0);
+        const auto [slowDown, slowDownAlt] = onFinal(5.0);
         PathBuilder b(0.0, start, alt, true);
         // The roll-out in parts, so that each record's speed is that of its part of the runway.
-        b.to(north(half23R - 300.0, 0.0), 145, 135, elev, true)
+        b.to(slowDown, 165, 165, slowDownAlt, true)
+            .to(north(half23R - 300.0, 0.0), 160, 135, elev, true)
             .to(north(half23R - 700.0, 0.0), 135, 110, elev, false)
             .to(north(half23R - 1100.0, 0.0), 110, 80, elev, false)
             .to(north(half23R - 1450.0, 0.0), 80, 45, elev, false)
             .to(north(half23R - 1600.0, 0.0), 45, 28, elev, false)
             .to(north(half23R - 1700.0, 0.0), 28, 18, elev, false)
-            .to(north(half23R - 1840.0, 140.0), 16, 14, elev, false)
-            .to(north(half23R - 1840.0, 420.0), 14, 14, elev, false)
-            .to(north(half23R - 2400.0, 420.0), 14, 12, elev, false)
-            .to(north(half23R - 2400.0, 560.0), 10, 5, elev, false);
+            .to(north(half23R - 1840.0, 140.0), 18, 16, elev, false)
+            .to(north(half23R - 1840.0, 420.0), 16, 18, elev, false)
+            .to(north(half23R - 2400.0, 420.0), 20, 16, elev, false)
+            .to(north(half23R - 2400.0, 540.0), 10, 5, elev, false);
         flights.push_back(lf_flight(3949830, "DLH4TC", "A320", "D-AIZC", "MUC", "DUS", "LH2010", "A3", b.path(), true));
     }
     // A complete departure: parked at a gate, pushed back straight and turned tail to the south-west,
-    // engines started, taxi to 23L's holding point, line-up, take-off roll, rotation and climb-out.
+    // engines started, taxi to 23L's holding point, line-up, take-off roll, rotation and climb-out;
+    // airborne well before the simulator's ten minutes end, the feed's 30 s delay included.
     {
         const LatLon gate{51.276880, 6.759350};
         const double nose = 322.0;  // towards the terminal
         const LatLon backed = gf_destination(gate, (nose + 180.0) * radPerDeg, 45.0 * feetPerMetre);
         const LatLon turned = gf_destination(backed, (nose + 270.0) * radPerDeg, 18.0 * feetPerMetre);
         PathBuilder b(0.0, gate, elev, false);
-        b.hold(40.0).push(backed, 3).push(turned, 3).hold(25.0)
+        b.hold(20.0).push(backed, 3).push(turned, 3).hold(15.0)
             .to(south(-60.0, taxiwayOffsetM + 120.0), 8, 12, elev, false)
-            .to(south(-60.0, taxiwayOffsetM), 12, 15, elev, false)
-            .to(south(half23L - 80.0, taxiwayOffsetM), 15, 15, elev, false)
-            .to(south(half23L - 80.0, 70.0), 12, 6, elev, false)
+            .to(south(-60.0, taxiwayOffsetM), 12, 16, elev, false)
+            .to(south(half23L - 80.0, taxiwayOffsetM), 18, 18, elev, false)
+            .to(south(half23L - 80.0, 70.0), 14, 8, elev, false)
             .to(south(half23L - 60.0, 0.0), 6, 4, elev, false)
-            .hold(15.0)
+            .hold(10.0)
             .to(south(half23L - 260.0, 0.0), 0, 60, elev, false)
             .to(south(half23L - 560.0, 0.0), 60, 100, elev, false)
             .to(south(half23L - 910.0, 0.0), 100, 130, elev, false)

@@ -202,6 +202,8 @@ void lf_resetValues() {
 
 void gf_resetParametersToDefaults() {
     lf_resetValues();
+    savedLateralRange = -1;
+    atTenNm = false;
     for (Parameter* p : lf_registry())
         if (ParamControl* c = p->control()) c->setEnabled(true);
 }

@@ -248,6 +248,11 @@ extern BoolParameter EXTERNAL_LINK;  // on: another program holds the RealTraffi
 // Copies of LATERAL_RANGE kept by gf_setLateralRange.
 inline std::atomic<double> lateralRangeNm{40.0};
 inline std::atomic<double> lateralRangeMeters{40.0 * 1852.0};
+// LATERAL_RANGE's own value kept while AUTO_RANGE is on, restored when it goes off; -1 none.
+// Here, low, because the window, the automatic range and the airport stand files all use it.
+inline std::atomic<int32_t> savedLateralRange{-1};
+// AUTO_RANGE is on and the automatic range is exactly 10 nm: airborne streams are not extended.
+inline std::atomic<bool> atTenNm{false};
 
 // Sets LATERAL_RANGE clamped to 2..100 and both copies from the clamped value.
 void gf_setLateralRange(int32_t nauticalMiles);
@@ -274,7 +279,7 @@ bool gf_loadParameters();
 bool gf_saveParameter(const Parameter& parameter);
 void gf_saveBoolParameter(const BoolParameter& parameter);
 
-// Every parameter back to its default (no file access).
+// Every parameter back to its default (no file access); savedLateralRange and atTenNm cleared.
 void gf_resetParametersToDefaults();
 
 // XPath that selects the "parameter" child of the top-level "parameters" element whose

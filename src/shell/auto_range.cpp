@@ -14,7 +14,6 @@ namespace {
 // Serialises the automatic range with the window's switch, so a range computed just before
 // the switch cannot overwrite the value it restores.
 std::mutex autoRangeMutex;
-int32_t savedLateralRange = -1;  // LATERAL_RANGE's own value while AUTO_RANGE is on; -1 none
 }  // namespace
 
 int32_t gf_autoRangeNm(bool onGround, double heightAboveGroundFt) {
@@ -55,12 +54,6 @@ void gf_autoRangeSwitched(bool on) {
     atTenNm = false;
     gf_setTbInt(LATERAL_RANGE);
     gf_clearStatusLine();
-}
-
-void gf_resetAutoRangeForTests() {
-    std::lock_guard lock(autoRangeMutex);
-    savedLateralRange = -1;
-    atTenNm = false;
 }
 
 }  // namespace vdl

@@ -1,13 +1,11 @@
 #pragma once
 // The automatic LATERAL_RANGE (AUTO_RANGE): how far around the user aircraft live traffic is
 // taken and the simulator is asked for aircraft in range.
-#include <atomic>
 #include <cstdint>
 
-namespace vdl {
+#include "foundation/parameters.h"  // atTenNm, savedLateralRange
 
-// AUTO_RANGE is on and the automatic range is exactly 10 nm.
-inline std::atomic<bool> atTenNm{false};
+namespace vdl {
 
 inline constexpr int32_t autoRangeGroundNm = 10;
 inline constexpr double autoRangeLowFt = 500.0;    // up to this height above ground: 10 nm
@@ -26,7 +24,5 @@ void gf_autoRange();
 // The window's AUTO_RANGE box: switched on, LATERAL_RANGE's own value is kept and its box
 // disabled; switched off, the kept value comes back and the box is enabled.
 void gf_autoRangeSwitched(bool on);
-
-void gf_resetAutoRangeForTests();
 
 }  // namespace vdl

@@ -7,7 +7,6 @@
 #include "liveries/livery_tables.h"
 #include "refdata/dbase.h"
 #include "refdata/hooks.h"
-#include "shell/auto_range.h"
 #include "shell/final_exit.h"
 #include "shell/main_loop.h"
 #include "shell/reports.h"
@@ -33,7 +32,6 @@ void gf_resetShellForTests() {
     gf_resetRefdataFilesForTests();
     gf_clearRunRequests();
     uiMessages.clear();
-    gf_resetAutoRangeForTests();
     gf_setRunConfig({});
     tickCount = 0;
     clock100 = 0;

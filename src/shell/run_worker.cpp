@@ -15,6 +15,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/workers.h"
+#include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
 #include "refdata/packages.h"
 #include "shell/auto_range.h"
@@ -22,6 +23,7 @@
 #include "shell/main_loop.h"
 #include "shell/window/exit.h"
 #include "shell/window/main_window.h"
+#include "simlink/flight_plan.h"
 #include "simlink/sim_link.h"
 #include "traffic/traffic_lists.h"
 
@@ -66,6 +68,23 @@ bool lf_waitFor(const std::stop_token& stop, Ready ready) {
     return !lf_ending(stop);
 }
 
+// The livery step: the catalogue's tables from output/LiveriesScanned.xml, once per process
+// unless a reset cleared them. A file that is there but unreadable throws its error (51, 52, 533).
+void lf_liveryStep() {
+    std::error_code ec;
+    if (!std::filesystem::exists(scannedLiveriesPath, ec)) {
+        // The scan is due; without it there is nothing to build and no aircraft gets a livery.
+        gf_setStatusLine(fmt::format("File {} is gone, rescan liveries", scannedLiveriesPath.string()), true);
+        if (!SCAN_LIVERIES.value()) {
+            SCAN_LIVERIES.set(true);
+            gf_saveBoolParameter(SCAN_LIVERIES);
+        }
+    }
+    // gf_scanLiveries goes here (it scans while SCAN_LIVERIES is on): aircraft.cfg scan issue.
+    if (!std::filesystem::exists(scannedLiveriesPath, ec)) return;
+    gf_processScannedLiveries();
+}
+
 // The run worker's start-up, before the run proper; false when the run ended meanwhile.
 bool lf_startUpVDRL(const std::stop_token& stop) {
     try {
@@ -81,11 +100,13 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // Without an install path the scans have no Community folder (logged by the call).
         if (gf_deriveCommunityPath())
             gf_log(fmt::format("Community folder: \"{}\"", gf_communityPath().string()));
+        // The AI flight plans are written there once aircraft are created (failures are logged).
+        gf_createFlightPlanFolder();
         gf_log(fmt::format("RealTraffic {}installed on this PC{}", gf_realTrafficInstalled() ? "" : "not ",
                            EXTERNAL_LINK.value() ? ", its link is held by another program" : ""));
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) liveryByHexid.clear();
-        // gf_scanLiveries (every start-up; it scans while SCAN_LIVERIES is on): livery scan issue.
+        lf_liveryStep();
         // gf_scanAddonAirports while SCAN_AIRPORTS is on: airport scan issue.
         // lf_readMyParkAirports: park-airport list issue.
         return !lf_ending(stop);
@@ -121,6 +142,9 @@ void lf_runSession(const std::stop_token& stop) {
 
         if (!gf_startQnhReader(config.qnhPort)) return;  // the reader error ends the run
         if (!lf_pause(stop, config.trafficReaderDelay)) return;
+        // The automatic range from the first record on, not LATERAL_RANGE's own value until the
+        // first tick: the in-range requests and the reader's callsign collection use it.
+        gf_autoRange();
         if (!gf_startTrafficReader(config.trafficPort)) return;
 
         // The first state RealTraffic gets must be a real position.

@@ -1,11 +1,17 @@
 #include "shell/sim_scenario.h"
 
+#include <fmt/format.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 
+#include "foundation/log.h"
+#include "foundation/text.h"
 #include "foundation/time.h"
 #include "simlink/sim_layer.h"
+#include "simulator/track_file.h"
 
 namespace vdl {
 
@@ -94,7 +100,41 @@ std::vector<UserKeyframe> gf_scenarioUserFlight() {
         k.push_back(UserKeyframe{95.0 + dt, p.lat, p.lon, groundAlt + 50.0 * dt, -0.2, 0.0, runway23, 155.0,
                                  false, takeoff});
     }
+    // On out along 23L's heading to 5000 ft, then a wide left-hand circle round the airport at
+    // 180 kt: the user stays close enough for the airport's traffic to stay in range.
+    constexpr double cruiseKt = 180.0;
+    constexpr double cruiseAlt = 5000.0;
+    constexpr double outboundSeconds = 60.0;
+    const double outboundStart = k.back().time;
+    const LatLon climbed{k.back().latitude, k.back().longitude};
+    const LatLon out = gf_destination(climbed, runway23, cruiseKt * feetPerNm / 3600.0 * outboundSeconds);
+    const double circleStart = outboundStart + outboundSeconds;
+    k.push_back(UserKeyframe{circleStart, out.lat, out.lon, cruiseAlt, -0.08, 0.0, runway23, cruiseKt, false,
+                             takeoff});
+    const LatLon centre{eddl::latitude, eddl::longitude};
+    const double radiusNm = gf_distanceNm(centre, out);
+    const double startBearing = gf_bearing(centre, out);
+    const double radPerSecond = cruiseKt / 3600.0 / radiusNm;
+    constexpr double bank = 20.0 * radPerDeg;  // a left turn
+    for (double t = circleStart + 30.0; t <= 900.0; t += 10.0) {
+        const double bearing = startBearing - radPerSecond * (t - circleStart);  // anticlockwise
+        const LatLon p = gf_destination(centre, bearing, radiusNm * feetPerNm);
+        const double heading = lf_heading((bearing - pi / 2.0) / radPerDeg);
+        k.push_back(UserKeyframe{t, p.lat, p.lon, cruiseAlt, 0.0, bank, heading, cruiseKt, false, takeoff});
+    }
     return k;
+}
+
+std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    std::vector<std::string> titles;
+    for (std::string line; std::getline(in, line);) {
+        std::string title = gf_trim(line);
+        if (!title.empty()) titles.push_back(std::move(title));
+    }
+    if (in.bad()) return std::nullopt;
+    return titles;
 }
 
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config) {
@@ -105,6 +145,16 @@ std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config
     sim->setUtcStart(gf_nowUtc());
     sim->setUserAtcId("D-AIZQ");
     sim->setUserScript(gf_scenarioUserFlight());
+    if (!config.installedTitles.empty()) {
+        if (auto titles = gf_readInstalledTitles(config.installedTitles)) {
+            for (std::string& title : *titles) sim->installTitle(std::move(title));
+            gf_log(fmt::format("the simulator has {} titles installed, from \"{}\"", titles->size(),
+                               config.installedTitles.string()));
+        } else {
+            gf_logError(fmt::format("the simulator's titles: cannot read \"{}\"; none installed",
+                                    config.installedTitles.string()));
+        }
+    }
     return sim;
 }
 
@@ -117,6 +167,7 @@ SimulatorScenario::~SimulatorScenario() {
 void SimulatorScenario::start() {
     stop();
     sim_ = gf_makeScenarioWorld(config_);
+    tracksDue_ = !config_.tracksFile.empty();
     auto sim = sim_;
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
     sim_->startFrameThread();
@@ -131,6 +182,14 @@ void SimulatorScenario::stop() {
     if (sim_) {
         gf_setSimBackendProvider({});
         sim_->stopFrameThread();
+    }
+    if (sim_ && tracksDue_) {
+        tracksDue_ = false;
+        const size_t objects = sim_->aiObjects().size();
+        if (gf_writeTrackFile(*sim_, config_.tracksFile))
+            gf_log(fmt::format("tracks of {} objects written to \"{}\"", objects, config_.tracksFile.string()));
+        else
+            gf_logError(fmt::format("cannot write the tracks to \"{}\"", config_.tracksFile.string()));
     }
 }
 

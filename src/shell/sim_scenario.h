@@ -2,8 +2,11 @@
 // The simulator this program runs against on this platform: the in-process stand-in with a
 // world around Düsseldorf (EDDL) and a scripted user flight. The flight ends with the
 // simulator closing, which ends the program's run ("SIM WAS CLOSED").
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,13 +40,23 @@ LatLon gf_threshold(bool northRunway, bool runway23);
 
 struct SimScenarioConfig {
     double startAfterSeconds = 1.0;  // wall time until the flight is loaded and running
-    double endAtSimSeconds = 120.0;  // simulation time at which the simulator closes
+    // Simulation time at which the simulator closes: long enough for the arrival from 15 nm
+    // and the departure from a gate to end.
+    double endAtSimSeconds = 600.0;
     double frameRate = 30.0;
+    // The titles the simulator has installed, one a line; none without a file.
+    std::filesystem::path installedTitles;
+    // Where the objects' tracks are written when the simulator stops; nothing when empty.
+    std::filesystem::path tracksFile;
 };
 
-// The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb.
+// The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb,
+// then a wide circle round the airport at 5000 ft until at least 900 s.
 std::vector<UserKeyframe> gf_scenarioUserFlight();
-// The stand-in with EDDL's ground and the user's flight, not yet running.
+// The titles of a file, one a line, blank lines and surrounding blanks left out; none when the
+// file cannot be read.
+std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesystem::path& path);
+// The stand-in with EDDL's ground, the installed titles and the user's flight, not yet running.
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config);
 
 // Runs the world on its own frame thread and plays the simulator's part: the flight starts
@@ -57,7 +70,8 @@ class SimulatorScenario {
 
     // Builds the world, starts it and makes SimConnect_Open reach it.
     void start();
-    // Stops the frames and the script; SimConnect_Open finds no simulator afterwards.
+    // Stops the frames and the script; SimConnect_Open finds no simulator afterwards. The first
+    // stop after a start writes the tracks when the configuration names a file.
     void stop();
     std::shared_ptr<SimStandIn> standIn() const { return sim_; }
 
@@ -66,6 +80,7 @@ class SimulatorScenario {
 
     SimScenarioConfig config_;
     std::shared_ptr<SimStandIn> sim_;
+    bool tracksDue_ = false;
     std::jthread driver_;
 };
 

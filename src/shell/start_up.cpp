@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -119,6 +120,11 @@ int gf_programMain(std::ostream& out, std::ostream& err) {
     ::sigaction(SIGTERM, &action, nullptr);
     ProgramOptions options;
     options.redraw = &out == &std::cout && ::isatty(STDOUT_FILENO) != 0;
+    // The stand-in simulator's installed titles come from the file the environment names (the
+    // run script gives it the catalogue's titles); its tracks go beside the other reports.
+    if (const char* titles = std::getenv(installedTitlesVariable); titles != nullptr && *titles != '\0')
+        options.scenario.installedTitles = titles;
+    options.scenario.tracksFile = tracksFilePath;
     return gf_runProgram(options, out, err);
 }
 

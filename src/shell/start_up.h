@@ -24,8 +24,14 @@ struct ProgramOptions {
 // failed or the last run ended with "SYSTEM ERROR".
 int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream& err);
 
+// The environment variable naming the file of the simulator's installed titles, one a line.
+inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
+// Where the program's simulator writes the tracks of its objects when it stops.
+inline constexpr const char* tracksFilePath = "output/tracks.json";
+
 // The program as main() runs it: commands from standard input, the view on standard output
-// (redrawn when that is a terminal), SIGINT and SIGTERM taken as the command "quit".
+// (redrawn when that is a terminal), SIGINT and SIGTERM taken as the command "quit"; the
+// simulator's titles from VDL_SIM_TITLES and its tracks into output/tracks.json.
 int gf_programMain(std::ostream& out, std::ostream& err);
 
 }  // namespace vdl

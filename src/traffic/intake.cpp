@@ -200,7 +200,8 @@ void lf_decode(LiveAc& a, StreamPos& p) {
                 if (p.headingValid)
                     h = p.trueHeading;
                 else if (p.track != 0.0)
-                    h = p.track * radiansPerDegree;
+                    // Pushed back, it moves tail first: its track points against its nose.
+                    h = std::fmod(p.track + 180.0, 360.0) * radiansPerDegree;
                 else
                     return;
                 a.turnRight = gf_angleDiff(a.heading, h) > 0.0 ? 1 : 0;
@@ -283,9 +284,10 @@ void lf_decode(LiveAc& a, StreamPos& p) {
             a.lateWindow = windowTakeoff;
             a.earlyWindow = windowNormal;
         } else if (!p.airborne) {
-            if (p.speed >= 43.0 && a.stream.back().speed >= 43.0 && a.groundState == gsTaxi) startTakeoffRoll(a);
+            // The take-off handling leaves a landing roll alone: its records are fast too.
+            if (p.speed >= 43.0 && a.stream.back().speed >= 43.0 && a.groundState == gsTaxi) gf_takeoffHandling(a);
         } else if (a.groundState == gsTaxi) {
-            startTakeoffRoll(a);
+            gf_takeoffHandling(a);
         }
     }
     a.stream.push_back(p);

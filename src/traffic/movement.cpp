@@ -88,7 +88,6 @@ void lf_popFront(LiveAc& ac) {
 
 void gf_resetMovementForTests() {
     movementParkAirport = {};
-    autoRangeAtTenNm = false;
 }
 
 double gf_wrapLon(double lon) {
@@ -320,7 +319,7 @@ bool continueStream(LiveAc& ac) {
     if (lf_extensionAllowed(ac.identity.category)) {
         if (ac.onGround) {
             count = ac.groundState == gsParked ? 1 : 10;
-        } else if (!autoRangeAtTenNm.load()) {
+        } else if (!atTenNm.load()) {
             const bool userUnknown = gf_isNullPosition(userAc.latitude, userAc.longitude);
             if (userUnknown ||
                 gf_distanceNm({userAc.latitude, userAc.longitude}, lf_pos(ac)) < lateralRangeNm.load() - 0.5)

@@ -2,7 +2,6 @@
 // point times, the stream's extension when the data stops, and the per-step integration.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,11 +26,7 @@ struct MovementParkAirport {
 };
 inline MovementParkAirport movementParkAirport;
 
-// AUTO_RANGE is on and the automatic range is exactly 10 nm: airborne streams are not extended.
-// The automatic range keeps it together with its own flag.
-inline std::atomic<bool> autoRangeAtTenNm{false};
-
-// Forgets the park airport and the range flag (the library's test reset calls it).
+// Forgets the park airport (the library's test reset calls it).
 void gf_resetMovementForTests();
 
 // Signed clock units from `from` to `to`; point times wrap with the clock.

@@ -120,8 +120,9 @@ void lf_spawn(LiveAc& ac) {
             ac.erase = 1;
             return;
         }
-        // A stand at the park airport for an aircraft standing still (nearestFreeStand and the
-        // stand claims) comes with the parking issue; until then no stand is found.
+        // A stand at the park airport for an aircraft standing still (nearestFreeStand, the
+        // stand claims and the cargo check learnCargoStand) comes with the parking issue; until
+        // then no stand is found.
         ac.groundState = first.airborne ? gsAirborne : gsTaxi;
         ac.prevGroundState = gsNew;
     }

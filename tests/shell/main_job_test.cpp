@@ -10,20 +10,27 @@
 #include <stop_token>
 #include <thread>
 
+#include "../../tools/livery_samples.h"
 #include "../../tools/rt_standin.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
+#include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
+#include "liveries/livery_data.h"
+#include "liveries/livery_tables.h"
+#include "refdata/download.h"
 #include "shell/final_exit.h"
 #include "shell/main_loop.h"
 #include "shell/run_worker.h"
 #include "shell/single_instance.h"
 #include "shell/start_up.h"
 #include "shell/window/main_window.h"
+#include "simlink/flight_plan.h"
 #include "simlink/sim_link.h"
+#include "simulator/track_file.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -45,6 +52,23 @@ class MainJobTest : public test::ShellTest {
         options.run.trafficReaderDelay = 300ms;
         options.inputFd = -1;
         options.viewInterval = 200ms;
+        // The registration file of the table build is fetched from nowhere, at once.
+        gf_setServerBaseForTests("http://127.0.0.1:1/");
+    }
+
+    // A catalogue of real airlines and types through the program's own writer, and its titles
+    // as the simulator's installed ones.
+    void writeCatalogue(size_t count) {
+        samples::SampleMaker maker(2026);
+        samples::SampleOptions sample;
+        sample.count = count;
+        liveries = maker.liveries(sample);
+        std::vector<std::string> titles;
+        for (const auto& l : liveries) titles.push_back(l.title);
+        ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
+        gf_saveScannedLiveries();
+        liveries.clear();
+        options.scenario.installedTitles = "titles.txt";
     }
 
     rtstandin::Config standInConfig() {
@@ -64,6 +88,8 @@ class MainJobTest : public test::ShellTest {
 
 TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     installRealTraffic();
+    writeCatalogue(300);
+    options.scenario.tracksFile = "output/tracks.json";
     // A sanitizer may keep a helper thread of its own from the first thread on.
     std::thread([] {}).join();
     const int threadsBefore = test::threadCount();
@@ -120,6 +146,15 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_NE(shown.find("RealTraffic: connected, version 10.0.240 level 2"), std::string::npos) << shown;
     EXPECT_NE(shown.find("QNH: 1017 hPa"), std::string::npos);
     EXPECT_NE(shown.find("Max live aircraft (-1 no limit): [12]"), std::string::npos);
+    // The catalogue's tables are built in the start-up, and the simulator knows its titles.
+    EXPECT_NE(shown.find("# liveries: 300"), std::string::npos) << shown;
+    EXPECT_TRUE(liveriesProcessed);
+    EXPECT_GT(gf_catalogueTitleCount(), 0u);
+    EXPECT_NE(log.find("the simulator has 300 titles installed"), std::string::npos) << log;
+    EXPECT_EQ(log.find("is gone, rescan liveries"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(gf_flightPlanFolder())) << "made in the start-up";
+    // The simulator's tracks are written when it stops (no object yet: the feed runs 30 s behind).
+    EXPECT_NO_THROW(gf_readTrackFile("output/tracks.json"));
 
     EXPECT_FALSE(gf_exitThreadRunning());
     EXPECT_FALSE(gf_simConnectThreadRunning());
@@ -131,11 +166,26 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 
 TEST_F(MainJobTest, WithoutRealTrafficTheRunGoesOnWithoutTheLink) {
     options.scenario.endAtSimSeconds = 3.0;
+    SCAN_LIVERIES.set(false);
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     const std::string log = test::readWholeFile("Log.txt");
     EXPECT_NE(log.find("RealTraffic not installed on this PC"), std::string::npos) << log;
     EXPECT_NE(log.find("FinalExit: the program ends (SIM WAS CLOSED)"), std::string::npos) << log;
     EXPECT_EQ(log.find("waiting for RealTraffic"), std::string::npos);
+    // No catalogue: the run goes on without liveries and the scan is asked for.
+    EXPECT_NE(log.find("File output/LiveriesScanned.xml is gone, rescan liveries"), std::string::npos) << log;
+    EXPECT_TRUE(SCAN_LIVERIES.value());
+    EXPECT_FALSE(liveriesProcessed);
+}
+
+TEST_F(MainJobTest, UnreadableCatalogueEndsTheRunWithItsError) {
+    test::writeWholeFile("output/LiveriesScanned.xml", "<liveries><liv title=");
+    EXPECT_EQ(gf_runProgram(options, out, err), 1);
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_NE(log.find("lf_startUpVDRL: "), std::string::npos) << log;
+    EXPECT_NE(log.find("FinalExit: the program ends (SYSTEM ERROR)"), std::string::npos) << log;
+    EXPECT_FALSE(mainWindow.errorLine().empty());
+    EXPECT_FALSE(liveriesProcessed);
 }
 
 TEST_F(MainJobTest, NewSettingsRestartTheRunWhichRunsOnToTheEnd) {

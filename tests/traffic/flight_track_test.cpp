@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         TrafficTest::SetUp();
         movementParkAirport = {true, "EHAM", fieldLat, fieldLon, fieldElevation};
-        autoRangeAtTenNm = false;
+        atTenNm = false;
         std::lock_guard lock(simMutex);
         simEventQueue.clear();
     }
@@ -335,7 +335,7 @@ TEST_F(AirExtension, StopsAtTheDataEndBeyondRangeLessHalfAMile) {
 
 TEST_F(AirExtension, StopsAtTheDataEndWithTheTenMileAutomaticRange) {
     gf_setLateralRange(40);
-    autoRangeAtTenNm = true;
+    atTenNm = true;
     EXPECT_NEAR(flyOnAfterDataEnd(5.0), 0.0, 0.1);
 }
 

@@ -1,6 +1,7 @@
 // Intake of live traffic records: drop rules, stops, identity changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -291,11 +292,13 @@ TEST_F(Intake, PushbackTurnDirectionNeedsAHeadingOrTrack) {
         bool known;
         bool right;
     };
+    // Nose east; pushed back, the tail moves west and the track points against the nose.
     const Case cases[] = {
         {"track 0 without heading is ignored", 0.0, false, 0.0, false, false},
-        {"track to the right", 120.0, false, 0.0, true, true},
-        {"track to the left", 60.0, false, 0.0, true, false},
-        {"true heading wins", 120.0, true, 0.5, true, false},
+        {"tail swinging north: the nose turns right", 290.0, false, 0.0, true, true},
+        {"tail swinging south: the nose turns left", 250.0, false, 0.0, true, false},
+        {"a track beyond 180 wraps: the nose turns left to 020", 200.0, false, 0.0, true, false},
+        {"true heading wins", 290.0, true, 1.2, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -349,21 +352,30 @@ TEST_F(Intake, TakeOffRollBeginsOnLiveData) {
         double lastSpeed;
         double speed;
         double alt;  // 0: on the ground
+        bool landingRoll;
         bool roll;
     };
     const Case cases[] = {
-        {"both ground samples at 43 kt or more", 45.0, 50.0, 0.0, true},
-        {"the last sample slower than 43 kt", 40.0, 50.0, 0.0, false},
-        {"an airborne sample while taxiing", 45.0, 140.0, 300.0, true},
+        {"both ground samples at 43 kt or more", 45.0, 50.0, 0.0, false, true},
+        {"exactly 43 kt twice", 43.0, 43.0, 0.0, false, true},
+        {"the last sample slower than 43 kt", 40.0, 50.0, 0.0, false, false},
+        {"an airborne sample while taxiing", 45.0, 140.0, 300.0, false, true},
+        {"a landing roll's fast ground samples", 110.0, 80.0, 0.0, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAc& a = taxiing({groundPoint(52.1, 5.0, clock100.load() + 100, c.lastSpeed)});
         a.stream.front().track = 0.0;
+        a.landingRoll = c.landingRoll ? 1 : 0;
         feed(record(25000, "KLM600", 1010.0, 52.11, 5.0, c.alt, c.speed, 0.0));
         EXPECT_EQ(liveAircraft[0].takeoffRoll != 0, c.roll);
         EXPECT_EQ(liveAircraft[0].stream.size(), 2u);
-        takeQueuedEvents();
+        // The roll's configuration goes out with it, and only with it.
+        const std::vector<ClientEventCmd> events = takeQueuedEvents();
+        const bool strobes = std::any_of(events.begin(), events.end(), [](const ClientEventCmd& e) {
+            return e.eventId == STROBES_SET && e.data == 1;
+        });
+        EXPECT_EQ(strobes, c.roll);
         liveAircraft.clear();
     }
 }
