@@ -80,18 +80,6 @@ bool lf_sameFlightPresent(const TrafficRecord& r) {
     });
 }
 
-bool lf_categoryAllowed(AircraftCategory c) {
-    switch (c) {
-        case AircraftCategory::Light: return LIGHT_AIRCRAFT.value();
-        case AircraftCategory::HighPerf: return HIGH_PERF_AIRCRAFT.value();
-        case AircraftCategory::Rotorcraft: return HELICOPTERS.value();
-        case AircraftCategory::Buzjets:
-        case AircraftCategory::Large:
-        case AircraftCategory::Heavy: return true;
-    }
-    return false;
-}
-
 // Samples that add nothing: repeats, speed jumps and points too close to the last one.
 bool lf_dropSample(const LiveAc& a, const TrafficRecord& r) {
     const StreamPos& last = a.stream.back();
@@ -556,7 +544,7 @@ void gf_createLiveAc(TrafficRecord& r) {
     }
     const AircraftCategory category = gf_modelCategory(r.type);
     const auto c = static_cast<int32_t>(category);
-    if (c < 0 || c >= categoryCount || !lf_categoryAllowed(category)) return;
+    if (c < 0 || c >= categoryCount || !gf_categoryEnabled(category)) return;
     if (lf_lowNearField(r.pos)) return;
     r.callsignCopy = r.callsign;
     r.coupledCallsign.clear();

@@ -50,18 +50,6 @@ void lf_shrinkWindows(LiveAc& ac) {
     if (ac.lateWindow > baseWindow) ac.lateWindow = std::max(baseWindow, ac.lateWindow - 100);
 }
 
-bool lf_extensionAllowed(AircraftCategory c) {
-    switch (c) {
-        case AircraftCategory::Light: return LIGHT_AIRCRAFT.value();
-        case AircraftCategory::HighPerf: return HIGH_PERF_AIRCRAFT.value();
-        case AircraftCategory::Rotorcraft: return HELICOPTERS.value();
-        case AircraftCategory::Buzjets:
-        case AircraftCategory::Large:
-        case AircraftCategory::Heavy: return true;
-    }
-    return false;
-}
-
 ParkPos* lf_standOf(const LiveAc& ac) {
     if (ac.standId == 0) return nullptr;
     auto it = std::find_if(parkPositions.begin(), parkPositions.end(),
@@ -316,7 +304,7 @@ bool continueStream(LiveAc& ac) {
         return true;
     }
     int32_t count = 0;
-    if (lf_extensionAllowed(ac.identity.category)) {
+    if (gf_categoryEnabled(ac.identity.category)) {
         if (ac.onGround) {
             count = ac.groundState == gsParked ? 1 : 10;
         } else if (!atTenNm.load()) {

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "foundation/parameters.h"
 #include "traffic/flight_tables.h"
 
 namespace vdl {
@@ -33,6 +34,18 @@ AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, 
 LiveAc::LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime)
     : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, 0), lastSampleTime(sampleTime) {
     stream.push_back(first);
+}
+
+bool gf_categoryEnabled(AircraftCategory c) {
+    switch (c) {
+        case AircraftCategory::Light: return LIGHT_AIRCRAFT.value();
+        case AircraftCategory::HighPerf: return HIGH_PERF_AIRCRAFT.value();
+        case AircraftCategory::Rotorcraft: return HELICOPTERS.value();
+        case AircraftCategory::Buzjets:
+        case AircraftCategory::Large:
+        case AircraftCategory::Heavy: return true;
+    }
+    return false;
 }
 
 }  // namespace vdl

@@ -48,6 +48,9 @@ inline constexpr double standTaxiSpeedOfCategory[categoryCount] = {5.0, 4.5, 4.0
 // identity's category. Throws std::invalid_argument for a category outside 0..5.
 void gf_setCategoryValues(AcIdentity& identity);
 
+// Light, HighPerf and Rotorcraft traffic is taken only while the option of its category is on.
+bool gf_categoryEnabled(AircraftCategory c);
+
 // The one steady clock of every parked time: ticks of 100 ns. The system clock would jump with
 // clock changes and make parked times negative or huge.
 inline constexpr uint64_t steadyTicksPerSecond = 10'000'000;

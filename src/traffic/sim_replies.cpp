@@ -153,18 +153,22 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
     return true;
 }
 
+// Removed while its creation was under way: the new object goes out again at once.
+bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
+    if (ac == nullptr || ac->erase != 0 || ac->state != acStateRemoved || !ac->removeWhenCreated || ac->objectId != 0)
+        return false;
+    ac->removeWhenCreated = 0;
+    ac->objectId = n.objectId;
+    if (n.objectId >= 3)
+        removalQueue.push_back(n.objectId);
+    else
+        ac->erase = 1;
+    return true;
+}
+
 void lf_onLiveCreated(const SimReply& n) {
     LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
-    if (ac != nullptr && ac->erase == 0 && ac->state == acStateRemoved && ac->removeWhenCreated && ac->objectId == 0) {
-        // Removed while its creation was under way: out again at once.
-        ac->removeWhenCreated = 0;
-        ac->objectId = n.objectId;
-        if (n.objectId >= 3)
-            removalQueue.push_back(n.objectId);
-        else
-            ac->erase = 1;
-        return;
-    }
+    if (lf_removedWhileCreating(ac, n)) return;
     // Hexids come back: only the record waiting for this creation takes the object.
     if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0) {
         lf_removeStrayObject(n.objectId);
@@ -175,15 +179,7 @@ void lf_onLiveCreated(const SimReply& n) {
 
 void lf_onStaticCreated(const SimReply& n) {
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
-    if (ac != nullptr && ac->erase == 0 && ac->state == acStateRemoved && ac->removeWhenCreated && ac->objectId == 0) {
-        ac->removeWhenCreated = 0;
-        ac->objectId = n.objectId;
-        if (n.objectId >= 3)
-            removalQueue.push_back(n.objectId);
-        else
-            ac->erase = 1;
-        return;
-    }
+    if (lf_removedWhileCreating(ac, n)) return;
     if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 || n.objectId < 3) {
         lf_removeStrayObject(n.objectId);
         return;
