@@ -854,12 +854,12 @@ SimResult SimStandIn::addToDataDefinition(uint32_t defineId, std::string_view da
         postException(SimException::NameUnrecognized, sendId, index);
         return SIM_OK;
     }
-    const VarSpec& spec = varTable[static_cast<std::size_t>(d.var)];
-    if ((spec.dim == Dim::Text) != gf_simDataTypeIsString(type)) {
+    const VarSpec& var = varTable[static_cast<std::size_t>(d.var)];
+    if ((var.dim == Dim::Text) != gf_simDataTypeIsString(type)) {
         postException(SimException::Error, sendId, index);
         return SIM_OK;
     }
-    const auto scale = lf_unitScale(spec.dim, unitsName);
+    const auto scale = lf_unitScale(var.dim, unitsName);
     if (!scale) {
         postException(SimException::UnrecognizedUnits, sendId, index);
         return SIM_OK;
@@ -1039,8 +1039,8 @@ SimResult SimStandIn::setDataOnSimObject(uint32_t defineId, uint32_t objectId, u
             SimDataReader reader(bytes);
             std::vector<std::pair<int, double>> values;
             for (const auto& d : def->second) {
-                const VarSpec& spec = varTable[static_cast<std::size_t>(d.var)];
-                if (!spec.settable) return {exceptionMessage(SimException::Error, sendId, 1)};
+                const VarSpec& var = varTable[static_cast<std::size_t>(d.var)];
+                if (!var.settable) return {exceptionMessage(SimException::Error, sendId, 1)};
                 double v = 0.0;
                 switch (d.type) {
                     case SimDataType::Int32: v = reader.i32(); break;
