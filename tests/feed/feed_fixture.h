@@ -2,17 +2,13 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -23,53 +19,34 @@
 #include "foundation/log.h"
 #include "foundation/reset.h"
 #include "shell/window/main_window.h"
+#include "support/foundation_env.h"
 
 namespace vdl::test {
 
 class FeedTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vdl-feed-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
-        for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
-            ::setenv(var, dir_.c_str(), 1);
-        }
-        gf_resetFoundationForTests();
         gf_resetShellWindowForTests();
         gf_resetFeedForTests();
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
     }
-
     void TearDown() override {
         gf_resetFeedForTests();
         gf_resetShellWindowForTests();
-        gf_resetFoundationForTests();
-        std::filesystem::current_path(std::filesystem::temp_directory_path());
-        std::filesystem::remove_all(dir_);
     }
+    static std::string logText() { return readWholeFile("Log.txt"); }
 
-    static std::string logText() {
-        std::ifstream in("Log.txt");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
-    std::filesystem::path dir_;
+    TempWorkDir dir_;
 };
 
-// Polls `done` for up to `timeout`.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+inline bool waitFor(const std::function<bool()>& done,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return done();
+    return true;
 }
 
 inline sockaddr_in loopback(uint16_t port) {
@@ -84,45 +61,37 @@ inline void sendDatagram(uint16_t port, const std::string& text) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_GE(fd, 0);
     const sockaddr_in addr = loopback(port);
-    const auto n = ::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const auto n =
+        ::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     ::close(fd);
     ASSERT_EQ(n, static_cast<ssize_t>(text.size()));
 }
 
-// The 41 fields of a line, for tests that change one of them.
-inline std::vector<std::string> splitFields(const std::string& line) {
-    std::vector<std::string> out;
-    std::string item;
-    std::stringstream ss(line);
-    while (std::getline(ss, item, ',')) out.push_back(item);
-    if (!line.empty() && line.back() == ',') out.emplace_back();
-    return out;
-}
-
-inline std::string joinFields(const std::vector<std::string>& fields) {
-    std::string out;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += ',';
-        out += fields[i];
-    }
-    return out;
-}
-
+// The line with field `index` replaced.
 inline std::string withField(const std::string& line, size_t index, const std::string& value) {
-    auto f = splitFields(line);
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    for (std::string item; std::getline(ss, item, ',');) f.push_back(item);
+    if (line.back() == ',') f.emplace_back();
     f.at(index) = value;
-    return joinFields(f);
+    std::string out;
+    for (const auto& s : f) out += (out.empty() ? "" : ",") + s;
+    return out;
 }
 
-// An airborne airliner near Düsseldorf (41 fields, from the real capture).
+// An airborne airliner near Düsseldorf and an aircraft parked at a gate (from the real capture).
 inline const std::string airborneLine =
-    "RTTFC,4958582,51.257366,6.702499,3650,2816,1,230.63,151.3,TKJ3VU,B738,TC-JKV,ESB,DUS,1724517659.49,X,VF5,"
-    "X_adsb_icao,3700,166,180,0.268,-0.19,0.18,226.41,229.49,2848,none,A3,1003.2,20000,39008,225,,0,-8.4,222,29,,,1";
-// A parked aircraft at a Düsseldorf gate.
+    "RTTFC,4958582,51.257366,6.702499,3650,2816,1,230.63,151.3,TKJ3VU,B738,TC-JKV,ESB,DUS,1724517659.49,X,"
+    "VF5,"
+    "X_adsb_icao,3700,166,180,0.268,-0.19,0.18,226.41,229.49,2848,none,A3,1003.2,20000,39008,225,,0,-8.4,222,"
+    "29,,,1";
 inline const std::string groundLine =
-    "RTTFC,4962381,51.276054,6.758448,0,0,0,0,2.8,PGT31FP,A20N,TC-NBM,AYT,DUS,1724517622.78,X,PC5011,X_adsb_icao,"
+    "RTTFC,4962381,51.276054,6.758448,0,0,0,0,2.8,PGT31FP,A20N,TC-NBM,AYT,DUS,1724517622.78,X,PC5011,X_adsb_"
+    "icao,"
     ",,,,,,,337.5,,none,A3,,,,,,36.7,-2.2,,,,,1";
 
-inline std::string sharedFile(const std::string& relative) { return std::string(VDL_SHARED_DIR) + "/" + relative; }
+inline std::string sharedFile(const std::string& relative) {
+    return std::string(VDL_SHARED_DIR) + "/" + relative;
+}
 
 }  // namespace vdl::test

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <numeric>
 #include <set>
 #include <thread>
 #include <vector>
@@ -14,57 +12,25 @@
 namespace vdl {
 namespace {
 
-using test::TempWorkDir;
-
 std::vector<size_t> draws(size_t n, int count) {
     std::vector<size_t> v;
     for (int i = 0; i < count; ++i) v.push_back(gf_randomIndex(n));
     return v;
 }
 
-TEST(RandomTest, SeededDrawsRepeatOnEveryThread) {
-    TempWorkDir dir;
+TEST(RandomTest, SeededDrawsRepeatOnEveryThreadAndRandomOffDisablesThem) {
+    test::TempWorkDir dir;
     gf_seedRandomForTests(42);
-    std::vector<size_t> first = draws(1000, 50);
-    gf_seedRandomForTests(42);
-    EXPECT_EQ(draws(1000, 50), first);
-
+    const std::vector<size_t> first = draws(1000, 50);
     std::vector<size_t> other;
-    std::thread t([&] { other = draws(1000, 50); });
-    t.join();
+    std::thread([&] { other = draws(1000, 50); }).join();
     EXPECT_EQ(other, first);
 
-    gf_seedRandomForTests(43);
-    EXPECT_NE(draws(1000, 50), first);
-}
+    const std::vector<size_t> three = draws(3, 300);
+    EXPECT_EQ(std::set<size_t>(three.begin(), three.end()), (std::set<size_t>{0, 1, 2}));
+    EXPECT_EQ(gf_randomIndex(0), 0u);
 
-TEST(RandomTest, IndexIsZeroWithoutChoiceOrWithRandomOff) {
-    TempWorkDir dir;
-    gf_seedRandomForTests(7);
-    for (size_t n : {size_t{0}, size_t{1}}) EXPECT_EQ(gf_randomIndex(n), 0u);
-    std::vector<size_t> seen = draws(3, 300);
-    for (size_t v : seen) EXPECT_LT(v, 3u);
-    EXPECT_EQ(std::set<size_t>(seen.begin(), seen.end()).size(), 3u);
-
-    RANDOM.set(false);
-    for (size_t v : draws(1000, 100)) EXPECT_EQ(v, 0u);
-    for (int i = 0; i < 100; ++i) EXPECT_GE(gf_randomPercent(), 0);  // not gated by RANDOM
-}
-
-TEST(RandomTest, ShuffleIsAPermutationAndOffWithRandomOff) {
-    TempWorkDir dir;
-    gf_seedRandomForTests(1);
-    std::vector<int> items(20);
-    std::iota(items.begin(), items.end(), 0);
-    std::vector<int> shuffled = items;
-    gf_shuffle(shuffled);
-    EXPECT_NE(shuffled, items);
-    std::vector<int> sorted = shuffled;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, items);
-
-    // Every position reachable: over many shuffles of three items all six orders appear.
-    std::set<std::vector<int>> orders;
+    std::set<std::vector<int>> orders;  // every order of three reachable
     for (int i = 0; i < 300; ++i) {
         std::vector<int> three{1, 2, 3};
         gf_shuffle(three);
@@ -73,11 +39,10 @@ TEST(RandomTest, ShuffleIsAPermutationAndOffWithRandomOff) {
     EXPECT_EQ(orders.size(), 6u);
 
     RANDOM.set(false);
-    std::vector<int> kept = items;
+    std::vector<int> kept{1, 2, 3};
     gf_shuffle(kept);
-    EXPECT_EQ(kept, items);
-    std::vector<int> empty;
-    gf_shuffle(empty);
+    EXPECT_EQ(kept, (std::vector<int>{1, 2, 3}));
+    for (size_t v : draws(1000, 100)) EXPECT_EQ(v, 0u);
 }
 
 }  // namespace

@@ -28,26 +28,17 @@ inline constexpr std::string_view liveriesDbaseXml = R"(<?xml version="1.0"?>
 <dbase>
   <meta><info name="author" value="test"/><info name="date" value="2026-12-06"/><info name="version" value="1.0.0"/></meta>
   <types>
-    <t icao="A319" cat="2" span="35.8"/><t icao="A320" cat="2" span="35.8"/><t icao="A20N" cat="2" span="35.8"/>
-    <t icao="A321" cat="2" span="35.8"/><t icao="B738" cat="2" span="35.8"/><t icao="B77W" cat="3" span="64.8"/>
-    <t icao="B772" cat="3" span="60.9"/><t icao="C172" cat="0" span="11"/><t icao="C152" cat="0" span="10"/>
-    <t icao="PA28" cat="0" span="10.7"/><t icao="C56X" cat="1" span="17.2"/><t icao="R44" cat="5" span="10"/>
-    <t icao="EC35" cat="5" span="10.2"/><t icao="F16" cat="4" span="9.5"/>
+    <t icao="A319" cat="2"/><t icao="A320" cat="2"/><t icao="A20N" cat="2"/><t icao="A321" cat="2"/><t icao="B738" cat="2"/>
+    <t icao="B77W" cat="3"/><t icao="B772" cat="3"/><t icao="C172" cat="0"/><t icao="C152" cat="0"/><t icao="PA28" cat="0"/>
+    <t icao="C56X" cat="1"/><t icao="R44" cat="5"/><t icao="EC35" cat="5"/><t icao="F16" cat="4"/>
   </types>
-  <similar>
-    <group models="A320 A20N A321 A319"/>
-    <group models="B77W B772"/>
-    <group models="C172 C152 PA28"/>
-    <group models="R44 EC35"/>
-  </similar>
+  <similar><group models="A320 A20N A321 A319"/><group models="B77W B772"/><group models="C172 C152 PA28"/>
+    <group models="R44 EC35"/></similar>
   <ICAO_airlines>
     <a icao="DLH"/><a icao="CLH"/><a icao="BAW"/><a icao="EWG"/><a icao="FDX"/><a icao="NJE"/>
     <a icao="AAA"/><a icao="BBB"/><a icao="ZZZ"/><a icao="PVT"/>
   </ICAO_airlines>
-  <regs>
-    <r reg="D-AIZX" airl="DLH" type="A320" opr="CLH"/>
-    <r reg="G-EUPA" airl="BAW" type="A320"/>
-  </regs>
+  <regs><r reg="D-AIZX" airl="DLH" type="A320" opr="CLH"/></regs>
 </dbase>
 )";
 
@@ -96,13 +87,12 @@ class LiveriesEnv : public ::testing::Test {
         gf_saveScannedLiveries();
         liveries.clear();
     }
-    static void buildFrom(std::list<LiveryData> records) {
+    static void buildFrom(std::list<LiveryData> records) {  // through the file, as a start-up does
         writeCatalogue(std::move(records));
         gf_processScannedLiveries();
     }
 
-    // Log lines written since the last call.
-    std::vector<std::string> newLogLines() {
+    std::vector<std::string> newLogLines() {  // since the last call
         std::vector<std::string> lines;
         auto all = gf_readFileLines("Log.txt");
         if (!all) return lines;

@@ -1,12 +1,15 @@
-// The six-step livery matcher for live and static aircraft.
+// The six-step livery matcher for live and static aircraft, refusals and the summary.
 #include "liveries/livery_matcher.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "foundation/errors.h"
+#include "foundation/not_created.h"
 #include "liveries/match_reports.h"
 #include "liveries_fixture.h"
+#include "shell/window/exit.h"
 
 namespace vdl::test {
 namespace {
@@ -16,14 +19,13 @@ class Matcher : public LiveriesEnv {
     void SetUp() override {
         LiveriesEnv::SetUp();
         std::filesystem::create_directories("input/my_regcodes");
-        // Special titles: random picks avoid them (no registrations: still special, not "don't use").
+        // Special titles without registrations stay special, not "don't use".
         writeWholeFile("input/my_regcodes/special.txt", "!DLH320a\n!BAW77Wa\n");
         buildFrom(handCatalogue());
         ASSERT_EQ(specialTitles.size(), 2u);
         RANDOM.set(false);
         newLogLines();
     }
-
     static AcIdentity aircraft(const std::string& airl, const std::string& type, const std::string& reg = "",
                                bool cargo = false) {
         return gf_makeAcIdentity(airl, type, "EDDL", "EGLL", airl + "123", "", "", reg, cargo ? 1 : 0, 10001);
@@ -35,124 +37,70 @@ class Matcher : public LiveriesEnv {
     }
 };
 
-struct LiveCase {
-    const char* name;
-    int depth;
-    const char* airl;
-    const char* type;
-    const char* reg;
-    bool cargo;
-    std::set<std::string> titles;  // empty: no livery
-    int step;
-};
-
-void PrintTo(const LiveCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class LiveMatch : public Matcher, public ::testing::WithParamInterface<LiveCase> {};
-
-TEST_P(LiveMatch, TitleAndStep) {
-    const auto& c = GetParam();
-    MATCHING_DEPTH.set(c.depth);
-    auto ac = aircraft(c.airl, c.type, c.reg, c.cargo);
-    const auto before = counts();
-    gf_matchLivery(ac);
-    auto after = counts();
-    if (c.titles.empty()) {
-        EXPECT_TRUE(ac.title.empty()) << ac.title;
-        EXPECT_EQ(after, before);
-        return;
-    }
-    EXPECT_TRUE(c.titles.count(std::string(ac.title))) << ac.title;
-    after[static_cast<size_t>(c.step - 1)] -= 1;
-    EXPECT_EQ(after, before) << "counted at another step than " << c.step;
-    EXPECT_TRUE(
-        contains(newLogLines(), fmt::format("          {} ={}= {}", gf_acInfo(ac), c.step, ac.title)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, LiveMatch,
-    ::testing::Values(
-        // Step 1 and the depth gates.
-        LiveCase{"RegExact", 1, "DLH", "A320", "D-AIZB", false, {"DLH320b"}, 1},
-        LiveCase{"RegVariantWithHyphen", 1, "BBB", "B738", "DAIZB", false, {"DLH320b"}, 1},
-        LiveCase{"RegUsRegistrationAsGiven", 1, "", "B77W", "N851FD", false, {"FDX77Wc"}, 1},
-        LiveCase{"Depth1WithoutRegNone", 1, "DLH", "A320", "", false, {}, 0},
-        LiveCase{"Depth2AirlineModelSkipsSpecial", 2, "DLH", "A320", "", false, {"DLH320b"}, 2},
-        LiveCase{"Depth2LightOfOtherAirlineNone", 2, "BBB", "C172", "", false, {}, 0},
-        LiveCase{"Depth3LargeSkipsStep4", 3, "BBB", "A320", "", false, {}, 0},
-        LiveCase{"Depth3LightTakesStep4", 3, "BBB", "C172", "", false, {"ZZZ172a"}, 4},
-        LiveCase{"Depth4LargeTakesStep4", 4, "BBB", "A320", "", false, {"ZZZ320a"}, 4},
+TEST_F(Matcher, TitleAndStepPerDepthAndCargo) {
+    struct Case {
+        int depth;
+        const char *airl, *type, *reg;
+        bool cargo;
+        std::set<std::string> titles;  // empty: no livery
+        int step;
+    };
+    const Case cases[] = {
+        // Step 1, registration variants, and the depth gates.
+        {1, "DLH", "A320", "D-AIZB", false, {"DLH320b"}, 1},
+        {1, "BBB", "B738", "DAIZB", false, {"DLH320b"}, 1},
+        {1, "", "B77W", "N851FD", false, {"FDX77Wc"}, 1},
+        {1, "DLH", "A320", "", false, {}, 0},
+        {2, "DLH", "A320", "", false, {"DLH320b"}, 2},  // skips the special title
+        {2, "BBB", "C172", "", false, {}, 0},
+        {3, "BBB", "A320", "", false, {}, 0},
+        {3, "BBB", "C172", "", false, {"ZZZ172a"}, 4},
+        {4, "BBB", "A320", "", false, {"ZZZ320a"}, 4},
         // Private aircraft go to generic liveries first.
-        LiveCase{"PrivateToGenericFirst", 2, "PVT", "C172", "", false, {"ZZZ172a"}, 4},
-        LiveCase{"PrivateSimilarModelAtDepth3", 3, "PVT", "C152", "", false, {"PVT172a"}, 3},
-        // The airline of the registration.
-        LiveCase{"AirlineOfRegistration", 2, "CLH", "A320", "D-AIZX", false, {"DLH320b"}, 2},
-        LiveCase{"SimilarModelOfAirline", 3, "DLH", "A321", "", false, {"DLH320b"}, 3},
+        {2, "PVT", "C172", "", false, {"ZZZ172a"}, 4},
+        {3, "PVT", "C152", "", false, {"PVT172a"}, 3},
+        {2, "CLH", "A320", "D-AIZX", false, {"DLH320b"}, 2},  // the airline of the registration
+        {3, "DLH", "A321", "", false, {"DLH320b"}, 3},
         // Cargo: pax fallback at steps 2 to 4, none at 5 and 6.
-        LiveCase{"CargoFallsBackToPaxAtStep2", 2, "DLH", "A320", "", true, {"DLH320b"}, 2},
-        LiveCase{"CargoAirlineCargoLivery", 4, "FDX", "B77W", "", true, {"FDX77Wc"}, 2},
-        LiveCase{"CargoFallsBackToPaxAtStep4", 4, "BBB", "B77W", "", true, {"ZZZ77Wa"}, 4},
-        LiveCase{"CargoNoFallbackAtSteps5And6", 4, "BBB", "C152", "", true, {}, 0},
-        LiveCase{"PaxAnyLiveryOfModel", 4, "BBB", "C152", "", false, {"AAA152a"}, 5},
-        LiveCase{"AnyLiveryOfSimilarModel", 4, "BBB", "PA28", "", false, {"ZZZ172a", "PVT172a"}, 6},
-        LiveCase{"HelicopterSimilarModel", 4, "BBB", "EC35", "", false, {"ZZZR44a"}, 6},
-        LiveCase{"LargeNeverTakesOtherAirlines", 4, "BBB", "A20N", "", false, {}, 0},
-        // A list of special titles only gives nothing; the next step goes on.
-        LiveCase{"AllSpecialGoesOn", 4, "BAW", "B77W", "", false, {"ZZZ77Wa"}, 4}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Matcher, FsltlFlagIsCaseSensitive) {
-    auto a = aircraft("EWG", "A20N");
-    gf_matchLivery(a);
-    EXPECT_EQ(a.title, "FSLTL_EWG");
-    EXPECT_EQ(a.fsltl, 1);
-    auto b = aircraft("EWG", "A320");
-    b.fsltl = 1;
-    gf_matchLivery(b);
-    EXPECT_EQ(b.title, "fsltl_ewg");
-    EXPECT_EQ(b.fsltl, 0);
+        {2, "DLH", "A320", "", true, {"DLH320b"}, 2},
+        {4, "FDX", "B77W", "", true, {"FDX77Wc"}, 2},
+        {4, "BBB", "B77W", "", true, {"ZZZ77Wa"}, 4},
+        {4, "BBB", "C152", "", true, {}, 0},
+        {4, "BBB", "C152", "", false, {"AAA152a"}, 5},
+        {4, "BBB", "PA28", "", false, {"ZZZ172a", "PVT172a"}, 6},
+        {4, "BBB", "EC35", "", false, {"ZZZR44a"}, 6},
+        {4, "BBB", "A20N", "", false, {}, 0},  // large types never take other airlines
+        {4, "BAW", "B77W", "", false, {"ZZZ77Wa"}, 4},  // only special titles: the next step goes on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fmt::format("{} {} {} {} depth {}", c.airl, c.type, c.reg, c.cargo, c.depth));
+        MATCHING_DEPTH.set(c.depth);
+        auto ac = aircraft(c.airl, c.type, c.reg, c.cargo);
+        auto expected = counts();
+        gf_matchLivery(ac);
+        if (c.titles.empty()) {
+            EXPECT_TRUE(ac.title.empty()) << ac.title;
+        } else {
+            EXPECT_TRUE(c.titles.count(std::string(ac.title))) << ac.title;
+            expected[static_cast<size_t>(c.step - 1)] += 1;
+            EXPECT_TRUE(contains(newLogLines(), fmt::format("          {} ={}= {}", gf_acInfo(ac), c.step, ac.title)));
+        }
+        EXPECT_EQ(counts(), expected);
+    }
 }
 
-TEST_F(Matcher, RandomPicksAvoidSpecialTitles) {
-    RANDOM.set(true);
-    gf_seedRandomForTests(42);
-    std::set<std::string> seen;
-    for (int i = 0; i < 200; ++i) {
+TEST_F(Matcher, SpecialTitlesAreAvoidedWithRandomOff) {
+    // The first plain candidate; a title marked special later is avoided from then on.
+    MATCHING_DEPTH.set(2);
+    for (const char* expected : {"DLH320b", "DLH320c", ""}) {
         auto ac = aircraft("DLH", "A320");
         gf_matchLivery(ac);
-        seen.insert(std::string(ac.title));
-        auto only = aircraft("BAW", "B77W");
-        gf_matchLivery(only);
-        ASSERT_EQ(only.title, "ZZZ77Wa");
+        EXPECT_EQ(ac.title, expected);
+        if (!ac.title.empty()) gf_addSpecialTitle(gf_findCatalogueTitle(ac.title));
     }
-    EXPECT_EQ(seen, (std::set<std::string>{"DLH320b", "DLH320c"}));
 }
 
-TEST_F(Matcher, FirstPlainCandidateWithRandomOff) {
-    auto first = aircraft("DLH", "A320");
-    gf_matchLivery(first);
-    EXPECT_EQ(first.title, "DLH320b");
-    // A title marked special later is avoided from then on.
-    gf_addSpecialTitle(gf_findCatalogueTitle("DLH320b"));
-    auto second = aircraft("DLH", "A320");
-    gf_matchLivery(second);
-    EXPECT_EQ(second.title, "DLH320c");
-    gf_addSpecialTitle(gf_findCatalogueTitle("DLH320c"));
-    auto third = aircraft("DLH", "A320");
-    MATCHING_DEPTH.set(2);
-    gf_matchLivery(third);
-    EXPECT_TRUE(third.title.empty());
-}
-
-TEST_F(Matcher, TitleTakenFromCatalogue) {
-    auto ac = aircraft("DLH", "A20N");
-    gf_matchLivery(ac);
-    EXPECT_EQ(ac.title.data(), airlineModels.at("DLH").at("A20N")[0].title.data());
-}
-
-TEST_F(Matcher, UncreatableTitleEndsMatch) {
+TEST_F(Matcher, UncreatableTitleEndsTheMatchAndSurvivesARebuild) {
     auto refused = aircraft("DLH", "A320");
     refused.title = gf_findCatalogueTitle("DLH320b");
     gf_reportUncreatable(refused);
@@ -162,77 +110,86 @@ TEST_F(Matcher, UncreatableTitleEndsMatch) {
     // DLH320c would have been next, and ZZZ320a at step 4: the refused pick ends the match.
     EXPECT_TRUE(ac.title.empty());
     EXPECT_EQ(counts(), before);
-
     auto st = aircraft("DLH", "A320");
-    newLogLines();
     EXPECT_FALSE(gf_matchLiveryStatic(st, MatchStand{"A12", false}));
-    EXPECT_TRUE(st.title.empty());
-    EXPECT_TRUE(newLogLines().empty());
-}
 
-TEST_F(Matcher, UncreatableTitleSurvivesRebuild) {
-    auto refused = aircraft("DLH", "A20N");
-    refused.title = gf_findCatalogueTitle("DLH20Na");
-    gf_reportUncreatable(refused);
+    // The refused title is kept as an owned string across a rebuild that frees the catalogue.
     gf_resetLiveries();
     gf_processScannedLiveries();
-    auto ac = aircraft("DLH", "A20N");
-    gf_matchLivery(ac);
-    EXPECT_TRUE(ac.title.empty());
+    auto again = aircraft("DLH", "A320");
+    gf_matchLivery(again);
+    EXPECT_TRUE(again.title.empty());
 }
 
-ParkPos stand(const std::string& name, bool cargo) {
-    return ParkPos(name, {}, 51.28, 6.76, 0.0, 30.0, cargo, false, false);
-}
-
-TEST_F(Matcher, StaticTakesStandCargoFlag) {
+TEST_F(Matcher, StaticMatchTakesTheStandsCargoFlag) {
     const auto before = counts();
-    auto onCargo = aircraft("FDX", "B77W");
-    EXPECT_TRUE(gf_matchLiveryStatic(onCargo, stand("C5", true)));
-    EXPECT_EQ(onCargo.title, "FDX77Wc");
-    EXPECT_EQ(onCargo.cargo, 1);
-
-    auto onPax = aircraft("FDX", "B77W", "", true);
-    EXPECT_TRUE(gf_matchLiveryStatic(onPax, stand("A1", false)));
-    EXPECT_EQ(onPax.title, "ZZZ77Wa");
-    EXPECT_EQ(onPax.cargo, 0);
-
     // Step 1 keeps the aircraft's own flag.
-    auto byReg = aircraft("FDX", "B77W", "N851FD");
+    auto onCargo = aircraft("FDX", "B77W"), onPax = aircraft("FDX", "B77W", "", true),
+         byReg = aircraft("FDX", "B77W", "N851FD");
+    EXPECT_TRUE(gf_matchLiveryStatic(onCargo, ParkPos("C5", {}, 51.28, 6.76, 0.0, 30.0, true, false, false)));
+    EXPECT_TRUE(gf_matchLiveryStatic(onPax, MatchStand{"A1", false}));
     EXPECT_TRUE(gf_matchLiveryStatic(byReg, MatchStand{"A2", false}));
-    EXPECT_EQ(byReg.title, "FDX77Wc");
-    EXPECT_EQ(byReg.cargo, 0);
+    EXPECT_EQ(std::tuple(onCargo.title, onPax.title, byReg.title), std::tuple("FDX77Wc", "ZZZ77Wa", "FDX77Wc"));
+    EXPECT_EQ(std::tuple(onCargo.cargo, onPax.cargo, byReg.cargo), std::tuple(1, 0, 0));
     EXPECT_EQ(counts(), before);  // static matches are not counted
+
 }
 
-TEST_F(Matcher, StaticRulesDifferFromLive) {
-    MATCHING_DEPTH.set(3);
-    // Empty airline: step 2 still looks up ("", model), here nothing; then steps 3 to 5 run.
-    auto noAirline = aircraft("", "C152");
-    EXPECT_TRUE(gf_matchLiveryStatic(noAirline, MatchStand{"G1", false}));
-    EXPECT_EQ(noAirline.title, "AAA152a");
-    auto lines = newLogLines();
-    EXPECT_TRUE(contains(lines, fmt::format("          {} =5= AAA152a", gf_acInfo(noAirline))));
+// Refused liveries and the matching summary.
+class Reports : public LiveriesEnv {
+  protected:
+    void SetUp() override {
+        LiveriesEnv::SetUp();
+        buildFrom(handCatalogue());
+        newLogLines();
+    }
+    static AcIdentity refused(int i) {
+        auto ac = gf_makeAcIdentity(i % 2 ? "DLH" : "BAW", "A320", "", "", fmt::format("CS{}", i), "", "", "", 0);
+        ac.title = gf_findCatalogueTitle(i % 2 ? "DLH320a" : "BAW320a");
+        return ac;
+    }
+};
 
-    auto preset = aircraft("BBB", "A320");
-    preset.title = gf_findCatalogueTitle("ZZZ320a");
-    EXPECT_TRUE(gf_matchLiveryStatic(preset, MatchStand{"G2", false}));
-    EXPECT_TRUE(contains(newLogLines(), fmt::format("          {} =s= ZZZ320a", gf_acInfo(preset))));
-
-    auto none = aircraft("BBB", "A321");
-    EXPECT_FALSE(gf_matchLiveryStatic(none, MatchStand{"G3", false}));
-    EXPECT_TRUE(
-        contains(newLogLines(), fmt::format("G3      : {} no livery match ...", gf_acShortInfo(none))));
+TEST_F(Reports, NineteenthRefusalOnlyShownTwentiethThrows81) {
+    for (int i = 1; i <= 19; ++i) ASSERT_NO_THROW(gf_reportUncreatable(refused(i))) << i;
+    EXPECT_EQ(mainWindow.statusLine(), "CS19 \"DLH320a\" could not be created by your Sim!");
+    try {
+        gf_reportUncreatable(refused(20));
+        FAIL() << "no exception";
+    } catch (const UserErrorException& e) {
+        EXPECT_EQ(e.code(), 81);
+    }
+    EXPECT_TRUE(contains(newLogLines(), "===> Error 81, there are too many liveries that could not be created by MSFS!"));
+    // After a restart of the run the list still holds 20 titles: the next refusal throws again.
+    EXPECT_THROW(gf_reportUncreatable(refused(21)), UserErrorException);
 }
 
-TEST_F(Matcher, NoLogLinesWithLogOff) {
-    LOG.set(false);
-    auto ac = aircraft("DLH", "A320");
-    gf_matchLivery(ac);
-    EXPECT_FALSE(ac.title.empty());
-    auto none = aircraft("BBB", "A321");
-    EXPECT_FALSE(gf_matchLiveryStatic(none, MatchStand{"G3", false}));
-    EXPECT_TRUE(newLogLines().empty());
+TEST_F(Reports, RefusalWhileExitingIgnored) {
+    exiting = true;
+    gf_reportUncreatable(refused(1));
+    exiting = false;
+    userClosed = true;
+    gf_reportUncreatable(refused(2));
+    EXPECT_EQ(gf_uncreatableCount(), 0u);
+    EXPECT_TRUE(gf_notCreatedTitles().empty());
+}
+
+TEST_F(Reports, SummaryTextExact) {
+    RANDOM.set(false);
+    for (auto [airl, type] : {std::pair{"DLH", "A320"}, {"DLH", "A320"}, {"BBB", "C152"}}) {
+        auto ac = gf_makeAcIdentity(airl, type, "", "", "X1", "", "", "", 0);
+        gf_matchLivery(ac);
+    }
+    gf_reportUncreatable(refused(1));
+    gf_reportUncreatable(refused(3));  // same model and airline: listed once
+    gf_reportUncreatable(refused(2));
+    newLogLines();
+    gf_matchingSummary();
+    const std::string stars(31, '*');
+    EXPECT_EQ(newLogLines(), (std::vector<std::string>{
+                                 "", stars + " live traffic livery matching summary " + stars, "Matches at step: ",
+                                 "  1: 0", "  2: 2", "  3: 0", "  4: 0", "  5: 1", "  6: 0", "",
+                                 "Could not be created by MSFS:", "A320 BAW", "A320 DLH", std::string(100, '*'), ""}));
 }
 
 }  // namespace

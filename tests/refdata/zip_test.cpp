@@ -21,29 +21,20 @@ std::string randomBytes(size_t n, unsigned seed) {
 
 class ZipTest : public RefFilesTest {};
 
-TEST_F(ZipTest, ListsEntriesAndReadsThemWhole) {
-    makeZip("a.zip", {{"one.txt", "first\nline"}, {"sub/", ""}, {"sub/two.xml", "<x/>"}, {"empty.txt", ""}});
-    ZipArchive zip("a.zip");
-    ASSERT_TRUE(zip.open()) << zip.error();
-    const auto entries = zip.entries();
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].name, "one.txt");
-    EXPECT_EQ(entries[0].size, 10u);
-    EXPECT_TRUE(entries[1].isDirectory());
-    EXPECT_FALSE(entries[2].isDirectory());
-    EXPECT_EQ(zip.readText(entries[0]), std::optional<std::string>("first\nline"));
-    EXPECT_EQ(zip.readText(*zip.findEntry("sub/two.xml")), std::optional<std::string>("<x/>"));
-    EXPECT_EQ(zip.readText(*zip.findEntry("empty.txt")), std::optional<std::string>(""));
-    EXPECT_FALSE(zip.findEntry("two.xml"));
-}
-
-TEST_F(ZipTest, EntryLargerThanOneChunkIsStreamedWhole) {
+TEST_F(ZipTest, ListsEntriesAndReadsThemWholeOrInChunks) {
     // Two full chunks and a bit: the chunk edges must neither lose nor repeat bytes.
     const std::string big = randomBytes(2 * ZipArchive::chunkSize + 4321, 7);
     const std::string exact = randomBytes(ZipArchive::chunkSize, 8);
-    makeZip("big.zip", {{"big.bin", big}, {"exact.bin", exact}});
-    ZipArchive zip("big.zip");
-    ASSERT_TRUE(zip.open());
+    makeZip("a.zip",
+            {{"big.bin", big}, {"sub/", ""}, {"sub/two.xml", "<x/>"}, {"exact.bin", exact}, {"empty", ""}});
+    ZipArchive zip("a.zip");
+    ASSERT_TRUE(zip.open()) << zip.error();
+    ASSERT_EQ(zip.entries().size(), 5u);
+    EXPECT_EQ(zip.entries()[0].size, big.size());
+    EXPECT_TRUE(zip.entries()[1].isDirectory());
+    EXPECT_EQ(zip.readText(*zip.findEntry("sub/two.xml")), std::optional<std::string>("<x/>"));
+    EXPECT_EQ(zip.readText(*zip.findEntry("empty")), std::optional<std::string>(""));
+    EXPECT_FALSE(zip.findEntry("two.xml"));
     ASSERT_TRUE(zip.readToFile(*zip.findEntry("big.bin"), "big.bin")) << zip.error();
     EXPECT_EQ(readWholeFile("big.bin"), big);
     std::ostringstream out;
@@ -51,20 +42,10 @@ TEST_F(ZipTest, EntryLargerThanOneChunkIsStreamedWhole) {
     EXPECT_EQ(out.str(), exact);
 }
 
-TEST_F(ZipTest, ZipMadeByTheZipToolReads) {
-    if (std::system("command -v zip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no zip tool";
-    writeWholeFile("dbase.xml", "<dbase>" + std::string(700000, 'a') + "</dbase>");
-    ASSERT_EQ(std::system("zip -q -9 tool.zip dbase.xml"), 0);
-    ZipArchive zip("tool.zip");
-    ASSERT_TRUE(zip.open());
-    EXPECT_EQ(zip.readText(*zip.findEntry("dbase.xml")), std::optional<std::string>(readWholeFile("dbase.xml")));
-}
-
 TEST_F(ZipTest, MissingAndBrokenArchivesFailCleanly) {
     ZipArchive missing("nothing.zip");
     EXPECT_FALSE(missing.open());
     EXPECT_NE(missing.error().find("nothing.zip"), std::string::npos);
-    EXPECT_TRUE(missing.entries().empty());
     EXPECT_FALSE(missing.readText(ZipEntry{"x", 0, 3}));
 
     writeWholeFile("text.zip", "PK but not really a zip");
@@ -75,9 +56,7 @@ TEST_F(ZipTest, MissingAndBrokenArchivesFailCleanly) {
     const std::string content = "0123456789abcdefghijklmnopqrstuvwxyz-unique-marker-0123456789";
     makeZip("crc.zip", {{"data.txt", content}}, true);
     std::string bytes = readWholeFile("crc.zip");
-    const auto at = bytes.find("unique-marker");
-    ASSERT_NE(at, std::string::npos);
-    bytes[at] = 'U';
+    bytes.at(bytes.find("unique-marker")) = 'U';
     writeWholeFile("crc.zip", bytes);
     ZipArchive corrupt("crc.zip");
     ASSERT_TRUE(corrupt.open());
@@ -86,16 +65,6 @@ TEST_F(ZipTest, MissingAndBrokenArchivesFailCleanly) {
     EXPECT_FALSE(corrupt.readText(*entry));
     EXPECT_FALSE(corrupt.readToFile(*entry, "data.txt"));
     EXPECT_FALSE(fs::exists("data.txt"));
-}
-
-TEST_F(ZipTest, MovedArchiveStaysUsable) {
-    makeZip("m.zip", {{"a", "b"}});
-    ZipArchive first("m.zip");
-    ASSERT_TRUE(first.open());
-    ZipArchive second = std::move(first);
-    EXPECT_FALSE(first.isOpen());
-    ASSERT_TRUE(second.isOpen());
-    EXPECT_EQ(second.readText(second.entries().at(0)), std::optional<std::string>("b"));
 }
 
 }  // namespace

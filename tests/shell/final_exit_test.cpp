@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "refdata/identity.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 #include "shell/ui_messages.h"
 #include "shell/window/exit.h"
@@ -45,6 +47,24 @@ class FinalExitTest : public test::ShellTest {
         while (auto m = uiMessages.take()) all.push_back(*m);
         return all;
     }
+    // A simulator stand-in with the link connected to it.
+    static std::shared_ptr<SimStandIn> connectedWorld() {
+        auto sim = test::makeWorld();
+        test::useWorld(sim);
+        sim->startFrameThread();
+        gf_startSimConnectThread();
+        EXPECT_TRUE(test::eventually([] { return simConnected.load(); }, 5s));
+        return sim;
+    }
+    // The command keeps views: pass texts that outlive it.
+    static CreateAcCmd createAt(std::string_view title, std::string_view tail, uint32_t hexid) {
+        CreateAcCmd c;
+        c.initPosition = {test::worldAirportLat, test::worldAirportLon, test::worldAirportElevation, 0, 0, 0, 1, 0};
+        c.tailNumber = tail;
+        c.title = title;
+        c.hexid = hexid;
+        return c;
+    }
     static AiAircraft staticAc(uint32_t objectId, std::string callsign, std::string reg) {
         AiAircraft ac(
             gf_makeAcIdentity("DLH", "A320", "", "", std::move(callsign), "", "", std::move(reg), 0, 17), 0,
@@ -55,51 +75,23 @@ class FinalExitTest : public test::ShellTest {
     }
 };
 
-TEST(ExitReasons, RestartOnlyForNewSettingsSimConnectAndReaderErrors) {
-    const struct {
-        ExitReason reason;
-        bool restart;
-    } cases[] = {
-        {ExitReason::NotYetSet, false},     {ExitReason::SimWasClosed, false},
-        {ExitReason::NewFlight, false},     {ExitReason::NewSettings, true},
-        {ExitReason::UserClosedSim, false}, {ExitReason::SimConnectError, true},
-        {ExitReason::ReaderError, true},    {ExitReason::SystemError, false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(gf_restartsRun(c.reason), c.restart) << gf_exitReasonName(c.reason);
-}
-
-TEST_F(FinalExitTest, EachReasonRestartsOrQuits) {
+TEST_F(FinalExitTest, RestartOnlyForNewSettingsSimConnectAndReaderErrorsOtherwiseQuit) {
     for (int r = 0; r <= 7; ++r) {
         const auto reason = static_cast<ExitReason>(r);
+        const bool restart = reason == ExitReason::NewSettings || reason == ExitReason::SimConnectError ||
+                             reason == ExitReason::ReaderError;
         exiting = false;
         gf_startFinalExit(reason, 0);
-        const auto messages = messagesAfterExit();
-        ASSERT_EQ(messages.size(), 1u) << gf_exitReasonName(reason);
-        EXPECT_EQ(messages[0], gf_restartsRun(reason) ? UiMessage::StartRun : UiMessage::SaveAndQuit)
+        EXPECT_EQ(messagesAfterExit(), std::vector{restart ? UiMessage::StartRun : UiMessage::SaveAndQuit})
             << gf_exitReasonName(reason);
     }
-    const std::string log = test::readWholeFile("Log.txt");
-    EXPECT_NE(log.find("FinalExit: a new run after READER ERROR"), std::string::npos) << log;
-    EXPECT_NE(log.find("FinalExit: the program ends (SIM WAS CLOSED)"), std::string::npos) << log;
-}
-
-TEST_F(FinalExitTest, StartIsIgnoredWhileAnExitIsUnderWay) {
-    std::atomic<int> calls{0};
-    gf_setFinalExitHook([&](ExitReason, int) { ++calls; });
-    std::vector<std::thread> callers;
-    for (int i = 0; i < 8; ++i)
-        callers.emplace_back([i] { gf_startFinalExit(static_cast<ExitReason>(i % 8), 0); });
-    for (auto& t : callers) t.join();
-    EXPECT_EQ(calls.load(), 1) << "of racing callers exactly one gets through";
-    gf_startFinalExit(ExitReason::NewSettings, 0);
-    EXPECT_EQ(calls.load(), 1);
-
-    // With the real exit procedure: the restart asked for during a quit is not made.
-    gf_installFinalExit();
+    // The restart asked for during a quit is not made.
     exiting = false;
     gf_startFinalExit(ExitReason::SimWasClosed, 0);
     gf_startFinalExit(ExitReason::NewSettings, 0);
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_NE(log.find("FinalExit: a new run after READER ERROR"), std::string::npos) << log;
 }
 
 TEST_F(FinalExitTest, UserClosingDuringTheCountdownQuitsInstead) {
@@ -112,38 +104,18 @@ TEST_F(FinalExitTest, UserClosingDuringTheCountdownQuitsInstead) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "the countdown ends when the user closes";
 }
 
-TEST_F(FinalExitTest, RestartEmptiesTheRunsListsAndQuitRemovesTheAircraft) {
+TEST_F(FinalExitTest, RestartEmptiesTheRunsLists) {
     staticAircraft.push_back(staticAc(7, "DLH4AB*", "D-AIZQ"));
     gf_startFinalExit(ExitReason::NewSettings, 0);
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::StartRun});
     EXPECT_TRUE(staticAircraft.empty());
-    {
-        std::lock_guard lock(simMutex);
-        EXPECT_TRUE(simRemovalIds.empty()) << "the link's state goes with a new run";
-    }
-
-    exiting = false;
-    staticAircraft.push_back(staticAc(9, "DLH4AB*", "D-AIZQ"));
-    gf_startFinalExit(ExitReason::SimWasClosed, 0);
-    EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
-    ASSERT_EQ(staticAircraft.size(), 1u);
-    EXPECT_EQ(staticAircraft[0].state, acStateRemoved);
     std::lock_guard lock(simMutex);
-    EXPECT_EQ(simRemovalIds, std::vector<uint32_t>{9}) << "handed to the link, which is not connected here";
+    EXPECT_TRUE(simRemovalIds.empty()) << "the link's state goes with a new run";
 }
 
 TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
-    auto sim = test::makeWorld();
-    test::useWorld(sim);
-    sim->startFrameThread();
-    gf_startSimConnectThread();
-    ASSERT_TRUE(test::eventually([] { return simConnected.load(); }, 5s));
-    CreateAcCmd create;
-    create.initPosition = {
-        test::worldAirportLat, test::worldAirportLon, test::worldAirportElevation, 0, 0, 0, 1, 0};
-    create.tailNumber = "DLH4AB";
-    create.title = test::worldTitleJet;
-    create.hexid = 17;
+    auto sim = connectedWorld();
+    const CreateAcCmd create = createAt(test::worldTitleJet, "DLH4AB", 17);
     gf_queueCreateAc(create);
     ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }, 5s));
     const uint32_t objectId = sim->aiObjects().front().id;
@@ -167,17 +139,9 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     const auto objects = sim->aiObjects();
     ASSERT_EQ(objects.size(), 1u) << "nothing is created on the way out";
     ASSERT_FALSE(objects[0].events.empty());
+    EXPECT_EQ(staticAircraft[0].state, acStateRemoved);
     EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
     EXPECT_FALSE(gf_simConnectThreadRunning());
-}
-
-TEST_F(FinalExitTest, ReporterLogsShowsTheErrorAndEndsTheRun) {
-    gf_reportException("lf_test", std::runtime_error("boom"));
-    EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
-    EXPECT_EQ(mainWindow.errorLine(), "Error boom");
-    const std::string log = test::readWholeFile("Log.txt");
-    EXPECT_NE(log.find("\nlf_test: boom\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("gf_startFinalExit: SYSTEM ERROR"), std::string::npos) << log;
 }
 
 TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
@@ -193,8 +157,25 @@ TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
     loop.join();
     EXPECT_EQ(mainWindow.errorLine(), "Error 81: too many refused liveries");
     const std::string log = test::readWholeFile("Log.txt");
-    EXPECT_NE(log.find("mainLoop: 81: too many refused liveries"), std::string::npos) << log;
+    EXPECT_NE(log.find("\nmainLoop: 81: too many refused liveries\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("gf_startFinalExit: SYSTEM ERROR"), std::string::npos) << log;
     EXPECT_EQ(clock100.load(), 0u) << "the failed step does not advance the clock";
+}
+
+TEST_F(FinalExitTest, RunHooksBringTheLinksNoticesToTheTrafficManager) {
+    gf_installRunHooks();
+    auto sim = connectedWorld();
+    gf_queueCreateAc(createAt("a title nobody installed", "EWG9LM", 3951276));
+    EXPECT_TRUE(test::eventually(
+        [] {
+            std::lock_guard lock(replyMutex);
+            for (const auto& r : simReplies)
+                if (r.kind == REPLY_CREATION_FAILED && r.hexid == 3951276) return true;
+            return false;
+        },
+        5s));
+    gf_stopSimConnectThread();
+    sim->stopFrameThread();
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// The program's main job, short: the simulator stand-in's flight, the RealTraffic stand-in over
-// real sockets, the UI thread, the run worker, the exit thread.
+// The program as a whole: its start, the main job (the simulator stand-in's flight, the RealTraffic
+// stand-in over real sockets, the UI thread, the run worker, the exit thread) and its refusals.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
 #include <atomic>
 #include <chrono>
 #include <sstream>
@@ -18,7 +19,8 @@
 #include "feed/traffic_reader.h"
 #include "foundation/files.h"
 #include "foundation/parameters.h"
-#include "foundation/time.h"
+#include "foundation/paths.h"
+#include "refdata/dbase.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
 #include "refdata/download.h"
@@ -28,7 +30,6 @@
 #include "shell/single_instance.h"
 #include "shell/start_up.h"
 #include "shell/window/main_window.h"
-#include "simlink/flight_plan.h"
 #include "simlink/sim_link.h"
 #include "simulator/track_file.h"
 #include "support/shell_env.h"
@@ -56,31 +57,6 @@ class MainJobTest : public test::ShellTest {
         gf_setServerBaseForTests("http://127.0.0.1:1/");
     }
 
-    // A catalogue of real airlines and types through the program's own writer, and its titles
-    // as the simulator's installed ones.
-    void writeCatalogue(size_t count) {
-        samples::SampleMaker maker(2026);
-        samples::SampleOptions sample;
-        sample.count = count;
-        liveries = maker.liveries(sample);
-        std::vector<std::string> titles;
-        for (const auto& l : liveries) titles.push_back(l.title);
-        ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
-        gf_saveScannedLiveries();
-        liveries.clear();
-        options.scenario.installedTitles = "titles.txt";
-    }
-
-    rtstandin::Config standInConfig() {
-        rtstandin::Config c;
-        c.linkPort = [] { return realTrafficLink.port(); };
-        c.trafficPort = [] { return trafficReader.port(); };
-        c.qnhPort = [] { return qnhReader.port(); };
-        c.lingerSeconds = 0.5;
-        c.connectTimeoutSeconds = 20.0;
-        return c;
-    }
-
     ProgramOptions options;
     std::ostringstream out;
     std::ostringstream err;
@@ -88,72 +64,68 @@ class MainJobTest : public test::ShellTest {
 
 TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     installRealTraffic();
-    writeCatalogue(300);
+    // A catalogue written by the program's own writer; its titles are the simulator's installed ones.
+    samples::SampleOptions sample;
+    sample.count = 300;
+    liveries = samples::SampleMaker(2026).liveries(sample);
+    std::vector<std::string> titles;
+    for (const auto& l : liveries) titles.push_back(l.title);
+    ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
+    gf_saveScannedLiveries();
+    liveries.clear();
+    options.scenario.installedTitles = "titles.txt";
     options.scenario.tracksFile = "output/tracks.json";
     // A sanitizer may keep a helper thread of its own from the first thread on.
     std::thread([] {}).join();
     const int threadsBefore = test::threadCount();
-    rtstandin::RealTrafficStandIn realTraffic(standInConfig());
+    rtstandin::Config config;
+    config.linkPort = [] { return realTrafficLink.port(); };
+    config.trafficPort = [] { return trafficReader.port(); };
+    config.qnhPort = [] { return qnhReader.port(); };
+    config.lingerSeconds = 0.5;
+    config.connectTimeoutSeconds = 20.0;
+    rtstandin::RealTrafficStandIn realTraffic(config);
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
 
-    // Commands typed while it runs; then the input ends and the program runs on.
+    // A command typed while it runs; then the input ends and the program runs on.
     int commands[2];
     ASSERT_EQ(::pipe(commands), 0);
-    const std::string typed = "set MAX_LIVE 12\nhelp\n";
-    ASSERT_EQ(::write(commands[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    ASSERT_EQ(::write(commands[1], "set MAX_LIVE 12\n", 16), 16);
     ::close(commands[1]);
     options.inputFd = commands[0];
 
-    // Records reach the traffic queue while the main loop runs (a traffic step may take them soon after).
+    // Records reach the traffic queue while the main loop runs (a step may take them soon after).
     std::atomic<size_t> mostQueued{0};
     std::jthread watcher([&](std::stop_token stop) {
-        while (!stop.stop_requested()) {
+        for (; !stop.stop_requested(); std::this_thread::sleep_for(1ms))
             mostQueued = std::max(mostQueued.load(), gf_trafficQueueSize());
-            std::this_thread::sleep_for(1ms);
-        }
     });
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     watcher.request_stop();
     watcher.join();
     ::close(commands[0]);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
     realTrafficThread.join();
 
     const auto& rt = realTraffic.stats();
-    EXPECT_GE(rt.connections.load(), 1);  // it may try again as the link closes
     EXPECT_EQ(rt.versionQueries.load(), 1);
     EXPECT_GE(rt.userStates.load(), 2) << "once at the start, then once a second";
     EXPECT_GE(rt.simTimes.load(), 1) << "the professional edition gets the simulator's time";
     EXPECT_EQ(rt.exits.load(), 1);
-    EXPECT_GT(rt.trafficLines.load(), 0);
-
     EXPECT_GT(mostQueued.load(), 0u);
-    EXPECT_GT(liveDataUtc.load(), 0) << "the records' time stamps were read";
     EXPECT_EQ(qnh.load(), 1017);
     EXPECT_GT(mainLoopSteps.load(), 200u);
     EXPECT_GT(tickCount.load(), 2u);
     EXPECT_EQ(MAX_LIVE.value(), 12);
 
     const std::string log = test::readWholeFile("Log.txt");
-    for (const char* line : {"RealTraffic version 10.0.240 level 2", "lf_runSession: the main loop starts",
-                             "gf_startFinalExit: SIM WAS CLOSED",
-                             "FinalExit: the program ends (SIM WAS CLOSED)", "the program ends"})
+    for (const char* line : {"RealTraffic version 10.0.240 level 2", "the simulator has 300 titles installed",
+                             "FinalExit: the program ends (SIM WAS CLOSED)"})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
-    EXPECT_EQ(log.find("exception in processLine"), std::string::npos)
-        << "every line of the stand-in is taken";
+    EXPECT_EQ(log.find("exception in processLine"), std::string::npos) << "every line of the stand-in is taken";
     const std::string shown = out.str();
     EXPECT_NE(shown.find("RealTraffic: connected, version 10.0.240 level 2"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("QNH: 1017 hPa"), std::string::npos);
-    EXPECT_NE(shown.find("Max live aircraft (-1 no limit): [12]"), std::string::npos);
-    // The catalogue's tables are built in the start-up, and the simulator knows its titles.
     EXPECT_NE(shown.find("# liveries: 300"), std::string::npos) << shown;
-    EXPECT_TRUE(liveriesProcessed);
-    EXPECT_GT(gf_catalogueTitleCount(), 0u);
-    EXPECT_NE(log.find("the simulator has 300 titles installed"), std::string::npos) << log;
-    EXPECT_EQ(log.find("is gone, rescan liveries"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_directory(gf_flightPlanFolder())) << "made in the start-up";
-    // The simulator's tracks are written when it stops (no object yet: the feed runs 30 s behind).
+    // Written when the simulator stops (no object yet: the feed runs 30 s behind).
     EXPECT_NO_THROW(gf_readTrackFile("output/tracks.json"));
 
     EXPECT_FALSE(gf_exitThreadRunning());
@@ -162,53 +134,6 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_FALSE(trafficReader.running());
     EXPECT_TRUE(test::eventually([&] { return test::threadCount() == threadsBefore; }, 5s))
         << test::threadCount() << " threads, " << threadsBefore << " before";
-}
-
-TEST_F(MainJobTest, WithoutRealTrafficTheRunGoesOnWithoutTheLink) {
-    options.scenario.endAtSimSeconds = 3.0;
-    SCAN_LIVERIES.set(false);
-    EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
-    const std::string log = test::readWholeFile("Log.txt");
-    EXPECT_NE(log.find("RealTraffic not installed on this PC"), std::string::npos) << log;
-    EXPECT_NE(log.find("FinalExit: the program ends (SIM WAS CLOSED)"), std::string::npos) << log;
-    EXPECT_EQ(log.find("waiting for RealTraffic"), std::string::npos);
-    // No catalogue: the run goes on without liveries and the scan is asked for.
-    EXPECT_NE(log.find("File output/LiveriesScanned.xml is gone, rescan liveries"), std::string::npos) << log;
-    EXPECT_TRUE(SCAN_LIVERIES.value());
-    EXPECT_FALSE(liveriesProcessed);
-}
-
-TEST_F(MainJobTest, UnreadableCatalogueEndsTheRunWithItsError) {
-    test::writeWholeFile("output/LiveriesScanned.xml", "<liveries><liv title=");
-    EXPECT_EQ(gf_runProgram(options, out, err), 1);
-    const std::string log = test::readWholeFile("Log.txt");
-    EXPECT_NE(log.find("lf_startUpVDRL: "), std::string::npos) << log;
-    EXPECT_NE(log.find("FinalExit: the program ends (SYSTEM ERROR)"), std::string::npos) << log;
-    EXPECT_FALSE(mainWindow.errorLine().empty());
-    EXPECT_FALSE(liveriesProcessed);
-}
-
-TEST_F(MainJobTest, NewSettingsRestartTheRunWhichRunsOnToTheEnd) {
-    options.scenario.endAtSimSeconds = 6.0;
-    const bool was2020 = MSFS_2020.value();
-    int commands[2];
-    ASSERT_EQ(::pipe(commands), 0);
-    options.inputFd = commands[0];
-    std::jthread typist([&] {
-        // The simulator switch asks for a new run with the new settings.
-        if (test::eventually([] { return gf_mainLoopRunning(); }, 20s))
-            ::write(commands[1], "press MSFS_2020\n", 16);
-        ::close(commands[1]);
-    });
-    EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
-    typist.join();
-    ::close(commands[0]);
-    EXPECT_NE(MSFS_2020.value(), was2020);
-    const std::string log = test::readWholeFile("Log.txt");
-    const auto restart = log.find("FinalExit: a new run after NEW SETTINGS");
-    ASSERT_NE(restart, std::string::npos) << log;
-    EXPECT_NE(log.find("lf_runSession: the main loop starts", restart), std::string::npos) << log;
-    EXPECT_NE(log.find("FinalExit: the program ends (SIM WAS CLOSED)", restart), std::string::npos) << log;
 }
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
@@ -239,12 +164,52 @@ TEST_F(MainJobTest, WorkingFolderOfAnotherProgramEndsTheRunWithAnError) {
     EXPECT_NE(log.find("FinalExit: the program ends (SYSTEM ERROR)"), std::string::npos) << log;
 }
 
-TEST_F(MainJobTest, SecondInstanceIsRefused) {
+std::string lf_firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+TEST_F(MainJobTest, StartsWithLogParametersDataBaseAndRunsWithoutRealTraffic) {
+    options.scenario.endAtSimSeconds = 1.0;
+    ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+    EXPECT_EQ(err.str(), "");
+
+    std::string log = test::readWholeFile("Log.txt");
+    EXPECT_TRUE(std::regex_match(lf_firstLine(log),
+                                 std::regex(R"(.+ \(utc\) Vandrel version 10\.10\.4 for MSFS 202[04])")))
+        << lf_firstLine(log);
+    EXPECT_TRUE(std::filesystem::exists(gf_parametersPath())) << "parameters.xml is rebuilt when missing";
+    EXPECT_TRUE(gf_dbaseLoaded());
+    EXPECT_NE(log.find("RealTraffic not installed on this PC"), std::string::npos) << log;
+    EXPECT_EQ(log.find("waiting for RealTraffic"), std::string::npos);
+    // No catalogue: the run goes on without liveries and the scan is asked for.
+    EXPECT_NE(log.find("File output/LiveriesScanned.xml is gone, rescan liveries"), std::string::npos) << log;
+
+    std::string shown = out.str();
+    EXPECT_EQ(lf_firstLine(shown), "==== window ====");
+    EXPECT_NE(shown.find("\nVandrel 10.10.4 for MSFS 2020\n"), std::string::npos);
+    EXPECT_NE(shown.find("-- options --"), std::string::npos);
+    EXPECT_NE(shown.find(LATERAL_RANGE.caption() + ": [40]"), std::string::npos);
+    EXPECT_EQ(shown.find("Error"), std::string::npos);
+}
+
+TEST_F(MainJobTest, MissingDataBaseIsReportedAndFails) {
+    std::filesystem::remove("input/dbase.xml");
+    EXPECT_EQ(gf_runProgram(options, out, err), 1);
+    EXPECT_NE(err.str().find("lf_startUp: "), std::string::npos) << err.str();
+    EXPECT_NE(out.str().find("\nError "), std::string::npos) << "the window shows the error line";
+    std::string log = test::readWholeFile("Log.txt");
+    EXPECT_NE(log.find("lf_startUp: "), std::string::npos) << log;
+}
+
+TEST_F(MainJobTest, SecondInstanceEndsAtOnce) {
     NamedMutex first(instanceMutexName);
     ASSERT_TRUE(first.owned());
     EXPECT_EQ(gf_runProgram(options, out, err), 1);
     EXPECT_EQ(err.str(), "Vandrel is already running\n");
-    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"))
+        << "the second instance must not truncate the first's log";
+    EXPECT_FALSE(std::filesystem::exists(gf_parametersPath()));
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 
 #include <memory>
 #include <mutex>
-#include <string>
-#include <vector>
 
 #include "foundation/log.h"
 #include "shell/window/exit.h"
@@ -17,11 +15,6 @@
 #include "support/simulator_world.h"
 
 namespace vdl::test {
-
-struct ExitCall {
-    ExitReason reason;
-    int delay;
-};
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -41,7 +34,6 @@ protected:
         sim_ = makeWorld();
         useWorld(sim_);
     }
-
     void TearDown() override {
         gf_resetSimLinkForTests();
         gf_resetShellWindowForTests();
@@ -49,36 +41,27 @@ protected:
         work_.reset();
     }
 
-    // Opens the link and lets the first answers come in.
     void connect() {
         ASSERT_TRUE(gf_simLinkOpen());
         rounds(2);
-    }
-
-    // One simulator frame, then one dispatch round of the link.
+    }    // One simulator frame, then one dispatch round of the link.
     void rounds(int n = 1) {
         for (int i = 0; i < n; ++i) {
             sim_->step();
             gf_simLinkPoll();
         }
     }
-
     // What the traffic step does every 0.2 s.
-    SimResult requestInRange(uint32_t radiusMetres = 40 * 1852) {
+    SimResult requestInRange() {
         std::lock_guard lock(simMutex);
-        return SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE,
-                                                     radiusMetres, SimObjectType::Aircraft);
+        return SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, 40 * 1852,
+                                                     SimObjectType::Aircraft);
     }
 
-    static CreateAcCmd command(uint32_t hexid, std::string tail, std::string_view title,
-                               double lat = worldAirportLat, double lon = worldAirportLon,
+    static CreateAcCmd command(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
                                double alt = 0.0, bool onGround = true) {
         CreateAcCmd c;
-        c.initPosition.latitude = lat;
-        c.initPosition.longitude = lon;
-        c.initPosition.altitude = alt;
-        c.initPosition.heading = 270.0;
-        c.initPosition.onGround = onGround ? 1 : 0;
+        c.initPosition = {worldAirportLat, worldAirportLon, alt, 0.0, 0.0, 270.0, onGround ? 1u : 0u, 0};
         c.tailNumber = std::move(tail);
         c.title = title;
         c.hexid = hexid;
@@ -88,8 +71,7 @@ protected:
     // Creates and binds an object; returns its id (0 when no created notice came).
     uint32_t createBound(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
                          double alt = 0.0, bool onGround = true) {
-        gf_queueCreateAc(command(hexid, std::move(tail), title, worldAirportLat, worldAirportLon,
-                                 alt, onGround));
+        gf_queueCreateAc(command(hexid, std::move(tail), title, alt, onGround));
         rounds(2);
         requestInRange();
         rounds(2);
@@ -103,19 +85,16 @@ protected:
         std::lock_guard lock(collectMutex_);
         return std::exchange(replies_, {});
     }
-
-    std::vector<ExitCall> exits() {
+    std::vector<std::pair<ExitReason, int>> exits() {
         std::lock_guard lock(collectMutex_);
         return exits_;
     }
-
-    std::string logText() const { return readWholeFile(work_->path() / "Log.txt"); }
 
     std::unique_ptr<TempWorkDir> work_;
     std::shared_ptr<SimStandIn> sim_;
     std::mutex collectMutex_;
     std::vector<SimReply> replies_;
-    std::vector<ExitCall> exits_;
+    std::vector<std::pair<ExitReason, int>> exits_;
 };
 
 }  // namespace vdl::test
