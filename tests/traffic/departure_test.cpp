@@ -1,4 +1,4 @@
-// Departures from a stand: pushback or pull-out, taxi, take-off roll, rotation and climb-out.
+// Departures from a stand: pushback, taxi, take-off roll, rotation and climb-out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,7 +131,6 @@ protected:
         leg(90.0, 250.0, 14.0);
         leg(180.0, 600.0, 14.0);
         leg(270.0, 60.0, 8.0);
-        runwayHeadingDeg = 270.0;
         // Take-off roll, 3 s apart.
         const double rollKt[] = {20, 45, 70, 95, 115, 135, 150};
         for (double kt : rollKt) {
@@ -156,7 +155,6 @@ protected:
         return v;
     }
 
-    double runwayHeadingDeg = 270.0;
     FlightHarness h;
 };
 
@@ -185,7 +183,7 @@ void expectMovesBackwards(const std::vector<Sample>& push) {
 void expectStraightFirst(const std::vector<Sample>& push) {
     for (size_t i = 0; i < push.size() / 3; ++i) {
         double east = 0, north = 0;
-        localMetres(standLat, standLon, push[i].lat, push[i].lon, east, north);
+        gf_toLocalMetres(standLat, standLon, push[i].lat, push[i].lon, east, north);
         EXPECT_LT(std::fabs(east), 0.5);
         EXPECT_LE(north, 0.01);
         EXPECT_NEAR(push[i].heading, 0.0, 1e-9);
@@ -206,7 +204,6 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     STRAIGHT_PBS_ONLY.set(c.straightOnly);
     buildDeparture(c.recordHeadingDeg);
     h.run(12000);
-    h.saveTrackIfAsked(std::string("pushback_") + c.name);
     const auto push = inState(gsPushback);
     ASSERT_GT(push.size(), 1000u);
     expectMovesBackwards(push);
@@ -216,7 +213,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     EXPECT_LT(std::fabs(gf_angleDiff(c.expectedHeadingDeg * degToRad, after * degToRad)) * radToDeg, 6.0);
     // Done 2.5 stand radii (50 m) behind the stand, half a wingspan to the side after a turn.
     double east = 0, north = 0;
-    localMetres(standLat, standLon, push.back().lat, push.back().lon, east, north);
+    gf_toLocalMetres(standLat, standLon, push.back().lat, push.back().lon, east, north);
     EXPECT_NEAR(north, -50.0, 3.0);
     EXPECT_NEAR(std::fabs(east), c.straightOnly ? 0.0 : 17.9, 3.0);
     for (size_t i = 1; i < push.size(); ++i) {
@@ -230,140 +227,19 @@ INSTANTIATE_TEST_SUITE_P(Sides, Pushback,
                                            PushCase{"straightOnly", 20.0, true, 0.0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Departure, PullsOutForwardsWhenTheDataLeavesAhead) {
-    useDepartureIntake();
-    StreamPos parked = makePoint(standLat, standLon, 0, 0, 0, false);
-    parked.stop = 1;
-    LiveAc& a = h.start(parked, harnessIdentity(AircraftCategory::Large), gsParked);
-    a.standId = 1;
-    a.standLat = standLat;
-    a.standLon = standLon;
-    const LatLon ahead = lf_along({standLat, standLon}, 10.0, 30.0);
-    h.addFeed(makePoint(ahead.lat, ahead.lon, 0, 5, 10, false), 4000);
-    h.run(6000);
-    EXPECT_TRUE(inState(gsPushback).empty());
-    // One wingspan straight ahead of the stand.
-    double east = 0, north = 0;
-    localMetres(standLat, standLon, h.track.back().lat, h.track.back().lon, east, north);
-    EXPECT_NEAR(north, 35.8, 2.0) << "moved forwards out of the stand";
-    EXPECT_NEAR(east, 0.0, 1.0);
-    for (size_t i = 20; i + 20 < h.track.size(); i += 20) {
-        const auto& p = h.track[i - 20];
-        const auto& q = h.track[i + 20];
-        if (gf_distanceNm({p.lat, p.lon}, {q.lat, q.lon}) * 1852.0 < 0.3) continue;
-        const double course = gf_bearing({p.lat, p.lon}, {q.lat, q.lon});
-        EXPECT_LT(std::fabs(gf_angleDiff(course, h.track[i].heading)) * radToDeg, 45.0);
-    }
-}
-
-TEST_F(Departure, DriveToTheStandComesToRestOnItAndParks) {
-    // Taxiing 80 m south-east of stand A1 when the parking sends it onto the stand.
-    const LatLon from = lf_along(lf_along({standLat, standLon}, 180.0, 60.0), 90.0, 50.0);
-    StreamPos p = makePoint(from.lat, from.lon, 0, 8, 0, false);
-    p.stop = 1;
-    LiveAc& a = h.start(p, harnessIdentity(AircraftCategory::Large), gsToStand);
-    a.standId = 1;
-    a.standLat = standLat;
-    a.standLon = standLon;
-    a.standHeading = 0.0;
-    drive2Stand(a, standLat, standLon, 0.0);
-    ASSERT_EQ(a.stream.size(), 3u);
-    EXPECT_EQ(gf_unitsFrom(a.stream[1].time, a.stream[2].time), 50) << "the last point rests 0.5 s after the stand point";
-    EXPECT_TRUE(a.stream[2].stop);
-    h.run(20000);
-    ASSERT_FALSE(h.gone());
-    EXPECT_EQ(h.ac().groundState, gsParked);
-    EXPECT_LT(gf_distanceNm({h.ac().lat, h.ac().lon}, {standLat, standLon}) * 1852.0, 2.0);
-    EXPECT_EQ(h.countEvents(ENGINE_AUTO_SHUTDOWN), 1u);
-    // Driven, not slid: the speed on the way never exceeds the stand taxi speed by much.
-    for (const auto& s : h.track) ASSERT_LT(s.speedKt, 2.0 * standTaxiSpeedOfCategory[2]) << s.step;
-}
-
-TEST_F(Departure, TaxisTakesOffRotatesAndClimbsOutToGearUp) {
+TEST_F(Departure, TaxiOutTakeOffAndClimbOutSendEachSetOnceAndReachGearUp) {
     buildDeparture(20.0);
     h.run(60000);
-    h.saveTrackIfAsked("departure");
-    ASSERT_FALSE(h.track.empty());
-    for (const auto& s : h.track) ASSERT_GE(s.alt, terrain) << "below the ground at " << s.step;
-    // Heading steps stay within the turn rate, on the ground and in the air.
-    const double base = baseTurnRateDegOfCategory[2] * degToRad;
-    for (size_t i = 1; i < h.track.size(); ++i) {
-        const double limit = (h.track[i - 1].onGround ? 3.0 : 1.0) * base + 1e-9;
-        ASSERT_LE(std::fabs(gf_angleDiff(h.track[i - 1].heading, h.track[i].heading)), limit) << h.track[i].step;
-    }
     const auto climb = inState(gsClimbOut);
     ASSERT_FALSE(climb.empty()) << "never rotated";
-    // Rotation: the nose comes up before the wheels leave, and stays up.
-    EXPECT_LT(climb.back().pitch, -5.0 * degToRad);
-    // Airborne afterwards and climbing.
     ASSERT_FALSE(inState(gsAirborne).empty()) << "climb-out never ended";
-    const auto air = inState(gsAirborne);
-    EXPECT_GT(air.back().alt, air.front().alt + 500.0);
-    for (size_t i = 100; i < air.size(); i += 100) EXPECT_GE(air[i].alt, air[i - 100].alt - 1.0);
-
-    // Gear up during the climb-out, after the rotation.
-    bool gearUp = false;
-    for (const auto& e : h.events) {
-        if (e.eventId == GEAR_SET && e.data == 0) {
-            EXPECT_GE(e.step, climb.front().step);
-            gearUp = true;
-        }
-    }
-    EXPECT_TRUE(gearUp);
-
-    // Lights: taxi-out at pushback, the take-off roll, then below 10000 ft, each once.
-    std::vector<uint32_t> sets;
-    const auto& e = h.events;
-    for (size_t i = 0; i + 6 < e.size(); ++i) {
-        if (e[i].eventId != NAV_LIGHTS_SET || e[i + 6].eventId != CABIN_LIGHTS_SET) continue;
-        uint32_t m = 0;
-        for (size_t k = 0; k < 7; ++k) m |= (e[i + k].data ? 1u : 0u) << k;
-        sets.push_back(m);
-        i += 6;
-    }
-    auto mask = [](const LightSet& s) {
-        return uint32_t(s.nav | s.beacon << 1 | s.landing << 2 | s.taxi << 3 | s.strobes << 4 | s.logo << 5 | s.cabin << 6);
-    };
+    const auto gear = eventValues(h, GEAR_SET, climb.front().step);
+    EXPECT_EQ(gear, std::vector<uint32_t>{0}) << "gear up once, during the climb-out";
+    const auto sets = lightSets(h);
     ASSERT_EQ(sets.size(), 3u);
-    EXPECT_EQ(sets[0], mask(lightsTaxiOut));
-    EXPECT_EQ(sets[1], mask(lightsTakeoffRoll));
-    EXPECT_EQ(sets[2], mask(lightsBelow10000));
-    // Throttle: idle for the taxi, up through the roll to full; never the same value twice in a row.
-    std::vector<uint32_t> throttle;
-    for (const auto& ev : h.events)
-        if (ev.eventId == THROTTLE_SET) throttle.push_back(ev.data);
-    EXPECT_EQ(std::adjacent_find(throttle.begin(), throttle.end()), throttle.end());
-    ASSERT_FALSE(throttle.empty());
-    EXPECT_NE(std::find(throttle.begin(), throttle.end(), throttleValues[4]), throttle.end());
-}
-
-TEST_F(Departure, ALandingRollIsNotTakenForATakeoffRoll) {
-    StreamPos p = makePoint(standLat, standLon, 0, 120, 270, false);
-    LiveAc& a = h.start(p, harnessIdentity(AircraftCategory::Large), gsTaxi);
-    a.landingRoll = 1;
-    gf_takeoffHandling(a);
-    EXPECT_FALSE(a.takeoffRoll);
-    std::lock_guard lock(simMutex);
-    EXPECT_TRUE(simEventQueue.empty());
-}
-
-TEST_F(Departure, TowedAircraftTakingOffIsLoggedAndStillTakesOff) {
-    StreamPos p = makePoint(standLat, standLon, 0, 50, 270, false);
-    LiveAc& a = h.start(p, harnessIdentity(AircraftCategory::Large), gsTaxi);
-    a.towed = 1;
-    gf_takeoffHandling(a);
-    EXPECT_TRUE(a.takeoffRoll);
-    EXPECT_NE(logText().find("towed aircraft takes-off?"), std::string::npos);
-}
-
-TEST_F(Departure, HelicopterGetsNoGearFlapsOrSpoilerEvents) {
-    buildDeparture(20.0, AircraftCategory::Rotorcraft);
-    h.run(60000);
-    ASSERT_FALSE(inState(gsClimbOut).empty()) << "never lifted off";
-    EXPECT_EQ(h.countEvents(GEAR_SET), 0u);
-    EXPECT_EQ(h.countEvents(FLAPS_SET), 0u);
-    EXPECT_EQ(h.countEvents(SPOILERS_SET), 0u);
-    EXPECT_GT(h.countEvents(THROTTLE_SET), 0u);
+    EXPECT_EQ(sets[0], maskOf(lightsTaxiOut));
+    EXPECT_EQ(sets[1], maskOf(lightsTakeoffRoll));
+    EXPECT_EQ(sets[2], maskOf(lightsBelow10000));
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -16,7 +14,6 @@
 #include "foundation/clock.h"
 #include "foundation/geo.h"
 #include "simlink/sim_link.h"
-#include "simulator/track_file.h"
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
@@ -33,12 +30,10 @@ inline constexpr uint32_t harnessObjectId = 77;
 
 struct Sample {
     uint32_t step = 0;
-    double lat = 0, lon = 0, alt = 0, heading = 0, pitch = 0, bank = 0;
+    double lat = 0, lon = 0, alt = 0, heading = 0;
     double speedKt = 0;  // from the distance to the previous sample
-    double tas = 0;
     bool onGround = false;
     uint32_t groundState = 0;
-    bool moved = false;  // the first point was not a stop this step
 };
 
 struct SentEvent {
@@ -89,7 +84,6 @@ inline AcIdentity harnessIdentity(AircraftCategory category, double halfSpanMetr
 class FlightHarness {
 public:
     double terrainFt = 100.0;  // flat world
-    bool groundReports = true;
     std::vector<Sample> track;
     std::vector<SentEvent> events;
     std::vector<uint32_t> touchdownSteps;
@@ -161,22 +155,9 @@ public:
             a.tas = (!a.stream.empty() && a.stream.front().stop) ? 0.0 : a.targetTas;
         }
         LiveAc& b = ac();
-        Sample s;
-        s.step = step;
-        if (b.state == acStateActive && !b.stream.empty() && !b.stream.front().stop) {
-            stepPosition(b);
-            s.moved = true;
-        }
+        if (b.state == acStateActive && !b.stream.empty() && !b.stream.front().stop) stepPosition(b);
         simulatorFrame(b);
-        s.lat = b.lat;
-        s.lon = b.lon;
-        s.alt = b.alt;
-        s.heading = b.heading;
-        s.pitch = b.pitch;
-        s.bank = b.bank;
-        s.tas = b.tas;
-        s.onGround = b.onGround;
-        s.groundState = b.groundState;
+        Sample s{step, b.lat, b.lon, b.alt, b.heading, 0.0, b.onGround != 0, b.groundState};
         if (!track.empty()) s.speedKt = gf_distanceNm({track.back().lat, track.back().lon}, {s.lat, s.lon}) * 360000.0;
         track.push_back(s);
         collectEvents();
@@ -191,33 +172,6 @@ public:
 
     bool gone() { return ac().state != acStateActive; }
 
-    // With VDL_TRACK_DIR set, writes the flown track as "<name>.json" there for tools/track_map.
-    void saveTrackIfAsked(const std::string& name) {
-        const char* dir = std::getenv("VDL_TRACK_DIR");
-        if (dir == nullptr || track.empty()) return;
-        StandInObject o;
-        o.id = harnessObjectId;
-        o.tailNumber = name;
-        for (size_t i = 0; i < track.size(); i += 10) {
-            const Sample& s = track[i];
-            TrackPoint p;
-            p.time = s.step / 100.0;
-            p.latitude = s.lat;
-            p.longitude = s.lon;
-            p.altitude = s.alt;
-            p.altAboveGround = s.alt - terrainFt;
-            p.pitch = s.pitch;
-            p.bank = s.bank;
-            p.heading = s.heading;
-            p.trueAirspeed = s.tas;
-            p.groundSpeed = s.speedKt;
-            p.onGround = s.onGround;
-            o.track.push_back(p);
-        }
-        for (const SentEvent& e : events) o.events.push_back({e.step / 100.0, std::string(gf_clientEventName(e.eventId)), e.data});
-        gf_writeTrackFile(std::vector<StandInObject>{o}, std::filesystem::path(dir) / (name + ".json"));
-    }
-
     size_t countEvents(uint32_t id) const {
         size_t n = 0;
         for (const auto& e : events) n += e.eventId == id;
@@ -228,7 +182,7 @@ private:
     // What the simulator reports every 0.2 s below 2500 ft: height and, on the ground, the
     // touchdown and the altitude of the gear on the ground.
     void simulatorFrame(LiveAc& a) {
-        if (!groundReports || step % 20 != 0 || a.state != acStateActive) return;
+        if (step % 20 != 0 || a.state != acStateActive) return;
         const double agl = a.alt - terrainFt;
         if (agl >= 2500.0) return;
         const bool simOnGround = agl <= a.identity.staticCgHeight + 0.5;
@@ -247,9 +201,29 @@ private:
     }
 };
 
-// Local east/north metres of a position from a reference.
-inline void localMetres(double refLat, double refLon, double lat, double lon, double& east, double& north) {
-    gf_toLocalMetres(refLat, refLon, lat, lon, east, north);
+inline std::vector<uint32_t> eventValues(const FlightHarness& h, uint32_t id, uint32_t fromStep = 0, uint32_t toStep = ~0u) {
+    std::vector<uint32_t> v;
+    for (const auto& e : h.events)
+        if (e.eventId == id && e.step >= fromStep && e.step < toStep) v.push_back(e.data);
+    return v;
+}
+
+// Light sets arrive as seven events in a row, NAV first; answers them in order as bit masks.
+inline std::vector<uint32_t> lightSets(const FlightHarness& h) {
+    std::vector<uint32_t> sets;
+    const auto& e = h.events;
+    for (size_t i = 0; i + 6 < e.size(); ++i) {
+        if (e[i].eventId != NAV_LIGHTS_SET || e[i + 6].eventId != CABIN_LIGHTS_SET) continue;
+        uint32_t m = 0;
+        for (size_t k = 0; k < 7; ++k) m |= (e[i + k].data ? 1u : 0u) << k;
+        sets.push_back(m);
+        i += 6;
+    }
+    return sets;
+}
+
+inline uint32_t maskOf(const LightSet& s) {
+    return s.nav | s.beacon << 1 | s.landing << 2 | s.taxi << 3 | s.strobes << 4 | s.logo << 5 | s.cabin << 6;
 }
 
 inline LatLon offsetMetres(LatLon from, double bearingDeg, double metres) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "simulator/stand_in.h"
-#include "simulator/track_file.h"
 #include "support/simulator_world.h"
 #include "traffic/live_fixture.h"
 #include "traffic/movement.h"
@@ -77,10 +76,6 @@ protected:
         return o.value_or(StandInObject{});
     }
 
-    void saveIfAsked(const std::string& name) {
-        if (const char* dir = std::getenv("VDL_TRACK_DIR")) gf_writeTrackFile(*sim, std::filesystem::path(dir) / (name + ".json"));
-    }
-
     struct Planned {
         uint32_t hexid;
         std::string callsign;
@@ -90,6 +85,12 @@ protected:
     std::deque<Planned> feed;
     std::shared_ptr<SimStandIn> sim;
 };
+
+// Time of the first event of that name and value, or -1.
+double eventAt(const StandInObject& o, const std::string& name, uint32_t data) {
+    auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
+    return e == o.events.end() ? -1.0 : e->time;
+}
 
 // The stand-in records a track point per position set: no point may lie farther from the last
 // than twice the mean of its neighbourhood (no jumps).
@@ -127,7 +128,6 @@ TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
     }
     plan(hexArrival, "KLM123", pts);
     run(static_cast<uint32_t>(pts.size() * 400 + 6000));
-    saveIfAsked("judged_arrival");
 
     const StandInObject o = object("KLM123");
     ASSERT_GT(o.track.size(), 1000u);
@@ -167,14 +167,10 @@ TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
     const double metres = gf_distanceNm({before->latitude, before->longitude}, {exit->latitude, exit->longitude}) * 1852.0;
     EXPECT_LT(metres / (exit->time - before->time) / 0.5144, 30.0);
     // Gear down before the touchdown, spoilers after it.
-    auto eventAt = [&](const std::string& name, uint32_t data) {
-        auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
-        return e == o.events.end() ? -1.0 : e->time;
-    };
-    const double gearDown = eventAt("GEAR_SET", 1);
+    const double gearDown = eventAt(o, "GEAR_SET", 1);
     ASSERT_GE(gearDown, 0.0);
     EXPECT_LT(gearDown, td->time);
-    EXPECT_GE(eventAt("SPOILERS_SET", 16383), td->time);
+    EXPECT_GE(eventAt(o, "SPOILERS_SET", 16383), td->time);
 }
 
 TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
@@ -199,7 +195,6 @@ TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
     }
     plan(hexDeparture, "KLM124", pts);
     run(static_cast<uint32_t>(pts.size() * 400 + 3000));
-    saveIfAsked("judged_departure");
 
     const StandInObject o = object("KLM124");
     ASSERT_GT(o.track.size(), 1000u);
@@ -217,14 +212,10 @@ TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
     EXPECT_LT(lift->pitch, -3.0 * degToRadJ);
     EXPECT_GT(o.track.back().altitude, lift->altitude + 500.0);
     // The take-off roll set comes before the lift-off, gear up after it.
-    auto eventAt = [&](const std::string& name, uint32_t data) {
-        auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
-        return e == o.events.end() ? -1.0 : e->time;
-    };
-    const double strobes = eventAt("STROBES_SET", 1);
+    const double strobes = eventAt(o, "STROBES_SET", 1);
     ASSERT_GE(strobes, 0.0);
     EXPECT_LT(strobes, lift->time);
-    const double gearUp = eventAt("GEAR_SET", 0);
+    const double gearUp = eventAt(o, "GEAR_SET", 0);
     ASSERT_GE(gearUp, 0.0);
     EXPECT_GT(gearUp, lift->time);
 }

@@ -18,22 +18,12 @@
 namespace vdl::test {
 namespace {
 
-constexpr const char* testTitle = "Boeing 737-800 KLM";
-
 class TrafficLinkThread : public TrafficTest {
 protected:
     void SetUp() override {
         TrafficTest::SetUp();
-        sim = std::make_shared<SimStandIn>();
-        sim->installTitle(testTitle);
-        UserKeyframe user;
-        user.latitude = 52.30;
-        user.longitude = 4.70;
-        user.onGround = true;
-        sim->setUserScript({user});
+        sim = useStandIn();
         sim->setFrameRate(60.0);
-        sim->startSim();
-        gf_setSimBackendProvider([s = sim] { return s; });
         gf_installTrafficHooks();
         sim->startFrameThread();
         gf_startSimConnectThread();

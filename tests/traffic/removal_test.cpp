@@ -1,18 +1,14 @@
-// Removal, ghosts, duplicates, the live-aircraft limit and the list services.
+// Removal, ghosts, duplicates, the live-aircraft limit and Callsign2ObjectId.txt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "airports/stand_records.h"
-#include "feed/traffic_reader.h"
 #include "foundation/files.h"
-#include "shell/window/exit.h"
-#include "traffic/intake.h"
 #include "traffic/live_fixture.h"
 #include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
@@ -67,19 +63,6 @@ TEST_F(Removal, GhostIsReplacedByTheRealCallsign) {
     EXPECT_EQ(liveAircraft[2].state, acStateNew);
 }
 
-TEST_F(Removal, GhostWaitsWhileItsAircraftIsPresent) {
-    placeUser(10.0, 10.0, true);
-    activeAt(50100, 61, 5.0, "ABC124");
-    arriving(50101, "ABC124_");
-    updateBufferAc(liveAircraft[1]);
-    EXPECT_TRUE(liveAircraft[1].erase);
-    EXPECT_TRUE(ghostCallsigns.empty());
-    EXPECT_TRUE(gf_ghostPresent("ABC124_"));
-    EXPECT_FALSE(gf_ghostPresent("ABC124"));
-    removeAircraftFromSim(liveAircraft[0]);
-    EXPECT_FALSE(gf_ghostPresent("ABC124_"));
-}
-
 TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
     for (uint32_t i = 0; i < 20; ++i) activeAt(51000 + i, 100 + i, 1.0 + (i * 7 % 20));
     MAX_LIVE.set(15);
@@ -89,8 +72,6 @@ TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
         if (ac.state == acStateRemoved) removed.push_back(std::round((ac.lat - userLat) / degPerNm));
     std::sort(removed.begin(), removed.end());
     EXPECT_EQ(removed, (std::vector<double>{16, 17, 18, 19, 20}));
-    EXPECT_EQ(removalQueue.size(), 5u);
-    EXPECT_EQ(gf_countActiveLiveAc(), 15u);
     gf_enforceMaxLiveAc();
     EXPECT_EQ(removalQueue.size(), 5u);
     MAX_LIVE.set(-1);
@@ -149,10 +130,6 @@ TEST_F(Removal, RemovingClearsStandAndSelection) {
     EXPECT_EQ(mainWindow.value(WindowArea::Options, objectIdDisplayName), "");
     EXPECT_EQ(CALLSIGN_2_OBJECTID.value(), "");
     EXPECT_FALSE(parkPositions[0].occupied);
-
-    CALLSIGN_2_OBJECTID.set("NOBODY");
-    gf_showObjectIdOfCallsign();
-    EXPECT_EQ(mainWindow.statusLine(), "callsign \"NOBODY\" is unknown");
 }
 
 TEST_F(Removal, DuplicateOfAStaticAircraft) {
@@ -166,11 +143,7 @@ TEST_F(Removal, DuplicateOfAStaticAircraft) {
     const Case cases[] = {
         {"same registration", "PH-AAA", "KLM1", "", "PH-AAA", "KLM9", "", acStateActive, true},
         {"same callsign", "PH-AAA", "KLM1", "", "PH-BBB", "KLM1", "", acStateActive, true},
-        {"coupled callsign of the static one", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "KLM1", acStateActive, true},
-        {"coupled callsign of the live one", "PH-AAA", "KLM1", "KLM2", "PH-BBB", "KLM2", "", acStateActive, true},
         {"nothing in common", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "", acStateActive, false},
-        {"static one not active", "PH-AAA", "KLM1", "", "PH-AAA", "KLM1", "", acStateCreating, false},
-        {"empty registrations", "", "KLM1", "", "", "KLM2", "", acStateActive, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,52 +157,6 @@ TEST_F(Removal, DuplicateOfAStaticAircraft) {
         stat.state = c.staticState;
         EXPECT_EQ(gf_removeDuplicateLiveAc(live, stat), c.duplicate);
     }
-}
-
-TEST_F(Removal, MaxParkRemovesByHexid) {
-    activeAt(55000, 90, 1.0);
-    activeAt(55001, 91, 1.0);
-    EXPECT_EQ(gf_removeForMaxPark(55001), 1u);
-    EXPECT_EQ(liveAircraft[1].state, acStateRemoved);
-    EXPECT_EQ(gf_removeForMaxPark(55001), 2u) << "no active aircraft with the hexid any more";
-    EXPECT_EQ(gf_removeForMaxPark(99999), 2u);
-}
-
-TEST_F(Removal, StandServices) {
-    for (uint32_t i = 1; i <= 4; ++i)
-        parkPositions.emplace_back(fmt::format("S{}", i), std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false,
-                                   false, false)
-            .id = i;
-    parkPositions[1].adjacent = {1, 3};
-    EXPECT_EQ(gf_standNameById(0), "sid==0?");
-    EXPECT_EQ(gf_standNameById(3), "S3");
-    EXPECT_EQ(gf_standNameById(9), "unknown");
-    EXPECT_EQ(gf_findStandByName("S4") - parkPositions.begin(), 3);
-    EXPECT_EQ(gf_findStandByName("X"), parkPositions.end());
-    gf_markPlannedStand(parkPositions[1]);
-    EXPECT_TRUE(parkPositions[1].taken);
-    EXPECT_TRUE(parkPositions[0].blocked && parkPositions[2].blocked);
-    EXPECT_FALSE(parkPositions[3].blocked || parkPositions[1].blocked);
-
-    gf_disableParkingControls();
-    EXPECT_TRUE(parkingBusy.load());
-    EXPECT_FALSE(WEEK.enabled());
-    gf_enableParkingControls();
-    EXPECT_FALSE(parkingBusy.load());
-    EXPECT_TRUE(WEEK.enabled() && parking_percentage.enabled());
-}
-
-TEST_F(Removal, CopyFeedMapTakesTheCollection) {
-    feedCallsigns = {"OLD1"};
-    trafficReader.setOwnPosition(52.0, 5.0);
-    trafficReader.startCollecting();
-    trafficReader.processLine(
-        "RTTFC,11259375,52.01,5.01,3650,2816,1,230.63,151.3,TKJ3VU,B738,TC-JKV,ESB,DUS,1724517659.49,X,VF5,"
-        "X_adsb_icao,3700,166,180,0.268,-0.19,0.18,226.41,229.49,2848,none,A3,1003.2,20000,39008,225,,0,-8.4,222,29,,,1");
-    gf_copyFeedMap();
-    EXPECT_EQ(feedCallsigns, (std::set<std::string>{"TKJ3VU"}));
-    EXPECT_FALSE(trafficReader.collecting());
-    EXPECT_TRUE(trafficReader.callsigns().empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "refdata/identity.h"
 #include "shell/window/main_window.h"
 #include "simlink/sim_link.h"
+#include "simulator/stand_in.h"
 #include "support/foundation_env.h"
 #include "traffic/records.h"
 #include "traffic/traffic_lists.h"
@@ -73,6 +74,21 @@ inline LiveAc& addActiveLiveAc(uint32_t hexid, uint32_t objectId, std::string ca
     ac.lon = 4.76;
     ac.alt = 3000.0;
     return ac;
+}
+
+// A stand-in with the test livery installed and the user standing west of the aircraft, made
+// the link's simulator.
+inline std::shared_ptr<SimStandIn> useStandIn(const char* title = "Boeing 737-800 KLM") {
+    auto sim = std::make_shared<SimStandIn>();
+    sim->installTitle(title);
+    UserKeyframe user;
+    user.latitude = 52.30;
+    user.longitude = 4.70;
+    user.onGround = true;
+    sim->setUserScript({user});
+    sim->startSim();
+    gf_setSimBackendProvider([sim] { return sim; });
+    return sim;
 }
 
 }  // namespace vdl::test
