@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+bash scripts/check_floors.sh
 jobs=$(nproc)
 # Line tables are enough for sanitizer reports and build much faster than full debug info.
 flags="-O0 -g1"

@@ -26,7 +26,7 @@
 
 #include "foundation/geo.h"
 #include "foundation/text.h"
-#include "shell/sim_scenario.h"
+#include "simulator/sim_scenario.h"
 
 namespace vdl::rtstandin {
 
@@ -74,8 +74,8 @@ class PathBuilder {
     // Straight to `to`, at an even speed from `fromKt` to `toKt`.
     PathBuilder& to(LatLon to, double fromKt, double toKt, double altFt, bool airborne) {
         const Waypoint& last = path_.back();
-        const double metres = gf_distanceNm(last.pos, to) * metersPerNm;
-        const double mps = std::max(0.5, (fromKt + toKt) / 2.0) * metersPerNm / 3600.0;
+        const double metres = gf_distanceNm(last.pos, to) * metresPerNm;
+        const double mps = std::max(0.5, (fromKt + toKt) / 2.0) * metresPerNm / 3600.0;
         path_.push_back({last.t + metres / mps, to, altFt, airborne});
         return *this;
     }
@@ -169,7 +169,7 @@ inline std::string gf_rttfcLine(const Flight& f, const Sample& s, double epochSe
     const double ias = tas / std::sqrt(std::pow(1.0 - 6.8756e-6 * std::max(alt, 0.0), -4.2561));
     const double mach = tas / (38.967854 * std::sqrt(tempK));
     const double rollDeg =
-        std::atan(tas * metersPerNm / 3600.0 * s.trackRateDps * radPerDeg / 9.80665) / radPerDeg;
+        std::atan(tas * metresPerNm / 3600.0 * s.trackRateDps * radPerDeg / 9.80665) / radPerDeg;
     double magHeading = s.headingDeg - magneticVariationDeg;
     if (magHeading < 0.0) magHeading += 360.0;
     const std::string msgType = f.glider ? "T_flarm" : (f.mlat ? "X_mlat" : "X_adsb_icao");
@@ -234,7 +234,7 @@ inline std::vector<Flight> gf_eddlScenario() {
     auto south = [](double along, double right) { return gf_runwayPoint(false, along, right); };
     // On the glide path `nm` before 23R's threshold (crossing it at 50 ft).
     auto onFinal = [&](double nm) {
-        return std::pair{north(half23R + nm * metersPerNm, 0.0), elev + 50.0 + nm * feetPerNm * tanGlide};
+        return std::pair{north(half23R + nm * metresPerNm, 0.0), elev + 50.0 + nm * feetPerNm * tanGlide};
     };
     std::vector<Flight> flights;
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "foundation/geo.h"
-#include "shell/sim_scenario.h"
+#include "simulator/sim_scenario.h"
 #include "simulator/track_file.h"
 
 namespace {

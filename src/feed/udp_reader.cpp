@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "foundation/log.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 namespace vdl {
 

@@ -6,23 +6,21 @@
 namespace vdl {
 
 namespace {
-constexpr double degToRad = pi / 180.0;
-constexpr double radToDeg = 180.0 / pi;
 constexpr double earthRadiusNm = earthDiameterNm / 2.0;
 }  // namespace
 
 double gf_distanceNm(LatLon a, LatLon b) {
-    double lat1 = a.lat * degToRad, lat2 = b.lat * degToRad;
+    double lat1 = degToRad(a.lat), lat2 = degToRad(b.lat);
     double sDlat = std::sin((lat2 - lat1) / 2.0);
-    double sDlon = std::sin((b.lon - a.lon) * degToRad / 2.0);
+    double sDlon = std::sin(degToRad(b.lon - a.lon) / 2.0);
     double h = sDlat * sDlat + std::cos(lat1) * std::cos(lat2) * sDlon * sDlon;
     // Rounding can push h a hair above 1 for antipodes.
     return earthDiameterNm * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
 }
 
 double gf_bearing(LatLon a, LatLon b) {
-    double lat1 = a.lat * degToRad, lat2 = b.lat * degToRad;
-    double dlon = (b.lon - a.lon) * degToRad;
+    double lat1 = degToRad(a.lat), lat2 = degToRad(b.lat);
+    double dlon = degToRad(b.lon - a.lon);
     double y = std::sin(dlon) * std::cos(lat2);
     double x = std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
     double brg = std::fmod(std::atan2(y, x) + 2.0 * pi, 2.0 * pi);
@@ -33,16 +31,16 @@ double gf_bearing(LatLon a, LatLon b) {
 LatLon gf_destination(LatLon from, double bearingRad, double distanceFeet) {
     // No movement gives exactly the same point: callers detect a stop by equality.
     if (distanceFeet == 0.0) return from;
-    double delta = distanceFeet / feetPerNm / earthRadiusNm;
-    double lat1 = from.lat * degToRad;
+    double delta = feetToNm(distanceFeet) / earthRadiusNm;
+    double lat1 = degToRad(from.lat);
     double sinLat2 =
         std::sin(lat1) * std::cos(delta) + std::cos(lat1) * std::sin(delta) * std::cos(bearingRad);
     double lat2 = std::asin(std::clamp(sinLat2, -1.0, 1.0));
     double dlon = std::atan2(std::sin(bearingRad) * std::sin(delta) * std::cos(lat1),
                              std::cos(delta) - std::sin(lat1) * std::sin(lat2));
     // Add the change to the degrees given, so short moves keep their precision.
-    double lat = from.lat + (lat2 - lat1) * radToDeg;
-    double lon = from.lon + dlon * radToDeg;
+    double lat = from.lat + radToDeg(lat2 - lat1);
+    double lon = from.lon + radToDeg(dlon);
     if (lon < -180.0 || lon >= 180.0) lon = std::fmod(std::fmod(lon + 180.0, 360.0) + 360.0, 360.0) - 180.0;
     return LatLon{lat, lon};
 }

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "foundation/units.h"
+
 namespace vdl {
 
-inline constexpr double pi = 3.14159265358979323846;
 inline constexpr double earthDiameterNm = 6875.493541569878;
-inline constexpr double feetPerNm = 6076.11549;
-inline constexpr double metersPerNm = 1852.0;
 
 // A position in degrees.
 struct LatLon {

@@ -12,7 +12,7 @@
 #include "refdata/download.h"
 #include "refdata/identity.h"
 #include "refdata/regcodes.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

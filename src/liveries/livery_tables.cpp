@@ -16,7 +16,7 @@
 #include "liveries/similar_models.h"
 #include "refdata/dbase.h"
 #include "refdata/identity.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

@@ -9,8 +9,8 @@
 #include "foundation/not_created.h"
 #include "foundation/parameters.h"
 #include "foundation/text.h"
-#include "shell/window/exit.h"
-#include "shell/window/main_window.h"
+#include "window/exit.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

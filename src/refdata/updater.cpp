@@ -16,7 +16,7 @@
 #include "refdata/download.h"
 #include "refdata/hooks.h"
 #include "refdata/zip_archive.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

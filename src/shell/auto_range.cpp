@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "foundation/parameters.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 
 namespace vdl {

@@ -15,7 +15,7 @@
 #include "shell/reports.h"
 #include "shell/run_worker.h"
 #include "shell/ui_messages.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_lists.h"

@@ -4,7 +4,7 @@
 #include <exception>
 #include <string_view>
 
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 namespace vdl {
 

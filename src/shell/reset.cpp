@@ -13,7 +13,7 @@
 #include "shell/run_requests.h"
 #include "shell/run_worker.h"
 #include "shell/ui_messages.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "traffic/traffic_lists.h"
 

@@ -21,7 +21,7 @@
 #include "shell/single_instance.h"
 #include "shell/ui_messages.h"
 #include "shell/ui_thread.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 
 namespace vdl {

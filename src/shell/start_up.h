@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "shell/run_worker.h"
-#include "shell/sim_scenario.h"
+#include "simulator/sim_scenario.h"
 
 namespace vdl {
 

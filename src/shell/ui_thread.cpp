@@ -19,8 +19,8 @@
 #include "shell/run_requests.h"
 #include "shell/run_worker.h"
 #include "shell/ui_messages.h"
-#include "shell/window/exit.h"
-#include "shell/window/main_window.h"
+#include "window/exit.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

@@ -11,8 +11,8 @@
 
 #include "foundation/log.h"
 #include "foundation/parameters.h"
-#include "shell/window/exit.h"
-#include "shell/window/main_window.h"
+#include "window/exit.h"
+#include "window/main_window.h"
 
 namespace vdl {
 

@@ -235,7 +235,7 @@ void adjustTimeGround(LiveAc& ac) {
         const double r = d / n;
         if (angle <= 45.0) {
             double k = r;
-            if (r >= 1.2) k = std::min({r * 10.0 / angle, r * 30.0 / metersPerNm / dist, r});
+            if (r >= 1.2) k = std::min({r * 10.0 / angle, r * 30.0 / metresPerNm / dist, r});
             if (k > 0.0 && std::isfinite(k)) rate /= k;
         } else {
             rate *= std::min(r, std::min(angle, 90.0) / 30.0);

@@ -165,7 +165,7 @@ void lf_decode(LiveAc& a, StreamPos& p) {
     const uint32_t clock = clock100.load();
     if (a.stream.size() > maxStreamPoints) removeAircraftFromSim(a);
     if (a.holding && !a.stream.empty() &&
-        gf_distanceNm(lf_pos(a.stream.front()), lf_pos(p)) * metersPerNm > HOLDING_THRESHOLD_METERS.value()) {
+        gf_distanceNm(lf_pos(a.stream.front()), lf_pos(p)) * metresPerNm > HOLDING_THRESHOLD_METERS.value()) {
         a.holding = 0;
         a.holdStart = 0;
         removeAircraftFromSim(a);

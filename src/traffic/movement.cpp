@@ -439,7 +439,7 @@ void splitOnSpeedChange(LiveAc& ac) {
     const StreamPos& p1 = ac.stream[1];
     if (!(p0.speed > 0.0 || p1.speed > 0.0)) return;
     if (std::fabs(p0.speed - p1.speed) <= 5.0) return;
-    if (gf_distanceNm(lf_pos(p0), lf_pos(p1)) * metersPerNm < 100.0) return;
+    if (gf_distanceNm(lf_pos(p0), lf_pos(p1)) * metresPerNm < 100.0) return;
     insertMidpoint(ac);
 }
 

@@ -33,7 +33,7 @@ constexpr double airborneNearNm = 6.0;       // an airborne aircraft crossing th
 constexpr double airborneAltFt = 3000.0;
 constexpr double airborneSideFt = 4000.0;
 constexpr double heldUserSpeedKt = 8.0;
-constexpr double heldMinDistanceNm = 500.0 / metersPerNm;
+constexpr double heldMinDistanceNm = 500.0 / metresPerNm;
 constexpr double userGroundSafetyNm = 0.08099352051835854;  // 150 m
 constexpr double farthestMarginNm = 0.1;
 

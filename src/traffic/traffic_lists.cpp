@@ -7,7 +7,7 @@
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
 #include "feed/traffic_queue.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
 #include "traffic/sim_replies.h"

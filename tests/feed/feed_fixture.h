@@ -18,7 +18,7 @@
 #include "feed/reset.h"
 #include "foundation/log.h"
 #include "foundation/reset.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {

@@ -13,7 +13,7 @@
 #include "foundation/clock.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 namespace vdl {
 namespace {

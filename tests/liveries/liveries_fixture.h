@@ -18,7 +18,7 @@
 #include "refdata/dbase.h"
 #include "refdata/download.h"
 #include "refdata/hooks.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {

@@ -9,7 +9,7 @@
 #include "foundation/not_created.h"
 #include "liveries/match_reports.h"
 #include "liveries_fixture.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 namespace vdl::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "files_fixture.h"
 #include "refdata/hooks.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "support/refdata_http_server.h"
 
 namespace vdl::test {

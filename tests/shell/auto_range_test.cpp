@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "foundation/parameters.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "support/shell_env.h"
 

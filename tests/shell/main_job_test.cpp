@@ -29,7 +29,7 @@
 #include "shell/run_worker.h"
 #include "shell/single_instance.h"
 #include "shell/start_up.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "simulator/track_file.h"
 #include "support/shell_env.h"

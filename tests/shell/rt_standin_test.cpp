@@ -13,7 +13,7 @@
 #include "feed/rt_link.h"
 #include "feed/rttfc.h"
 #include "foundation/files.h"
-#include "shell/sim_scenario.h"
+#include "simulator/sim_scenario.h"
 #include "support/shell_env.h"
 
 namespace vdl {

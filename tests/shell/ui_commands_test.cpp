@@ -8,8 +8,8 @@
 #include "foundation/paths.h"
 #include "shell/run_requests.h"
 #include "shell/ui_thread.h"
-#include "shell/window/exit.h"
-#include "shell/window/main_window.h"
+#include "window/exit.h"
+#include "window/main_window.h"
 #include "support/shell_env.h"
 
 namespace vdl {

@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "foundation/log.h"
-#include "shell/window/exit.h"
-#include "shell/window/main_window.h"
+#include "window/exit.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "support/foundation_env.h"
 #include "support/simulator_world.h"

@@ -10,7 +10,7 @@
 #include "feed/reset.h"
 #include "foundation/log.h"
 #include "refdata/identity.h"
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "simulator/stand_in.h"
 #include "support/foundation_env.h"

@@ -1,4 +1,4 @@
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -8,7 +8,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/version.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 namespace vdl {
 

@@ -1,4 +1,4 @@
-#include "shell/window/exit.h"
+#include "window/exit.h"
 
 #include <mutex>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "shell/window/main_window.h"
+#include "window/main_window.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "foundation/parameters.h"
-#include "shell/window/exit.h"
+#include "window/exit.h"
 #include "support/foundation_env.h"
 
 namespace vdl {

@@ -1,4 +1,4 @@
-#include "shell/sim_scenario.h"
+#include "simulator/sim_scenario.h"
 
 #include <fmt/format.h>
 
