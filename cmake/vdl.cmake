@@ -27,7 +27,7 @@ function(vdl_test name folder)
   target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
   target_compile_definitions(test_${name} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VDL_SHARED_DIR="${CMAKE_SOURCE_DIR}/../shared")
+    VDL_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
   # One label per test: a list value would be flattened into the property pairs.
   set(label ${name})
   if("threads" IN_LIST ARG_LABELS)

@@ -90,8 +90,8 @@ inline const std::string groundLine =
     "icao,"
     ",,,,,,,337.5,,none,A3,,,,,,36.7,-2.2,,,,,1";
 
-inline std::string sharedFile(const std::string& relative) {
-    return std::string(VDL_SHARED_DIR) + "/" + relative;
+inline std::string testDataFile(const std::string& relative) {
+    return std::string(VDL_TEST_DATA_DIR) + "/" + relative;
 }
 
 }  // namespace vdl::test

@@ -88,7 +88,7 @@ TEST(RttfcCapture, EveryLineOfEddlParses) {
         {16718293, {"DKAFN_", "", 0, 0, 0, 0, 0, 0, 0}},
         {16718964, {"D3866_", "", 0, 0, 0, 0, 0, 0, 0}},
     };
-    std::ifstream in(test::sharedFile("testdata/realtraffic/eddl-2024-08-24.rttfc"));
+    std::ifstream in(test::testDataFile("realtraffic/eddl-2024-08-24.rttfc"));
     ASSERT_TRUE(in.good());
     size_t count = 0;
     for (std::string line; std::getline(in, line);) {

@@ -122,7 +122,7 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
     const uint16_t port = trafficReader.port();
     ASSERT_NE(port, 0);
     // A datagram above 2 KB: the whole capture in one.
-    std::ifstream in(test::sharedFile("testdata/realtraffic/eddl-2024-08-24.rttfc"));
+    std::ifstream in(test::testDataFile("realtraffic/eddl-2024-08-24.rttfc"));
     const std::string capture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(capture.size(), 2048u);
     test::sendDatagram(port, capture);

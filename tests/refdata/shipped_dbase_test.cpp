@@ -37,7 +37,7 @@ TEST_F(ShippedDbase, KnowsCommonTypesAirlinesAndGenericCodes) {
 
 // Every registration in the Düsseldorf capture is known with the type the feed reports.
 TEST_F(ShippedDbase, KnowsTheRegistrationsOfTheRealCapture) {
-    std::ifstream in(std::filesystem::path(VDL_SHARED_DIR) / "testdata/realtraffic/eddl-2024-08-24.rttfc");
+    std::ifstream in(std::filesystem::path(VDL_TEST_DATA_DIR) / "realtraffic/eddl-2024-08-24.rttfc");
     ASSERT_TRUE(in);
     std::string line;
     int checked = 0;
