@@ -21,7 +21,7 @@
 #include "livery_samples.h"
 #include "refdata/dbase.h"
 #include "refdata/download.h"
-#include "support/liveries_http.h"
+#include "support/http_server.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ constexpr double stepMicros = 10000.0;  // the 10 ms traffic step
 struct World {
     std::string dir;
     std::list<LiveryData> catalogue;
-    std::unique_ptr<test::LoopbackFileServer> server;
+    std::unique_ptr<test::LocalHttpServer> server;
     std::vector<AcIdentity> traffic;
 
     ~World() {
@@ -74,9 +74,9 @@ World& lf_world() {
         gf_saveScannedLiveries();
 
         const auto records = maker.aigRecords(world.catalogue, aigSize);
-        test::writeZip("aig-src.zip", "AIG-regcodes.xml", samples::aigRegcodesXml(records));
-        world.server = std::make_unique<test::LoopbackFileServer>();
-        world.server->putFile("/AIG-regcodes.zip", "aig-src.zip");
+        test::makeZip("aig-src.zip", {{"AIG-regcodes.xml", samples::aigRegcodesXml(records)}});
+        world.server = std::make_unique<test::LocalHttpServer>();
+        world.server->setFile("AIG-regcodes.zip", "aig-src.zip");
         gf_setServerBaseForTests(world.server->base());
         gf_openLog("MSFS 2020", "Log.txt");
 

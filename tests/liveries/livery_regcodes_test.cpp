@@ -5,7 +5,7 @@
 
 #include "foundation/errors.h"
 #include "liveries_fixture.h"
-#include "support/liveries_http.h"
+#include "support/http_server.h"
 
 namespace vdl::test {
 namespace {
@@ -13,8 +13,8 @@ namespace {
 class Regcodes : public LiveriesEnv {
   protected:
     void serveAig(const std::string& xml) {
-        writeZip("served.zip", "AIG-regcodes.xml", xml);
-        server_.putFile("/AIG-regcodes.zip", "served.zip");
+        makeZip("served.zip", {{"AIG-regcodes.xml", xml}});
+        server_.setFile("AIG-regcodes.zip", "served.zip");
         std::filesystem::remove("served.zip");
         gf_setServerBaseForTests(server_.base());
     }
@@ -26,7 +26,7 @@ class Regcodes : public LiveriesEnv {
         return gf_readFileLines(p).value_or(std::vector<std::string>{});
     }
 
-    LoopbackFileServer server_;
+    LocalHttpServer server_;
 };
 
 TEST_F(Regcodes, LaterSourcesOverrideEarlier) {
@@ -55,7 +55,7 @@ TEST_F(Regcodes, LaterSourcesOverrideEarlier) {
     EXPECT_TRUE(contains(newLogLines(), "6 registration codes"));
     EXPECT_FALSE(std::filesystem::exists("input/AIG-regcodes.xml"));  // unpacked file and zip are gone
     EXPECT_FALSE(std::filesystem::exists("AIG-regcodes.zip"));
-    EXPECT_EQ(server_.requests(), 1);
+    EXPECT_EQ(server_.requests().size(), 1u);
 }
 
 TEST_F(Regcodes, ClashesOfLiveriesReportedFirstWinsAndOldReportsGo) {

@@ -6,7 +6,7 @@
 
 #include "files_fixture.h"
 #include "foundation/parameters.h"
-#include "support/refdata_http_server.h"
+#include "support/http_server.h"
 
 namespace vdl::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "files_fixture.h"
 #include "refdata/hooks.h"
 #include "window/main_window.h"
-#include "support/refdata_http_server.h"
+#include "support/http_server.h"
 
 namespace vdl::test {
 namespace {

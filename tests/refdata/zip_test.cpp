@@ -5,7 +5,7 @@
 
 #include "files_fixture.h"
 #include "refdata/zip_archive.h"
-#include "support/refdata_http_server.h"
+#include "support/http_server.h"
 
 namespace vdl::test {
 namespace {

@@ -1,6 +1,6 @@
-// A small HTTP server on 127.0.0.1 for download tests: fixed answers per path, a path that
-// stalls after part of its body, and a record of the requests seen. One thread, one connection
-// at a time.
+// A small HTTP server on 127.0.0.1 for download tests and benchmarks: fixed answers per path, a
+// path that stalls after part of its body, and a record of the requests seen. One thread, one
+// connection at a time. No gtest here: the benchmarks use it, and the zip writer below.
 #pragma once
 
 #include <arpa/inet.h>
@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -67,6 +69,11 @@ public:
         answers_[path] = std::move(answer);
     }
     void set(const std::string& path, std::string body) { set(path, Answer{200, std::move(body), false}); }
+    void setFile(const std::string& path, const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw std::runtime_error("cannot read " + file.string());
+        set(path, std::string(std::istreambuf_iterator<char>(in), {}));
+    }
 
     std::vector<std::string> requests() {
         std::lock_guard lock(mutex_);
