@@ -5,7 +5,6 @@
 #include <charconv>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <regex>
 
 namespace vdl {
 
@@ -39,18 +38,56 @@ std::optional<int> lf_jsonNumber(const nlohmann::json& j, const char* key) {
     return std::nullopt;
 }
 
+bool lf_isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// One character between two numbers: anything but a digit or a line end.
+bool lf_isSeparator(char c) {
+    return !lf_isDigit(c) && c != '\n' && c != '\r';
+}
+
 }  // namespace
 
+// The first "digits, one character, digits, one character, digits" in the text. A hand-written
+// scan rather than std::regex: the library's matcher recurses per character, and the text comes
+// from outside (a long run of digits overflowed the stack).
 std::optional<Version> Version::fromText(std::string_view text) {
-    static const std::regex pattern(R"((\d+).(\d+).(\d+))");
-    std::match_results<std::string_view::const_iterator> m;
-    if (!std::regex_search(text.begin(), text.end(), m, pattern)) return std::nullopt;
-    auto part = [&](int i) {
-        return lf_parseNumber(std::string_view(&*m[i].first, static_cast<size_t>(m[i].length())));
+    const size_t n = text.size();
+    auto runEnd = [&](size_t i) {
+        while (i < n && lf_isDigit(text[i])) ++i;
+        return i;
     };
-    auto a = part(1), b = part(2), c = part(3);
-    if (!a || !b || !c) return std::nullopt;
-    return Version{*a, *b, *c};
+    size_t i = 0;
+    while (i < n) {
+        if (!lf_isDigit(text[i])) {
+            ++i;
+            continue;
+        }
+        size_t bounds[3][2];
+        size_t at = i;
+        int found = 0;
+        for (; found < 3; ++found) {
+            if (found > 0) {
+                if (at >= n || !lf_isSeparator(text[at])) break;
+                ++at;
+            }
+            const size_t end = runEnd(at);
+            if (end == at) break;
+            bounds[found][0] = at;
+            bounds[found][1] = end;
+            at = end;
+        }
+        if (found == 3) {
+            std::optional<int> parts[3];
+            for (int k = 0; k < 3; ++k)
+                parts[k] = lf_parseNumber(text.substr(bounds[k][0], bounds[k][1] - bounds[k][0]));
+            if (!parts[0] || !parts[1] || !parts[2]) return std::nullopt;
+            return Version{*parts[0], *parts[1], *parts[2]};
+        }
+        i = runEnd(i);  // no version starts inside this run of digits either
+    }
+    return std::nullopt;
 }
 
 std::optional<Version> Version::fromJson(const nlohmann::json& j) {

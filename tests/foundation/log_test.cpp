@@ -74,8 +74,15 @@ TEST(VersionTest, FromTextAndJson) {
     const std::pair<const char*, std::optional<Version>> texts[] = {{"10.10.4", Version{10, 10, 4}},
                                                                     {"version 1.2.3 beta", Version{1, 2, 3}},
                                                                     {"1.2", std::nullopt},
-                                                                    {"99999999999.1.1", std::nullopt}};
+                                                                    {"99999999999.1.1", std::nullopt},
+                                                                    {"a 1.2 b 3_4-5 c", Version{3, 4, 5}},
+                                                                    {"12345", std::nullopt},
+                                                                    {"1.2\n3", std::nullopt}};
     for (const auto& [text, v] : texts) EXPECT_EQ(Version::fromText(text), v) << text;
+    // A RealTraffic client's reply is outside input: a long run of digits neither crashes nor
+    // parses.
+    EXPECT_EQ(Version::fromText("{\"version\":\"" + std::string(30000, '1') + "\"}"), std::nullopt);
+    EXPECT_EQ(Version::fromText(std::string(30000, '1') + ".2.3"), std::nullopt);
     const std::pair<const char*, std::optional<Version>> jsons[] = {
         {R"({"patch": 0, "minor": 2, "major": 1, "other": "x"})", Version{1, 2, 0}},
         {R"({"major": "11", "minor": "0", "patch": "1"})", Version{11, 0, 1}},
