@@ -18,9 +18,9 @@
 #include "liveries/livery_matcher.h"
 #include "liveries/livery_tables.h"
 #include "liveries/match_reports.h"
-#include "livery_samples.h"
 #include "refdata/dbase.h"
 #include "refdata/download.h"
+#include "standins/livery_samples.h"
 #include "support/http_server.h"
 
 namespace {

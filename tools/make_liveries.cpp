@@ -14,7 +14,7 @@
 
 #include "foundation/files.h"
 #include "liveries/livery_data.h"
-#include "livery_samples.h"
+#include "standins/livery_samples.h"
 
 namespace {
 

@@ -1,12 +1,14 @@
 // The RealTraffic stand-in as a program: scripts/run.sh starts it beside Vandrel.
 //
 //   rt_standin [--port N] [--traffic-port N] [--qnh-port N] [--timeout S] [--linger S]
-#include "rt_standin.h"
+#include <fmt/format.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <stop_token>
 #include <string>
-#include <thread>
+
+#include "standins/rt_standin.h"
 
 namespace {
 

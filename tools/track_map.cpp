@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "foundation/geo.h"
+#include "foundation/units.h"
 #include "simulator/sim_scenario.h"
 #include "simulator/track_file.h"
 
@@ -49,7 +50,7 @@ struct Projection {
         double d = p.lon - centre.lon;
         if (d > 180) d -= 360;
         if (d < -180) d += 360;
-        return d * std::cos(centre.lat * vdl::pi / 180.0) * metresPerDegree;
+        return d * std::cos(vdl::degToRad(centre.lat)) * metresPerDegree;
     }
     double y(LatLon p) const { return -(p.lat - centre.lat) * metresPerDegree; }
 };
@@ -194,7 +195,7 @@ int main(int argc, char** argv) {
         const auto tracks = vdl::gf_readTrackFile(o.tracks);
         const std::vector<Stand> stands = o.stands.empty() ? std::vector<Stand>{} : lf_readStands(o.stands);
         const Projection pr{o.centre};
-        const double r = o.radiusNm * 1852.0;
+        const double r = vdl::nmToMetres(o.radiusNm);
         std::ofstream svg(o.out, std::ios::trunc);
         if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
         svg << fmt::format(

@@ -52,7 +52,7 @@ bool gf_processQnhDatagram(std::string_view datagram) {
         qnh = gf_parseQnh(datagram);
         return true;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("exception in processQnh: {}", e.what()));
+        gf_log(fmt::format("exception in gf_processQnhDatagram: {}", e.what()));
         return false;
     }
 }

@@ -1,21 +1,11 @@
 #include "feed/rt_link.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 #include "feed/traffic_reader.h"
@@ -23,6 +13,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/text.h"
+#include "foundation/units.h"
 
 namespace vdl {
 
@@ -30,25 +21,13 @@ RealTrafficLink realTrafficLink;
 
 namespace {
 
-constexpr int pollMs = 500;
+constexpr auto pollPeriod = std::chrono::milliseconds(500);
 constexpr auto versionReplyWait = std::chrono::seconds(5);
-constexpr double metresPerSecondPerKt = 1852.0 / 3600.0;
-constexpr double radPerDeg = 0.017453292519943295;
+// A RealTraffic that stops reading must not hold the thread (and stop()) for long.
+constexpr auto sendTimeout = std::chrono::seconds(2);
 
 std::mutex sourceMutex;  // guards userStateSource
 UserStateSource userStateSource;
-
-bool lf_sendAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 // The version reply: {"version":"10.0.240","level":2}.
 void lf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level) {
@@ -74,8 +53,8 @@ void lf_parseVersionReply(std::string_view text, std::optional<Version>& version
 
 std::string gf_userStateLine(const FeedUserState& s) {
     return fmt::format("Qs121={};{};{};{};{};{};{}", std::lround(s.pitch * 100000.0), std::lround(s.bank * 100000.0),
-                       s.heading, std::llround(s.altitude * 1000.0), std::lround(s.groundSpeed * metresPerSecondPerKt),
-                       s.lat * radPerDeg, s.lon * radPerDeg);
+                       s.heading, std::llround(s.altitude * 1000.0), std::lround(ktToMps(s.groundSpeed)),
+                       degToRad(s.lat), degToRad(s.lon));
 }
 
 int64_t gf_simUtcMs(int32_t year, int32_t month, int32_t day, double secondsOfDay) {
@@ -95,31 +74,22 @@ RealTrafficLink::~RealTrafficLink() { stop(); }
 bool RealTrafficLink::start(uint16_t port) {
     std::lock_guard control(controlMutex_);
     stopLocked();
-    const int wfd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
-    socklen_t len = sizeof addr;
-    if (wfd < 0 || lfd < 0 || ::setsockopt(lfd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
-        ::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(lfd, 4) != 0 ||
-        ::getsockname(lfd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        gf_logError(fmt::format("RealTraffic link: cannot listen on port {}: {}", port, std::strerror(errno)));
-        if (wfd >= 0) ::close(wfd);
-        if (lfd >= 0) ::close(lfd);
+    std::error_code ec;
+    WakeUp wake = WakeUp::open(ec);
+    Socket listener;
+    if (!ec) listener = gf_listenTcp(port, 4, ec);
+    if (ec) {
+        gf_logError(fmt::format("RealTraffic link: cannot listen on port {}: {}", port, ec.message()));
         return false;
     }
     {
         std::lock_guard lock(mutex_);
-        wakeFd_ = wfd;
+        wake_ = std::move(wake);
     }
-    listenFd_ = lfd;
-    port_ = ntohs(addr.sin_port);
-    stop_ = false;
+    port_ = gf_localPort(listener);
+    listener_ = std::move(listener);
     running_ = true;
-    thread_ = std::thread(&RealTrafficLink::run, this);
+    thread_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
     return true;
 }
 
@@ -130,15 +100,12 @@ void RealTrafficLink::stop() {
 
 void RealTrafficLink::stopLocked() {
     if (!thread_.joinable()) return;
-    stop_ = true;
-    wake();
+    thread_.request_stop();
     thread_.join();
-    ::close(listenFd_);
-    listenFd_ = -1;
+    listener_.reset();
     {
         std::lock_guard lock(mutex_);
-        ::close(wakeFd_);
-        wakeFd_ = -1;
+        wake_ = WakeUp();
         pendingState_.reset();
         pendingUtcMs_ = 0;
     }
@@ -162,39 +129,31 @@ std::optional<Version> RealTrafficLink::version() const {
 void RealTrafficLink::queueUserState(const FeedUserState& s) {
     std::string line = gf_userStateLine(s);
     std::lock_guard lock(mutex_);
-    if (wakeFd_ < 0) return;  // not running
+    if (!wake_.valid()) return;  // not running
     pendingState_ = std::move(line);
     pendingUtcMs_ = s.simUtcMs;
-    const uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+    wake_.signal();
 }
 
 void RealTrafficLink::wake() {
     std::lock_guard lock(mutex_);
-    if (wakeFd_ < 0) return;
-    const uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+    if (wake_.valid()) wake_.signal();
 }
 
-void RealTrafficLink::drainWake() {
-    uint64_t count = 0;
-    [[maybe_unused]] const auto n = ::read(wakeFd_, &count, sizeof count);
-}
-
-void RealTrafficLink::run() {
-    while (!stop_.load()) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int n = ::poll(fds, 2, pollMs);
-        if (stop_.load()) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            gf_logError(fmt::format("RealTraffic link: {}", std::strerror(errno)));
+void RealTrafficLink::run(std::stop_token stop) {
+    const std::stop_callback wakeOnStop(stop, [this] { wake(); });
+    while (!stop.stop_requested()) {
+        std::error_code ec;
+        const Readiness ready = gf_waitReadable(listener_, &wake_, pollPeriod, ec);
+        if (stop.stop_requested()) break;
+        if (ec) {
+            gf_logError(fmt::format("RealTraffic link: {}", ec.message()));
             break;
         }
-        if (fds[1].revents) drainWake();
-        if (fds[0].revents & POLLIN) {
-            const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) serveClient(client);
+        if (ready.woken) wake_.drain();
+        if (ready.socket) {
+            const Socket client = gf_acceptTcp(listener_);
+            if (client) serveClient(client, stop);
         }
     }
     running_ = false;
@@ -204,16 +163,13 @@ void RealTrafficLink::run() {
     connectedCv_.notify_all();
 }
 
-void RealTrafficLink::serveClient(int client) {
-    // A RealTraffic that stops reading must not hold the thread (and stop()) for long.
-    const timeval sendTimeout{2, 0};
-    const int one = 1;
-    ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+void RealTrafficLink::serveClient(const Socket& client, const std::stop_token& stop) {
+    gf_setSendTimeout(client, sendTimeout);
+    gf_setNoDelay(client);
     gf_log("RealTraffic connected");
 
-    bool alive = handshake(client);
-    if (alive && !stop_.load()) {
+    bool alive = handshake(client, stop);
+    if (alive && !stop.stop_requested()) {
         {
             std::lock_guard lock(mutex_);
             connected_ = true;
@@ -221,64 +177,62 @@ void RealTrafficLink::serveClient(int client) {
         connectedCv_.notify_all();
     }
     char buffer[4096];
-    while (alive && !stop_.load()) {
+    while (alive && !stop.stop_requested()) {
         if (!sendPending(client)) {
             alive = false;
             break;
         }
-        pollfd fds[2] = {{client, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int n = ::poll(fds, 2, pollMs);
-        if (stop_.load()) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        std::error_code ec;
+        const Readiness ready = gf_waitReadable(client, &wake_, pollPeriod, ec);
+        if (stop.stop_requested()) break;
+        if (ec) {
             alive = false;
             break;
         }
-        if (fds[1].revents) drainWake();
-        if (fds[0].revents) {
+        if (ready.woken) wake_.drain();
+        if (ready.socket) {
             // RealTraffic sends nothing we use after the version reply; a zero read is its close.
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) alive = false;
+            const auto got = gf_receive(client, buffer, ec);
+            if ((got && *got == 0) || (!got && !gf_isRetry(ec))) alive = false;
         }
     }
     {
         std::lock_guard lock(mutex_);
         connected_ = false;
     }
-    if (stop_.load()) {
-        lf_sendAll(client, "exit\r\n");
+    if (stop.stop_requested()) {
+        gf_sendAll(client, "exit\r\n");
         gf_log("RealTraffic link closed");
     } else {
         gf_log("RealTraffic link lost, waiting for a reconnect");
     }
-    ::close(client);
 }
 
-bool RealTrafficLink::handshake(int client) {
-    if (!lf_sendAll(client, "Qs999=version\r\n")) return false;
+bool RealTrafficLink::handshake(const Socket& client, const std::stop_token& stop) {
+    if (!gf_sendAll(client, "Qs999=version\r\n")) return false;
     std::string reply;
     const auto deadline = std::chrono::steady_clock::now() + versionReplyWait;
     char buffer[4096];
-    while (!stop_.load()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    while (!stop.stop_requested()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
-        pollfd fds[2] = {{client, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int n = ::poll(fds, 2, static_cast<int>(std::min<int64_t>(left.count(), pollMs)));
-        if (n < 0 && errno != EINTR) return false;
-        if (n <= 0) continue;
-        if (fds[1].revents) drainWake();
-        if (fds[0].revents) {
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got == 0) return false;
-            if (got < 0) {
-                if (errno == EINTR || errno == EAGAIN) continue;
+        std::error_code ec;
+        const Readiness ready = gf_waitReadable(client, &wake_, std::min(left, pollPeriod), ec);
+        if (ec) return false;
+        if (ready.woken) wake_.drain();
+        if (ready.socket) {
+            const auto got = gf_receive(client, buffer, ec);
+            if (!got) {
+                if (gf_isRetry(ec)) continue;
                 return false;
             }
-            reply.append(buffer, static_cast<size_t>(got));
+            if (*got == 0) return false;
+            reply.append(buffer, *got);
             if (reply.find('\n') != std::string::npos || nlohmann::json::accept(reply)) break;
         }
     }
-    if (stop_.load()) return true;  // the caller says "exit"
+    if (stop.stop_requested()) return true;  // the caller says "exit"
 
     const std::string line = gf_trim(reply.substr(0, reply.find('\n')));
     std::optional<Version> version;
@@ -297,7 +251,7 @@ bool RealTrafficLink::handshake(int client) {
     return true;
 }
 
-bool RealTrafficLink::sendPending(int client) {
+bool RealTrafficLink::sendPending(const Socket& client) {
     std::optional<std::string> line;
     int64_t utcMs = 0;
     {
@@ -308,7 +262,7 @@ bool RealTrafficLink::sendPending(int client) {
     if (!line) return true;
     std::string out = *line + "\r\n";
     if (utcMs > 0 && level_.load() == professionalLevel) out += fmt::format("Qs123={}\r\n", utcMs);
-    if (lf_sendAll(client, out)) return true;
+    if (gf_sendAll(client, out)) return true;
     // Kept for the reconnect unless a newer state came meanwhile.
     std::lock_guard lock(mutex_);
     if (!pendingState_) {

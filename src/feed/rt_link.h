@@ -11,8 +11,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <stop_token>
 #include <thread>
 
+#include "foundation/net.h"
 #include "foundation/version.h"
 
 namespace vdl {
@@ -71,22 +73,20 @@ public:
 
 private:
     void stopLocked();
-    void run();
-    void serveClient(int client);
-    bool handshake(int client);
-    bool sendPending(int client);
+    void run(std::stop_token stop);
+    void serveClient(const Socket& client, const std::stop_token& stop);
+    bool handshake(const Socket& client, const std::stop_token& stop);
+    bool sendPending(const Socket& client);
     void wake();
-    void drainWake();
 
     std::mutex controlMutex_;  // serialises start and stop
-    std::thread thread_;
+    std::jthread thread_;
     std::atomic<bool> running_{false};
-    std::atomic<bool> stop_{false};
     std::atomic<bool> connected_{false};
     std::atomic<uint16_t> port_{0};
     std::atomic<int> level_{0};
-    int listenFd_ = -1;  // owned by the link's thread while it runs
-    int wakeFd_ = -1;    // eventfd that interrupts the thread's waits
+    Socket listener_;  // used by the link's thread while it runs
+    WakeUp wake_;      // interrupts the thread's waits; replaced under mutex_ while no thread runs
 
     mutable std::mutex mutex_;  // guards the fields below
     std::condition_variable connectedCv_;

@@ -4,12 +4,12 @@
 
 #include <charconv>
 #include <cmath>
-#include <numbers>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "foundation/units.h"
 #include "refdata/identity.h"
 
 namespace vdl {
@@ -41,7 +41,6 @@ enum Field : size_t {
     fieldCount = 41,  // 0-40 are read by index, later ones are optional
 };
 
-constexpr double degToRad = std::numbers::pi / 180.0;
 // No aircraft rolls on the ground faster than this; a ground flag at a higher speed is an
 // older release's 0 in flight.
 constexpr double maxGroundSpeedKt = 200.0;
@@ -118,34 +117,25 @@ uint32_t lf_hexid(const Fields& f) {
     return static_cast<uint32_t>(v);
 }
 
-}  // namespace
-
-bool gf_isRttfcLine(std::string_view line) {
-    const auto t = lf_trim(line);
-    return lf_trim(t.substr(0, t.find(','))) == "RTTFC";
-}
-
-TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
-    const Fields f(lf_trim(line));
-    if (f.raw(fTag) != "RTTFC") throw std::runtime_error(fmt::format("not a traffic line: \"{}\"", f.raw(fTag)));
-    if (f.size() < fieldCount) {
-        throw std::runtime_error(fmt::format("{} fields, at least {} expected", f.size(), size_t{fieldCount}));
-    }
-
-    TrafficRecord r;
-    r.hexid = lf_hexid(f);
-
-    StreamPos& p = r.pos;
+// Latitude and longitude, both required and within their ranges.
+void lf_readPosition(const Fields& f, StreamPos& p) {
     p.lat = f.required(fLat, "latitude", false);
     p.lon = f.required(fLon, "longitude", false);
     if (p.lat < -90.0 || p.lat > 90.0) throw std::runtime_error(fmt::format("latitude {} out of range", p.lat));
     if (p.lon < -180.0 || p.lon > 180.0) throw std::runtime_error(fmt::format("longitude {} out of range", p.lon));
+}
 
+// Categories C1 to C5 are ground vehicles and obstacles, no aircraft.
+void lf_refuseGroundVehicles(const Fields& f) {
     const std::string category = f.text(fCategory);
     if (category.size() == 2 && (category[0] == 'C' || category[0] == 'c') && category[1] >= '1' && category[1] <= '5') {
         throw std::runtime_error(fmt::format("category {}: ground vehicle or obstacle", category));
     }
+}
 
+// Ground speed, track, the airborne flag and the sample time, all required.
+void lf_readMovement(const Fields& f, TrafficRecord& r) {
+    StreamPos& p = r.pos;
     p.speed = f.required(fGsp, "ground speed", true);
     if (p.speed < 0.0) throw std::runtime_error(fmt::format("ground speed {} negative", p.speed));
     p.track = f.required(fTrack, "track", true);
@@ -160,7 +150,11 @@ TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
 
     r.sampleTime = f.required(fTimestamp, "time stamp", true);
     if (r.sampleTime <= 0.0) throw std::runtime_error(fmt::format("time stamp {} not positive", r.sampleTime));
+}
 
+// Altitude, vertical speed and bank (airborne only), true airspeed and true heading; needs the
+// movement read first.
+void lf_readFlightState(const Fields& f, StreamPos& p) {
     // Read every number used, so that a non-finite one refuses the line whatever the state.
     const auto baroAlt = f.number(fBaroAlt, "altitude", false);
     const auto baroRate = f.number(fBaroRate, "vertical rate", false);
@@ -176,18 +170,19 @@ TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
         // stays a descent.
         p.vs = baroRate ? *baroRate : geomRate.value_or(0.0);
         if (roll) {
-            p.bank = -*roll * degToRad;
+            p.bank = -degToRad(*roll);
             p.bankValid = 1;
         }
     }
     p.tas = tas ? *tas : p.speed;
     if (heading && *heading >= 0.0 && *heading <= 360.0) {
-        p.trueHeading = (*heading == 360.0 ? 0.0 : *heading) * degToRad;
+        p.trueHeading = degToRad(*heading == 360.0 ? 0.0 : *heading);
         p.headingValid = 1;
     }
     p.attitudeFlag = (p.bankValid && p.headingValid) ? 1 : 0;
-    p.time = receiptClock + dueDelay;
+}
 
+void lf_readIdentity(const Fields& f, TrafficRecord& r) {
     r.callsign = f.text(fCallsign);
     r.callsignCopy = r.callsign;
     r.type = f.text(fType);
@@ -195,6 +190,30 @@ TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
     r.origin = f.text(fFrom);
     r.dest = f.text(fTo);
     if (auto airl = gf_airlineOfCallsign(r.callsign)) r.airl = std::move(*airl);
+}
+
+}  // namespace
+
+bool gf_isRttfcLine(std::string_view line) {
+    const auto t = lf_trim(line);
+    return lf_trim(t.substr(0, t.find(','))) == "RTTFC";
+}
+
+TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
+    const Fields f(lf_trim(line));
+    if (f.raw(fTag) != "RTTFC") throw std::runtime_error(fmt::format("not a traffic line: \"{}\"", f.raw(fTag)));
+    if (f.size() < fieldCount) {
+        throw std::runtime_error(fmt::format("{} fields, at least {} expected", f.size(), size_t{fieldCount}));
+    }
+    // The steps in this order: the first fault found names the refusal.
+    TrafficRecord r;
+    r.hexid = lf_hexid(f);
+    lf_readPosition(f, r.pos);
+    lf_refuseGroundVehicles(f);
+    lf_readMovement(f, r);
+    lf_readFlightState(f, r.pos);
+    r.pos.time = receiptClock + dueDelay;
+    lf_readIdentity(f, r);
     return r;
 }
 

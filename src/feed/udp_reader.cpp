@@ -1,21 +1,15 @@
 #include "feed/udp_reader.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fmt/format.h>
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/net.h"
 #include "window/exit.h"
 
 namespace vdl {
@@ -23,9 +17,10 @@ namespace vdl {
 struct UdpReader::State {
     std::string name;
     Handler handler;
-    int fd = -1;  // closed by the thread when it ends
+    Socket socket;  // closed by the thread when it ends
+    WakeUp wake;    // rung when a stop is requested
     uint16_t port = 0;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     std::mutex endMutex;
     std::condition_variable endCv;
     bool ended = false;  // under endMutex
@@ -33,40 +28,34 @@ struct UdpReader::State {
 
 namespace {
 
-std::string lf_errnoText(std::string_view what) { return fmt::format("{}: {}", what, std::strerror(errno)); }
-
-void lf_run(std::shared_ptr<UdpReader::State> st) {
+void lf_readDatagrams(std::stop_token stop, std::shared_ptr<UdpReader::State> st) {
+    const std::stop_callback wakeOnStop(stop, [&st] { st->wake.signal(); });
     std::vector<char> buffer(udpBufferSize);
-    // A short poll period bounds the wait for the stop flag should a wake-up be missed.
-    constexpr int pollMs = 200;
-    while (!st->stop.load()) {
-        pollfd pfd{st->fd, POLLIN, 0};
-        const int n = ::poll(&pfd, 1, pollMs);
-        if (st->stop.load()) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            gf_readerFailed(st->name, lf_errnoText("poll"));
+    while (!stop.stop_requested()) {
+        std::error_code ec;
+        const Readiness ready = gf_waitReadable(st->socket, &st->wake, std::chrono::milliseconds(-1), ec);
+        if (stop.stop_requested()) break;
+        if (ec) {
+            gf_readerFailed(st->name, fmt::format("poll: {}", ec.message()));
             break;
         }
-        if (n == 0) continue;
-        const ssize_t got = ::recv(st->fd, buffer.data(), buffer.size(), 0);
-        if (st->stop.load()) break;
-        if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            gf_readerFailed(st->name, lf_errnoText("recv"));
+        if (!ready.socket) continue;
+        const auto got = gf_receive(st->socket, buffer, ec);
+        if (!got) {
+            if (gf_isRetry(ec)) continue;
+            gf_readerFailed(st->name, fmt::format("recv: {}", ec.message()));
             break;
         }
         try {
-            st->handler(std::string_view(buffer.data(), static_cast<size_t>(got)));
+            st->handler(std::string_view(buffer.data(), *got));
         } catch (const std::exception& e) {
             // Handlers catch per line; this keeps a fault from ending the reader.
-            gf_log(fmt::format("exception in {} reader: {}", st->name, e.what()));
+            gf_log(fmt::format("exception in lf_readDatagrams ({} reader): {}", st->name, e.what()));
         }
     }
+    st->socket.reset();
     {
-        // Closed under endMutex, so that stop() never shuts down a closed (or reused) descriptor.
         std::lock_guard lock(st->endMutex);
-        ::close(st->fd);
         st->ended = true;
     }
     st->endCv.notify_all();
@@ -87,34 +76,25 @@ bool UdpReader::start(std::string name, uint16_t port, Handler onDatagram) {
     auto st = std::make_shared<State>();
     st->name = std::move(name);
     st->handler = std::move(onDatagram);
-
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        gf_readerFailed(st->name, lf_errnoText("socket"));
+    std::error_code ec;
+    st->wake = WakeUp::open(ec);
+    if (ec) {
+        gf_readerFailed(st->name, fmt::format("wake-up pair: {}", ec.message()));
         return false;
     }
-    // Other programs listen to the same broadcasts.
-    const int one = 1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
-    socklen_t len = sizeof addr;
-    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        const std::string text = lf_errnoText(fmt::format("bind to port {}", port));
-        ::close(fd);
-        gf_readerFailed(st->name, text);
+    st->socket = gf_bindUdp(port, ec);
+    if (ec) {
+        gf_readerFailed(st->name, fmt::format("bind to port {}: {}", port, ec.message()));
         return false;
     }
-    st->fd = fd;
-    st->port = ntohs(addr.sin_port);
-    {
-        std::lock_guard lock(mutex_);
-        state_ = st;
-    }
-    std::thread(lf_run, st).detach();
+    st->port = gf_localPort(st->socket);
+    // Detached: a stop from inside a handler (a reader error ends the run) must not join its
+    // own thread, and a stuck handler must not hold the stop for longer than its wait.
+    std::jthread thread(lf_readDatagrams, st);
+    st->stop = thread.get_stop_source();
+    thread.detach();
+    std::lock_guard lock(mutex_);
+    state_ = std::move(st);
     return true;
 }
 
@@ -125,13 +105,9 @@ void UdpReader::stop() {
         st = std::move(state_);
     }
     if (!st) return;
-    st->stop = true;
+    st->stop.request_stop();
     std::unique_lock lock(st->endMutex);
-    if (!st->ended) {
-        // Wakes a thread blocked on the socket; the thread itself closes it.
-        ::shutdown(st->fd, SHUT_RDWR);
-        st->endCv.wait_for(lock, std::chrono::seconds(2), [&] { return st->ended; });
-    }
+    st->endCv.wait_for(lock, std::chrono::seconds(2), [&] { return st->ended; });
 }
 
 bool UdpReader::running() const {

@@ -1,4 +1,5 @@
-// A UDP receiver on its own detached thread, ended by its stop flag and the closing of its socket.
+// A UDP receiver on its own detached thread, ended by a stop request that wakes its wait; the
+// thread closes its socket as it ends.
 #pragma once
 
 #include <atomic>
@@ -33,7 +34,7 @@ public:
     // the thread, which hands each datagram to `onDatagram`. A running reader is stopped first.
     // A failure to open the socket, or a receive error later, goes to gf_readerFailed; false then.
     bool start(std::string name, uint16_t port, Handler onDatagram);
-    // Sets the stop flag, wakes the thread and waits up to 2 s for it to close its socket.
+    // Requests the thread's stop, which wakes it, and waits up to 2 s for it to close its socket.
     void stop();
     bool running() const;
     // The bound port while running, else 0.

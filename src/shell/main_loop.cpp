@@ -3,15 +3,14 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/threads.h"
 #include "foundation/time.h"
 #include "foundation/timer.h"
 #include "liveries/livery_tables.h"
@@ -221,8 +220,6 @@ void gf_mainLoop(std::stop_token stop) {
         TimerResolution resolution(1);
         gf_setMainLoopRunning(true);
         // gf_checkForParkAirportUpdates(true) before the first traffic step: park-airport issue.
-        std::mutex sleepMutex;
-        std::condition_variable_any wake;
         auto next = Clock::now();
         uint64_t step = 0;
         while (!stop.stop_requested() && !exiting.load()) {
@@ -232,8 +229,7 @@ void gf_mainLoop(std::stop_token stop) {
             const auto now = Clock::now();
             // Far behind (a stopped process, a slow machine): go on from now rather than race.
             if (now - next > std::chrono::seconds(1)) next = now;
-            std::unique_lock lock(sleepMutex);
-            wake.wait_until(lock, stop, next, [] { return false; });
+            gf_sleepUntil(stop, next);
         }
         gf_setMainLoopRunning(false);
     } catch (...) {

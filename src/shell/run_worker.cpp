@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
@@ -14,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
+#include "foundation/threads.h"
 #include "foundation/workers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
@@ -47,15 +47,10 @@ bool lf_ending(const std::stop_token& stop) {
 
 // Sleeps for `time` unless the run ends first; false when it ends.
 bool lf_pause(const std::stop_token& stop, std::chrono::milliseconds time) {
-    std::mutex m;
-    std::condition_variable_any cv;
-    std::unique_lock lock(m);
+    // In slices: an exit under way is no stop request and wakes no sleep.
     const auto until = std::chrono::steady_clock::now() + time;
-    while (!lf_ending(stop) && std::chrono::steady_clock::now() < until) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        cv.wait_for(lock, stop, std::min(left, std::chrono::milliseconds(waitPoll)), [] { return false; });
-    }
+    while (!lf_ending(stop) && std::chrono::steady_clock::now() < until)
+        gf_sleepUntil(stop, std::min(until, std::chrono::steady_clock::now() + waitPoll));
     return !lf_ending(stop);
 }
 

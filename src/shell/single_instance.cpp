@@ -29,25 +29,19 @@ std::filesystem::path gf_namedMutexPath(std::string_view mutexName) {
 NamedMutex::NamedMutex(std::string_view mutexName) : path_(gf_namedMutexPath(mutexName)) {
     std::error_code ec;
     std::filesystem::create_directories(path_.parent_path(), ec);
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot open " + path_.string());
+    UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) throw std::system_error(errno, std::generic_category(), "cannot open " + path_.string());
     int rc;
     do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+        rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        int err = errno;
-        ::close(fd);
-        if (err == EWOULDBLOCK) return;  // another instance holds it
-        throw std::system_error(err, std::generic_category(), "cannot lock " + path_.string());
+        if (errno == EWOULDBLOCK) return;  // another instance holds it
+        throw std::system_error(errno, std::generic_category(), "cannot lock " + path_.string());
     }
-    fd_ = fd;
-}
-
-NamedMutex::~NamedMutex() {
-    // Closing the descriptor releases the lock; the file stays so that no other instance
-    // can lock a file that is about to be removed.
-    if (fd_ >= 0) ::close(fd_);
+    // The file stays when the lock goes, so that no other instance can lock a file that is
+    // about to be removed.
+    fd_ = std::move(fd);
 }
 
 }  // namespace vdl

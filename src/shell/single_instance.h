@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "foundation/unique_handle.h"
+
 namespace vdl {
 
 inline constexpr std::string_view instanceMutexName = "Local\\$Vandrel$";
@@ -16,16 +18,15 @@ public:
     // Tries to take the mutex at once; owned() tells whether it was taken. Throws
     // std::system_error when the lock file cannot be made or locked for another reason.
     explicit NamedMutex(std::string_view mutexName);
-    ~NamedMutex();
     NamedMutex(const NamedMutex&) = delete;
     NamedMutex& operator=(const NamedMutex&) = delete;
 
-    bool owned() const { return fd_ >= 0; }
+    bool owned() const { return fd_.valid(); }
     const std::filesystem::path& path() const { return path_; }
 
 private:
     std::filesystem::path path_;
-    int fd_ = -1;
+    UniqueFd fd_;  // closing it releases the lock
 };
 
 }  // namespace vdl

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <optional>
 
+#include "foundation/net.h"
+
 namespace vdl {
 
 enum class UiMessage {
@@ -22,14 +24,14 @@ class UiMessageQueue {
     void post(UiMessage message);
     // The oldest message, or none.
     std::optional<UiMessage> take();
-    // Readable while messages wait (an eventfd), for the UI thread's poll.
-    int waitFd() const { return fd_; }
+    // Readable while messages wait, for the UI thread's poll.
+    int waitFd() const { return wake_.readEnd().get(); }
     void clear();
 
   private:
     std::mutex mutex_;  // guards messages_
     std::deque<UiMessage> messages_;
-    int fd_ = -1;
+    WakeUp wake_;
 };
 
 extern UiMessageQueue uiMessages;

@@ -3,12 +3,11 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/threads.h"
 #include "foundation/time.h"
 #include "simlink/sim_layer.h"
 #include "simulator/track_file.h"
@@ -20,14 +19,6 @@ namespace {
 constexpr double radPerDeg = pi / 180.0;
 constexpr double feetPerMetre = 3.280839895;
 constexpr double ktPerMps = 3600.0 / 1852.0;
-
-// Sleeps until the time has passed or a stop is asked; false when stopped.
-bool lf_sleep(std::stop_token stop, std::chrono::milliseconds time) {
-    std::mutex m;
-    std::condition_variable_any cv;
-    std::unique_lock lock(m);
-    return !cv.wait_for(lock, stop, time, [] { return false; }) && !stop.stop_requested();
-}
 
 double lf_heading(double degrees) {
     double rad = degrees * radPerDeg;
@@ -196,10 +187,10 @@ void SimulatorScenario::stop() {
 void SimulatorScenario::drive(std::stop_token stop) {
     const auto startAfter =
         std::chrono::milliseconds(static_cast<int64_t>(config_.startAfterSeconds * 1000.0));
-    if (!lf_sleep(stop, startAfter)) return;
+    if (!gf_sleepFor(stop, startAfter)) return;
     sim_->startSim();
     while (sim_->simTime() < config_.endAtSimSeconds) {
-        if (!lf_sleep(stop, std::chrono::milliseconds(50))) return;
+        if (!gf_sleepFor(stop, std::chrono::milliseconds(50))) return;
     }
     sim_->quit();
 }

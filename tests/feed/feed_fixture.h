@@ -1,12 +1,7 @@
 // Common set-up of the feed tests: a fresh working folder with Log.txt, and clean globals.
 #pragma once
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -17,6 +12,7 @@
 
 #include "feed/reset.h"
 #include "foundation/log.h"
+#include "foundation/net.h"
 #include "foundation/reset.h"
 #include "window/main_window.h"
 #include "support/foundation_env.h"
@@ -49,22 +45,11 @@ inline bool waitFor(const std::function<bool()>& done,
     return true;
 }
 
-inline sockaddr_in loopback(uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    return addr;
-}
-
 inline void sendDatagram(uint16_t port, const std::string& text) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0);
-    const sockaddr_in addr = loopback(port);
-    const auto n =
-        ::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    ::close(fd);
-    ASSERT_EQ(n, static_cast<ssize_t>(text.size()));
+    std::error_code ec;
+    const Socket udp = gf_openUdp(ec);
+    ASSERT_TRUE(udp) << ec.message();
+    ASSERT_TRUE(gf_sendDatagram(udp, port, text));
 }
 
 // The line with field `index` replaced.

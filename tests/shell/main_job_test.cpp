@@ -11,8 +11,6 @@
 #include <stop_token>
 #include <thread>
 
-#include "../../tools/livery_samples.h"
-#include "../../tools/rt_standin.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
@@ -32,6 +30,8 @@
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "simulator/track_file.h"
+#include "standins/livery_samples.h"
+#include "standins/rt_standin.h"
 #include "support/shell_env.h"
 
 namespace vdl {

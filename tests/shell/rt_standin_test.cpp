@@ -1,7 +1,6 @@
 // The main job's stand-ins: RealTraffic's lines pass the feed's checks and its flights are
 // complete; the simulator takes its installed titles from a file and flies the user nearby.
-#include "../../tools/rt_standin.h"
-
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "feed/rttfc.h"
 #include "foundation/files.h"
 #include "simulator/sim_scenario.h"
+#include "standins/rt_standin.h"
 #include "support/shell_env.h"
 
 namespace vdl {

@@ -1,24 +1,12 @@
-// Sample livery catalogues from real airlines (ICAO codes, names, the registration formats of
-// their countries) and the types they fly, for the make_liveries tool and the benchmarks.
-// Deterministic for a given seed.
-#pragma once
+#include "standins/livery_samples.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <list>
-#include <random>
-#include <string>
-#include <string_view>
-#include <unordered_set>
-#include <utility>
-#include <vector>
-
-#include "liveries/livery_data.h"
-#include "refdata/regcodes.h"
 
 namespace vdl::samples {
+
+namespace {
 
 struct SampleAirline {
     std::string_view icao;
@@ -31,7 +19,7 @@ struct SampleAirline {
 };
 
 // Airlines, with the registration formats of their home countries.
-inline constexpr SampleAirline sampleAirlines[] = {
+constexpr SampleAirline sampleAirlines[] = {
     {"DLH", "Lufthansa", "D-A###", "A319 A320 A321 A20N A21N A333 A343 A346 A359 A388 B744 B748 B789", false,
      10},
     {"BAW", "British Airways", "G-####", "A319 A320 A321 A20N A21N A35K A388 B772 B77W B788 B789 B78X E190",
@@ -93,7 +81,7 @@ inline constexpr SampleAirline sampleAirlines[] = {
 };
 
 // Full type names for titles.
-inline std::string_view sampleTypeName(std::string_view type) {
+std::string_view lf_typeName(std::string_view type) {
     struct Name {
         std::string_view code, name;
     };
@@ -172,145 +160,88 @@ inline std::string_view sampleTypeName(std::string_view type) {
     return type;
 }
 
-struct SampleOptions {
-    size_t count = 1000;
-    double regShare = 0.8;  // share of liveries with a registration
-    uint32_t seed = 1;
-};
+// The blank-separated words of a text.
+std::vector<std::string_view> lf_words(std::string_view text) {
+    std::vector<std::string_view> words;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t end = std::min(text.find(' ', pos), text.size());
+        if (end > pos) words.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return words;
+}
 
-class SampleMaker {
-  public:
-    explicit SampleMaker(uint32_t seed) : rng_(seed) {}
+}  // namespace
 
-    // `count` liveries, each title unique; registrations unique too.
-    std::list<LiveryData> liveries(const SampleOptions& options) {
-        std::list<LiveryData> out;
-        std::vector<int> weights;
-        for (const auto& a : sampleAirlines) weights.push_back(a.weight);
-        std::discrete_distribution<size_t> pickAirline(weights.begin(), weights.end());
-        std::bernoulli_distribution withReg(options.regShare);
-        static constexpr std::string_view packages[] = {"AIG", "FSLTL", "TFS"};
-        for (size_t i = 0; i < options.count; ++i) {
-            const auto& airline = sampleAirlines[pickAirline(rng_)];
-            const auto types = lf_words(airline.types);
-            const std::string type(types[pick(types.size())]);
-            LiveryData liv;
-            liv.airl = std::string(airline.icao);
-            liv.type = type;
-            liv.cargo = airline.cargo;
-            const auto package = packages[pick(std::size(packages))];
-            if (withReg(rng_)) liv.atcid = registration(airline.regPattern);
-            const std::string detail = liv.atcid.empty() ? fmt::format("#{}", i + 1) : liv.atcid;
-            if (package == "FSLTL")
-                liv.title = fmt::format("FSLTL_{}_{}-{}_{}", type, airline.icao, airline.name, detail);
+std::list<LiveryData> SampleMaker::liveries(const SampleOptions& options) {
+    std::list<LiveryData> out;
+    std::vector<int> weights;
+    for (const auto& a : sampleAirlines) weights.push_back(a.weight);
+    std::discrete_distribution<size_t> pickAirline(weights.begin(), weights.end());
+    std::bernoulli_distribution withReg(options.regShare);
+    static constexpr std::string_view packages[] = {"AIG", "FSLTL", "TFS"};
+    for (size_t i = 0; i < options.count; ++i) {
+        const auto& airline = sampleAirlines[pickAirline(rng_)];
+        const auto types = lf_words(airline.types);
+        const std::string type(types[pick(types.size())]);
+        LiveryData liv;
+        liv.airl = std::string(airline.icao);
+        liv.type = type;
+        liv.cargo = airline.cargo;
+        const auto package = packages[pick(std::size(packages))];
+        if (withReg(rng_)) liv.atcid = registration(airline.regPattern);
+        const std::string detail = liv.atcid.empty() ? fmt::format("#{}", i + 1) : liv.atcid;
+        if (package == "FSLTL")
+            liv.title = fmt::format("FSLTL_{}_{}-{}_{}", type, airline.icao, airline.name, detail);
+        else
+            liv.title = fmt::format("{} {} {} {}", package, lf_typeName(type), airline.name, detail);
+        out.push_back(std::move(liv));
+    }
+    return out;
+}
+
+std::vector<LiveryRegcodes> SampleMaker::aigRecords(const std::list<LiveryData>& installed, size_t count) {
+    std::vector<const LiveryData*> pool;
+    for (const auto& l : installed) pool.push_back(&l);
+    std::vector<LiveryRegcodes> out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        LiveryRegcodes rec;
+        const bool known = !pool.empty() && pick(10) < 7;
+        const auto& airline = sampleAirlines[pick(std::size(sampleAirlines))];
+        if (known) {
+            const LiveryData& liv = *pool[pick(pool.size())];
+            rec.title = liv.title;
+            if (!liv.atcid.empty() && pick(4) == 0) rec.regs.push_back(liv.atcid);
+        } else {
+            rec.title = fmt::format("AIG {} {} not installed {}", lf_typeName("A320"), airline.name, i + 1);
+        }
+        rec.regs.push_back(registration(airline.regPattern));
+        rec.special = pick(50) == 0;
+        out.push_back(std::move(rec));
+    }
+    return out;
+}
+
+std::string SampleMaker::registration(std::string_view pattern) {
+    std::string grown(pattern);
+    for (int attempt = 1;; ++attempt) {
+        if (attempt % 64 == 0) grown += '#';
+        std::string reg;
+        for (char c : grown) {
+            if (c == '#')
+                reg += static_cast<char>('A' + pick(26));
+            else if (c == '%')
+                reg += static_cast<char>('0' + pick(10));
             else
-                liv.title = fmt::format("{} {} {} {}", package, sampleTypeName(type), airline.name, detail);
-            out.push_back(std::move(liv));
+                reg += c;
         }
-        return out;
+        if (regs_.insert(reg).second) return reg;
     }
+}
 
-    // AIG entries: `count` records; about 70 % name installed titles (a new registration, some a
-    // registration already in use), the rest titles that are not installed; one in 50 special.
-    std::vector<LiveryRegcodes> aigRecords(const std::list<LiveryData>& installed, size_t count) {
-        std::vector<const LiveryData*> pool;
-        for (const auto& l : installed) pool.push_back(&l);
-        std::vector<LiveryRegcodes> out;
-        out.reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            LiveryRegcodes rec;
-            const bool known = !pool.empty() && pick(10) < 7;
-            const auto& airline = sampleAirlines[pick(std::size(sampleAirlines))];
-            if (known) {
-                const LiveryData& liv = *pool[pick(pool.size())];
-                rec.title = liv.title;
-                if (!liv.atcid.empty() && pick(4) == 0) rec.regs.push_back(liv.atcid);
-            } else {
-                rec.title =
-                    fmt::format("AIG {} {} not installed {}", sampleTypeName("A320"), airline.name, i + 1);
-            }
-            rec.regs.push_back(registration(airline.regPattern));
-            rec.special = pick(50) == 0;
-            out.push_back(std::move(rec));
-        }
-        return out;
-    }
-
-    // A registration after the pattern that was not handed out before; a pattern that has run
-    // out of registrations grows by a letter.
-    std::string registration(std::string_view pattern) {
-        std::string grown(pattern);
-        for (int attempt = 1;; ++attempt) {
-            if (attempt % 64 == 0) grown += '#';
-            std::string reg;
-            for (char c : grown) {
-                if (c == '#')
-                    reg += static_cast<char>('A' + pick(26));
-                else if (c == '%')
-                    reg += static_cast<char>('0' + pick(10));
-                else
-                    reg += c;
-            }
-            if (regs_.insert(reg).second) return reg;
-        }
-    }
-
-    size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
-
-  private:
-    static std::vector<std::string_view> lf_words(std::string_view text) {
-        std::vector<std::string_view> words;
-        size_t pos = 0;
-        while (pos < text.size()) {
-            const size_t end = std::min(text.find(' ', pos), text.size());
-            if (end > pos) words.push_back(text.substr(pos, end - pos));
-            pos = end + 1;
-        }
-        return words;
-    }
-
-    std::mt19937 rng_;
-    std::unordered_set<std::string> regs_;
-};
-
-// Categories (input/dbase.xml "cat") of the sample types; similar-type groups among them.
-inline constexpr std::pair<std::string_view, int> sampleTypeCategories[] = {
-    {"C172", 0}, {"C152", 0}, {"PA28", 0}, {"SR22", 0}, {"BE58", 0}, {"BE36", 0}, {"DA40", 0}, {"DA42", 0},
-    {"PC12", 0}, {"C208", 0}, {"TBM9", 0}, {"C25A", 1}, {"C56X", 1}, {"CL35", 1}, {"GLEX", 1}, {"E55P", 1},
-    {"F2TH", 1}, {"GLF5", 1}, {"LJ45", 1}, {"A318", 2}, {"A319", 2}, {"A320", 2}, {"A321", 2}, {"A20N", 2},
-    {"A21N", 2}, {"B712", 2}, {"B737", 2}, {"B738", 2}, {"B739", 2}, {"B38M", 2}, {"B39M", 2}, {"B752", 2},
-    {"B753", 2}, {"BCS1", 2}, {"BCS3", 2}, {"E170", 2}, {"E175", 2}, {"E190", 2}, {"E195", 2}, {"CRJ9", 2},
-    {"DH8D", 2}, {"AT75", 2}, {"AT76", 2}, {"A306", 3}, {"A332", 3}, {"A333", 3}, {"A339", 3}, {"A343", 3},
-    {"A346", 3}, {"A359", 3}, {"A35K", 3}, {"A388", 3}, {"B744", 3}, {"B748", 3}, {"B763", 3}, {"B764", 3},
-    {"B772", 3}, {"B77W", 3}, {"B77L", 3}, {"B788", 3}, {"B789", 3}, {"B78X", 3}, {"MD11", 3}, {"R44", 5},
-    {"EC35", 5}, {"H145", 5}, {"AS50", 5}, {"B06", 5},
-};
-inline constexpr std::string_view sampleSimilarGroups[] = {
-    "A320 A319 A321 A20N A21N A318",
-    "B738 B737 B739 B38M B39M",
-    "B752 B753",
-    "A332 A333 A339",
-    "A343 A346",
-    "A359 A35K",
-    "B772 B77W B77L",
-    "B788 B789 B78X",
-    "B744 B748",
-    "B763 B764",
-    "E170 E175 E190 E195",
-    "BCS1 BCS3",
-    "CRJ9 DH8D",
-    "AT75 AT76",
-    "C172 C152 PA28 DA40 SR22",
-    "BE58 BE36 DA42",
-    "PC12 C208 TBM9",
-    "C25A C56X E55P LJ45",
-    "CL35 GLEX F2TH GLF5",
-    "R44 EC35 H145 AS50 B06",
-};
-
-// A data base for the samples: types, groups, airlines, and one registration record (airline,
-// type, the operator where it differs) for every `regEvery`-th livery with a registration.
-inline std::string sampleDbaseXml(const std::list<LiveryData>& liveries, size_t regEvery) {
+std::string sampleDbaseXml(const std::list<LiveryData>& liveries, size_t regEvery) {
     std::string xml =
         "<?xml version=\"1.0\"?>\n<dbase>\n<meta><info name=\"author\" value=\"samples\"/>"
         "<info name=\"date\" value=\"2026-12-06\"/><info name=\"version\" "
@@ -332,8 +263,7 @@ inline std::string sampleDbaseXml(const std::list<LiveryData>& liveries, size_t 
     return xml;
 }
 
-// The AIG-regcodes.xml text of the records.
-inline std::string aigRegcodesXml(const std::vector<LiveryRegcodes>& records) {
+std::string aigRegcodesXml(const std::vector<LiveryRegcodes>& records) {
     std::string xml = "<?xml version=\"1.0\"?>\n<regcodes>\n";
     auto escape = [](std::string_view s) {
         std::string out;

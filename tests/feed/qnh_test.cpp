@@ -34,7 +34,7 @@ TEST_F(QnhTest, RefusedValuesKeepTheOldOne) {
         EXPECT_FALSE(gf_processQnhDatagram(json));
         EXPECT_EQ(qnh.load(), 1002);
     }
-    EXPECT_NE(logText().find("exception in processQnh: QNH 799.9 out of range"), std::string::npos);
+    EXPECT_NE(logText().find("exception in gf_processQnhDatagram: QNH 799.9 out of range"), std::string::npos);
 }
 
 TEST_F(QnhTest, UdpRoundTripOnLoopback) {

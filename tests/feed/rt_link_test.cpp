@@ -19,14 +19,10 @@ using namespace std::chrono_literals;
 // Plays RealTraffic: connects to the link and reads its lines.
 class Client {
   public:
-    explicit Client(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        const sockaddr_in addr = test::loopback(port);
-        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    ~Client() { ::close(fd_); }
+    explicit Client(uint16_t port) : socket_(gf_connectLoopback(port, ec_)) {}
 
-    bool connected() const { return connected_; }
-    void send(std::string_view text) { ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL); }
+    bool connected() const { return socket_.valid(); }
+    void send(std::string_view text) { gf_sendAll(socket_, text); }
     // The next line with its CR LF; "" on timeout or end of stream.
     std::string readLine(std::chrono::milliseconds timeout = 5s) {
         for (;;) {
@@ -35,18 +31,17 @@ class Client {
                 buffer_.erase(0, pos + 1);
                 return line;
             }
-            pollfd pfd{fd_, POLLIN, 0};
             char buf[4096];
-            if (::poll(&pfd, 1, static_cast<int>(timeout.count())) <= 0) return "";
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n <= 0) return "";
-            buffer_.append(buf, static_cast<size_t>(n));
+            if (!gf_waitReadable(socket_, nullptr, timeout, ec_).socket) return "";
+            const auto n = gf_receive(socket_, buf, ec_);
+            if (!n || *n == 0) return "";
+            buffer_.append(buf, *n);
         }
     }
 
   private:
-    int fd_;
-    bool connected_ = false;
+    std::error_code ec_;
+    Socket socket_;
     std::string buffer_;
 };
 

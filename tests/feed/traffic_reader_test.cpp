@@ -1,6 +1,8 @@
 // The traffic reader: queueing, refusals in the log, the callsign collection, UDP.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "feed/traffic_reader.h"
 #include "feed_fixture.h"
 #include "foundation/clock.h"
+#include "foundation/net.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "window/exit.h"
@@ -139,17 +142,15 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
 
 // A port held by a program without address reuse: the run ends with "READER ERROR".
 TEST_F(TrafficReaderTest, ReaderErrorEndsTheRun) {
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in addr = test::loopback(0);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    const Socket holder(::socket(AF_INET, SOCK_DGRAM, 0));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    ASSERT_EQ(::bind(holder.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const uint16_t port = gf_localPort(holder);
 
     std::vector<ExitReason> reasons;
     gf_setFinalExitHook([&](ExitReason r, int) { reasons.push_back(r); });
-    EXPECT_FALSE(gf_startTrafficReader(ntohs(addr.sin_port)));
-    ::close(holder);
+    EXPECT_FALSE(gf_startTrafficReader(port));
     EXPECT_TRUE(readerError.load());
     EXPECT_EQ(reasons, std::vector<ExitReason>{ExitReason::ReaderError});
     EXPECT_NE(logText().find("traffic reader error: bind to port"), std::string::npos);

@@ -1,0 +1,212 @@
+// The platform helpers on real loopback sockets: ownership, UDP, TCP, the wake-up and the
+// interruptible sleep.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "foundation/net.h"
+#include "foundation/threads.h"
+
+namespace vdl {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts the closes of made-up handles.
+int closes = 0;
+struct CountingTraits {
+    using Native = int;
+    static constexpr Native invalid = -1;
+    static void close(Native) noexcept { ++closes; }
+};
+using Counted = UniqueHandle<CountingTraits>;
+
+TEST(UniqueHandleTest, ClosesEachHandleExactlyOnce) {
+    const struct {
+        const char* what;
+        void (*use)();
+        int closes;
+    } cases[] = {
+        {"moved twice, then destroyed",
+         [] {
+             Counted a(3);
+             Counted b(std::move(a));
+             Counted c(std::move(b));
+         },
+         1},
+        {"moved onto a holder",
+         [] {
+             Counted a(3);
+             Counted b(4);
+             b = std::move(a);
+         },
+         2},
+        {"moved onto itself",
+         [] {
+             Counted a(3);
+             Counted& same = a;
+             a = std::move(same);
+         },
+         1},
+        {"released",
+         [] {
+             Counted a(3);
+             EXPECT_EQ(a.release(), 3);
+         },
+         0},
+        {"reset, then destroyed",
+         [] {
+             Counted a(3);
+             a.reset(4);
+             a.reset();
+         },
+         2},
+        {"empty",
+         [] {
+             Counted a;
+             Counted b(std::move(a));
+         },
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        closes = 0;
+        c.use();
+        EXPECT_EQ(closes, c.closes);
+    }
+}
+
+// A port is free again only when its socket closed; a bind without address reuse tells.
+bool lf_portFree(uint16_t port) {
+    const Socket probe(::socket(AF_INET, SOCK_DGRAM, 0));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    return ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+}
+
+TEST(SocketTest, BoundUdpPortReceivesAndIsFreedOnceTheLastOwnerGoes) {
+    std::error_code ec;
+    Socket first = gf_bindUdp(0, ec);
+    ASSERT_TRUE(first) << ec.message();
+    const uint16_t port = gf_localPort(first);
+    ASSERT_NE(port, 0);
+
+    const Socket sender = gf_openUdp(ec);
+    ASSERT_TRUE(sender) << ec.message();
+    Socket owner = std::move(first);
+    EXPECT_FALSE(first);
+    ASSERT_TRUE(gf_sendDatagram(sender, port, "RTTFC,1"));
+    ASSERT_TRUE(gf_sendDatagram(sender, port, ""));
+    char buffer[64];
+    for (const std::string expected : {"RTTFC,1", ""}) {
+        ASSERT_TRUE(gf_waitReadable(owner, nullptr, 2s, ec).socket);
+        const auto got = gf_receive(owner, buffer, ec);
+        ASSERT_TRUE(got) << ec.message();
+        EXPECT_EQ(std::string(buffer, *got), expected);
+    }
+    // Nothing waits: the read does not block.
+    EXPECT_FALSE(gf_receive(owner, buffer, ec));
+    EXPECT_TRUE(gf_isRetry(ec));
+
+    EXPECT_FALSE(lf_portFree(port));
+    first.reset();  // the moved-from owner closes nothing
+    EXPECT_FALSE(lf_portFree(port));
+    owner.reset();
+    EXPECT_TRUE(lf_portFree(port));
+}
+
+TEST(SocketTest, ListenAcceptSendAndTheClose) {
+    std::error_code ec;
+    const Socket listener = gf_listenTcp(0, 4, ec);
+    ASSERT_TRUE(listener) << ec.message();
+    EXPECT_FALSE(gf_acceptTcp(listener)) << "none waits, and accepting does not block";
+
+    Socket client = gf_connectLoopback(gf_localPort(listener), ec);
+    ASSERT_TRUE(client) << ec.message();
+    ASSERT_TRUE(gf_waitReadable(listener, nullptr, 2s, ec).socket);
+    const Socket server = gf_acceptTcp(listener);
+    ASSERT_TRUE(server);
+    gf_setSendTimeout(server, 2s);
+    gf_setNoDelay(server);
+
+    ASSERT_TRUE(gf_sendAll(server, "Qs999=version\r\n"));
+    char buffer[64];
+    ASSERT_TRUE(gf_waitReadable(client, nullptr, 2s, ec).socket);
+    const auto got = gf_receive(client, buffer, ec);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(std::string(buffer, *got), "Qs999=version\r\n");
+
+    client.reset();
+    ASSERT_TRUE(gf_waitReadable(server, nullptr, 2s, ec).socket);
+    EXPECT_EQ(gf_receive(server, buffer, ec), 0u) << "the peer's close";
+    // Sending to a closed peer fails without a SIGPIPE (which would end the test program).
+    bool sent = true;
+    for (int i = 0; i < 10 && sent; ++i) sent = gf_sendAll(server, "exit\r\n");
+    EXPECT_FALSE(sent);
+}
+
+TEST(SocketTest, ConnectingWhereNobodyListensFails) {
+    std::error_code ec;
+    uint16_t port = 0;
+    {
+        const Socket listener = gf_listenTcp(0, 1, ec);
+        port = gf_localPort(listener);
+    }
+    EXPECT_FALSE(gf_connectLoopback(port, ec));
+    EXPECT_EQ(ec, std::errc::connection_refused);
+}
+
+TEST(WakeUpTest, InterruptsAWaitUntilDrained) {
+    std::error_code ec;
+    const Socket quiet = gf_bindUdp(0, ec);
+    const WakeUp wake = WakeUp::open(ec);
+    ASSERT_TRUE(wake.valid()) << ec.message();
+
+    Readiness seen;
+    std::thread waiter([&] {
+        std::error_code waitEc;
+        seen = gf_waitReadable(quiet, &wake, std::chrono::milliseconds(-1), waitEc);
+    });
+    std::this_thread::sleep_for(20ms);
+    wake.signal();
+    wake.signal();
+    waiter.join();
+    EXPECT_TRUE(seen.woken);
+    EXPECT_FALSE(seen.socket);
+
+    wake.drain();
+    const Readiness after = gf_waitReadable(quiet, &wake, 0ms, ec);
+    EXPECT_FALSE(after.woken) << "drained";
+    EXPECT_FALSE(ec);
+}
+
+TEST(SleepTest, EndsAtItsTimeOrAtTheStopRequest) {
+    std::stop_source never;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(gf_sleepFor(never.get_token(), 30ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, 30ms);
+
+    std::stop_source stop;
+    bool slept = true;
+    std::chrono::steady_clock::duration took{};
+    std::thread sleeper([&] {
+        const auto start = std::chrono::steady_clock::now();
+        slept = gf_sleepUntil(stop.get_token(), start + 60s);
+        took = std::chrono::steady_clock::now() - start;
+    });
+    std::this_thread::sleep_for(20ms);
+    stop.request_stop();
+    sleeper.join();
+    EXPECT_FALSE(slept);
+    EXPECT_LT(took, 5s);
+
+    EXPECT_FALSE(gf_sleepFor(stop.get_token(), 1h)) << "already stopped: no sleep";
+}
+
+}  // namespace
+}  // namespace vdl
