@@ -1,0 +1,47 @@
+#pragma once
+// What the stand-in remembers of a run: every call of the simulator layer, and each object's
+// track and events.
+//
+// recordMutex guards the recorder's own state; it is taken after SimStandIn's worldMutex and
+// nothing is locked while it is held. The objects passed in are the caller's, under its lock.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "simulator/stand_in_types.h"
+
+namespace vdl {
+
+class StandInRecorder {
+  public:
+    StandInRecorder() = default;
+    StandInRecorder(const StandInRecorder&) = delete;
+    StandInRecorder& operator=(const StandInRecorder&) = delete;
+
+    void setLimits(RecordLimits limits);
+    RecordLimits limits() const;
+
+    // --- calls ---
+    // Records the call; returns its index, which counts the forgotten calls too.
+    uint64_t addCall(CallRecord record);
+    // Names the object a recorded call turned out to be about; nothing once it is forgotten.
+    void setCallObject(uint64_t index, uint32_t objectId);
+    std::vector<CallRecord> calls() const;
+    std::vector<CallRecord> callsFor(uint32_t objectId) const;
+
+    // --- tracks ---
+    // The point with the object's ground speed from the distance to its previous point, which
+    // the object takes over.
+    void addPoint(StandInObject& o, TrackPoint p);
+    void addEvent(StandInObject& o, TrackEvent e);
+
+  private:
+    mutable std::mutex recordMutex;
+    RecordLimits limits_;
+    std::deque<CallRecord> calls_;
+    uint64_t callsDropped_ = 0;  // calls forgotten from the front of calls_
+};
+
+}  // namespace vdl
