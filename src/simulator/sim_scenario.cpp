@@ -11,7 +11,6 @@
 #include "foundation/text.h"
 #include "foundation/time.h"
 #include "simlink/sim_layer.h"
-#include "simulator/track_file.h"
 
 namespace vdl {
 
@@ -20,6 +19,8 @@ namespace {
 constexpr double radPerDeg = pi / 180.0;
 constexpr double feetPerMetre = 3.280839895;
 constexpr double ktPerMps = 3600.0 / 1852.0;
+// The program reads no call records: a short log is enough and keeps a long run small.
+constexpr std::size_t programCallRecords = 10000;
 
 // Sleeps until the time has passed or a stop is asked; false when stopped.
 bool lf_sleep(std::stop_token stop, std::chrono::milliseconds time) {
@@ -167,7 +168,16 @@ SimulatorScenario::~SimulatorScenario() {
 void SimulatorScenario::start() {
     stop();
     sim_ = gf_makeScenarioWorld(config_);
-    tracksDue_ = !config_.tracksFile.empty();
+    tracksDue_ = false;
+    if (!config_.tracksFile.empty()) {
+        RecordLimits limits;
+        limits.maxCalls = programCallRecords;
+        sim_->setRecordLimits(limits);
+        tracksDue_ = sim_->streamTracksTo(config_.tracksFile);
+        if (!tracksDue_)
+            gf_logError(fmt::format("SimulatorScenario::start: cannot write the tracks to \"{}\"",
+                                    config_.tracksFile.string()));
+    }
     auto sim = sim_;
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
     sim_->startFrameThread();
@@ -185,11 +195,12 @@ void SimulatorScenario::stop() {
     }
     if (sim_ && tracksDue_) {
         tracksDue_ = false;
-        const size_t objects = sim_->aiObjects().size();
-        if (gf_writeTrackFile(*sim_, config_.tracksFile))
-            gf_log(fmt::format("tracks of {} objects written to \"{}\"", objects, config_.tracksFile.string()));
+        if (const auto objects = sim_->finishTracks())
+            gf_log(fmt::format("SimulatorScenario::stop: tracks of {} objects written to \"{}\"", *objects,
+                               config_.tracksFile.string()));
         else
-            gf_logError(fmt::format("cannot write the tracks to \"{}\"", config_.tracksFile.string()));
+            gf_logError(fmt::format("SimulatorScenario::stop: cannot write the tracks to \"{}\"",
+                                    config_.tracksFile.string()));
     }
 }
 

@@ -150,6 +150,14 @@ void SimStandIn::setRecordLimits(RecordLimits limits) {
     recorder_.setLimits(limits);
 }
 
+bool SimStandIn::streamTracksTo(const std::filesystem::path& path) {
+    return recorder_.streamTracksTo(path);
+}
+
+std::optional<std::size_t> SimStandIn::finishTracks() {
+    return recorder_.finishTracks();
+}
+
 void SimStandIn::injectFault(SimCall call, FaultKind kind, int count, uint32_t delayFrames,
                              std::optional<uint32_t> requestId) {
     std::lock_guard lock(worldMutex);
@@ -365,6 +373,7 @@ void SimStandIn::removeObject(StandInObject& o, std::string_view how) {
     o.removed = true;
     o.removedAt = simTime_;
     recorder_.addEvent(o, {simTime_, std::string(how), 0});
+    recorder_.addRemoval(o);
     client_.objects.erase(o.id);
     const uint32_t id = o.id;
     std::erase_if(client_.periodic, [&](const Periodic& p) { return p.objectId == id; });

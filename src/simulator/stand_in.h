@@ -8,6 +8,7 @@
 // lock, taken after worldMutex. threadMutex guards the frame thread's handle only.
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -64,6 +65,11 @@ class SimStandIn : public SimBackend {
 
     // --- the records ---
     void setRecordLimits(RecordLimits limits);
+    // The program's way: tracks and events go to the file as they come and the objects keep
+    // only their latest point. False when the file cannot be written.
+    bool streamTracksTo(const std::filesystem::path& path);
+    // Ends the streamed track file: the number of objects in it, none when it is incomplete.
+    std::optional<std::size_t> finishTracks();
 
     // --- faults ---
     // The next `count` calls of the kind (with this request id, when given) get the fault.

@@ -158,6 +158,7 @@ std::vector<SimRecv> SimStandIn::createObject(const std::string& title, const st
                      : position.altitude;
     o.gearDown = position.onGround != 0;
     o.createdAt = simTime_;
+    recorder_.addObject(o);
     recorder_.addEvent(o, {simTime_, "created", 0});
     recordTrack(o);
     recorder_.setCallObject(callIndex, o.id);

@@ -43,6 +43,10 @@ std::string_view gf_simCallName(SimCall call) {
     return "?";
 }
 
+StandInRecorder::~StandInRecorder() {
+    finishTracks();
+}
+
 void StandInRecorder::setLimits(RecordLimits limits) {
     std::lock_guard lock(recordMutex);
     limits_ = limits;
@@ -85,6 +89,27 @@ std::vector<CallRecord> StandInRecorder::callsFor(uint32_t objectId) const {
     return r;
 }
 
+bool StandInRecorder::streamTracksTo(const std::filesystem::path& path) {
+    std::lock_guard lock(recordMutex);
+    if (trackFile_.isOpen()) trackFile_.close();
+    if (trackFile_.open(path)) return true;
+    trackFile_.close();
+    return false;
+}
+
+std::optional<std::size_t> StandInRecorder::finishTracks() {
+    std::lock_guard lock(recordMutex);
+    if (!trackFile_.isOpen()) return std::nullopt;
+    const std::size_t objects = trackFile_.objectCount();
+    if (!trackFile_.close()) return std::nullopt;
+    return objects;
+}
+
+void StandInRecorder::addObject(const StandInObject& o) {
+    std::lock_guard lock(recordMutex);
+    if (trackFile_.isOpen()) trackFile_.object(o);
+}
+
 void StandInRecorder::addPoint(StandInObject& o, TrackPoint p) {
     std::lock_guard lock(recordMutex);
     if (!o.track.empty()) {
@@ -95,13 +120,24 @@ void StandInRecorder::addPoint(StandInObject& o, TrackPoint p) {
                             (dt / secondsPerHour);
     }
     o.groundSpeed = p.groundSpeed;
+    // A streamed track keeps its latest point for the next ground speed.
+    const std::size_t keep = trackFile_.isOpen() ? 1 : limits_.maxTrackPoints;
+    if (trackFile_.isOpen()) trackFile_.point(o.id, p);
     o.track.push_back(p);
-    while (o.track.size() > limits_.maxTrackPoints) o.track.pop_front();
+    while (o.track.size() > keep) o.track.pop_front();
 }
 
 void StandInRecorder::addEvent(StandInObject& o, TrackEvent e) {
     std::lock_guard lock(recordMutex);
-    o.events.push_back(std::move(e));
+    if (trackFile_.isOpen())
+        trackFile_.event(o.id, e);
+    else
+        o.events.push_back(std::move(e));
+}
+
+void StandInRecorder::addRemoval(const StandInObject& o) {
+    std::lock_guard lock(recordMutex);
+    if (trackFile_.isOpen()) trackFile_.removed(o.id, o.removedAt);
 }
 
 }  // namespace vdl

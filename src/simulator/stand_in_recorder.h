@@ -1,22 +1,27 @@
 #pragma once
 // What the stand-in remembers of a run: every call of the simulator layer, and each object's
-// track and events.
+// track and events, kept on the object or, in the program, streamed to a track file as they
+// come so that a long run stays small.
 //
 // recordMutex guards the recorder's own state; it is taken after SimStandIn's worldMutex and
 // nothing is locked while it is held. The objects passed in are the caller's, under its lock.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "simulator/stand_in_types.h"
+#include "simulator/track_file.h"
 
 namespace vdl {
 
 class StandInRecorder {
   public:
     StandInRecorder() = default;
+    ~StandInRecorder();  // finishes a track file still open
     StandInRecorder(const StandInRecorder&) = delete;
     StandInRecorder& operator=(const StandInRecorder&) = delete;
 
@@ -32,16 +37,25 @@ class StandInRecorder {
     std::vector<CallRecord> callsFor(uint32_t objectId) const;
 
     // --- tracks ---
+    // From now on tracks and events go to the file (truncated) instead of onto the objects;
+    // false when it cannot be written.
+    bool streamTracksTo(const std::filesystem::path& path);
+    // Ends the track file; the number of objects it holds, none when no file was streaming or
+    // it could not be written completely. Tracks are kept on the objects again afterwards.
+    std::optional<std::size_t> finishTracks();
+    void addObject(const StandInObject& o);  // a new object, before its first point or event
     // The point with the object's ground speed from the distance to its previous point, which
     // the object takes over.
     void addPoint(StandInObject& o, TrackPoint p);
     void addEvent(StandInObject& o, TrackEvent e);
+    void addRemoval(const StandInObject& o);  // after its last event
 
   private:
     mutable std::mutex recordMutex;
     RecordLimits limits_;
     std::deque<CallRecord> calls_;
     uint64_t callsDropped_ = 0;  // calls forgotten from the front of calls_
+    TrackFileWriter trackFile_;  // open while the tracks stream to it
 };
 
 }  // namespace vdl

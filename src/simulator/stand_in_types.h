@@ -111,6 +111,7 @@ struct StandInObject {
     bool removed = false;
     double createdAt = 0.0;
     double removedAt = 0.0;
+    // While the tracks stream to a file, only the latest point is kept and no events.
     std::deque<TrackPoint> track;
     std::vector<TrackEvent> events;
 
