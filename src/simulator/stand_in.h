@@ -66,7 +66,7 @@ class SimStandIn : public SimBackend {
     // --- the records ---
     void setRecordLimits(RecordLimits limits);
     // The program's way: tracks and events go to the file as they come and the objects keep
-    // only their latest point. False when the file cannot be written.
+    // only their latest point. False when the file cannot be written. Before the first object.
     bool streamTracksTo(const std::filesystem::path& path);
     // Ends the streamed track file: the number of objects in it, none when it is incomplete.
     std::optional<std::size_t> finishTracks();
@@ -187,6 +187,7 @@ class SimStandIn : public SimBackend {
     void runDueJobs();
     void postFrameEvent();
     void sendPeriodicData();
+    // The frame thread's body; takes worldMutex for each frame.
     void frameLoop(std::stop_token stop);
 
     mutable std::mutex worldMutex;

@@ -38,7 +38,8 @@ class StandInRecorder {
 
     // --- tracks ---
     // From now on tracks and events go to the file (truncated) instead of onto the objects;
-    // false when it cannot be written.
+    // false when it cannot be written. Before the first object: the file names each object
+    // before its records.
     bool streamTracksTo(const std::filesystem::path& path);
     // Ends the track file; the number of objects it holds, none when no file was streaming or
     // it could not be written completely. Tracks are kept on the objects again afterwards.

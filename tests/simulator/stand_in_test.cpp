@@ -6,9 +6,9 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <numbers>
 #include <stdexcept>
 
+#include "foundation/units.h"
 #include "simulator/stand_in.h"
 #include "simulator/track_file.h"
 #include "support/foundation_env.h"
@@ -333,14 +333,14 @@ TEST(StandInUser, ScriptedUserAircraftIsInterpolatedAcrossNorth) {
     auto sim = makeWorld();
     UserKeyframe a, b;
     a.latitude = 50.0;
-    a.heading = 350.0 * std::numbers::pi / 180.0;
+    a.heading = degToRad(350.0);
     b.time = 10;
     b.latitude = 51.0;
-    b.heading = 10.0 * std::numbers::pi / 180.0;
+    b.heading = degToRad(10.0);
     sim->setUserScript({b, a});  // order does not matter
     sim->stepSeconds(5.0);
     EXPECT_NEAR(sim->userAircraft().latitude, 50.5, 1e-9);
-    EXPECT_NEAR(std::remainder(sim->userAircraft().heading, 2 * std::numbers::pi), 0.0, 1e-9);
+    EXPECT_NEAR(std::remainder(sim->userAircraft().heading, 2 * pi), 0.0, 1e-9);
     sim->stepSeconds(20.0);
     EXPECT_NEAR(sim->userAircraft().latitude, 51.0, 1e-12);  // held after the last frame
 }
