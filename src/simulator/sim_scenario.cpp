@@ -10,21 +10,125 @@
 #include "foundation/threads.h"
 #include "foundation/time.h"
 #include "simlink/sim_layer.h"
-#include "simulator/track_file.h"
 
 namespace vdl {
 
 namespace {
 
-constexpr double radPerDeg = pi / 180.0;
-constexpr double feetPerMetre = 3.280839895;
-constexpr double ktPerMps = 3600.0 / 1852.0;
+// The world around the airport.
+constexpr double surroundingTerrainFt = 130.0;
+constexpr double airportRadiusNm = 3.0;
+constexpr const char* userAtcId = "D-AIZQ";
+// The program reads no call records: a short log is enough and keeps a long run small.
+constexpr std::size_t programCallRecords = 10000;
 
 double lf_heading(double degrees) {
-    double rad = degrees * radPerDeg;
+    double rad = degToRad(degrees);
     while (rad >= 2.0 * pi) rad -= 2.0 * pi;
     while (rad < 0.0) rad += 2.0 * pi;
     return rad;
+}
+
+// Along and right of 05R/23L's centre, metres; the stand is on the apron south-east of it.
+constexpr double standAlongM = 127.0;
+constexpr double standRightM = 450.0;
+constexpr double runwayEntryRightM = 8.0;  // the connector's end, just short of the runway
+// Take-off roll on 23L from the intersection, then the climb-out at 3000 ft/min, nose up.
+constexpr double lineUpTime = 67.0;  // s
+constexpr double takeoffAccelMps2 = 2.66;
+constexpr double takeoffRollSeconds = 28.0;  // 1043 m to 145 kt
+constexpr double takeoffKeyframeSeconds = 7.0;
+constexpr double liftoffTime = lineUpTime + takeoffRollSeconds;
+constexpr double climbKt = 155.0;
+constexpr double climbGroundMps = 80.0;  // 155 kt along the ground
+constexpr double climbFpm = 3000.0;
+constexpr double climbPitch = -0.2;  // radians
+constexpr double climbKeyframeSeconds = 10.0;
+constexpr int climbKeyframes = 6;
+// On out along 23L's heading to 5000 ft, then a wide left-hand circle round the airport.
+constexpr double cruiseKt = 180.0;
+constexpr double cruiseAltFt = 5000.0;
+constexpr double cruisePitch = -0.08;  // radians
+constexpr double outboundSeconds = 60.0;
+constexpr double circleBankDeg = 20.0;  // a left turn
+constexpr double circleFirstKeyframeSeconds = 30.0;
+constexpr double circleKeyframeSeconds = 10.0;
+constexpr double userFlightEnd = 900.0;  // s, beyond the end of the run
+
+struct ScenarioLights {
+    StandInLights parked;
+    StandInLights taxi;
+    StandInLights takeoff;
+};
+
+ScenarioLights lf_lights() {
+    ScenarioLights l;
+    l.parked.nav = l.parked.beacon = true;
+    l.taxi = l.parked;
+    l.taxi.taxi = true;
+    l.takeoff = l.taxi;
+    l.takeoff.landing = l.takeoff.strobe = true;
+    return l;
+}
+
+UserKeyframe lf_groundKeyframe(double t, double alongM, double rightM, double heading, double kt,
+                               StandInLights lights) {
+    const LatLon p = eddl::gf_runwayPoint(false, alongM, rightM);
+    return UserKeyframe{t, p.lat, p.lon, eddl::elevationFt, 0.0, 0.0, heading, kt, true, lights};
+}
+
+// Parked, then the taxi to 23L's intersection, the line-up and the take-off roll.
+void lf_addGroundLegs(std::vector<UserKeyframe>& k, const ScenarioLights& lights) {
+    const double towardRunway = lf_heading(eddl::runwayHeadingDeg - 90.0);
+    const double runway23 = lf_heading(eddl::runwayHeadingDeg + 180.0);
+    k.push_back(lf_groundKeyframe(0.0, standAlongM, standRightM, towardRunway, 0.0, lights.parked));
+    k.push_back(lf_groundKeyframe(10.0, standAlongM, standRightM, towardRunway, 0.0, lights.taxi));
+    // To the parallel taxiway at 18 kt, then on the connector to the runway at 15 kt.
+    k.push_back(lf_groundKeyframe(39.0, standAlongM, eddl::taxiwayOffsetM, towardRunway, 18.0, lights.taxi));
+    k.push_back(lf_groundKeyframe(60.0, standAlongM, runwayEntryRightM, towardRunway, 10.0, lights.taxi));
+    k.push_back(lf_groundKeyframe(lineUpTime, standAlongM, 0.0, runway23, 0.0, lights.takeoff));
+    for (double dt = takeoffKeyframeSeconds; dt <= takeoffRollSeconds; dt += takeoffKeyframeSeconds) {
+        const double along = standAlongM - 0.5 * takeoffAccelMps2 * dt * dt;
+        k.push_back(lf_groundKeyframe(lineUpTime + dt, along, 0.0, runway23, mpsToKt(takeoffAccelMps2 * dt),
+                                      lights.takeoff));
+    }
+}
+
+// The climb-out along 23L's heading and the leg out to cruise altitude.
+void lf_addClimb(std::vector<UserKeyframe>& k, const ScenarioLights& lights) {
+    const double runway23 = lf_heading(eddl::runwayHeadingDeg + 180.0);
+    const double liftoffAlong =
+        standAlongM - 0.5 * takeoffAccelMps2 * takeoffRollSeconds * takeoffRollSeconds;
+    for (int i = 1; i <= climbKeyframes; ++i) {
+        const double dt = climbKeyframeSeconds * i;
+        const LatLon p = eddl::gf_runwayPoint(false, liftoffAlong - climbGroundMps * dt, 0.0);
+        k.push_back(UserKeyframe{liftoffTime + dt, p.lat, p.lon, eddl::elevationFt + fpmToFps(climbFpm) * dt,
+                                 climbPitch, 0.0, runway23, climbKt, false, lights.takeoff});
+    }
+    const LatLon climbed{k.back().latitude, k.back().longitude};
+    const LatLon out =
+        gf_destination(climbed, runway23, nmToFeet(ktToNmPerSecond(cruiseKt) * outboundSeconds));
+    k.push_back(UserKeyframe{k.back().time + outboundSeconds, out.lat, out.lon, cruiseAltFt, cruisePitch, 0.0,
+                             runway23, cruiseKt, false, lights.takeoff});
+}
+
+// Round the airport anticlockwise until the flight's end: the user stays close enough for
+// the airport's traffic to stay in range.
+void lf_addCircle(std::vector<UserKeyframe>& k, const ScenarioLights& lights) {
+    const double circleStart = k.back().time;
+    const LatLon centre{eddl::latitude, eddl::longitude};
+    const LatLon out{k.back().latitude, k.back().longitude};
+    const double radiusNm = gf_distanceNm(centre, out);
+    const double startBearing = gf_bearing(centre, out);
+    const double radPerSecond = ktToNmPerSecond(cruiseKt) / radiusNm;
+    for (double t = circleStart + circleFirstKeyframeSeconds; t <= userFlightEnd;
+         t += circleKeyframeSeconds) {
+        const double bearing = startBearing - radPerSecond * (t - circleStart);
+        const LatLon p = gf_destination(centre, bearing, nmToFeet(radiusNm));
+        const double heading = lf_heading(radToDeg(bearing - pi / 2.0));
+        k.push_back(UserKeyframe{t, p.lat, p.lon, cruiseAltFt, 0.0, degToRad(circleBankDeg), heading,
+                                 cruiseKt, false, lights.takeoff});
+    }
 }
 
 }  // namespace
@@ -32,15 +136,15 @@ double lf_heading(double degrees) {
 namespace eddl {
 
 LatLon gf_runwayPoint(bool northRunway, double alongM, double rightM) {
-    const double along = runwayHeadingDeg * radPerDeg;
+    const double along = degToRad(runwayHeadingDeg);
     const double right = along + pi / 2.0;
     LatLon centre = southRunwayCentre;
     if (northRunway) {
-        centre = gf_destination(centre, along - pi / 2.0, northRunwayOffsetM * feetPerMetre);
-        centre = gf_destination(centre, along, northRunwayShiftM * feetPerMetre);
+        centre = gf_destination(centre, along - pi / 2.0, metresToFeet(northRunwayOffsetM));
+        centre = gf_destination(centre, along, metresToFeet(northRunwayShiftM));
     }
-    LatLon p = gf_destination(centre, along, alongM * feetPerMetre);
-    return gf_destination(p, right, rightM * feetPerMetre);
+    LatLon p = gf_destination(centre, along, metresToFeet(alongM));
+    return gf_destination(p, right, metresToFeet(rightM));
 }
 
 LatLon gf_threshold(bool northRunway, bool runway23) {
@@ -51,68 +155,11 @@ LatLon gf_threshold(bool northRunway, bool runway23) {
 }  // namespace eddl
 
 std::vector<UserKeyframe> gf_scenarioUserFlight() {
-    // Along and right of 05R/23L's centre, metres; the stand is on the apron south-east of it.
-    constexpr double standAlong = 127.0;
-    constexpr double standRight = 450.0;
-    const double groundAlt = eddl::elevationFt;
-    const double towardRunway = lf_heading(eddl::runwayHeadingDeg - 90.0);
-    const double runway23 = lf_heading(eddl::runwayHeadingDeg + 180.0);
-
-    StandInLights parked;
-    parked.nav = parked.beacon = true;
-    StandInLights taxi = parked;
-    taxi.taxi = true;
-    StandInLights takeoff = taxi;
-    takeoff.landing = takeoff.strobe = true;
-
-    auto ground = [&](double t, double along, double right, double heading, double kt, StandInLights lights) {
-        const LatLon p = eddl::gf_runwayPoint(false, along, right);
-        return UserKeyframe{t, p.lat, p.lon, groundAlt, 0.0, 0.0, heading, kt, true, lights};
-    };
+    const ScenarioLights lights = lf_lights();
     std::vector<UserKeyframe> k;
-    k.push_back(ground(0.0, standAlong, standRight, towardRunway, 0.0, parked));
-    k.push_back(ground(10.0, standAlong, standRight, towardRunway, 0.0, taxi));
-    // To the parallel taxiway at 18 kt, then on the connector to the runway at 15 kt.
-    k.push_back(ground(39.0, standAlong, eddl::taxiwayOffsetM, towardRunway, 18.0, taxi));
-    k.push_back(ground(60.0, standAlong, 8.0, towardRunway, 10.0, taxi));
-    // Lined up on 23L at the intersection.
-    k.push_back(ground(67.0, standAlong, 0.0, runway23, 0.0, takeoff));
-    // Take-off roll at 2.66 m/s2 for 28 s: 1043 m to 145 kt.
-    constexpr double accel = 2.66;
-    for (double dt : {7.0, 14.0, 21.0, 28.0}) {
-        const double along = standAlong - 0.5 * accel * dt * dt;
-        k.push_back(ground(67.0 + dt, along, 0.0, runway23, accel * dt * ktPerMps, takeoff));
-    }
-    // Climb-out at 155 kt and 3000 ft/min, nose up.
-    const double liftoffAlong = standAlong - 0.5 * accel * 28.0 * 28.0;
-    for (int i = 1; i <= 6; ++i) {
-        const double dt = 10.0 * i;
-        const LatLon p = eddl::gf_runwayPoint(false, liftoffAlong - 80.0 * dt, 0.0);
-        k.push_back(UserKeyframe{95.0 + dt, p.lat, p.lon, groundAlt + 50.0 * dt, -0.2, 0.0, runway23, 155.0,
-                                 false, takeoff});
-    }
-    // On out along 23L's heading to 5000 ft, then a wide left-hand circle round the airport at
-    // 180 kt: the user stays close enough for the airport's traffic to stay in range.
-    constexpr double cruiseKt = 180.0;
-    constexpr double cruiseAlt = 5000.0;
-    constexpr double outboundSeconds = 60.0;
-    const double outboundStart = k.back().time;
-    const LatLon climbed{k.back().latitude, k.back().longitude};
-    const LatLon out = gf_destination(climbed, runway23, cruiseKt * feetPerNm / 3600.0 * outboundSeconds);
-    const double circleStart = outboundStart + outboundSeconds;
-    k.push_back(UserKeyframe{circleStart, out.lat, out.lon, cruiseAlt, -0.08, 0.0, runway23, cruiseKt, false,
-                             takeoff});
-    const LatLon centre{eddl::latitude, eddl::longitude};
-    const double radiusNm = gf_distanceNm(centre, out);
-    const double startBearing = gf_bearing(centre, out);
-    const double radPerSecond = cruiseKt / 3600.0 / radiusNm;
-    constexpr double bank = 20.0 * radPerDeg;  // a left turn
-    for (double t = circleStart + 30.0; t <= 900.0; t += 10.0) {
-        const double bearing = startBearing - radPerSecond * (t - circleStart);  // anticlockwise
-        const LatLon p = gf_destination(centre, bearing, radiusNm * feetPerNm);
-        const double heading = lf_heading((bearing - pi / 2.0) / radPerDeg);
-        k.push_back(UserKeyframe{t, p.lat, p.lon, cruiseAlt, 0.0, bank, heading, cruiseKt, false, takeoff});
-    }
+    lf_addGroundLegs(k, lights);
+    lf_addClimb(k, lights);
+    lf_addCircle(k, lights);
     return k;
 }
 
@@ -131,19 +178,20 @@ std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesy
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config) {
     auto sim = std::make_shared<SimStandIn>();
     sim->setFrameRate(config.frameRate);
-    sim->setTerrainElevation(130.0);
-    sim->addAirport(eddl::latitude, eddl::longitude, 3.0, eddl::elevationFt);
+    sim->setTerrainElevation(surroundingTerrainFt);
+    sim->addAirport(eddl::latitude, eddl::longitude, airportRadiusNm, eddl::elevationFt);
     sim->setUtcStart(gf_nowUtc());
-    sim->setUserAtcId("D-AIZQ");
+    sim->setUserAtcId(userAtcId);
     sim->setUserScript(gf_scenarioUserFlight());
     if (!config.installedTitles.empty()) {
         if (auto titles = gf_readInstalledTitles(config.installedTitles)) {
             for (std::string& title : *titles) sim->installTitle(std::move(title));
-            gf_log(fmt::format("the simulator has {} titles installed, from \"{}\"", titles->size(),
-                               config.installedTitles.string()));
+            gf_log(fmt::format("gf_makeScenarioWorld: the simulator has {} titles installed, from \"{}\"",
+                               titles->size(), config.installedTitles.string()));
         } else {
-            gf_logError(fmt::format("the simulator's titles: cannot read \"{}\"; none installed",
-                                    config.installedTitles.string()));
+            gf_logError(fmt::format(
+                "gf_makeScenarioWorld: the simulator's titles: cannot read \"{}\"; none installed",
+                config.installedTitles.string()));
         }
     }
     return sim;
@@ -158,7 +206,16 @@ SimulatorScenario::~SimulatorScenario() {
 void SimulatorScenario::start() {
     stop();
     sim_ = gf_makeScenarioWorld(config_);
-    tracksDue_ = !config_.tracksFile.empty();
+    tracksDue_ = false;
+    if (!config_.tracksFile.empty()) {
+        RecordLimits limits;
+        limits.maxCalls = programCallRecords;
+        sim_->setRecordLimits(limits);
+        tracksDue_ = sim_->streamTracksTo(config_.tracksFile);
+        if (!tracksDue_)
+            gf_logError(fmt::format("SimulatorScenario::start: cannot write the tracks to \"{}\"",
+                                    config_.tracksFile.string()));
+    }
     auto sim = sim_;
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
     sim_->startFrameThread();
@@ -176,11 +233,12 @@ void SimulatorScenario::stop() {
     }
     if (sim_ && tracksDue_) {
         tracksDue_ = false;
-        const size_t objects = sim_->aiObjects().size();
-        if (gf_writeTrackFile(*sim_, config_.tracksFile))
-            gf_log(fmt::format("tracks of {} objects written to \"{}\"", objects, config_.tracksFile.string()));
+        if (const auto objects = sim_->finishTracks())
+            gf_log(fmt::format("SimulatorScenario::stop: tracks of {} objects written to \"{}\"", *objects,
+                               config_.tracksFile.string()));
         else
-            gf_logError(fmt::format("cannot write the tracks to \"{}\"", config_.tracksFile.string()));
+            gf_logError(fmt::format("SimulatorScenario::stop: cannot write the tracks to \"{}\"",
+                                    config_.tracksFile.string()));
     }
 }
 

@@ -46,7 +46,8 @@ struct SimScenarioConfig {
     double frameRate = 30.0;
     // The titles the simulator has installed, one a line; none without a file.
     std::filesystem::path installedTitles;
-    // Where the objects' tracks are written when the simulator stops; nothing when empty.
+    // Where the objects' tracks are written as the world runs, finished when the simulator
+    // stops; nothing when empty.
     std::filesystem::path tracksFile;
 };
 
@@ -71,7 +72,7 @@ class SimulatorScenario {
     // Builds the world, starts it and makes SimConnect_Open reach it.
     void start();
     // Stops the frames and the script; SimConnect_Open finds no simulator afterwards. The first
-    // stop after a start writes the tracks when the configuration names a file.
+    // stop after a start finishes the track file when the configuration names one.
     void stop();
     std::shared_ptr<SimStandIn> standIn() const { return sim_; }
 

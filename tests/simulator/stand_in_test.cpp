@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <numbers>
+#include <optional>
 #include <stdexcept>
 
+#include "foundation/units.h"
 #include "simulator/stand_in.h"
 #include "simulator/track_file.h"
 #include "support/foundation_env.h"
@@ -253,6 +254,55 @@ TEST_F(StandInTest, RecordsEveryCallAndTheTrackOfEachObject) {
     EXPECT_EQ(sim_->callsFor(id).size(), 6u + frames + 2);
 }
 
+// The program's way: the file has every point and event as they came, the objects and the call
+// log stay small however long the run.
+TEST_F(StandInTest, StreamedTracksReachTheFileWhileTheObjectsKeepOnlyTheLatestPoint) {
+    test::TempWorkDir dir;
+    const auto path = dir.path() / "tracks.json";
+    RecordLimits limits;
+    limits.maxCalls = 100;
+    sim_->setRecordLimits(limits);
+    ASSERT_TRUE(sim_->streamTracksTo(path));
+    const uint32_t moving = create("KLM7");
+    const uint32_t parked = create("KLM8");
+    const int frames = 30 * 6;
+    for (int f = 1; f <= frames; ++f) {
+        const double block[3] = {worldAirportLat + (1.0 / 600.0) * f / frames, worldAirportLon, 1500.0};
+        sim_->setDataOnSimObject(DEF_POS, moving, 0, 1, sizeof block, block);
+        sim_->step();
+    }
+    sim_->transmitClientEvent(moving, EV_NAV, 1, 301, 0);
+    sim_->aiRemoveObject(parked, 1);
+    sim_->stepFrames(1);
+
+    const auto o = sim_->object(moving);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->track.size(), 1u);
+    EXPECT_TRUE(o->events.empty());
+    EXPECT_TRUE(o->lights.nav);
+    EXPECT_EQ(sim_->calls().size(), 100u);
+    EXPECT_THROW(gf_readTrackFile(path), std::runtime_error) << "not finished yet";
+
+    EXPECT_EQ(sim_->finishTracks(), std::optional<std::size_t>(2));
+    const auto read = gf_readTrackFile(path);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(std::tuple(read[0].id, read[0].tailNumber, read[0].removed),
+              std::tuple(moving, std::string("KLM7"), false));
+    ASSERT_EQ(read[0].track.size(), static_cast<std::size_t>(frames) + 1);
+    EXPECT_NEAR(read[0].track.back().groundSpeed, 60.0, 0.5);
+    EXPECT_DOUBLE_EQ(read[0].track.back().latitude, o->track.back().latitude);
+    ASSERT_EQ(read[0].events.size(), 2u);
+    EXPECT_EQ(read[0].events[1].name, "NAV_LIGHTS_SET");
+    EXPECT_TRUE(read[1].removed);
+    ASSERT_EQ(read[1].events.size(), 2u);
+    EXPECT_EQ(read[1].events[1].name, "removed");
+
+    // Afterwards the objects keep their records again.
+    sim_->transmitClientEvent(moving, EV_NAV, 0, 301, 0);
+    sim_->stepFrames(1);
+    EXPECT_EQ(sim_->object(moving)->events.size(), 1u);
+}
+
 TEST_F(StandInTest, BadRequestsComeBackAsExceptions) {
     const uint32_t id = create("E1");
     const double three[3] = {1, 2, 3};
@@ -283,14 +333,14 @@ TEST(StandInUser, ScriptedUserAircraftIsInterpolatedAcrossNorth) {
     auto sim = makeWorld();
     UserKeyframe a, b;
     a.latitude = 50.0;
-    a.heading = 350.0 * std::numbers::pi / 180.0;
+    a.heading = degToRad(350.0);
     b.time = 10;
     b.latitude = 51.0;
-    b.heading = 10.0 * std::numbers::pi / 180.0;
+    b.heading = degToRad(10.0);
     sim->setUserScript({b, a});  // order does not matter
     sim->stepSeconds(5.0);
     EXPECT_NEAR(sim->userAircraft().latitude, 50.5, 1e-9);
-    EXPECT_NEAR(std::remainder(sim->userAircraft().heading, 2 * std::numbers::pi), 0.0, 1e-9);
+    EXPECT_NEAR(std::remainder(sim->userAircraft().heading, 2 * pi), 0.0, 1e-9);
     sim->stepSeconds(20.0);
     EXPECT_NEAR(sim->userAircraft().latitude, 51.0, 1e-12);  // held after the last frame
 }
@@ -327,9 +377,21 @@ TEST(TrackFile, RoundTripKeepsTheFieldsAndBrokenFilesAreRefused) {
     EXPECT_EQ(read[0].events[0].name, "GEAR_SET");
 
     EXPECT_THROW(gf_readTrackFile(dir.path() / "missing.json"), std::runtime_error);
-    for (const char* text : {R"({"format":"something else","objects":[]})",
-                             R"({"format":"vandrel-tracks","objects":[{"id":3,"track":[[1,2)",
-                             R"({"format":"vandrel-tracks","objects":[{"id":3,"track":[[1,2,3]],"events":[]}]})"}) {
+    const std::string header = R"({"format":"vandrel-tracks","version":2})"
+                               "\n";
+    const std::string object = R"(["object",3,"A320","D-AIZC",0])"
+                               "\n";
+    for (const std::string& text : {std::string(R"({"format":"something else","version":2})"),
+                                    std::string(R"({"format":"vandrel-tracks","version":1,"objects":[]})"),
+                                    header + object + R"(["point",3,1,2)",
+                                    header + object +
+                                        R"(["point",3,1,2,3])"
+                                        "\n"
+                                        R"(["end",1])",
+                                    header + R"(["event",3,1,"GEAR_SET",1])"
+                                             "\n"
+                                             R"(["end",0])",
+                                    header + object}) {
         test::writeWholeFile(dir.path() / "bad.json", text);
         EXPECT_THROW(gf_readTrackFile(dir.path() / "bad.json"), std::runtime_error) << text;
     }
