@@ -26,7 +26,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
 
 // The environment variable naming the file of the simulator's installed titles, one a line.
 inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
-// Where the program's simulator writes the tracks of its objects when it stops.
+// Where the program's simulator streams the tracks of its objects; finished when it stops.
 inline constexpr const char* tracksFilePath = "output/tracks.json";
 
 // The program as main() runs it: commands from standard input, the view on standard output

@@ -243,12 +243,14 @@ void SimulatorScenario::stop() {
 }
 
 void SimulatorScenario::drive(std::stop_token stop) {
-    const auto startAfter =
-        std::chrono::milliseconds(static_cast<int64_t>(config_.startAfterSeconds * 1000.0));
+    // The simulator's clock is checked often enough to quit within a frame or two of the end.
+    constexpr auto endPoll = std::chrono::milliseconds(50);
+    const auto startAfter = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(config_.startAfterSeconds));
     if (!gf_sleepFor(stop, startAfter)) return;
     sim_->startSim();
     while (sim_->simTime() < config_.endAtSimSeconds) {
-        if (!gf_sleepFor(stop, std::chrono::milliseconds(50))) return;
+        if (!gf_sleepFor(stop, endPoll)) return;
     }
     sim_->quit();
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
+#include <mutex>
+
+#include "foundation/threads.h"
 
 namespace vdl {
 
@@ -263,8 +265,6 @@ void SimStandIn::stopFrameThread() {
 
 void SimStandIn::frameLoop(std::stop_token stop) {
     using clock = std::chrono::steady_clock;
-    std::mutex sleepMutex;
-    std::condition_variable_any wake;
     auto next = clock::now();
     while (!stop.stop_requested()) {
         double fps = 0.0;
@@ -276,8 +276,7 @@ void SimStandIn::frameLoop(std::stop_token stop) {
         next += std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(1.0 / fps));
         const auto now = clock::now();
         if (next < now - maxFrameLag) next = now;
-        std::unique_lock lock(sleepMutex);
-        wake.wait_until(lock, stop, next, [] { return false; });
+        gf_sleepUntil(stop, next);
     }
 }
 
