@@ -107,12 +107,15 @@ private:
         bool shownChecked;
     };
 
+    // The helpers below need windowMutex held: they take the caller's lock on it.
+    using Lock = std::unique_lock<std::mutex>;
+
     Clock::time_point now() const;
-    void expireStatusLocked();
-    void syncControlsLocked();
-    void bindControlsLocked();
-    BoundControl* findControlLocked(int controlId);
-    void changedLocked() { ++version_; }
+    void expireStatus(const Lock& lock);
+    void syncControls(const Lock& lock);
+    void bind(const Lock& lock);
+    BoundControl* findControl(const Lock& lock, int controlId);
+    void changed(const Lock&) { ++version_; }
 
     NowFunction now_;
     mutable std::mutex windowMutex;
