@@ -195,6 +195,12 @@ uint32_t gf_tickJobs(uint32_t count) {
     return jobs;
 }
 
+void gf_clearMainLoopState() {
+    tickCount = 0;
+    mainLoopSteps = 0;
+    showObjectIdAsked = false;
+}
+
 void gf_removeStaticTwinsOfLiveAc() {
     for (const LiveAc& live : liveAircraft) {
         if (live.state != acStateActive || !live.onGround) continue;

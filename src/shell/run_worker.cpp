@@ -80,7 +80,7 @@ void lf_liveryStep() {
             gf_saveBoolParameter(SCAN_LIVERIES);
         }
     }
-    // gf_scanLiveries goes here (it scans while SCAN_LIVERIES is on): aircraft.cfg scan issue.
+    // TODO: gf_scanLiveries, which scans while SCAN_LIVERIES is on.
     if (!std::filesystem::exists(scannedLiveriesPath, ec)) return;
     gf_processScannedLiveries();
 }
@@ -105,10 +105,9 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         gf_log(fmt::format("RealTraffic {}installed on this PC{}", gf_realTrafficInstalled() ? "" : "not ",
                            EXTERNAL_LINK.value() ? ", its link is held by another program" : ""));
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
-        if (gf_runPendingLiveryReset()) liveryByHexid.clear();
+        if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep();
-        // gf_scanAddonAirports while SCAN_AIRPORTS is on: airport scan issue.
-        // lf_readMyParkAirports: park-airport list issue.
+        // TODO: gf_scanAddonAirports while SCAN_AIRPORTS is on, then lf_readMyParkAirports.
         return !lf_ending(stop);
     } catch (...) {
         gf_reportException("lf_startUpVDRL", std::current_exception());

@@ -112,6 +112,10 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     return failed ? 1 : 0;
 }
 
+void gf_clearCloseRequest() {
+    closeRequested = false;
+}
+
 int gf_programMain(std::ostream& out, std::ostream& err) {
     struct sigaction action {};
     action.sa_handler = lf_onCloseSignal;

@@ -591,6 +591,22 @@ bool gf_simConnectThreadRunning() {
 }
 
 void gf_resetSimLink() {
+    gf_stopSimConnectThread();
+    gf_simLinkClose();
+    simQuit = false;
+    gf_setSimReplyHook({});
+    gf_setStandNameHook({});
+    gf_setSaveUserStandHook({});
+    gf_setSimBackendProvider({});
+    {
+        std::lock_guard lock(simMutex);
+        nextCreateRequest = REQUEST_CREATE_FIRST;
+    }
+    gf_resetSimLinkBetweenRuns();
+}
+
+// The create request ids go on counting across runs, as they always have.
+void gf_resetSimLinkBetweenRuns() {
     {
         std::lock_guard lock(simMutex);
         simCreateQueue.clear();
@@ -614,17 +630,6 @@ void gf_resetSimLink() {
     userAc = {};
     userOnGround.store({});
     userStand.store({});
-}
-
-void gf_resetSimLinkForTests() {
-    gf_stopSimConnectThread();
-    gf_simLinkClose();
-    gf_resetSimLink();
-    simQuit = false;
-    gf_setSimReplyHook({});
-    gf_setStandNameHook({});
-    gf_setSaveUserStandHook({});
-    gf_setSimBackendProvider({});
 }
 
 }  // namespace vdl

@@ -111,9 +111,13 @@ void gf_requestSimConnectStop();  // asks the thread to end, does not wait
 void gf_stopSimConnectThread();   // asks and joins (only asks when called on the thread itself)
 bool gf_simConnectThreadRunning();
 
-// Empties the queues, buffers, pending objects and counters for a new run.
+// The link's one reset: the thread stopped, the connection closed, the hooks and the backend
+// provider cleared, the create request ids from the start, and the run's state as
+// gf_resetSimLinkBetweenRuns leaves it. As a fresh process has it; tests call it.
 void gf_resetSimLink();
-// Stops the thread, closes the connection, resets, clears the hooks and the backend provider.
-void gf_resetSimLinkForTests();
+// Between two runs (before a restart; the thread has stopped and closed the connection): the
+// queues, buffers, pending and bound objects, the user aircraft's state and stand, the failed
+// request count and the flags of a run emptied. The hooks and the backend stay.
+void gf_resetSimLinkBetweenRuns();
 
 }  // namespace vdl

@@ -8,7 +8,6 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/version.h"
-#include "window/exit.h"
 
 namespace vdl {
 
@@ -303,13 +302,5 @@ void gf_setWindowValue(WindowArea area, std::string_view name, std::string value
 void gf_repaintArea(WindowArea area) { mainWindow.requestRepaint(area); }
 
 void gf_initMainWindow() { mainWindow.bindControls(); }
-
-void gf_resetShellWindowForTests() {
-    mainWindow.reset();
-    exiting = false;
-    userClosed = false;
-    parkingBusy = false;
-    gf_setFinalExitHook({});
-}
 
 }  // namespace vdl

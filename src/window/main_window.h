@@ -148,10 +148,7 @@ void gf_setTbText(const TbTextParameter& option);
 void gf_setWindowValue(WindowArea area, std::string_view name, std::string value);
 void gf_repaintArea(WindowArea area);
 
-// Binds the controls and sets the window's hooks in the foundation; the start-up calls it.
+// Binds the controls; the start-up calls it.
 void gf_initMainWindow();
-
-// Empties mainWindow, clears exiting/userClosed/parkingBusy and the exit hook.
-void gf_resetShellWindowForTests();
 
 }  // namespace vdl
