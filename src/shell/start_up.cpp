@@ -73,7 +73,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     try {
         instance.emplace(instanceMutexName);
     } catch (const std::exception& e) {
-        err << "gf_programMain: " << e.what() << '\n';
+        err << "gf_runProgram: " << e.what() << '\n';
         return 1;
     }
     if (!instance->owned()) {
