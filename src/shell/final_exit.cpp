@@ -35,7 +35,7 @@ int exitThreads = 0;
 // removals skip the traffic step's pacing: the link's next frame sends them all.
 // Answers whether any removal waits for the link.
 bool lf_removeAllAircraft() {
-    // TODO: gf_removeAllLiveAc and gf_removeAllStaticAc, once the traffic library has them.
+    // TODO: remove through gf_removeAllLiveAc and gf_removeAllStaticAc once traffic has them.
     for (LiveAc& ac : liveAircraft)
         if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
     for (AiAircraft& ac : staticAircraft)
@@ -96,7 +96,7 @@ void FinalExit(ExitReason reason, int delaySeconds) {
         if (lf_removeAllAircraft()) lf_waitForRemovalsSent();
         realTrafficLink.stop();
         gf_stopSimConnectThread();
-        // TODO: gf_resetParkAirport.
+        // TODO: leave the park airport (gf_resetParkAirport).
 
         if (gf_restartsRun(reason) && !userClosed.load()) {
             gf_resetBetweenRuns();

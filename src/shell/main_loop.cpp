@@ -67,7 +67,7 @@ void lf_refreshCounters() {
     gf_setWindowValue(WindowArea::Counters, "traffic records queued", std::to_string(gf_trafficQueueSize()));
     gf_setWindowValue(WindowArea::Counters, "live aircraft", std::to_string(liveAircraft.size()));
     gf_setWindowValue(WindowArea::Counters, "static aircraft", std::to_string(staticAircraft.size()));
-    // TODO: the parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc).
+    // TODO: show the parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc).
     gf_setWindowValue(WindowArea::Counters, "# liveries", std::to_string(liveryCount.load()));
     gf_setWindowValue(WindowArea::Counters, "lateral range",
                       fmt::format("{} nm{}", LATERAL_RANGE.value(), AUTO_RANGE.value() ? " (auto)" : ""));
@@ -92,15 +92,15 @@ void lf_serveRunRequests() {
                 gf_enforceMaxLiveAc();
                 break;
             case RunRequest::NewDestination:
-                // TODO: lf_newDestination (gf_selectParkAirport with DESTINATION and the user's position).
+                // TODO: choose the park airport of DESTINATION (lf_newDestination).
                 lf_notThereYet(request);
                 break;
             case RunRequest::FlushStatic:
-                // TODO: set the flag on which lf_everySecond calls gf_removeAllStaticAc.
+                // TODO: set the flag on which lf_everySecond removes every static aircraft.
                 lf_notThereYet(request);
                 break;
             case RunRequest::ShowReservedStand:
-                // TODO: lf_showReservedStand (gf_checkParkAirportsAndStands with true).
+                // TODO: show the reserved stand (lf_showReservedStand).
                 lf_notThereYet(request);
                 break;
             case RunRequest::ShowObjectId:
@@ -117,7 +117,7 @@ void lf_followUpCreated() {
     createdFollowUps.pop_front();
     const LiveAc* live = gf_findLiveAcByHexid(hexid);
     if (live == nullptr) return;
-    // TODO: lf_searchForCoupledCsAroundThisTime (the coupled callsigns of the stand options).
+    // TODO: search the coupled callsigns of the stand options (lf_searchForCoupledCsAroundThisTime).
     for (AiAircraft& parked : staticAircraft) {
         if (parked.state != acStateActive || !gf_removeDuplicateLiveAc(*live, parked)) continue;
         lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
@@ -133,16 +133,17 @@ void lf_everySecond(bool simulatorRuns) {
         showObjectIdAsked = false;
         gf_showObjectIdOfCallsign();
     }
-    // TODO: gf_removeAllStaticAc while the "Flush static" flag is set; gf_removeIfInUserPath while
-    // the user is airborne; gf_removeStaticForCollisionAvoidance while COLLISION_LIVE_PARKED_GND is on.
+    // TODO: remove every static aircraft while the "Flush static" flag is set (gf_removeAllStaticAc),
+    // aircraft in the airborne user's path (gf_removeIfInUserPath) and, while COLLISION_LIVE_PARKED_GND
+    // is on, static aircraft in a taxiing one's path (gf_removeStaticForCollisionAvoidance).
     if (simulatorRuns) gf_autoRange();
     lf_refreshCounters();
 }
 
 void lf_every15Seconds() {
-    // TODO: gf_removeAircraftOnReservedStand, and the two-turn parking adjustment ending in
-    // gf_adjustStaticParking (gf_disableParkingControls before it); on tickJob1200 the adjustment
-    // request while parking is active and INITIAL_LOAD_ONLY is off.
+    // TODO: remove aircraft on the reserved stand (gf_removeAircraftOnReservedStand) and run the
+    // two-turn static parking adjustment (gf_disableParkingControls, gf_adjustStaticParking); on
+    // tickJob1200 ask for that adjustment while parking is active and INITIAL_LOAD_ONLY is off.
 }
 
 void lf_every30Seconds() {
@@ -156,7 +157,7 @@ void lf_takeTick(bool simulatorRuns) {
     lf_everySecond(simulatorRuns);
     const uint32_t jobs = gf_tickJobs(count);
     if (simulatorRuns) {
-        // TODO: gf_checkForParkAirportUpdates on tickJob16.
+        // TODO: check for park-airport updates on tickJob16 (gf_checkForParkAirportUpdates).
         if (jobs & tickJob61) gf_removeStaticTwinsOfLiveAc();
         if ((jobs & tickJob62) && CALLSIGN_OBJECTIDS.value()) gf_writeCallsign2ObjectId();
     }
@@ -231,7 +232,7 @@ void gf_mainLoop(std::stop_token stop) {
     try {
         TimerResolution resolution(1);
         gf_setMainLoopRunning(true);
-        // TODO: gf_checkForParkAirportUpdates(true) before the first traffic step.
+        // TODO: check for park-airport updates before the first traffic step (gf_checkForParkAirportUpdates).
         std::mutex sleepMutex;
         std::condition_variable_any wake;
         auto next = Clock::now();

@@ -80,7 +80,7 @@ void lf_liveryStep() {
             gf_saveBoolParameter(SCAN_LIVERIES);
         }
     }
-    // TODO: gf_scanLiveries, which scans while SCAN_LIVERIES is on.
+    // TODO: scan the liveries while SCAN_LIVERIES is on (gf_scanLiveries).
     if (!std::filesystem::exists(scannedLiveriesPath, ec)) return;
     gf_processScannedLiveries();
 }
@@ -107,7 +107,8 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep();
-        // TODO: gf_scanAddonAirports while SCAN_AIRPORTS is on, then lf_readMyParkAirports.
+        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports), then read
+        // the park airports (lf_readMyParkAirports).
         return !lf_ending(stop);
     } catch (...) {
         gf_reportException("lf_startUpVDRL", std::current_exception());

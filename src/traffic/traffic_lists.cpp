@@ -46,7 +46,7 @@ void gf_initTrafficLists() {
         lf_reserveAtLeast(simReplies, 256);
     }
     lf_reserveAtLeast(parkPositions, parkPositionsReserve);
-    // TODO: reserve the three working vectors of the static parking plan once they exist.
+    // TODO: reserve the three working vectors of static parking once they exist.
     lf_deleteCallsign2ObjectId();
     trafficListsInitialised = true;
 }

@@ -42,7 +42,8 @@ class FreshProcessGlobals : public ::testing::Environment {
   public:
     void SetUp() override { freshProcess = test::allGlobals(); }
 };
-[[maybe_unused]] const auto* const freshEnvironment = ::testing::AddGlobalTestEnvironment(new FreshProcessGlobals);
+[[maybe_unused]] const auto* const freshEnvironment =
+    ::testing::AddGlobalTestEnvironment(new FreshProcessGlobals);
 
 constexpr std::string_view dbaseXml = R"(<?xml version="1.0"?>
 <dbase>

@@ -61,13 +61,17 @@ inline Globals runGlobals() {
     {
         std::lock_guard lock(simMutex);
         g["simlink.connection"] = text(hSimConnect != nullptr);
-        g["simlink.queues"] = fmt::format("{} {} {} {} {}", simCreateQueue.size(), simRemovalIds.size(),
-                                          simEventQueue.size(), positionSendBuffer.size(), positionWriteBuffer.size());
+        g["simlink.queues"] =
+            fmt::format("{} {} {} {} {}", simCreateQueue.size(), simRemovalIds.size(), simEventQueue.size(),
+                        positionSendBuffer.size(), positionWriteBuffer.size());
     }
-    g["simlink.flags"] = fmt::format("{} {} {} {} {} {} {}", simConnected.load(), simStarted.load(), simPaused.load(),
-                                     simRunning.load(), simQuit.load(), simStopped.load(), tickFlag.load());
-    g["simlink.counts"] = fmt::format("{} {} {}", simFrameRate.load(), flightsLoaded.load(), gf_failedRequestCount());
-    g["simlink.userAc"] = fmt::format("{} {} {} {}", userAc.latitude, userAc.longitude, userAc.altitude, userAc.zuluTime);
+    g["simlink.flags"] =
+        fmt::format("{} {} {} {} {} {} {}", simConnected.load(), simStarted.load(), simPaused.load(),
+                    simRunning.load(), simQuit.load(), simStopped.load(), tickFlag.load());
+    g["simlink.counts"] =
+        fmt::format("{} {} {}", simFrameRate.load(), flightsLoaded.load(), gf_failedRequestCount());
+    g["simlink.userAc"] =
+        fmt::format("{} {} {} {}", userAc.latitude, userAc.longitude, userAc.altitude, userAc.zuluTime);
     const UserOnGround u = userOnGround.load();
     g["simlink.userOnGround"] = fmt::format("{} {} {} {}", u.known, u.value, u.latitude, u.longitude);
     g["simlink.userStand"] = userStand.load();
@@ -75,10 +79,10 @@ inline Globals runGlobals() {
         std::lock_guard lock(matchReportMutex);
         g["liveries.noMatchKeys"] = text(noMatchKeys.size());
     }
-    g["traffic.lists"] = fmt::format("{} {} {} {} {} {} {} {} {} {} {}", liveAircraft.size(), staticAircraft.size(),
-                                     pendingSpawns.size(), liveCreateQueue.size(), staticCreateQueue.size(),
-                                     removalQueue.size(), createdFollowUps.size(), ghostCallsigns.size(),
-                                     liveryByHexid.size(), standSlotByHexid.size(), staticCandidates.size());
+    g["traffic.lists"] = fmt::format(
+        "{} {} {} {} {} {} {} {} {} {} {}", liveAircraft.size(), staticAircraft.size(), pendingSpawns.size(),
+        liveCreateQueue.size(), staticCreateQueue.size(), removalQueue.size(), createdFollowUps.size(),
+        ghostCallsigns.size(), liveryByHexid.size(), standSlotByHexid.size(), staticCandidates.size());
     {
         std::lock_guard lock(replyMutex);
         g["traffic.replies"] = fmt::format("{} {}", simReplies.size(), switchFollowUps.size());
@@ -90,8 +94,8 @@ inline Globals runGlobals() {
 inline Globals keptGlobals() {
     Globals g;
     g["foundation.log"] = text(gf_logIsOpen());
-    g["foundation.clocks"] = fmt::format("{} {} {} {}", clock100.load(), liveDataUtc.load(), nowSlot.load().weekday,
-                                         nowSlot.load().slot);
+    g["foundation.clocks"] = fmt::format("{} {} {} {}", clock100.load(), liveDataUtc.load(),
+                                         nowSlot.load().weekday, nowSlot.load().slot);
     g["foundation.workers"] = fmt::format("{} {}", hwThreads.load(), runningWorkers.load());
     g["foundation.notCreated"] = text(gf_notCreatedTitles().size());
     g["foundation.range"] = fmt::format("{} {} {} {}", lateralRangeNm.load(), lateralRangeMeters.load(),
@@ -118,10 +122,10 @@ inline Globals keptGlobals() {
     g["feed.link"] = fmt::format("{} {} {}", realTrafficLink.running(),
                                  realTrafficLink.version() ? realTrafficLink.version()->text() : "-",
                                  realTrafficLink.level());
-    g["feed.readers"] = fmt::format("{} {} {} {} {} {}", qnhReader.running(), trafficReader.running(),
-                                    trafficReader.collecting(), trafficReader.callsigns().size(),
-                                    trafficReader.ownPosition().has_value(),
-                                    trafficReader.airportElevation().has_value());
+    g["feed.readers"] =
+        fmt::format("{} {} {} {} {} {}", qnhReader.running(), trafficReader.running(),
+                    trafficReader.collecting(), trafficReader.callsigns().size(),
+                    trafficReader.ownPosition().has_value(), trafficReader.airportElevation().has_value());
     g["simlink.thread"] = text(gf_simConnectThreadRunning());
     g["airports.stands"] = text(parkPositions.size());
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
