@@ -114,7 +114,7 @@ World& lf_world() {
 void BM_TableBuild(benchmark::State& state) {
     lf_world();
     for (auto _ : state) {
-        gf_resetLiveries();
+        gf_clearLiveryTables();
         gf_processScannedLiveries();
     }
     state.counters["liveries"] = static_cast<double>(liveryCount.load());
@@ -200,7 +200,7 @@ void lf_prepareWorstCase() {
     }
     liveries = all;
     gf_saveScannedLiveries();
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     gf_processScannedLiveries();
 
     // One plain generic SR22 title, moved to the end of its list; every other title of the group

@@ -106,7 +106,7 @@ struct Fleet {
 
 Fleet lf_build() {
     Fleet f;
-    gf_resetTrafficForTests();
+    gf_resetTraffic();
     gf_initTrafficLists();
     clock100.store(1000);
     const uint32_t clock = clock100.load();

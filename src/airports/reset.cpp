@@ -4,7 +4,7 @@
 
 namespace vdl {
 
-void gf_resetAirportsForTests() {
+void gf_resetAirports() {
     parkPositions.clear();
     parkPositions.reserve(parkPositionsReserve);
 }

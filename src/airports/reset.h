@@ -2,8 +2,8 @@
 
 namespace vdl {
 
-// Puts every global of the airports library back to its start state: no stands of a park
-// airport (room for them kept).
-void gf_resetAirportsForTests();
+// The airports library's one reset: no stands of a park airport (room for them kept). The
+// program keeps the stands between runs; tests call it.
+void gf_resetAirports();
 
 }  // namespace vdl

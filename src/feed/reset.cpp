@@ -10,11 +10,15 @@
 
 namespace vdl {
 
-void gf_resetFeedForTests() {
-    realTrafficLink.stop();
+void gf_resetFeed() {
+    realTrafficLink.reset();
     qnhReader.stop();
     trafficReader.reset();
     gf_setUserStateSource(nullptr);
+    gf_resetFeedBetweenRuns();
+}
+
+void gf_resetFeedBetweenRuns() {
     {
         std::lock_guard lock(trafficMutex);
         trafficQueue.clear();

@@ -98,6 +98,14 @@ void RealTrafficLink::stop() {
     stopLocked();
 }
 
+void RealTrafficLink::reset() {
+    std::lock_guard control(controlMutex_);
+    stopLocked();
+    level_ = 0;
+    std::lock_guard lock(mutex_);
+    version_.reset();
+}
+
 void RealTrafficLink::stopLocked() {
     if (!thread_.joinable()) return;
     thread_.request_stop();

@@ -55,6 +55,8 @@ public:
     bool start(uint16_t port);
     // Sends "exit" to a connected RealTraffic, closes the sockets and joins the thread.
     void stop();
+    // Stops and forgets RealTraffic's version and level (the feed's reset).
+    void reset();
     bool running() const { return running_.load(); }
     uint16_t port() const { return port_.load(); }
 

@@ -10,7 +10,8 @@
 
 namespace vdl {
 
-void gf_resetFoundationForTests() {
+// files.cpp's temporary-name counter stays: it only keeps names apart within the process.
+void gf_resetFoundation() {
     gf_closeLog();
     gf_resetParametersToDefaults();
     gf_setTestClock(std::nullopt);

@@ -320,7 +320,7 @@ void gf_reserveLiveryTables() {
     categoryModels[categoryRotorcraft].reserve(32);
 }
 
-void gf_resetLiveries() {
+void gf_clearLiveryTables() {
     lf_clearTables();
     liveriesProcessed = false;
 }
@@ -335,7 +335,7 @@ bool gf_liveryResetDue() {
 
 bool gf_runPendingLiveryReset() {
     if (!resetDue.exchange(false)) return false;
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     gf_clearNoMatchKeys();
     return true;
 }
@@ -395,15 +395,19 @@ size_t gf_catalogueTitleCount() {
     return count;
 }
 
-void gf_resetLiveriesForTests() {
-    gf_resetLiveries();
+void gf_resetLiveries() {
+    gf_clearLiveryTables();
     resetDue.store(false);
     tablesReserved = false;
     liveries.clear();
     liveryCount.store(0);
     regcodeMessages.clear();
     dontUseTitles.clear();
-    gf_resetMatchReportsForTests();
+    gf_clearMatchReports();
+}
+
+void gf_resetLiveriesBetweenRuns() {
+    gf_clearNoMatchKeys();
 }
 
 }  // namespace vdl

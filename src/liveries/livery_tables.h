@@ -1,8 +1,8 @@
 // The in-memory livery catalogue and the matching tables built from it.
 //
 // airlineModels owns every title string; all other tables hold views into it. airlineModels is
-// never changed while views exist, so the views stay valid until gf_resetLiveries, which runs only
-// between runs (gf_requestLiveryReset / gf_runPendingLiveryReset). The tables belong to the run
+// never changed while views exist, so the views stay valid until gf_clearLiveryTables, which runs
+// only between runs (gf_requestLiveryReset / gf_runPendingLiveryReset). The tables belong to the run
 // worker and take no lock.
 #pragma once
 
@@ -71,7 +71,7 @@ void gf_reserveLiveryTables();
 
 // Empties every table (airlineModels last) and clears liveriesProcessed. Refused titles stay.
 // Only between runs: call it through gf_runPendingLiveryReset.
-void gf_resetLiveries();
+void gf_clearLiveryTables();
 
 // The window's "new scan" and simulator-switch commands: a reset is due before the next start-up.
 void gf_requestLiveryReset();
@@ -101,7 +101,15 @@ const std::vector<TitleView>& gf_plainCandidates(const std::vector<TitleView>& l
 // Total number of stored titles.
 size_t gf_catalogueTitleCount();
 
-// Forgets everything of the livery library (tables, refused titles, counters, requests).
-void gf_resetLiveriesForTests();
+// The liveries library's one reset: the tables, the catalogue list, the livery count, a due
+// reset, the reserved flag, the registration messages and unusable titles, and the match
+// reports (refused titles, no-match keys, step counts) forgotten. As a fresh process has it
+// (the tables' generation goes on counting: remembered titles of before stay invalid); tests
+// call it.
+void gf_resetLiveries();
+
+// Between two runs (before a restart): the no-match keys go. The tables stay; they are rebuilt
+// only when a livery reset was asked for (gf_runPendingLiveryReset).
+void gf_resetLiveriesBetweenRuns();
 
 }  // namespace vdl

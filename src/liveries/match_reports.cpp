@@ -83,10 +83,9 @@ void gf_matchingSummary() {
     for (const auto& line : lines) gf_log(line);
 }
 
-void gf_resetMatchReportsForTests() {
+void gf_clearMatchReports() {
     std::lock_guard lock(matchReportMutex);
     uncreatableTitles.clear();
-    gf_clearNotCreatedTitles();
     noMatchKeys.clear();
     for (auto& count : stepCounts) count.store(0);
 }

@@ -43,6 +43,7 @@ void gf_logNoMatch();
 // The match statistics and the refused models.
 void gf_matchingSummary();
 
-void gf_resetMatchReportsForTests();
+// Forgets refused titles, no-match keys and step counts (part of gf_resetLiveries).
+void gf_clearMatchReports();
 
 }  // namespace vdl

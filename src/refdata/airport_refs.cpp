@@ -33,7 +33,7 @@ bool lf_validCode(std::string_view code) {
 
 }  // namespace
 
-void gf_resetAirportRefsForTests() {
+void gf_clearAirportRefs() {
     {
         std::lock_guard lock(airportRefsMutex);
         airportRefs.clear();

@@ -30,6 +30,8 @@ inline std::vector<AirportRef> airportRefs;
 // logged; of repeated codes the first is kept. False when the file does not load or holds no
 // airport; the list loaded before then stays.
 bool gf_readAirportRefs(const std::filesystem::path& file = "input/airports_msfs.xml");
+// Empties the list and the airport names (part of gf_resetRefdata).
+void gf_clearAirportRefs();
 
 // Exact code, case as given.
 std::optional<AirportRef> gf_findAirportRef(std::string_view code);

@@ -390,13 +390,10 @@ const std::unordered_map<std::string, std::string>& gf_publisherNames() {
     return lf_data().publishers;
 }
 
-void gf_resetRefdataForTests() {
-    {
-        std::lock_guard lock(dbaseMutex);
-        currentSet.store(nullptr, std::memory_order_release);
-        loadedSets.clear();
-    }
-    gf_resetRefdataFilesForTests();
+void gf_forgetDbaseSets() {
+    std::lock_guard lock(dbaseMutex);
+    currentSet.store(nullptr, std::memory_order_release);
+    loadedSets.clear();
 }
 
 }  // namespace vdl

@@ -2,7 +2,7 @@
 //
 // The data base is loaded once at start-up and again only after an update; a load builds a new
 // data set and swaps it in, so that readers on the scan workers always see one whole set.
-// Loaded sets are kept until gf_resetRefdataForTests, so the references that the accessors
+// Loaded sets are kept until gf_resetRefdata, so the references that the accessors
 // below hand out stay valid for the whole process.
 #pragma once
 
@@ -82,8 +82,7 @@ const SimilarGroups& gf_similarGroups();
 // Publisher name as found in package folders, manifests (lower case) -> canonical name.
 const std::unordered_map<std::string, std::string>& gf_publisherNames();
 
-// The one reset of this library for tests: forgets every loaded data set, then resets the
-// reference files, downloads and hooks (gf_resetRefdataFilesForTests).
-void gf_resetRefdataForTests();
+// Forgets every loaded data set (part of gf_resetRefdata; nothing else calls it).
+void gf_forgetDbaseSets();
 
 }  // namespace vdl

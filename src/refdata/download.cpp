@@ -135,7 +135,7 @@ void gf_setDownloadTimeouts(DownloadTimeouts timeouts) {
     timeoutsInUse = timeouts;
 }
 
-void gf_resetDownloadsForTests() {
+void gf_restoreDownloadSettings() {
     std::lock_guard lock(serverMutex);
     serverBaseInUse = std::string(updateServerBase);
     timeoutsInUse = DownloadTimeouts{};

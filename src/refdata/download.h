@@ -29,6 +29,8 @@ struct DownloadTimeouts {
 };
 DownloadTimeouts gf_downloadTimeouts();
 void gf_setDownloadTimeouts(DownloadTimeouts timeouts);
+// The server base and the timeouts back to their defaults (part of gf_resetRefdata).
+void gf_restoreDownloadSettings();
 
 // One easy handle; a caller that keeps one for a transfer passes it to gf_download.
 class CurlHandle {

@@ -8,10 +8,6 @@
 
 namespace vdl {
 
-void gf_resetDownloadsForTests();
-void gf_resetAirportRefsForTests();
-void gf_resetPackagesForTests();
-
 namespace {
 
 std::mutex hooksMutex;
@@ -85,17 +81,12 @@ void gf_emptyFolder(const std::filesystem::path& folder) {
     }
 }
 
-void gf_resetRefdataFilesForTests() {
-    {
-        std::lock_guard lock(hooksMutex);
-        closestStandHook = nullptr;
-        scanLogHook = nullptr;
-        removeAllFilesHook = nullptr;
-        pendingScanLog.clear();
-    }
-    gf_resetDownloadsForTests();
-    gf_resetAirportRefsForTests();
-    gf_resetPackagesForTests();
+void gf_clearRefdataHooks() {
+    std::lock_guard lock(hooksMutex);
+    closestStandHook = nullptr;
+    scanLogHook = nullptr;
+    removeAllFilesHook = nullptr;
+    pendingScanLog.clear();
 }
 
 }  // namespace vdl

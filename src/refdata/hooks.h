@@ -1,6 +1,5 @@
 // Calls from the reference data up into the libraries above it (airports), through hooks that
-// the run shell sets once at start-up; tests set the ones they need. Also the one reset of the
-// reference files, downloads and hooks for tests.
+// the run shell sets once at start-up; tests set the ones they need.
 #pragma once
 
 #include <filesystem>
@@ -31,8 +30,7 @@ void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder);
 // an entry that could not be removed; filesystem errors go to the caller.
 void gf_emptyFolder(const std::filesystem::path& folder);
 
-// Empties the airport list, airport names, the community path, pending scan-log lines, hooks,
-// and puts the server base and timeouts back.
-void gf_resetRefdataFilesForTests();
+// Clears the hooks and the waiting scan-log lines (part of gf_resetRefdata; nothing else calls it).
+void gf_clearRefdataHooks();
 
 }  // namespace vdl

@@ -146,7 +146,7 @@ std::string lf_packageFolderName(const fs::path& file, const ManifestInfo& m) {
 
 }  // namespace
 
-void gf_resetPackagesForTests() {
+void gf_forgetCommunityPath() {
     std::lock_guard lock(communityMutex);
     communityPath.clear();
 }

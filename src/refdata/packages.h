@@ -20,6 +20,8 @@ std::filesystem::path gf_installPath(std::string_view subFolder);
 bool gf_deriveCommunityPath();
 // The Community folder kept by gf_deriveCommunityPath; empty when none.
 std::filesystem::path gf_communityPath();
+// Forgets the Community folder (part of gf_resetRefdata).
+void gf_forgetCommunityPath();
 
 // The install path of a UserCfg.opt text: the quoted value of the line whose key is exactly
 // InstalledPackagesPath (not InstalledPackagesPathNextBoot); none when there is no such line.

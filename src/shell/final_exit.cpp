@@ -10,9 +10,9 @@
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
-#include "feed/udp_reader.h"
 #include "foundation/log.h"
 #include "shell/reports.h"
+#include "shell/reset.h"
 #include "shell/run_worker.h"
 #include "shell/ui_messages.h"
 #include "window/main_window.h"
@@ -35,7 +35,7 @@ int exitThreads = 0;
 // removals skip the traffic step's pacing: the link's next frame sends them all.
 // Answers whether any removal waits for the link.
 bool lf_removeAllAircraft() {
-    // gf_removeAllLiveAc and gf_removeAllStaticAc take over here with the removal issue.
+    // TODO: remove through gf_removeAllLiveAc and gf_removeAllStaticAc once traffic has them.
     for (LiveAc& ac : liveAircraft)
         if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
     for (AiAircraft& ac : staticAircraft)
@@ -96,12 +96,10 @@ void FinalExit(ExitReason reason, int delaySeconds) {
         if (lf_removeAllAircraft()) lf_waitForRemovalsSent();
         realTrafficLink.stop();
         gf_stopSimConnectThread();
-        // gf_resetParkAirport is called here by the park-airport issue.
+        // TODO: leave the park airport (gf_resetParkAirport).
 
         if (gf_restartsRun(reason) && !userClosed.load()) {
-            gf_clearTrafficLists();
-            gf_resetSimLink();
-            readerError = false;
+            gf_resetBetweenRuns();
             if (lf_countDown(reason, delaySeconds)) {
                 gf_log(fmt::format("FinalExit: a new run after {}", gf_exitReasonName(reason)));
                 gf_postUiMessage(UiMessage::StartRun);

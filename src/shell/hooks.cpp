@@ -25,10 +25,9 @@ void gf_installRunHooks() {
         s.simUtcMs = gf_simUtcMs(u.zuluYear, u.zuluMonthOfYear, u.zuluDayOfMonth, u.zuluTime);
         return s;
     });
-    // simlink's stand-name hook (gf_standNameAtPosition) and user-stand hook (gf_saveParkAirportEntry):
-    // set here by the stand-search and park-airport issues.
-    // refdata's hooks (gf_readDestApfForClosestStand, gf_addAirportsScanLog, gf_removeAllFilesInFolder):
-    // set here by the airport issues that build their targets.
+    // TODO: set simlink's stand-name and user-stand hooks (gf_standNameAtPosition,
+    // gf_saveParkAirportEntry) and refdata's hooks (gf_readDestApfForClosestStand,
+    // gf_addAirportsScanLog, gf_removeAllFilesInFolder) once their targets exist.
 }
 
 }  // namespace vdl

@@ -35,6 +35,8 @@ constexpr uint64_t stepsPerSecond = 1000 / mainLoopStepMs;
 
 // The window asked for the object id of the CALLSIGN_2_OBJECTID callsign; run worker only.
 bool showObjectIdAsked = false;
+// One bit per RunRequest whose missing work was logged; run worker only.
+uint32_t notThereYetLogged = 0;
 
 void lf_detail(std::string_view text) {
     if (LOG.value()) gf_log(text);
@@ -64,12 +66,20 @@ void lf_refreshCounters() {
     gf_setWindowValue(WindowArea::Counters, "traffic records queued", std::to_string(gf_trafficQueueSize()));
     gf_setWindowValue(WindowArea::Counters, "live aircraft", std::to_string(liveAircraft.size()));
     gf_setWindowValue(WindowArea::Counters, "static aircraft", std::to_string(staticAircraft.size()));
-    // The parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc) are shown here by the parking issues.
+    // TODO: show the parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc).
     gf_setWindowValue(WindowArea::Counters, "# liveries", std::to_string(liveryCount.load()));
     gf_setWindowValue(WindowArea::Counters, "lateral range",
                       fmt::format("{} nm{}", LATERAL_RANGE.value(), AUTO_RANGE.value() ? " (auto)" : ""));
     gf_setWindowValue(WindowArea::Statistics, "tick", std::to_string(tickCount.load()));
     gf_repaintArea(WindowArea::Counters);
+}
+
+// A request the window accepts but whose work does not exist yet: said once in the log.
+void lf_notThereYet(RunRequest request) {
+    const uint32_t bit = 1u << static_cast<uint32_t>(request);
+    if ((notThereYetLogged & bit) != 0) return;
+    notThereYetLogged |= bit;
+    gf_log(fmt::format("lf_serveRunRequests: {} is not there yet", gf_runRequestName(request)));
 }
 
 // Requests of the UI thread, served between two steps.
@@ -81,16 +91,16 @@ void lf_serveRunRequests() {
                 gf_enforceMaxLiveAc();
                 break;
             case RunRequest::NewDestination:
-                // lf_newDestination (gf_selectParkAirport with DESTINATION and the user's position)
-                // is called here by the park-airport issue.
+                // TODO: choose the park airport of DESTINATION (lf_newDestination).
+                lf_notThereYet(request);
                 break;
             case RunRequest::FlushStatic:
-                // The flag that has lf_everySecond call gf_removeAllStaticAc is set here by the removal
-                // issue.
+                // TODO: set the flag on which lf_everySecond removes every static aircraft.
+                lf_notThereYet(request);
                 break;
             case RunRequest::ShowReservedStand:
-                // lf_showReservedStand (gf_checkParkAirportsAndStands with true) is called here by the
-                // park-airport issue.
+                // TODO: show the reserved stand (lf_showReservedStand).
+                lf_notThereYet(request);
                 break;
             case RunRequest::ShowObjectId:
                 showObjectIdAsked = true;
@@ -106,8 +116,7 @@ void lf_followUpCreated() {
     createdFollowUps.pop_front();
     const LiveAc* live = gf_findLiveAcByHexid(hexid);
     if (live == nullptr) return;
-    // lf_searchForCoupledCsAroundThisTime (the coupled callsigns of the stand options) is called here
-    // by the static parking issue.
+    // TODO: search the coupled callsigns of the stand options (lf_searchForCoupledCsAroundThisTime).
     for (AiAircraft& parked : staticAircraft) {
         if (parked.state != acStateActive || !gf_removeDuplicateLiveAc(*live, parked)) continue;
         lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
@@ -123,19 +132,17 @@ void lf_everySecond(bool simulatorRuns) {
         showObjectIdAsked = false;
         gf_showObjectIdOfCallsign();
     }
-    // gf_removeAllStaticAc while the "Flush static" request flag is set: removal issue.
-    // gf_removeIfInUserPath while the user is airborne, gf_removeStaticForCollisionAvoidance while
-    // COLLISION_LIVE_PARKED_GND is on: collision issue.
+    // TODO: remove every static aircraft while the "Flush static" flag is set (gf_removeAllStaticAc),
+    // aircraft in the airborne user's path (gf_removeIfInUserPath) and, while COLLISION_LIVE_PARKED_GND
+    // is on, static aircraft in a taxiing one's path (gf_removeStaticForCollisionAvoidance).
     if (simulatorRuns) gf_autoRange();
     lf_refreshCounters();
 }
 
-void lf_every15Seconds(uint32_t jobs) {
-    // gf_removeAircraftOnReservedStand and the two-turn parking adjustment ending in
-    // gf_adjustStaticParking (gf_disableParkingControls before it): static parking issue.
-    if (jobs & tickJob1200) {
-        // The adjustment request while parking is active and INITIAL_LOAD_ONLY is off: static parking issue.
-    }
+void lf_every15Seconds() {
+    // TODO: remove aircraft on the reserved stand (gf_removeAircraftOnReservedStand) and run the
+    // two-turn static parking adjustment (gf_disableParkingControls, gf_adjustStaticParking); on
+    // tickJob1200 ask for that adjustment while parking is active and INITIAL_LOAD_ONLY is off.
 }
 
 void lf_every30Seconds() {
@@ -149,13 +156,11 @@ void lf_takeTick(bool simulatorRuns) {
     lf_everySecond(simulatorRuns);
     const uint32_t jobs = gf_tickJobs(count);
     if (simulatorRuns) {
-        if (jobs & tickJob16) {
-            // gf_checkForParkAirportUpdates: park-airport issue.
-        }
+        // TODO: check for park-airport updates on tickJob16 (gf_checkForParkAirportUpdates).
         if (jobs & tickJob61) gf_removeStaticTwinsOfLiveAc();
         if ((jobs & tickJob62) && CALLSIGN_OBJECTIDS.value()) gf_writeCallsign2ObjectId();
     }
-    if (jobs & tickJob15) lf_every15Seconds(jobs);
+    if (jobs & tickJob15) lf_every15Seconds();
     if (jobs & tickJob30) lf_every30Seconds();
 }
 
@@ -194,6 +199,13 @@ uint32_t gf_tickJobs(uint32_t count) {
     return jobs;
 }
 
+void gf_clearMainLoopState() {
+    tickCount = 0;
+    mainLoopSteps = 0;
+    showObjectIdAsked = false;
+    notThereYetLogged = 0;
+}
+
 void gf_removeStaticTwinsOfLiveAc() {
     for (const LiveAc& live : liveAircraft) {
         if (live.state != acStateActive || !live.onGround) continue;
@@ -219,7 +231,7 @@ void gf_mainLoop(std::stop_token stop) {
     try {
         TimerResolution resolution(1);
         gf_setMainLoopRunning(true);
-        // gf_checkForParkAirportUpdates(true) before the first traffic step: park-airport issue.
+        // TODO: check for park-airport updates before the first traffic step (gf_checkForParkAirportUpdates).
         auto next = Clock::now();
         uint64_t step = 0;
         while (!stop.stop_requested() && !exiting.load()) {

@@ -33,6 +33,10 @@ void gf_mainLoop(std::stop_token stop);
 // Steps the main loop has done since the process started (for the window and tests).
 inline std::atomic<uint64_t> mainLoopSteps{0};
 
+// The tick and step counts at 0, nothing asked of the main loop, nothing said about missing
+// work (part of gf_resetShell).
+void gf_clearMainLoopState();
+
 }  // namespace vdl
 
 namespace vdl {

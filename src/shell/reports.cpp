@@ -22,8 +22,7 @@ void gf_every30SecondsReports() {
     if (gf_liveryResetDue()) gf_clearNoMatchKeys();
 }
 
-void gf_resetReportsForTests() {
-    gf_resetMatchReportsForTests();
+void gf_clearReportCalls() {
     every30Calls = 0;
 }
 

@@ -10,7 +10,7 @@ void gf_writeMatchReports();
 // keys are dropped while a livery reset is due (they name liveries about to go).
 void gf_every30SecondsReports();
 
-// The match reports' collections and the call count.
-void gf_resetReportsForTests();
+// Forgets the 30-second calls (part of gf_resetShell).
+void gf_clearReportCalls();
 
 }  // namespace vdl

@@ -2,43 +2,70 @@
 
 #include <chrono>
 
+#include "airports/reset.h"
 #include "feed/reset.h"
-#include "foundation/clock.h"
+#include "feed/rt_link.h"
+#include "feed/traffic_reader.h"
+#include "foundation/reset.h"
 #include "liveries/livery_tables.h"
-#include "refdata/dbase.h"
-#include "refdata/hooks.h"
+#include "refdata/reset.h"
 #include "shell/final_exit.h"
 #include "shell/main_loop.h"
 #include "shell/reports.h"
 #include "shell/run_requests.h"
 #include "shell/run_worker.h"
+#include "shell/start_up.h"
 #include "shell/ui_messages.h"
-#include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "traffic/traffic_lists.h"
+#include "window/reset.h"
 
 namespace vdl {
 
-void gf_resetShellForTests() {
-    gf_waitForExitThread(std::chrono::seconds(30));
+namespace {
+
+constexpr auto exitThreadWait = std::chrono::seconds(30);
+
+void lf_stopShellThreads() {
+    gf_waitForExitThread(exitThreadWait);
     gf_stopRunWorker();
-    gf_resetSimLinkForTests();
-    gf_resetFeedForTests();
-    gf_resetTrafficForTests();
-    gf_resetLiveriesForTests();
-    gf_resetReportsForTests();
-    gf_resetShellWindowForTests();
-    gf_resetRefdataForTests();
-    gf_resetRefdataFilesForTests();
+}
+
+}  // namespace
+
+void gf_resetShell() {
+    lf_stopShellThreads();
     gf_clearRunRequests();
     uiMessages.clear();
     gf_setRunConfig({});
-    tickCount = 0;
-    clock100 = 0;
-    simRunning = false;
-    simStarted = false;
-    simPaused = false;
-    simConnected = false;
+    gf_clearMainLoopState();
+    gf_clearReportCalls();
+    gf_clearCloseRequest();
+}
+
+void gf_resetBetweenRuns() {
+    gf_resetWindowBetweenRuns();
+    gf_resetFeedBetweenRuns();
+    gf_resetSimLinkBetweenRuns();
+    gf_resetLiveriesBetweenRuns();
+    gf_clearTrafficLists();
+}
+
+void gf_resetEverything() {
+    lf_stopShellThreads();
+    gf_stopSimConnectThread();
+    gf_stopReaders();
+    realTrafficLink.stop();
+
+    gf_resetFoundation();
+    gf_resetWindow();
+    gf_resetRefdata();
+    gf_resetFeed();
+    gf_resetSimLink();
+    gf_resetAirports();
+    gf_resetLiveries();
+    gf_resetTraffic();
+    gf_resetShell();
 }
 
 }  // namespace vdl

@@ -75,7 +75,7 @@ void lf_liveryStep() {
             gf_saveBoolParameter(SCAN_LIVERIES);
         }
     }
-    // gf_scanLiveries goes here (it scans while SCAN_LIVERIES is on): aircraft.cfg scan issue.
+    // TODO: scan the liveries while SCAN_LIVERIES is on (gf_scanLiveries).
     if (!std::filesystem::exists(scannedLiveriesPath, ec)) return;
     gf_processScannedLiveries();
 }
@@ -100,10 +100,10 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         gf_log(fmt::format("RealTraffic {}installed on this PC{}", gf_realTrafficInstalled() ? "" : "not ",
                            EXTERNAL_LINK.value() ? ", its link is held by another program" : ""));
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
-        if (gf_runPendingLiveryReset()) liveryByHexid.clear();
+        if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep();
-        // gf_scanAddonAirports while SCAN_AIRPORTS is on: airport scan issue.
-        // lf_readMyParkAirports: park-airport list issue.
+        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports), then read
+        // the park airports (lf_readMyParkAirports).
         return !lf_ending(stop);
     } catch (...) {
         gf_reportException("lf_startUpVDRL", std::current_exception());

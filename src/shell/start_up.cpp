@@ -73,7 +73,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     try {
         instance.emplace(instanceMutexName);
     } catch (const std::exception& e) {
-        err << "gf_programMain: " << e.what() << '\n';
+        err << "gf_runProgram: " << e.what() << '\n';
         return 1;
     }
     if (!instance->owned()) {
@@ -110,6 +110,10 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     gf_log("the program ends");
     gf_closeLog();
     return failed ? 1 : 0;
+}
+
+void gf_clearCloseRequest() {
+    closeRequested = false;
 }
 
 int gf_programMain(std::ostream& out, std::ostream& err) {

@@ -34,4 +34,7 @@ inline constexpr const char* tracksFilePath = "output/tracks.json";
 // simulator's titles from VDL_SIM_TITLES and its tracks into output/tracks.json.
 int gf_programMain(std::ostream& out, std::ostream& err);
 
+// Forgets a SIGINT or SIGTERM not yet taken (part of gf_resetShell).
+void gf_clearCloseRequest();
+
 }  // namespace vdl

@@ -29,7 +29,7 @@ struct PendingCreate {
     uint32_t objectId = 0;  // from the assigned-id answer; 0 until it came
 };
 
-// Link state, under simMutex.
+// Link state, under simMutex: the functions that touch it take the caller's SimLock.
 std::vector<PendingCreate> pendingCreates;
 std::map<uint32_t, uint32_t> boundObjects;  // object id -> hexid
 uint32_t nextCreateRequest = REQUEST_CREATE_FIRST;
@@ -157,7 +157,7 @@ void lf_detail(std::string_view text) {
 }
 
 // The frame handler: creates, removals, client events, positions, in this order.
-void lf_onFrame(RoundResult& result) {
+void lf_onFrame(const SimLock&, RoundResult& result) {
     SimHandle h = hSimConnect;
     for (const auto& c : simCreateQueue) {
         const uint32_t requestId = nextCreateRequest++;
@@ -195,7 +195,7 @@ void lf_onFrame(RoundResult& result) {
 
 // Releases the simulator's AI control of a new object and freezes it; the traffic
 // manager moves it from now on.
-void lf_bind(uint32_t objectId, const PendingCreate& pending, double groundAlt, double agl,
+void lf_bind(const SimLock&, uint32_t objectId, const PendingCreate& pending, double groundAlt, double agl,
              RoundResult& result) {
     SimHandle h = hSimConnect;
     if (SimConnect_AIReleaseControl(h, objectId, REQUEST_RELEASE) < 0)
@@ -209,7 +209,7 @@ void lf_bind(uint32_t objectId, const PendingCreate& pending, double groundAlt, 
     lf_detail(fmt::format("object {} is {} (hexid {})", objectId, pending.tailNumber, pending.hexid));
 }
 
-void lf_onInRange(const SimRecv& m, RoundResult& result) {
+void lf_onInRange(const SimLock& lock, const SimRecv& m, RoundResult& result) {
     SimDataReader r(m.data);
     const std::string atcId = r.text(SimDataType::String32);
     const int32_t onGround = r.i32();
@@ -236,10 +236,10 @@ void lf_onInRange(const SimRecv& m, RoundResult& result) {
     if (it == pendingCreates.end()) return;
     const PendingCreate pending = *it;
     pendingCreates.erase(it);
-    lf_bind(id, pending, groundAlt, agl, result);
+    lf_bind(lock, id, pending, groundAlt, agl, result);
 }
 
-void lf_onException(const SimRecv& m, RoundResult& result) {
+void lf_onException(const SimLock&, const SimRecv& m, RoundResult& result) {
     auto it = std::find_if(pendingCreates.begin(), pendingCreates.end(),
                            [&](const PendingCreate& p) { return p.sendId == m.sendId; });
     if (it != pendingCreates.end()) {
@@ -253,7 +253,7 @@ void lf_onException(const SimRecv& m, RoundResult& result) {
                             static_cast<uint32_t>(m.exception), m.sendId, m.index));
 }
 
-void lf_onObjectRemoved(uint32_t id, RoundResult& result) {
+void lf_onObjectRemoved(const SimLock&, uint32_t id, RoundResult& result) {
     if (auto bound = boundObjects.find(id); bound != boundObjects.end()) {
         result.notices.push_back({id, bound->second, 0, REPLY_REMOVED, 0.0, 0.0});
         boundObjects.erase(bound);
@@ -267,7 +267,7 @@ void lf_onObjectRemoved(uint32_t id, RoundResult& result) {
     }
 }
 
-void lf_onData(const SimRecv& m, RoundResult& result) {
+void lf_onData(const SimLock&, const SimRecv& m, RoundResult& result) {
     SimDataReader r(m.data);
     switch (m.requestId) {
         case REQUEST_STATIC_CG: {
@@ -329,17 +329,17 @@ void lf_onEvent(const SimRecv& m) {
     lf_updateRunning();
 }
 
-void lf_handleMessage(const SimRecv& m, RoundResult& result) {
+void lf_handleMessage(const SimLock& lock, const SimRecv& m, RoundResult& result) {
     switch (m.id) {
         case SimRecvId::EventFrame:
             simFrameRate = m.frameRate;
-            lf_onFrame(result);
+            lf_onFrame(lock, result);
             break;
         case SimRecvId::SimObjectDataByType:
-            if (m.requestId == REQUEST_IN_RANGE && m.defineId == DEF_IN_RANGE) lf_onInRange(m, result);
+            if (m.requestId == REQUEST_IN_RANGE && m.defineId == DEF_IN_RANGE) lf_onInRange(lock, m, result);
             break;
         case SimRecvId::SimObjectData:
-            lf_onData(m, result);
+            lf_onData(lock, m, result);
             break;
         case SimRecvId::AssignedObjectId: {
             auto it = std::find_if(pendingCreates.begin(), pendingCreates.end(),
@@ -348,10 +348,10 @@ void lf_handleMessage(const SimRecv& m, RoundResult& result) {
             break;
         }
         case SimRecvId::Exception:
-            lf_onException(m, result);
+            lf_onException(lock, m, result);
             break;
         case SimRecvId::EventObjectAddRemove:
-            if (m.eventId == SYSTEM_EVENT_OBJECT_REMOVED) lf_onObjectRemoved(m.objectId, result);
+            if (m.eventId == SYSTEM_EVENT_OBJECT_REMOVED) lf_onObjectRemoved(lock, m.objectId, result);
             break;
         case SimRecvId::Event:
             lf_onEvent(m);
@@ -465,7 +465,7 @@ void gf_queueClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data) {
     simEventQueue.push_back({objectId, eventId, data});
 }
 
-void gf_pushClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data) {
+void gf_pushClientEvent(const SimLock&, uint32_t objectId, uint32_t eventId, uint32_t data) {
     simEventQueue.push_back({objectId, eventId, data});
 }
 
@@ -475,20 +475,27 @@ void gf_setCabinLights(uint32_t objectId, uint32_t value) {
 
 void gf_updateAircraft(const PositionUpdate& position) { positionWriteBuffer.push_back(position); }
 
-void gf_swapPositionBuffers() {
+void gf_swapPositionBuffers(const SimLock&) {
     positionWriteBuffer.swap(positionSendBuffer);
     positionWriteBuffer.clear();
 }
 
 UserAcState gf_getUserAcData() {
-    std::lock_guard lock(simMutex);
-    if (!simStopped && hSimConnect != nullptr &&
-        SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_USER_STATE, DEF_USER_STATE,
-                                          SIM_OBJECT_ID_USER, SimPeriod::Once) < 0) {
+    bool failed = false;
+    UserAcState state;
+    {
+        std::lock_guard lock(simMutex);
+        failed = !simStopped && hSimConnect != nullptr &&
+                 SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_USER_STATE, DEF_USER_STATE,
+                                                   SIM_OBJECT_ID_USER, SimPeriod::Once) < 0;
+        state = lastUserAcState;
+    }
+    // The failure takes the window's lock and may end the run: only with simMutex let go.
+    if (failed) {
         gf_logError("SimConnect request user aircraft data fails");
         gf_simConnectRequestFailed();
     }
-    return lastUserAcState;
+    return state;
 }
 
 void gf_simConnectRequestFailed() {
@@ -532,12 +539,12 @@ bool gf_simLinkOpen() {
 void gf_simLinkPoll() {
     RoundResult result;
     {
-        std::lock_guard lock(simMutex);
+        SimLock lock(simMutex);
         if (hSimConnect == nullptr) return;
         SimRecv m;
         for (int n = 0; n < maxMessagesPerRound && SimConnect_GetNextDispatch(hSimConnect, m) >= 0; ++n) {
             try {
-                lf_handleMessage(m, result);
+                lf_handleMessage(lock, m, result);
             } catch (const std::exception& e) {
                 gf_logError(fmt::format("{}: {}", "gf_simLinkPoll", e.what()));
             }
@@ -584,6 +591,22 @@ bool gf_simConnectThreadRunning() {
 }
 
 void gf_resetSimLink() {
+    gf_stopSimConnectThread();
+    gf_simLinkClose();
+    simQuit = false;
+    gf_setSimReplyHook({});
+    gf_setStandNameHook({});
+    gf_setSaveUserStandHook({});
+    gf_setSimBackendProvider({});
+    {
+        std::lock_guard lock(simMutex);
+        nextCreateRequest = REQUEST_CREATE_FIRST;
+    }
+    gf_resetSimLinkBetweenRuns();
+}
+
+// The create request ids go on counting across runs, as they always have.
+void gf_resetSimLinkBetweenRuns() {
     {
         std::lock_guard lock(simMutex);
         simCreateQueue.clear();
@@ -607,17 +630,6 @@ void gf_resetSimLink() {
     userAc = {};
     userOnGround.store({});
     userStand.store({});
-}
-
-void gf_resetSimLinkForTests() {
-    gf_stopSimConnectThread();
-    gf_simLinkClose();
-    gf_resetSimLink();
-    simQuit = false;
-    gf_setSimReplyHook({});
-    gf_setStandNameHook({});
-    gf_setSaveUserStandHook({});
-    gf_setSimBackendProvider({});
 }
 
 }  // namespace vdl

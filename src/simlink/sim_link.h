@@ -3,9 +3,10 @@
 // simulator frame, the binding of new objects, and the user aircraft's state.
 //
 // Locks: simMutex guards the handle, the queues, the position send buffer and every
-// direct call on the handle. The link's thread holds it while it dispatches and hands
-// its notices upward (simReplyHook) only after letting it go, so a caller may take
-// simMutex while holding its own reply lock.
+// direct call on the handle; functions that need it held take the caller's SimLock. The
+// link's thread holds it while it dispatches and hands its notices upward (simReplyHook), the
+// window and the exit entry only after letting it go, so a caller may take simMutex while
+// holding its own reply lock.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,8 @@ struct UserOnGround {
 
 // --- shared with the traffic manager, under simMutex ---
 inline std::mutex simMutex;
+// A held lock on simMutex: functions that need simMutex take the caller's lock.
+using SimLock = std::unique_lock<std::mutex>;
 inline SimHandle hSimConnect = nullptr;           // null while not connected
 inline std::vector<CreateAcCmd> simCreateQueue;    // sent with AICreateNonATCAircraft
 inline std::vector<uint32_t> simRemovalIds;        // sent with AIRemoveObject
@@ -87,14 +90,15 @@ void gf_setSaveUserStandHook(std::function<void(const std::string& stand)> hook)
 // --- queue operations for the traffic manager ---
 void gf_queueCreateAc(const CreateAcCmd& command);  // takes simMutex
 void gf_queueClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data = 0);  // takes simMutex
-void gf_pushClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data = 0);   // caller holds simMutex
+void gf_pushClientEvent(const SimLock& lock, uint32_t objectId, uint32_t eventId, uint32_t data = 0);
 void gf_setCabinLights(uint32_t objectId, uint32_t value);  // CABIN_LIGHTS_SET, takes simMutex
 void gf_updateAircraft(const PositionUpdate& position);      // write buffer, no lock
-// Swaps write and send buffer and empties the new write buffer; caller holds simMutex.
-void gf_swapPositionBuffers();
+// Swaps write and send buffer and empties the new write buffer.
+void gf_swapPositionBuffers(const SimLock& lock);
 // Asks for the user aircraft's state (unless simStopped) and answers the last one received.
 UserAcState gf_getUserAcData();
-// Counts a failed request; from the third on the run ends with "SIMCONNECT ERROR".
+// Counts a failed request; from the third on the run ends with "SIMCONNECT ERROR". It takes
+// the window's lock and the exit entry: never call it while holding simMutex.
 void gf_simConnectRequestFailed();
 int gf_failedRequestCount();
 
@@ -107,9 +111,13 @@ void gf_requestSimConnectStop();  // asks the thread to end, does not wait
 void gf_stopSimConnectThread();   // asks and joins (only asks when called on the thread itself)
 bool gf_simConnectThreadRunning();
 
-// Empties the queues, buffers, pending objects and counters for a new run.
+// The link's one reset: the thread stopped, the connection closed, the hooks and the backend
+// provider cleared, the create request ids from the start, and the run's state as
+// gf_resetSimLinkBetweenRuns leaves it. As a fresh process has it; tests call it.
 void gf_resetSimLink();
-// Stops the thread, closes the connection, resets, clears the hooks and the backend provider.
-void gf_resetSimLinkForTests();
+// Between two runs (before a restart; the thread has stopped and closed the connection): the
+// queues, buffers, pending and bound objects, the user aircraft's state and stand, the failed
+// request count and the flags of a run emptied. The hooks and the backend stay.
+void gf_resetSimLinkBetweenRuns();
 
 }  // namespace vdl

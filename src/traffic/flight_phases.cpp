@@ -118,14 +118,14 @@ double gf_maxClimbPerStep(const LiveAc& ac) { return gf_flightValues(ac.identity
 double gf_standingAgl(const LiveAc& ac) { return gf_flightValues(ac.identity.category).standingAglFt; }
 
 void gf_sendLightSet(const LiveAc& ac, const LightSet& set) {
-    std::lock_guard lock(simMutex);
-    gf_pushClientEvent(ac.objectId, NAV_LIGHTS_SET, set.nav);
-    gf_pushClientEvent(ac.objectId, BEACON_LIGHTS_SET, set.beacon);
-    gf_pushClientEvent(ac.objectId, LANDING_LIGHTS_SET, set.landing);
-    gf_pushClientEvent(ac.objectId, TAXI_LIGHTS_SET, set.taxi);
-    gf_pushClientEvent(ac.objectId, STROBES_SET, set.strobes);
-    gf_pushClientEvent(ac.objectId, LOGO_LIGHTS_SET, set.logo);
-    gf_pushClientEvent(ac.objectId, CABIN_LIGHTS_SET, set.cabin);
+    SimLock lock(simMutex);
+    gf_pushClientEvent(lock, ac.objectId, NAV_LIGHTS_SET, set.nav);
+    gf_pushClientEvent(lock, ac.objectId, BEACON_LIGHTS_SET, set.beacon);
+    gf_pushClientEvent(lock, ac.objectId, LANDING_LIGHTS_SET, set.landing);
+    gf_pushClientEvent(lock, ac.objectId, TAXI_LIGHTS_SET, set.taxi);
+    gf_pushClientEvent(lock, ac.objectId, STROBES_SET, set.strobes);
+    gf_pushClientEvent(lock, ac.objectId, LOGO_LIGHTS_SET, set.logo);
+    gf_pushClientEvent(lock, ac.objectId, CABIN_LIGHTS_SET, set.cabin);
 }
 
 void gf_setThrottleLevel(LiveAc& ac, uint32_t level) {

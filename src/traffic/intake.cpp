@@ -260,14 +260,14 @@ void lf_decode(LiveAc& a, StreamPos& p) {
             a.landed = 0;
             a.moveFlag = 0;
             {
-                std::lock_guard lock(simMutex);
-                gf_pushClientEvent(a.objectId, NAV_LIGHTS_SET, 1);
-                gf_pushClientEvent(a.objectId, BEACON_LIGHTS_SET, 1);
-                gf_pushClientEvent(a.objectId, LANDING_LIGHTS_SET, 1);
-                gf_pushClientEvent(a.objectId, TAXI_LIGHTS_SET, 1);
-                gf_pushClientEvent(a.objectId, STROBES_SET, 1);
-                gf_pushClientEvent(a.objectId, LOGO_LIGHTS_SET, 1);
-                gf_pushClientEvent(a.objectId, CABIN_LIGHTS_SET, 0);
+                SimLock lock(simMutex);
+                gf_pushClientEvent(lock, a.objectId, NAV_LIGHTS_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, BEACON_LIGHTS_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, LANDING_LIGHTS_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, TAXI_LIGHTS_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, STROBES_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, LOGO_LIGHTS_SET, 1);
+                gf_pushClientEvent(lock, a.objectId, CABIN_LIGHTS_SET, 0);
             }
             a.lateWindow = windowTakeoff;
             a.earlyWindow = windowNormal;

@@ -75,14 +75,14 @@ struct Lights {
 
 // One group of light events, in the order the simulator expects them.
 void lf_sendLights(uint32_t objectId, const Lights& l) {
-    std::lock_guard lock(simMutex);
-    gf_pushClientEvent(objectId, NAV_LIGHTS_SET, l.nav);
-    gf_pushClientEvent(objectId, BEACON_LIGHTS_SET, l.beacon);
-    gf_pushClientEvent(objectId, LANDING_LIGHTS_SET, l.landing);
-    gf_pushClientEvent(objectId, TAXI_LIGHTS_SET, l.taxi);
-    gf_pushClientEvent(objectId, STROBES_SET, l.strobes);
-    gf_pushClientEvent(objectId, LOGO_LIGHTS_SET, l.logo);
-    gf_pushClientEvent(objectId, CABIN_LIGHTS_SET, l.cabin);
+    SimLock lock(simMutex);
+    gf_pushClientEvent(lock, objectId, NAV_LIGHTS_SET, l.nav);
+    gf_pushClientEvent(lock, objectId, BEACON_LIGHTS_SET, l.beacon);
+    gf_pushClientEvent(lock, objectId, LANDING_LIGHTS_SET, l.landing);
+    gf_pushClientEvent(lock, objectId, TAXI_LIGHTS_SET, l.taxi);
+    gf_pushClientEvent(lock, objectId, STROBES_SET, l.strobes);
+    gf_pushClientEvent(lock, objectId, LOGO_LIGHTS_SET, l.logo);
+    gf_pushClientEvent(lock, objectId, CABIN_LIGHTS_SET, l.cabin);
 }
 
 void lf_flightPlan(LiveAc& ac) {

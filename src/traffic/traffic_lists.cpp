@@ -5,9 +5,6 @@
 #include <system_error>
 
 #include "airports/stand_records.h"
-#include "feed/qnh.h"
-#include "feed/traffic_queue.h"
-#include "window/exit.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
 #include "traffic/sim_replies.h"
@@ -49,7 +46,7 @@ void gf_initTrafficLists() {
         lf_reserveAtLeast(simReplies, 256);
     }
     lf_reserveAtLeast(parkPositions, parkPositionsReserve);
-    // The static-parking working vectors are reserved here by the static parking issue.
+    // TODO: reserve the three working vectors of static parking once they exist.
     lf_deleteCallsign2ObjectId();
     trafficListsInitialised = true;
 }
@@ -63,7 +60,6 @@ void gf_clearTrafficLists() {
     removalQueue.clear();
     createdFollowUps.clear();
     ghostCallsigns.clear();
-    noMatchKeys.clear();
     liveryByHexid.clear();
     standSlotByHexid.clear();
     staticCandidates.clear();
@@ -72,20 +68,14 @@ void gf_clearTrafficLists() {
         simReplies.clear();
         switchFollowUps.clear();
     }
-    {
-        std::lock_guard lock(trafficMutex);
-        trafficQueue.clear();
-        mainLoopRunning = false;
-    }
-    // The park airport's record and the parking counters are cleared here by the issues that add them.
+    // TODO: forget the park airport's record and the parking display counters once they exist.
     selectedObjectId = 0;
     feedCallsigns.clear();
     gf_forgetNoticeWaits();
-    parkingBusy = false;
-    tickFlag = false;
-    qnh = defaultQnh;
     lf_deleteCallsign2ObjectId();
 }
+
+void gf_forgetLiveryTitles() { liveryByHexid.clear(); }
 
 bool gf_standSlotGate(uint32_t hexid, WeekSlot now, bool force) {
     const auto slot = static_cast<uint32_t>((now.slot % 48 + 48) % 48);
@@ -107,7 +97,7 @@ void gf_pushSimReply(const SimReply& reply) {
 
 void gf_installTrafficHooks() { gf_setSimReplyHook(gf_pushSimReply); }
 
-void gf_resetTrafficForTests() {
+void gf_resetTraffic() {
     std::vector<LiveAc>().swap(liveAircraft);
     std::vector<AiAircraft>().swap(staticAircraft);
     std::vector<uint32_t>().swap(pendingSpawns);
@@ -116,7 +106,6 @@ void gf_resetTrafficForTests() {
     removalQueue.clear();
     createdFollowUps.clear();
     std::vector<std::string>().swap(ghostCallsigns);
-    noMatchKeys.clear();
     liveryByHexid.clear();
     standSlotByHexid.clear();
     staticCandidates.clear();

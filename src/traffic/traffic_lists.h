@@ -44,9 +44,14 @@ inline constexpr const char* callsign2ObjectIdFile = "Callsign2ObjectId.txt";
 // A file-system failure throws std::filesystem::filesystem_error.
 void gf_initTrafficLists();
 
-// Empties every list of the run (at the end of a run), the traffic queue, and the run's
-// traffic flags; deletes Callsign2ObjectId.txt.
+// The traffic library's reset between two runs (before a restart): empties every list of the
+// run, forgets the selected object, the collected feed callsigns and the waits for notices,
+// and deletes Callsign2ObjectId.txt. The reserved capacities stay. A file-system failure throws
+// std::filesystem::filesystem_error.
 void gf_clearTrafficLists();
+
+// The livery catalogue was rebuilt: the titles remembered per hexid point into the old one.
+void gf_forgetLiveryTitles();
 
 // The stand-slot gate: with force off, refuses a listed hexid while fewer than 3 half-hour
 // slots have passed since its stored slot (across midnight); otherwise stores the slot of
@@ -59,7 +64,9 @@ void gf_pushSimReply(const SimReply& reply);
 // Connects the link's notices to the traffic manager; the shell calls it once at start-up.
 void gf_installTrafficHooks();
 
-// Empties everything of this library and forgets that the lists were initialised.
-void gf_resetTrafficForTests();
+// The traffic library's one reset: what gf_clearTrafficLists empties, with the capacities given
+// back, the park airport of the movement forgotten, and the lists not initialised. As a fresh
+// process has it (Callsign2ObjectId.txt is left alone); tests call it.
+void gf_resetTraffic();
 
 }  // namespace vdl

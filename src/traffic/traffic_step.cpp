@@ -66,7 +66,7 @@ void lf_handOverPositions() {
         }
         lock.lock();
     }
-    gf_swapPositionBuffers();
+    gf_swapPositionBuffers(lock);
 }
 
 void lf_updateAllLiveAc() {

@@ -8,7 +8,6 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/version.h"
-#include "window/exit.h"
 
 namespace vdl {
 
@@ -62,47 +61,47 @@ MainWindow::MainWindow(NowFunction now) : now_(std::move(now)) {}
 MainWindow::Clock::time_point MainWindow::now() const { return now_ ? now_() : Clock::now(); }
 
 bool MainWindow::setStatusLine(std::string_view text) {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     if (!errorLine_.empty()) return false;
     statusLine_ = text;
     statusUntil_ = now() + statusLineDuration;
-    changedLocked();
+    changed(lock);
     return true;
 }
 
 void MainWindow::clearStatusLine() {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     if (statusLine_.empty()) return;
     statusLine_.clear();
-    changedLocked();
+    changed(lock);
 }
 
-void MainWindow::expireStatusLocked() {
+void MainWindow::expireStatus(const Lock& lock) {
     if (!statusLine_.empty() && now() >= statusUntil_) {
         statusLine_.clear();
-        changedLocked();
+        changed(lock);
     }
 }
 
 std::string MainWindow::statusLine() {
-    std::lock_guard lock(windowMutex);
-    expireStatusLocked();
+    Lock lock(windowMutex);
+    expireStatus(lock);
     return statusLine_;
 }
 
 void MainWindow::setErrorLine(std::string_view text) {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     errorLine_ = fmt::format("Error {}", text);
-    changedLocked();
+    changed(lock);
 }
 
 std::string MainWindow::errorLine() const {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     return errorLine_;
 }
 
 void MainWindow::setValue(WindowArea area, std::string_view name, std::string value) {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     auto& values = values_.at(static_cast<size_t>(area));
     auto it = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == name; });
     if (it == values.end()) {
@@ -112,11 +111,11 @@ void MainWindow::setValue(WindowArea area, std::string_view name, std::string va
     } else {
         return;
     }
-    changedLocked();
+    changed(lock);
 }
 
 std::string MainWindow::value(WindowArea area, std::string_view name) const {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     for (const auto& [n, v] : values_.at(static_cast<size_t>(area))) {
         if (n == name) return v;
     }
@@ -124,22 +123,22 @@ std::string MainWindow::value(WindowArea area, std::string_view name) const {
 }
 
 void MainWindow::requestRepaint(WindowArea area) {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     repaintRequested_.at(static_cast<size_t>(area)) = true;
-    changedLocked();
+    changed(lock);
 }
 
 bool MainWindow::takeRepaintRequest(WindowArea area) {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     return std::exchange(repaintRequested_.at(static_cast<size_t>(area)), false);
 }
 
 void MainWindow::bindControls() {
-    std::lock_guard lock(windowMutex);
-    bindControlsLocked();
+    Lock lock(windowMutex);
+    bind(lock);
 }
 
-void MainWindow::bindControlsLocked() {
+void MainWindow::bind(const Lock& lock) {
     std::vector<BoundControl> bound;
     for (Parameter* p : gf_parameters()) {
         ParamControl* c = p->control();
@@ -159,24 +158,24 @@ void MainWindow::bindControlsLocked() {
     });
     controls_ = std::move(bound);
     bound_ = true;
-    changedLocked();
+    changed(lock);
 }
 
-void MainWindow::syncControlsLocked() {
-    if (!bound_) bindControlsLocked();
+void MainWindow::syncControls(const Lock& lock) {
+    if (!bound_) bind(lock);
     for (auto& b : controls_) {
         bool enabled = b.control->enabled();
         bool checked = lf_checkedOf(*b.parameter);
         if (enabled != b.shownEnabled || checked != b.shownChecked) {
             b.shownEnabled = enabled;
             b.shownChecked = checked;
-            changedLocked();
+            changed(lock);
         }
     }
 }
 
-MainWindow::BoundControl* MainWindow::findControlLocked(int controlId) {
-    if (!bound_) bindControlsLocked();
+MainWindow::BoundControl* MainWindow::findControl(const Lock& lock, int controlId) {
+    if (!bound_) bind(lock);
     for (auto& b : controls_) {
         if (b.control->controlId() == controlId) return &b;
     }
@@ -184,8 +183,8 @@ MainWindow::BoundControl* MainWindow::findControlLocked(int controlId) {
 }
 
 std::vector<ControlView> MainWindow::controls() {
-    std::lock_guard lock(windowMutex);
-    syncControlsLocked();
+    Lock lock(windowMutex);
+    syncControls(lock);
     std::vector<ControlView> views;
     views.reserve(controls_.size());
     for (const auto& b : controls_) {
@@ -199,42 +198,42 @@ void MainWindow::showParameterValue(const Parameter& parameter) {
     const ParamControl* c = parameter.control();
     if (c == nullptr || !lf_hasBox(c->controlKind())) return;
     std::string text = lf_boxTextOf(parameter, c->controlKind());
-    std::lock_guard lock(windowMutex);
-    BoundControl* b = findControlLocked(c->controlId());
+    Lock lock(windowMutex);
+    BoundControl* b = findControl(lock, c->controlId());
     if (b == nullptr) return;
     b->boxText = std::move(text);
     repaintRequested_[static_cast<size_t>(WindowArea::Options)] = true;
-    changedLocked();
+    changed(lock);
 }
 
 bool MainWindow::setBoxText(int controlId, std::string_view text) {
-    std::lock_guard lock(windowMutex);
-    BoundControl* b = findControlLocked(controlId);
+    Lock lock(windowMutex);
+    BoundControl* b = findControl(lock, controlId);
     if (b == nullptr || !lf_hasBox(b->control->controlKind())) return false;
     if (b->boxText != text) {
         b->boxText = text;
-        changedLocked();
+        changed(lock);
     }
     return true;
 }
 
 std::string MainWindow::boxText(int controlId) {
-    std::lock_guard lock(windowMutex);
-    BoundControl* b = findControlLocked(controlId);
+    Lock lock(windowMutex);
+    BoundControl* b = findControl(lock, controlId);
     return b == nullptr ? std::string() : b->boxText;
 }
 
 uint64_t MainWindow::version() {
-    std::lock_guard lock(windowMutex);
-    expireStatusLocked();
-    syncControlsLocked();
+    Lock lock(windowMutex);
+    expireStatus(lock);
+    syncControls(lock);
     return version_;
 }
 
 std::vector<std::string> MainWindow::lines() {
-    std::lock_guard lock(windowMutex);
-    expireStatusLocked();
-    syncControlsLocked();
+    Lock lock(windowMutex);
+    expireStatus(lock);
+    syncControls(lock);
 
     std::vector<std::string> out;
     out.push_back(fmt::format("{} {} for {}", programName, programVersion.text(), gf_simulatorName()));
@@ -272,7 +271,7 @@ std::vector<std::string> MainWindow::lines() {
 }
 
 void MainWindow::reset() {
-    std::lock_guard lock(windowMutex);
+    Lock lock(windowMutex);
     statusLine_.clear();
     statusUntil_ = {};
     errorLine_.clear();
@@ -280,7 +279,7 @@ void MainWindow::reset() {
     repaintRequested_ = {};
     controls_.clear();
     bound_ = false;
-    changedLocked();
+    changed(lock);
 }
 
 void gf_setStatusLine(std::string_view text, bool logFlag) {
@@ -303,13 +302,5 @@ void gf_setWindowValue(WindowArea area, std::string_view name, std::string value
 void gf_repaintArea(WindowArea area) { mainWindow.requestRepaint(area); }
 
 void gf_initMainWindow() { mainWindow.bindControls(); }
-
-void gf_resetShellWindowForTests() {
-    mainWindow.reset();
-    exiting = false;
-    userClosed = false;
-    parkingBusy = false;
-    gf_setFinalExitHook({});
-}
 
 }  // namespace vdl

@@ -107,12 +107,15 @@ private:
         bool shownChecked;
     };
 
+    // The helpers below need windowMutex held: they take the caller's lock on it.
+    using Lock = std::unique_lock<std::mutex>;
+
     Clock::time_point now() const;
-    void expireStatusLocked();
-    void syncControlsLocked();
-    void bindControlsLocked();
-    BoundControl* findControlLocked(int controlId);
-    void changedLocked() { ++version_; }
+    void expireStatus(const Lock& lock);
+    void syncControls(const Lock& lock);
+    void bind(const Lock& lock);
+    BoundControl* findControl(const Lock& lock, int controlId);
+    void changed(const Lock&) { ++version_; }
 
     NowFunction now_;
     mutable std::mutex windowMutex;
@@ -145,10 +148,7 @@ void gf_setTbText(const TbTextParameter& option);
 void gf_setWindowValue(WindowArea area, std::string_view name, std::string value);
 void gf_repaintArea(WindowArea area);
 
-// Binds the controls and sets the window's hooks in the foundation; the start-up calls it.
+// Binds the controls; the start-up calls it.
 void gf_initMainWindow();
-
-// Empties mainWindow, clears exiting/userClosed/parkingBusy and the exit hook.
-void gf_resetShellWindowForTests();
 
 }  // namespace vdl

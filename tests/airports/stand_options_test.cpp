@@ -10,6 +10,7 @@
 #include "airports/stand_records.h"
 #include "foundation/log.h"
 #include "refdata/dbase.h"
+#include "refdata/reset.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {
@@ -36,8 +37,8 @@ std::vector<ParkPosOption> optionsWithIds(const std::vector<uint32_t>& ids) {
 
 class StandOptions : public ::testing::Test {
   protected:
-    void SetUp() override { gf_resetRefdataForTests(); }
-    void TearDown() override { gf_resetRefdataForTests(); }
+    void SetUp() override { gf_resetRefdata(); }
+    void TearDown() override { gf_resetRefdata(); }
     TempWorkDir work;
 };
 

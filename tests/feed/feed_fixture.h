@@ -15,6 +15,7 @@
 #include "foundation/net.h"
 #include "foundation/reset.h"
 #include "window/main_window.h"
+#include "window/reset.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {
@@ -22,13 +23,13 @@ namespace vdl::test {
 class FeedTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gf_resetShellWindowForTests();
-        gf_resetFeedForTests();
+        gf_resetWindow();
+        gf_resetFeed();
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
     }
     void TearDown() override {
-        gf_resetFeedForTests();
-        gf_resetShellWindowForTests();
+        gf_resetFeed();
+        gf_resetWindow();
     }
     static std::string logText() { return readWholeFile("Log.txt"); }
 

@@ -18,7 +18,9 @@
 #include "refdata/dbase.h"
 #include "refdata/download.h"
 #include "refdata/hooks.h"
+#include "refdata/reset.h"
 #include "window/main_window.h"
+#include "window/reset.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {
@@ -64,10 +66,9 @@ class LiveriesEnv : public ::testing::Test {
         std::filesystem::create_directories("input");
         std::filesystem::create_directories("output");
         writeWholeFile("input/dbase.xml", std::string(liveriesDbaseXml));
-        gf_resetRefdataForTests();
-        gf_resetRefdataFilesForTests();
-        gf_resetShellWindowForTests();
-        gf_resetLiveriesForTests();
+        gf_resetRefdata();
+        gf_resetWindow();
+        gf_resetLiveries();
         gf_loadDbase("input/dbase.xml");
         gf_setServerBaseForTests("http://127.0.0.1:1/");
         gf_setDownloadTimeouts({std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)});
@@ -75,10 +76,9 @@ class LiveriesEnv : public ::testing::Test {
         gf_loadParameters();
     }
     void TearDown() override {
-        gf_resetLiveriesForTests();
-        gf_resetShellWindowForTests();
-        gf_resetRefdataFilesForTests();
-        gf_resetRefdataForTests();
+        gf_resetLiveries();
+        gf_resetWindow();
+        gf_resetRefdata();
     }
 
     // Writes the records as output/LiveriesScanned.xml through the program's writer.

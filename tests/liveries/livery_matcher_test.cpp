@@ -114,7 +114,7 @@ TEST_F(Matcher, UncreatableTitleEndsTheMatchAndSurvivesARebuild) {
     EXPECT_FALSE(gf_matchLiveryStatic(st, MatchStand{"A12", false}));
 
     // The refused title is kept as an owned string across a rebuild that frees the catalogue.
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     gf_processScannedLiveries();
     auto again = aircraft("DLH", "A320");
     gf_matchLivery(again);

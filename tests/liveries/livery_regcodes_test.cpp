@@ -71,12 +71,12 @@ TEST_F(Regcodes, ClashesOfLiveriesReportedFirstWinsAndOldReportsGo) {
     EXPECT_TRUE(contains(newLogLines(), "2 in-line regcode clashes, see \"output/errors/InlineRegcodes.txt\""));
 
     // A build without clashes, or one that fails, leaves no old report behind.
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     buildFrom(handCatalogue());
     EXPECT_FALSE(std::filesystem::exists("output/errors/InlineRegcodes.txt"));
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     buildFrom(catalogue);
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     writeWholeFile("output/LiveriesScanned.xml", "<liveries/>");
     EXPECT_THROW(gf_processScannedLiveries(), UserErrorException);
     EXPECT_FALSE(std::filesystem::exists("output/errors/InlineRegcodes.txt"));

@@ -65,7 +65,7 @@ TEST_F(Tables, BuildsEveryTableAndAnswersTheQueries) {
     auto list = handCatalogue();
     std::vector<LiveryData> v(list.begin(), list.end());
     std::shuffle(v.begin(), v.end(), std::mt19937(7));
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     buildFrom({v.begin(), v.end()});
     EXPECT_EQ(snapshot(), sorted);
 }
@@ -87,13 +87,13 @@ TEST_F(Tables, CategorySummarySwitchesOffMissingCategoriesOnce) {
 
     // Next build: already off, so no message, but the box is disabled again.
     HIGH_PERF_AIRCRAFT.setEnabled(true);
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     buildFrom(handCatalogue());
     for (const auto& l : newLogLines()) EXPECT_EQ(l.find("temporary switched off"), std::string::npos) << l;
     EXPECT_FALSE(HIGH_PERF_AIRCRAFT.enabled());
 
     // Without light aircraft and helicopters both are switched off.
-    gf_resetLiveries();
+    gf_clearLiveryTables();
     buildFrom({{"DLH", "A320", "a", "", 0, false}});
     EXPECT_TRUE(contains(newLogLines(), "No generic liveries"));
     EXPECT_FALSE(LIGHT_AIRCRAFT.value());

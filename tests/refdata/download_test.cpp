@@ -98,7 +98,7 @@ TEST_F(DownloadTest, ServerFolderFollowsTheFlagAndTheSimulator) {
     EXPECT_EQ(gf_serverFolder(true), "http://127.0.0.1:1/vizozaradu20/");
     MSFS_2020.set(true);
     EXPECT_EQ(gf_serverFolder(false), "http://127.0.0.1:1/vizozaradu20/");
-    gf_resetRefdataForTests();
+    gf_resetRefdata();
     EXPECT_EQ(gf_serverBase(), updateServerBase);
 }
 

@@ -10,6 +10,7 @@
 #include "refdata/dbase.h"
 #include "refdata/download.h"
 #include "refdata/hooks.h"
+#include "refdata/reset.h"
 #include "support/foundation_env.h"
 
 namespace vdl::test {
@@ -38,12 +39,12 @@ inline constexpr double metresToHalfNm = 1.0 / 2.0 / 1852.0;
 class RefFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gf_resetRefdataForTests();
+        gf_resetRefdata();
         gf_openLog("MSFS 2020", "Log.txt");
     }
     void TearDown() override {
         gf_closeLog();
-        gf_resetRefdataForTests();
+        gf_resetRefdata();
     }
 
     static std::string logText() { return readWholeFile("Log.txt"); }

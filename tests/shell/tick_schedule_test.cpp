@@ -63,7 +63,7 @@ TEST_F(StaticTwinsTest, FirstActiveStaticWithTheCallsignStarredOrTheRegistration
         {"empty callsign", "", "", true, {{"*", "", A}}, {false}},
     };
     for (const auto& c : cases) {
-        gf_resetTrafficForTests();
+        gf_resetTraffic();
         StreamPos first;
         LiveAc live(first,
                     gf_makeAcIdentity("DLH", "A320", "", "", c.liveCallsign, "", "", c.liveReg, 0, 4000001),

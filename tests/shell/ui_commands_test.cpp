@@ -10,6 +10,7 @@
 #include "shell/ui_thread.h"
 #include "window/exit.h"
 #include "window/main_window.h"
+#include "window/reset.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -127,7 +128,7 @@ TEST(RunRequests, PostedFromAnyThreadTakenOnceInOrder) {
 }
 
 TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {
-    gf_resetShellWindowForTests();
+    gf_resetWindow();
     std::ostringstream out;
     TerminalView view(out, false, std::chrono::milliseconds(0));
     gf_setWindowValue(WindowArea::Counters, "QNH", "1013 hPa");

@@ -10,6 +10,7 @@
 #include "foundation/log.h"
 #include "window/exit.h"
 #include "window/main_window.h"
+#include "window/reset.h"
 #include "simlink/sim_link.h"
 #include "support/foundation_env.h"
 #include "support/simulator_world.h"
@@ -20,8 +21,8 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         work_ = std::make_unique<TempWorkDir>();
-        gf_resetShellWindowForTests();
-        gf_resetSimLinkForTests();
+        gf_resetWindow();
+        gf_resetSimLink();
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
         gf_setFinalExitHook([this](ExitReason reason, int delay) {
             std::lock_guard lock(collectMutex_);
@@ -35,8 +36,8 @@ protected:
         useWorld(sim_);
     }
     void TearDown() override {
-        gf_resetSimLinkForTests();
-        gf_resetShellWindowForTests();
+        gf_resetSimLink();
+        gf_resetWindow();
         sim_.reset();
         work_.reset();
     }

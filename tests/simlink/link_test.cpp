@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <map>
 #include <pugixml.hpp>
 
@@ -167,9 +168,9 @@ TEST_F(LinkTest, OneFrameSendsCreatesRemovalsEventsAndPositionsInThatOrder) {
     p.altitude = 120.0;
     gf_updateAircraft(p);
     {
-        std::lock_guard lock(simMutex);
-        gf_swapPositionBuffers();
-        gf_pushClientEvent(keep, NAV_LIGHTS_SET, 1);
+        SimLock lock(simMutex);
+        gf_swapPositionBuffers(lock);
+        gf_pushClientEvent(lock, keep, NAV_LIGHTS_SET, 1);
         simRemovalIds.push_back(gone);
     }
     gf_setCabinLights(keep, 1);
@@ -248,7 +249,19 @@ TEST_F(LinkTest, ThirdFailedRequestStopsRequestsAndEndsTheRunWithSimconnectError
     EXPECT_FALSE(simStopped);
     EXPECT_TRUE(exits().empty());
 
+    // The third failure ends the run through the window and the exit entry: only with simMutex
+    // let go (another thread must be able to take it).
+    bool simMutexFree = false;
+    gf_setFinalExitHook([&](ExitReason reason, int delay) {
+        simMutexFree = std::async(std::launch::async, [] {
+                           std::unique_lock lock(simMutex, std::try_to_lock);
+                           return lock.owns_lock();
+                       }).get();
+        std::lock_guard lock(collectMutex_);
+        exits_.push_back({reason, delay});
+    });
     gf_getUserAcData();  // a failed user data request counts too
+    EXPECT_TRUE(simMutexFree);
     EXPECT_TRUE(simStopped);
     ASSERT_EQ(exits().size(), 1u);
     EXPECT_EQ(exits()[0], std::pair(ExitReason::SimConnectError, 10));

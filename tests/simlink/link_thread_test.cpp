@@ -63,8 +63,8 @@ TEST_F(LinkThreadTest, DrivesAnObjectFromCreateToRemovalThroughTheLinkThread) {
             for (const auto& n : simReplies) {
                 if (n.kind == REPLY_LIVE_CREATED && n.hexid == 10555) {
                     objectId = n.objectId;
-                    std::lock_guard sim(simMutex);
-                    gf_pushClientEvent(objectId, NAV_LIGHTS_SET, 1);
+                    SimLock sim(simMutex);
+                    gf_pushClientEvent(sim, objectId, NAV_LIGHTS_SET, 1);
                 }
                 if (n.kind == REPLY_REMOVED && objectId != 0 && n.objectId == objectId) removed = true;
             }
@@ -81,14 +81,13 @@ TEST_F(LinkThreadTest, DrivesAnObjectFromCreateToRemovalThroughTheLinkThread) {
             ++moves;
         }
         // The traffic step's swap rule: skip a busy frame only below 50 fps.
-        if (simMutex.try_lock()) {
-            gf_swapPositionBuffers();
-            simMutex.unlock();
+        if (SimLock lock(simMutex, std::try_to_lock); lock.owns_lock()) {
+            gf_swapPositionBuffers(lock);
         } else if (simFrameRate <= 50.0f) {
             positionWriteBuffer.clear();
         } else {
-            std::lock_guard lock(simMutex);
-            gf_swapPositionBuffers();
+            lock.lock();
+            gf_swapPositionBuffers(lock);
         }
         if (moves == totalMoves + 20 && !removalSent) {
             std::this_thread::sleep_for(60ms);  // let the last positions go out

@@ -26,10 +26,10 @@ class TempWorkDir {
         ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
-        vdl::gf_resetFoundationForTests();
+        vdl::gf_resetFoundation();
     }
     ~TempWorkDir() {
-        vdl::gf_resetFoundationForTests();
+        vdl::gf_resetFoundation();
         std::error_code ec;
         std::filesystem::current_path(old_, ec);
         std::filesystem::remove_all(dir_, ec);

@@ -1,5 +1,5 @@
-// The run shell's tests: a fresh working folder with the program's folders, and the run
-// shell with everything below it reset.
+// The run shell's tests: a fresh working folder with the program's folders, and every
+// library reset.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,8 +16,8 @@ namespace vdl::test {
 
 class ShellTest : public ::testing::Test {
   protected:
-    void SetUp() override { gf_resetShellForTests(); }
-    void TearDown() override { gf_resetShellForTests(); }
+    void SetUp() override { gf_resetEverything(); }
+    void TearDown() override { gf_resetEverything(); }
 
     // "airports", "input", "output" and "TBLO", as the run's working-folder check wants them.
     static void makeProgramFolders() {

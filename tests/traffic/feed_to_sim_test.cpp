@@ -64,7 +64,7 @@ protected:
     }
     void TearDown() override {
         trafficReader.stop();
-        gf_resetSimLinkForTests();
+        gf_resetSimLink();
         sim->stopFrameThread();
         LiveTest::TearDown();
     }

@@ -42,7 +42,7 @@ protected:
         movementParkAirport = {true, "EHAM", worldAirportLat, worldAirportLon, worldAirportElevation};
     }
     void TearDown() override {
-        gf_resetSimLinkForTests();
+        gf_resetSimLink();
         LiveTest::TearDown();
     }
 

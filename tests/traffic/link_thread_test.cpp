@@ -30,7 +30,7 @@ protected:
     }
 
     void TearDown() override {
-        gf_resetSimLinkForTests();
+        gf_resetSimLink();
         sim->stopFrameThread();
         TrafficTest::TearDown();
     }
@@ -75,7 +75,7 @@ TEST_F(TrafficLinkThread, ALiveAircraftFromCreateToRemoval) {
     ASSERT_TRUE(removed);
     ASSERT_GE(objectId, 3u);
 
-    gf_resetSimLinkForTests();  // the link's thread has ended: the world is still
+    gf_resetSimLink();  // the link's thread has ended: the world is still
     const auto object = sim->object(objectId);
     ASSERT_TRUE(object.has_value());
     EXPECT_EQ(object->tailNumber, "KLM1234");

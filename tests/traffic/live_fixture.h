@@ -20,6 +20,7 @@
 #include "liveries/match_reports.h"
 #include "refdata/dbase.h"
 #include "refdata/download.h"
+#include "refdata/reset.h"
 #include "simlink/sim_link.h"
 #include "traffic/sim_replies.h"
 #include "traffic/traffic_fixture.h"
@@ -65,13 +66,11 @@ class LiveTest : public TrafficTest {
 protected:
     void SetUp() override {
         TrafficTest::SetUp();
-        gf_forgetNoticeWaits();
         std::filesystem::create_directories("input");
         std::filesystem::create_directories("output");
         writeWholeFile("input/dbase.xml", std::string(liveDbaseXml));
-        gf_resetRefdataForTests();
-        gf_resetLiveriesForTests();
-        gf_resetMatchReportsForTests();
+        gf_resetRefdata();
+        gf_resetLiveries();
         gf_loadDbase("input/dbase.xml");
         gf_setServerBaseForTests("http://127.0.0.1:1/");
         gf_setDownloadTimeouts({std::chrono::milliseconds(500), std::chrono::milliseconds(1000)});
@@ -80,20 +79,12 @@ protected:
         liveries.clear();
         gf_processScannedLiveries();
         clock100 = 100000;
-        selectedObjectId = 0;
-        feedCallsigns.clear();
         placeUser(userLat, userLon, true);
     }
 
     void TearDown() override {
-        gf_forgetNoticeWaits();
-        gf_resetLiveriesForTests();
-        gf_resetMatchReportsForTests();
-        gf_resetRefdataForTests();
-        for (Parameter* p : std::initializer_list<Parameter*>{&MAX_LIVE, &BLOCK_CALLSIGN, &LIGHT_AIRCRAFT, &GUID_CHANGES,
-                                                               &COLLISION_USER_AIR, &COLLISION_USER_GND, &LOG,
-                                                               &CALLSIGN_2_OBJECTID, &RANDOM, &MSFS_2020})
-            p->resetToDefault();
+        gf_resetLiveries();
+        gf_resetRefdata();
         TrafficTest::TearDown();
     }
 

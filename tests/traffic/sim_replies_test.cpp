@@ -34,7 +34,7 @@ protected:
         RANDOM.set(false);
     }
     void TearDown() override {
-        gf_resetSimLinkForTests();
+        gf_resetSimLink();
         LiveTest::TearDown();
     }
 

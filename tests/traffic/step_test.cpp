@@ -35,7 +35,7 @@ protected:
     }
 
     void TearDown() override {
-        gf_resetSimLinkForTests();
+        gf_resetSimLink();
         sim->stopFrameThread();
         TrafficTest::TearDown();
     }

@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "refdata/identity.h"
 #include "window/main_window.h"
+#include "window/reset.h"
 #include "simlink/sim_link.h"
 #include "simulator/stand_in.h"
 #include "support/foundation_env.h"
@@ -23,18 +24,18 @@ class TrafficTest : public ::testing::Test {
 protected:
     void SetUp() override {
         work_ = std::make_unique<TempWorkDir>();
-        gf_resetShellWindowForTests();
-        gf_resetFeedForTests();
-        gf_resetSimLinkForTests();
-        gf_resetTrafficForTests();
+        gf_resetWindow();
+        gf_resetFeed();
+        gf_resetSimLink();
+        gf_resetTraffic();
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
     }
 
     void TearDown() override {
-        gf_resetSimLinkForTests();
-        gf_resetTrafficForTests();
-        gf_resetFeedForTests();
-        gf_resetShellWindowForTests();
+        gf_resetSimLink();
+        gf_resetTraffic();
+        gf_resetFeed();
+        gf_resetWindow();
         work_.reset();
     }
 

@@ -12,6 +12,7 @@
 
 #include "foundation/parameters.h"
 #include "window/exit.h"
+#include "window/reset.h"
 #include "support/foundation_env.h"
 
 namespace vdl {
@@ -19,8 +20,8 @@ namespace {
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { gf_resetShellWindowForTests(); }
-    void TearDown() override { gf_resetShellWindowForTests(); }
+    void SetUp() override { gf_resetWindow(); }
+    void TearDown() override { gf_resetWindow(); }
 
     test::TempWorkDir dir;
 };
