@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <optional>
 #include <thread>
 
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/threads.h"
 #include "window/exit.h"
 #include "window/main_window.h"
 
@@ -411,19 +411,15 @@ void lf_afterRound(RoundResult& result) {
 }
 
 void lf_simConnectThread(std::stop_token stop) {
-    std::mutex sleepMutex;
-    std::condition_variable_any wake;
     bool told = false;
     while (!stop.stop_requested() && !gf_simLinkOpen()) {
         if (!told) gf_log("SimConnect: no simulator to connect to yet, trying every second");
         told = true;
-        std::unique_lock lock(sleepMutex);
-        wake.wait_for(lock, stop, std::chrono::seconds(1), [] { return false; });
+        gf_sleepFor(stop, std::chrono::seconds(1));
     }
     while (!stop.stop_requested()) {
         gf_simLinkPoll();
-        std::unique_lock lock(sleepMutex);
-        wake.wait_for(lock, stop, std::chrono::milliseconds(1), [] { return false; });
+        gf_sleepFor(stop, std::chrono::milliseconds(1));
     }
     gf_simLinkClose();
 }

@@ -98,7 +98,7 @@ class TwoRunsTest : public test::ShellTest {
         readerError = true;
         parkingBusy = true;
         gf_simLinkClose();
-        EXPECT_TRUE(gf_writeTrackFile(*world_, "output/tracks.json"));
+        EXPECT_TRUE(gf_writeTrackFile(world_->aiObjects(), "output/tracks.json"));
         return test::readWholeFile("output/tracks.json");
     }
 
