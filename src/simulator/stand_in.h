@@ -95,6 +95,7 @@ class SimStandIn : public SimBackend {
     std::vector<CallRecord> calls() const;
     std::vector<CallRecord> callsFor(uint32_t objectId) const;
     bool clientOpen() const;
+    std::size_t undeliveredMessages() const;  // queued for the client, not yet dispatched
 
     // --- SimBackend (stand_in_backend.cpp, stand_in_objects.cpp) ---
     SimResult open(std::string_view applicationName) override;

@@ -135,6 +135,11 @@ SimResult SimStandIn::getLastSentPacketId(uint32_t& sendId) {
     return SIM_OK;
 }
 
+std::size_t SimStandIn::undeliveredMessages() const {
+    std::lock_guard lock(worldMutex);
+    return client_.outbox.size();
+}
+
 SimResult SimStandIn::getNextDispatch(SimRecv& message) {
     std::lock_guard lock(worldMutex);
     if (client_.outbox.empty()) return SIM_FAIL;

@@ -123,6 +123,13 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     // A removal the traffic step had still paced, and one more create that must not be sent:
     // without frames the link sends neither until the exit has taken over.
     sim->stopFrameThread();
+    // A frame already queued is still dispatched; the link handles each round under simMutex.
+    ASSERT_TRUE(test::eventually(
+        [&] {
+            std::lock_guard lock(simMutex);
+            return sim->undeliveredMessages() == 0;
+        },
+        5s));
     removalQueue.push_back(objectId);
     gf_queueCreateAc(create);
 
