@@ -7,12 +7,12 @@
 
 #include "foundation/geo.h"
 #include "traffic/records.h"
+#include "traffic/traffic_clock.h"
 
 namespace vdl {
 
 inline constexpr double metresPerDegreeLat = 111132.95;
-inline constexpr double unitsPerHourKt = 360000.0;  // clock units per hour: nm x 360000 / kt
-inline constexpr int32_t minLegUnits = 25;          // no leg is shorter than 0.25 s
+inline constexpr int32_t minLegUnits = 25;  // no leg is shorter than 0.25 s
 inline constexpr int32_t baseWindow = 1000;
 
 // What the movement needs of the park airport. The park-airport loader keeps it current; until
@@ -28,9 +28,6 @@ inline MovementParkAirport movementParkAirport;
 
 // Forgets the park airport (the library's test reset calls it).
 void gf_resetMovementForTests();
-
-// Signed clock units from `from` to `to`; point times wrap with the clock.
-inline int32_t gf_unitsFrom(uint32_t from, uint32_t to) { return static_cast<int32_t>(to - from); }
 
 // Longitude wrapped into [-180, 180].
 double gf_wrapLon(double lon);
@@ -66,17 +63,13 @@ BezierCurve gf_curveOf(const LiveAc& ac);
 inline bool gf_curveSet(const LiveAc& ac) { return ac.curveP1East == ac.curveP1East && ac.curveP1North == ac.curveP1North; }
 void gf_clearCurve(LiveAc& ac);
 
-// The point change when the clock has reached the first point's time.
+// The point change when the clock has reached the first point's time; a stream that ran out
+// is continued (stream_extension.h) or the aircraft removed.
 void nextPosMain(LiveAc& ac);
 void nextPos(LiveAc& ac);
 void nextPosAir(LiveAc& ac);
 double segmentSpeed(const LiveAc& ac);
 void scheduleNextPoint(LiveAc& ac, int32_t units);
-
-// The stream ran out: true when it was extended, false when the aircraft is to go.
-bool continueStream(LiveAc& ac);
-void extendStream(LiveAc& ac, int32_t count);
-void arriveAtStand(LiveAc& ac);
 
 // One traffic step of movement for an aircraft whose first point is not a stop.
 void stepPosition(LiveAc& ac);
@@ -86,6 +79,13 @@ void splitOnSpeedChange(LiveAc& ac);
 
 // Sets a new ground state, keeping the old one as the previous state.
 void gf_setGroundState(LiveAc& ac, uint32_t state);
+
+// The time windows of scheduling: the normal ones after new data (a wider late window during a
+// take-off roll), and the shrinking by one step towards baseWindow while the data flows.
+inline constexpr int32_t windowNormal = 3000;
+inline constexpr int32_t windowTakeoff = 5000;
+void gf_resetWindows(LiveAc& ac);
+void gf_shrinkWindows(LiveAc& ac);
 
 // The largest heading change per step of the aircraft: on the ground three times the
 // category's base turn rate, in the air the base rate.

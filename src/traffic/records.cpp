@@ -1,13 +1,13 @@
 #include "traffic/records.h"
 
 #include <chrono>
-#include <numbers>
 #include <stdexcept>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "traffic/flight_tables.h"
 
 namespace vdl {
@@ -16,7 +16,7 @@ void gf_setCategoryValues(AcIdentity& identity) {
     const auto c = static_cast<int32_t>(identity.category);
     if (c < 0 || c >= categoryCount) throw std::invalid_argument(fmt::format("aircraft category {} out of range", c));
     const auto i = static_cast<size_t>(c);
-    identity.baseTurnRate = baseTurnRateDegOfCategory[i] * std::numbers::pi / 180.0;
+    identity.baseTurnRate = degToRad(baseTurnRateDegOfCategory[i]);
     identity.turnRate = identity.baseTurnRate;
     identity.groundAccel = groundAccelOfCategory[i];
     identity.standTaxiSpeed = standTaxiSpeedOfCategory[i];

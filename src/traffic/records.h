@@ -32,11 +32,22 @@ inline constexpr uint32_t gsToStand = 5;     // driving to the stand
 inline constexpr uint32_t gsParked = 6;
 inline constexpr uint32_t gsNew = 7;
 
-// THROTTLE_SET and FLAPS_SET values by step, on the simulator's 0..16383 scale.
+// THROTTLE_SET, FLAPS_SET and SPOILERS_SET values, on the simulator's 0..16383 scale.
 inline constexpr uint32_t throttleValues[5] = {0, 4914, 8191, 11468, 16383};
+inline constexpr uint32_t throttleIdle = 0;  // steps: indices into throttleValues
+inline constexpr uint32_t throttleLow = 1;
+inline constexpr uint32_t throttleMedium = 2;
+inline constexpr uint32_t throttleClimb = 3;
+inline constexpr uint32_t throttleFull = 4;
 inline constexpr uint32_t throttleStepNone = 5;
 inline constexpr uint32_t flapsValues[4] = {0, 3072, 10240, 16383};
+inline constexpr uint32_t flapsUp = 0;  // steps: indices into flapsValues
+inline constexpr uint32_t flapsTakeoff = 1;
+inline constexpr uint32_t flapsApproach = 2;
+inline constexpr uint32_t flapsLanding = 3;
 inline constexpr uint32_t flapsStepNone = 4;
+inline constexpr uint32_t spoilersRetracted = 0;
+inline constexpr uint32_t spoilersExtended = 16383;
 
 // Per-category values a new live aircraft starts with (Light, Buzjets, Large, Heavy, HighPerf,
 // Rotorcraft).

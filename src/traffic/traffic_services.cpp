@@ -177,11 +177,15 @@ std::vector<ParkPos>::iterator gf_findStandByName(std::string_view name) {
     return std::find_if(parkPositions.begin(), parkPositions.end(), [&](const ParkPos& p) { return p.name == name; });
 }
 
+ParkPos* gf_findStandById(uint32_t standId) {
+    if (standId == 0) return nullptr;
+    return lf_findBy(parkPositions, [standId](const ParkPos& p) { return p.id == standId; });
+}
+
 std::string gf_standNameById(uint32_t standId) {
     if (standId == 0) return "sid==0?";
-    auto it = std::find_if(parkPositions.begin(), parkPositions.end(),
-                           [standId](const ParkPos& p) { return p.id == standId; });
-    return it == parkPositions.end() ? "unknown" : it->name;
+    const ParkPos* stand = gf_findStandById(standId);
+    return stand == nullptr ? "unknown" : stand->name;
 }
 
 void gf_disableParkingControls() {
