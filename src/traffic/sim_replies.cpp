@@ -19,6 +19,7 @@
 #include "foundation/parameters.h"
 #include "foundation/random.h"
 #include "foundation/time.h"
+#include "foundation/units.h"
 #include "liveries/match_reports.h"
 #include "refdata/airport_refs.h"
 #include "simlink/flight_plan.h"
@@ -33,12 +34,16 @@ namespace {
 
 constexpr double staticCgMinFt = 1.0;
 constexpr double staticCgMaxFt = 35.0;
-constexpr double staticPitchLow = -0.017453292519943295;  // -1 degree
-constexpr double staticPitchHigh = 0.04363323129985824;   // 2.5 degrees
-constexpr double staticPitchDefault = 0.012217304763960306;  // 0.7 degrees
-constexpr uint32_t spoilersUp = 16383;
+constexpr double staticPitchLow = degToRad(-1.0);
+constexpr double staticPitchHigh = degToRad(2.5);
+constexpr double staticPitchDefault = degToRad(0.7);
 constexpr double lightsAltFt = 10000.0;
 constexpr double cabinAglFt = 2000.0;
+// The AI controls at touchdown: spoiler handle up and both throttle levers in reverse (FSLTL
+// models take the reverse the other way round).
+constexpr double touchdownSpoilerHandle = 100.0;
+constexpr double touchdownReverseLever = 100.0;
+constexpr int32_t cabinLightsInTen = 9;  // with RANDOM, parked aircraft have cabin lights in 9 of 10
 
 bool lf_isRotorcraft(const AiAircraft& ac) { return ac.identity.category == AircraftCategory::Rotorcraft; }
 
@@ -52,7 +57,7 @@ void lf_eraseUnordered(std::vector<T>& list, T* record) {
 
 // An object nobody wants any more (its record is gone): out of the simulator with it.
 void lf_removeStrayObject(uint32_t objectId) {
-    if (objectId < 3) return;
+    if (objectId < firstAiObjectId) return;
     if (LOG.value()) gf_log(fmt::format("object {} has no aircraft, removed", objectId));
     removalQueue.push_back(objectId);
 }
@@ -117,7 +122,7 @@ void lf_flightPlan(LiveAc& ac) {
         ac.planSet = 1;
         return;
     }
-    gf_logError(fmt::format("{} creating a flight plan failed", gf_acShortInfo(id)));
+    gf_logError(fmt::format("lf_flightPlan: {} creating a flight plan failed", gf_acShortInfo(id)));
     ac.planSet = 0;
 }
 
@@ -125,7 +130,7 @@ void lf_requestStaticCg(uint32_t objectId) {
     std::lock_guard lock(simMutex);
     if (SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_STATIC_CG, DEF_STATIC_CG, objectId, SimPeriod::Once) <
         0) {
-        gf_logError("SimConnect request StaticCG fails");
+        gf_logError("lf_requestStaticCg: SimConnect request StaticCG fails");
         gf_simConnectRequestFailed();
     }
 }
@@ -133,7 +138,7 @@ void lf_requestStaticCg(uint32_t objectId) {
 // A live object was created: bookkeeping, gear, plan and the Static CG request. True when its
 // follow-up is to run.
 bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
-    if (n.objectId < 3) return false;
+    if (n.objectId < firstAiObjectId) return false;
     ac.objectId = n.objectId;
     ac.aglFt = n.b;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
@@ -159,7 +164,7 @@ bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
         return false;
     ac->removeWhenCreated = 0;
     ac->objectId = n.objectId;
-    if (n.objectId >= 3)
+    if (n.objectId >= firstAiObjectId)
         removalQueue.push_back(n.objectId);
     else
         ac->erase = 1;
@@ -180,7 +185,8 @@ void lf_onLiveCreated(const SimReply& n) {
 void lf_onStaticCreated(const SimReply& n) {
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 || n.objectId < 3) {
+    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 ||
+        n.objectId < firstAiObjectId) {
         lf_removeStrayObject(n.objectId);
         return;
     }
@@ -263,11 +269,11 @@ void lf_initialSwitches(LiveAc& ac) {
     const bool rotor = lf_isRotorcraft(ac);
     if (!ac.stream.empty() && ac.stream.front().airborne) {
         gf_queueClientEvent(id, ENGINE_AUTO_START);
-        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, spoilersRetracted);
         const uint32_t low = ac.alt <= lightsAltFt ? 1 : 0;
         lf_sendLights(id, {1, 1, low, 0, 1, low, ac.aglFt >= cabinAglFt ? 1u : 0u});
     } else {
-        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, spoilersRetracted);
         const bool parked = ac.groundState == gsParked;
         uint32_t nav = 1;
         if (parked) {
@@ -277,8 +283,8 @@ void lf_initialSwitches(LiveAc& ac) {
             gf_queueClientEvent(id, ENGINE_AUTO_START);
         }
         lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == gsTaxi ? 1u : 0u, 0, 1, 1});
-        lf_setThrottle(ac, rotor ? 4 : 0);
-        if (!rotor) lf_setFlaps(ac, ac.groundState == gsTaxi ? 1 : 0);
+        lf_setThrottle(ac, rotor ? throttleFull : throttleIdle);
+        if (!rotor) lf_setFlaps(ac, ac.groundState == gsTaxi ? flapsTakeoff : flapsUp);
     }
     ac.state = acStateActive;
 }
@@ -299,7 +305,7 @@ AiAircraft* lf_followUpStatic(const SwitchFollowUp& e) {
 void lf_toggleAllLights(uint32_t objectId) {
     std::lock_guard lock(simMutex);
     if (SimConnect_TransmitClientEvent(hSimConnect, objectId, ALL_LIGHTS_TOGGLE, 0, GROUP_AI_EVENTS, 0) < 0)
-        gf_logError("SimConnect gf_allLightsToggle fails");
+        gf_logError("lf_toggleAllLights: SimConnect ALL_LIGHTS_TOGGLE fails");
 }
 
 // A record waiting for its created or removed notice, and since when.
@@ -334,10 +340,11 @@ bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& qu
         w.since = it->second.since;
     seen[hexid] = w;
     if (clock - w.since <= lostNoticeAfter) return false;
-    gf_logError(fmt::format("{} no notice for {} in state {}, objectid {}", "gf_SimCommands", gf_acInfo(ac.identity),
+    gf_logError(fmt::format("lf_lostNotice: no notice for {} in state {}, objectid {}", gf_acInfo(ac.identity),
                             ac.state, ac.objectId));
-    // A bound object that was never queued for removal goes now; one below 3 was never ours.
-    if (ac.state == acStateCreating && ac.objectId >= 3) removalQueue.push_back(ac.objectId);
+    // A bound object that was never queued for removal goes now; one below the first AI object
+    // id was never ours.
+    if (ac.state == acStateCreating && ac.objectId >= firstAiObjectId) removalQueue.push_back(ac.objectId);
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.hexid == hexid) e.counter = -1;
     seen.erase(hexid);
@@ -371,10 +378,10 @@ void gf_touchdown(LiveAc& ac) {
         ac.touchdownHeading = ac.heading;
         ac.approach = 0;
         ac.landed = 1;
-        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersUp);
+        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersExtended);
         if (ac.identity.category != AircraftCategory::Light) {
-            const double lever = ac.identity.fsltl ? -100.0 : 100.0;
-            const double block[3] = {100.0, lever, lever};
+            const double lever = ac.identity.fsltl ? -touchdownReverseLever : touchdownReverseLever;
+            const double block[3] = {touchdownSpoilerHandle, lever, lever};
             std::lock_guard lock(simMutex);
             SimConnect_SetDataOnSimObject(hSimConnect, DEF_SPOILERS_THROTTLE, ac.objectId, 0, 1, sizeof block, block);
         }
@@ -383,7 +390,8 @@ void gf_touchdown(LiveAc& ac) {
             ac.pitchRate = (ac.identity.staticPitch - ac.pitch) / count;
             ac.bankRate = -ac.bank / count;
         } else {
-            gf_log(fmt::format("{} ! onGround slots {:.1F}", ac.identity.callsign, static_cast<double>(count)));
+            gf_log(fmt::format("gf_touchdown: {} ! onGround slots {:.1F}", ac.identity.callsign,
+                               static_cast<double>(count)));
             ac.pitchRate = ac.identity.staticPitch;
             ac.bankRate = 0.0;
         }
@@ -395,15 +403,15 @@ void gf_touchdown(LiveAc& ac) {
 }
 
 void gf_parkEvents(AiAircraft& ac) {
-    lf_setThrottle(ac, 0);
-    if (!lf_isRotorcraft(ac)) lf_setFlaps(ac, 0);
-    else ac.flapsStep = 0;
+    lf_setThrottle(ac, throttleIdle);
+    if (!lf_isRotorcraft(ac)) lf_setFlaps(ac, flapsUp);
+    else ac.flapsStep = flapsUp;
     gf_queueClientEvent(ac.objectId, ENGINE_AUTO_SHUTDOWN);
     uint32_t cabin = 1;
     if (ac.cargoStand)
         cabin = 0;
     else if (RANDOM.value())
-        cabin = gf_randomPercent() % 10 < 9 ? 1 : 0;
+        cabin = gf_randomPercent() % 10 < cabinLightsInTen ? 1 : 0;
     lf_sendLights(ac.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
 }
 

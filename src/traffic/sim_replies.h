@@ -7,6 +7,8 @@
 
 namespace vdl {
 
+// Object ids below this are no AI objects of ours (0 = none, 1 = the user aircraft).
+inline constexpr uint32_t firstAiObjectId = 3;
 // Follow-up steps after creation: two light toggles, then the initial switches.
 inline constexpr int32_t firstToggleStep = 50;
 inline constexpr int32_t secondToggleStep = 100;
