@@ -1,6 +1,7 @@
 #include "traffic/sim_replies.h"
 
 #include <algorithm>
+#include <cassert>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -14,7 +15,6 @@
 
 #include "airports/stand_records.h"
 #include "foundation/clock.h"
-#include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/random.h"
@@ -171,7 +171,7 @@ bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
     return true;
 }
 
-void lf_onLiveCreated(const SimReply& n) {
+void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
     // Hexids come back: only the record waiting for this creation takes the object.
@@ -182,7 +182,7 @@ void lf_onLiveCreated(const SimReply& n) {
     if (lf_liveCreated(*ac, n)) switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 0});
 }
 
-void lf_onStaticCreated(const SimReply& n) {
+void lf_onStaticCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
     if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 ||
@@ -195,7 +195,7 @@ void lf_onStaticCreated(const SimReply& n) {
     switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 1});
 }
 
-void lf_onRemoved(const SimReply& n) {
+void lf_onRemoved(const SimReply& n, const std::unique_lock<std::mutex>&) {
     // Follow-ups of the object end with it.
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.objectId == n.objectId) e.counter = -1;
@@ -252,11 +252,11 @@ void lf_onCreationFailed(const SimReply& n) {
     gf_reportUncreatable(refused);
 }
 
-void lf_handle(const SimReply& n) {
+void lf_handle(const SimReply& n, const std::unique_lock<std::mutex>& replyLock) {
     switch (n.kind) {
-        case REPLY_LIVE_CREATED: lf_onLiveCreated(n); break;
-        case REPLY_STATIC_CREATED: lf_onStaticCreated(n); break;
-        case REPLY_REMOVED: lf_onRemoved(n); break;
+        case REPLY_LIVE_CREATED: lf_onLiveCreated(n, replyLock); break;
+        case REPLY_STATIC_CREATED: lf_onStaticCreated(n, replyLock); break;
+        case REPLY_REMOVED: lf_onRemoved(n, replyLock); break;
         case REPLY_IN_RANGE_LOW: lf_onInRangeLow(n); break;
         case REPLY_STATIC_CG: lf_onStaticCg(n); break;
         case REPLY_CREATION_FAILED: lf_onCreationFailed(n); break;
@@ -308,7 +308,8 @@ void lf_toggleAllLights(uint32_t objectId) {
         gf_logError("lf_toggleAllLights: SimConnect ALL_LIGHTS_TOGGLE fails");
 }
 
-// A record waiting for its created or removed notice, and since when.
+// A record waiting for its created or removed notice, and since when. The waits and the sweep
+// marks are guarded by replyMutex, as the follow-ups they end.
 struct Waiting {
     uint32_t state = 0;
     uint32_t objectId = 0;
@@ -318,6 +319,10 @@ std::unordered_map<uint32_t, Waiting> waitingByHexid;
 
 uint32_t lastSweep = 0;
 bool swept = false;
+
+[[maybe_unused]] bool lf_holdsReplyMutex(const std::unique_lock<std::mutex>& lock) {
+    return lock.owns_lock() && lock.mutex() == &replyMutex;
+}
 
 // Hexids whose create has not been handed to the simulator link yet: no notice is due for them.
 std::unordered_set<uint32_t> lf_queuedCreates() {
@@ -330,7 +335,7 @@ std::unordered_set<uint32_t> lf_queuedCreates() {
 // Erases a record whose notice got lost: otherwise it would block its hexid for the whole run.
 template <typename T>
 bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& queued,
-                   std::unordered_map<uint32_t, Waiting>& seen) {
+                   std::unordered_map<uint32_t, Waiting>& seen, const std::unique_lock<std::mutex>&) {
     if (ac.erase || (ac.state != acStateCreating && ac.state != acStateRemoved)) return false;
     const uint32_t hexid = ac.identity.hexid;
     if (ac.state == acStateCreating && queued.contains(hexid)) return false;
@@ -352,7 +357,7 @@ bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& qu
 }
 
 // Once per second of the traffic clock; the clock stands while the simulator does not run.
-void lf_checkLostNotices() {
+void lf_checkLostNotices(const std::unique_lock<std::mutex>& replyLock) {
     const uint32_t clock = clock100.load();
     if (clock % lostNoticeSweepEvery != 0 || (swept && clock == lastSweep)) return;
     swept = true;
@@ -360,10 +365,10 @@ void lf_checkLostNotices() {
     const std::unordered_set<uint32_t> queued = lf_queuedCreates();
     std::unordered_map<uint32_t, Waiting> seen;
     for (LiveAc& ac : liveAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = 1;
     // Static records flagged for erasing (cancelled creates, lost notices) leave their list here.
     for (AiAircraft& ac : staticAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = 1;
     std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase != 0; });
     waitingByHexid.swap(seen);
 }
@@ -415,7 +420,8 @@ void gf_parkEvents(AiAircraft& ac) {
     lf_sendLights(ac.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
 }
 
-void gf_allLightsToggle(SwitchFollowUp& e) {
+void gf_allLightsToggle(SwitchFollowUp& e, const std::unique_lock<std::mutex>& replyLock) {
+    assert(lf_holdsReplyMutex(replyLock));
     if (e.counter < 0) return;
     if (e.isStatic) {
         AiAircraft* ac = lf_followUpStatic(e);
@@ -451,35 +457,23 @@ void gf_allLightsToggle(SwitchFollowUp& e) {
 }
 
 void gf_SimCommands() {
+    std::unique_lock lock(replyMutex);
+    size_t handled = 0;
     try {
-        std::lock_guard lock(replyMutex);
-        size_t handled = 0;
-        try {
-            for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled]);
-        } catch (...) {
-            // The notice that failed is not handled again.
-            simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
-            throw;
-        }
-        simReplies.clear();
-        bool anyDone = false;
-        for (SwitchFollowUp& e : switchFollowUps) {
-            gf_allLightsToggle(e);
-            if (e.counter == -1) anyDone = true;
-        }
-        lf_checkLostNotices();
-        if (anyDone || std::any_of(switchFollowUps.begin(), switchFollowUps.end(),
-                                   [](const SwitchFollowUp& e) { return e.counter == -1; }))
-            std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
-    } catch (const UserErrorException&) {
-        throw;
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "gf_SimCommands", e.what()));
+        for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled], lock);
+    } catch (...) {
+        // The notice that failed is not handled again; the caller logs the failure.
+        simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
         throw;
     }
+    simReplies.clear();
+    for (SwitchFollowUp& e : switchFollowUps) gf_allLightsToggle(e, lock);
+    lf_checkLostNotices(lock);
+    std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
 }
 
 void gf_forgetNoticeWaits() {
+    std::lock_guard lock(replyMutex);
     waitingByHexid.clear();
     swept = false;
     lastSweep = 0;
