@@ -125,14 +125,14 @@ Fleet lf_build() {
         if (!airborne && !taxi) first.stop = 1;
         LiveAc& a = liveAircraft.emplace_back(first, lf_identity(10001 + static_cast<uint32_t>(i),
                                                                  AircraftCategory::Large), 1.0);
-        a.state = acStateActive;
+        a.state = AcState::active;
         a.objectId = 100 + static_cast<uint32_t>(i);
         a.lat = m.pos.lat;
         a.lon = m.pos.lon;
         a.alt = airborne ? m.alt : 110.0;
         a.onGround = airborne ? 0 : 1;
         a.heading = m.trackDeg * radPerDeg;
-        a.groundState = airborne ? gsAirborne : (taxi ? gsTaxi : gsParked);
+        a.groundState = airborne ? GroundState::airborne : (taxi ? GroundState::taxi : GroundState::parked);
         a.aglFt = airborne ? 2500.0 : 10.0;
         if (!airborne && !taxi) continue;
         for (uint32_t k = 0; k < 8; ++k) {
@@ -222,7 +222,7 @@ void BM_TrafficStep300(benchmark::State& state) {
     std::sort(micros.begin(), micros.end());
     auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<size_t>(q * static_cast<double>(micros.size())))]; };
     size_t active = 0;
-    for (const LiveAc& a : liveAircraft) active += a.state == acStateActive;
+    for (const LiveAc& a : liveAircraft) active += a.state == AcState::active;
     state.counters["median_us"] = at(0.5);
     state.counters["p99_us"] = at(0.99);
     state.counters["max_us"] = micros.back();

@@ -323,7 +323,7 @@ void setBankRate(LiveAc& ac, double turn, double steps) {
 
 void setAirRates(LiveAc& ac) {
     if (ac.stream.size() < 2) return;
-    if (ac.groundState != gsClimbOut && ac.groundState != gsAirborne) gf_setGroundState(ac, gsAirborne);
+    if (ac.groundState != GroundState::climbOut && ac.groundState != GroundState::airborne) gf_setGroundState(ac, GroundState::airborne);
     // A new airborne leg: the slow landing-roll set is due again at the next landing.
     lf_mark(ac, 0, markSlowRollDone);
     {
@@ -335,7 +335,7 @@ void setAirRates(LiveAc& ac) {
     // The altitude rate may have dropped points: the rest follows the leg as it is now.
     const double d = lf_legUnits(ac);
     // During the flare the flare alone moves the nose.
-    if (ac.groundState != gsClimbOut && ac.configStage == 0) lf_pitchRate(ac, d);
+    if (ac.groundState != GroundState::climbOut && ac.configStage == 0) lf_pitchRate(ac, d);
     lf_turnRates(ac, d);
     lf_configByAltitude(ac);
 }
@@ -352,8 +352,8 @@ void configAbove10000(LiveAc& ac) {
 void configAboveApproachHeight(LiveAc& ac) {
     gf_shrinkWindows(ac);
     lf_cabin(ac, true);
-    ac.takeoffRoll = 0;
-    ac.approach = 0;
+    ac.takeoffRoll = false;
+    ac.approach = false;
     const double v = ac.stream.empty() ? 0.0 : ac.stream[0].vs;
     const bool heli = lf_heli(ac);
     if (v <= descendingFpm && ac.throttleStep == throttleClimb)
@@ -383,8 +383,8 @@ void configBelowApproachHeight(LiveAc& ac) {
         gf_shrinkWindows(ac);
         gf_setThrottleLevel(ac, throttleFull);
         lf_gear(ac, false);
-        ac.moveFlag = 1;
-        ac.approach = 0;
+        ac.moveFlag = true;
+        ac.approach = false;
         gf_setFlapsLevel(ac, flapsUp);
         ac.configStage = 0;
         return;
@@ -394,13 +394,13 @@ void configBelowApproachHeight(LiveAc& ac) {
     gf_setFlapsLevel(ac, flapsLanding);
     lf_gear(ac, true);
     createdFollowUps.push_back(ac.identity.hexid);
-    ac.approach = 1;
-    ac.moveFlag = 0;
+    ac.approach = true;
+    ac.moveFlag = false;
     ac.standLat = 0.0;
     ac.standLon = 0.0;
     ac.standHeading = 0.0;
     ac.standId = 0;
-    ac.cargoStand = 0;
+    ac.cargoStand = false;
     gf_resetWindows(ac);
     ac.configCountdown = 1;
 }
@@ -427,13 +427,13 @@ void gf_takeoffHandling(LiveAc& ac) {
 
 void startTakeoffRoll(LiveAc& ac) {
     if (ac.towed) gf_logError("startTakeoffRoll: towed aircraft takes-off?");
-    ac.takeoffRoll = 1;
+    ac.takeoffRoll = true;
     gf_setThrottleLevel(ac, throttleIdle);
     lf_spoilers(ac, spoilersRetracted);
     gf_setFlapsLevel(ac, flapsTakeoff);
-    ac.approach = 0;
-    ac.moveFlag = 0;
-    ac.refAltSet = 0;
+    ac.approach = false;
+    ac.moveFlag = false;
+    ac.refAltSet = false;
     gf_sendLightSet(ac, lightsTakeoffRoll);
     lf_mark(ac, 0, markLightsBelow10000 | markLightsAbove10000 | markCabinOn | markCabinOff);
     ac.lateWindow = windowTakeoff;
@@ -448,12 +448,12 @@ void startRotation(LiveAc& ac) {
     ac.bankRate = 0.0;
     ac.pitchRate = (ac.identity.rotationPitch - ac.pitch) / steps;
     if (!ac.takeoffRoll) startTakeoffRoll(ac);
-    gf_setGroundState(ac, gsClimbOut);
+    gf_setGroundState(ac, GroundState::climbOut);
     ac.headingRate = 0.0;
     gf_clearCurve(ac);
     if (ac.landingRoll) {
-        ac.landingRoll = 0;
-        ac.approach = 0;
+        ac.landingRoll = false;
+        ac.approach = false;
         gf_setThrottleLevel(ac, throttleFull);
         lf_spoilers(ac, spoilersExtended);
         gf_setFlapsLevel(ac, flapsTakeoff);
@@ -471,7 +471,7 @@ void climbOutStep(LiveAc& ac) {
         else ac.pitch = std::max(target, ac.pitch - rate);
     };
     if (c >= 1) {
-        ac.onGround = 0;
+        ac.onGround = false;
         moveTowards(rotation, ac.pitchRate);
         return;
     }
@@ -490,7 +490,7 @@ void climbOutStep(LiveAc& ac) {
         ac.pitchRate = 0.0;
         if (ac.aglFt >= climbOutEndAglFt) {
             gf_setThrottleLevel(ac, lf_heli(ac) ? throttleFull : throttleClimb);
-            gf_setGroundState(ac, gsAirborne);
+            gf_setGroundState(ac, GroundState::airborne);
             ac.configCountdown = 1;
         }
     }
@@ -500,7 +500,7 @@ void landingRollRates(LiveAc& ac) {
     const bool heli = lf_heli(ac);
     if (std::fabs(gf_angleDiff(ac.touchdownHeading, ac.heading)) >= degToRad(runwayVacatedDeg)) {
         gf_setFlapsLevel(ac, flapsUp);
-        ac.landingRoll = 0;
+        ac.landingRoll = false;
         ac.touchdownHeading = 0.0;
         gf_setThrottleLevel(ac, heli ? throttleFull : throttleIdle);
         lf_spoilers(ac, spoilersRetracted);

@@ -109,7 +109,7 @@ void lf_startPushTurn(LiveAc& ac) {
     const uint32_t clock = clock100.load();
     const StreamPos& b = ac.stream[1];
     const double back = lf_wrap2Pi(ac.heading + pi);
-    StreamPos t = lf_pushTurnEnd(ac, b, back, ac.turnRight != 0);
+    StreamPos t = lf_pushTurnEnd(ac, b, back, ac.turnRight);
     // The curve is no longer than the two legs around its corner.
     const double curveNm = gf_distanceNm(lf_pos(ac), lf_pos(b)) + gf_distanceNm(lf_pos(b), lf_pos(t));
     t.time = clock + static_cast<uint32_t>(lf_taxiUnits(ac, curveNm));
@@ -121,7 +121,7 @@ void lf_startPushTurn(LiveAc& ac) {
     const double n = rate > 0.0 ? std::round((pushTurnDeg / rate) / clockUnitsPerSecond) : 0.0;
     ac.curveStep = (n >= 1.0 && std::isfinite(n)) ? 1.0 / n : defaultCurveStep;
     ac.turnWork = pushTurnDeg;
-    ac.turnSlow = 0;
+    ac.turnSlow = false;
 }
 
 // Pushback done: engines start and the pull-out begins.
@@ -130,11 +130,11 @@ void lf_endPushback(LiveAc& ac) {
     gf_queueClientEvent(ac.objectId, ENGINE_AUTO_START);
     gf_setThrottleLevel(ac, throttleIdle);
     if (ac.identity.category != AircraftCategory::Rotorcraft) gf_setFlapsLevel(ac, flapsTakeoff);
-    gf_setGroundState(ac, gsPullOut);
+    gf_setGroundState(ac, GroundState::pullOut);
     ac.departureCountdown = 1;
     ac.pullOutDistance = pullOutStartDistanceNm;
     ac.extensionCount = 0;
-    ac.atStand = 0;
+    ac.atStand = false;
 }
 
 void lf_pushbackPointChange(LiveAc& ac) {
@@ -200,17 +200,17 @@ void lf_taxiPointChange(LiveAc& ac) {
     if (ac.stream.size() < 2 || ac.stream[1].stop) return;
     // The intake starts the take-off roll when the records show it; this catches a roll whose
     // records were taken before the aircraft was taxiing on live data.
-    if (ac.groundState == gsTaxi && !ac.takeoffRoll && !ac.landingRoll) {
+    if (ac.groundState == GroundState::taxi && !ac.takeoffRoll && !ac.landingRoll) {
         const StreamPos& p0 = ac.stream[0];
         const StreamPos& p1 = ac.stream[1];
         if (p1.airborne || (p0.speed >= takeoffRollSpeedKt && p1.speed >= takeoffRollSpeedKt))
             gf_takeoffHandling(ac);
     }
     if (lf_shapeLegsAhead(ac)) {
-        ac.turnSlow = 0;
+        ac.turnSlow = false;
     } else {
         ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
-        ac.turnSlow = ac.turnWork2 > turnSlowDeg ? 1 : 0;
+        ac.turnSlow = ac.turnWork2 > turnSlowDeg;
     }
     // TODO: park on arrival (try2Park) when the stream ends in a stop while taxiing on live data.
 }
@@ -321,13 +321,17 @@ void makeCurve(LiveAc& ac) {
     StreamPos& p1 = ac.stream[1];
     StreamPos& p2 = ac.stream[2];
     if (p2.speed == 0.0) p2.speed = (ac.stream[0].speed + p1.speed) / 2.0;
-    ac.curveRefLat = ac.lat;
-    ac.curveRefLon = ac.lon;
-    ac.curveStart = 0.0;
-    ac.curveEnd = 1.0;
+    BezierCurve c;
+    c.refLat = ac.lat;
+    c.refLon = ac.lon;
+    c.start = 0.0;
+    c.end = 1.0;
+    gf_toLocalMetres(ac.lat, ac.lon, p1.lat, p1.lon, c.p1East, c.p1North);
+    gf_toLocalMetres(ac.lat, ac.lon, p2.lat, p2.lon, c.p2East, c.p2North);
+    // Without a position there is no curve to fly.
+    if (std::isnan(c.p1East) || std::isnan(c.p1North)) ac.curve.reset();
+    else ac.curve = c;
     ac.curveT = 0.0;
-    gf_toLocalMetres(ac.lat, ac.lon, p1.lat, p1.lon, ac.curveP1East, ac.curveP1North);
-    gf_toLocalMetres(ac.lat, ac.lon, p2.lat, p2.lon, ac.curveP2East, ac.curveP2North);
     ac.stream.erase(ac.stream.begin() + 1);
 }
 
@@ -337,8 +341,8 @@ void nextPosGround(LiveAc& ac) {
         return;
     }
     switch (ac.groundState) {
-        case gsPushback: lf_pushbackPointChange(ac); break;
-        case gsParked: lf_parkedPointChange(ac); break;
+        case GroundState::pushback: lf_pushbackPointChange(ac); break;
+        case GroundState::parked: lf_parkedPointChange(ac); break;
         default: lf_taxiPointChange(ac); break;
     }
     adjustTimeGround(ac);
@@ -358,7 +362,7 @@ void adjustTimeGround(LiveAc& ac) {
     const double dist = gf_distanceNm(lf_pos(ac.stream[0]), lf_pos(ac.stream[1]));
     const int32_t d = gf_legUnits(dist, segmentSpeed(ac), gf_unitsFrom(clock, ac.stream[1].time));
     double angle = 0.0;
-    if (gf_curveSet(ac) && !ac.turnSlow) angle = ac.turnWork;
+    if (ac.curve && !ac.turnSlow) angle = ac.turnWork;
     else if (ac.turnSlow) angle = ac.turnWork2;
     if (angle != 0.0 && dist > 0.0 && ac.identity.baseTurnRate > 0.0) lf_fitTurnRate(ac, angle, dist, d);
     scheduleNextPoint(ac, d);
@@ -366,7 +370,7 @@ void adjustTimeGround(LiveAc& ac) {
 
 void pullOut(LiveAc& ac) {
     if (LOG.value()) gf_log(fmt::format("{:8}: {:8} pulling out", lf_standName(ac), ac.identity.callsign));
-    ac.atStand = 0;
+    ac.atStand = false;
     ac.extensionCount = 0;
     // One wingspan straight ahead of the stand.
     const LatLon target =
@@ -385,9 +389,9 @@ void pullOut(LiveAc& ac) {
     p.stop = 0;
     p.time = clock + static_cast<uint32_t>(lf_taxiUnits(ac, gf_distanceNm(lf_pos(ac), target)));
     ac.stream.push_back(p);
-    gf_setGroundState(ac, gsTaxi);
+    gf_setGroundState(ac, GroundState::taxi);
     ac.legBearing = ac.heading;
-    ac.turnSlow = 0;
+    ac.turnSlow = false;
     lf_departureEvents(ac);
 }
 
@@ -416,13 +420,13 @@ void pushBack(LiveAc& ac) {
     ac.stream.push_back(pb);
     insertMidpoint(ac);
     // The turn's end is chosen halfway back, when the live data may have shown the direction.
-    ac.turnDirKnown = 0;
-    ac.turnRight = 0;
-    ac.turnSlow = 0;
+    ac.turnDirKnown = false;
+    ac.turnRight = false;
+    ac.turnSlow = false;
     gf_sendLightSet(ac, lightsTaxiOut);
-    gf_setGroundState(ac, gsPushback);
+    gf_setGroundState(ac, GroundState::pushback);
     ac.departureCountdown = 2;
-    ac.atStand = 0;
+    ac.atStand = false;
 }
 
 void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeading) {
@@ -468,10 +472,10 @@ void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeadi
 void setGroundRates(LiveAc& ac) {
     if (ac.stream.size() < 2) return;
     const uint32_t clock = clock100.load();
-    if (ac.groundState == gsParked || ac.groundState == gsAirborne) gf_setGroundState(ac, gsTaxi);
+    if (ac.groundState == GroundState::parked || ac.groundState == GroundState::airborne) gf_setGroundState(ac, GroundState::taxi);
     lf_groundThrottle(ac);
     if (!ac.landingRoll && !ac.takeoffRoll) gf_shrinkWindows(ac);
-    if (ac.configStage == 0 && !ac.touchdown && ac.groundState != gsClimbOut) {
+    if (ac.configStage == 0 && !ac.touchdown && ac.groundState != GroundState::climbOut) {
         ac.pitch = ac.identity.groundPitch;
         ac.bank = 0.0;
         ac.pitchRate = 0.0;
@@ -479,16 +483,16 @@ void setGroundRates(LiveAc& ac) {
     }
     const StreamPos& p1 = ac.stream[1];
     const int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
-    if (gf_curveSet(ac)) ac.curveStep = 1.0 / d;
+    if (ac.curve) ac.curveStep = 1.0 / d;
     // On a straight leg the heading settles on the leg's course over the leg; turns beyond
     // 3 degrees are flown at the turn rate (the turning flag).
     ac.headingRate = 0.0;
-    if (!gf_curveSet(ac) && !ac.turnSlow) {
-        const double course = ac.groundState == gsPushback ? lf_wrap2Pi(ac.legBearing + pi) : ac.legBearing;
+    if (!ac.curve && !ac.turnSlow) {
+        const double course = ac.groundState == GroundState::pushback ? lf_wrap2Pi(ac.legBearing + pi) : ac.legBearing;
         ac.headingRate = gf_angleDiff(ac.heading, course) / d;
     }
-    ac.targetTas = ac.groundState == gsPushback ? -p1.speed : p1.speed;
-    if (ac.takeoffRoll && ac.groundState != gsClimbOut && ac.stream[0].speed >= takeoffRollSpeedKt)
+    ac.targetTas = ac.groundState == GroundState::pushback ? -p1.speed : p1.speed;
+    if (ac.takeoffRoll && ac.groundState != GroundState::climbOut && ac.stream[0].speed >= takeoffRollSpeedKt)
         lf_rotationCheck(ac, d);
 }
 

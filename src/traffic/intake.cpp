@@ -121,8 +121,8 @@ std::pair<bool, bool> lf_refreshRoute(LiveAc& a, const TrafficRecord& r) {
     if (routeChanged) {
         id.origin = r.origin;
         id.dest = r.dest;
-        if (a.onGround && a.groundState != gsToStand && a.groundState != gsParked) {
-            gf_setGroundState(a, gsTaxi);
+        if (a.onGround && a.groundState != GroundState::toStand && a.groundState != GroundState::parked) {
+            gf_setGroundState(a, GroundState::taxi);
             a.course = a.heading;
         }
     }
@@ -162,7 +162,7 @@ std::optional<TrafficRecord> lf_takeQueuedRecord() {
 void liveryRespawn(LiveAc& a) {
     try {
         const uint32_t due = clock100.load() + 1;
-        if (a.groundState == gsParked) {
+        if (a.groundState == GroundState::parked) {
             if (a.stream.size() > 1) a.stream.resize(1);
             if (a.stream.empty()) a.stream.push_back(StreamPos{});
             StreamPos& f = a.stream.front();
@@ -185,9 +185,9 @@ void liveryRespawn(LiveAc& a) {
             }
             a.stream.push_front(n);
         }
-        a.state = acStateReplacing;
+        a.state = AcState::replacing;
         a.spawnHeading = a.heading;
-        a.spawnHeadingSet = 1;
+        a.spawnHeadingSet = true;
         if (a.objectId != 0 && a.objectId == selectedObjectId) gf_clearObjectIdSelection(a.identity.callsign);
         if (a.objectId != 0) {
             removalQueue.push_back(a.objectId);
@@ -202,22 +202,22 @@ void liveryRespawn(LiveAc& a) {
 bool refreshIdentity(LiveAc& a, TrafficRecord& r) {
     if (a.approach || a.takeoffRoll) return true;
     AcIdentity& id = a.identity;
-    if (a.state == acStateNew) {
+    if (a.state == AcState::fresh) {
         if (!r.origin.empty() && r.origin != id.origin) id.origin = r.origin;
         if (!r.dest.empty() && r.dest != id.dest) id.dest = r.dest;
         if (!r.callsign.empty() && r.callsign != id.callsign) id.callsign = r.callsign;
         if (!r.reg.empty() && r.reg != id.reg) id.reg = r.reg;
         return true;
     }
-    if (a.state == acStateActive && a.groundState != gsPushback && a.extensionCount < 1) return lf_refreshActive(a, r);
+    if (a.state == AcState::active && a.groundState != GroundState::pushback && a.extensionCount < 1) return lf_refreshActive(a, r);
     return true;
 }
 
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a) {
     if (r.hexid != a.identity.hexid) return false;
-    if (a.state == acStateReplacing || a.state == acStateRemoved || a.erase) return true;
+    if (a.state == AcState::replacing || a.state == AcState::removed || a.erase) return true;
     if (!a.stream.empty() && lf_dropSample(a, r)) return true;
-    if (a.state == acStateNew && lf_lowNearField(r.pos)) return true;
+    if (a.state == AcState::fresh && lf_lowNearField(r.pos)) return true;
     if (!refreshIdentity(a, r)) return true;
     a.lastSampleTime = r.sampleTime;
     decodeExisting(a, r.pos);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -76,8 +75,8 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
 
 // Without a curve: heading by rate or towards the leg, position by the leg's rates.
 void lf_stepAlongLeg(LiveAc& ac) {
-    const uint32_t gs = ac.groundState;
-    if (((gs == gsPushback || gs == gsPullOut || gs == gsTaxi) && ac.turnSlow) || gs == gsToStand) {
+    const GroundState gs = ac.groundState;
+    if (((gs == GroundState::pushback || gs == GroundState::pullOut || gs == GroundState::taxi) && ac.turnSlow) || gs == GroundState::toStand) {
         lf_turnTowards(ac, ac.legBearing, ac.identity.turnRate);
     } else {
         const double limit = gf_maxTurnPerStep(ac);
@@ -93,13 +92,13 @@ void lf_stepAlongCurve(LiveAc& ac) {
     ac.curveT = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
     LatLon p;
     double bearing = 0.0;
-    if (!bezierPoint(gf_curveOf(ac), ac.curveT, p, bearing)) {
+    if (!bezierPoint(*ac.curve, ac.curveT, p, bearing)) {
         gf_logError(fmt::format("stepPosition: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
         return;
     }
     ac.lat = p.lat;
     ac.lon = p.lon;
-    if (ac.groundState == gsPushback) bearing = lf_wrap2Pi(bearing + pi);
+    if (ac.groundState == GroundState::pushback) bearing = lf_wrap2Pi(bearing + pi);
     lf_turnTowards(ac, bearing, ac.identity.turnRate);
 }
 
@@ -117,7 +116,7 @@ void lf_stepAttitude(LiveAc& ac) {
             ac.pitchRate = 0.0;
             ac.bank = 0.0;
             ac.bankRate = 0.0;
-            ac.touchdown = 0;
+            ac.touchdown = false;
             ac.configStage = 0;
         }
         ac.bank += ac.bankRate;
@@ -164,7 +163,7 @@ int32_t gf_legUnits(double distanceNm, double speedKt, int32_t fallback) {
     return std::max(minLegUnits, static_cast<int32_t>(units));
 }
 
-void gf_setGroundState(LiveAc& ac, uint32_t state) {
+void gf_setGroundState(LiveAc& ac, GroundState state) {
     if (ac.groundState == state) return;
     ac.prevGroundState = ac.groundState;
     ac.groundState = state;
@@ -209,17 +208,8 @@ bool bezierPoint(const BezierCurve& c, double t, LatLon& position, double& beari
     return std::isfinite(position.lat) && std::isfinite(position.lon);
 }
 
-BezierCurve gf_curveOf(const LiveAc& ac) {
-    return {ac.curveRefLat, ac.curveRefLon,  ac.curveStart,   ac.curveEnd,
-            ac.curveP1East, ac.curveP1North, ac.curveP2East, ac.curveP2North};
-}
-
 void gf_clearCurve(LiveAc& ac) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    ac.curveP1East = nan;
-    ac.curveP1North = nan;
-    ac.curveStart = nan;
-    ac.curveEnd = nan;
+    ac.curve.reset();
     ac.curveT = 0.0;
 }
 
@@ -280,7 +270,7 @@ void nextPos(LiveAc& ac) {
     if (!ac.onGround) nextPosAir(ac);
     else nextPosGround(ac);
 
-    if (ac.state != acStateActive) return;  // the ground half may have removed it
+    if (ac.state != AcState::active) return;  // the ground half may have removed it
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {
         lf_setLegRates(ac, clock);
     } else {
@@ -304,12 +294,12 @@ void nextPosMain(LiveAc& ac) {
         if (!ac.stream.empty() && continueStream(ac)) continue;
         // TODO: record the soft stand option of a leaving aircraft (on the ground unless
         // airborne) that is not parked.
-        if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
         return;
     }
     gf_logError(fmt::format("nextPosMain {} no leg after {} rounds, removed", gf_acText(ac.identity),
                             maxPointChangeRounds));
-    if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
+    if (ac.state != AcState::removed) removeAircraftFromSim(ac);
 }
 
 void insertMidpoint(LiveAc& ac) {
@@ -339,14 +329,14 @@ void splitOnSpeedChange(LiveAc& ac) {
 }
 
 void stepPosition(LiveAc& ac) {
-    const uint32_t gs = ac.groundState;
-    if (!gf_curveSet(ac)) {
+    const GroundState gs = ac.groundState;
+    if (!ac.curve) {
         lf_stepAlongLeg(ac);
-        if (gs == gsPullOut) return;
+        if (gs == GroundState::pullOut) return;
     } else {
         lf_stepAlongCurve(ac);
     }
-    if (gs == gsClimbOut) climbOutStep(ac);
+    if (gs == GroundState::climbOut) climbOutStep(ac);
     else lf_stepAttitude(ac);
     ac.lon = gf_wrapLon(ac.lon);
 }

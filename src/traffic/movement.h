@@ -38,18 +38,6 @@ double gf_lonDiff(double a, double b);
 // positive number or the result is not finite.
 int32_t gf_legUnits(double distanceNm, double speedKt, int32_t fallback);
 
-// A quadratic Bezier path in local metres around its start P0 (east x, north y).
-struct BezierCurve {
-    double refLat = 0.0;
-    double refLon = 0.0;
-    double start = 0.0;
-    double end = 1.0;
-    double p1East = 0.0;
-    double p1North = 0.0;
-    double p2East = 0.0;
-    double p2North = 0.0;
-};
-
 // Local metres of a position relative to the reference (cosine of the latitude in radians,
 // longitude difference taken across +-180).
 void gf_toLocalMetres(double refLat, double refLon, double lat, double lon, double& east, double& north);
@@ -58,9 +46,7 @@ void gf_toLocalMetres(double refLat, double refLon, double lat, double lon, doub
 // coordinate is not a number or t lies outside [start, end].
 bool bezierPoint(const BezierCurve& curve, double t, LatLon& position, double& bearing);
 
-// The curve block of the aircraft; curveSet() tells whether one is flown.
-BezierCurve gf_curveOf(const LiveAc& ac);
-inline bool gf_curveSet(const LiveAc& ac) { return ac.curveP1East == ac.curveP1East && ac.curveP1North == ac.curveP1North; }
+// Ends the curve of the aircraft, if any.
 void gf_clearCurve(LiveAc& ac);
 
 // The point change when the clock has reached the first point's time; a stream that ran out
@@ -78,7 +64,7 @@ void insertMidpoint(LiveAc& ac);
 void splitOnSpeedChange(LiveAc& ac);
 
 // Sets a new ground state, keeping the old one as the previous state.
-void gf_setGroundState(LiveAc& ac, uint32_t state);
+void gf_setGroundState(LiveAc& ac, GroundState state);
 
 // The time windows of scheduling: the normal ones after new data (a wider late window during a
 // take-off roll), and the shrinking by one step towards baseWindow while the data flows.

@@ -70,7 +70,7 @@ void lf_towedTest(LiveAc& a) {
     if (a.stream.empty()) return;
     // The parked stream's stop point lies a parked extension after the time it parked.
     const uint32_t parked = clock100.load() - (a.stream.front().time - parkedExtensionUnits);
-    if (parked < lf_towedWithinUnits(a.identity.category)) a.towed = 1;
+    if (parked < lf_towedWithinUnits(a.identity.category)) a.towed = true;
 }
 
 // Holding, and the point lies farther than HOLDING_THRESHOLD_METERS from the first one: the
@@ -79,7 +79,7 @@ bool lf_holdingMovedAway(LiveAc& a, const StreamPos& p) {
     if (!a.holding || a.stream.empty()) return false;
     if (!(nmToMetres(gf_distanceNm(lf_pos(a.stream.front()), lf_pos(p))) > HOLDING_THRESHOLD_METERS.value()))
         return false;
-    a.holding = 0;
+    a.holding = false;
     a.holdStart = 0;
     removeAircraftFromSim(a);
     return true;
@@ -96,8 +96,8 @@ void lf_pushbackTurnSide(LiveAc& a, const StreamPos& p) {
         h = degToRad(std::fmod(p.track + 180.0, 360.0));
     else
         return;
-    a.turnRight = gf_angleDiff(a.heading, h) > 0.0 ? 1 : 0;
-    a.turnDirKnown = 1;
+    a.turnRight = gf_angleDiff(a.heading, h) > 0.0;
+    a.turnDirKnown = true;
 }
 
 // Pulling out: the point counts once the aircraft has left its stand; until then it holds.
@@ -106,7 +106,7 @@ bool lf_pullOutPoint(LiveAc& a, StreamPos& p) {
     const double half = a.identity.halfWingspan;
     if (!(d > pullOutLeftSpans * half && d > a.pullOutDistance) && !(d > pullOutFarSpans * half)) {
         if (!a.holding) {
-            a.holding = 1;
+            a.holding = true;
             a.holdStart = clock100.load();
         }
         a.pullOutDistance = d;
@@ -118,13 +118,13 @@ bool lf_pullOutPoint(LiveAc& a, StreamPos& p) {
         a.extensionCount = 0;
         gf_resetWindows(a);
     }
-    a.turnDirKnown = 0;
+    a.turnDirKnown = false;
     a.departureCountdown = 0;
-    gf_setGroundState(a, gsTaxi);
+    gf_setGroundState(a, GroundState::taxi);
     a.standLat = a.standLon = a.standHeading = 0.0;
     a.standId = 0;
-    a.cargoStand = 0;
-    a.holding = 0;
+    a.cargoStand = false;
+    a.holding = false;
     a.holdStart = 0;
     return true;
 }
@@ -133,19 +133,19 @@ bool lf_pullOutPoint(LiveAc& a, StreamPos& p) {
 // point of an aircraft not yet placed is appended here.
 bool lf_checkByGroundState(LiveAc& a, StreamPos& p) {
     switch (a.groundState) {
-        case gsNew:
+        case GroundState::fresh:
             if (a.stream.empty() || !classifyStop(a, p)) return false;
             p.time = lf_after(p.time, a.stream.back().time);
             a.stream.push_back(p);
             return false;
-        case gsToStand:
-        case gsParked:
-            if (a.state == acStateNew || a.state == acStateCreating) return false;
+        case GroundState::toStand:
+        case GroundState::parked:
+            if (a.state == AcState::fresh || a.state == AcState::creating) return false;
             return checkParkedMove(a, p);
-        case gsPushback:
+        case GroundState::pushback:
             lf_pushbackTurnSide(a, p);
             return false;
-        case gsPullOut:
+        case GroundState::pullOut:
             return lf_pullOutPoint(a, p);
         default:
             if (a.approach || a.landingRoll) return checkNewPosDuringLanding(a, p);
@@ -156,16 +156,16 @@ bool lf_checkByGroundState(LiveAc& a, StreamPos& p) {
 
 // Lift-off after a touchdown: a go-around or touch-and-go.
 void lf_goAround(LiveAc& a) {
-    gf_setGroundState(a, gsTaxi);
-    a.takeoffRoll = 1;
+    gf_setGroundState(a, GroundState::taxi);
+    a.takeoffRoll = true;
     const bool rotor = a.identity.category == AircraftCategory::Rotorcraft;
     gf_setThrottleLevel(a, throttleClimb);
     if (!rotor) gf_queueClientEvent(a.objectId, SPOILERS_SET, spoilersExtended);
     if (a.flapsStep != flapsTakeoff && !rotor) gf_queueClientEvent(a.objectId, FLAPS_SET, flapsValues[flapsTakeoff]);
     a.flapsStep = flapsTakeoff;
-    a.approach = 0;
-    a.landed = 0;
-    a.moveFlag = 0;
+    a.approach = false;
+    a.landed = false;
+    a.moveFlag = false;
     gf_sendLightSet(a, lightsTakeoffRoll);
     a.lateWindow = windowTakeoff;
     a.earlyWindow = windowNormal;
@@ -179,9 +179,9 @@ void lf_liftOffOrTakeoff(LiveAc& a, const StreamPos& p) {
         lf_goAround(a);
     } else if (!p.airborne) {
         // The take-off handling leaves a landing roll alone: its records are fast too.
-        if (p.speed >= takeoffRollSpeedKt && last.speed >= takeoffRollSpeedKt && a.groundState == gsTaxi)
+        if (p.speed >= takeoffRollSpeedKt && last.speed >= takeoffRollSpeedKt && a.groundState == GroundState::taxi)
             gf_takeoffHandling(a);
-    } else if (a.groundState == gsTaxi) {
+    } else if (a.groundState == GroundState::taxi) {
         gf_takeoffHandling(a);
     }
 }
@@ -205,7 +205,7 @@ void lf_append(LiveAc& a, StreamPos& p) {
     }
     lf_thinStops(a, p);
     p.time = lf_after(p.time, a.stream.back().time);
-    if (!a.takeoffRoll && a.onGround && a.state == acStateActive) lf_liftOffOrTakeoff(a, p);
+    if (!a.takeoffRoll && a.onGround && a.state == AcState::active) lf_liftOffOrTakeoff(a, p);
     a.stream.push_back(p);
     if (a.stream.size() == 2 && a.stream[0].stop && a.stream[1].stop) {
         a.stream[0].time = clock100.load() + 1;
@@ -227,7 +227,7 @@ bool classifyStop(LiveAc& a, StreamPos& p) {
     const StreamPos& last = a.stream.back();
     p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
     if (a.identity.category == AircraftCategory::Rotorcraft) return true;
-    const bool flying = p.airborne || (a.state == acStateActive && !a.onGround);
+    const bool flying = p.airborne || (a.state == AcState::active && !a.onGround);
     if (p.stop) {
         if (flying) return false;
         if (a.takeoffRoll && p.speed > 0.0 && last.speed >= rollStopKt) return false;
@@ -260,7 +260,7 @@ bool checkExtendingSituations(LiveAc& a, StreamPos& p) {
     a.extensionCount = 0;
     gf_resetWindows(a);
     a.stream.front().time = clock100.load() + 1;
-    a.holding = 0;
+    a.holding = false;
     a.holdStart = 0;
     return true;
 }
@@ -325,9 +325,9 @@ void checkStops(LiveAc& a, size_t n, const StreamPos& p) {
 }
 
 bool checkParkedMove(LiveAc& a, StreamPos& p) {
-    a.standChecked = 1;
+    a.standChecked = true;
     const double d = gf_distanceNm({a.standLat, a.standLon}, lf_pos(p));
-    const double near = a.prevGroundState == gsToStand ? 2.0 * standNearNm : standNearNm;
+    const double near = a.prevGroundState == GroundState::toStand ? 2.0 * standNearNm : standNearNm;
     const double half = a.identity.halfWingspan;
     bool moves = false;
     if (d <= near) {
@@ -335,7 +335,7 @@ bool checkParkedMove(LiveAc& a, StreamPos& p) {
         if (a.lastStandDistance == 0.0) {
             a.firstStandDistance = a.lastStandDistance = d;
             a.standMoveCount = 0;
-            a.atStand = 0;
+            a.atStand = false;
             return false;
         }
         if (d >= a.lastStandDistance + standMoveNm) {
@@ -343,42 +343,42 @@ bool checkParkedMove(LiveAc& a, StreamPos& p) {
             a.lastStandDistance = d;
             const double m = d - a.firstStandDistance;
             if ((a.standMoveCount < standMovesToLeave || m < 0.5 * half) && m <= half) {
-                a.atStand = 0;
+                a.atStand = false;
                 return false;
             }
             moves = true;
         } else {
             if (d <= a.lastStandDistance - standMoveNm) a.standMoveCount = 0;
-            a.atStand = 0;
+            a.atStand = false;
             return false;
         }
     }
     if (!moves) {
-        if (a.groundState == gsToStand) {
+        if (a.groundState == GroundState::toStand) {
             // Live data takes it off its way to the stand.
-            gf_setGroundState(a, gsTaxi);
+            gf_setGroundState(a, GroundState::taxi);
             p.stop = 0;
             return true;
         }
         if (d > standFarNm) {
-            if (a.state != acStateActive) return true;
+            if (a.state != AcState::active) return true;
             removeAircraftFromSim(a);
             return false;
         }
     }
     p.stop = 0;
-    a.atStand = 1;
-    if (a.prevGroundState == gsParked) return true;
+    a.atStand = true;
+    if (a.prevGroundState == GroundState::parked) return true;
     leaveStand(a);
-    gf_setGroundState(a, gsParked);
+    gf_setGroundState(a, GroundState::parked);
     return true;
 }
 
 void leaveStand(LiveAc& a) {
     if (a.extensionCount >= 1) {
-        if (a.groundState == gsParked && a.landed) {
+        if (a.groundState == GroundState::parked && a.landed) {
             lf_towedTest(a);
-            a.landed = 0;
+            a.landed = false;
         }
         if (!a.stream.empty()) a.stream.front().time = clock100.load() + 1;
         a.extensionCount = 0;

@@ -28,11 +28,11 @@ uint64_t gf_steadyTicks() {
     return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, uint8_t cargo)
+AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, bool cargo)
     : identity(std::move(id)), standLat(lat), standLon(lon), standHeading(heading), standId(stand), cargoStand(cargo) {}
 
 LiveAc::LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime)
-    : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, 0), lastSampleTime(sampleTime) {
+    : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, false), lastSampleTime(sampleTime) {
     stream.push_back(first);
 }
 

@@ -119,11 +119,11 @@ void lf_flightPlan(LiveAc& ac) {
         }
     }
     if (set) {
-        ac.planSet = 1;
+        ac.planSet = true;
         return;
     }
     gf_logError(fmt::format("lf_flightPlan: {} creating a flight plan failed", gf_acShortInfo(id)));
-    ac.planSet = 0;
+    ac.planSet = false;
 }
 
 void lf_requestStaticCg(uint32_t objectId) {
@@ -142,10 +142,10 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
     ac.objectId = n.objectId;
     ac.aglFt = n.b;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
-        ac.onGround = 1;
+        ac.onGround = true;
         if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, GEAR_SET, 1);
         ac.altRate = 0.0;
-        if (ac.groundState == gsParked) {
+        if (ac.groundState == GroundState::parked) {
             ac.parkSlot = nowSlot.load();
             if (LOG.value())
                 gf_log(fmt::format("{:8}: {:8} parks", gf_standNameById(ac.standId), ac.identity.callsign));
@@ -160,14 +160,14 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
 
 // Removed while its creation was under way: the new object goes out again at once.
 bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateRemoved || !ac->removeWhenCreated || ac->objectId != 0)
+    if (ac == nullptr || ac->erase || ac->state != AcState::removed || !ac->removeWhenCreated || ac->objectId != 0)
         return false;
-    ac->removeWhenCreated = 0;
+    ac->removeWhenCreated = false;
     ac->objectId = n.objectId;
     if (n.objectId >= firstAiObjectId)
         removalQueue.push_back(n.objectId);
     else
-        ac->erase = 1;
+        ac->erase = true;
     return true;
 }
 
@@ -175,7 +175,7 @@ void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
     // Hexids come back: only the record waiting for this creation takes the object.
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0) {
+    if (ac == nullptr || ac->erase || ac->state != AcState::creating || ac->objectId != 0) {
         lf_removeStrayObject(n.objectId);
         return;
     }
@@ -185,7 +185,7 @@ void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
 void lf_onStaticCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 ||
+    if (ac == nullptr || ac->erase || ac->state != AcState::creating || ac->objectId != 0 ||
         n.objectId < firstAiObjectId) {
         lf_removeStrayObject(n.objectId);
         return;
@@ -200,8 +200,8 @@ void lf_onRemoved(const SimReply& n, const std::unique_lock<std::mutex>&) {
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.objectId == n.objectId) e.counter = -1;
     if (LiveAc* ac = gf_findLiveAcByObjectId(n.objectId)) {
-        if (ac->state == acStateReplacing) {
-            ac->state = acStateNew;
+        if (ac->state == AcState::replacing) {
+            ac->state = AcState::fresh;
             ac->throttleStep = throttleStepNone;
             ac->flapsStep = flapsStepNone;
             ac->objectId = 0;
@@ -239,7 +239,7 @@ void lf_onStaticCg(const SimReply& n) {
 void lf_onCreationFailed(const SimReply& n) {
     if (gf_isLiveHexid(n.hexid)) {
         LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
-        if (ac == nullptr || (ac->state != acStateCreating && ac->state != acStateRemoved) || ac->objectId != 0) return;
+        if (ac == nullptr || (ac->state != AcState::creating && ac->state != AcState::removed) || ac->objectId != 0) return;
         const AcIdentity refused = ac->identity;
         lf_eraseUnordered(liveAircraft, ac);
         gf_reportUncreatable(refused);
@@ -274,7 +274,7 @@ void lf_initialSwitches(LiveAc& ac) {
         lf_sendLights(id, {1, 1, low, 0, 1, low, ac.aglFt >= cabinAglFt ? 1u : 0u});
     } else {
         if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, spoilersRetracted);
-        const bool parked = ac.groundState == gsParked;
+        const bool parked = ac.groundState == GroundState::parked;
         uint32_t nav = 1;
         if (parked) {
             gf_queueClientEvent(id, ENGINE_AUTO_SHUTDOWN);
@@ -282,23 +282,23 @@ void lf_initialSwitches(LiveAc& ac) {
         } else {
             gf_queueClientEvent(id, ENGINE_AUTO_START);
         }
-        lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == gsTaxi ? 1u : 0u, 0, 1, 1});
+        lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == GroundState::taxi ? 1u : 0u, 0, 1, 1});
         lf_setThrottle(ac, rotor ? throttleFull : throttleIdle);
-        if (!rotor) lf_setFlaps(ac, ac.groundState == gsTaxi ? flapsTakeoff : flapsUp);
+        if (!rotor) lf_setFlaps(ac, ac.groundState == GroundState::taxi ? flapsTakeoff : flapsUp);
     }
-    ac.state = acStateActive;
+    ac.state = AcState::active;
 }
 
 // The record a follow-up belongs to: same hexid and object, creation not yet finished.
 LiveAc* lf_followUpLive(const SwitchFollowUp& e) {
     LiveAc* ac = gf_findLiveAcByHexid(e.hexid);
-    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != AcState::creating || ac->erase) return nullptr;
     return ac;
 }
 
 AiAircraft* lf_followUpStatic(const SwitchFollowUp& e) {
     AiAircraft* ac = gf_findStaticAcByHexid(e.hexid);
-    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != AcState::creating || ac->erase) return nullptr;
     return ac;
 }
 
@@ -311,7 +311,7 @@ void lf_toggleAllLights(uint32_t objectId) {
 // A record waiting for its created or removed notice, and since when. The waits and the sweep
 // marks are guarded by replyMutex, as the follow-ups they end.
 struct Waiting {
-    uint32_t state = 0;
+    AcState state = AcState::fresh;
     uint32_t objectId = 0;
     uint32_t since = 0;
 };
@@ -336,9 +336,9 @@ std::unordered_set<uint32_t> lf_queuedCreates() {
 template <typename T>
 bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& queued,
                    std::unordered_map<uint32_t, Waiting>& seen, const std::unique_lock<std::mutex>&) {
-    if (ac.erase || (ac.state != acStateCreating && ac.state != acStateRemoved)) return false;
+    if (ac.erase || (ac.state != AcState::creating && ac.state != AcState::removed)) return false;
     const uint32_t hexid = ac.identity.hexid;
-    if (ac.state == acStateCreating && queued.contains(hexid)) return false;
+    if (ac.state == AcState::creating && queued.contains(hexid)) return false;
     Waiting w{ac.state, ac.objectId, clock};
     if (auto it = waitingByHexid.find(hexid);
         it != waitingByHexid.end() && it->second.state == ac.state && it->second.objectId == ac.objectId)
@@ -346,10 +346,10 @@ bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& qu
     seen[hexid] = w;
     if (clock - w.since <= lostNoticeAfter) return false;
     gf_logError(fmt::format("lf_lostNotice: no notice for {} in state {}, objectid {}", gf_acInfo(ac.identity),
-                            ac.state, ac.objectId));
+                            fmt::underlying(ac.state), ac.objectId));
     // A bound object that was never queued for removal goes now; one below the first AI object
     // id was never ours.
-    if (ac.state == acStateCreating && ac.objectId >= firstAiObjectId) removalQueue.push_back(ac.objectId);
+    if (ac.state == AcState::creating && ac.objectId >= firstAiObjectId) removalQueue.push_back(ac.objectId);
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.hexid == hexid) e.counter = -1;
     seen.erase(hexid);
@@ -365,24 +365,24 @@ void lf_checkLostNotices(const std::unique_lock<std::mutex>& replyLock) {
     const std::unordered_set<uint32_t> queued = lf_queuedCreates();
     std::unordered_map<uint32_t, Waiting> seen;
     for (LiveAc& ac : liveAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = 1;
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = true;
     // Static records flagged for erasing (cancelled creates, lost notices) leave their list here.
     for (AiAircraft& ac : staticAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = 1;
-    std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase != 0; });
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = true;
+    std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase; });
     waitingByHexid.swap(seen);
 }
 
 }  // namespace
 
 void gf_touchdown(LiveAc& ac) {
-    if (ac.state == acStateRemoved || ac.groundState == gsClimbOut) return;
+    if (ac.state == AcState::removed || ac.groundState == GroundState::climbOut) return;
     if (ac.configStage != 0 || ac.approach) {
-        ac.touchdown = 1;
-        ac.landingRoll = 1;
+        ac.touchdown = true;
+        ac.landingRoll = true;
         ac.touchdownHeading = ac.heading;
-        ac.approach = 0;
-        ac.landed = 1;
+        ac.approach = false;
+        ac.landed = true;
         if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersExtended);
         if (ac.identity.category != AircraftCategory::Light) {
             const double lever = ac.identity.fsltl ? -touchdownReverseLever : touchdownReverseLever;
@@ -402,7 +402,7 @@ void gf_touchdown(LiveAc& ac) {
         }
         createdFollowUps.push_back(ac.identity.hexid);
     }
-    ac.onGround = 1;
+    ac.onGround = true;
     ac.altRate = 0.0;
     ac.configCountdown = 1;
 }
@@ -433,7 +433,7 @@ void gf_allLightsToggle(SwitchFollowUp& e, const std::unique_lock<std::mutex>& r
             ++e.counter;
             return;
         }
-        ac->state = acStateActive;
+        ac->state = AcState::active;
         ac->objectId = e.objectId;
         gf_parkEvents(*ac);
         e.counter = -1;

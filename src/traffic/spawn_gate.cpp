@@ -118,12 +118,12 @@ bool lf_heldForUserInAir(LiveAc& ac) {
     if (!COLLISION_USER_AIR.value()) return false;
     if (ac.stream.front().airborne) {
         if (!lf_crossesUser(ac)) return false;
-        ac.heldForUser = 1;
+        ac.heldForUser = true;
         return true;
     }
     if (ac.heldForUser) return true;
     if (!lf_underUserPath(ac)) return false;
-    ac.heldForUser = 1;
+    ac.heldForUser = true;
     return true;
 }
 
@@ -147,7 +147,7 @@ bool lf_heldForUser(LiveAc& ac) { return lf_userOnGround() ? lf_heldForUserOnGro
 
 // Too many live creates are queued for a first spawn.
 bool lf_createQueueFull(const LiveAc& ac) {
-    return liveCreateQueue.size() > maxQueuedLiveCreates && ac.groundState == gsNew;
+    return liveCreateQueue.size() > maxQueuedLiveCreates && ac.groundState == GroundState::fresh;
 }
 
 // With MAX_LIVE reached, the farthest active aircraft makes way; true when the new one is the
@@ -174,12 +174,12 @@ bool lf_identityPasses(LiveAc& ac) {
 void lf_gate(LiveAc& ac) {
     if (ac.erase) return;  // already dropped or removed: it must not be created any more
     if (ac.stream.empty()) {
-        ac.erase = 1;
+        ac.erase = true;
         return;
     }
     if (!lf_dueForGate(ac)) return;
     if (ac.stream.size() == 1 || lf_knownGhost(ac)) {
-        ac.erase = 1;
+        ac.erase = true;
         return;
     }
     // The first point is dropped while the aircraft waits: the stream moves on.
@@ -188,7 +188,7 @@ void lf_gate(LiveAc& ac) {
         return;
     }
     if (lf_overMaxLive(ac) || !lf_identityPasses(ac)) {
-        ac.erase = 1;
+        ac.erase = true;
         return;
     }
     spawnLiveAc(ac);
@@ -231,7 +231,7 @@ void lf_spawnAttitude(LiveAc& ac) {
 double lf_spawnHeading(const LiveAc& ac) {
     const StreamPos& f = ac.stream.front();
     if (ac.spawnHeadingSet) return ac.spawnHeading;
-    if (ac.groundState == gsParked) return ac.standHeading;
+    if (ac.groundState == GroundState::parked) return ac.standHeading;
     if (ac.stream[1].stop) return degToRad(f.track);
     return gf_bearing(lf_pos(f), lf_pos(ac.stream[1]));
 }
@@ -259,7 +259,7 @@ bool gf_removeFarthest(double d0) {
     double best = d0;
     LiveAc* candidate = nullptr;
     for (LiveAc& ac : liveAircraft) {
-        if (ac.state != acStateActive) continue;
+        if (ac.state != AcState::active) continue;
         const double e = gf_distanceNm(lf_userPos(), {ac.lat, ac.lon});
         if (e > best + farthestMarginNm) {
             candidate = &ac;
@@ -277,23 +277,23 @@ void spawnLiveAc(LiveAc& ac) {
         return;
     }
     lf_spawnStops(ac);
-    if (ac.groundState == gsNew) {
+    if (ac.groundState == GroundState::fresh) {
         if (!gf_liveryLookup(ac)) {
             gf_addNoMatchKey(gf_airlModelRegKey(ac.identity));
-            ac.erase = 1;
+            ac.erase = true;
             return;
         }
         // TODO: a stand at the park airport for an aircraft standing still (nearestFreeStand, the
         // stand claims and the cargo check learnCargoStand).
-        ac.groundState = ac.stream.front().airborne ? gsAirborne : gsTaxi;
-        ac.prevGroundState = gsNew;
+        ac.groundState = ac.stream.front().airborne ? GroundState::airborne : GroundState::taxi;
+        ac.prevGroundState = GroundState::fresh;
     }
     createdFollowUps.push_back(ac.identity.hexid);
     lf_spawnAttitude(ac);
     ac.heading = lf_normalised(lf_spawnHeading(ac));
     ac.legBearing = ac.stream.front().airborne ? 0.0 : ac.heading;
-    ac.state = acStateCreating;
-    ac.heldForUser = 0;
+    ac.state = AcState::creating;
+    ac.heldForUser = false;
     pendingSpawns.push_back(ac.identity.hexid);
     if (lf_endsWithGhostMark(ac.identity.callsign)) return;
     gf_removeGhostOf(ac.identity.callsign);

@@ -74,7 +74,7 @@ LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
 // A taxiing neighbour close enough to need the place where the aircraft would hold.
 bool lf_neighbourNeedsPlace(const LiveAc& ac) {
     for (const LiveAc& other : liveAircraft) {
-        if (&other == &ac || !other.onGround || other.groundState != gsTaxi || other.state != acStateActive) continue;
+        if (&other == &ac || !other.onGround || other.groundState != GroundState::taxi || other.state != AcState::active) continue;
         const double limit = neighbourSpanFactor * (ac.identity.halfWingspan + other.identity.halfWingspan);
         if (gf_distanceNm(lf_pos(ac), lf_pos(other)) <= limit) return true;
     }
@@ -85,14 +85,14 @@ bool lf_neighbourNeedsPlace(const LiveAc& ac) {
 bool lf_holdWhereDataEnded(LiveAc& ac) {
     const uint32_t clock = clock100.load();
     if (lf_neighbourNeedsPlace(ac)) {
-        ac.holding = 0;
+        ac.holding = false;
         ac.holdStart = 0;
         return false;
     }
     if (!ac.holding) ac.holdStart = clock;
     else if (static_cast<double>(clock - ac.holdStart) / clockUnitsPerMinute > MAX_HOLDING_MINUTES.value())
         return false;
-    ac.holding = 1;
+    ac.holding = true;
     StreamPos p = ac.stream.front();
     p.speed = 0.0;
     p.stop = 1;
@@ -105,7 +105,7 @@ bool lf_holdWhereDataEnded(LiveAc& ac) {
 // How many made-up points a stream that ran out gets; 0 when the aircraft is to go.
 int32_t lf_extensionPoints(const LiveAc& ac) {
     if (!gf_categoryEnabled(ac.identity.category)) return 0;
-    if (ac.onGround) return ac.groundState == gsParked ? parkedExtensionPoints : groundExtensionPoints;
+    if (ac.onGround) return ac.groundState == GroundState::parked ? parkedExtensionPoints : groundExtensionPoints;
     if (atTenNm.load()) return 0;
     if (gf_isNullPosition(userAc.latitude, userAc.longitude)) return airExtensionPoints;
     const double range = lateralRangeNm.load() - airExtensionRangeMarginNm;
@@ -156,7 +156,7 @@ bool lf_advanceMadeUpPoint(const LiveAc& ac, StreamPos& p, int32_t dt) {
     const bool moved = !(to.lat == p.lat && to.lon == p.lon);
     p.lat = to.lat;
     p.lon = to.lon;
-    if (!ac.approach && ac.groundState == gsClimbOut) {
+    if (!ac.approach && ac.groundState == GroundState::climbOut) {
         p.vs = climbOutVsFpm;
         p.alt += dt * fpmToFps(climbOutVsFpm);
         p.airborne = p.alt > 0.0;
@@ -176,12 +176,12 @@ bool lf_advanceMadeUpPoint(const LiveAc& ac, StreamPos& p, int32_t dt) {
 }  // namespace
 
 bool continueStream(LiveAc& ac) {
-    if (ac.groundState == gsToStand) {
+    if (ac.groundState == GroundState::toStand) {
         arriveAtStand(ac);
-    } else if (ac.groundState == gsPullOut || (ac.groundState == gsTaxi && !ac.landingRoll && !ac.takeoffRoll)) {
+    } else if (ac.groundState == GroundState::pullOut || (ac.groundState == GroundState::taxi && !ac.landingRoll && !ac.takeoffRoll)) {
         return lf_holdWhereDataEnded(ac);
     }
-    if (ac.state != acStateActive) return false;
+    if (ac.state != AcState::active) return false;
     if (ac.extensionCount < 0) return false;
     if (ac.extensionCount == 1) {
         ac.extensionCount = -1;
@@ -200,7 +200,7 @@ bool continueStream(LiveAc& ac) {
 void extendStream(LiveAc& ac, int32_t count) {
     ac.extensionCount = count;
     StreamPos p = ac.stream.front();
-    const bool parked = ac.groundState == gsParked;
+    const bool parked = ac.groundState == GroundState::parked;
     const int32_t dt = ac.onGround ? groundExtensionSeconds : airExtensionSeconds;
     bool stop = p.stop || parked;
     if (stop) p.speed = 0.0;
@@ -211,7 +211,7 @@ void extendStream(LiveAc& ac, int32_t count) {
     if (parked) {
         spacing = parkedExtensionUnits;
         if (ParkPos* stand = gf_findStandById(ac.standId)) stand->occupied = 0;
-        ac.standChecked = 0;
+        ac.standChecked = false;
     }
     p.time = ac.stream.front().time + spacing;
     ac.stream.push_back(p);
@@ -226,10 +226,10 @@ void arriveAtStand(LiveAc& ac) {
         return;
     }
     if (gf_distanceNm(lf_pos(ac), {ac.standLat, ac.standLon}) > atStandNm) {
-        gf_setGroundState(ac, gsTaxi);
+        gf_setGroundState(ac, GroundState::taxi);
         return;
     }
-    gf_setGroundState(ac, gsParked);
+    gf_setGroundState(ac, GroundState::parked);
     ac.parkSlot = nowSlot.load();
     if (ac.towed && LOG.value()) gf_log(fmt::format("          towed aircraft {} parks", gf_acText(ac.identity)));
     if (!ac.stream.empty()) ac.stream.front().stop = 1;

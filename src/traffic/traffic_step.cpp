@@ -42,7 +42,7 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
         ac.vsFps = fpmToFps(ac.targetVs);
         ac.tas = (!ac.stream.empty() && ac.stream.front().stop) ? 0.0 : ac.targetTas;
     }
-    if (ac.state != acStateActive) return;
+    if (ac.state != AcState::active) return;
     if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
     if (ac.objectId != 0) {
         gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, ac.vsFps, ac.tas,
@@ -75,7 +75,7 @@ void lf_updateAllLiveAc() {
         for (size_t i = 0; i < liveAircraft.size(); ++i) {
             if (updateLiveAc(liveAircraft[i])) anyErase = true;
         }
-        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase != 0; });
+        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
         lf_handOverPositions();
     } catch (const UserErrorException&) {
         throw;
@@ -152,10 +152,10 @@ void lf_refreshUserData(uint32_t clock) {
 bool updateLiveAc(LiveAc& ac) {
     try {
         switch (ac.state) {
-            case acStateNew:
+            case AcState::fresh:
                 updateBufferAc(ac);
                 break;
-            case acStateActive:
+            case AcState::active:
                 lf_updateActive(ac, clock100.load());
                 break;
             default:
@@ -166,7 +166,7 @@ bool updateLiveAc(LiveAc& ac) {
     } catch (const std::exception& e) {
         gf_logError(fmt::format("{}: {} {}, sz:{}", "updateLiveAc", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
     }
-    return ac.erase != 0;
+    return ac.erase;
 }
 
 void gf_updateAI() {
