@@ -420,7 +420,7 @@ void gf_parkEvents(AiAircraft& ac) {
     lf_sendLights(ac.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
 }
 
-void gf_allLightsToggle(SwitchFollowUp& e, const std::unique_lock<std::mutex>& replyLock) {
+void gf_allLightsToggle(SwitchFollowUp& e, [[maybe_unused]] const std::unique_lock<std::mutex>& replyLock) {
     assert(lf_holdsReplyMutex(replyLock));
     if (e.counter < 0) return;
     if (e.isStatic) {
