@@ -139,7 +139,7 @@ void lf_endPushback(LiveAc& ac) {
 
 void lf_pushbackPointChange(LiveAc& ac) {
     if (ac.departureCountdown > 0) --ac.departureCountdown;
-    if (ac.departureCountdown == 1) {
+    if (ac.departureCountdown == pushbackHalfway) {
         // No turn when its side is unknown or only straight pushbacks are wanted.
         if (ac.turnDirKnown && !STRAIGHT_PBS_ONLY.value() && ac.stream.size() >= 2) lf_startPushTurn(ac);
     } else if (ac.departureCountdown == 0) {
@@ -425,7 +425,7 @@ void pushBack(LiveAc& ac) {
     ac.turnSlow = false;
     gf_sendLightSet(ac, lightsTaxiOut);
     gf_setGroundState(ac, GroundState::pushback);
-    ac.departureCountdown = 2;
+    ac.departureCountdown = pushbackAwaitsSide;
     ac.atStand = false;
 }
 

@@ -93,7 +93,7 @@ void lf_stepAlongCurve(LiveAc& ac) {
     LatLon p;
     double bearing = 0.0;
     if (!bezierPoint(*ac.curve, ac.curveT, p, bearing)) {
-        gf_logError(fmt::format("stepPosition: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
+        gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
         return;
     }
     ac.lat = p.lat;

@@ -1,5 +1,6 @@
 // Movement of a live aircraft along its position stream: the point change, the scheduling of
-// point times, the stream's extension when the data stops, and the per-step integration.
+// point times, the time windows and the per-step integration. The stream's end is in
+// stream_extension.h, the ground half of the point change in ground_movement.h.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,6 @@ namespace vdl {
 
 inline constexpr double metresPerDegreeLat = 111132.95;
 inline constexpr int32_t minLegUnits = 25;  // no leg is shorter than 0.25 s
-inline constexpr int32_t baseWindow = 1000;
 
 // What the movement needs of the park airport. The park-airport loader keeps it current; until
 // a stand file is loaded, `loaded` stays false and no touchdown or approach uses it.
@@ -68,6 +68,7 @@ void gf_setGroundState(LiveAc& ac, GroundState state);
 
 // The time windows of scheduling: the normal ones after new data (a wider late window during a
 // take-off roll), and the shrinking by one step towards baseWindow while the data flows.
+inline constexpr int32_t baseWindow = 1000;
 inline constexpr int32_t windowNormal = 3000;
 inline constexpr int32_t windowTakeoff = 5000;
 void gf_resetWindows(LiveAc& ac);

@@ -13,6 +13,7 @@
 #include "foundation/units.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
+#include "traffic/ground_movement.h"
 #include "traffic/movement.h"
 #include "traffic/removal.h"
 #include "traffic/stream_extension.h"
@@ -87,7 +88,7 @@ bool lf_holdingMovedAway(LiveAc& a, const StreamPos& p) {
 
 // While a pushback waits for its turn: the side the live data shows, from its heading or track.
 void lf_pushbackTurnSide(LiveAc& a, const StreamPos& p) {
-    if (STRAIGHT_PBS_ONLY.value() || a.departureCountdown != 2) return;
+    if (STRAIGHT_PBS_ONLY.value() || a.departureCountdown != pushbackAwaitsSide) return;
     double h = 0.0;
     if (p.headingValid)
         h = p.trueHeading;

@@ -53,7 +53,7 @@ void removeAircraftFromSim(AiAircraft& ac) {
             ac.removeWhenCreated = true;
         return;
     }
-    gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "removeAircraftFromSim", gf_acInfo(ac.identity)));
+    gf_logError(fmt::format("removeAircraftFromSim removing act {} with objectid=0 ?", gf_acInfo(ac.identity)));
     // No removed notice will ever come for an object we do not know, so the record would stay
     // in state 4 for good and block its hexid.
     ac.erase = true;

@@ -232,7 +232,7 @@ void lf_onStaticCg(const SimReply& n) {
     if (n.a >= staticCgMinFt && n.a <= staticCgMaxFt)
         ac->identity.staticCgHeight = n.a;
     else if (LOG.value())
-        gf_logError(fmt::format("{}: static CG {:.1F}ft wrong?", gf_acInfo(ac->identity), n.a));
+        gf_logError(fmt::format("lf_onStaticCg: {}: static CG {:.1F}ft wrong?", gf_acInfo(ac->identity), n.a));
     ac->identity.staticPitch = (n.b <= staticPitchLow || n.b > staticPitchHigh) ? staticPitchDefault : n.b;
 }
 

@@ -305,7 +305,7 @@ void updateBufferAc(LiveAc& ac) {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "updateBufferAc", e.what()));
+        gf_log(fmt::format("updateBufferAc: {}", e.what()));
     }
 }
 

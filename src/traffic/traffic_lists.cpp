@@ -49,7 +49,7 @@ void gf_initTrafficLists() {
         lf_reserveAtLeast(simReplies, 256);
     }
     lf_reserveAtLeast(parkPositions, parkPositionsReserve);
-    // The static-parking working vectors are reserved here by the static parking issue.
+    // TODO: reserve the static-parking working vectors.
     lf_deleteCallsign2ObjectId();
     trafficListsInitialised = true;
 }

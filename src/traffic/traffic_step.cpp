@@ -80,7 +80,7 @@ void lf_updateAllLiveAc() {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "lf_updateAllLiveAc", e.what()));
+        gf_log(fmt::format("lf_updateAllLiveAc: {}", e.what()));
     }
 }
 
@@ -164,7 +164,7 @@ bool updateLiveAc(LiveAc& ac) {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_logError(fmt::format("{}: {} {}, sz:{}", "updateLiveAc", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
+        gf_logError(fmt::format("updateLiveAc: {} {}, sz:{}", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
     }
     return ac.erase;
 }
@@ -184,7 +184,7 @@ void gf_updateAI() {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "gf_updateAI", e.what()));
+        gf_log(fmt::format("gf_updateAI: {}", e.what()));
     }
 }
 
