@@ -21,6 +21,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
@@ -49,7 +50,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 using namespace vdl;
-constexpr double radPerDeg = pi / 180.0;
 constexpr size_t fleet = 300;
 
 struct Mover {
@@ -71,7 +71,7 @@ AcIdentity lf_identity(uint32_t hexid, AircraftCategory c) {
     id.hexid = hexid;
     id.title = "Airbus A320 Lufthansa";
     id.category = c;
-    id.halfWingspan = 17.0 / 1852.0;
+    id.halfWingspan = metresToNm(17.0);
     id.touchdownSteps = 350;
     gf_setCategoryValues(id);
     gf_setFlightValues(id);
@@ -94,7 +94,7 @@ StreamPos lf_point(const Mover& m) {
 // Moves the made-up aircraft on by one record: 4 s on, a gentle turn now and then.
 void lf_advance(Mover& m, uint32_t n) {
     if (n % 5 == 0) m.trackDeg = std::fmod(m.trackDeg + (m.airborne ? 10.0 : 60.0), 360.0);
-    m.pos = gf_destination(m.pos, m.trackDeg * radPerDeg, m.kt * 4.0 / 3600.0 * feetPerNm);
+    m.pos = gf_destination(m.pos, degToRad(m.trackDeg), nmToFeet(ktToNmPerSecond(m.kt) * 4.0));
     m.nextDue += 400;
 }
 
@@ -125,14 +125,14 @@ Fleet lf_build() {
         if (!airborne && !taxi) first.stop = 1;
         LiveAc& a = liveAircraft.emplace_back(first, lf_identity(10001 + static_cast<uint32_t>(i),
                                                                  AircraftCategory::Large), 1.0);
-        a.state = acStateActive;
+        a.state = AcState::active;
         a.objectId = 100 + static_cast<uint32_t>(i);
         a.lat = m.pos.lat;
         a.lon = m.pos.lon;
         a.alt = airborne ? m.alt : 110.0;
         a.onGround = airborne ? 0 : 1;
-        a.heading = m.trackDeg * radPerDeg;
-        a.groundState = airborne ? gsAirborne : (taxi ? gsTaxi : gsParked);
+        a.heading = degToRad(m.trackDeg);
+        a.groundState = airborne ? GroundState::airborne : (taxi ? GroundState::taxi : GroundState::parked);
         a.aglFt = airborne ? 2500.0 : 10.0;
         if (!airborne && !taxi) continue;
         for (uint32_t k = 0; k < 8; ++k) {
@@ -222,7 +222,7 @@ void BM_TrafficStep300(benchmark::State& state) {
     std::sort(micros.begin(), micros.end());
     auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<size_t>(q * static_cast<double>(micros.size())))]; };
     size_t active = 0;
-    for (const LiveAc& a : liveAircraft) active += a.state == acStateActive;
+    for (const LiveAc& a : liveAircraft) active += a.state == AcState::active;
     state.counters["median_us"] = at(0.5);
     state.counters["p99_us"] = at(0.99);
     state.counters["max_us"] = micros.back();

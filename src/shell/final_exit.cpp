@@ -37,9 +37,9 @@ int exitThreads = 0;
 bool lf_removeAllAircraft() {
     // TODO: remove through gf_removeAllLiveAc and gf_removeAllStaticAc once traffic has them.
     for (LiveAc& ac : liveAircraft)
-        if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
     for (AiAircraft& ac : staticAircraft)
-        if (ac.state != acStateRemoved) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
     std::lock_guard lock(simMutex);
     // Nothing new is created on the way out.
     simCreateQueue.clear();

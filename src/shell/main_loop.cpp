@@ -118,7 +118,7 @@ void lf_followUpCreated() {
     if (live == nullptr) return;
     // TODO: search the coupled callsigns of the stand options (lf_searchForCoupledCsAroundThisTime).
     for (AiAircraft& parked : staticAircraft) {
-        if (parked.state != acStateActive || !gf_removeDuplicateLiveAc(*live, parked)) continue;
+        if (parked.state != AcState::active || !gf_removeDuplicateLiveAc(*live, parked)) continue;
         lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
                               gf_acText(live->identity)));
         removeAircraftFromSim(parked);
@@ -208,11 +208,11 @@ void gf_clearMainLoopState() {
 
 void gf_removeStaticTwinsOfLiveAc() {
     for (const LiveAc& live : liveAircraft) {
-        if (live.state != acStateActive || !live.onGround) continue;
+        if (live.state != AcState::active || !live.onGround) continue;
         const std::string& callsign = live.identity.callsign;
         const std::string& reg = live.identity.reg;
         for (AiAircraft& parked : staticAircraft) {
-            if (parked.state != acStateActive) continue;
+            if (parked.state != AcState::active) continue;
             const bool sameCallsign =
                 !callsign.empty() && parked.identity.callsign.size() == callsign.size() + 1 &&
                 parked.identity.callsign.starts_with(callsign) && parked.identity.callsign.back() == '*';

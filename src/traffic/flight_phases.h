@@ -8,6 +8,9 @@
 
 namespace vdl {
 
+// Two ground records at this speed or more show a take-off roll.
+inline constexpr double takeoffRollSpeedKt = 43.0;
+
 // Light sets, in the order NAV, BEACON, LANDING, TAXI, STROBES, LOGO, CABIN.
 struct LightSet {
     uint8_t nav, beacon, landing, taxi, strobes, logo, cabin;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "refdata/identity.h"
+#include "traffic/traffic_clock.h"
 
 namespace vdl {
 
@@ -38,13 +39,21 @@ struct FlightCategoryValues {
 
 inline constexpr FlightCategoryValues flightValuesOfCategory[categoryCount] = {
     // ground  rot    climb  rotSt flareSt maxClimb       stand  bank  bankRate pitchRate vR   appr
-    {0.0, -8.0, -7.0, 250, 300, 700.0 / 6000.0, 4.0, 40.0, 0.035, 0.01, 90.0, 625.0},       // Light
-    {0.5, -10.0, -12.0, 300, 400, 3500.0 / 6000.0, 6.0, 35.0, 0.0275, 0.0085, 110.0, 2050.0}, // Buzjets
-    {0.6, -8.0, -15.0, 300, 500, 3000.0 / 6000.0, 10.0, 30.0, 0.02, 0.0075, 140.0, 2050.0},  // Large
-    {0.6, -7.0, -13.0, 350, 600, 2500.0 / 6000.0, 15.0, 20.0, 0.015, 0.005, 150.0, 2050.0},  // Heavy
-    {0.5, -12.0, -18.0, 200, 300, 6000.0 / 6000.0, 6.0, 90.0, 0.1, 0.03, 220.0, 625.0},      // HighPerf
-    {0.0, 5.0, 5.0, 200, 300, 1000.0 / 6000.0, 5.0, 75.0, 0.06, 0.03, 0.0, 625.0},           // Rotorcraft
+    {0.0, -8.0, -7.0, 250, 300, fpmToFtPerStep(700.0), 4.0, 40.0, 0.035, 0.01, 90.0, 625.0},       // Light
+    {0.5, -10.0, -12.0, 300, 400, fpmToFtPerStep(3500.0), 6.0, 35.0, 0.0275, 0.0085, 110.0, 2050.0}, // Buzjets
+    {0.6, -8.0, -15.0, 300, 500, fpmToFtPerStep(3000.0), 10.0, 30.0, 0.02, 0.0075, 140.0, 2050.0},  // Large
+    {0.6, -7.0, -13.0, 350, 600, fpmToFtPerStep(2500.0), 15.0, 20.0, 0.015, 0.005, 150.0, 2050.0},  // Heavy
+    {0.5, -12.0, -18.0, 200, 300, fpmToFtPerStep(6000.0), 6.0, 90.0, 0.1, 0.03, 220.0, 625.0},      // HighPerf
+    {0.0, 5.0, 5.0, 200, 300, fpmToFtPerStep(1000.0), 5.0, 75.0, 0.06, 0.03, 0.0, 625.0},           // Rotorcraft
 };
+
+// The airborne attitude by vertical speed: level flight 3 deg nose up, 2.2 deg more per 600 ft/min
+// of climb, within the climb and descent limits (descents count half).
+inline constexpr double levelPitchDeg = -3.0;
+inline constexpr double pitchPerVsStepDeg = 2.2;
+inline constexpr double pitchVsStepFpm = 600.0;
+inline constexpr double maxAttitudeClimbFpm = 2400.0;
+inline constexpr double maxAttitudeDescentFpm = -3000.0;
 
 // The table row of a category; Light for a value outside 0..5.
 const FlightCategoryValues& gf_flightValues(AircraftCategory c);

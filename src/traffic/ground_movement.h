@@ -2,9 +2,16 @@
 // stand, and the per-leg ground rates.
 #pragma once
 
+#include <cstdint>
+
 #include "traffic/records.h"
 
 namespace vdl {
+
+// The departure countdown of a pushback: at the start it waits for the side of its turn, one
+// point change later it is halfway back and turns, at 0 it is done.
+inline constexpr uint32_t pushbackAwaitsSide = 2;
+inline constexpr uint32_t pushbackHalfway = 1;
 
 // The ground half of the point change, before the first point is removed.
 void nextPosGround(LiveAc& ac);

@@ -4,24 +4,21 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include <fmt/format.h>
 
-#include "airports/stand_records.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
 #include "foundation/clock.h"
-#include "foundation/errors.h"
-#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "refdata/dbase.h"
-#include "simlink/sim_link.h"
-#include "traffic/flight_phases.h"
 #include "traffic/movement.h"
-#include "traffic/removal.h"
+#include "traffic/point_intake.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
@@ -29,45 +26,36 @@ namespace vdl {
 
 namespace {
 
-constexpr double degreesPerRadian = 57.29577951308232;
-constexpr double radiansPerDegree = 0.017453292519943295;
-constexpr double airborneSkipNm = 0.2429805615550756;  // 450 m
-constexpr double groundSkipNm = 0.010799136069114472;  // 20 m
+// Samples that add nothing: too soon after the last, a jump in speed, or a point the aircraft
+// covers in the time since the last (airborne 450 m when fast, on the ground 20 m when slow).
+constexpr double minSampleSeconds = 1.0;
+constexpr double speedJumpFactor = 10.0;
+constexpr double standingKt = 5.0;
+constexpr double fastJumpKt = 80.0;
+constexpr double airborneSkipMinKt = 120.0;
+constexpr double airborneSkipTrackDeg = 1.0;
+constexpr double airborneSkipNm = metresToNm(450.0);
+constexpr double groundSkipMaxKt = 30.0;
+constexpr double groundSkipTrackDeg = 2.0;
+constexpr double groundSkipNm = metresToNm(20.0);
 constexpr double groundSkipMaxSeconds = 15.0;
+// A low airborne sample near the park airport's elevation does not make or spawn an aircraft.
 constexpr double lowAltitudeFt = 10000.0;
 constexpr double nearFieldFt = 120.0;
 constexpr double noAirportElevation = -1000.0;
-constexpr double sameSpotDegrees = 0.00015;
-constexpr double stopNearNm = 0.011879049676025918;  // 22 m
-constexpr uint32_t shortStop = 1500;                   // clock units
-constexpr double standNearNm = 0.0458963282937365;   // 85 m
-constexpr double standMoveNm = 0.0016198704103671706;  // 3 m
-constexpr double standFarNm = 0.10799136069114472;   // 200 m
-constexpr uint32_t parkedStopOffset = 60480000;        // a parked stream ends seven days ahead
-constexpr int32_t windowNormal = 3000;
-constexpr int32_t windowTakeoff = 5000;
-
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
-
-// Absolute difference of two headings in degrees.
-double lf_headingDiffDeg(double h, double b) { return std::fabs(gf_angleDiff(h, b)) * degreesPerRadian; }
 
 double lf_parkAirportElevation() { return trafficReader.airportElevation().value_or(noAirportElevation); }
 
-// The park airport's ICAO code comes with the park-airport issue; until then there is none.
-std::string lf_parkAirportCode() { return {}; }
+// TODO: the park airport's ICAO code. Without it a route back to the park airport counts as a
+// changed route.
+std::string lf_parkAirportCode() {
+    static std::once_flag told;
+    std::call_once(told, [] { gf_log("lf_parkAirportCode: the park airport's code is not known yet"); });
+    return {};
+}
 
 bool lf_lowNearField(const StreamPos& p) {
     return p.alt > 0.0 && p.alt < lowAltitudeFt && std::fabs(p.alt - lf_parkAirportElevation()) <= nearFieldFt;
-}
-
-void lf_resetWindows(LiveAc& a) {
-    a.lateWindow = a.takeoffRoll ? windowTakeoff : windowNormal;
-    a.earlyWindow = windowNormal;
-}
-
-uint32_t lf_after(uint32_t t, uint32_t last) {
-    return static_cast<int32_t>(t - (last + 1)) < 0 ? last + 1 : t;
 }
 
 bool lf_endsWithGhostMark(const std::string& cs) { return !cs.empty() && cs.back() == '_'; }
@@ -80,21 +68,26 @@ bool lf_sameFlightPresent(const TrafficRecord& r) {
     });
 }
 
+bool lf_speedJump(double lastKt, double kt) {
+    if (lastKt > standingKt && kt >= speedJumpFactor * lastKt) return true;
+    if (kt > standingKt && lastKt >= speedJumpFactor * kt) return true;
+    return (lastKt <= standingKt && kt >= fastJumpKt) || (kt <= standingKt && lastKt >= fastJumpKt);
+}
+
 // Samples that add nothing: repeats, speed jumps and points too close to the last one.
 bool lf_dropSample(const LiveAc& a, const TrafficRecord& r) {
     const StreamPos& last = a.stream.back();
     const StreamPos& p = r.pos;
     const double dt = r.sampleTime - a.lastSampleTime;
-    if (dt == 0.0 || dt <= 1.0) return true;
-    if (last.speed > 5.0 && p.speed >= 10.0 * last.speed) return true;
-    if (p.speed > 5.0 && last.speed >= 10.0 * p.speed) return true;
-    if ((last.speed <= 5.0 && p.speed >= 80.0) || (p.speed <= 5.0 && last.speed >= 80.0)) return true;
+    if (dt == 0.0 || dt <= minSampleSeconds) return true;
+    if (lf_speedJump(last.speed, p.speed)) return true;
     if (a.extensionCount < 1) {
         const double trackDiff = std::fabs(p.track - last.track);
-        if (p.airborne && p.speed > 120.0 && trackDiff <= 1.0 && dt <= airborneSkipNm / (p.speed / 3600.0))
+        if (p.airborne && p.speed > airborneSkipMinKt && trackDiff <= airborneSkipTrackDeg &&
+            dt <= airborneSkipNm / ktToNmPerSecond(p.speed))
             return true;
-        if (!p.airborne && p.speed <= 30.0 && trackDiff <= 2.0 &&
-            dt <= std::min(groundSkipMaxSeconds, groundSkipNm / (p.speed / 3600.0)))
+        if (!p.airborne && p.speed <= groundSkipMaxKt && trackDiff <= groundSkipTrackDeg &&
+            dt <= std::min(groundSkipMaxSeconds, groundSkipNm / ktToNmPerSecond(p.speed)))
             return true;
     }
     return false;
@@ -108,7 +101,9 @@ bool lf_respawnRule(LiveAc& a) {
     return false;
 }
 
-bool lf_refreshActive(LiveAc& a, TrafficRecord& r) {
+// Fills in a missing origin or destination, or takes a changed route over; answers whether the
+// route was filled in and whether it changed.
+std::pair<bool, bool> lf_refreshRoute(LiveAc& a, const TrafficRecord& r) {
     AcIdentity& id = a.identity;
     bool routeFilled = false;
     if (id.dest.empty() && !r.dest.empty()) {
@@ -126,11 +121,17 @@ bool lf_refreshActive(LiveAc& a, TrafficRecord& r) {
     if (routeChanged) {
         id.origin = r.origin;
         id.dest = r.dest;
-        if (a.onGround && a.groundState != gsToStand && a.groundState != gsParked) {
-            gf_setGroundState(a, gsTaxi);
+        if (a.onGround && a.groundState != GroundState::toStand && a.groundState != GroundState::parked) {
+            gf_setGroundState(a, GroundState::taxi);
             a.course = a.heading;
         }
     }
+    return {routeFilled, routeChanged};
+}
+
+bool lf_refreshActive(LiveAc& a, TrafficRecord& r) {
+    AcIdentity& id = a.identity;
+    const auto [routeFilled, routeChanged] = lf_refreshRoute(a, r);
     if (id.reg.empty()) id.reg = r.reg;
     if (!r.callsign.empty() && r.callsign != id.callsign && r.callsign != id.reg) {
         id.callsign = r.callsign;
@@ -147,332 +148,26 @@ bool lf_refreshActive(LiveAc& a, TrafficRecord& r) {
     return lf_respawnRule(a);
 }
 
-// Towed, not departing: it landed here and moves again sooner than its category parks.
-void lf_towedTest(LiveAc& a) {
-    if (a.stream.empty()) return;
-    const uint32_t parked = clock100.load() - (a.stream.front().time - parkedStopOffset);
-    uint32_t limit = 0;
-    switch (a.identity.category) {
-        case AircraftCategory::Heavy: limit = 360000; break;
-        case AircraftCategory::Large: limit = 150000; break;
-        case AircraftCategory::Buzjets: limit = 90000; break;
-        default: break;
-    }
-    if (parked < limit) a.towed = 1;
-}
-
-void lf_decode(LiveAc& a, StreamPos& p) {
-    const uint32_t clock = clock100.load();
-    if (a.stream.size() > maxStreamPoints) removeAircraftFromSim(a);
-    if (a.holding && !a.stream.empty() &&
-        gf_distanceNm(lf_pos(a.stream.front()), lf_pos(p)) * metresPerNm > HOLDING_THRESHOLD_METERS.value()) {
-        a.holding = 0;
-        a.holdStart = 0;
-        removeAircraftFromSim(a);
-        return;
-    }
-    switch (a.groundState) {
-        case gsNew:
-            if (a.stream.empty() || !classifyStop(a, p)) return;
-            p.time = lf_after(p.time, a.stream.back().time);
-            a.stream.push_back(p);
-            return;
-        case gsToStand:
-        case gsParked:
-            if (a.state == acStateNew || a.state == acStateCreating) return;
-            if (!checkParkedMove(a, p)) return;
-            break;
-        case gsPushback:
-            if (!STRAIGHT_PBS_ONLY.value() && a.departureCountdown == 2) {
-                double h = 0.0;
-                if (p.headingValid)
-                    h = p.trueHeading;
-                else if (p.track != 0.0)
-                    // Pushed back, it moves tail first: its track points against its nose.
-                    h = std::fmod(p.track + 180.0, 360.0) * radiansPerDegree;
-                else
-                    return;
-                a.turnRight = gf_angleDiff(a.heading, h) > 0.0 ? 1 : 0;
-                a.turnDirKnown = 1;
-            }
-            return;
-        case gsPullOut: {
-            const double d = gf_distanceNm({a.lat, a.lon}, lf_pos(p));
-            const double half = a.identity.halfWingspan;
-            if (!(d > 2.75 * half && d > a.pullOutDistance) && !(d > 6.0 * half)) {
-                if (!a.holding) {
-                    a.holding = 1;
-                    a.holdStart = clock;
-                }
-                a.pullOutDistance = d;
-                return;
-            }
-            p.stop = 0;
-            if (a.extensionCount >= 1) {
-                if (!a.stream.empty()) a.stream.front().time = clock + 1;
-                a.extensionCount = 0;
-                lf_resetWindows(a);
-            }
-            a.turnDirKnown = 0;
-            a.departureCountdown = 0;
-            gf_setGroundState(a, gsTaxi);
-            a.standLat = a.standLon = a.standHeading = 0.0;
-            a.standId = 0;
-            a.cargoStand = 0;
-            a.holding = 0;
-            a.holdStart = 0;
-            break;
-        }
-        default:
-            if (!a.approach && !a.landingRoll) {
-                if (!classifyStop(a, p)) return;
-                if (a.extensionCount > 0 && !checkExtendingSituations(a, p)) return;
-            } else if (!checkNewPosDuringLanding(a, p)) {
-                return;
-            }
-            break;
-    }
-    if (a.stream.empty()) {
-        a.stream.push_back(p);
-        return;
-    }
-    if (!p.airborne && a.stream.back().stop) {
-        if (!p.stop) {
-            removeSmallStop(a, p);
-        } else if (a.stream.size() >= 2 &&
-                   std::all_of(a.stream.begin(), a.stream.end(), [](const StreamPos& q) { return q.stop != 0; })) {
-            a.stream.resize(1);
-        }
-    }
-    p.time = lf_after(p.time, a.stream.back().time);
-    if (!a.takeoffRoll && a.onGround && a.state == acStateActive) {
-        if (a.landingRoll && a.stream.back().airborne && p.airborne) {
-            // Lift-off after a touchdown: a go-around or touch-and-go.
-            gf_setGroundState(a, gsTaxi);
-            a.takeoffRoll = 1;
-            const bool rotor = a.identity.category == AircraftCategory::Rotorcraft;
-            if (a.throttleStep != 3) gf_queueClientEvent(a.objectId, THROTTLE_SET, throttleValues[3]);
-            a.throttleStep = 3;
-            if (!rotor) gf_queueClientEvent(a.objectId, SPOILERS_SET, 16383);
-            if (a.flapsStep != 1 && !rotor) gf_queueClientEvent(a.objectId, FLAPS_SET, flapsValues[1]);
-            a.flapsStep = 1;
-            a.approach = 0;
-            a.landed = 0;
-            a.moveFlag = 0;
-            {
-                SimLock lock(simMutex);
-                gf_pushClientEvent(lock, a.objectId, NAV_LIGHTS_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, BEACON_LIGHTS_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, LANDING_LIGHTS_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, TAXI_LIGHTS_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, STROBES_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, LOGO_LIGHTS_SET, 1);
-                gf_pushClientEvent(lock, a.objectId, CABIN_LIGHTS_SET, 0);
-            }
-            a.lateWindow = windowTakeoff;
-            a.earlyWindow = windowNormal;
-        } else if (!p.airborne) {
-            // The take-off handling leaves a landing roll alone: its records are fast too.
-            if (p.speed >= 43.0 && a.stream.back().speed >= 43.0 && a.groundState == gsTaxi) gf_takeoffHandling(a);
-        } else if (a.groundState == gsTaxi) {
-            gf_takeoffHandling(a);
-        }
-    }
-    a.stream.push_back(p);
-    if (a.stream.size() == 2 && a.stream[0].stop && a.stream[1].stop) {
-        a.stream[0].time = clock + 1;
-        a.stream[0].speed = a.stream[1].speed;
-    }
+// Takes the front record off trafficQueue; none when the queue is empty.
+std::optional<TrafficRecord> lf_takeQueuedRecord() {
+    std::lock_guard lock(trafficMutex);
+    if (trafficQueue.empty()) return std::nullopt;
+    std::optional<TrafficRecord> r{std::move(trafficQueue.front())};
+    trafficQueue.pop_front();
+    return r;
 }
 
 }  // namespace
 
-bool classifyStop(LiveAc& a, StreamPos& p) {
-    if (a.stream.empty()) return true;
-    const StreamPos& last = a.stream.back();
-    p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
-    if (a.identity.category == AircraftCategory::Rotorcraft) return true;
-    const bool flying = p.airborne || (a.state == acStateActive && !a.onGround);
-    if (p.stop) {
-        if (flying) return false;
-        if (a.takeoffRoll && p.speed > 0.0 && last.speed >= 30.0) return false;
-        p.speed = 0.0;
-        return true;
-    }
-    if (std::fabs(p.lat - last.lat) <= sameSpotDegrees && std::fabs(p.lon - last.lon) <= sameSpotDegrees) {
-        if (flying) return false;
-        if (a.takeoffRoll && p.speed > 0.0 && last.speed >= 50.0) return false;
-        const uint32_t time = p.time;
-        p = last;
-        p.time = time;
-        p.speed = 0.0;
-        p.stop = 1;
-        return true;
-    }
-    if (p.speed != 0.0) return true;  // also not a number
-    if (!a.takeoffRoll && !p.airborne) return true;
-    return last.speed < 50.0;
-}
-
-bool checkExtendingSituations(LiveAc& a, StreamPos& p) {
-    if (a.stream.empty()) {
-        gf_logError(fmt::format("{} empty sz?", "checkExtendingSituations"));
-        return false;
-    }
-    if (!a.onGround && lf_headingDiffDeg(a.heading, gf_bearing(lf_pos(a.stream.back()), lf_pos(p))) >= 100.0)
-        return false;
-    a.extensionCount = 0;
-    lf_resetWindows(a);
-    a.stream.front().time = clock100.load() + 1;
-    a.holding = 0;
-    a.holdStart = 0;
-    return true;
-}
-
-bool checkNewPosDuringLanding(LiveAc& a, StreamPos& p) {
-    if (a.stream.empty()) {
-        gf_logError(fmt::format("{} empty sz?", "checkNewPosDuringLanding"));
-        return false;
-    }
-    if (p.lat == a.stream.back().lat && p.lon == a.stream.back().lon) return false;
-    const auto offCourse = [&](const StreamPos& from, double limit) {
-        return lf_headingDiffDeg(a.heading, gf_bearing(lf_pos(from), lf_pos(p))) >= limit;
-    };
-    if (a.stream.size() >= 2) {
-        if (offCourse(a.stream.back(), 90.0)) {
-            a.stream.pop_back();
-            if (a.stream.size() >= 2 && offCourse(a.stream.back(), 90.0)) a.stream.pop_back();
-        }
-    } else if (a.approach) {
-        if (offCourse(a.stream.front(), 90.0)) return false;
-    } else if (offCourse(a.stream.front(), 150.0)) {
-        if (a.extensionCount > 0) return false;
-        StreamPos& f = a.stream.front();
-        f.lat = a.lat;
-        f.lon = a.lon;
-        f.time = clock100.load() + 1;
-    }
-    if (a.extensionCount > 0) {
-        a.extensionCount = 0;
-        lf_resetWindows(a);
-    }
-    const StreamPos& last = a.stream.back();
-    if (p.lat == last.lat && p.lon == last.lon) {
-        p.stop = 1;
-        return true;
-    }
-    p.stop = 0;
-    if (p.speed > last.speed && p.speed > 40.0) p.speed = last.speed;
-    return true;
-}
-
-void removeSmallStop(LiveAc& a, const StreamPos& p) {
-    try {
-        for (size_t k = 3; k <= 7 && a.stream.size() >= k; ++k) {
-            // The first moving point before a trailing run of k - 2 stops.
-            if (!a.stream[a.stream.size() - k + 1].stop) {
-                checkStops(a, k - 1, p);
-                return;
-            }
-        }
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "removeSmallStop", e.what()));
-    }
-}
-
-void checkStops(LiveAc& a, size_t n, const StreamPos& p) {
-    try {
-        if (n < 1 || n > a.stream.size()) throw std::out_of_range(fmt::format("stream of {}", a.stream.size()));
-        const StreamPos& f = a.stream[a.stream.size() - n];
-        const StreamPos& e = a.stream.back();
-        if (static_cast<int32_t>(e.time - f.time) < static_cast<int32_t>(shortStop) ||
-            gf_distanceNm(lf_pos(f), lf_pos(p)) <= stopNearNm)
-            a.stream.resize(a.stream.size() - (n - 1));
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: num:{} {}", "checkStops", n, e.what()));
-    }
-}
-
-bool checkParkedMove(LiveAc& a, StreamPos& p) {
-    a.standChecked = 1;
-    const double d = gf_distanceNm({a.standLat, a.standLon}, lf_pos(p));
-    const double near = a.prevGroundState == gsToStand ? 2.0 * standNearNm : standNearNm;
-    const double half = a.identity.halfWingspan;
-    bool moves = false;
-    if (d <= near) {
-        a.parkTicks = gf_steadyTicks();
-        if (a.lastStandDistance == 0.0) {
-            a.firstStandDistance = a.lastStandDistance = d;
-            a.standMoveCount = 0;
-            a.atStand = 0;
-            return false;
-        }
-        if (d >= a.lastStandDistance + standMoveNm) {
-            ++a.standMoveCount;
-            a.lastStandDistance = d;
-            const double m = d - a.firstStandDistance;
-            if ((a.standMoveCount < 3 || m < 0.5 * half) && m <= half) {
-                a.atStand = 0;
-                return false;
-            }
-            moves = true;
-        } else {
-            if (d <= a.lastStandDistance - standMoveNm) a.standMoveCount = 0;
-            a.atStand = 0;
-            return false;
-        }
-    }
-    if (!moves) {
-        if (a.groundState == gsToStand) {
-            // Live data takes it off its way to the stand.
-            gf_setGroundState(a, gsTaxi);
-            p.stop = 0;
-            return true;
-        }
-        if (d > standFarNm) {
-            if (a.state != acStateActive) return true;
-            removeAircraftFromSim(a);
-            return false;
-        }
-    }
-    p.stop = 0;
-    a.atStand = 1;
-    if (a.prevGroundState == gsParked) return true;
-    leaveStand(a);
-    gf_setGroundState(a, gsParked);
-    return true;
-}
-
-void leaveStand(LiveAc& a) {
-    if (a.extensionCount >= 1) {
-        if (a.groundState == gsParked && a.landed) {
-            lf_towedTest(a);
-            a.landed = 0;
-        }
-        if (!a.stream.empty()) a.stream.front().time = clock100.load() + 1;
-        a.extensionCount = 0;
-        a.earlyWindow = windowNormal;
-        a.lateWindow = a.takeoffRoll ? windowTakeoff : windowNormal;
-    }
-    // Recording the stand use as a real option (stand options) is added by the stand-learning issue.
-    if (a.standId != 0) {
-        for (ParkPos& s : parkPositions)
-            if (s.id == a.standId) {
-                s.occupied = 0;
-                break;
-            }
-    }
-}
-
 void liveryRespawn(LiveAc& a) {
     try {
         const uint32_t due = clock100.load() + 1;
-        if (a.groundState == gsParked) {
+        if (a.groundState == GroundState::parked) {
             if (a.stream.size() > 1) a.stream.resize(1);
             if (a.stream.empty()) a.stream.push_back(StreamPos{});
             StreamPos& f = a.stream.front();
             f.stop = 1;
-            f.track = a.heading * degreesPerRadian;
+            f.track = radToDeg(a.heading);
             StreamPos n = f;
             n.time = due;
             a.stream.push_front(n);
@@ -484,51 +179,45 @@ void liveryRespawn(LiveAc& a) {
             n.bankValid = 1;
             n.alt = a.alt;
             n.time = due;
-            if (!a.stream.empty()) a.stream.front().stop = (a.stream.front().lat == a.lat && a.stream.front().lon == a.lon);
+            if (!a.stream.empty()) {
+                StreamPos& f = a.stream.front();
+                f.stop = f.lat == a.lat && f.lon == a.lon;
+            }
             a.stream.push_front(n);
         }
-        a.state = acStateReplacing;
+        a.state = AcState::replacing;
         a.spawnHeading = a.heading;
-        a.spawnHeadingSet = 1;
+        a.spawnHeadingSet = true;
         if (a.objectId != 0 && a.objectId == selectedObjectId) gf_clearObjectIdSelection(a.identity.callsign);
         if (a.objectId != 0) {
             removalQueue.push_back(a.objectId);
             return;
         }
-        gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "liveryRespawn", gf_acInfo(a.identity)));
+        gf_logError(fmt::format("liveryRespawn removing act {} with objectid=0 ?", gf_acInfo(a.identity)));
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "liveryRespawn", e.what()));
+        gf_log(fmt::format("liveryRespawn: {}", e.what()));
     }
 }
 
 bool refreshIdentity(LiveAc& a, TrafficRecord& r) {
     if (a.approach || a.takeoffRoll) return true;
     AcIdentity& id = a.identity;
-    if (a.state == acStateNew) {
+    if (a.state == AcState::fresh) {
         if (!r.origin.empty() && r.origin != id.origin) id.origin = r.origin;
         if (!r.dest.empty() && r.dest != id.dest) id.dest = r.dest;
         if (!r.callsign.empty() && r.callsign != id.callsign) id.callsign = r.callsign;
         if (!r.reg.empty() && r.reg != id.reg) id.reg = r.reg;
         return true;
     }
-    if (a.state == acStateActive && a.groundState != gsPushback && a.extensionCount < 1) return lf_refreshActive(a, r);
+    if (a.state == AcState::active && a.groundState != GroundState::pushback && a.extensionCount < 1) return lf_refreshActive(a, r);
     return true;
-}
-
-void decodeExisting(LiveAc& a, StreamPos p) {
-    try {
-        lf_decode(a, p);
-    } catch (const std::exception& e) {
-        gf_logError(fmt::format("{} exception {}", "decodeExisting", e.what()));
-        throw;
-    }
 }
 
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a) {
     if (r.hexid != a.identity.hexid) return false;
-    if (a.state == acStateReplacing || a.state == acStateRemoved || a.erase) return true;
+    if (a.state == AcState::replacing || a.state == AcState::removed || a.erase) return true;
     if (!a.stream.empty() && lf_dropSample(a, r)) return true;
-    if (a.state == acStateNew && lf_lowNearField(r.pos)) return true;
+    if (a.state == AcState::fresh && lf_lowNearField(r.pos)) return true;
     if (!refreshIdentity(a, r)) return true;
     a.lastSampleTime = r.sampleTime;
     decodeExisting(a, r.pos);
@@ -556,27 +245,18 @@ void gf_createLiveAc(TrafficRecord& r) {
     liveAircraft.emplace_back(r.pos, std::move(id), r.sampleTime);
 }
 
-bool gf_takeTrafficRecord() {
-    if (trafficQueue.empty()) return false;
-    TrafficRecord& r = trafficQueue.front();
-    struct PopFront {
-        ~PopFront() { trafficQueue.pop_front(); }
-    } pop;
+void gf_takeTrafficRecord(TrafficRecord& r) {
     for (LiveAc& a : liveAircraft)
-        if (gf_matchRecord(r, a)) return true;
-    if (lf_sameFlightPresent(r)) return true;
+        if (gf_matchRecord(r, a)) return;
+    if (lf_sameFlightPresent(r)) return;
     gf_createLiveAc(r);
-    return true;
 }
 
 void gf_handleUdpMessages() {
-    try {
-        std::lock_guard lock(trafficMutex);
-        for (int i = 0; i < recordsPerStep; ++i)
-            if (!gf_takeTrafficRecord()) break;
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "lf_handleUdpMessages", e.what()));
-        throw;
+    for (int i = 0; i < recordsPerStep; ++i) {
+        std::optional<TrafficRecord> r = lf_takeQueuedRecord();
+        if (!r) return;
+        gf_takeTrafficRecord(*r);
     }
 }
 

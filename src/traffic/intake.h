@@ -1,5 +1,5 @@
 // Intake of live traffic records: each record extends the stream of its live aircraft, makes a
-// new one, or is dropped.
+// new one, or is dropped. The checks of a new point of a known aircraft are in point_intake.h.
 #pragma once
 
 #include "feed/traffic_record.h"
@@ -8,15 +8,13 @@
 namespace vdl {
 
 inline constexpr int recordsPerStep = 2;
-inline constexpr size_t maxStreamPoints = 200;
 
-// Takes at most two records of trafficQueue (under trafficMutex). Exceptions are logged and
-// passed on.
+// Takes at most two records out of trafficQueue, one at a time under trafficMutex, and handles
+// each after unlocking. An exception leaves the records not yet taken in the queue.
 void gf_handleUdpMessages();
 
-// One record: matched, used to make a new aircraft, or dropped; false when the queue was empty.
-// The caller holds trafficMutex.
-bool gf_takeTrafficRecord();
+// One record taken off the queue: matched, used to make a new aircraft, or dropped.
+void gf_takeTrafficRecord(TrafficRecord& r);
 
 // Whether the record belongs to the aircraft (whatever then became of it).
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a);
@@ -24,15 +22,6 @@ bool gf_matchRecord(TrafficRecord& r, LiveAc& a);
 // A new live aircraft from the record, after the type and category checks.
 void gf_createLiveAc(TrafficRecord& r);
 
-// Appends a point to an existing aircraft's stream with all checks.
-void decodeExisting(LiveAc& a, StreamPos p);
-bool checkExtendingSituations(LiveAc& a, StreamPos& p);
-bool checkNewPosDuringLanding(LiveAc& a, StreamPos& p);
-void removeSmallStop(LiveAc& a, const StreamPos& p);
-void checkStops(LiveAc& a, size_t n, const StreamPos& p);
-bool classifyStop(LiveAc& a, StreamPos& p);
-bool checkParkedMove(LiveAc& a, StreamPos& p);
-void leaveStand(LiveAc& a);
 // Route, registration and callsign updates; false drops the sample.
 bool refreshIdentity(LiveAc& a, TrafficRecord& r);
 // Removes the object so that the record is created again with its new identity.

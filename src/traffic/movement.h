@@ -1,5 +1,6 @@
 // Movement of a live aircraft along its position stream: the point change, the scheduling of
-// point times, the stream's extension when the data stops, and the per-step integration.
+// point times, the time windows and the per-step integration. The stream's end is in
+// stream_extension.h, the ground half of the point change in ground_movement.h.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +8,12 @@
 
 #include "foundation/geo.h"
 #include "traffic/records.h"
+#include "traffic/traffic_clock.h"
 
 namespace vdl {
 
 inline constexpr double metresPerDegreeLat = 111132.95;
-inline constexpr double unitsPerHourKt = 360000.0;  // clock units per hour: nm x 360000 / kt
-inline constexpr int32_t minLegUnits = 25;          // no leg is shorter than 0.25 s
-inline constexpr int32_t baseWindow = 1000;
+inline constexpr int32_t minLegUnits = 25;  // no leg is shorter than 0.25 s
 
 // What the movement needs of the park airport. The park-airport loader keeps it current; until
 // a stand file is loaded, `loaded` stays false and no touchdown or approach uses it.
@@ -29,9 +29,6 @@ inline MovementParkAirport movementParkAirport;
 // Forgets the park airport (the library's test reset calls it).
 void gf_resetMovementForTests();
 
-// Signed clock units from `from` to `to`; point times wrap with the clock.
-inline int32_t gf_unitsFrom(uint32_t from, uint32_t to) { return static_cast<int32_t>(to - from); }
-
 // Longitude wrapped into [-180, 180].
 double gf_wrapLon(double lon);
 // b - a in degrees of longitude, the short way across +-180.
@@ -41,18 +38,6 @@ double gf_lonDiff(double a, double b);
 // positive number or the result is not finite.
 int32_t gf_legUnits(double distanceNm, double speedKt, int32_t fallback);
 
-// A quadratic Bezier path in local metres around its start P0 (east x, north y).
-struct BezierCurve {
-    double refLat = 0.0;
-    double refLon = 0.0;
-    double start = 0.0;
-    double end = 1.0;
-    double p1East = 0.0;
-    double p1North = 0.0;
-    double p2East = 0.0;
-    double p2North = 0.0;
-};
-
 // Local metres of a position relative to the reference (cosine of the latitude in radians,
 // longitude difference taken across +-180).
 void gf_toLocalMetres(double refLat, double refLon, double lat, double lon, double& east, double& north);
@@ -61,22 +46,16 @@ void gf_toLocalMetres(double refLat, double refLon, double lat, double lon, doub
 // coordinate is not a number or t lies outside [start, end].
 bool bezierPoint(const BezierCurve& curve, double t, LatLon& position, double& bearing);
 
-// The curve block of the aircraft; curveSet() tells whether one is flown.
-BezierCurve gf_curveOf(const LiveAc& ac);
-inline bool gf_curveSet(const LiveAc& ac) { return ac.curveP1East == ac.curveP1East && ac.curveP1North == ac.curveP1North; }
+// Ends the curve of the aircraft, if any.
 void gf_clearCurve(LiveAc& ac);
 
-// The point change when the clock has reached the first point's time.
+// The point change when the clock has reached the first point's time; a stream that ran out
+// is continued (stream_extension.h) or the aircraft removed.
 void nextPosMain(LiveAc& ac);
 void nextPos(LiveAc& ac);
 void nextPosAir(LiveAc& ac);
 double segmentSpeed(const LiveAc& ac);
 void scheduleNextPoint(LiveAc& ac, int32_t units);
-
-// The stream ran out: true when it was extended, false when the aircraft is to go.
-bool continueStream(LiveAc& ac);
-void extendStream(LiveAc& ac, int32_t count);
-void arriveAtStand(LiveAc& ac);
 
 // One traffic step of movement for an aircraft whose first point is not a stop.
 void stepPosition(LiveAc& ac);
@@ -85,7 +64,15 @@ void insertMidpoint(LiveAc& ac);
 void splitOnSpeedChange(LiveAc& ac);
 
 // Sets a new ground state, keeping the old one as the previous state.
-void gf_setGroundState(LiveAc& ac, uint32_t state);
+void gf_setGroundState(LiveAc& ac, GroundState state);
+
+// The time windows of scheduling: the normal ones after new data (a wider late window during a
+// take-off roll), and the shrinking by one step towards baseWindow while the data flows.
+inline constexpr int32_t baseWindow = 1000;
+inline constexpr int32_t windowNormal = 3000;
+inline constexpr int32_t windowTakeoff = 5000;
+void gf_resetWindows(LiveAc& ac);
+void gf_shrinkWindows(LiveAc& ac);
 
 // The largest heading change per step of the aircraft: on the ground three times the
 // category's base turn rate, in the air the base rate.

@@ -1,13 +1,13 @@
 #include "traffic/records.h"
 
 #include <chrono>
-#include <numbers>
 #include <stdexcept>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "traffic/flight_tables.h"
 
 namespace vdl {
@@ -16,7 +16,7 @@ void gf_setCategoryValues(AcIdentity& identity) {
     const auto c = static_cast<int32_t>(identity.category);
     if (c < 0 || c >= categoryCount) throw std::invalid_argument(fmt::format("aircraft category {} out of range", c));
     const auto i = static_cast<size_t>(c);
-    identity.baseTurnRate = baseTurnRateDegOfCategory[i] * std::numbers::pi / 180.0;
+    identity.baseTurnRate = degToRad(baseTurnRateDegOfCategory[i]);
     identity.turnRate = identity.baseTurnRate;
     identity.groundAccel = groundAccelOfCategory[i];
     identity.standTaxiSpeed = standTaxiSpeedOfCategory[i];
@@ -28,11 +28,11 @@ uint64_t gf_steadyTicks() {
     return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, uint8_t cargo)
+AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, bool cargo)
     : identity(std::move(id)), standLat(lat), standLon(lon), standHeading(heading), standId(stand), cargoStand(cargo) {}
 
 LiveAc::LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime)
-    : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, 0), lastSampleTime(sampleTime) {
+    : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, false), lastSampleTime(sampleTime) {
     stream.push_back(first);
 }
 

@@ -1,10 +1,9 @@
 // The records of the AI aircraft the traffic manager puts into the simulator.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <deque>
-#include <limits>
+#include <optional>
 #include <string>
 
 #include "feed/traffic_record.h"
@@ -16,27 +15,42 @@ namespace vdl {
 using PosStream = std::deque<StreamPos>;
 
 // Life states of an AiAircraft or LiveAc.
-inline constexpr uint32_t acStateNew = 0;        // waiting to be spawned, or a static one just built
-inline constexpr uint32_t acStateCreating = 1;   // create command queued or sent, no object yet
-inline constexpr uint32_t acStateActive = 2;     // the object exists and is moved or parked
-inline constexpr uint32_t acStateReplacing = 3;  // being replaced, takes no further data
-inline constexpr uint32_t acStateRemoved = 4;    // object id queued for removal
+enum class AcState : uint32_t {
+    fresh = 0,      // new: waiting to be spawned, or a static one just built
+    creating = 1,   // create command queued or sent, no object yet
+    active = 2,     // the object exists and is moved or parked
+    replacing = 3,  // being replaced, takes no further data
+    removed = 4,    // object id queued for removal
+};
 
 // Ground states of a LiveAc.
-inline constexpr uint32_t gsPushback = 0;
-inline constexpr uint32_t gsPullOut = 1;
-inline constexpr uint32_t gsTaxi = 2;        // taxi or roll on live data
-inline constexpr uint32_t gsClimbOut = 3;    // take-off climb-out
-inline constexpr uint32_t gsAirborne = 4;
-inline constexpr uint32_t gsToStand = 5;     // driving to the stand
-inline constexpr uint32_t gsParked = 6;
-inline constexpr uint32_t gsNew = 7;
+enum class GroundState : uint32_t {
+    pushback = 0,
+    pullOut = 1,
+    taxi = 2,      // taxi or roll on live data
+    climbOut = 3,  // take-off climb-out
+    airborne = 4,
+    toStand = 5,  // driving to the stand
+    parked = 6,
+    fresh = 7,  // new: not placed yet
+};
 
-// THROTTLE_SET and FLAPS_SET values by step, on the simulator's 0..16383 scale.
+// THROTTLE_SET, FLAPS_SET and SPOILERS_SET values, on the simulator's 0..16383 scale.
 inline constexpr uint32_t throttleValues[5] = {0, 4914, 8191, 11468, 16383};
+inline constexpr uint32_t throttleIdle = 0;  // steps: indices into throttleValues
+inline constexpr uint32_t throttleLow = 1;
+inline constexpr uint32_t throttleMedium = 2;
+inline constexpr uint32_t throttleClimb = 3;
+inline constexpr uint32_t throttleFull = 4;
 inline constexpr uint32_t throttleStepNone = 5;
 inline constexpr uint32_t flapsValues[4] = {0, 3072, 10240, 16383};
+inline constexpr uint32_t flapsUp = 0;  // steps: indices into flapsValues
+inline constexpr uint32_t flapsTakeoff = 1;
+inline constexpr uint32_t flapsApproach = 2;
+inline constexpr uint32_t flapsLanding = 3;
 inline constexpr uint32_t flapsStepNone = 4;
+inline constexpr uint32_t spoilersRetracted = 0;
+inline constexpr uint32_t spoilersExtended = 16383;
 
 // Per-category values a new live aircraft starts with (Light, Buzjets, Large, Heavy, HighPerf,
 // Rotorcraft).
@@ -56,6 +70,19 @@ bool gf_categoryEnabled(AircraftCategory c);
 inline constexpr uint64_t steadyTicksPerSecond = 10'000'000;
 uint64_t gf_steadyTicks();
 
+// A quadratic Bezier path in local metres around its start P0 (east x, north y), through the
+// control point P1 to P2, for the parameter from start to end.
+struct BezierCurve {
+    double refLat = 0.0;
+    double refLon = 0.0;
+    double start = 0.0;
+    double end = 1.0;
+    double p1East = 0.0;
+    double p1North = 0.0;
+    double p2East = 0.0;
+    double p2North = 0.0;
+};
+
 // An AI aircraft in the simulator. Alone it is a static parked aircraft.
 struct AiAircraft {
     AcIdentity identity;
@@ -65,15 +92,15 @@ struct AiAircraft {
     double standHeading = 0.0;   // radians
     WeekSlot parkSlot{0, 0};     // week slot at which it was seen parked on the stand; {0, 0} = none
     uint32_t standId = 0;        // 0 = none
-    uint32_t state = acStateNew;
+    AcState state = AcState::fresh;
     uint32_t throttleStep = throttleStepNone;
     uint32_t flapsStep = flapsStepNone;
-    uint8_t cargoStand = 0;
-    uint8_t removeWhenCreated = 0;
-    uint8_t erase = 0;
-    uint8_t makeWayMark = 0;
+    bool cargoStand = false;
+    bool removeWhenCreated = false;
+    bool erase = false;
+    bool makeWayMark = false;
 
-    AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, uint8_t cargo);
+    AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, bool cargo);
 };
 
 // A live aircraft fed from the live traffic feed: movement state and position stream.
@@ -91,13 +118,13 @@ struct LiveAc : AiAircraft {
     uint64_t parkTicks = 0;  // gf_steadyTicks() when it parked
     int32_t extensionCount = 0;
     uint32_t holdStart = 0;
-    uint32_t groundState = gsNew;
-    uint32_t prevGroundState = gsNew;
-    uint8_t standChecked = 0;
-    uint8_t onGround = 0;
-    uint8_t planSet = 0;
-    uint8_t heldForUser = 0;
-    uint8_t holding = 0;
+    GroundState groundState = GroundState::fresh;
+    GroundState prevGroundState = GroundState::fresh;
+    bool standChecked = false;
+    bool onGround = false;
+    bool planSet = false;
+    bool heldForUser = false;
+    bool holding = false;
 
     // Motion working values of the movement step: per-step rates and leg targets.
     double latRate = 0.0;      // degrees per step
@@ -109,15 +136,9 @@ struct LiveAc : AiAircraft {
     double targetVs = 0.0;     // ft/min
     double targetTas = 0.0;    // kt, signed: negative when reversing
     double legBearing = 0.0;   // radians; the heading for a ground spawn, 0 airborne
-    // The curve block: a quadratic Bezier from P0 (the reference) through P1 to P2, in metres.
-    double curveRefLat = 0.0;
-    double curveRefLon = 0.0;
-    double curveStart = 0.0;
-    double curveEnd = 0.0;
-    double curveP2North = 0.0;
-    double curveP2East = 0.0;
-    double curveP1East = std::numeric_limits<double>::quiet_NaN();  // NaN = no curve
-    double curveP1North = std::numeric_limits<double>::quiet_NaN();
+    // The curve flown through a ground corner, none on a straight leg; its parameter and the
+    // parameter's step per traffic step.
+    std::optional<BezierCurve> curve;
     double curveT = 0.0;
     double curveStep = 0.0;
 
@@ -140,21 +161,21 @@ struct LiveAc : AiAircraft {
     double lastStandDistance = 0.0;
     double turnWork2 = 0.0;  // ground turns: the turn error, degrees
     double spawnHeading = 0.0;
-    uint8_t spawnHeadingSet = 0;
-    uint8_t turnRight = 0;
-    uint8_t turnDirKnown = 0;
+    bool spawnHeadingSet = false;
+    bool turnRight = false;
+    bool turnDirKnown = false;
     double refAlt = 0.0;
-    uint8_t refAltSet = 0;
+    bool refAltSet = false;
     uint32_t configStage = 0;
-    uint8_t approach = 0;
-    uint8_t landed = 0;
-    uint8_t towed = 0;
-    uint8_t moveFlag = 0;
-    uint8_t takeoffRoll = 0;
-    uint8_t touchdown = 0;
-    uint8_t landingRoll = 0;
-    uint8_t atStand = 0;
-    uint8_t turnSlow = 0;
+    bool approach = false;
+    bool landed = false;
+    bool towed = false;
+    bool moveFlag = false;
+    bool takeoffRoll = false;
+    bool touchdown = false;
+    bool landingRoll = false;
+    bool atStand = false;
+    bool turnSlow = false;
 
     // A copy owns a stream of its own (the deque is copied point by point).
     LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime);
@@ -165,7 +186,7 @@ struct SwitchFollowUp {
     uint32_t objectId = 0;
     uint32_t hexid = 0;
     int32_t counter = 0;  // steps since creation; -1 = done, to be dropped
-    uint8_t isStatic = 0;
+    bool isStatic = false;
 };
 
 // One stand of the static parking plan.
@@ -177,7 +198,7 @@ struct StaticCandidate {
     std::string callsign1;
     std::string callsign2;
     std::string reg;
-    uint8_t nextSlot = 0;  // the option also covers the following half hour
+    bool nextSlot = false;  // the option also covers the following half hour
 };
 
 }  // namespace vdl

@@ -27,36 +27,36 @@ bool lf_cancelQueuedCreate(const AiAircraft& ac) {
 }  // namespace
 
 void removeAircraftFromSim(AiAircraft& ac) {
-    if (ac.state == acStateNew) {
-        ac.erase = 1;
+    if (ac.state == AcState::fresh) {
+        ac.erase = true;
         return;
     }
     // Its object is queued for removal already, or will be as soon as it is created.
-    if (ac.state == acStateRemoved) return;
+    if (ac.state == AcState::removed) return;
     if (ac.standId != 0) {
         auto stand = std::find_if(parkPositions.begin(), parkPositions.end(),
                                   [&](const ParkPos& p) { return p.id == ac.standId; });
         if (stand != parkPositions.end()) stand->occupied = 0;
     }
-    const uint32_t previous = ac.state;
-    ac.state = acStateRemoved;
+    const AcState previous = ac.state;
+    ac.state = AcState::removed;
     if (ac.objectId != 0 && ac.objectId == selectedObjectId) gf_clearObjectIdSelection("");
     if (ac.objectId != 0) {
         removalQueue.push_back(ac.objectId);
         return;
     }
-    if (previous == acStateCreating) {
+    if (previous == AcState::creating) {
         // Not created yet: take the create back, or remove the object as soon as it exists.
         if (lf_cancelQueuedCreate(ac))
-            ac.erase = 1;
+            ac.erase = true;
         else
-            ac.removeWhenCreated = 1;
+            ac.removeWhenCreated = true;
         return;
     }
-    gf_logError(fmt::format("{} removing act {} with objectid=0 ?", "removeAircraftFromSim", gf_acInfo(ac.identity)));
+    gf_logError(fmt::format("removeAircraftFromSim removing act {} with objectid=0 ?", gf_acInfo(ac.identity)));
     // No removed notice will ever come for an object we do not know, so the record would stay
     // in state 4 for good and block its hexid.
-    ac.erase = 1;
+    ac.erase = true;
 }
 
 }  // namespace vdl

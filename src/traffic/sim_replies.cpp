@@ -1,6 +1,7 @@
 #include "traffic/sim_replies.h"
 
 #include <algorithm>
+#include <cassert>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -14,11 +15,11 @@
 
 #include "airports/stand_records.h"
 #include "foundation/clock.h"
-#include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/random.h"
 #include "foundation/time.h"
+#include "foundation/units.h"
 #include "liveries/match_reports.h"
 #include "refdata/airport_refs.h"
 #include "simlink/flight_plan.h"
@@ -33,12 +34,16 @@ namespace {
 
 constexpr double staticCgMinFt = 1.0;
 constexpr double staticCgMaxFt = 35.0;
-constexpr double staticPitchLow = -0.017453292519943295;  // -1 degree
-constexpr double staticPitchHigh = 0.04363323129985824;   // 2.5 degrees
-constexpr double staticPitchDefault = 0.012217304763960306;  // 0.7 degrees
-constexpr uint32_t spoilersUp = 16383;
+constexpr double staticPitchLow = degToRad(-1.0);
+constexpr double staticPitchHigh = degToRad(2.5);
+constexpr double staticPitchDefault = degToRad(0.7);
 constexpr double lightsAltFt = 10000.0;
 constexpr double cabinAglFt = 2000.0;
+// The AI controls at touchdown: spoiler handle up and both throttle levers in reverse (FSLTL
+// models take the reverse the other way round).
+constexpr double touchdownSpoilerHandle = 100.0;
+constexpr double touchdownReverseLever = 100.0;
+constexpr int32_t cabinLightsInTen = 9;  // with RANDOM, parked aircraft have cabin lights in 9 of 10
 
 bool lf_isRotorcraft(const AiAircraft& ac) { return ac.identity.category == AircraftCategory::Rotorcraft; }
 
@@ -52,7 +57,7 @@ void lf_eraseUnordered(std::vector<T>& list, T* record) {
 
 // An object nobody wants any more (its record is gone): out of the simulator with it.
 void lf_removeStrayObject(uint32_t objectId) {
-    if (objectId < 3) return;
+    if (objectId < firstAiObjectId) return;
     if (LOG.value()) gf_log(fmt::format("object {} has no aircraft, removed", objectId));
     removalQueue.push_back(objectId);
 }
@@ -114,18 +119,18 @@ void lf_flightPlan(LiveAc& ac) {
         }
     }
     if (set) {
-        ac.planSet = 1;
+        ac.planSet = true;
         return;
     }
-    gf_logError(fmt::format("{} creating a flight plan failed", gf_acShortInfo(id)));
-    ac.planSet = 0;
+    gf_logError(fmt::format("lf_flightPlan: {} creating a flight plan failed", gf_acShortInfo(id)));
+    ac.planSet = false;
 }
 
 void lf_requestStaticCg(uint32_t objectId) {
     std::lock_guard lock(simMutex);
     if (SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_STATIC_CG, DEF_STATIC_CG, objectId, SimPeriod::Once) <
         0) {
-        gf_logError("SimConnect request StaticCG fails");
+        gf_logError("lf_requestStaticCg: SimConnect request StaticCG fails");
         gf_simConnectRequestFailed();
     }
 }
@@ -133,14 +138,14 @@ void lf_requestStaticCg(uint32_t objectId) {
 // A live object was created: bookkeeping, gear, plan and the Static CG request. True when its
 // follow-up is to run.
 bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
-    if (n.objectId < 3) return false;
+    if (n.objectId < firstAiObjectId) return false;
     ac.objectId = n.objectId;
     ac.aglFt = n.b;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
-        ac.onGround = 1;
+        ac.onGround = true;
         if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, GEAR_SET, 1);
         ac.altRate = 0.0;
-        if (ac.groundState == gsParked) {
+        if (ac.groundState == GroundState::parked) {
             ac.parkSlot = nowSlot.load();
             if (LOG.value())
                 gf_log(fmt::format("{:8}: {:8} parks", gf_standNameById(ac.standId), ac.identity.callsign));
@@ -155,32 +160,33 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
 
 // Removed while its creation was under way: the new object goes out again at once.
 bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateRemoved || !ac->removeWhenCreated || ac->objectId != 0)
+    if (ac == nullptr || ac->erase || ac->state != AcState::removed || !ac->removeWhenCreated || ac->objectId != 0)
         return false;
-    ac->removeWhenCreated = 0;
+    ac->removeWhenCreated = false;
     ac->objectId = n.objectId;
-    if (n.objectId >= 3)
+    if (n.objectId >= firstAiObjectId)
         removalQueue.push_back(n.objectId);
     else
-        ac->erase = 1;
+        ac->erase = true;
     return true;
 }
 
-void lf_onLiveCreated(const SimReply& n) {
+void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
     // Hexids come back: only the record waiting for this creation takes the object.
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0) {
+    if (ac == nullptr || ac->erase || ac->state != AcState::creating || ac->objectId != 0) {
         lf_removeStrayObject(n.objectId);
         return;
     }
     if (lf_liveCreated(*ac, n)) switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 0});
 }
 
-void lf_onStaticCreated(const SimReply& n) {
+void lf_onStaticCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
-    if (ac == nullptr || ac->erase != 0 || ac->state != acStateCreating || ac->objectId != 0 || n.objectId < 3) {
+    if (ac == nullptr || ac->erase || ac->state != AcState::creating || ac->objectId != 0 ||
+        n.objectId < firstAiObjectId) {
         lf_removeStrayObject(n.objectId);
         return;
     }
@@ -189,13 +195,13 @@ void lf_onStaticCreated(const SimReply& n) {
     switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 1});
 }
 
-void lf_onRemoved(const SimReply& n) {
+void lf_onRemoved(const SimReply& n, const std::unique_lock<std::mutex>&) {
     // Follow-ups of the object end with it.
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.objectId == n.objectId) e.counter = -1;
     if (LiveAc* ac = gf_findLiveAcByObjectId(n.objectId)) {
-        if (ac->state == acStateReplacing) {
-            ac->state = acStateNew;
+        if (ac->state == AcState::replacing) {
+            ac->state = AcState::fresh;
             ac->throttleStep = throttleStepNone;
             ac->flapsStep = flapsStepNone;
             ac->objectId = 0;
@@ -226,14 +232,14 @@ void lf_onStaticCg(const SimReply& n) {
     if (n.a >= staticCgMinFt && n.a <= staticCgMaxFt)
         ac->identity.staticCgHeight = n.a;
     else if (LOG.value())
-        gf_logError(fmt::format("{}: static CG {:.1F}ft wrong?", gf_acInfo(ac->identity), n.a));
+        gf_logError(fmt::format("lf_onStaticCg: {}: static CG {:.1F}ft wrong?", gf_acInfo(ac->identity), n.a));
     ac->identity.staticPitch = (n.b <= staticPitchLow || n.b > staticPitchHigh) ? staticPitchDefault : n.b;
 }
 
 void lf_onCreationFailed(const SimReply& n) {
     if (gf_isLiveHexid(n.hexid)) {
         LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
-        if (ac == nullptr || (ac->state != acStateCreating && ac->state != acStateRemoved) || ac->objectId != 0) return;
+        if (ac == nullptr || (ac->state != AcState::creating && ac->state != AcState::removed) || ac->objectId != 0) return;
         const AcIdentity refused = ac->identity;
         lf_eraseUnordered(liveAircraft, ac);
         gf_reportUncreatable(refused);
@@ -246,11 +252,11 @@ void lf_onCreationFailed(const SimReply& n) {
     gf_reportUncreatable(refused);
 }
 
-void lf_handle(const SimReply& n) {
+void lf_handle(const SimReply& n, const std::unique_lock<std::mutex>& replyLock) {
     switch (n.kind) {
-        case REPLY_LIVE_CREATED: lf_onLiveCreated(n); break;
-        case REPLY_STATIC_CREATED: lf_onStaticCreated(n); break;
-        case REPLY_REMOVED: lf_onRemoved(n); break;
+        case REPLY_LIVE_CREATED: lf_onLiveCreated(n, replyLock); break;
+        case REPLY_STATIC_CREATED: lf_onStaticCreated(n, replyLock); break;
+        case REPLY_REMOVED: lf_onRemoved(n, replyLock); break;
         case REPLY_IN_RANGE_LOW: lf_onInRangeLow(n); break;
         case REPLY_STATIC_CG: lf_onStaticCg(n); break;
         case REPLY_CREATION_FAILED: lf_onCreationFailed(n); break;
@@ -263,12 +269,12 @@ void lf_initialSwitches(LiveAc& ac) {
     const bool rotor = lf_isRotorcraft(ac);
     if (!ac.stream.empty() && ac.stream.front().airborne) {
         gf_queueClientEvent(id, ENGINE_AUTO_START);
-        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, spoilersRetracted);
         const uint32_t low = ac.alt <= lightsAltFt ? 1 : 0;
         lf_sendLights(id, {1, 1, low, 0, 1, low, ac.aglFt >= cabinAglFt ? 1u : 0u});
     } else {
-        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, 0);
-        const bool parked = ac.groundState == gsParked;
+        if (!rotor) gf_queueClientEvent(id, SPOILERS_SET, spoilersRetracted);
+        const bool parked = ac.groundState == GroundState::parked;
         uint32_t nav = 1;
         if (parked) {
             gf_queueClientEvent(id, ENGINE_AUTO_SHUTDOWN);
@@ -276,35 +282,36 @@ void lf_initialSwitches(LiveAc& ac) {
         } else {
             gf_queueClientEvent(id, ENGINE_AUTO_START);
         }
-        lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == gsTaxi ? 1u : 0u, 0, 1, 1});
-        lf_setThrottle(ac, rotor ? 4 : 0);
-        if (!rotor) lf_setFlaps(ac, ac.groundState == gsTaxi ? 1 : 0);
+        lf_sendLights(id, {nav, parked ? 0u : 1u, 0, ac.groundState == GroundState::taxi ? 1u : 0u, 0, 1, 1});
+        lf_setThrottle(ac, rotor ? throttleFull : throttleIdle);
+        if (!rotor) lf_setFlaps(ac, ac.groundState == GroundState::taxi ? flapsTakeoff : flapsUp);
     }
-    ac.state = acStateActive;
+    ac.state = AcState::active;
 }
 
 // The record a follow-up belongs to: same hexid and object, creation not yet finished.
 LiveAc* lf_followUpLive(const SwitchFollowUp& e) {
     LiveAc* ac = gf_findLiveAcByHexid(e.hexid);
-    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != AcState::creating || ac->erase) return nullptr;
     return ac;
 }
 
 AiAircraft* lf_followUpStatic(const SwitchFollowUp& e) {
     AiAircraft* ac = gf_findStaticAcByHexid(e.hexid);
-    if (ac == nullptr || ac->objectId != e.objectId || ac->state != acStateCreating || ac->erase) return nullptr;
+    if (ac == nullptr || ac->objectId != e.objectId || ac->state != AcState::creating || ac->erase) return nullptr;
     return ac;
 }
 
 void lf_toggleAllLights(uint32_t objectId) {
     std::lock_guard lock(simMutex);
     if (SimConnect_TransmitClientEvent(hSimConnect, objectId, ALL_LIGHTS_TOGGLE, 0, GROUP_AI_EVENTS, 0) < 0)
-        gf_logError("SimConnect gf_allLightsToggle fails");
+        gf_logError("lf_toggleAllLights: SimConnect ALL_LIGHTS_TOGGLE fails");
 }
 
-// A record waiting for its created or removed notice, and since when.
+// A record waiting for its created or removed notice, and since when. The waits and the sweep
+// marks are guarded by replyMutex, as the follow-ups they end.
 struct Waiting {
-    uint32_t state = 0;
+    AcState state = AcState::fresh;
     uint32_t objectId = 0;
     uint32_t since = 0;
 };
@@ -312,6 +319,10 @@ std::unordered_map<uint32_t, Waiting> waitingByHexid;
 
 uint32_t lastSweep = 0;
 bool swept = false;
+
+[[maybe_unused]] bool lf_holdsReplyMutex(const std::unique_lock<std::mutex>& lock) {
+    return lock.owns_lock() && lock.mutex() == &replyMutex;
+}
 
 // Hexids whose create has not been handed to the simulator link yet: no notice is due for them.
 std::unordered_set<uint32_t> lf_queuedCreates() {
@@ -324,20 +335,21 @@ std::unordered_set<uint32_t> lf_queuedCreates() {
 // Erases a record whose notice got lost: otherwise it would block its hexid for the whole run.
 template <typename T>
 bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& queued,
-                   std::unordered_map<uint32_t, Waiting>& seen) {
-    if (ac.erase || (ac.state != acStateCreating && ac.state != acStateRemoved)) return false;
+                   std::unordered_map<uint32_t, Waiting>& seen, const std::unique_lock<std::mutex>&) {
+    if (ac.erase || (ac.state != AcState::creating && ac.state != AcState::removed)) return false;
     const uint32_t hexid = ac.identity.hexid;
-    if (ac.state == acStateCreating && queued.contains(hexid)) return false;
+    if (ac.state == AcState::creating && queued.contains(hexid)) return false;
     Waiting w{ac.state, ac.objectId, clock};
     if (auto it = waitingByHexid.find(hexid);
         it != waitingByHexid.end() && it->second.state == ac.state && it->second.objectId == ac.objectId)
         w.since = it->second.since;
     seen[hexid] = w;
     if (clock - w.since <= lostNoticeAfter) return false;
-    gf_logError(fmt::format("{} no notice for {} in state {}, objectid {}", "gf_SimCommands", gf_acInfo(ac.identity),
-                            ac.state, ac.objectId));
-    // A bound object that was never queued for removal goes now; one below 3 was never ours.
-    if (ac.state == acStateCreating && ac.objectId >= 3) removalQueue.push_back(ac.objectId);
+    gf_logError(fmt::format("lf_lostNotice: no notice for {} in state {}, objectid {}", gf_acInfo(ac.identity),
+                            fmt::underlying(ac.state), ac.objectId));
+    // A bound object that was never queued for removal goes now; one below the first AI object
+    // id was never ours.
+    if (ac.state == AcState::creating && ac.objectId >= firstAiObjectId) removalQueue.push_back(ac.objectId);
     for (SwitchFollowUp& e : switchFollowUps)
         if (e.hexid == hexid) e.counter = -1;
     seen.erase(hexid);
@@ -345,7 +357,7 @@ bool lf_lostNotice(T& ac, uint32_t clock, const std::unordered_set<uint32_t>& qu
 }
 
 // Once per second of the traffic clock; the clock stands while the simulator does not run.
-void lf_checkLostNotices() {
+void lf_checkLostNotices(const std::unique_lock<std::mutex>& replyLock) {
     const uint32_t clock = clock100.load();
     if (clock % lostNoticeSweepEvery != 0 || (swept && clock == lastSweep)) return;
     swept = true;
@@ -353,28 +365,28 @@ void lf_checkLostNotices() {
     const std::unordered_set<uint32_t> queued = lf_queuedCreates();
     std::unordered_map<uint32_t, Waiting> seen;
     for (LiveAc& ac : liveAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = true;
     // Static records flagged for erasing (cancelled creates, lost notices) leave their list here.
     for (AiAircraft& ac : staticAircraft)
-        if (lf_lostNotice(ac, clock, queued, seen)) ac.erase = 1;
-    std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase != 0; });
+        if (lf_lostNotice(ac, clock, queued, seen, replyLock)) ac.erase = true;
+    std::erase_if(staticAircraft, [](const AiAircraft& ac) { return ac.erase; });
     waitingByHexid.swap(seen);
 }
 
 }  // namespace
 
 void gf_touchdown(LiveAc& ac) {
-    if (ac.state == acStateRemoved || ac.groundState == gsClimbOut) return;
+    if (ac.state == AcState::removed || ac.groundState == GroundState::climbOut) return;
     if (ac.configStage != 0 || ac.approach) {
-        ac.touchdown = 1;
-        ac.landingRoll = 1;
+        ac.touchdown = true;
+        ac.landingRoll = true;
         ac.touchdownHeading = ac.heading;
-        ac.approach = 0;
-        ac.landed = 1;
-        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersUp);
+        ac.approach = false;
+        ac.landed = true;
+        if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersExtended);
         if (ac.identity.category != AircraftCategory::Light) {
-            const double lever = ac.identity.fsltl ? -100.0 : 100.0;
-            const double block[3] = {100.0, lever, lever};
+            const double lever = ac.identity.fsltl ? -touchdownReverseLever : touchdownReverseLever;
+            const double block[3] = {touchdownSpoilerHandle, lever, lever};
             std::lock_guard lock(simMutex);
             SimConnect_SetDataOnSimObject(hSimConnect, DEF_SPOILERS_THROTTLE, ac.objectId, 0, 1, sizeof block, block);
         }
@@ -383,31 +395,33 @@ void gf_touchdown(LiveAc& ac) {
             ac.pitchRate = (ac.identity.staticPitch - ac.pitch) / count;
             ac.bankRate = -ac.bank / count;
         } else {
-            gf_log(fmt::format("{} ! onGround slots {:.1F}", ac.identity.callsign, static_cast<double>(count)));
+            gf_log(fmt::format("gf_touchdown: {} ! onGround slots {:.1F}", ac.identity.callsign,
+                               static_cast<double>(count)));
             ac.pitchRate = ac.identity.staticPitch;
             ac.bankRate = 0.0;
         }
         createdFollowUps.push_back(ac.identity.hexid);
     }
-    ac.onGround = 1;
+    ac.onGround = true;
     ac.altRate = 0.0;
     ac.configCountdown = 1;
 }
 
 void gf_parkEvents(AiAircraft& ac) {
-    lf_setThrottle(ac, 0);
-    if (!lf_isRotorcraft(ac)) lf_setFlaps(ac, 0);
-    else ac.flapsStep = 0;
+    lf_setThrottle(ac, throttleIdle);
+    if (!lf_isRotorcraft(ac)) lf_setFlaps(ac, flapsUp);
+    else ac.flapsStep = flapsUp;
     gf_queueClientEvent(ac.objectId, ENGINE_AUTO_SHUTDOWN);
     uint32_t cabin = 1;
     if (ac.cargoStand)
         cabin = 0;
     else if (RANDOM.value())
-        cabin = gf_randomPercent() % 10 < 9 ? 1 : 0;
+        cabin = gf_randomPercent() % 10 < cabinLightsInTen ? 1 : 0;
     lf_sendLights(ac.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
 }
 
-void gf_allLightsToggle(SwitchFollowUp& e) {
+void gf_allLightsToggle(SwitchFollowUp& e, [[maybe_unused]] const std::unique_lock<std::mutex>& replyLock) {
+    assert(lf_holdsReplyMutex(replyLock));
     if (e.counter < 0) return;
     if (e.isStatic) {
         AiAircraft* ac = lf_followUpStatic(e);
@@ -419,7 +433,7 @@ void gf_allLightsToggle(SwitchFollowUp& e) {
             ++e.counter;
             return;
         }
-        ac->state = acStateActive;
+        ac->state = AcState::active;
         ac->objectId = e.objectId;
         gf_parkEvents(*ac);
         e.counter = -1;
@@ -443,35 +457,23 @@ void gf_allLightsToggle(SwitchFollowUp& e) {
 }
 
 void gf_SimCommands() {
+    std::unique_lock lock(replyMutex);
+    size_t handled = 0;
     try {
-        std::lock_guard lock(replyMutex);
-        size_t handled = 0;
-        try {
-            for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled]);
-        } catch (...) {
-            // The notice that failed is not handled again.
-            simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
-            throw;
-        }
-        simReplies.clear();
-        bool anyDone = false;
-        for (SwitchFollowUp& e : switchFollowUps) {
-            gf_allLightsToggle(e);
-            if (e.counter == -1) anyDone = true;
-        }
-        lf_checkLostNotices();
-        if (anyDone || std::any_of(switchFollowUps.begin(), switchFollowUps.end(),
-                                   [](const SwitchFollowUp& e) { return e.counter == -1; }))
-            std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
-    } catch (const UserErrorException&) {
-        throw;
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "gf_SimCommands", e.what()));
+        for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled], lock);
+    } catch (...) {
+        // The notice that failed is not handled again; the caller logs the failure.
+        simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
         throw;
     }
+    simReplies.clear();
+    for (SwitchFollowUp& e : switchFollowUps) gf_allLightsToggle(e, lock);
+    lf_checkLostNotices(lock);
+    std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
 }
 
 void gf_forgetNoticeWaits() {
+    std::lock_guard lock(replyMutex);
     waitingByHexid.clear();
     swept = false;
     lastSweep = 0;

@@ -12,10 +12,12 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "liveries/livery_matcher.h"
 #include "liveries/match_reports.h"
 #include "refdata/dbase.h"
 #include "simlink/sim_link.h"
+#include "traffic/flight_tables.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
@@ -24,26 +26,24 @@ namespace vdl {
 
 namespace {
 
-constexpr double radiansPerDegree = 0.017453292519943295;
-constexpr double twoPi = 2.0 * pi;
-constexpr double userPathNm = 1.5;           // a ground aircraft under the user's path
+constexpr double userPathNm = 1.5;  // a ground aircraft under the user's path
 constexpr double userPathAglFt = 1000.0;
 constexpr double userPathSideFt = 500.0;
-constexpr double airborneNearNm = 6.0;       // an airborne aircraft crossing the user's way
+constexpr double airborneNearNm = 6.0;  // an airborne aircraft crossing the user's way
 constexpr double airborneAltFt = 3000.0;
 constexpr double airborneSideFt = 4000.0;
 constexpr double heldUserSpeedKt = 8.0;
-constexpr double heldMinDistanceNm = 500.0 / metresPerNm;
-constexpr double userGroundSafetyNm = 0.08099352051835854;  // 150 m
+constexpr double heldMinDistanceNm = metresToNm(500.0);
+constexpr double userGroundSafetyNm = metresToNm(150.0);
 constexpr double farthestMarginNm = 0.1;
+constexpr double spawnGroundPitchDeg = 0.6;
 
 LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
 LatLon lf_userPos() { return {userAc.latitude, userAc.longitude}; }
 
-// The first point is dropped: the stream moves on while the aircraft waits.
-void lf_dropFirst(LiveAc& ac) { ac.stream.pop_front(); }
-
 bool lf_userOnGround() { return userOnGround.load().value != 0; }
+
+bool lf_endsWithGhostMark(const std::string& cs) { return !cs.empty() && cs.back() == '_'; }
 
 // Ground aircraft: not created under the user's approach or departure path. A new aircraft has
 // no simulator position yet, so its first point stands for it.
@@ -52,7 +52,7 @@ bool lf_underUserPath(const LiveAc& ac) {
     const double d = gf_distanceNm(lf_userPos(), at);
     if (d > userPathNm || userAc.altAboveGround >= userPathAglFt) return false;
     const double off = std::fabs(gf_angleDiff(userAc.heading, gf_bearing(lf_userPos(), at)));
-    return d * std::sin(off) * feetPerNm <= userPathSideFt;
+    return nmToFeet(d * std::sin(off)) <= userPathSideFt;
 }
 
 // Airborne aircraft near the user on a course that passes close to the user. A new aircraft has
@@ -61,8 +61,8 @@ bool lf_crossesUser(const LiveAc& ac) {
     const StreamPos& f = ac.stream.front();
     const double d = gf_distanceNm(lf_userPos(), lf_pos(f));
     if (d > airborneNearNm || std::fabs(f.alt - userAc.altitude) >= airborneAltFt) return false;
-    const double course = f.track * radiansPerDegree;
-    return d * std::fabs(std::sin(course - gf_bearing(lf_userPos(), lf_pos(f)))) * feetPerNm <= airborneSideFt;
+    const double course = degToRad(f.track);
+    return nmToFeet(d * std::fabs(std::sin(course - gf_bearing(lf_userPos(), lf_pos(f))))) <= airborneSideFt;
 }
 
 bool lf_mixedStream(const LiveAc& ac) {
@@ -94,157 +94,146 @@ bool lf_noMatchListed(const AcIdentity& id) {
 }
 
 double lf_normalised(double heading) {
-    if (heading >= twoPi) heading -= twoPi;
-    if (heading < 0.0) heading += twoPi;
+    if (heading >= 2.0 * pi) heading -= 2.0 * pi;
+    if (heading < 0.0) heading += 2.0 * pi;
     return heading;
 }
 
-void lf_spawn(LiveAc& ac) {
-    if (ac.stream.size() < 2) {
-        gf_logError(fmt::format("{} sz:{}", "spawnLiveAc", ac.stream.size()));
-        return;
-    }
-    StreamPos& first = ac.stream[0];
-    StreamPos& second = ac.stream[1];
-    if (second.stop) {
-        first.stop = 1;
-        first.speed = 0.0;
-        second.speed = 0.0;
-        if (ac.stream.size() > 2 && ac.stream[2].stop) ac.stream[2].speed = 0.0;
-    } else {
-        first.stop = 0;
-    }
-    if (ac.groundState == gsNew) {
-        if (!gf_liveryLookup(ac)) {
-            gf_addNoMatchKey(gf_airlModelRegKey(ac.identity));
-            ac.erase = 1;
-            return;
-        }
-        // A stand at the park airport for an aircraft standing still (nearestFreeStand, the
-        // stand claims and the cargo check learnCargoStand) comes with the parking issue; until
-        // then no stand is found.
-        ac.groundState = first.airborne ? gsAirborne : gsTaxi;
-        ac.prevGroundState = gsNew;
-    }
-    createdFollowUps.push_back(ac.identity.hexid);
-
+// The first point's time less the lead has come.
+bool lf_dueForGate(const LiveAc& ac) {
     const StreamPos& f = ac.stream.front();
-    if (f.airborne) {
-        double v = std::min(f.vs, 2400.0);
-        if (v < 0.0) v = std::max(v, -3000.0) / 2.0;
-        ac.pitch = -0.05235987755982989 - v / 600.0 * 2.2 * radiansPerDegree;
-    } else {
-        ac.pitch = 0.010471975511965976;
+    const uint32_t lead = (!f.airborne && f.speed != 0.0) ? spawnLeadMoving : spawnLeadOther;
+    return static_cast<int32_t>(clock100.load() - (f.time - lead)) >= 0;
+}
+
+// A ghost callsign already found out.
+bool lf_knownGhost(const LiveAc& ac) {
+    const std::string& cs = ac.identity.callsign;
+    return lf_endsWithGhostMark(cs) &&
+           std::find(ghostCallsigns.begin(), ghostCallsigns.end(), cs) != ghostCallsigns.end();
+}
+
+// The user flies: ground aircraft under the user's path and airborne ones crossing it wait.
+bool lf_heldForUserInAir(LiveAc& ac) {
+    if (!COLLISION_USER_AIR.value()) return false;
+    if (ac.stream.front().airborne) {
+        if (!lf_crossesUser(ac)) return false;
+        ac.heldForUser = true;
+        return true;
     }
-    ac.bank = f.bankValid ? f.bank : 0.0;
-    ac.lat = f.lat;
-    ac.lon = f.lon;
-    ac.alt = f.alt;
-    ac.vsFps = f.vs / 60.0;  // ft/min in the stream, ft/s toward the simulator
-    ac.tas = f.tas;
+    if (ac.heldForUser) return true;
+    if (!lf_underUserPath(ac)) return false;
+    ac.heldForUser = true;
+    return true;
+}
 
-    double heading = 0.0;
-    if (ac.spawnHeadingSet)
-        heading = ac.spawnHeading;
-    else if (ac.groundState == gsParked)
-        heading = ac.standHeading;
-    else if (ac.stream[1].stop)
-        heading = f.track * radiansPerDegree;
-    else
-        heading = gf_bearing(lf_pos(f), lf_pos(ac.stream[1]));
-    ac.heading = lf_normalised(heading);
-    ac.legBearing = f.airborne ? 0.0 : ac.heading;
+// The user is on the ground: an aircraft held before waits until the user stands still (and, on
+// the ground, until it stands itself and far enough away); ground aircraft keep a safety distance.
+bool lf_heldForUserOnGround(const LiveAc& ac) {
+    const StreamPos& f = ac.stream.front();
+    bool groundTest = !f.airborne;
+    if (ac.heldForUser) {
+        const double userSpeed = userAc.groundVelocity;
+        const bool airPasses = userSpeed <= heldUserSpeedKt && f.airborne;
+        const bool groundPasses = userSpeed <= heldUserSpeedKt && !f.airborne && f.speed <= heldUserSpeedKt &&
+                                  gf_distanceNm(lf_userPos(), lf_pos(f)) >= heldMinDistanceNm;
+        if (!airPasses && !groundPasses) return true;
+        groundTest = groundPasses;
+    }
+    return groundTest && COLLISION_USER_GND.value() && gf_distanceNm(lf_userPos(), lf_pos(f)) < userGroundSafetyNm;
+}
 
-    ac.state = acStateCreating;
-    ac.heldForUser = 0;
-    pendingSpawns.push_back(ac.identity.hexid);
-    if (!ac.identity.callsign.empty() && ac.identity.callsign.back() == '_') return;
-    gf_removeGhostOf(ac.identity.callsign);
+bool lf_heldForUser(LiveAc& ac) { return lf_userOnGround() ? lf_heldForUserOnGround(ac) : lf_heldForUserInAir(ac); }
+
+// Too many live creates are queued for a first spawn.
+bool lf_createQueueFull(const LiveAc& ac) {
+    return liveCreateQueue.size() > maxQueuedLiveCreates && ac.groundState == GroundState::fresh;
+}
+
+// With MAX_LIVE reached, the farthest active aircraft makes way; true when the new one is the
+// farthest itself.
+bool lf_overMaxLive(const LiveAc& ac) {
+    const int32_t maxLive = MAX_LIVE.value();
+    if (maxLive == -1) return false;
+    const size_t busy = gf_countActiveLiveAc() + pendingSpawns.size() + liveCreateQueue.size();
+    return static_cast<size_t>(maxLive) <= busy &&
+           gf_removeFarthest(gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())));
+}
+
+// Callsign, registration data, airline, livery and ghost rules; false drops the aircraft.
+bool lf_identityPasses(LiveAc& ac) {
+    const std::string blocked = BLOCK_CALLSIGN.value();
+    if (!blocked.empty() && blocked == ac.identity.callsign) return false;
+    lf_applyRegistration(ac);
+    if (!gf_validCallsign(ac.identity)) return false;
+    if (ac.identity.airl.empty()) ac.identity.airl = gf_airlineOfCallsign(ac.identity.callsign).value_or("PVT");
+    if (lf_noMatchListed(ac.identity)) return false;
+    return !gf_ghostPresent(ac.identity.callsign);
 }
 
 void lf_gate(LiveAc& ac) {
     if (ac.erase) return;  // already dropped or removed: it must not be created any more
     if (ac.stream.empty()) {
-        ac.erase = 1;
+        ac.erase = true;
         return;
     }
-    const uint32_t clock = clock100.load();
-    {
-        const StreamPos& f = ac.stream.front();
-        const uint32_t lead = (!f.airborne && f.speed != 0.0) ? spawnLeadMoving : spawnLeadOther;
-        if (static_cast<int32_t>(clock - (f.time - lead)) < 0) return;
-    }
-    if (ac.stream.size() == 1) {
-        ac.erase = 1;
+    if (!lf_dueForGate(ac)) return;
+    if (ac.stream.size() == 1 || lf_knownGhost(ac)) {
+        ac.erase = true;
         return;
     }
-    const std::string& cs = ac.identity.callsign;
-    if (!cs.empty() && cs.back() == '_' &&
-        std::find(ghostCallsigns.begin(), ghostCallsigns.end(), cs) != ghostCallsigns.end()) {
-        ac.erase = 1;
+    // The first point is dropped while the aircraft waits: the stream moves on.
+    if (lf_mixedStream(ac) || lf_heldForUser(ac) || lf_createQueueFull(ac)) {
+        ac.stream.pop_front();
         return;
     }
-    if (lf_mixedStream(ac)) return lf_dropFirst(ac);
-
-    const StreamPos& f = ac.stream.front();
-    if (!lf_userOnGround()) {
-        if (COLLISION_USER_AIR.value()) {
-            if (!f.airborne) {
-                if (ac.heldForUser) return lf_dropFirst(ac);
-                if (lf_underUserPath(ac)) {
-                    ac.heldForUser = 1;
-                    return lf_dropFirst(ac);
-                }
-            } else if (lf_crossesUser(ac)) {
-                ac.heldForUser = 1;
-                return lf_dropFirst(ac);
-            }
-        }
-    } else {
-        bool groundTest = !f.airborne;
-        if (ac.heldForUser) {
-            const double userSpeed = userAc.groundVelocity;
-            const bool airPasses = userSpeed <= heldUserSpeedKt && f.airborne;
-            const bool groundPasses = userSpeed <= heldUserSpeedKt && !f.airborne && f.speed <= heldUserSpeedKt &&
-                                      gf_distanceNm(lf_userPos(), lf_pos(f)) >= heldMinDistanceNm;
-            if (!airPasses && !groundPasses) return lf_dropFirst(ac);
-            groundTest = groundPasses;
-        }
-        if (groundTest && COLLISION_USER_GND.value() && gf_distanceNm(lf_userPos(), lf_pos(f)) < userGroundSafetyNm)
-            return lf_dropFirst(ac);
-    }
-
-    if (liveCreateQueue.size() > maxQueuedLiveCreates && ac.groundState == gsNew) return lf_dropFirst(ac);
-
-    const int32_t maxLive = MAX_LIVE.value();
-    if (maxLive != -1) {
-        const size_t busy = gf_countActiveLiveAc() + pendingSpawns.size() + liveCreateQueue.size();
-        if (static_cast<size_t>(maxLive) <= busy &&
-            gf_removeFarthest(gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())))) {
-            ac.erase = 1;
-            return;
-        }
-    }
-    const std::string blocked = BLOCK_CALLSIGN.value();
-    if (!blocked.empty() && blocked == ac.identity.callsign) {
-        ac.erase = 1;
-        return;
-    }
-    lf_applyRegistration(ac);
-    if (!gf_validCallsign(ac.identity)) {
-        ac.erase = 1;
-        return;
-    }
-    if (ac.identity.airl.empty()) ac.identity.airl = gf_airlineOfCallsign(ac.identity.callsign).value_or("PVT");
-    if (lf_noMatchListed(ac.identity)) {
-        ac.erase = 1;
-        return;
-    }
-    if (gf_ghostPresent(ac.identity.callsign)) {
-        ac.erase = 1;
+    if (lf_overMaxLive(ac) || !lf_identityPasses(ac)) {
+        ac.erase = true;
         return;
     }
     spawnLiveAc(ac);
+}
+
+// Stops: when the second point is one, the aircraft starts standing.
+void lf_spawnStops(LiveAc& ac) {
+    StreamPos& first = ac.stream[0];
+    StreamPos& second = ac.stream[1];
+    if (!second.stop) {
+        first.stop = 0;
+        return;
+    }
+    first.stop = 1;
+    first.speed = 0.0;
+    second.speed = 0.0;
+    if (ac.stream.size() > 2 && ac.stream[2].stop) ac.stream[2].speed = 0.0;
+}
+
+// Position, attitude and speeds at the first point.
+void lf_spawnAttitude(LiveAc& ac) {
+    const StreamPos& f = ac.stream.front();
+    if (f.airborne) {
+        double v = std::min(f.vs, maxAttitudeClimbFpm);
+        if (v < 0.0) v = std::max(v, maxAttitudeDescentFpm) / 2.0;
+        ac.pitch = degToRad(levelPitchDeg) - degToRad(v / pitchVsStepFpm * pitchPerVsStepDeg);
+    } else {
+        ac.pitch = degToRad(spawnGroundPitchDeg);
+    }
+    ac.bank = f.bankValid ? f.bank : 0.0;
+    ac.lat = f.lat;
+    ac.lon = f.lon;
+    ac.alt = f.alt;
+    ac.vsFps = fpmToFps(f.vs);
+    ac.tas = f.tas;
+}
+
+// The heading at creation: a respawn keeps its own, a parked aircraft the stand's, one standing
+// its track, a moving one the course to the second point.
+double lf_spawnHeading(const LiveAc& ac) {
+    const StreamPos& f = ac.stream.front();
+    if (ac.spawnHeadingSet) return ac.spawnHeading;
+    if (ac.groundState == GroundState::parked) return ac.standHeading;
+    if (ac.stream[1].stop) return degToRad(f.track);
+    return gf_bearing(lf_pos(f), lf_pos(ac.stream[1]));
 }
 
 }  // namespace
@@ -270,7 +259,7 @@ bool gf_removeFarthest(double d0) {
     double best = d0;
     LiveAc* candidate = nullptr;
     for (LiveAc& ac : liveAircraft) {
-        if (ac.state != acStateActive) continue;
+        if (ac.state != AcState::active) continue;
         const double e = gf_distanceNm(lf_userPos(), {ac.lat, ac.lon});
         if (e > best + farthestMarginNm) {
             candidate = &ac;
@@ -283,14 +272,31 @@ bool gf_removeFarthest(double d0) {
 }
 
 void spawnLiveAc(LiveAc& ac) {
-    try {
-        lf_spawn(ac);
-    } catch (const UserErrorException&) {
-        throw;
-    } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "spawnLiveAc", e.what()));
-        throw;
+    if (ac.stream.size() < 2) {
+        gf_logError(fmt::format("spawnLiveAc sz:{}", ac.stream.size()));
+        return;
     }
+    lf_spawnStops(ac);
+    if (ac.groundState == GroundState::fresh) {
+        if (!gf_liveryLookup(ac)) {
+            gf_addNoMatchKey(gf_airlModelRegKey(ac.identity));
+            ac.erase = true;
+            return;
+        }
+        // TODO: a stand at the park airport for an aircraft standing still (nearestFreeStand, the
+        // stand claims and the cargo check learnCargoStand).
+        ac.groundState = ac.stream.front().airborne ? GroundState::airborne : GroundState::taxi;
+        ac.prevGroundState = GroundState::fresh;
+    }
+    createdFollowUps.push_back(ac.identity.hexid);
+    lf_spawnAttitude(ac);
+    ac.heading = lf_normalised(lf_spawnHeading(ac));
+    ac.legBearing = ac.stream.front().airborne ? 0.0 : ac.heading;
+    ac.state = AcState::creating;
+    ac.heldForUser = false;
+    pendingSpawns.push_back(ac.identity.hexid);
+    if (lf_endsWithGhostMark(ac.identity.callsign)) return;
+    gf_removeGhostOf(ac.identity.callsign);
 }
 
 void updateBufferAc(LiveAc& ac) {
@@ -299,7 +305,7 @@ void updateBufferAc(LiveAc& ac) {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "updateBufferAc", e.what()));
+        gf_log(fmt::format("updateBufferAc: {}", e.what()));
     }
 }
 

@@ -16,6 +16,9 @@ namespace {
 
 bool trafficListsInitialised = false;
 
+constexpr int32_t halfHoursPerDay = 48;
+constexpr uint32_t standSlotGap = 3;  // half hours before a hexid's stand use counts again
+
 template <typename Container>
 void lf_reserveAtLeast(Container& c, size_t n) {
     if (c.capacity() < n) c.reserve(n);
@@ -78,14 +81,15 @@ void gf_clearTrafficLists() {
 void gf_forgetLiveryTitles() { liveryByHexid.clear(); }
 
 bool gf_standSlotGate(uint32_t hexid, WeekSlot now, bool force) {
-    const auto slot = static_cast<uint32_t>((now.slot % 48 + 48) % 48);
+    const auto slot = static_cast<uint32_t>((now.slot % halfHoursPerDay + halfHoursPerDay) % halfHoursPerDay);
     auto it = std::find_if(standSlotByHexid.begin(), standSlotByHexid.end(),
                            [hexid](const auto& entry) { return entry.first == hexid; });
     if (it == standSlotByHexid.end()) {
         standSlotByHexid.emplace_back(hexid, slot);
         return true;
     }
-    if (!force && (slot + 48 - it->second % 48) % 48 < 3) return false;
+    constexpr auto slotsPerDay = static_cast<uint32_t>(halfHoursPerDay);
+    if (!force && (slot + slotsPerDay - it->second % slotsPerDay) % slotsPerDay < standSlotGap) return false;
     it->second = slot;
     return true;
 }

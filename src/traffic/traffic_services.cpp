@@ -59,7 +59,7 @@ AiAircraft* gf_findStaticAcByObjectId(uint32_t objectId) {
 
 size_t gf_countActiveLiveAc() {
     return static_cast<size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(),
-                                             [](const LiveAc& ac) { return ac.state == acStateActive; }));
+                                             [](const LiveAc& ac) { return ac.state == AcState::active; }));
 }
 
 void gf_clearObjectIdSelection(std::string_view boxText) {
@@ -74,11 +74,11 @@ void gf_removeGhostOf(std::string_view callsign) {
     if (callsign.empty()) return;
     const std::string ghost = fmt::format("{}_", callsign);
     LiveAc* g = lf_findBy(liveAircraft, [&](const LiveAc& ac) {
-        return ac.identity.callsign == ghost && ac.state != acStateRemoved && ac.erase == 0;
+        return ac.identity.callsign == ghost && ac.state != AcState::removed && !ac.erase;
     });
     if (g == nullptr) return;
     if (LOG.value()) {
-        if (g->groundState == gsParked)
+        if (g->groundState == GroundState::parked)
             gf_log(fmt::format("{:8}: {:8} is a ghost and will be removed, continue with {}", gf_standNameById(g->standId),
                                ghost, callsign));
         else
@@ -92,12 +92,12 @@ bool gf_ghostPresent(std::string_view ghostCallsign) {
     if (!lf_endsWithGhostMark(ghostCallsign)) return false;
     const std::string_view real = ghostCallsign.substr(0, ghostCallsign.size() - 1);
     return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAc& ac) {
-        return ac.identity.callsign == real && ac.state != acStateRemoved && ac.erase == 0;
+        return ac.identity.callsign == real && ac.state != AcState::removed && !ac.erase;
     });
 }
 
 bool gf_removeDuplicateLiveAc(const LiveAc& live, const AiAircraft& stat) {
-    if (stat.state != acStateActive) return false;
+    if (stat.state != AcState::active) return false;
     const AcIdentity& n = live.identity;
     const AcIdentity& s = stat.identity;
     const char* where = live.onGround ? "on ground" : "airborne";
@@ -128,7 +128,7 @@ void gf_enforceMaxLiveAc() {
 
 size_t gf_removeForMaxPark(uint32_t hexid) {
     auto it = std::find_if(liveAircraft.begin(), liveAircraft.end(), [hexid](const LiveAc& ac) {
-        return ac.identity.hexid == hexid && ac.state == acStateActive;
+        return ac.identity.hexid == hexid && ac.state == AcState::active;
     });
     if (it == liveAircraft.end()) return liveAircraft.size();
     if (gf_logIsOpen())
@@ -140,7 +140,7 @@ size_t gf_removeForMaxPark(uint32_t hexid) {
 void gf_showObjectIdOfCallsign() {
     const std::string callsign = CALLSIGN_2_OBJECTID.value();
     const LiveAc* ac = lf_findBy(liveAircraft, [&](const LiveAc& a) {
-        return a.state == acStateActive && !callsign.empty() && a.identity.callsign == callsign;
+        return a.state == AcState::active && !callsign.empty() && a.identity.callsign == callsign;
     });
     if (ac != nullptr) {
         selectedObjectId = ac->objectId;
@@ -156,9 +156,9 @@ void gf_showObjectIdOfCallsign() {
 void gf_writeCallsign2ObjectId() {
     std::vector<std::string> lines;
     for (const LiveAc& ac : liveAircraft) {
-        if (ac.state != acStateActive) continue;
+        if (ac.state != AcState::active) continue;
         const std::string parked =
-            ac.groundState == gsParked ? fmt::format("Parked at {}", gf_standNameById(ac.standId)) : std::string();
+            ac.groundState == GroundState::parked ? fmt::format("Parked at {}", gf_standNameById(ac.standId)) : std::string();
         lines.push_back(fmt::format("{} {:9} {} {}: {} {}", ac.onGround ? "Gnd" : "Air", ac.identity.callsign,
                                     ac.identity.airl, ac.identity.type, ac.objectId, parked));
     }
@@ -177,11 +177,15 @@ std::vector<ParkPos>::iterator gf_findStandByName(std::string_view name) {
     return std::find_if(parkPositions.begin(), parkPositions.end(), [&](const ParkPos& p) { return p.name == name; });
 }
 
+ParkPos* gf_findStandById(uint32_t standId) {
+    if (standId == 0) return nullptr;
+    return lf_findBy(parkPositions, [standId](const ParkPos& p) { return p.id == standId; });
+}
+
 std::string gf_standNameById(uint32_t standId) {
     if (standId == 0) return "sid==0?";
-    auto it = std::find_if(parkPositions.begin(), parkPositions.end(),
-                           [standId](const ParkPos& p) { return p.id == standId; });
-    return it == parkPositions.end() ? "unknown" : it->name;
+    const ParkPos* stand = gf_findStandById(standId);
+    return stand == nullptr ? "unknown" : stand->name;
 }
 
 void gf_disableParkingControls() {

@@ -64,6 +64,8 @@ void gf_writeCallsign2ObjectId();
 // the hexid must match as well.
 bool gf_cancelPendingCreate(std::deque<CreateAcCmd>& queue, std::string_view callsign, uint32_t hexid);
 
+// The first stand with the id; null for 0 or an id not in the list.
+ParkPos* gf_findStandById(uint32_t standId);
 // The first stand with the name, or parkPositions.end().
 std::vector<ParkPos>::iterator gf_findStandByName(std::string_view name);
 // "sid==0?" for 0, "unknown" for an id not in the list.

@@ -12,6 +12,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "simlink/sim_link.h"
 #include "traffic/intake.h"
 #include "traffic/movement.h"
@@ -24,34 +25,32 @@ namespace vdl {
 
 namespace {
 
-constexpr double degreesPerRadian = 57.29577951308232;
-
 // Point times are compared as signed values so that the clock's wrap-around does not matter.
 bool lf_isDue(uint32_t clock, uint32_t time) { return static_cast<int32_t>(clock - time) >= 0; }
 
 void lf_updateActive(LiveAc& ac, uint32_t clock) {
     if (ac.stream.empty()) {
-        gf_logError(fmt::format("{} stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{}, TAS:{:.0f}",
-                                "updateLiveAc", gf_acInfo(ac.identity), ac.identity.hexid, ac.objectId, ac.alt,
-                                fmt::format("{:.6f},{:.6f}", ac.lat, ac.lon), ac.tas));
+        gf_logError(fmt::format(
+            "lf_updateActive stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{}, TAS:{:.0f}",
+            gf_acInfo(ac.identity), ac.identity.hexid, ac.objectId, ac.alt, fmt::format("{:.6f},{:.6f}", ac.lat, ac.lon),
+            ac.tas));
         removeAircraftFromSim(ac);
         return;
     }
     if (lf_isDue(clock, ac.stream.front().time)) {
         nextPosMain(ac);
-        ac.vsFps = ac.targetVs / 60.0;
+        ac.vsFps = fpmToFps(ac.targetVs);
         ac.tas = (!ac.stream.empty() && ac.stream.front().stop) ? 0.0 : ac.targetTas;
     }
-    if (ac.state != acStateActive) return;
+    if (ac.state != AcState::active) return;
     if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
     if (ac.objectId != 0) {
         gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, ac.vsFps, ac.tas,
                                          ac.objectId});
         return;
     }
-    gf_logError(fmt::format("{} objectid=0? hexid: {},cs:{}, reg:{}, aimo:{} sz:{}", "updateLiveAc",
-                            ac.identity.hexid, ac.identity.callsign, ac.identity.reg, gf_airlModelKey(ac.identity),
-                            ac.stream.size()));
+    gf_logError(fmt::format("lf_updateActive objectid=0? hexid: {},cs:{}, reg:{}, aimo:{} sz:{}", ac.identity.hexid,
+                            ac.identity.callsign, ac.identity.reg, gf_airlModelKey(ac.identity), ac.stream.size()));
     removeAircraftFromSim(ac);
 }
 
@@ -76,12 +75,12 @@ void lf_updateAllLiveAc() {
         for (size_t i = 0; i < liveAircraft.size(); ++i) {
             if (updateLiveAc(liveAircraft[i])) anyErase = true;
         }
-        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase != 0; });
+        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
         lf_handOverPositions();
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "lf_updateAllLiveAc", e.what()));
+        gf_log(fmt::format("lf_updateAllLiveAc: {}", e.what()));
     }
 }
 
@@ -107,8 +106,7 @@ void lf_handOverCreate(uint32_t clock) {
         staticCreateQueue.pop_front();
         gf_queueCreateAc(cmd);
     }
-    // lf_parkStatic places the next static aircraft here (when staticCandidates is not empty);
-    // the static parking issue adds the call.
+    // TODO: place the next static aircraft (lf_parkStatic) while staticCandidates is not empty.
 }
 
 void lf_buildCreateCommand() {
@@ -120,18 +118,12 @@ void lf_buildCreateCommand() {
     if (it == liveAircraft.end()) return;
     const LiveAc& ac = *it;
     if (ac.identity.callsign.empty()) {
-        gf_logError(fmt::format("{} {} objectid = 0?", "operator ()", gf_acInfo(ac.identity)));
+        gf_logError(fmt::format("lf_buildCreateCommand {} objectid = 0?", gf_acInfo(ac.identity)));
         return;
     }
     CreateAcCmd cmd;
-    cmd.initPosition = SimInitPosition{ac.lat,
-                                       ac.lon,
-                                       ac.alt,
-                                       ac.pitch * degreesPerRadian,
-                                       ac.bank * degreesPerRadian,
-                                       ac.heading * degreesPerRadian,
-                                       0,
-                                       0};
+    cmd.initPosition =
+        SimInitPosition{ac.lat, ac.lon, ac.alt, radToDeg(ac.pitch), radToDeg(ac.bank), radToDeg(ac.heading), 0, 0};
     cmd.tailNumber = ac.identity.callsign;
     cmd.title = ac.identity.title;
     cmd.hexid = hexid;
@@ -144,7 +136,7 @@ void lf_requestInRange(uint32_t clock) {
     std::lock_guard lock(simMutex);
     if (SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
                                               SimObjectType::Aircraft) < 0) {
-        gf_logError("SimConnect request ac within range fails");
+        gf_logError("lf_requestInRange: SimConnect request ac within range fails");
         gf_simConnectRequestFailed();
     }
 }
@@ -160,10 +152,10 @@ void lf_refreshUserData(uint32_t clock) {
 bool updateLiveAc(LiveAc& ac) {
     try {
         switch (ac.state) {
-            case acStateNew:
+            case AcState::fresh:
                 updateBufferAc(ac);
                 break;
-            case acStateActive:
+            case AcState::active:
                 lf_updateActive(ac, clock100.load());
                 break;
             default:
@@ -172,9 +164,9 @@ bool updateLiveAc(LiveAc& ac) {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_logError(fmt::format("{}: {} {}, sz:{}", "updateLiveAc", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
+        gf_logError(fmt::format("updateLiveAc: {} {}, sz:{}", e.what(), gf_acInfo(ac.identity), ac.stream.size()));
     }
-    return ac.erase != 0;
+    return ac.erase;
 }
 
 void gf_updateAI() {
@@ -192,7 +184,7 @@ void gf_updateAI() {
     } catch (const UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("{}: {}", "gf_updateAI", e.what()));
+        gf_log(fmt::format("gf_updateAI: {}", e.what()));
     }
 }
 

@@ -70,7 +70,7 @@ class FinalExitTest : public test::ShellTest {
             gf_makeAcIdentity("DLH", "A320", "", "", std::move(callsign), "", "", std::move(reg), 0, 17), 0,
             51.28, 6.76, 0.0, 0);
         ac.objectId = objectId;
-        ac.state = acStateActive;
+        ac.state = AcState::active;
         return ac;
     }
 };
@@ -146,7 +146,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     const auto objects = sim->aiObjects();
     ASSERT_EQ(objects.size(), 1u) << "nothing is created on the way out";
     ASSERT_FALSE(objects[0].events.empty());
-    EXPECT_EQ(staticAircraft[0].state, acStateRemoved);
+    EXPECT_EQ(staticAircraft[0].state, AcState::removed);
     EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
     EXPECT_FALSE(gf_simConnectThreadRunning());
 }

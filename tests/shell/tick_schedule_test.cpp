@@ -43,20 +43,20 @@ struct TwinCase {
     const char* liveCallsign;
     const char* liveReg;
     bool liveOnGround;
-    std::vector<std::tuple<const char*, const char*, uint32_t>> statics;  // callsign, reg, state
+    std::vector<std::tuple<const char*, const char*, AcState>> statics;  // callsign, reg, state
     std::vector<bool> removed;
 };
 
 class StaticTwinsTest : public test::ShellTest {};
 
 TEST_F(StaticTwinsTest, FirstActiveStaticWithTheCallsignStarredOrTheRegistrationGoes) {
-    const auto A = acStateActive;
+    const auto A = AcState::active;
     const TwinCase cases[] = {
         {"callsign", "DLH4AB", "D-AIZQ", true, {{"DLH4AB*", "D-AIXX", A}}, {true}},
         {"registration", "DLH4AB", "D-AIZQ", true, {{"BAW1*", "D-AIZQ", A}}, {true}},
         {"airborne live", "DLH4AB", "D-AIZQ", false, {{"DLH4AB*", "D-AIZQ", A}}, {false}},
         {"only the first active", "DLH4AB", "D-AIZQ", true,
-         {{"DLH4AB*", "", acStateCreating}, {"DLH4AB*", "", A}, {"EWG1*", "D-AIZQ", A}}, {false, true, false}},
+         {{"DLH4AB*", "", AcState::creating}, {"DLH4AB*", "", A}, {"EWG1*", "D-AIZQ", A}}, {false, true, false}},
         {"no star, longer callsign", "DLH4AB", "", true, {{"DLH4AB", "", A}, {"DLH4ABC*", "", A}}, {false, false}},
         // Empty registrations (multilateration, generic static aircraft) name no aircraft.
         {"empty registrations", "DEBVE", "", true, {{"PVT9*", "", A}}, {false}},
@@ -68,8 +68,8 @@ TEST_F(StaticTwinsTest, FirstActiveStaticWithTheCallsignStarredOrTheRegistration
         LiveAc live(first,
                     gf_makeAcIdentity("DLH", "A320", "", "", c.liveCallsign, "", "", c.liveReg, 0, 4000001),
                     0.0);
-        live.state = acStateActive;
-        live.onGround = c.liveOnGround ? 1 : 0;
+        live.state = AcState::active;
+        live.onGround = c.liveOnGround;
         live.objectId = 3;
         liveAircraft.push_back(std::move(live));
         uint32_t objectId = 10;
@@ -83,8 +83,8 @@ TEST_F(StaticTwinsTest, FirstActiveStaticWithTheCallsignStarredOrTheRegistration
         gf_removeStaticTwinsOfLiveAc();
         ASSERT_EQ(staticAircraft.size(), c.removed.size()) << c.name;
         for (size_t i = 0; i < c.removed.size(); ++i)
-            EXPECT_EQ(staticAircraft[i].state == acStateRemoved, c.removed[i]) << c.name << " #" << i;
-        EXPECT_EQ(liveAircraft[0].state, acStateActive) << c.name;
+            EXPECT_EQ(staticAircraft[i].state == AcState::removed, c.removed[i]) << c.name << " #" << i;
+        EXPECT_EQ(liveAircraft[0].state, AcState::active) << c.name;
     }
 }
 

@@ -46,9 +46,9 @@ protected:
         h.intake = [](LiveAc& a, StreamPos& p) {
             const uint32_t clock = clock100.load();
             switch (a.groundState) {
-                case gsParked:
+                case GroundState::parked:
                     if (gf_distanceNm({a.standLat, a.standLon}, {p.lat, p.lon}) * 1852.0 < 3.0) return;
-                    a.atStand = 1;
+                    a.atStand = true;
                     if (a.extensionCount >= 1) {
                         a.stream.front().time = clock + 1;
                         a.extensionCount = 0;
@@ -57,18 +57,18 @@ protected:
                     p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
                     a.stream.push_back(p);
                     return;
-                case gsPushback:
+                case GroundState::pushback:
                     if (!STRAIGHT_PBS_ONLY.value() && a.departureCountdown == 2 && p.headingValid) {
                         a.turnRight = gf_angleDiff(a.heading, p.trueHeading) > 0.0;
-                        a.turnDirKnown = 1;
+                        a.turnDirKnown = true;
                     }
                     return;
-                case gsPullOut: {
+                case GroundState::pullOut: {
                     const double d = gf_distanceNm({a.lat, a.lon}, {p.lat, p.lon});
                     const double hs = a.identity.halfWingspan;
                     if (!(d > 2.75 * hs && d > a.pullOutDistance) && !(d > 6 * hs)) {
                         if (!a.holding) a.holdStart = clock;
-                        a.holding = 1;
+                        a.holding = true;
                         a.pullOutDistance = d;
                         return;
                     }
@@ -76,12 +76,12 @@ protected:
                     a.extensionCount = 0;
                     a.lateWindow = 3000;
                     a.earlyWindow = 3000;
-                    a.turnDirKnown = 0;
+                    a.turnDirKnown = false;
                     a.departureCountdown = 0;
-                    gf_setGroundState(a, gsTaxi);
+                    gf_setGroundState(a, GroundState::taxi);
                     a.standLat = a.standLon = a.standHeading = 0.0;
                     a.standId = 0;
-                    a.holding = 0;
+                    a.holding = false;
                     p.stop = 0;
                     p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
                     a.stream.push_back(p);
@@ -99,7 +99,7 @@ protected:
         StreamPos parked = makePoint(standLat, standLon, 0, 0, 0, false);
         parked.stop = 1;
         parked.bankValid = 1;
-        LiveAc& a = h.start(parked, harnessIdentity(category), gsParked);
+        LiveAc& a = h.start(parked, harnessIdentity(category), GroundState::parked);
         a.standId = 1;
         a.standLat = standLat;
         a.standLon = standLon;
@@ -148,7 +148,7 @@ protected:
     }
 
     // Samples from the first to the last step in the ground state.
-    std::vector<Sample> inState(uint32_t gs) const {
+    std::vector<Sample> inState(GroundState gs) const {
         std::vector<Sample> v;
         for (const auto& s : h.track)
             if (s.groundState == gs) v.push_back(s);
@@ -160,7 +160,7 @@ protected:
 
 double headingAfterPushbackDeg(const std::vector<Sample>& track) {
     for (size_t i = 1; i < track.size(); ++i)
-        if (track[i - 1].groundState == gsPushback && track[i].groundState != gsPushback)
+        if (track[i - 1].groundState == GroundState::pushback && track[i].groundState != GroundState::pushback)
             return track[i].heading * radToDeg;
     return -1.0;
 }
@@ -204,7 +204,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     STRAIGHT_PBS_ONLY.set(c.straightOnly);
     buildDeparture(c.recordHeadingDeg);
     h.run(12000);
-    const auto push = inState(gsPushback);
+    const auto push = inState(GroundState::pushback);
     ASSERT_GT(push.size(), 1000u);
     expectMovesBackwards(push);
     expectStraightFirst(push);
@@ -230,9 +230,9 @@ INSTANTIATE_TEST_SUITE_P(Sides, Pushback,
 TEST_F(Departure, TaxiOutTakeOffAndClimbOutSendEachSetOnceAndReachGearUp) {
     buildDeparture(20.0);
     h.run(60000);
-    const auto climb = inState(gsClimbOut);
+    const auto climb = inState(GroundState::climbOut);
     ASSERT_FALSE(climb.empty()) << "never rotated";
-    ASSERT_FALSE(inState(gsAirborne).empty()) << "climb-out never ended";
+    ASSERT_FALSE(inState(GroundState::airborne).empty()) << "climb-out never ended";
     const auto gear = eventValues(h, GEAR_SET, climb.front().step);
     EXPECT_EQ(gear, std::vector<uint32_t>{0}) << "gear up once, during the climb-out";
     const auto sets = lightSets(h);

@@ -92,7 +92,7 @@ protected:
     static void skipToDue(uint32_t lead) {
         uint32_t due = UINT32_MAX;
         for (const LiveAc& ac : liveAircraft)
-            if (ac.state == acStateNew && !ac.stream.empty()) due = std::min(due, ac.stream.front().time);
+            if (ac.state == AcState::fresh && !ac.stream.empty()) due = std::min(due, ac.stream.front().time);
         if (due != UINT32_MAX && static_cast<int32_t>(due - lead - clock100.load()) > 0)
             clock100 = (due - lead) / 100 * 100;
     }
@@ -123,7 +123,7 @@ TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
     bool queuedA = false;
     onStep = [&] {
         const LiveAc* a = find(hexA);
-        if (spawnA == 0 && a && a->state != acStateNew) spawnA = clock100.load() - 1;
+        if (spawnA == 0 && a && a->state != AcState::fresh) spawnA = clock100.load() - 1;
         const bool queued = std::any_of(liveCreateQueue.begin(), liveCreateQueue.end(),
                                         [](const CreateAcCmd& c) { return c.hexid == hexA; });
         if (queuedA && !queued && handOverA == 0) handOverA = clock100.load() - 1;
@@ -139,7 +139,7 @@ TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
             const LiveAc* a = find(hexA);
             const LiveAc* b = find(hexB);
             const LiveAc* g = find(hexG);
-            return a && a->state == acStateActive && b && b->stream.size() == 3 && g && g->stream.size() == 3;
+            return a && a->state == AcState::active && b && b->stream.size() == 3 && g && g->stream.size() == 3;
         },
         2000));
     skipToDue(400);
@@ -147,7 +147,7 @@ TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
         [&] {
             const LiveAc* a = find(hexA);
             const LiveAc* g = find(hexG);
-            return a && a->state == acStateActive && g && g->state == acStateActive && !find(hexB) &&
+            return a && a->state == AcState::active && g && g->state == AcState::active && !find(hexB) &&
                    gf_isUncreatable(titleRefused);
         },
         4000));
@@ -185,7 +185,7 @@ TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
         [&] {
             const LiveAc* r = find(hexR);
             const LiveAc* d = find(hexD);
-            return r && r->state == acStateActive && d && d->state == acStateActive && !find(hexG) &&
+            return r && r->state == AcState::active && d && d->state == AcState::active && !find(hexG) &&
                    !find(hexE) && sim->liveObjectCount() == 3;
         },
         4000));

@@ -33,7 +33,7 @@ struct Sample {
     double lat = 0, lon = 0, alt = 0, heading = 0;
     double speedKt = 0;  // from the distance to the previous sample
     bool onGround = false;
-    uint32_t groundState = 0;
+    GroundState groundState = GroundState::fresh;
 };
 
 struct SentEvent {
@@ -92,17 +92,17 @@ public:
     size_t acIndex = 0;
 
     // Puts the aircraft into liveAircraft as active, positioned on its first point.
-    LiveAc& start(const StreamPos& first, AcIdentity id, uint32_t groundState) {
+    LiveAc& start(const StreamPos& first, AcIdentity id, GroundState groundState) {
         clock100.store(harnessClockStart);
         StreamPos p = first;
         p.time = harnessClockStart;
         acIndex = liveAircraft.size();
         LiveAc& ac = liveAircraft.emplace_back(p, std::move(id), 1.0);
-        ac.state = acStateActive;
+        ac.state = AcState::active;
         ac.objectId = harnessObjectId;
         ac.lat = p.lat;
         ac.lon = p.lon;
-        ac.onGround = p.airborne ? 0 : 1;
+        ac.onGround = !p.airborne;
         ac.alt = p.airborne ? p.alt : terrainFt + ac.identity.staticCgHeight;
         ac.heading = std::fmod(p.track * degToRad + 2 * pi, 2 * pi);
         ac.pitch = ac.onGround ? ac.identity.groundPitch : 0.0;
@@ -127,13 +127,13 @@ public:
             const StreamPos& last = a.stream.back();
             p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
             p.time = std::max<uint32_t>(p.time, last.time + 1);
-            if (!a.takeoffRoll && a.onGround && a.groundState == gsTaxi && a.state == acStateActive) {
+            if (!a.takeoffRoll && a.onGround && a.groundState == GroundState::taxi && a.state == AcState::active) {
                 if ((!p.airborne && p.speed >= 43.0 && last.speed >= 43.0) || p.airborne) gf_takeoffHandling(a);
             }
             if (a.extensionCount > 0) {
                 a.extensionCount = 0;
                 a.stream.front().time = clock100.load() + 1;
-                a.holding = 0;
+                a.holding = false;
             }
         }
         a.stream.push_back(p);
@@ -146,18 +146,18 @@ public:
             StreamPos p = feed.front().pos;
             p.time = harnessClockStart + feed.front().dueStep;
             feed.pop_front();
-            if (ac().state == acStateActive) intake(ac(), p);
+            if (ac().state == AcState::active) intake(ac(), p);
         }
         LiveAc& a = ac();
-        if (a.state == acStateActive && !a.stream.empty() && static_cast<int32_t>(clock - a.stream.front().time) >= 0) {
+        if (a.state == AcState::active && !a.stream.empty() && static_cast<int32_t>(clock - a.stream.front().time) >= 0) {
             nextPosMain(a);
             a.vsFps = a.targetVs / 60.0;
             a.tas = (!a.stream.empty() && a.stream.front().stop) ? 0.0 : a.targetTas;
         }
         LiveAc& b = ac();
-        if (b.state == acStateActive && !b.stream.empty() && !b.stream.front().stop) stepPosition(b);
+        if (b.state == AcState::active && !b.stream.empty() && !b.stream.front().stop) stepPosition(b);
         simulatorFrame(b);
-        Sample s{step, b.lat, b.lon, b.alt, b.heading, 0.0, b.onGround != 0, b.groundState};
+        Sample s{step, b.lat, b.lon, b.alt, b.heading, 0.0, b.onGround, b.groundState};
         if (!track.empty()) s.speedKt = gf_distanceNm({track.back().lat, track.back().lon}, {s.lat, s.lon}) * 360000.0;
         track.push_back(s);
         collectEvents();
@@ -167,10 +167,10 @@ public:
 
     // Runs until the aircraft is gone or `maxSteps` passed.
     void run(uint32_t maxSteps) {
-        for (uint32_t i = 0; i < maxSteps && ac().state == acStateActive; ++i) runStep();
+        for (uint32_t i = 0; i < maxSteps && ac().state == AcState::active; ++i) runStep();
     }
 
-    bool gone() { return ac().state != acStateActive; }
+    bool gone() { return ac().state != AcState::active; }
 
     size_t countEvents(uint32_t id) const {
         size_t n = 0;
@@ -182,12 +182,12 @@ private:
     // What the simulator reports every 0.2 s below 2500 ft: height and, on the ground, the
     // touchdown and the altitude of the gear on the ground.
     void simulatorFrame(LiveAc& a) {
-        if (step % 20 != 0 || a.state != acStateActive) return;
+        if (step % 20 != 0 || a.state != AcState::active) return;
         const double agl = a.alt - terrainFt;
         if (agl >= 2500.0) return;
         const bool simOnGround = agl <= a.identity.staticCgHeight + 0.5;
         if (simOnGround && !a.onGround && a.configCountdown < 2) {
-            if (a.groundState != gsClimbOut) touchdownSteps.push_back(step);
+            if (a.groundState != GroundState::climbOut) touchdownSteps.push_back(step);
             gf_touchdown(a);
         }
         a.aglFt = agl;

@@ -52,7 +52,7 @@ void buildArrival(FlightHarness& h, AircraftCategory category) {
         const double alt = fieldElevation + 50.0 + std::max(0.0, dist) * feetPerNm * tan3;
         StreamPos sp = makePoint(p.lat, p.lon, alt, gsKt, 270.0, true, -gsKt * 101.27 * tan3);
         if (first) {
-            h.start(sp, harnessIdentity(category), gsAirborne);
+            h.start(sp, harnessIdentity(category), GroundState::airborne);
             first = false;
         } else {
             h.addFeed(sp, due);
@@ -196,9 +196,9 @@ TEST_F(FlightTrack, HoldingAircraftGoesAtOnceWhenATaxiingNeighbourComesClose) {
     const double sumOfHalfSpans = h.ac().identity.halfWingspan * 2.0;
     LiveAc& other = liveAircraft.emplace_back(makePoint(held.lat, held.lon, 0, 0, 0, false),
                                               harnessIdentity(AircraftCategory::Large), 1.0);
-    other.state = acStateActive;
-    other.onGround = 1;
-    other.groundState = gsTaxi;
+    other.state = AcState::active;
+    other.onGround = true;
+    other.groundState = GroundState::taxi;
     other.objectId = 99;
     for (const auto& [factor, goes] : {std::pair{1.3, false}, std::pair{1.1, true}}) {
         SCOPED_TRACE(factor);
@@ -226,7 +226,7 @@ protected:
         userAc.latitude = user.lat;
         userAc.longitude = user.lon;
         StreamPos p = makePoint(start.lat, start.lon, 6000, 200, 90, true);
-        h.start(p, harnessIdentity(AircraftCategory::Large), gsAirborne);
+        h.start(p, harnessIdentity(AircraftCategory::Large), GroundState::airborne);
         h.ac().aglFt = 2500;
         const LatLon next = lf_along(start, 90.0, 200.0 * 4 / 3600.0);
         h.addFeed(makePoint(next.lat, next.lon, 6000, 200, 90, true), 400);
@@ -257,7 +257,7 @@ TEST_F(FlightTrack, TaxiCornerIsFlownAsACurveAndHeadingWrapsThroughNorth) {
     pts.push_back(corner);
     for (int i = 1; i <= 5; ++i) pts.push_back(lf_along(corner, 20.0, 12.0 * 4 * i / 3600.0));
     StreamPos first = makePoint(pts[0].lat, pts[0].lon, 0, 12, 340, false);
-    h.start(first, harnessIdentity(AircraftCategory::Large), gsTaxi);
+    h.start(first, harnessIdentity(AircraftCategory::Large), GroundState::taxi);
     for (size_t i = 1; i < pts.size(); ++i) {
         const double trk = i < 6 ? 340.0 : 20.0;
         h.addFeed(makePoint(pts[i].lat, pts[i].lon, 0, 12, trk, false), static_cast<uint32_t>(i * 400));

@@ -88,8 +88,8 @@ TEST_F(Intake, AtMostTwoRecordsPerStep) {
 LiveAc& taxiing(std::vector<StreamPos> points) {
     LiveAc& a = addActiveLiveAc(25000, 11, "KLM600");
     a.stream.assign(points.begin(), points.end());
-    a.groundState = gsTaxi;
-    a.onGround = 1;
+    a.groundState = GroundState::taxi;
+    a.onGround = true;
     a.lastSampleTime = 1000.0;
     a.lat = points.front().lat;
     a.lon = points.front().lon;
@@ -134,13 +134,13 @@ TEST_F(Intake, StopThinning) {
 TEST_F(Intake, CallsignChangeRespawnsWithGuidChanges) {
     GUID_CHANGES.set(true);
     LiveAc& a = addActiveLiveAc(26000, 12, "KLM700");
-    a.groundState = gsAirborne;
+    a.groundState = GroundState::airborne;
     a.lastSampleTime = 1000.0;
     a.heading = 1.0;
     feed(record(26000, "KLM701", 1010.0, 52.35, 4.8));
     const LiveAc& b = liveAircraft[0];
     EXPECT_EQ(b.identity.callsign, "KLM701");
-    EXPECT_EQ(b.state, acStateReplacing);
+    EXPECT_EQ(b.state, AcState::replacing);
     EXPECT_EQ(removalQueue, std::deque<uint32_t>{12});
     EXPECT_EQ(b.stream.size(), 2u) << "the sample itself is dropped";
     EXPECT_TRUE(b.spawnHeadingSet);
@@ -164,7 +164,7 @@ TEST_F(Intake, PushbackTurnDirectionNeedsAHeadingOrTrack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAc& a = addActiveLiveAc(26300, 16, "KLM730");
-        a.groundState = gsPushback;
+        a.groundState = GroundState::pushback;
         a.departureCountdown = 2;
         a.heading = 90.0 * 0.017453292519943295;
         a.lastSampleTime = 1000.0;
@@ -173,9 +173,9 @@ TEST_F(Intake, PushbackTurnDirectionNeedsAHeadingOrTrack) {
         r.pos.headingValid = c.headingValid ? 1 : 0;
         r.pos.trueHeading = c.heading;
         feed(std::move(r));
-        EXPECT_EQ(liveAircraft[0].turnDirKnown != 0, c.known);
+        EXPECT_EQ(liveAircraft[0].turnDirKnown, c.known);
         if (c.known) {
-            EXPECT_EQ(liveAircraft[0].turnRight != 0, c.right);
+            EXPECT_EQ(liveAircraft[0].turnRight, c.right);
         }
         EXPECT_EQ(liveAircraft[0].stream.size(), 1u) << "a pushback appends nothing";
         liveAircraft.clear();
@@ -184,11 +184,11 @@ TEST_F(Intake, PushbackTurnDirectionNeedsAHeadingOrTrack) {
 
 TEST_F(Intake, LiftOffAfterTouchdownSetsUpTheGoAround) {
     LiveAc& a = addActiveLiveAc(26400, 17, "KLM740");
-    a.groundState = gsTaxi;
-    a.onGround = 1;
-    a.landingRoll = 1;
-    a.approach = 1;
-    a.landed = 1;
+    a.groundState = GroundState::taxi;
+    a.onGround = true;
+    a.landingRoll = true;
+    a.approach = true;
+    a.landed = true;
     a.lastSampleTime = 1000.0;
     a.stream.back().airborne = 1;
     feed(record(26400, "KLM740", 1010.0, 52.35, 4.8, 300.0, 140.0, 0.0));
@@ -217,9 +217,9 @@ TEST_F(Intake, TakeOffRollBeginsOnLiveData) {
         SCOPED_TRACE(c.name);
         LiveAc& a = taxiing({groundPoint(52.1, 5.0, clock100.load() + 100, c.lastSpeed)});
         a.stream.front().track = 0.0;
-        a.landingRoll = c.landingRoll ? 1 : 0;
+        a.landingRoll = c.landingRoll;
         feed(record(25000, "KLM600", 1010.0, 52.11, 5.0, c.alt, c.speed, 0.0));
-        EXPECT_EQ(liveAircraft[0].takeoffRoll != 0, c.roll);
+        EXPECT_EQ(liveAircraft[0].takeoffRoll, c.roll);
         EXPECT_EQ(liveAircraft[0].stream.size(), 2u);
         // The roll's configuration goes out with it, and only with it.
         const std::vector<ClientEventCmd> events = takeQueuedEvents();
@@ -233,13 +233,13 @@ TEST_F(Intake, TakeOffRollBeginsOnLiveData) {
 
 TEST_F(Intake, HoldingAircraftMovingAwayIsRemoved) {
     LiveAc& a = addActiveLiveAc(26500, 18, "KLM750");
-    a.groundState = gsTaxi;
-    a.onGround = 1;
-    a.holding = 1;
+    a.groundState = GroundState::taxi;
+    a.onGround = true;
+    a.holding = true;
     a.lastSampleTime = 1000.0;
     a.stream.front() = groundPoint(52.3, 4.76, clock100.load(), 0.0);
     feed(record(26500, "KLM750", 1010.0, 52.3 + 300.0 / 111132.95, 4.76, 0.0, 10.0, 0.0));
-    EXPECT_EQ(liveAircraft[0].state, acStateRemoved);
+    EXPECT_EQ(liveAircraft[0].state, AcState::removed);
     EXPECT_FALSE(liveAircraft[0].holding);
 }
 

@@ -46,7 +46,7 @@ TEST_F(TrafficLinkThread, ALiveAircraftFromCreateToRemoval) {
 
     liveAircraft.reserve(4);
     LiveAc& ac = liveAircraft.emplace_back(testPoint(100000000, 52.31, 4.71), testIdentity(10001, "KLM1234"), 0.0);
-    ac.state = acStateCreating;
+    ac.state = AcState::creating;
     ac.lat = 52.31;
     ac.lon = 4.71;
     ac.alt = 3000.0;
@@ -65,7 +65,7 @@ TEST_F(TrafficLinkThread, ALiveAircraftFromCreateToRemoval) {
             removed = objectId != 0;
         } else {
             objectId = live->objectId;
-            if (live->state == acStateActive) {
+            if (live->state == AcState::active) {
                 live->lat += 0.0001;  // something to see in the track
                 if (++movedSteps == 40) removeAircraftFromSim(*live);
             }

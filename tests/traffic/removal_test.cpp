@@ -34,8 +34,8 @@ protected:
     // A new aircraft whose first point is due now.
     static LiveAc& arriving(uint32_t hexid, std::string callsign) {
         LiveAc& ac = addActiveLiveAc(hexid, 0, std::move(callsign));
-        ac.state = acStateNew;
-        ac.groundState = gsNew;
+        ac.state = AcState::fresh;
+        ac.groundState = GroundState::fresh;
         ac.identity.title = {};
         ac.stream.front().time = clock100.load();
         StreamPos q = ac.stream.front();
@@ -51,8 +51,8 @@ TEST_F(Removal, GhostIsReplacedByTheRealCallsign) {
     activeAt(50000, 60, 5.0, "ABC123_");
     arriving(50001, "ABC123");
     updateBufferAc(liveAircraft[1]);
-    EXPECT_EQ(liveAircraft[1].state, acStateCreating);
-    EXPECT_EQ(liveAircraft[0].state, acStateRemoved);
+    EXPECT_EQ(liveAircraft[1].state, AcState::creating);
+    EXPECT_EQ(liveAircraft[0].state, AcState::removed);
     EXPECT_EQ(removalQueue, std::deque<uint32_t>{60});
     EXPECT_EQ(ghostCallsigns, std::vector<std::string>{"ABC123_"});
 
@@ -60,7 +60,7 @@ TEST_F(Removal, GhostIsReplacedByTheRealCallsign) {
     arriving(50002, "ABC123_");
     updateBufferAc(liveAircraft[2]);
     EXPECT_TRUE(liveAircraft[2].erase);
-    EXPECT_EQ(liveAircraft[2].state, acStateNew);
+    EXPECT_EQ(liveAircraft[2].state, AcState::fresh);
 }
 
 TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
@@ -69,7 +69,7 @@ TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
     gf_enforceMaxLiveAc();
     std::vector<double> removed;
     for (const LiveAc& ac : liveAircraft)
-        if (ac.state == acStateRemoved) removed.push_back(std::round((ac.lat - userLat) / degPerNm));
+        if (ac.state == AcState::removed) removed.push_back(std::round((ac.lat - userLat) / degPerNm));
     std::sort(removed.begin(), removed.end());
     EXPECT_EQ(removed, (std::vector<double>{16, 17, 18, 19, 20}));
     gf_enforceMaxLiveAc();
@@ -98,13 +98,13 @@ TEST_F(Removal, CancelPendingCreateKeepsTheOrder) {
 TEST_F(Removal, Callsign2ObjectIdIsSorted) {
     parkPositions.emplace_back("B12", std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false, false, false).id = 1;
     LiveAc& c = activeAt(52000, 70, 1.0, "TRA555");
-    c.onGround = 1;
-    c.groundState = gsParked;
+    c.onGround = true;
+    c.groundState = GroundState::parked;
     c.standId = 1;
     activeAt(52001, 71, 2.0, "DLH4").identity.airl = "DLH";
     LiveAc& g = activeAt(52002, 72, 3.0, "AFR123");
-    g.onGround = 1;
-    activeAt(52003, 73, 4.0, "BAW9").state = acStateCreating;
+    g.onGround = true;
+    activeAt(52003, 73, 4.0, "BAW9").state = AcState::creating;
     gf_writeCallsign2ObjectId();
     const auto lines = gf_readFileLines(callsign2ObjectIdFile);
     ASSERT_TRUE(lines.has_value());
@@ -137,13 +137,13 @@ TEST_F(Removal, DuplicateOfAStaticAircraft) {
         const char* name;
         std::string liveReg, liveCallsign, liveCoupled;
         std::string staticReg, staticCopy, staticCoupled;
-        uint32_t staticState;
+        AcState staticState;
         bool duplicate;
     };
     const Case cases[] = {
-        {"same registration", "PH-AAA", "KLM1", "", "PH-AAA", "KLM9", "", acStateActive, true},
-        {"same callsign", "PH-AAA", "KLM1", "", "PH-BBB", "KLM1", "", acStateActive, true},
-        {"nothing in common", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "", acStateActive, false},
+        {"same registration", "PH-AAA", "KLM1", "", "PH-AAA", "KLM9", "", AcState::active, true},
+        {"same callsign", "PH-AAA", "KLM1", "", "PH-BBB", "KLM1", "", AcState::active, true},
+        {"nothing in common", "PH-AAA", "KLM1", "", "PH-BBB", "KLM2", "", AcState::active, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,11 @@ protected:
     // A live aircraft whose create command went to the simulator.
     static LiveAc& creating(uint32_t hexid, bool airborne, std::string callsign = "KLM800") {
         LiveAc& ac = addActiveLiveAc(hexid, 0, std::move(callsign));
-        ac.state = acStateCreating;
+        ac.state = AcState::creating;
         ac.stream.front().airborne = airborne ? 1 : 0;
         ac.stream.front().alt = airborne ? 5000.0 : 0.0;
         ac.alt = airborne ? 5000.0 : 0.0;
-        ac.groundState = airborne ? gsAirborne : gsTaxi;
+        ac.groundState = airborne ? GroundState::airborne : GroundState::taxi;
         return ac;
     }
 
@@ -85,7 +86,7 @@ TEST_F(SimReplies, LiveCreatedOnTheGround) {
     const LiveAc& b = liveAircraft[0];
     EXPECT_EQ(b.objectId, 5u);
     EXPECT_TRUE(b.onGround);
-    EXPECT_EQ(b.state, acStateCreating) << "active only with the initial switches";
+    EXPECT_EQ(b.state, AcState::creating) << "active only with the initial switches";
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFolder() / gf_flightPlanFileName(5)));
     EXPECT_EQ(directCalls(SimCall::AISetAircraftFlightPlan, 5), 1u);
     EXPECT_EQ(eventsOf(takeQueuedEvents()), (std::vector<std::pair<uint32_t, uint32_t>>{{GEAR_SET, 1}}));
@@ -94,20 +95,20 @@ TEST_F(SimReplies, LiveCreatedOnTheGround) {
 TEST_F(SimReplies, CreatedNoticesNobodyWaitsFor) {
     struct Case {
         const char* name;
-        uint32_t recordState;  // 99: no record
+        std::optional<AcState> recordState;  // none: no record
         bool removeWhenCreated;
     };
     const Case cases[] = {
-        {"no record: the object is removed", 99, false},
-        {"hexid came back as a new record", acStateNew, false},
-        {"removed while created: out at once", acStateRemoved, true},
+        {"no record: the object is removed", std::nullopt, false},
+        {"hexid came back as a new record", AcState::fresh, false},
+        {"removed while created: out at once", AcState::removed, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.recordState != 99) {
+        if (c.recordState) {
             LiveAc& ac = creating(40100, true);
-            ac.state = c.recordState;
-            ac.removeWhenCreated = c.removeWhenCreated ? 1 : 0;
+            ac.state = *c.recordState;
+            ac.removeWhenCreated = c.removeWhenCreated;
         }
         notice(7, 40100, REPLY_LIVE_CREATED, 0.0, 3000.0);
         gf_SimCommands();
@@ -143,14 +144,14 @@ TEST_F(SimReplies, RemovingDuringCreationCancelsOrRemovesWhenCreated) {
         SCOPED_TRACE("create sent: removed as soon as it exists, never set active");
         LiveAc& ac = creating(40203, true);
         removeAircraftFromSim(ac);
-        EXPECT_EQ(ac.state, acStateRemoved);
+        EXPECT_EQ(ac.state, AcState::removed);
         EXPECT_TRUE(ac.removeWhenCreated);
         EXPECT_FALSE(ac.erase);
         notice(9, 40203, REPLY_LIVE_CREATED, 0.0, 3000.0);
         step();
         EXPECT_EQ(removalQueue, std::deque<uint32_t>{9});
         for (int i = 0; i < 250; ++i) step();
-        EXPECT_EQ(liveAircraft[0].state, acStateRemoved);
+        EXPECT_EQ(liveAircraft[0].state, AcState::removed);
         notice(9, 40203, REPLY_REMOVED);
         step();
         EXPECT_TRUE(liveAircraft.empty());
@@ -173,7 +174,7 @@ TEST_F(SimReplies, FollowUpTimingCountsFromTheHandlingStep) {
         const size_t before = directCalls(SimCall::TransmitClientEvent, 13);
         step();
         if (directCalls(SimCall::TransmitClientEvent, 13) != before) toggles.push_back(i);
-        if (active < 0 && liveAircraft[0].state == acStateActive) active = i;
+        if (active < 0 && liveAircraft[0].state == AcState::active) active = i;
     }
     EXPECT_EQ(toggles, (std::vector<int>{49, 99}));
     EXPECT_EQ(active, 200);
@@ -193,7 +194,7 @@ TEST_F(SimReplies, StaleFollowUpsAreDropped) {
         for (int i = 0; i < 250; ++i) step();
         EXPECT_EQ(directCalls(SimCall::TransmitClientEvent, 15), 0u);
         EXPECT_EQ(directCalls(SimCall::TransmitClientEvent, 16), 0u);
-        EXPECT_EQ(liveAircraft[0].state, acStateCreating);
+        EXPECT_EQ(liveAircraft[0].state, AcState::creating);
         std::lock_guard lock(replyMutex);
         EXPECT_TRUE(switchFollowUps.empty());
     }
@@ -214,13 +215,13 @@ TEST_F(SimReplies, RemovedNotices) {
     {
         SCOPED_TRACE("record being replaced returns to the gate");
         LiveAc& ac = addActiveLiveAc(40700, 18, "KLM870");
-        ac.state = acStateReplacing;
+        ac.state = AcState::replacing;
         ac.throttleStep = 1;
         ac.flapsStep = 2;
         notice(18, 40700, REPLY_REMOVED);
         gf_SimCommands();
         ASSERT_EQ(liveAircraft.size(), 1u);
-        EXPECT_EQ(liveAircraft[0].state, acStateNew);
+        EXPECT_EQ(liveAircraft[0].state, AcState::fresh);
         EXPECT_EQ(liveAircraft[0].objectId, 0u);
         EXPECT_EQ(liveAircraft[0].throttleStep, throttleStepNone);
         EXPECT_EQ(liveAircraft[0].flapsStep, flapsStepNone);
@@ -229,7 +230,7 @@ TEST_F(SimReplies, RemovedNotices) {
     {
         SCOPED_TRACE("removed record is erased with its plan file; the last takes its place");
         LiveAc& ac = addActiveLiveAc(40701, 19, "KLM871");
-        ac.planSet = 1;
+        ac.planSet = true;
         const auto plan = gf_flightPlanFolder() / gf_flightPlanFileName(19);
         writeWholeFile(plan, "plan");
         removeAircraftFromSim(ac);
@@ -261,15 +262,15 @@ TEST_F(SimReplies, TouchdownFromTheInRangeNotice) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAc& ac = addActiveLiveAc(40800, objectId, "KLM880");
-        ac.approach = c.approach ? 1 : 0;
+        ac.approach = c.approach;
         ac.configCountdown = c.countdown;
         ac.identity.touchdownSteps = 200;
         ac.identity.staticCgHeight = 9.0;
         notice(objectId, 1, REPLY_IN_RANGE_LOW, 100.0, 4.0);
         gf_SimCommands();
         const LiveAc& b = liveAircraft[0];
-        EXPECT_EQ(b.touchdown != 0 && b.landingRoll != 0 && b.landed != 0, c.touchdown);
-        EXPECT_EQ(b.onGround != 0, c.grounded);
+        EXPECT_EQ(b.touchdown && b.landingRoll && b.landed, c.touchdown);
+        EXPECT_EQ(b.onGround, c.grounded);
         EXPECT_DOUBLE_EQ(b.aglFt, 4.0);
         EXPECT_DOUBLE_EQ(b.alt, 109.0);
         if (c.touchdown) {
@@ -320,12 +321,12 @@ TEST_F(SimReplies, RefusedLiveCreationIsReported) {
 }
 
 TEST_F(SimReplies, StaticAircraftParkTwoSecondsAfterCreation) {
-    staticAircraft.emplace_back(testIdentity(10, "KLM10*"), 0, 52.0, 5.0, 0.0, 1).state = acStateCreating;
+    staticAircraft.emplace_back(testIdentity(10, "KLM10*"), 0, 52.0, 5.0, 0.0, 1).state = AcState::creating;
     notice(42, 10, REPLY_STATIC_CREATED);
     for (int i = 0; i < 200; ++i) step();
-    EXPECT_EQ(staticAircraft[0].state, acStateCreating);
+    EXPECT_EQ(staticAircraft[0].state, AcState::creating);
     step();
-    EXPECT_EQ(staticAircraft[0].state, acStateActive);
+    EXPECT_EQ(staticAircraft[0].state, AcState::active);
     EXPECT_EQ(staticAircraft[0].objectId, 42u);
 }
 
@@ -339,7 +340,7 @@ TEST_F(SimReplies, LostNoticesDoNotBlockAHexid) {
     queued.hexid = 41102;
     liveCreateQueue.push_back(queued);  // still waiting for its turn: no notice is due yet
     AiAircraft& s = staticAircraft.emplace_back(testIdentity(11, "KLM11*"), 0, 52.0, 5.0, 0.0, 0);
-    s.state = acStateCreating;
+    s.state = AcState::creating;
     for (uint32_t i = 0; i <= lostNoticeAfter; ++i) step();
     EXPECT_FALSE(liveAircraft[0].erase);
     EXPECT_EQ(staticAircraft.size(), 1u);

@@ -74,20 +74,20 @@ TEST_F(SpawnGate, LeadTimes) {
         LiveAc& ac = newAc(30000, "KLM300", 5.0, c.airborne, due, c.speed);
         clock100 = due - c.lead - 1;
         updateBufferAc(ac);
-        EXPECT_EQ(ac.state, acStateNew);
+        EXPECT_EQ(ac.state, AcState::fresh);
         EXPECT_EQ(ac.stream.size(), 2u);
         clock100 = due - c.lead;
         updateBufferAc(ac);
-        EXPECT_EQ(ac.state, acStateCreating);
+        EXPECT_EQ(ac.state, AcState::creating);
         clearRun();
     }
 }
 
 TEST_F(SpawnGate, ErasedRecordDoesNotPass) {
     LiveAc& ac = newAc(30002, "KLM302", 5.0, true, clock100.load());
-    ac.erase = 1;
+    ac.erase = true;
     updateBufferAc(ac);
-    EXPECT_EQ(ac.state, acStateNew);
+    EXPECT_EQ(ac.state, AcState::fresh);
     EXPECT_TRUE(pendingSpawns.empty());
 }
 
@@ -122,9 +122,9 @@ TEST_F(SpawnGate, UserSafety) {
         placeUser(userLat, userLon, c.userOnGround, 0.0, c.userOnGround ? 10.0 : 4000.0, c.userAgl, c.userSpeed);
         LiveAc& ac = newAc(30100, "KLM310", c.acNm, c.acAirborne, clock100.load(), c.acSpeed, c.acTrack);
         if (c.acNm == 0.0) ac.stream.front().lon += 1.0 * degPerNm / std::cos(userLat * deg);
-        ac.heldForUser = c.held ? 1 : 0;
+        ac.heldForUser = c.held;
         updateBufferAc(ac);
-        EXPECT_EQ(ac.state == acStateCreating, c.spawns);
+        EXPECT_EQ(ac.state == AcState::creating, c.spawns);
         if (!c.spawns) {
             EXPECT_EQ(ac.stream.size(), 1u) << "the first point is dropped";
             EXPECT_TRUE(ac.heldForUser || c.userOnGround);
@@ -159,10 +159,10 @@ TEST_F(SpawnGate, MaxLiveReplacesTheFarthestOrDropsTheNewcomer) {
         }
         LiveAc& ac = newAc(32000, "KLM999", c.newNm, true, clock100.load());
         updateBufferAc(ac);
-        EXPECT_EQ(liveAircraft.back().state == acStateCreating, c.spawns);
-        EXPECT_EQ(liveAircraft.back().erase != 0, !c.spawns);
+        EXPECT_EQ(liveAircraft.back().state == AcState::creating, c.spawns);
+        EXPECT_EQ(liveAircraft.back().erase, !c.spawns);
         for (size_t i = 0; i < c.active.size(); ++i)
-            EXPECT_EQ(liveAircraft[i].state == acStateRemoved, static_cast<int>(i) == c.removedIndex) << i;
+            EXPECT_EQ(liveAircraft[i].state == AcState::removed, static_cast<int>(i) == c.removedIndex) << i;
         clearRun();
     }
 }
@@ -191,8 +191,8 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
         ac.identity.airl.clear();
         if (c.airline == "XXX") ac.identity.type = "A320";  // so that a livery exists
         updateBufferAc(ac);
-        EXPECT_EQ(ac.state == acStateCreating, c.spawns);
-        EXPECT_EQ(ac.erase != 0, !c.spawns);
+        EXPECT_EQ(ac.state == AcState::creating, c.spawns);
+        EXPECT_EQ(ac.erase, !c.spawns);
         if (c.spawns) {
             EXPECT_EQ(ac.identity.airl, c.airline);
             EXPECT_EQ(ac.identity.callsign, c.callsignAfter);
@@ -217,7 +217,7 @@ TEST_F(SpawnGate, RespawnReusesTheLiveryUnlessRefused) {
     {
         LiveAc& ac = newAc(35000, "KLM500", 5.0, true, clock100.load());
         updateBufferAc(ac);
-        ASSERT_EQ(ac.state, acStateCreating);
+        ASSERT_EQ(ac.state, AcState::creating);
         EXPECT_EQ(liveryByHexid.at(35000), ac.identity.title);
     }
     liveAircraft.clear();

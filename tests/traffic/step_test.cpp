@@ -133,7 +133,7 @@ TEST_F(TrafficStep, AnActiveAircraftWithAnEmptyStreamIsRemovedAndNotMoved) {
     clock100 = 1;
     gf_updateAI();
     ASSERT_EQ(liveAircraft.size(), 1u);
-    EXPECT_EQ(liveAircraft[0].state, acStateRemoved);
+    EXPECT_EQ(liveAircraft[0].state, AcState::removed);
     EXPECT_EQ(removalQueue, std::deque<uint32_t>{7});
     EXPECT_TRUE(sendBuffer().empty());
 }
@@ -142,7 +142,7 @@ TEST_F(TrafficStep, AnActiveAircraftWithAnEmptyStreamIsRemovedAndNotMoved) {
 
 TEST_F(TrafficStep, AStepThatThrowsKeepsTheClockAndConsumesWhatItTook) {
     gf_setUserStateSource([]() -> FeedUserState { throw std::runtime_error("no user state"); });
-    liveAircraft.emplace_back(testPoint(500), testIdentity(10001, "AAA1"), 0.0).state = acStateCreating;
+    liveAircraft.emplace_back(testPoint(500), testIdentity(10001, "AAA1"), 0.0).state = AcState::creating;
     pendingSpawns = {10001};
     removalQueue.assign({21});
     liveCreateQueue.assign({command("L1")});

@@ -69,7 +69,7 @@ inline StreamPos testPoint(uint32_t time, double lat = 52.3, double lon = 4.76) 
 // A live aircraft as the spawn and the replies leave it: active with an object in the simulator.
 inline LiveAc& addActiveLiveAc(uint32_t hexid, uint32_t objectId, std::string callsign = "KLM1234") {
     LiveAc& ac = liveAircraft.emplace_back(testPoint(1000000), testIdentity(hexid, std::move(callsign)), 1.0);
-    ac.state = acStateActive;
+    ac.state = AcState::active;
     ac.objectId = objectId;
     ac.lat = 52.3;
     ac.lon = 4.76;
