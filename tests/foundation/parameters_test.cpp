@@ -135,9 +135,8 @@ TEST(ParametersFileTest, DownloadSettingsJoinAnOlderFileAndTheCapsStayBounded) {
     EXPECT_EQ(DOWNLOAD_LIMIT_MB.value(), 1);
     EXPECT_EQ(UNZIP_LIMIT_MB.value(), 2000);
     EXPECT_EQ(UPDATE_SERVER.value(), "https://data.example.net/");
-    for (const Parameter* p :
-         {static_cast<const Parameter*>(&UPDATE_SERVER), static_cast<const Parameter*>(&DOWNLOAD_LIMIT_MB),
-          static_cast<const Parameter*>(&UNZIP_LIMIT_MB)})
+    const Parameter* notShown[] = {&UPDATE_SERVER, &DOWNLOAD_LIMIT_MB, &UNZIP_LIMIT_MB};
+    for (const Parameter* p : notShown)
         EXPECT_EQ(p->control(), nullptr) << p->name();
 }
 
