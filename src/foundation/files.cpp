@@ -2,21 +2,74 @@
 
 #include <fcntl.h>
 #include <fmt/format.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <iterator>
 #include <system_error>
 
 #include "foundation/encoding.h"
 #include "foundation/log.h"
+#include "foundation/text.h"
 
 namespace vdl {
 
 namespace {
 
 std::atomic<uint32_t> tempCounter{0};
+
+// The temporary name of gf_replaceFile, and its reading by the clean-up: one place for both.
+constexpr std::string_view tempSuffix = ".tmp";
+
+std::filesystem::path lf_tempPath(const std::filesystem::path& path) {
+    std::filesystem::path tmp = path;
+    tmp += fmt::format(".{}.{}{}", ::getpid(), tempCounter.fetch_add(1), tempSuffix);
+    return tmp;
+}
+
+// Digits only, at least one, within the type.
+template <typename T>
+std::optional<T> lf_number(std::string_view text) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || text.front() == '-')
+        return std::nullopt;
+    return value;
+}
+
+// The writer's process id when the name is "<name>.<pid>.<counter>.tmp" with a name.
+std::optional<pid_t> lf_tempWriter(std::string_view fileName) {
+    if (fileName.size() <= tempSuffix.size() ||
+        fileName.substr(fileName.size() - tempSuffix.size()) != tempSuffix)
+        return std::nullopt;
+    std::string_view rest = fileName.substr(0, fileName.size() - tempSuffix.size());
+    const auto counterDot = rest.rfind('.');
+    if (counterDot == std::string_view::npos || !lf_number<uint32_t>(rest.substr(counterDot + 1)))
+        return std::nullopt;
+    rest = rest.substr(0, counterDot);
+    const auto pidDot = rest.rfind('.');
+    if (pidDot == std::string_view::npos || pidDot == 0) return std::nullopt;
+    const auto pid = lf_number<pid_t>(rest.substr(pidDot + 1));
+    if (!pid || *pid <= 0) return std::nullopt;
+    return pid;
+}
+
+// A process of another user counts as running too.
+bool lf_processRuns(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Removes the entry when it is a stale temporary file; true when it did.
+bool lf_removeIfStale(const std::filesystem::directory_entry& entry) {
+    std::error_code ec;
+    if (!entry.is_regular_file(ec) || entry.is_symlink(ec)) return false;
+    const auto writer = lf_tempWriter(entry.path().filename().string());
+    if (!writer || lf_processRuns(*writer)) return false;
+    return std::filesystem::remove(entry.path(), ec) && !ec;
+}
 
 bool lf_writeAll(int fd, std::string_view content) {
     const char* p = content.data();
@@ -122,8 +175,7 @@ void gf_readLines(std::istream& in, std::vector<std::string>& lines) {
 }
 
 bool gf_replaceFile(const std::filesystem::path& path, std::string_view content) {
-    std::filesystem::path tmp = path;
-    tmp += fmt::format(".{}.{}.tmp", ::getpid(), tempCounter.fetch_add(1));
+    const std::filesystem::path tmp = lf_tempPath(path);
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool ok = lf_writeAll(fd, content) && ::fsync(fd) == 0;
@@ -138,6 +190,25 @@ bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, 
     std::string content(text);
     content += '\n';
     return gf_replaceFile(path, content);
+}
+
+int gf_removeStaleTempFiles(const std::filesystem::path& folder, bool subFolders) {
+    namespace fs = std::filesystem;
+    int removed = 0;
+    std::error_code ec;
+    if (subFolders) {
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec),
+             end;
+             !ec && it != end; it.increment(ec))
+            removed += lf_removeIfStale(*it) ? 1 : 0;
+    } else {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            removed += lf_removeIfStale(*it) ? 1 : 0;
+    }
+    if (removed > 0)
+        gf_log(fmt::format("{} left-over temporary file{} removed from \"{}\"", removed, gf_plural(removed),
+                           folder.string()));
+    return removed;
 }
 
 int gf_countFiles(const std::filesystem::path& folder) {

@@ -36,9 +36,16 @@ std::optional<std::vector<std::string>> gf_readFileLines(const std::filesystem::
 // Appends every line of the stream, then clears its state.
 void gf_readLines(std::istream& in, std::vector<std::string>& lines);
 
-// Replaces the file by the content: written to a temporary file in the same folder,
-// flushed to disk and renamed over the old one, so a crash never leaves it half written.
+// Replaces the file by the content: written to a temporary file in the same folder
+// ("<file>.<process id>.<counter>.tmp"), flushed to disk and renamed over the old one, so a
+// crash never leaves it half written.
 bool gf_replaceFile(const std::filesystem::path& path, std::string_view content);
+
+// Removes the temporary files that gf_replaceFile left behind when its process died mid-save:
+// names of exactly its form whose process no longer runs, in the folder and, when asked, its
+// sub-folders (symbolic links are not followed). Every other file stays. Answers the number
+// removed and logs it; a missing folder has none.
+int gf_removeStaleTempFiles(const std::filesystem::path& folder, bool subFolders);
 
 // Each string as one line ("\n"), replacing the file; false when it cannot be written
 // (the old file is then unchanged).

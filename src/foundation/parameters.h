@@ -244,6 +244,12 @@ extern CheckBoxParameter INITIAL_LOAD_ONLY;
 extern CheckBoxParameter LEARN_SOFT;
 extern StringParameter PORT_NUMBER;  // the RealTraffic TCP port, "10747"
 extern BoolParameter EXTERNAL_LINK;  // on: another program holds the RealTraffic link
+// The update server, an https address; empty (the default): no update server, nothing is
+// downloaded.
+extern StringParameter UPDATE_SERVER;
+// Caps on one download and on what one zip unpacks to, in MB, 1..2000 (default 200).
+extern IntParameter DOWNLOAD_LIMIT_MB;
+extern IntParameter UNZIP_LIMIT_MB;
 
 // Copies of LATERAL_RANGE kept by gf_setLateralRange.
 inline std::atomic<double> lateralRangeNm{40.0};

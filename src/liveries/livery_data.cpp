@@ -32,8 +32,8 @@ std::string lf_loadError(const pugi::xml_parse_result& result, const std::filesy
 
 }  // namespace
 
-void gf_saveScannedLiveries() {
-    if (liveries.empty()) return;
+bool gf_saveScannedLiveries() {
+    if (liveries.empty()) return true;
     pugi::xml_document doc;
     gf_writeMeta(doc);
     auto list = doc.append_child("liveries");
@@ -41,8 +41,13 @@ void gf_saveScannedLiveries() {
 
     std::error_code ec;
     std::filesystem::create_directories(scannedLiveriesPath.parent_path(), ec);
-    gf_saveXml(doc, scannedLiveriesPath);
+    if (!gf_saveXml(doc, scannedLiveriesPath)) {
+        gf_logError(fmt::format("{} liveries not saved: {} could not be written", liveries.size(),
+                                scannedLiveriesPath.string()));
+        return false;
+    }
     gf_log(fmt::format("{} liveries in {}", liveries.size(), scannedLiveriesPath.string()));
+    return true;
 }
 
 void gf_readScannedLiveries() {

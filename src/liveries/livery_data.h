@@ -30,8 +30,9 @@ inline std::list<LiveryData> liveries;
 inline const std::filesystem::path scannedLiveriesPath{"output/LiveriesScanned.xml"};
 
 // Writes output/LiveriesScanned.xml from `liveries` through a temporary file renamed over the old
-// one; does nothing at all while `liveries` is empty.
-void gf_saveScannedLiveries();
+// one; does nothing at all while `liveries` is empty. False (logged as an error, the old file
+// kept) when the file could not be written.
+bool gf_saveScannedLiveries();
 
 // Replaces `liveries` with the records of output/LiveriesScanned.xml, sorted stably by airline,
 // type and title. Throws vdl::UserErrorException 51 (not loadable), 52 (no <liveries>) or 533

@@ -2,9 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <new>
 #include <system_error>
 
 #include "foundation/log.h"
@@ -16,22 +18,51 @@ namespace vdl {
 
 namespace {
 
+constexpr uint64_t bytesPerMb = 1024 * 1024;
+
+// Guards the test base, the timeouts and the notice state.
 std::mutex serverMutex;
-std::string serverBaseInUse{updateServerBase};
+std::optional<std::string> testBase;
 DownloadTimeouts timeoutsInUse;
+std::optional<std::string> noticedSetting;  // the UPDATE_SERVER value last reported as unusable
 
 void lf_curlGlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-// Where the body goes: a file or a string, with the text-mode line-end fold.
+bool lf_startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+// UPDATE_SERVER as a base address: https with a host, nothing that would spoil the paths
+// appended to it; a trailing '/' added.
+std::optional<std::string> lf_httpsBase(std::string_view setting) {
+    constexpr std::string_view scheme = "https://";
+    if (!lf_startsWithNoCase(setting, scheme)) return std::nullopt;
+    const std::string_view rest = setting.substr(scheme.size());
+    if (rest.empty() || rest.front() == '/') return std::nullopt;
+    for (unsigned char c : setting)
+        if (c <= ' ' || c == 0x7F || c == '?' || c == '#' || c == '"' || c == '\\') return std::nullopt;
+    std::string base(setting);
+    if (base.back() != '/') base += '/';
+    return base;
+}
+
+enum class SinkFault { None, Write, TooLarge, NoMemory };
+
+// Where the body goes: a file or a string, with the text-mode line-end fold and the size cap.
 struct Sink {
     std::FILE* file = nullptr;
     std::string* text = nullptr;
     bool textMode = false;
     bool pendingCr = false;  // a CR at the end of the last chunk, held until we see what follows
-    bool failed = false;
+    uint64_t limit = 0;
+    uint64_t received = 0;
+    SinkFault fault = SinkFault::None;
 
     bool put(const char* p, size_t n) {
         if (n == 0) return true;
@@ -74,22 +105,55 @@ struct Sink {
     }
 };
 
-size_t lf_writeCallback(char* ptr, size_t size, size_t nmemb, void* userdata) {
+// Called from inside libcurl's C code: nothing may be thrown through it. Answering fewer bytes
+// than given makes curl stop with CURLE_WRITE_ERROR.
+size_t lf_writeCallback(char* ptr, size_t size, size_t nmemb, void* userdata) noexcept {
     auto* sink = static_cast<Sink*>(userdata);
     const size_t n = size * nmemb;
-    if (!sink->write(ptr, n)) {
-        sink->failed = true;
-        return 0;  // makes curl stop with CURLE_WRITE_ERROR
+    if (n > sink->limit - sink->received) {
+        sink->fault = SinkFault::TooLarge;
+        return 0;
+    }
+    sink->received += n;
+    try {
+        if (!sink->write(ptr, n)) {
+            sink->fault = SinkFault::Write;
+            return 0;
+        }
+    } catch (const std::bad_alloc&) {
+        sink->fault = SinkFault::NoMemory;
+        return 0;
+    } catch (...) {
+        sink->fault = SinkFault::Write;
+        return 0;
     }
     return n;
+}
+
+// Only https, unless a test serves from loopback http.
+bool lf_urlAllowed(std::string_view url, bool plainHttp) {
+    return lf_startsWithNoCase(url, "https://") || (plainHttp && lf_startsWithNoCase(url, "http://"));
 }
 
 // One transfer on the handle given; the handle is reset first so no earlier option leaks in.
 bool lf_transfer(CURL* curl, const std::string& url, Sink& sink) {
     const DownloadTimeouts t = gf_downloadTimeouts();
+    bool plainHttp = false;
+    {
+        std::lock_guard lock(serverMutex);
+        plainHttp = testBase.has_value();
+    }
+    if (!lf_urlAllowed(url, plainHttp)) {
+        gf_logError(fmt::format("download of \"{}\" refused: only https addresses are fetched", url));
+        return false;
+    }
+    sink.limit = gf_downloadLimitBytes();
+    sink.received = 0;
+    sink.fault = SinkFault::None;
     const std::string agent = fmt::format("{}/{}", programName, programVersion.text());
     curl_easy_reset(curl);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, plainHttp ? "http,https" : "https");
     curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, lf_writeCallback);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
@@ -97,13 +161,27 @@ bool lf_transfer(CURL* curl, const std::string& url, Sink& sink) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // timeouts without SIGALRM: safe on any thread
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connect.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(t.transfer.count()));
+    // A declared length over the cap fails before any byte is taken; the sink counts the rest.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     const CURLcode rc = curl_easy_perform(curl);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    if (rc == CURLE_OK && sink.finish()) return true;
-    gf_logError(fmt::format("download of \"{}\" failed: {}", url,
-                            errorText[0] != '\0' ? errorText : curl_easy_strerror(rc)));
+    if (rc == CURLE_OK && sink.fault == SinkFault::None) {
+        try {
+            if (sink.finish()) return true;
+        } catch (const std::bad_alloc&) {
+            sink.fault = SinkFault::NoMemory;
+        }
+    }
+    std::string why;
+    if (sink.fault == SinkFault::TooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+        why = fmt::format("larger than {} MB (DOWNLOAD_LIMIT_MB)", sink.limit / bytesPerMb);
+    else if (sink.fault == SinkFault::NoMemory)
+        why = "out of memory";
+    else
+        why = errorText[0] != '\0' ? errorText : curl_easy_strerror(rc);
+    gf_logError(fmt::format("download of \"{}\" failed: {}", url, why));
     return false;
 }
 
@@ -115,14 +193,42 @@ void lf_removeQuietly(const std::filesystem::path& p) {
 }  // namespace
 
 std::string gf_serverBase() {
-    std::lock_guard lock(serverMutex);
-    return serverBaseInUse;
+    const std::string setting = UPDATE_SERVER.value();
+    std::string notice;
+    bool refused = false;
+    {
+        std::lock_guard lock(serverMutex);
+        if (testBase) return *testBase;
+        if (auto base = lf_httpsBase(setting)) return *base;
+        // Said once for each value, and only into an open log, so that the notice is not spent
+        // before Log.txt exists.
+        if (noticedSetting != setting && gf_logIsOpen()) {
+            noticedSetting = setting;
+            refused = !setting.empty();
+            if (!refused)
+                notice = "no update server set (UPDATE_SERVER): nothing is updated or downloaded";
+            else
+                notice = fmt::format(
+                    "update server \"{}\" refused (UPDATE_SERVER): only https addresses "
+                    "are used; nothing is updated or downloaded",
+                    setting);
+        }
+    }
+    if (refused)
+        gf_logError(notice);
+    else if (!notice.empty())
+        gf_log(notice);
+    return {};
 }
 
 void gf_setServerBaseForTests(std::string base) {
     if (!base.empty() && base.back() != '/') base += '/';
     std::lock_guard lock(serverMutex);
-    serverBaseInUse = std::move(base);
+    testBase = std::move(base);
+}
+
+uint64_t gf_downloadLimitBytes() {
+    return static_cast<uint64_t>(DOWNLOAD_LIMIT_MB.value()) * bytesPerMb;
 }
 
 DownloadTimeouts gf_downloadTimeouts() {
@@ -137,8 +243,9 @@ void gf_setDownloadTimeouts(DownloadTimeouts timeouts) {
 
 void gf_restoreDownloadSettings() {
     std::lock_guard lock(serverMutex);
-    serverBaseInUse = std::string(updateServerBase);
+    testBase.reset();
     timeoutsInUse = DownloadTimeouts{};
+    noticedSetting.reset();
 }
 
 CurlHandle::CurlHandle() {
@@ -208,7 +315,9 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
         gf_logError(fmt::format("gf_downloadUnzip: bad zip name \"{}\"", zipName));
         return false;
     }
-    if (!gf_download(gf_serverBase() + zipName, zipPath, true)) {
+    const std::string base = gf_serverBase();
+    if (base.empty()) return false;  // the notice is in the log
+    if (!gf_download(base + zipName, zipPath, true)) {
         lf_removeQuietly(zipPath);
         return false;
     }
@@ -226,14 +335,18 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
             } else {
                 ok = true;
                 int files = 0;
+                // The cap holds for the whole output, not for each entry.
+                uint64_t left = gf_unzipLimitBytes();
                 for (const auto& entry : zip.entries()) {
                     if (entry.isDirectory()) continue;
                     ++files;
+                    zip.setSizeLimit(left);
                     if (!zip.readToStream(entry, out)) {
                         gf_logError(zip.error());
                         ok = false;
                         break;
                     }
+                    left -= entry.size;
                 }
                 out.close();
                 if (out.fail()) ok = false;
@@ -258,7 +371,9 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
 }
 
 std::string gf_serverFolder(bool msfs2020Folder) {
-    return gf_serverBase() + std::string(msfs2020Folder || MSFS_2020.value() ? serverFolder2020 : serverFolder2024);
+    const std::string base = gf_serverBase();
+    if (base.empty()) return {};
+    return base + std::string(msfs2020Folder || MSFS_2020.value() ? serverFolder2020 : serverFolder2024);
 }
 
 }  // namespace vdl

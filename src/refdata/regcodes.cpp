@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -22,14 +21,42 @@ bool lf_validReg(std::string_view reg) {
     });
 }
 
-// Splits "A, B ,C" into registrations; empty items (a trailing comma) are dropped. The first
-// malformed item is answered in bad.
-std::vector<std::string> lf_splitRegs(std::string_view text, std::optional<std::string>& bad) {
+// Bad registrations of one file: the first few are logged one by one, the rest only counted,
+// so a file full of them cannot flood the log.
+class BadRegs {
+  public:
+    static constexpr int listed = 10;
+
+    explicit BadRegs(const std::filesystem::path& file) : file_(file) {}
+    BadRegs(const BadRegs&) = delete;
+    BadRegs& operator=(const BadRegs&) = delete;
+
+    template <typename MakeLine>
+    void add(MakeLine&& makeLine) {
+        if (++count_ <= listed) gf_logError(makeLine());
+    }
+    // Logs the count of those not listed; answers whether the file had none.
+    bool finish() const {
+        if (count_ > listed)
+            gf_logError(fmt::format("\"{}\": {} more bad registration{} skipped", file_.string(),
+                                    count_ - listed, gf_plural(count_ - listed)));
+        return count_ == 0;
+    }
+
+  private:
+    std::filesystem::path file_;
+    int count_ = 0;
+};
+
+// Splits "A, B ,C" into registrations; empty items (a trailing comma) are dropped, and a
+// malformed item alone is skipped and handed to onBad.
+template <typename OnBad>
+std::vector<std::string> lf_splitRegs(std::string_view text, OnBad&& onBad) {
     std::vector<std::string> regs;
     for (auto& item : gf_splitComma(text)) {
         if (item.empty()) continue;
         if (!lf_validReg(item)) {
-            if (!bad) bad = item;
+            onBad(item);
             continue;
         }
         regs.push_back(std::move(item));
@@ -43,7 +70,7 @@ bool lf_isTxt(const std::filesystem::path& p) {
     return ext == ".TXT";
 }
 
-// One file; false when it cannot be read or has a faulty line.
+// One file; false when it cannot be read or has a faulty line or registration.
 bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryRegcodes>& records) {
     const FileEncoding enc = gf_detectEncoding(file);
     std::vector<std::string> lines;
@@ -52,6 +79,7 @@ bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryReg
         return false;
     }
     bool ok = true;
+    BadRegs bad(file);
     int lineNo = 0;
     for (const auto& raw : lines) {
         ++lineNo;
@@ -64,26 +92,23 @@ bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryReg
         }
         // Titles may hold '=', registrations never: the last one separates them.
         const auto eq = line.rfind('=');
-        std::optional<std::string> bad;
-        if (eq == std::string::npos) {
-            rec.title = line;
-        } else {
-            rec.title = gf_trim(std::string_view(line).substr(0, eq));
-            rec.regs = lf_splitRegs(std::string_view(line).substr(eq + 1), bad);
-        }
+        rec.title = gf_trim(std::string_view(line).substr(0, eq));
         if (rec.title.empty()) {
             gf_logError(fmt::format("{}({}): no title in \"{}\"", file.string(), lineNo, raw));
             ok = false;
             continue;
         }
-        if (bad) {
-            gf_logError(fmt::format("{}({}): bad registration \"{}\" in \"{}\"", file.string(), lineNo, *bad, raw));
-            ok = false;
-            continue;
+        if (eq != std::string::npos) {
+            rec.regs = lf_splitRegs(std::string_view(line).substr(eq + 1), [&](const std::string& item) {
+                bad.add([&] {
+                    return fmt::format("{}({}): bad registration \"{}\" skipped in \"{}\"", file.string(),
+                                       lineNo, item, raw);
+                });
+            });
         }
         records.push_back(std::move(rec));
     }
-    return ok;
+    return bad.finish() && ok;
 }
 
 }  // namespace
@@ -95,25 +120,28 @@ bool gf_readAigRegcodes(const std::filesystem::path& path, std::vector<LiveryReg
         gf_logError(fmt::format("cannot load \"{}\": {}", path.string(), result.description()));
         return false;
     }
+    BadRegs bad(path);
+    bool ok = true;
     int index = 0;
     for (auto node : doc.child("regcodes").children("livery")) {
         ++index;
         LiveryRegcodes rec;
         rec.title = gf_trim(node.attribute("title").as_string());
-        rec.special = gf_textToBool(node.attribute("special").as_string());
-        std::optional<std::string> bad;
-        rec.regs = lf_splitRegs(node.attribute("regs").as_string(), bad);
         if (rec.title.empty()) {
             gf_logError(fmt::format("\"{}\": livery {} has no title", path.string(), index));
+            ok = false;
             continue;
         }
-        if (bad) {
-            gf_logError(fmt::format("\"{}\": bad registration \"{}\" for \"{}\"", path.string(), *bad, rec.title));
-            continue;
-        }
+        rec.special = gf_textToBool(node.attribute("special").as_string());
+        rec.regs = lf_splitRegs(node.attribute("regs").as_string(), [&](const std::string& item) {
+            bad.add([&] {
+                return fmt::format("\"{}\": bad registration \"{}\" for \"{}\" skipped", path.string(), item,
+                                   rec.title);
+            });
+        });
         records.push_back(std::move(rec));
     }
-    return true;
+    return bad.finish() && ok;
 }
 
 bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<LiveryRegcodes>& records) {

@@ -19,13 +19,15 @@ struct LiveryRegcodes {
     bool special = false;
 };
 
-// Appends the "livery" entries; an entry without title or with a malformed registration is
-// skipped and logged. False when the file does not load.
+// Appends the "livery" entries. An entry without title is skipped, a malformed registration
+// (not letters, digits and '-', or longer than 16) alone is skipped; both are logged. False
+// when the file does not load or had such faults; the good entries are appended all the same.
 bool gf_readAigRegcodes(const std::filesystem::path& path, std::vector<LiveryRegcodes>& records);
 
 // Appends the lines of every *.TXT file of the folder (any case of the extension, in name
-// order). False when a file could not be read or had faulty lines, each logged as an error with
-// the file name and line number; the good lines are appended all the same.
+// order). False when a file could not be read or had faulty lines or registrations, each logged
+// as an error with the file name and line number; a line without title is skipped, a malformed
+// registration alone is skipped, and the rest is appended all the same.
 bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<LiveryRegcodes>& records);
 
 }  // namespace vdl

@@ -45,7 +45,9 @@ std::optional<std::string> lf_safeFileName(std::string_view entryName) {
 }
 
 bool lf_updateMySimaddon() {
-    const std::string folderUrl = gf_serverBase() + std::string(serverFolder2024);
+    const std::string base = gf_serverBase();
+    if (base.empty()) return false;  // the notice is in the log
+    const std::string folderUrl = base + std::string(serverFolder2024);
     const auto serverText = gf_downloadText(folderUrl + std::string(mySimaddonVersionName));
     if (!serverText) return false;
     const auto server = lf_versionOfJson(*serverText);
@@ -78,16 +80,20 @@ bool lf_updateMySimaddon() {
             ok = false;
         } else {
             fs::create_directories(staging);
+            // The cap holds for the whole list, not for each file.
+            uint64_t left = gf_unzipLimitBytes();
             for (const auto& entry : zip.entries()) {
                 if (entry.isDirectory()) continue;
                 const auto name = lf_safeFileName(entry.name);
                 if (!name || *name == mySimaddonVersionName) continue;
                 if (std::find(names.begin(), names.end(), *name) != names.end()) continue;  // first one wins
+                zip.setSizeLimit(left);
                 if (!zip.readToFile(entry, staging / *name)) {
                     gf_logError(zip.error());
                     ok = false;
                     break;
                 }
+                left -= entry.size;
                 names.push_back(*name);
             }
         }
@@ -138,7 +144,9 @@ std::optional<Version> gf_metaVersion(const fs::path& xmlFile) {
 
 std::optional<Version> gf_checkProgramVersion() {
     try {
-        const std::string url = gf_serverBase() + std::string(programVersionPath);
+        const std::string base = gf_serverBase();
+        if (base.empty()) return std::nullopt;  // the notice is in the log
+        const std::string url = base + std::string(programVersionPath);
         const auto text = gf_downloadText(url);
         if (!text) return std::nullopt;
         const auto server = lf_versionOfJson(*text);
@@ -151,7 +159,7 @@ std::optional<Version> gf_checkProgramVersion() {
             return std::nullopt;
         }
         const std::string setup =
-            gf_serverBase() + "release/" + fmt::format(fmt::runtime(setupFileTemplate), programName, server->text());
+            base + "release/" + fmt::format(fmt::runtime(setupFileTemplate), programName, server->text());
         gf_log(fmt::format("{} {} is available (running {}): {}", programName, server->text(), programVersion.text(),
                            setup));
         gf_setStatusLine(fmt::format("{} {} is available, see Log.txt", programName, server->text()), false);
@@ -200,6 +208,8 @@ bool gf_updateMySimaddon() {
 }
 
 bool gf_runUpdater() {
+    // Without a server nothing is asked for; gf_serverBase said so once in the log.
+    if (gf_serverBase().empty()) return false;
     gf_checkProgramVersion();
     const bool dbase = gf_updateDbase();
     gf_updateMySimaddon();

@@ -40,7 +40,8 @@ bool gf_updateDbase(const std::filesystem::path& dbaseFile = "input/dbase.xml");
 // True when the folder was refilled.
 bool gf_updateMySimaddon();
 
-// The three above, in that order; true when the data base was replaced.
+// The three above, in that order; true when the data base was replaced. Without an update
+// server (gf_serverBase empty) none of them asks for anything.
 bool gf_runUpdater();
 
 }  // namespace vdl

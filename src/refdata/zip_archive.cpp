@@ -3,17 +3,34 @@
 #include <fmt/format.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <utility>
 
+#include "foundation/parameters.h"
+
 namespace vdl {
+
+namespace {
+// Reserving what a header claims would let a tiny archive ask for gigabytes; beyond this the
+// text grows as it is read.
+constexpr uint64_t reserveAtMost = 8 * 1024 * 1024;
+}  // namespace
+
+uint64_t gf_unzipLimitBytes() {
+    return static_cast<uint64_t>(UNZIP_LIMIT_MB.value()) * 1024 * 1024;
+}
 
 ZipArchive::~ZipArchive() { close(); }
 
 ZipArchive::ZipArchive(ZipArchive&& other) noexcept
-    : path_(std::move(other.path_)), archive_(std::exchange(other.archive_, nullptr)), error_(std::move(other.error_)) {}
+    : path_(std::move(other.path_)),
+      archive_(std::exchange(other.archive_, nullptr)),
+      error_(std::move(other.error_)),
+      sizeLimit_(other.sizeLimit_) {}
 
 ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
     if (this != &other) {
@@ -21,6 +38,7 @@ ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
         path_ = std::move(other.path_);
         archive_ = std::exchange(other.archive_, nullptr);
         error_ = std::move(other.error_);
+        sizeLimit_ = other.sizeLimit_;
     }
     return *this;
 }
@@ -77,6 +95,11 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
         error_ = "zip not open";
         return false;
     }
+    if (entry.size > sizeLimit_) {
+        error_ = fmt::format("\"{}\" in \"{}\" claims {} bytes, more than the limit of {}", entry.name,
+                             path_.string(), entry.size, sizeLimit_);
+        return false;
+    }
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, entry.index, 0), zip_fclose);
     if (!file) {
         error_ = fmt::format("cannot open \"{}\" in \"{}\": {}", entry.name, path_.string(), zip_strerror(archive_));
@@ -94,6 +117,11 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
         }
         if (n == 0) break;
         total += static_cast<uint64_t>(n);
+        if (total > sizeLimit_) {
+            error_ = fmt::format("\"{}\" in \"{}\" unpacks to more than the limit of {} bytes", entry.name,
+                                 path_.string(), sizeLimit_);
+            return false;
+        }
         if (!sink(buffer.data(), static_cast<size_t>(n))) {
             error_ = fmt::format("cannot write \"{}\" of \"{}\"", entry.name, path_.string());
             return false;
@@ -107,14 +135,19 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
 }
 
 std::optional<std::string> ZipArchive::readText(const ZipEntry& entry) {
-    std::string text;
-    text.reserve(static_cast<size_t>(entry.size));
-    if (!readChunks(entry, [&](const char* p, size_t n) {
-            text.append(p, n);
-            return true;
-        }))
+    try {
+        std::string text;
+        if (entry.size <= sizeLimit_) text.reserve(static_cast<size_t>(std::min(entry.size, reserveAtMost)));
+        if (!readChunks(entry, [&](const char* p, size_t n) {
+                text.append(p, n);
+                return true;
+            }))
+            return std::nullopt;
+        return text;
+    } catch (const std::bad_alloc&) {
+        error_ = fmt::format("\"{}\" in \"{}\" does not fit in memory", entry.name, path_.string());
         return std::nullopt;
-    return text;
+    }
 }
 
 bool ZipArchive::readToStream(const ZipEntry& entry, std::ostream& out) {

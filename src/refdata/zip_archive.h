@@ -14,6 +14,9 @@ struct zip;
 
 namespace vdl {
 
+// UNZIP_LIMIT_MB in bytes: the default cap of every read of a ZipArchive.
+uint64_t gf_unzipLimitBytes();
+
 struct ZipEntry {
     std::string name;    // as stored, '/' separated
     uint64_t index = 0;  // position in the archive
@@ -43,9 +46,16 @@ public:
     std::vector<ZipEntry> entries();
     std::optional<ZipEntry> findEntry(std::string_view name);
 
-    // The whole entry as text; nothing on a read or checksum error.
+    // The most bytes one read may unpack (gf_unzipLimitBytes when made). An entry that claims
+    // more is refused before anything is read or reserved, one that unpacks to more stops there:
+    // a small archive must not fill the memory or the disk.
+    void setSizeLimit(uint64_t bytes) { sizeLimit_ = bytes; }
+    uint64_t sizeLimit() const { return sizeLimit_; }
+
+    // The whole entry as text; nothing on a read or checksum error or over the size limit.
     std::optional<std::string> readText(const ZipEntry& entry);
-    // Streams the entry in chunks of chunkSize; false on a read, checksum or write error.
+    // Streams the entry in chunks of chunkSize; false on a read, checksum or write error or
+    // over the size limit (what was written by then stays in the stream).
     bool readToStream(const ZipEntry& entry, std::ostream& out);
     // As readToStream into a new file (truncated); a failed write leaves no file behind.
     bool readToFile(const ZipEntry& entry, const std::filesystem::path& file);
@@ -57,6 +67,7 @@ private:
     std::filesystem::path path_;
     zip* archive_ = nullptr;
     std::string error_;
+    uint64_t sizeLimit_ = gf_unzipLimitBytes();
 };
 
 }  // namespace vdl

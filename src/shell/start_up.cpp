@@ -11,6 +11,7 @@
 #include <optional>
 #include <string_view>
 
+#include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
@@ -48,12 +49,22 @@ void lf_printWindow(std::ostream& out) {
     out.flush();
 }
 
+// A save killed mid-way leaves its temporary file; nothing of this process writes yet, so the
+// clean-up cannot meet a save of its own. Only the folders the program writes into.
+void lf_removeStaleTempFiles() {
+    gf_removeStaleTempFiles(gf_programFolder(), false);
+    gf_removeStaleTempFiles(".", false);
+    gf_removeStaleTempFiles("output", true);
+    gf_removeStaleTempFiles("airports", true);
+}
+
 // Parameters and data base; answers false when the start cannot go on.
 bool lf_startUp(std::ostream& err) {
     try {
         if (!gf_makeProgramFolder()) {
             gf_setStatusLine(fmt::format("cannot make the folder \"{}\"", gf_programFolder().string()), true);
         }
+        lf_removeStaleTempFiles();
         if (!gf_loadParameters()) {
             gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_parametersPath().string()), true);
         }

@@ -117,6 +117,29 @@ TEST(ParametersFileTest, OutOfRangeValuesAreClampedAndTheLateralCopiesFollow) {
     }
 }
 
+// A parameters.xml of an older version gains the download settings with their defaults; the
+// caps cannot be switched off (0) or raised without bound, and none of them is in the window.
+TEST(ParametersFileTest, DownloadSettingsJoinAnOlderFileAndTheCapsStayBounded) {
+    TempWorkDir dir;
+    writeParameters("  <parameter name=\"MAX_LIVE\" value=\"25\"/>\n");
+    ASSERT_TRUE(gf_loadParameters());
+    EXPECT_EQ(MAX_LIVE.value(), 25);
+    EXPECT_EQ(fileValue("UPDATE_SERVER"), "");
+    EXPECT_EQ(fileValue("DOWNLOAD_LIMIT_MB"), "200");
+    EXPECT_EQ(fileValue("UNZIP_LIMIT_MB"), "200");
+    writeParameters(
+        "  <parameter name=\"DOWNLOAD_LIMIT_MB\" value=\"0\"/>\n"
+        "  <parameter name=\"UNZIP_LIMIT_MB\" value=\"99999999999\"/>\n"
+        "  <parameter name=\"UPDATE_SERVER\" value=\"https://data.example.net/\"/>\n");
+    ASSERT_TRUE(gf_loadParameters());
+    EXPECT_EQ(DOWNLOAD_LIMIT_MB.value(), 1);
+    EXPECT_EQ(UNZIP_LIMIT_MB.value(), 2000);
+    EXPECT_EQ(UPDATE_SERVER.value(), "https://data.example.net/");
+    const Parameter* notShown[] = {&UPDATE_SERVER, &DOWNLOAD_LIMIT_MB, &UNZIP_LIMIT_MB};
+    for (const Parameter* p : notShown)
+        EXPECT_EQ(p->control(), nullptr) << p->name();
+}
+
 // Written through a temporary file and renamed, so a crash never leaves it truncated.
 TEST(ParametersFileTest, ChangedSettingIsWrittenBackAtOnce) {
     TempWorkDir dir;

@@ -44,6 +44,35 @@ TEST_F(LiveryFile, RoundTripKeepsEveryRecordAttributeOrderAndOptionalAttributes)
     EXPECT_FALSE(written.front() == (LiveryData{"AMX", "B738", written.front().title, "XA-AMX", 4, true}));
 }
 
+TEST_F(LiveryFile, FailedSaveIsReportedAsAFailureAndNoCountIsLogged) {
+    namespace fs = std::filesystem;
+    const std::string file = scannedLiveriesPath.string();
+    // A folder in the file's place; a file in the folder's place.
+    const std::pair<const char*, void (*)()> blocks[] = {
+        {"folder at the file", [] { fs::create_directories(scannedLiveriesPath / "inner"); }},
+        {"file at the folder", [] {
+             fs::remove_all("output");
+             writeWholeFile("output", "not a folder");
+         }},
+    };
+    for (const auto& [what, block] : blocks) {
+        SCOPED_TRACE(what);
+        block();
+        newLogLines();
+        liveries = {{"DLH", "A320", "t1", "", 1, false}, {"DLH", "A320", "t2", "", 1, false}};
+        EXPECT_FALSE(gf_saveScannedLiveries());
+        const auto lines = newLogLines();
+        EXPECT_TRUE(contains(lines, "===> 2 liveries not saved: " + file + " could not be written"));
+        EXPECT_FALSE(contains(lines, "2 liveries in " + file));
+        EXPECT_EQ(gf_countFiles("output"), 0);  // no temporary file left behind
+        fs::remove_all("output");
+        fs::create_directories("output");
+    }
+    liveries.clear();
+    EXPECT_TRUE(gf_saveScannedLiveries());  // nothing to save is no failure, and writes nothing
+    EXPECT_FALSE(fs::exists(file));
+}
+
 TEST_F(LiveryFile, CargoAttributeReadAsBooleanAndIncompleteMetaOnlyLogged) {
     writeWholeFile("output/LiveriesScanned.xml",
                    "<meta><info name='author' value='x'/></meta><liveries>"

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "files_fixture.h"
+#include "foundation/parameters.h"
 #include "refdata/hooks.h"
-#include "window/main_window.h"
 #include "support/http_server.h"
+#include "window/main_window.h"
 
 namespace vdl::test {
 namespace {
@@ -108,7 +109,14 @@ TEST_F(UpdaterTest, MySimaddonRefilledOnlyFromANewerWholeList) {
     EXPECT_FALSE(gf_updateMySimaddon());
     server.set("vizozaradu24/my_simaddon2024.zip", LocalHttpServer::Answer{404, "", false});
     EXPECT_FALSE(gf_updateMySimaddon());
+    // Two files that pass the unzip cap only together.
+    UNZIP_LIMIT_MB.set(1);
+    serveZip("vizozaradu24/my_simaddon2024.zip",
+             {{"A.txt", std::string(600000, 'a')}, {"B.txt", std::string(600000, 'b')}});
+    EXPECT_FALSE(gf_updateMySimaddon());
+    UNZIP_LIMIT_MB.resetToDefault();
     EXPECT_EQ(simaddonFiles(), (std::vector<std::string>{"OLD1.txt", "version.json"}));
+    EXPECT_FALSE(fs::exists("airports/my_simaddon.new"));
 
     serveZip("vizozaradu24/my_simaddon2024.zip", {{"EGLL.txt", "E"},
                                                   {"sub/", ""},
@@ -139,6 +147,35 @@ TEST_F(UpdaterTest, WholeUpdaterWithAnUnreachableServerChangesNothing) {
     EXPECT_FALSE(gf_runUpdater());
     EXPECT_EQ(readWholeFile("input/dbase.xml"), dbaseWithVersion("1.0.0", "LOCAL"));
     EXPECT_FALSE(fs::exists(mySimaddonFolder));
+    EXPECT_EQ(mainWindow.statusLine(), "");
+}
+
+// No address is built in: without UPDATE_SERVER nothing is asked of anyone, and the log says so
+// once; an http address is refused the same way.
+TEST_F(UpdaterTest, WithoutAnHttpsServerTheUpdaterAsksNothing) {
+    writeWholeFile("input/dbase.xml", dbaseWithVersion("1.0.0", "LOCAL"));
+    serveZip("dbase.zip", {{"dbase.xml", dbaseWithVersion("2.0.0", "SERVER")}});
+    server.set("release/version.json", R"({"major": 99, "minor": 0, "patch": 0})");
+    gf_resetRefdata();  // the test base goes: the setting decides
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "no update server set (UPDATE_SERVER): nothing is updated or downloaded"},
+        {server.base(), "===> update server \"" + server.base() + "\" refused (UPDATE_SERVER)"},
+    };
+    for (const auto& [setting, notice] : cases) {
+        UPDATE_SERVER.set(setting);
+        const size_t logged = logText().size();
+        for (int start = 0; start < 3; ++start) {
+            EXPECT_FALSE(gf_runUpdater());
+            EXPECT_FALSE(gf_updateDbase());
+            EXPECT_FALSE(gf_checkProgramVersion());
+            EXPECT_FALSE(gf_updateMySimaddon());
+        }
+        const std::string log = logText().substr(logged);
+        EXPECT_EQ(log.rfind(notice, 0), 0u) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;  // the notice alone, once
+    }
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_EQ(readWholeFile("input/dbase.xml"), dbaseWithVersion("1.0.0", "LOCAL"));
     EXPECT_EQ(mainWindow.statusLine(), "");
 }
 

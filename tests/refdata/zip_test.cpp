@@ -67,5 +67,46 @@ TEST_F(ZipTest, MissingAndBrokenArchivesFailCleanly) {
     EXPECT_FALSE(fs::exists("data.txt"));
 }
 
+// The uncompressed size in the central directory entry of the archive's only file.
+void claimSize(const fs::path& zipFile, uint32_t size) {
+    std::string bytes = readWholeFile(zipFile);
+    const size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    for (int i = 0; i < 4; ++i) bytes[central + 24 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    writeWholeFile(zipFile, bytes);
+}
+
+// Sizes come from the archive, which may lie: a claim over the cap is refused before anything
+// is reserved, and a body that unpacks beyond the cap is cut there.
+TEST_F(ZipTest, ReadsStayWithinTheSizeLimit) {
+    makeZip("claim.zip", {{"small.txt", "hello"}}, true);
+    claimSize("claim.zip", 0xFFFFFFFEu);  // about 4 GiB
+    ASSERT_LT(fs::file_size("claim.zip"), 200u);
+    makeZip("bomb.zip", {{"zeros.bin", std::string(3 << 20, '\0')}});
+    makeZip("liar.zip", {{"zeros.bin", std::string(3 << 20, '\0')}});
+    claimSize("liar.zip", 100);
+    struct Case {
+        const char* zip;
+        uint64_t limit;
+        const char* error;
+    } cases[] = {
+        {"claim.zip", gf_unzipLimitBytes(), "claims 4294967294 bytes, more than the limit of 209715200"},
+        {"claim.zip", UINT64_MAX, "cannot read \"small.txt\""},  // no cap: still no 4 GiB buffer
+        {"bomb.zip", 1 << 20, "claims 3145728 bytes, more than the limit of 1048576"},
+        {"liar.zip", 1 << 20, "unpacks to more than the limit of 1048576 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.zip);
+        ZipArchive zip(c.zip);
+        ASSERT_TRUE(zip.open()) << zip.error();
+        zip.setSizeLimit(c.limit);
+        const ZipEntry entry = zip.entries().at(0);
+        EXPECT_FALSE(zip.readText(entry));
+        EXPECT_NE(zip.error().find(c.error), std::string::npos) << zip.error();
+        EXPECT_FALSE(zip.readToFile(entry, "out.bin"));
+        EXPECT_FALSE(fs::exists("out.bin"));
+    }
+}
+
 }  // namespace
 }  // namespace vdl::test

@@ -1,5 +1,6 @@
 // A small HTTP server on 127.0.0.1 for download tests and benchmarks: fixed answers per path, a
-// path that stalls after part of its body, and a record of the requests seen. One thread, one
+// path that stalls after part of its body, one whose body never ends, and a record of the
+// requests seen. One thread, one
 // connection at a time. No gtest here: the benchmarks use it, and the zip writer below.
 #pragma once
 
@@ -33,7 +34,11 @@ public:
         int status = 200;
         std::string body;
         bool stall = false;  // send the headers and half the body, then nothing more
+        // No length, and the body sent again and again until the client hangs up (at most
+        // endlessCap bytes, so a client that never stops cannot keep the test running).
+        bool endless = false;
     };
+    static constexpr size_t endlessCap = size_t{1} << 30;
 
     LocalHttpServer() {
         listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -68,7 +73,9 @@ public:
         std::lock_guard lock(mutex_);
         answers_[path] = std::move(answer);
     }
-    void set(const std::string& path, std::string body) { set(path, Answer{200, std::move(body), false}); }
+    void set(const std::string& path, std::string body) {
+        set(path, Answer{200, std::move(body), false, false});
+    }
     void setFile(const std::string& path, const std::filesystem::path& file) {
         std::ifstream in(file, std::ios::binary);
         if (!in) throw std::runtime_error("cannot read " + file.string());
@@ -103,13 +110,15 @@ private:
         return ::poll(&p, 1, ms) > 0;
     }
 
-    void sendAll(int fd, const char* p, size_t n) {
+    // False when the client is gone.
+    bool sendAll(int fd, const char* p, size_t n) {
         while (n > 0) {
             const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-            if (k <= 0) return;
+            if (k <= 0) return false;
             p += k;
             n -= static_cast<size_t>(k);
         }
+        return true;
     }
 
     void run() {
@@ -135,7 +144,7 @@ private:
         const auto sp2 = request.find(' ', sp1 + 1);
         if (sp1 == std::string::npos || sp2 == std::string::npos) return;
         std::string path = request.substr(sp1 + 2, sp2 - sp1 - 2);  // without the leading '/'
-        Answer answer{404, "not found", false};
+        Answer answer{404, "not found", false, false};
         {
             std::lock_guard lock(mutex_);
             requests_.push_back(path);
@@ -144,10 +153,18 @@ private:
             auto it = answers_.find(path);
             if (it != answers_.end()) answer = it->second;
         }
-        const std::string head = "HTTP/1.1 " + std::to_string(answer.status) + (answer.status == 200 ? " OK" : " Error") +
-                                 "\r\nContent-Length: " + std::to_string(answer.body.size()) +
+        const std::string length =
+            answer.endless ? std::string() : "\r\nContent-Length: " + std::to_string(answer.body.size());
+        const std::string head = "HTTP/1.1 " + std::to_string(answer.status) +
+                                 (answer.status == 200 ? " OK" : " Error") + length +
                                  "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
         sendAll(c, head.data(), head.size());
+        if (answer.endless) {
+            if (answer.body.empty()) answer.body.assign(65536, 'x');
+            for (size_t sent = 0; sent < endlessCap && !stop_; sent += answer.body.size())
+                if (!sendAll(c, answer.body.data(), answer.body.size())) return;
+            return;
+        }
         if (!answer.stall) {
             sendAll(c, answer.body.data(), answer.body.size());
             return;
