@@ -71,8 +71,13 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
     const fs::path here = fs::current_path();
     fs::current_path(work);
-    vdl::gf_saveScannedLiveries();
+    const bool saved = vdl::gf_saveScannedLiveries();
     fs::current_path(here);
+    if (!saved) {
+        std::cerr << fmt::format("make_liveries: cannot write {}\n", (work / vdl::scannedLiveriesPath).string());
+        fs::remove_all(work);
+        return 1;
+    }
     fs::rename(work / vdl::scannedLiveriesPath, target);
     fs::remove_all(work);
     std::cout << fmt::format("{} liveries written to {}\n", vdl::liveries.size(), target.string());

@@ -125,10 +125,12 @@ void gf_buildRegcodeTitles() {
 
 void gf_processRegcodeFiles() {
     regcodeMessages.clear();
-    if (gf_downloadUnzip(aigRegcodesZip.string(), aigRegcodesPath)) {
+    // Without an update server nothing is fetched, which the server lookup has logged already.
+    const bool serverSet = !gf_serverBase().empty();
+    if (serverSet && gf_downloadUnzip(aigRegcodesZip.string(), aigRegcodesPath)) {
         lf_applyAigRegcodes(aigRegcodesPath);
         lf_removeFile(aigRegcodesPath);
-    } else {
+    } else if (serverSet) {
         gf_logError("reading AIG-regcodes failed?");
     }
     lf_applyUserRegcodes();
