@@ -7,7 +7,7 @@
 #include <pugixml.hpp>
 
 #include "simlink/flight_plan.h"
-#include "simlink/link_fixture.h"
+#include "support/simulator_world.h"
 
 namespace vdl {
 namespace {
@@ -266,7 +266,7 @@ TEST_F(LinkTest, ThirdFailedRequestStopsRequestsAndEndsTheRunWithSimconnectError
     ASSERT_EQ(exits().size(), 1u);
     EXPECT_EQ(exits()[0], std::pair(ExitReason::SimConnectError, 10));
     EXPECT_EQ(mainWindow.statusLine(), "SimConnect request error 3, see Log.txt");
-    const auto log = test::readWholeFile(work_->path() / "Log.txt");
+    const auto log = test::readWholeFile(work_.path() / "Log.txt");
     EXPECT_NE(log.find("SimConnect request error 3, see Log.txt"), std::string::npos);
     EXPECT_NE(log.find("===> SimConnect request user aircraft data fails"), std::string::npos);
 

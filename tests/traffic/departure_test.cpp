@@ -9,7 +9,7 @@
 #include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
 #include "traffic/ground_movement.h"
-#include "traffic/traffic_fixture.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
@@ -108,7 +108,7 @@ protected:
         LatLon pos = lf_along({standLat, standLon}, 180.0, 6.0);
         for (int i = 0; i < 6; ++i) {
             StreamPos p = makePoint(pos.lat, pos.lon, 0, 3, 0, false);
-            p.trueHeading = pushHeadingDeg * degToRad;
+            p.trueHeading = degToRad(pushHeadingDeg);
             p.headingValid = 1;
             h.addFeed(p, due);
             pos = lf_along(pos, 180.0, 6.0);
@@ -161,7 +161,7 @@ protected:
 double headingAfterPushbackDeg(const std::vector<Sample>& track) {
     for (size_t i = 1; i < track.size(); ++i)
         if (track[i - 1].groundState == GroundState::pushback && track[i].groundState != GroundState::pushback)
-            return track[i].heading * radToDeg;
+            return radToDeg(track[i].heading);
     return -1.0;
 }
 
@@ -172,7 +172,7 @@ void expectMovesBackwards(const std::vector<Sample>& push) {
         const double moved = gf_distanceNm({push[i - 20].lat, push[i - 20].lon}, {push[i + 20].lat, push[i + 20].lon});
         if (moved * 1852.0 < 0.3) continue;
         const double course = gf_bearing({push[i - 20].lat, push[i - 20].lon}, {push[i + 20].lat, push[i + 20].lon});
-        EXPECT_LT(std::fabs(gf_angleDiff(course, push[i].heading + pi)) * radToDeg, 35.0) << "at step " << push[i].step;
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(course, push[i].heading + pi))), 35.0) << "at step " << push[i].step;
         ++checked;
     }
     EXPECT_GT(checked, 20u);
@@ -210,7 +210,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     expectStraightFirst(push);
     const double after = headingAfterPushbackDeg(h.track);
     ASSERT_GE(after, 0.0);
-    EXPECT_LT(std::fabs(gf_angleDiff(c.expectedHeadingDeg * degToRad, after * degToRad)) * radToDeg, 6.0);
+    EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(degToRad(c.expectedHeadingDeg), degToRad(after)))), 6.0);
     // Done 2.5 stand radii (50 m) behind the stand, half a wingspan to the side after a turn.
     double east = 0, north = 0;
     gf_toLocalMetres(standLat, standLon, push.back().lat, push.back().lon, east, north);
@@ -218,7 +218,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     EXPECT_NEAR(std::fabs(east), c.straightOnly ? 0.0 : 17.9, 3.0);
     for (size_t i = 1; i < push.size(); ++i) {
         const double step = std::fabs(gf_angleDiff(push[i - 1].heading, push[i].heading));
-        ASSERT_LE(step, 3.0 * baseTurnRateDegOfCategory[2] * degToRad + 1e-9);
+        ASSERT_LE(step, 3.0 * degToRad(baseTurnRateDegOfCategory[2]) + 1e-9);
     }
 }
 

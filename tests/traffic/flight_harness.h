@@ -13,6 +13,7 @@
 
 #include "foundation/clock.h"
 #include "foundation/geo.h"
+#include "foundation/units.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
@@ -23,8 +24,6 @@
 
 namespace vdl::test {
 
-inline constexpr double degToRad = pi / 180.0;
-inline constexpr double radToDeg = 180.0 / pi;
 inline constexpr uint32_t harnessClockStart = 500000;
 inline constexpr uint32_t harnessObjectId = 77;
 
@@ -104,7 +103,7 @@ public:
         ac.lon = p.lon;
         ac.onGround = !p.airborne;
         ac.alt = p.airborne ? p.alt : terrainFt + ac.identity.staticCgHeight;
-        ac.heading = std::fmod(p.track * degToRad + 2 * pi, 2 * pi);
+        ac.heading = std::fmod(degToRad(p.track) + 2 * pi, 2 * pi);
         ac.pitch = ac.onGround ? ac.identity.groundPitch : 0.0;
         ac.groundState = groundState;
         ac.aglFt = std::min(2500.0, ac.alt - terrainFt);
@@ -227,7 +226,7 @@ inline uint32_t maskOf(const LightSet& s) {
 }
 
 inline LatLon offsetMetres(LatLon from, double bearingDeg, double metres) {
-    return gf_destination(from, bearingDeg * degToRad, metres / 0.3048);
+    return gf_destination(from, degToRad(bearingDeg), metresToFeet(metres));
 }
 
 }  // namespace vdl::test

@@ -9,7 +9,7 @@
 
 #include "airports/stand_records.h"
 #include "foundation/files.h"
-#include "traffic/live_fixture.h"
+#include "support/traffic_env.h"
 #include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
 #include "traffic/traffic_services.h"
@@ -17,11 +17,11 @@
 namespace vdl::test {
 namespace {
 
-class Removal : public LiveTest {
+class Removal : public TrafficTest {
 protected:
     void TearDown() override {
         parkPositions.clear();
-        LiveTest::TearDown();
+        TrafficTest::TearDown();
     }
 
     static LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm, std::string callsign = "") {

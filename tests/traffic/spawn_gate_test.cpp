@@ -7,16 +7,14 @@
 #include <vector>
 
 #include "foundation/geo.h"
-#include "traffic/live_fixture.h"
+#include "support/traffic_env.h"
 #include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr double deg = 0.017453292519943295;
-
-class SpawnGate : public LiveTest {
+class SpawnGate : public TrafficTest {
 protected:
     // A new aircraft north of the user by `nm`, two points due at `due` and 10 s later.
     static LiveAc& newAc(uint32_t hexid, std::string callsign, double nm, bool airborne, uint32_t due,
@@ -121,7 +119,7 @@ TEST_F(SpawnGate, UserSafety) {
         // or east of it for the "beside" case.
         placeUser(userLat, userLon, c.userOnGround, 0.0, c.userOnGround ? 10.0 : 4000.0, c.userAgl, c.userSpeed);
         LiveAc& ac = newAc(30100, "KLM310", c.acNm, c.acAirborne, clock100.load(), c.acSpeed, c.acTrack);
-        if (c.acNm == 0.0) ac.stream.front().lon += 1.0 * degPerNm / std::cos(userLat * deg);
+        if (c.acNm == 0.0) ac.stream.front().lon += 1.0 * degPerNm / std::cos(degToRad(userLat));
         ac.heldForUser = c.held;
         updateBufferAc(ac);
         EXPECT_EQ(ac.state == AcState::creating, c.spawns);
@@ -180,7 +178,7 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
     const Case cases[] = {
         {"blocked callsign", "KLM123", "", "KLM123", false, "", ""},
         {"airline from the callsign", "KLM125", "", "", true, "KLM", "KLM125"},
-        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZX", "", true, "XXX", "D-AIZX"},
+        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZY", "", true, "XXX", "D-AIZY"},
         {"invalid callsign without registration", "", "", "", false, "", ""},
     };
     for (const Case& c : cases) {

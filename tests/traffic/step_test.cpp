@@ -2,42 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "feed/rt_link.h"
 #include "foundation/clock.h"
 #include "foundation/errors.h"
-#include "simulator/stand_in.h"
-#include "traffic/traffic_fixture.h"
+#include "support/simulator_world.h"
+#include "support/traffic_env.h"
 #include "traffic/traffic_step.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr const char* testTitle = "Boeing 737-800 KLM";
-
 class TrafficStep : public TrafficTest {
 protected:
     void SetUp() override {
         TrafficTest::SetUp();
-        sim = useStandIn(testTitle);
         gf_installTrafficHooks();
-        ASSERT_TRUE(gf_simLinkOpen());
-        sim->step();
-        gf_simLinkPoll();
-    }
-
-    void TearDown() override {
-        gf_resetSimLink();
-        sim->stopFrameThread();
-        TrafficTest::TearDown();
+        sim = openWorld();
     }
 
     size_t countCalls(SimCall call, uint32_t requestId) const {
@@ -70,7 +56,7 @@ protected:
     static CreateAcCmd command(std::string tail) {
         CreateAcCmd c;
         c.tailNumber = std::move(tail);
-        c.title = testTitle;
+        c.title = titleKlm;
         c.hexid = 10001;
         return c;
     }
@@ -176,53 +162,6 @@ TEST_F(TrafficStep, AUserErrorGoesOnToTheRunWorker) {
         EXPECT_EQ(e.code(), 81);
     }
     EXPECT_EQ(clock100.load(), 100u);
-}
-
-// ---------------------------------------------------------------- position hand-over
-
-// Another thread holds simMutex (the link's frame handler). At 50 fps or less the step drops
-// its positions and goes on; above, it waits and then hands them over.
-TEST_F(TrafficStep, BusyLinkAtLowFrameRatesCostsTheStepsPositions) {
-    for (const auto& [frameRate, waits] : {std::pair{30.0f, false}, std::pair{60.0f, true}}) {
-        SCOPED_TRACE(frameRate);
-        liveAircraft.clear();
-        addActiveLiveAc(10001, 3);
-        {
-            std::lock_guard lock(simMutex);
-            positionSendBuffer.assign({PositionUpdate{.objectId = 99}});
-        }
-        simFrameRate = frameRate;
-        clock100 = 1;
-
-        std::atomic<bool> held{false}, release{false}, stepDone{false};
-        std::thread holder([&] {
-            std::lock_guard lock(simMutex);
-            held = true;
-            while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        });
-        while (!held.load()) std::this_thread::yield();
-        std::thread stepper([&] {
-            gf_updateAI();
-            stepDone = true;
-        });
-        if (waits) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            EXPECT_FALSE(stepDone.load());
-        } else {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!stepDone.load() && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            EXPECT_TRUE(stepDone.load());
-        }
-        release = true;
-        stepper.join();
-        holder.join();
-
-        EXPECT_EQ(clock100.load(), 2u);
-        const auto sent = sendBuffer();
-        ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].objectId, waits ? 3u : 99u);
-    }
 }
 
 }  // namespace

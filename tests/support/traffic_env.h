@@ -1,55 +1,37 @@
-// Set-up of the intake, spawn, reply and removal tests: a small data base, a livery catalogue
-// built by the program's own writer and reader, and helpers to feed records and place the user.
+// The traffic tests' set-up: the data base and a three-title catalogue built by the program's
+// own writer and reader, every traffic global reset, the user parked at a known place; and
+// helpers to make records and aircraft.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <list>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "feed/reset.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_record.h"
 #include "foundation/clock.h"
-#include "foundation/parameters.h"
-#include "liveries/livery_data.h"
-#include "liveries/livery_tables.h"
+#include "foundation/units.h"
 #include "liveries/match_reports.h"
-#include "refdata/dbase.h"
-#include "refdata/download.h"
-#include "refdata/reset.h"
+#include "refdata/identity.h"
 #include "simlink/sim_link.h"
+#include "support/data_env.h"
+#include "support/traffic_printers.h"
+#include "traffic/records.h"
 #include "traffic/sim_replies.h"
-#include "traffic/traffic_fixture.h"
+#include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
 namespace vdl::test {
 
-inline constexpr std::string_view liveDbaseXml = R"(<?xml version="1.0"?>
-<dbase>
-  <meta><info name="author" value="test"/><info name="date" value="2026-12-06"/><info name="version" value="1.0.0"/></meta>
-  <types>
-    <t icao="B738" cat="2" span="35.8"/><t icao="A320" cat="2" span="35.8"/><t icao="B77W" cat="3" span="64.8"/>
-    <t icao="C172" cat="0" span="11"/><t icao="R44" cat="5" span="10"/><t icao="C56X" cat="1" span="17.2"/>
-  </types>
-  <ICAO_airlines>
-    <a icao="KLM"/><a icao="DLH"/><a icao="XXX"/><a icao="ZZZ"/><a icao="PVT"/>
-  </ICAO_airlines>
-  <regs>
-    <r reg="D-AIZX" airl="DLH" type="A320" opr="XXX"/>
-    <r reg="PH-BXA" airl="KLM" type="B738"/>
-  </regs>
-</dbase>
-)";
-
-inline constexpr const char* titleKlm = "Boeing 737-800 KLM";
+inline constexpr const char* titleKlm = "Boeing 737-800 KLM";  // the simulator world's jet
 inline constexpr const char* titlePvt = "Cessna 172 PVT";
-inline constexpr const char* titleRefused = "Airbus A320 XXX";  // not installed in the stand-in
+inline constexpr const char* titleRefused = "Airbus A320 XXX";  // installed in no stand-in
 
-inline std::list<LiveryData> liveCatalogue() {
+inline std::list<LiveryData> trafficCatalogue() {
     return {
         {"KLM", "B738", titleKlm, "", 1, false},
         {"PVT", "C172", titlePvt, "", 1, false},
@@ -57,35 +39,26 @@ inline std::list<LiveryData> liveCatalogue() {
     };
 }
 
-// Degrees north per nautical mile.
-inline constexpr double degPerNm = 1.0 / 60.0;
+inline constexpr double degPerNm = 1.0 / 60.0;  // of latitude
 inline constexpr double userLat = 52.0;
 inline constexpr double userLon = 5.0;
 
-class LiveTest : public TrafficTest {
-protected:
+class TrafficTest : public DataEnv {
+  protected:
     void SetUp() override {
-        TrafficTest::SetUp();
-        std::filesystem::create_directories("input");
-        std::filesystem::create_directories("output");
-        writeWholeFile("input/dbase.xml", std::string(liveDbaseXml));
-        gf_resetRefdata();
-        gf_resetLiveries();
-        gf_loadDbase("input/dbase.xml");
-        gf_setServerBaseForTests("http://127.0.0.1:1/");
-        gf_setDownloadTimeouts({std::chrono::milliseconds(500), std::chrono::milliseconds(1000)});
-        liveries = liveCatalogue();
-        gf_saveScannedLiveries();
-        liveries.clear();
-        gf_processScannedLiveries();
+        gf_resetFeed();
+        gf_resetSimLink();
+        gf_resetTraffic();
+        DataEnv::SetUp();
+        buildFrom(trafficCatalogue());
         clock100 = 100000;
         placeUser(userLat, userLon, true);
     }
-
     void TearDown() override {
-        gf_resetLiveries();
-        gf_resetRefdata();
-        TrafficTest::TearDown();
+        gf_resetSimLink();
+        gf_resetTraffic();
+        gf_resetFeed();
+        DataEnv::TearDown();
     }
 
     static void placeUser(double lat, double lon, bool onGround, double headingRad = 0.0, double altFt = 10.0,
@@ -136,10 +109,41 @@ protected:
 
     static std::vector<ClientEventCmd> takeQueuedEvents() {
         std::lock_guard lock(simMutex);
-        std::vector<ClientEventCmd> events;
-        events.swap(simEventQueue);
-        return events;
+        return std::exchange(simEventQueue, {});
     }
 };
+
+inline AcIdentity testIdentity(uint32_t hexid, std::string callsign) {
+    AcIdentity id;
+    id.airl = "KLM";
+    id.type = "B738";
+    id.callsign = std::move(callsign);
+    id.reg = "PH-BXA";
+    id.hexid = hexid;
+    id.title = titleKlm;
+    return id;
+}
+
+inline StreamPos testPoint(uint32_t time, double lat = 52.3, double lon = 4.76) {
+    StreamPos p;
+    p.lat = lat;
+    p.lon = lon;
+    p.time = time;
+    p.speed = 150.0;
+    p.alt = 3000.0;
+    p.airborne = 1;
+    return p;
+}
+
+// A live aircraft as the spawn and the replies leave it: active with an object in the simulator.
+inline LiveAc& addActiveLiveAc(uint32_t hexid, uint32_t objectId, std::string callsign = "KLM1234") {
+    LiveAc& ac = liveAircraft.emplace_back(testPoint(1000000), testIdentity(hexid, std::move(callsign)), 1.0);
+    ac.state = AcState::active;
+    ac.objectId = objectId;
+    ac.lat = 52.3;
+    ac.lon = 4.76;
+    ac.alt = 3000.0;
+    return ac;
+}
 
 }  // namespace vdl::test

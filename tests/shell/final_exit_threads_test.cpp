@@ -53,7 +53,7 @@ class FinalExitTest : public test::ShellTest {
         test::useWorld(sim);
         sim->startFrameThread();
         gf_startSimConnectThread();
-        EXPECT_TRUE(test::eventually([] { return simConnected.load(); }, 5s));
+        EXPECT_TRUE(test::eventually([] { return simConnected.load(); }));
         return sim;
     }
     // The command keeps views: pass texts that outlive it.
@@ -97,7 +97,7 @@ TEST_F(FinalExitTest, RestartOnlyForNewSettingsSimConnectAndReaderErrorsOtherwis
 TEST_F(FinalExitTest, UserClosingDuringTheCountdownQuitsInstead) {
     gf_startFinalExit(ExitReason::ReaderError, 5);
     ASSERT_TRUE(test::eventually(
-        [] { return mainWindow.statusLine().find("new start in") != std::string::npos; }, 5s));
+        [] { return mainWindow.statusLine().find("new start in") != std::string::npos; }));
     userClosed = true;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
@@ -117,7 +117,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     auto sim = connectedWorld();
     const CreateAcCmd create = createAt(test::worldTitleJet, "DLH4AB", 17);
     gf_queueCreateAc(create);
-    ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }, 5s));
+    ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }));
     const uint32_t objectId = sim->aiObjects().front().id;
     staticAircraft.push_back(staticAc(objectId, "DLH4AB*", "D-AIZQ"));
     // A removal the traffic step had still paced, and one more create that must not be sent:
@@ -128,8 +128,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
         [&] {
             std::lock_guard lock(simMutex);
             return sim->undeliveredMessages() == 0;
-        },
-        5s));
+        }));
     removalQueue.push_back(objectId);
     gf_queueCreateAc(create);
 
@@ -138,8 +137,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
         [] {
             std::lock_guard lock(simMutex);
             return simCreateQueue.empty() && !simRemovalIds.empty();
-        },
-        5s));
+        }));
     sim->startFrameThread();
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
     sim->stopFrameThread();
@@ -159,7 +157,7 @@ TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
     simStopped = true;  // no in-range request without a link
     simRunning = true;
     std::jthread loop([](std::stop_token stop) { gf_mainLoop(stop); });
-    ASSERT_TRUE(test::eventually([] { return exiting.load(); }, 5s));
+    ASSERT_TRUE(test::eventually([] { return exiting.load(); }));
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
     loop.join();
     EXPECT_EQ(mainWindow.errorLine(), "Error 81: too many refused liveries");
@@ -179,8 +177,7 @@ TEST_F(FinalExitTest, RunHooksBringTheLinksNoticesToTheTrafficManager) {
             for (const auto& r : simReplies)
                 if (r.kind == REPLY_CREATION_FAILED && r.hexid == 3951276) return true;
             return false;
-        },
-        5s));
+        }));
     gf_stopSimConnectThread();
     sim->stopFrameThread();
 }
