@@ -39,63 +39,9 @@ protected:
         TrafficTest::TearDown();
     }
 
-    // The feed's intake for a departing aircraft, in the parts that matter here: a parked
-    // aircraft that moves asks to depart; a pushback learns its turn from the heading; a
-    // pull-out waits until the data has left the stand.
-    void useDepartureIntake() {
-        h.intake = [](LiveAc& a, StreamPos& p) {
-            const uint32_t clock = clock100.load();
-            switch (a.groundState) {
-                case GroundState::parked:
-                    if (gf_distanceNm({a.standLat, a.standLon}, {p.lat, p.lon}) * 1852.0 < 3.0) return;
-                    a.atStand = true;
-                    if (a.extensionCount >= 1) {
-                        a.stream.front().time = clock + 1;
-                        a.extensionCount = 0;
-                    }
-                    p.stop = 0;
-                    p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
-                    a.stream.push_back(p);
-                    return;
-                case GroundState::pushback:
-                    if (!STRAIGHT_PBS_ONLY.value() && a.departureCountdown == 2 && p.headingValid) {
-                        a.turnRight = gf_angleDiff(a.heading, p.trueHeading) > 0.0;
-                        a.turnDirKnown = true;
-                    }
-                    return;
-                case GroundState::pullOut: {
-                    const double d = gf_distanceNm({a.lat, a.lon}, {p.lat, p.lon});
-                    const double hs = a.identity.halfWingspan;
-                    if (!(d > 2.75 * hs && d > a.pullOutDistance) && !(d > 6 * hs)) {
-                        if (!a.holding) a.holdStart = clock;
-                        a.holding = true;
-                        a.pullOutDistance = d;
-                        return;
-                    }
-                    if (a.extensionCount >= 1) a.stream.front().time = clock + 1;
-                    a.extensionCount = 0;
-                    a.lateWindow = 3000;
-                    a.earlyWindow = 3000;
-                    a.turnDirKnown = false;
-                    a.departureCountdown = 0;
-                    gf_setGroundState(a, GroundState::taxi);
-                    a.standLat = a.standLon = a.standHeading = 0.0;
-                    a.standId = 0;
-                    a.holding = false;
-                    p.stop = 0;
-                    p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
-                    a.stream.push_back(p);
-                    return;
-                }
-                default: FlightHarness::defaultIntake(a, p); return;
-            }
-        };
-    }
-
     // Parked on A1 (nose north), pushback records turning the nose to `pushHeadingDeg`, then the
     // taxi east and south to runway 27, the take-off roll and a climb at 2000 ft/min.
     void buildDeparture(double pushHeadingDeg, AircraftCategory category = AircraftCategory::Large) {
-        useDepartureIntake();
         StreamPos parked = makePoint(standLat, standLon, 0, 0, 0, false);
         parked.stop = 1;
         parked.bankValid = 1;

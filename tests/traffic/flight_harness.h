@@ -18,6 +18,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
+#include "traffic/point_intake.h"
 #include "traffic/records.h"
 #include "traffic/sim_replies.h"
 #include "traffic/traffic_lists.h"
@@ -117,26 +118,8 @@ public:
 
     void addFeed(const StreamPos& p, uint32_t dueStep) { feed.push_back({p, dueStep}); }
 
-    // The intake's part that this harness plays: appends due points and starts the take-off
-    // roll as the feed's intake does.
-    std::function<void(LiveAc&, StreamPos&)> intake = [](LiveAc& a, StreamPos& p) { defaultIntake(a, p); };
-
-    static void defaultIntake(LiveAc& a, StreamPos& p) {
-        if (!a.stream.empty()) {
-            const StreamPos& last = a.stream.back();
-            p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
-            p.time = std::max<uint32_t>(p.time, last.time + 1);
-            if (!a.takeoffRoll && a.onGround && a.groundState == GroundState::taxi && a.state == AcState::active) {
-                if ((!p.airborne && p.speed >= 43.0 && last.speed >= 43.0) || p.airborne) gf_takeoffHandling(a);
-            }
-            if (a.extensionCount > 0) {
-                a.extensionCount = 0;
-                a.stream.front().time = clock100.load() + 1;
-                a.holding = false;
-            }
-        }
-        a.stream.push_back(p);
-    }
+    // The feed's intake of a point, as the traffic step calls it.
+    std::function<void(LiveAc&, StreamPos&)> intake = [](LiveAc& a, StreamPos& p) { decodeExisting(a, p); };
 
     // One traffic step as the traffic step does it for an active aircraft, then the simulator.
     void runStep() {
