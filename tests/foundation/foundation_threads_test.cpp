@@ -2,11 +2,9 @@
 // the interruptible sleep and the per-thread random draws.
 #include <gtest/gtest.h>
 #include <fmt/format.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <regex>
 #include <stdexcept>
 #include <string>

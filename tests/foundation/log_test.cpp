@@ -1,14 +1,13 @@
 #include "foundation/log.h"
 
-#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "foundation/errors.h"
-#include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "foundation/version.h"

@@ -3,7 +3,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <chrono>
 #include <string>
 
 #include "foundation/net.h"

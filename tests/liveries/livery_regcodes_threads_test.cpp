@@ -1,7 +1,6 @@
 // Registrations from the AIG file fetched over HTTP from a local server, then the user's files.
 #include <gtest/gtest.h>
 
-#include "liveries/livery_regcodes.h"
 #include "support/data_env.h"
 #include "support/http_server.h"
 

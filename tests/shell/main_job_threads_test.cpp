@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <regex>
 #include <atomic>
-#include <chrono>
 #include <sstream>
 #include <stop_token>
 #include <thread>
@@ -20,7 +19,6 @@
 #include "foundation/paths.h"
 #include "refdata/dbase.h"
 #include "liveries/livery_data.h"
-#include "liveries/livery_tables.h"
 #include "refdata/download.h"
 #include "shell/final_exit.h"
 #include "shell/main_loop.h"

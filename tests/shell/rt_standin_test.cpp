@@ -1,7 +1,7 @@
 // The main job's stand-ins: RealTraffic's lines pass the feed's checks and its flights are
 // complete; the simulator takes its installed titles from a file and flies the user nearby.
-#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,6 @@
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/rttfc.h"
-#include "foundation/files.h"
 #include "simulator/sim_scenario.h"
 #include "standins/rt_standin.h"
 #include "support/shell_env.h"

@@ -1,14 +1,12 @@
 // Departures from a stand: pushback, taxi, take-off roll, rotation and climb-out.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "airports/stand_records.h"
 #include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
-#include "traffic/ground_movement.h"
 #include "support/traffic_env.h"
 
 namespace vdl::test {

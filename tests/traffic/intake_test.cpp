@@ -8,8 +8,6 @@
 #include "feed/traffic_reader.h"
 #include "traffic/intake.h"
 #include "support/traffic_env.h"
-#include "traffic/removal.h"
-#include "traffic/spawn_gate.h"
 
 namespace vdl::test {
 namespace {

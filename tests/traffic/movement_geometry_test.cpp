@@ -3,13 +3,9 @@
 
 #include <cmath>
 #include <limits>
-#include <vector>
 
-#include "airports/stand_records.h"
 #include "feed/qnh.h"
-#include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
-#include "traffic/ground_movement.h"
 #include "support/traffic_env.h"
 
 namespace vdl::test {

@@ -1,10 +1,8 @@
 // The steady ticks, the run-wide lists and the stand-slot gate.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
-#include "airports/stand_records.h"
 #include "support/traffic_env.h"
 
 namespace vdl::test {

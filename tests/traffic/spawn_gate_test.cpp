@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/geo.h"
 #include "support/traffic_env.h"
-#include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
 
 namespace vdl::test {

@@ -10,7 +10,6 @@
 
 #include "feed/rt_link.h"
 #include "foundation/clock.h"
-#include "foundation/errors.h"
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
 #include "traffic/traffic_step.h"
@@ -150,18 +149,6 @@ TEST_F(TrafficStep, AStepThatThrowsKeepsTheClockAndConsumesWhatItTook) {
     EXPECT_TRUE(takeQueuedRemovals().empty());
     EXPECT_EQ(takeQueuedCreates(), std::vector<std::string>{"AAA1"});
     EXPECT_TRUE(liveCreateQueue.empty());
-}
-
-TEST_F(TrafficStep, AUserErrorGoesOnToTheRunWorker) {
-    gf_setUserStateSource([]() -> FeedUserState { throw UserErrorException(81, "too many refused liveries"); });
-    clock100 = 100;
-    try {
-        gf_updateAI();
-        FAIL() << "no exception";
-    } catch (const UserErrorException& e) {
-        EXPECT_EQ(e.code(), 81);
-    }
-    EXPECT_EQ(clock100.load(), 100u);
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 // link's thread and the stand-in's frame thread (under ThreadSanitizer also the lock order
 // between the step and the link's thread); and the step against a busy link.
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include <fmt/format.h>
 
 #include "feed/traffic_reader.h"
+#include "foundation/net.h"
 #include "simulator/stand_in.h"
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
@@ -33,15 +31,8 @@ namespace vdl::test {
 namespace {
 
 void sendLine(uint16_t port, const std::string& line) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const auto n = ::sendto(fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    ::close(fd);
-    ASSERT_EQ(n, static_cast<ssize_t>(line.size()));
+    std::error_code ec;
+    ASSERT_TRUE(gf_sendDatagram(gf_openUdp(ec), port, line)) << ec.message();
 }
 
 // An airborne RTTFC line (41 fields) of an aircraft `nm` north of the airport, flying north.
