@@ -55,15 +55,6 @@ class FinalExitTest : public test::ShellTest {
         EXPECT_TRUE(test::eventually([] { return simConnected.load(); }));
         return sim;
     }
-    // The command keeps views: pass texts that outlive it.
-    static CreateAcCmd createAt(std::string_view title, std::string_view tail, uint32_t hexid) {
-        CreateAcCmd c;
-        c.initPosition = {test::worldAirportLat, test::worldAirportLon, test::worldAirportElevation, 0, 0, 0, 1, 0};
-        c.tailNumber = tail;
-        c.title = title;
-        c.hexid = hexid;
-        return c;
-    }
     static AiAircraft staticAc(uint32_t objectId, std::string callsign, std::string reg) {
         AiAircraft ac(
             gf_makeAcIdentity("DLH", "A320", "", "", std::move(callsign), "", "", std::move(reg), 0, 17), 0,
@@ -114,7 +105,7 @@ TEST_F(FinalExitTest, RestartEmptiesTheRunsLists) {
 
 TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     auto sim = connectedWorld();
-    const CreateAcCmd create = createAt(test::worldTitleJet, "DLH4AB", 17);
+    const CreateAcCmd create = test::createCommand(17, "DLH4AB");
     gf_queueCreateAc(create);
     ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }));
     const uint32_t objectId = sim->aiObjects().front().id;
@@ -169,7 +160,7 @@ TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
 TEST_F(FinalExitTest, RunHooksBringTheLinksNoticesToTheTrafficManager) {
     gf_installRunHooks();
     auto sim = connectedWorld();
-    gf_queueCreateAc(createAt("a title nobody installed", "EWG9LM", 3951276));
+    gf_queueCreateAc(test::createCommand(3951276, "EWG9LM", "a title nobody installed"));
     EXPECT_TRUE(test::eventually(
         [] {
             std::lock_guard lock(replyMutex);

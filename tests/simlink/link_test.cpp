@@ -46,7 +46,7 @@ TEST_F(LinkTest, EachCreateEndsInItsNotice) {
         SCOPED_TRACE(row.name);
         if (row.fault) sim_->injectFault(SimCall::AICreateNonATCAircraft, *row.fault);
         const std::size_t objectsBefore = sim_->aiObjects().size();
-        gf_queueCreateAc(command(row.hexid, row.tail, row.title));
+        gf_queueCreateAc(test::createCommand(row.hexid, row.tail, row.title));
         rounds(3);
         const bool created = row.notice != REPLY_CREATION_FAILED;
         EXPECT_EQ(sim_->aiObjects().size(), objectsBefore + (created ? 1 : 0));
@@ -162,7 +162,7 @@ TEST_F(LinkTest, OneFrameSendsCreatesRemovalsEventsAndPositionsInThatOrder) {
     }
     gf_setCabinLights(keep, 1);
     gf_queueClientEvent(keep, GEAR_SET, 1);
-    gf_queueCreateAc(command(10003, "NEW1"));
+    gf_queueCreateAc(test::createCommand(10003, "NEW1"));
 
     const std::size_t before = sim_->calls().size();
     rounds(1);
@@ -188,7 +188,7 @@ TEST_F(LinkTest, NothingIsSentWhilePaused) {
     sim_->setPaused(true);
     rounds(1);
     EXPECT_TRUE(simPaused && !simRunning);
-    gf_queueCreateAc(command(10001, "WAIT1"));
+    gf_queueCreateAc(test::createCommand(10001, "WAIT1"));
     const std::size_t before = sim_->calls().size();
     rounds(60);
     EXPECT_EQ(sim_->calls().size(), before);

@@ -58,6 +58,17 @@ inline void useWorld(const std::shared_ptr<SimStandIn>& sim) {
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
 }
 
+// A create command at the world's airport; the command keeps views of the texts passed.
+inline CreateAcCmd createCommand(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
+                                 double alt = 0.0, bool onGround = true) {
+    CreateAcCmd c;
+    c.initPosition = {worldAirportLat, worldAirportLon, alt, 0.0, 0.0, 270.0, onGround ? 1u : 0u, 0};
+    c.tailNumber = std::move(tail);
+    c.title = title;
+    c.hexid = hexid;
+    return c;
+}
+
 // One simulator frame, then one dispatch round of the link: what the link's thread does.
 inline void frames(SimStandIn& sim, int n = 1) {
     for (int i = 0; i < n; ++i) {
@@ -111,20 +122,10 @@ class LinkTest : public ::testing::Test {
                                                      SimObjectType::Aircraft);
     }
 
-    static CreateAcCmd command(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
-                               double alt = 0.0, bool onGround = true) {
-        CreateAcCmd c;
-        c.initPosition = {worldAirportLat, worldAirportLon, alt, 0.0, 0.0, 270.0, onGround ? 1u : 0u, 0};
-        c.tailNumber = std::move(tail);
-        c.title = title;
-        c.hexid = hexid;
-        return c;
-    }
-
     // Creates and binds an object; answers its id (0 when no created notice came).
     uint32_t createBound(uint32_t hexid, std::string tail, std::string_view title = worldTitleJet,
                          double alt = 0.0, bool onGround = true) {
-        gf_queueCreateAc(command(hexid, std::move(tail), title, alt, onGround));
+        gf_queueCreateAc(createCommand(hexid, std::move(tail), title, alt, onGround));
         rounds(2);
         requestInRange();
         rounds(2);

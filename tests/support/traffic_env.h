@@ -3,6 +3,7 @@
 // helpers to make records and aircraft.
 #pragma once
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -79,39 +80,39 @@ class TrafficTest : public DataEnv {
         userOnGround.store(u);
     }
 
-    // A record as the feed makes it; an airborne one unless alt is 0.
-    static TrafficRecord record(uint32_t hexid, std::string callsign, double sampleTime, double lat, double lon,
-                                double alt = 5000.0, double speed = 250.0, double track = 0.0,
-                                std::string type = "B738") {
-        TrafficRecord r;
-        r.hexid = hexid;
-        r.callsign = std::move(callsign);
-        r.callsignCopy = r.callsign;
-        r.type = std::move(type);
-        r.reg = "PH-XYZ";
-        r.airl = r.callsign.size() >= 4 ? r.callsign.substr(0, 3) : std::string();
-        r.sampleTime = sampleTime;
-        r.pos.lat = lat;
-        r.pos.lon = lon;
-        r.pos.alt = alt;
-        r.pos.speed = speed;
-        r.pos.track = track;
-        r.pos.tas = speed;
-        r.pos.airborne = alt > 0.0 ? 1 : 0;
-        r.pos.time = clock100.load() + 3000;
-        return r;
-    }
-
-    static void queue(TrafficRecord r) {
-        std::lock_guard lock(trafficMutex);
-        trafficQueue.push_back(std::move(r));
-    }
-
     static std::vector<ClientEventCmd> takeQueuedEvents() {
         std::lock_guard lock(simMutex);
         return std::exchange(simEventQueue, {});
     }
 };
+
+// A record as the feed makes it; an airborne one unless alt is 0.
+inline TrafficRecord record(uint32_t hexid, std::string callsign, double sampleTime, double lat, double lon,
+                            double alt = 5000.0, double speed = 250.0, double track = 0.0,
+                            std::string type = "B738") {
+    TrafficRecord r;
+    r.hexid = hexid;
+    r.callsign = std::move(callsign);
+    r.callsignCopy = r.callsign;
+    r.type = std::move(type);
+    r.reg = "PH-XYZ";
+    r.airl = r.callsign.size() >= 4 ? r.callsign.substr(0, 3) : std::string();
+    r.sampleTime = sampleTime;
+    r.pos.lat = lat;
+    r.pos.lon = lon;
+    r.pos.alt = alt;
+    r.pos.speed = speed;
+    r.pos.track = track;
+    r.pos.tas = speed;
+    r.pos.airborne = alt > 0.0 ? 1 : 0;
+    r.pos.time = clock100.load() + 3000;
+    return r;
+}
+
+inline void queue(TrafficRecord r) {
+    std::lock_guard lock(trafficMutex);
+    trafficQueue.push_back(std::move(r));
+}
 
 inline AcIdentity testIdentity(uint32_t hexid, std::string callsign) {
     AcIdentity id;
@@ -143,6 +144,14 @@ inline LiveAc& addActiveLiveAc(uint32_t hexid, uint32_t objectId, std::string ca
     ac.lat = 52.3;
     ac.lon = 4.76;
     ac.alt = 3000.0;
+    return ac;
+}
+
+// An active aircraft `nm` north of the user.
+inline LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm, std::string callsign = "") {
+    LiveAc& ac = addActiveLiveAc(hexid, objectId, callsign.empty() ? fmt::format("KLM{}", hexid) : callsign);
+    ac.lat = userLat + nm * degPerNm;
+    ac.lon = userLon;
     return ac;
 }
 

@@ -42,14 +42,6 @@ protected:
         removalQueue.clear();
         createdFollowUps.clear();
     }
-
-    // An active aircraft at `nm` north of the user.
-    static LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm) {
-        LiveAc& ac = addActiveLiveAc(hexid, objectId, fmt::format("KLM{}", hexid));
-        ac.lat = userLat + nm * degPerNm;
-        ac.lon = userLon;
-        return ac;
-    }
 };
 
 TEST_F(SpawnGate, LeadTimes) {

@@ -52,14 +52,6 @@ protected:
         return positionSendBuffer;
     }
 
-    static CreateAcCmd command(std::string tail) {
-        CreateAcCmd c;
-        c.tailNumber = std::move(tail);
-        c.title = titleKlm;
-        c.hexid = 10001;
-        return c;
-    }
-
     std::shared_ptr<SimStandIn> sim;
 };
 
@@ -78,7 +70,7 @@ TEST_F(TrafficStep, RatesTestTheClockAtTheStartOfTheStep) {
         takeQueuedCreates();
         takeQueuedRemovals();
         removalQueue.assign({77});
-        liveCreateQueue.assign({command("KLM1")});
+        liveCreateQueue.assign({createCommand(10001, "KLM1")});
         const size_t inRangeBefore = countCalls(SimCall::RequestDataOnSimObjectType, REQUEST_IN_RANGE);
         const size_t userBefore = countCalls(SimCall::RequestDataOnSimObject, REQUEST_USER_STATE);
         clock100 = row.clock;
@@ -96,8 +88,8 @@ TEST_F(TrafficStep, RatesTestTheClockAtTheStartOfTheStep) {
 }
 
 TEST_F(TrafficStep, CreatesLiveFirstEveryHalfSecondAndRemovalsOnePerTenth) {
-    liveCreateQueue.assign({command("L1"), command("L2"), command("L3")});
-    staticCreateQueue.assign({command("S1"), command("S2")});
+    liveCreateQueue.assign({createCommand(10001, "L1"), createCommand(10001, "L2"), createCommand(10001, "L3")});
+    staticCreateQueue.assign({createCommand(10001, "S1"), createCommand(10001, "S2")});
     removalQueue.assign({11, 12, 13});
     std::vector<std::pair<uint32_t, std::string>> creates;
     std::vector<std::pair<uint32_t, uint32_t>> removals;
@@ -130,7 +122,7 @@ TEST_F(TrafficStep, AStepThatThrowsKeepsTheClockAndConsumesWhatItTook) {
     liveAircraft.emplace_back(testPoint(500), testIdentity(10001, "AAA1"), 0.0).state = AcState::creating;
     pendingSpawns = {10001};
     removalQueue.assign({21});
-    liveCreateQueue.assign({command("L1")});
+    liveCreateQueue.assign({createCommand(10001, "L1")});
     clock100 = 0;
 
     gf_updateAI();
