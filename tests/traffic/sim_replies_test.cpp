@@ -115,13 +115,8 @@ TEST_F(SimReplies, RemovingDuringCreationCancelsOrRemovesWhenCreated) {
     {
         SCOPED_TRACE("create still queued: taken back");
         LiveAc& ac = creating(40200, true, "KLM820");
-        CreateAcCmd other;
-        other.tailNumber = "KLM820";
-        other.hexid = 40201;  // another aircraft with the same callsign
-        liveCreateQueue.push_back(other);
-        CreateAcCmd own = other;
-        own.hexid = 40200;
-        liveCreateQueue.push_back(own);
+        // Another aircraft with the same callsign first.
+        liveCreateQueue.assign({createCommand(40201, "KLM820"), createCommand(40200, "KLM820")});
         removeAircraftFromSim(ac);
         EXPECT_TRUE(ac.erase);
         ASSERT_EQ(liveCreateQueue.size(), 1u);
@@ -324,10 +319,7 @@ TEST_F(SimReplies, LostNoticesDoNotBlockAHexid) {
     LiveAc& removed = addActiveLiveAc(41101, 43, "KLM911");
     removeAircraftFromSim(removed);
     creating(41102, true, "KLM912");
-    CreateAcCmd queued;
-    queued.tailNumber = "KLM912";
-    queued.hexid = 41102;
-    liveCreateQueue.push_back(queued);  // still waiting for its turn: no notice is due yet
+    liveCreateQueue.push_back(createCommand(41102, "KLM912"));  // still waiting for its turn: no notice due
     AiAircraft& s = staticAircraft.emplace_back(testIdentity(11, "KLM11*"), 0, 52.0, 5.0, 0.0, 0);
     s.state = AcState::creating;
     for (uint32_t i = 0; i <= lostNoticeAfter; ++i) step();
