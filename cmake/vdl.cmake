@@ -14,27 +14,41 @@ function(vdl_library name folder)
   endif()
 endfunction()
 
-# vdl_test(<name> <folder> LIBS ... [LABELS ...]): one test binary per tests/ folder,
-# every .cpp in it, registered with CTest test by test.
-function(vdl_test name folder)
-  cmake_parse_arguments(ARG "" "" "LIBS;LABELS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
-  if(NOT srcs)
-    return()
-  endif()
-  add_executable(test_${name} ${srcs} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
-  target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
-  target_compile_definitions(test_${name} PRIVATE
+# One test binary, registered with CTest test by test under one label.
+function(vdl_test_binary target label libs)
+  add_executable(${target} ${ARGN} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${target} PRIVATE ${libs} GTest::gtest GTest::gmock)
+  target_compile_definitions(${target} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VDL_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
-  # One label per test: a list value would be flattened into the property pairs.
-  set(label ${name})
-  if("threads" IN_LIST ARG_LABELS)
-    set(label threads)
-    set_property(GLOBAL APPEND PROPERTY VDL_THREADED_TESTS test_${name})
-  endif()
-  gtest_discover_tests(test_${name}
+  gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${label} TIMEOUT 300)
+endfunction()
+
+# vdl_test(<name> <folder> LIBS ... [THREADED file ...]): the folder's *_threads_test.cpp files
+# (tests that start threads) build test_<name>_threads, labelled "threads" and part of the
+# threaded_tests target that ThreadSanitizer builds; every other .cpp builds test_<name>,
+# labelled <name>. THREADED names further files of the folder that start threads.
+function(vdl_test name folder)
+  cmake_parse_arguments(ARG "" "" "LIBS;THREADED" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  set(plain)
+  set(threaded)
+  foreach(src IN LISTS srcs)
+    get_filename_component(file ${src} NAME)
+    if(file MATCHES "_threads_test\\.cpp$" OR file IN_LIST ARG_THREADED)
+      list(APPEND threaded ${src})
+    else()
+      list(APPEND plain ${src})
+    endif()
+  endforeach()
+  if(plain)
+    vdl_test_binary(test_${name} ${name} "${ARG_LIBS}" ${plain})
+  endif()
+  if(threaded)
+    vdl_test_binary(test_${name}_threads threads "${ARG_LIBS}" ${threaded})
+    set_property(GLOBAL APPEND PROPERTY VDL_THREADED_TESTS test_${name}_threads)
+  endif()
 endfunction()

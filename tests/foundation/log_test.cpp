@@ -1,16 +1,13 @@
 #include "foundation/log.h"
 
-#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "foundation/errors.h"
-#include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "foundation/version.h"
@@ -38,25 +35,6 @@ TEST(LogTest, FirstLineAndLineKinds) {
               "          continued\n");
     EXPECT_FALSE(gf_openLog("MSFS 2020", "no/such/folder/Log.txt"));
     EXPECT_FALSE(gf_logIsOpen());
-}
-
-TEST(LogTest, LinesFromManyThreadsStayWhole) {
-    TempWorkDir dir;
-    ASSERT_TRUE(gf_openLog("MSFS 2020"));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([t] {
-            for (int i = 0; i < 200; ++i)
-                gf_log(fmt::format("thread {} line {} {}", t, i, std::string(50, 'x')));
-        });
-    for (auto& th : threads) th.join();
-    gf_closeLog();
-    auto lines = gf_readFileLines("Log.txt");
-    ASSERT_TRUE(lines.has_value());
-    ASSERT_EQ(lines->size(), 801u);
-    std::regex whole(R"(thread \d line \d+ x{50})");
-    for (size_t i = 1; i < lines->size(); ++i)
-        EXPECT_TRUE(std::regex_match((*lines)[i], whole)) << (*lines)[i];
 }
 
 TEST(UserErrorTest, MessageCarriesTheCodeExceptFor99) {

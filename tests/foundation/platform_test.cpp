@@ -1,15 +1,11 @@
-// The platform helpers on real loopback sockets: ownership, UDP, TCP, the wake-up and the
-// interruptible sleep.
+// The platform helpers on real loopback sockets: ownership, UDP and TCP.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "foundation/net.h"
-#include "foundation/threads.h"
 
 namespace vdl {
 namespace {
@@ -159,53 +155,6 @@ TEST(SocketTest, ConnectingWhereNobodyListensFails) {
     }
     EXPECT_FALSE(gf_connectLoopback(port, ec));
     EXPECT_EQ(ec, std::errc::connection_refused);
-}
-
-TEST(WakeUpTest, InterruptsAWaitUntilDrained) {
-    std::error_code ec;
-    const Socket quiet = gf_bindUdp(0, ec);
-    const WakeUp wake = WakeUp::open(ec);
-    ASSERT_TRUE(wake.valid()) << ec.message();
-
-    Readiness seen;
-    std::thread waiter([&] {
-        std::error_code waitEc;
-        seen = gf_waitReadable(quiet, &wake, std::chrono::milliseconds(-1), waitEc);
-    });
-    std::this_thread::sleep_for(20ms);
-    wake.signal();
-    wake.signal();
-    waiter.join();
-    EXPECT_TRUE(seen.woken);
-    EXPECT_FALSE(seen.socket);
-
-    wake.drain();
-    const Readiness after = gf_waitReadable(quiet, &wake, 0ms, ec);
-    EXPECT_FALSE(after.woken) << "drained";
-    EXPECT_FALSE(ec);
-}
-
-TEST(SleepTest, EndsAtItsTimeOrAtTheStopRequest) {
-    std::stop_source never;
-    const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_TRUE(gf_sleepFor(never.get_token(), 30ms));
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, 30ms);
-
-    std::stop_source stop;
-    bool slept = true;
-    std::chrono::steady_clock::duration took{};
-    std::thread sleeper([&] {
-        const auto start = std::chrono::steady_clock::now();
-        slept = gf_sleepUntil(stop.get_token(), start + 60s);
-        took = std::chrono::steady_clock::now() - start;
-    });
-    std::this_thread::sleep_for(20ms);
-    stop.request_stop();
-    sleeper.join();
-    EXPECT_FALSE(slept);
-    EXPECT_LT(took, 5s);
-
-    EXPECT_FALSE(gf_sleepFor(stop.get_token(), 1h)) << "already stopped: no sleep";
 }
 
 }  // namespace

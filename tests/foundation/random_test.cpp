@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "foundation/parameters.h"
@@ -18,14 +17,9 @@ std::vector<size_t> draws(size_t n, int count) {
     return v;
 }
 
-TEST(RandomTest, SeededDrawsRepeatOnEveryThreadAndRandomOffDisablesThem) {
+TEST(RandomTest, DrawsReachEveryValueAndRandomOffDisablesThem) {
     test::TempWorkDir dir;
     gf_seedRandomForTests(42);
-    const std::vector<size_t> first = draws(1000, 50);
-    std::vector<size_t> other;
-    std::thread([&] { other = draws(1000, 50); }).join();
-    EXPECT_EQ(other, first);
-
     const std::vector<size_t> three = draws(3, 300);
     EXPECT_EQ(std::set<size_t>(three.begin(), three.end()), (std::set<size_t>{0, 1, 2}));
     EXPECT_EQ(gf_randomIndex(0), 0u);

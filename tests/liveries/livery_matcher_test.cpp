@@ -8,16 +8,16 @@
 #include "foundation/errors.h"
 #include "foundation/not_created.h"
 #include "liveries/match_reports.h"
-#include "liveries_fixture.h"
+#include "support/data_env.h"
 #include "window/exit.h"
 
 namespace vdl::test {
 namespace {
 
-class Matcher : public LiveriesEnv {
+class Matcher : public DataEnv {
   protected:
     void SetUp() override {
-        LiveriesEnv::SetUp();
+        DataEnv::SetUp();
         std::filesystem::create_directories("input/my_regcodes");
         // Special titles without registrations stay special, not "don't use".
         writeWholeFile("input/my_regcodes/special.txt", "!DLH320a\n!BAW77Wa\n");
@@ -136,10 +136,10 @@ TEST_F(Matcher, StaticMatchTakesTheStandsCargoFlag) {
 }
 
 // Refused liveries and the matching summary.
-class Reports : public LiveriesEnv {
+class Reports : public DataEnv {
   protected:
     void SetUp() override {
-        LiveriesEnv::SetUp();
+        DataEnv::SetUp();
         buildFrom(handCatalogue());
         newLogLines();
     }

@@ -9,12 +9,12 @@
 #include <set>
 
 #include "foundation/paths.h"
-#include "liveries_fixture.h"
+#include "support/data_env.h"
 
 namespace vdl::test {
 namespace {
 
-using Tables = LiveriesEnv;
+using Tables = DataEnv;
 
 // Every table as plain text, for comparing two builds.
 std::map<std::string, std::vector<std::string>> snapshot() {

@@ -1,7 +1,7 @@
 // The main job's stand-ins: RealTraffic's lines pass the feed's checks and its flights are
 // complete; the simulator takes its installed titles from a file and flies the user nearby.
-#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,6 @@
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/rttfc.h"
-#include "foundation/files.h"
 #include "simulator/sim_scenario.h"
 #include "standins/rt_standin.h"
 #include "support/shell_env.h"
@@ -35,8 +34,6 @@ std::optional<double> lf_firstTime(const rtstandin::Flight& f, double from, doub
     }
     return std::nullopt;
 }
-
-double lf_rad(double deg) { return deg * pi / 180.0; }
 
 TEST(RealTrafficStandIn, EveryLineOfTheScenarioPassesTheFeedsChecks) {
     const auto flights = rtstandin::gf_eddlScenario();
@@ -94,18 +91,18 @@ TEST(RealTrafficStandIn, ArrivalFromFifteenMilesOnAThreeDegreePathEndsOnTheApron
 
 TEST(RealTrafficStandIn, DepartureFromAGatePushesBackTaxisAndClimbs) {
     const auto& f = lf_flight("EWG7KT");
-    const double terminal = lf_rad(322.0);
+    const double terminal = degToRad(322.0);
     EXPECT_DOUBLE_EQ(rtstandin::gf_sampleAt(f, 10.0)->groundSpeedKt, 0.0);
     // Pushed back: slowly, away from where the nose points.
     const auto push = rtstandin::gf_sampleAt(f, 35.0);
     ASSERT_TRUE(push);
     EXPECT_NEAR(push->groundSpeedKt, 3.0, 0.5);
-    EXPECT_NEAR(std::fabs(gf_angleDiff(terminal, lf_rad(push->trackDeg))), pi, 0.05);
-    EXPECT_NEAR(std::fabs(gf_angleDiff(terminal, lf_rad(push->headingDeg))), 0.0, 0.05);
+    EXPECT_NEAR(std::fabs(gf_angleDiff(terminal, degToRad(push->trackDeg))), pi, 0.05);
+    EXPECT_NEAR(std::fabs(gf_angleDiff(terminal, degToRad(push->headingDeg))), 0.0, 0.05);
     // The nose ends turned right and keeps that heading in the line while the engines start.
     const auto turned = rtstandin::gf_sampleAt(f, 70.0);
     ASSERT_TRUE(turned);
-    EXPECT_GT(gf_angleDiff(terminal, lf_rad(turned->headingDeg)), lf_rad(80.0));
+    EXPECT_GT(gf_angleDiff(terminal, degToRad(turned->headingDeg)), degToRad(80.0));
     const auto line = rtstandin::gf_rttfcLine(f, *turned, 1765000000.0, 1013.0);
     EXPECT_NE(line.find(fmt::format(",{:.2f},", turned->headingDeg)), std::string::npos) << line;
 

@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <system_error>
 
-#include "support/foundation_env.h"
+#include "foundation/paths.h"
+#include "shell/start_up.h"
+#include "support/shell_env.h"
 
 namespace vdl {
 namespace {
@@ -65,6 +68,41 @@ TEST(NamedMutex, UnusableRuntimeFolderIsAnError) {
     test::writeWholeFile(dir.path() / "blocked", "x");
     ::setenv("XDG_RUNTIME_DIR", (dir.path() / "blocked").c_str(), 1);  // a file, not a folder
     EXPECT_THROW(NamedMutex m(instanceMutexName), std::system_error);
+}
+
+// The program's refusals that come before any thread starts.
+class EarlyRefusal : public test::ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        makeProgramFolders();
+        if (!installDbase()) GTEST_SKIP() << "no shipped dbase.xml";
+        options.inputFd = -1;
+    }
+
+    ProgramOptions options;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(EarlyRefusal, MissingDataBaseIsReportedAndFails) {
+    std::filesystem::remove("input/dbase.xml");
+    EXPECT_EQ(gf_runProgram(options, out, err), 1);
+    EXPECT_NE(err.str().find("lf_startUp: "), std::string::npos) << err.str();
+    EXPECT_NE(out.str().find("\nError "), std::string::npos) << "the window shows the error line";
+    std::string log = test::readWholeFile("Log.txt");
+    EXPECT_NE(log.find("lf_startUp: "), std::string::npos) << log;
+}
+
+TEST_F(EarlyRefusal, SecondInstanceEndsAtOnce) {
+    NamedMutex first(instanceMutexName);
+    ASSERT_TRUE(first.owned());
+    EXPECT_EQ(gf_runProgram(options, out, err), 1);
+    EXPECT_EQ(err.str(), "Vandrel is already running\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"))
+        << "the second instance must not truncate the first's log";
+    EXPECT_FALSE(std::filesystem::exists(gf_parametersPath()));
 }
 
 }  // namespace

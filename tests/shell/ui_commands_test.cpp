@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "foundation/parameters.h"
@@ -114,17 +113,6 @@ TEST_F(UiCommandTest, SimulatorSwitchStartsANewRunAndQuitEndsIt) {
     EXPECT_TRUE(userClosed.load());
     gf_handleCommand("quit");  // ignored while the exit is under way
     EXPECT_EQ(exits, (std::vector{ExitReason::NewSettings, ExitReason::UserClosedSim}));
-}
-
-TEST(RunRequests, PostedFromAnyThreadTakenOnceInOrder) {
-    gf_clearRunRequests();
-    std::vector<std::jthread> posters;
-    for (int i = 0; i < 4; ++i)
-        posters.emplace_back([] { for (int k = 0; k < 100; ++k) gf_postRunRequest(RunRequest::EnforceMaxLive); });
-    posters.clear();
-    gf_postRunRequest(RunRequest::NewDestination);
-    EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::EnforceMaxLive, RunRequest::NewDestination}));
-    EXPECT_TRUE(gf_takeRunRequests().empty());
 }
 
 TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <future>
+#include <optional>
 #include <map>
 #include <pugixml.hpp>
 
 #include "simlink/flight_plan.h"
-#include "simlink/link_fixture.h"
+#include "support/simulator_world.h"
 
 namespace vdl {
 namespace {
@@ -15,87 +15,74 @@ namespace {
 using test::LinkTest;
 using test::worldAirportLat;
 using test::worldAirportLon;
+using test::worldTitleJet;
 
-TEST_F(LinkTest, CreatedObjectIsReleasedAndFrozenBeforeTheCreatedNotice) {
+// What the link answers a create with, row by row: the created notice once an in-range reply
+// names the object (its ATC id, also when the create's answer got lost), with the object released
+// and frozen before the notice goes out; or the creation-failed notice with the hexid.
+TEST_F(LinkTest, EachCreateEndsInItsNotice) {
+    struct Row {
+        const char* name;
+        uint32_t hexid;
+        const char* tail;
+        std::string_view title;
+        std::optional<FaultKind> fault;
+        uint32_t notice;
+    };
+    const Row rows[] = {
+        {"installed title", 10042, "KLM123", worldTitleJet, std::nullopt, REPLY_LIVE_CREATED},
+        {"static hexid, answer lost", 42, "KLM77*", worldTitleJet, FaultKind::Missing, REPLY_STATIC_CREATED},
+        {"title not installed", 20000, "BAW1", "Airbus A380 Nobody", std::nullopt, REPLY_CREATION_FAILED},
+        {"create call fails", 20001, "BAW2", worldTitleJet, FaultKind::Fail, REPLY_CREATION_FAILED},
+    };
     connect();
     std::size_t callsAtNotice = 0;
     gf_setSimReplyHook([&](const SimReply& r) {
-        if (r.kind == REPLY_LIVE_CREATED) callsAtNotice = sim_->calls().size();
+        if (r.kind != REPLY_IN_RANGE_LOW) callsAtNotice = sim_->calls().size();
         std::lock_guard lock(collectMutex_);
         replies_.push_back(r);
     });
-    gf_queueCreateAc(command(10042, "KLM123"));
-    rounds(3);
-    // Created in the simulator, but not bound until an in-range reply names it.
-    ASSERT_EQ(sim_->liveObjectCount(), 1u);
-    EXPECT_TRUE(takeReplies().empty());
-
-    ASSERT_EQ(requestInRange(), SIM_OK);
-    rounds(2);
-    const auto replies = takeReplies();
-    ASSERT_EQ(replies.size(), 1u);  // no low-altitude notice in the reply that binds it
-    const SimReply& created = replies[0];
-    EXPECT_EQ(created.kind, REPLY_LIVE_CREATED);
-    EXPECT_EQ(created.hexid, 10042u);
-    EXPECT_EQ(created.objectId, 3u);
-    EXPECT_DOUBLE_EQ(created.a, test::worldAirportElevation);
-    EXPECT_DOUBLE_EQ(created.b, test::worldJetCg);
-
-    std::vector<std::string> sent;
-    for (const auto& c : sim_->callsFor(created.objectId))
-        sent.push_back(c.call == SimCall::AICreateNonATCAircraft ? "create" : std::string(gf_simCallName(c.call)) + " " + c.detail);
-    EXPECT_EQ(sent, (std::vector<std::string>{"create", "AIReleaseControl ",
-                                              "TransmitClientEvent FREEZE_LATITUDE_LONGITUDE_SET 1 group 301",
-                                              "TransmitClientEvent FREEZE_ALTITUDE_SET 1 group 301",
-                                              "TransmitClientEvent FREEZE_ATTITUDE_SET 1 group 301"}));
-    // All of it was sent before the notice went out.
-    const auto all = sim_->calls();
-    const auto last = std::find_if(all.rbegin(), all.rend(),
-                                   [&](const CallRecord& c) { return c.objectId == created.objectId; });
-    EXPECT_LE(static_cast<std::size_t>(all.rend() - last), callsAtNotice);
-    rounds(1);
-    EXPECT_TRUE(sim_->object(created.objectId)->aiReleased);
-    EXPECT_TRUE(sim_->object(created.objectId)->frozen());
-
-    // A later in-range reply does not bind it again.
-    requestInRange();
-    rounds(2);
-    for (const auto& r : takeReplies()) EXPECT_EQ(r.kind, REPLY_IN_RANGE_LOW);
-
-    // A static hexid gives the static notice; a lost create answer still binds by ATC id.
-    sim_->injectFault(SimCall::AICreateNonATCAircraft, FaultKind::Missing);
-    gf_queueCreateAc(command(42, "KLM77*"));
-    rounds(2);
-    requestInRange();
-    rounds(2);
-    auto st = takeReplies();
-    std::erase_if(st, [](const SimReply& r) { return r.kind == REPLY_IN_RANGE_LOW; });
-    ASSERT_EQ(st.size(), 1u);
-    EXPECT_EQ(st[0].kind, REPLY_STATIC_CREATED);
-    EXPECT_EQ(st[0].hexid, 42u);
-    EXPECT_TRUE(sim_->object(st[0].objectId)->aiReleased);
-}
-
-TEST_F(LinkTest, FailedCreationGivesTheCreationFailedNoticeWithItsHexid) {
-    connect();
-    uint32_t hexid = 20000;
-    for (const auto& [title, callFails] : {std::pair<std::string_view, bool>{"Airbus A380 Nobody", false},
-                                           {test::worldTitleJet, true}}) {
-        SCOPED_TRACE(callFails);
-        if (callFails) sim_->injectFault(SimCall::AICreateNonATCAircraft, FaultKind::Fail);
-        gf_queueCreateAc(command(hexid, "BAW1", title));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.fault) sim_->injectFault(SimCall::AICreateNonATCAircraft, *row.fault);
+        const std::size_t objectsBefore = sim_->aiObjects().size();
+        gf_queueCreateAc(test::createCommand(row.hexid, row.tail, row.title));
         rounds(3);
-        const auto replies = takeReplies();
-        ASSERT_EQ(replies.size(), 1u);
-        EXPECT_EQ(replies[0].kind, REPLY_CREATION_FAILED);
-        EXPECT_EQ(replies[0].hexid, hexid);
-        // Nothing waits to be bound: a later in-range reply brings no notice.
-        requestInRange();
+        const bool created = row.notice != REPLY_CREATION_FAILED;
+        EXPECT_EQ(sim_->aiObjects().size(), objectsBefore + (created ? 1 : 0));
+        if (created) {
+            EXPECT_TRUE(takeReplies().empty()) << "not bound before an in-range reply names it";
+        }
+        ASSERT_EQ(requestInRange(), SIM_OK);
         rounds(2);
-        EXPECT_TRUE(takeReplies().empty());
-        ++hexid;
+        auto replies = takeReplies();
+        std::erase_if(replies, [](const SimReply& r) { return r.kind == REPLY_IN_RANGE_LOW; });
+        ASSERT_EQ(replies.size(), 1u);
+        const SimReply notice = replies[0];
+        EXPECT_EQ(notice.kind, row.notice);
+        EXPECT_EQ(notice.hexid, row.hexid);
+        if (!created) continue;
+        EXPECT_EQ(notice.objectId, sim_->aiObjects().back().id);
+        EXPECT_DOUBLE_EQ(notice.a, test::worldAirportElevation);
+        EXPECT_DOUBLE_EQ(notice.b, test::worldJetCg);
+        std::vector<std::string> sent;
+        for (const auto& c : sim_->callsFor(notice.objectId))
+            sent.push_back(c.call == SimCall::AICreateNonATCAircraft ? "create"
+                                                                     : std::string(gf_simCallName(c.call)) + " " + c.detail);
+        EXPECT_EQ(sent, (std::vector<std::string>{"create", "AIReleaseControl ",
+                                                  "TransmitClientEvent FREEZE_LATITUDE_LONGITUDE_SET 1 group 301",
+                                                  "TransmitClientEvent FREEZE_ALTITUDE_SET 1 group 301",
+                                                  "TransmitClientEvent FREEZE_ATTITUDE_SET 1 group 301"}));
+        const auto all = sim_->calls();
+        const auto last = std::find_if(all.rbegin(), all.rend(),
+                                       [&](const CallRecord& c) { return c.objectId == notice.objectId; });
+        EXPECT_LE(static_cast<std::size_t>(all.rend() - last), callsAtNotice) << "sent before the notice went out";
+        rounds(1);
+        EXPECT_TRUE(sim_->object(notice.objectId)->aiReleased && sim_->object(notice.objectId)->frozen());
+        requestInRange();  // a later in-range reply does not bind it again
+        rounds(2);
+        for (const auto& r : takeReplies()) EXPECT_EQ(r.kind, REPLY_IN_RANGE_LOW);
     }
-    EXPECT_EQ(sim_->liveObjectCount(), 0u);
 }
 
 TEST_F(LinkTest, RemovalAndStaticCgGiveTheirNotices) {
@@ -175,7 +162,7 @@ TEST_F(LinkTest, OneFrameSendsCreatesRemovalsEventsAndPositionsInThatOrder) {
     }
     gf_setCabinLights(keep, 1);
     gf_queueClientEvent(keep, GEAR_SET, 1);
-    gf_queueCreateAc(command(10003, "NEW1"));
+    gf_queueCreateAc(test::createCommand(10003, "NEW1"));
 
     const std::size_t before = sim_->calls().size();
     rounds(1);
@@ -201,7 +188,7 @@ TEST_F(LinkTest, NothingIsSentWhilePaused) {
     sim_->setPaused(true);
     rounds(1);
     EXPECT_TRUE(simPaused && !simRunning);
-    gf_queueCreateAc(command(10001, "WAIT1"));
+    gf_queueCreateAc(test::createCommand(10001, "WAIT1"));
     const std::size_t before = sim_->calls().size();
     rounds(60);
     EXPECT_EQ(sim_->calls().size(), before);
@@ -231,49 +218,6 @@ TEST_F(LinkTest, SimulatorStateReachesTheFlags) {
     EXPECT_TRUE(simQuit && !simRunning);
     ASSERT_EQ(exits().size(), 1u);
     EXPECT_EQ(exits()[0].first, ExitReason::SimWasClosed);
-}
-
-TEST_F(LinkTest, ThirdFailedRequestStopsRequestsAndEndsTheRunWithSimconnectError) {
-    connect();
-    sim_->injectFault(SimCall::RequestDataOnSimObjectType, FaultKind::Fail, 2);
-    sim_->injectFault(SimCall::RequestDataOnSimObject, FaultKind::Fail, 1, 0, REQUEST_USER_STATE);
-    auto trafficStepRequest = [&] {
-        std::lock_guard lock(simMutex);
-        if (SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, 1852,
-                                                  SimObjectType::Aircraft) < 0)
-            gf_simConnectRequestFailed();
-    };
-    trafficStepRequest();
-    trafficStepRequest();
-    EXPECT_EQ(gf_failedRequestCount(), 2);
-    EXPECT_FALSE(simStopped);
-    EXPECT_TRUE(exits().empty());
-
-    // The third failure ends the run through the window and the exit entry: only with simMutex
-    // let go (another thread must be able to take it).
-    bool simMutexFree = false;
-    gf_setFinalExitHook([&](ExitReason reason, int delay) {
-        simMutexFree = std::async(std::launch::async, [] {
-                           std::unique_lock lock(simMutex, std::try_to_lock);
-                           return lock.owns_lock();
-                       }).get();
-        std::lock_guard lock(collectMutex_);
-        exits_.push_back({reason, delay});
-    });
-    gf_getUserAcData();  // a failed user data request counts too
-    EXPECT_TRUE(simMutexFree);
-    EXPECT_TRUE(simStopped);
-    ASSERT_EQ(exits().size(), 1u);
-    EXPECT_EQ(exits()[0], std::pair(ExitReason::SimConnectError, 10));
-    EXPECT_EQ(mainWindow.statusLine(), "SimConnect request error 3, see Log.txt");
-    const auto log = test::readWholeFile(work_->path() / "Log.txt");
-    EXPECT_NE(log.find("SimConnect request error 3, see Log.txt"), std::string::npos);
-    EXPECT_NE(log.find("===> SimConnect request user aircraft data fails"), std::string::npos);
-
-    // While stopped, the user data is not asked for any more.
-    const std::size_t before = sim_->calls().size();
-    gf_getUserAcData();
-    EXPECT_EQ(sim_->calls().size(), before);
 }
 
 TEST_F(LinkTest, UserDataAndTheOnGroundReplyWhichIgnoresTheNullPosition) {

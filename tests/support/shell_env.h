@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
-#include <thread>
 
 #include "shell/reset.h"
 #include "support/foundation_env.h"
+#include "support/wait.h"
 
 namespace vdl::test {
 
@@ -38,22 +36,5 @@ class ShellTest : public ::testing::Test {
 
     TempWorkDir dir;
 };
-
-// Threads of this process.
-inline int threadCount() {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
-    return n;
-}
-
-// Polls until the condition holds or the time is over; answers the condition.
-inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 }  // namespace vdl::test

@@ -1,15 +1,13 @@
 // Departures from a stand: pushback, taxi, take-off roll, rotation and climb-out.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "airports/stand_records.h"
 #include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
-#include "traffic/ground_movement.h"
-#include "traffic/traffic_fixture.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
@@ -39,63 +37,9 @@ protected:
         TrafficTest::TearDown();
     }
 
-    // The feed's intake for a departing aircraft, in the parts that matter here: a parked
-    // aircraft that moves asks to depart; a pushback learns its turn from the heading; a
-    // pull-out waits until the data has left the stand.
-    void useDepartureIntake() {
-        h.intake = [](LiveAc& a, StreamPos& p) {
-            const uint32_t clock = clock100.load();
-            switch (a.groundState) {
-                case GroundState::parked:
-                    if (gf_distanceNm({a.standLat, a.standLon}, {p.lat, p.lon}) * 1852.0 < 3.0) return;
-                    a.atStand = true;
-                    if (a.extensionCount >= 1) {
-                        a.stream.front().time = clock + 1;
-                        a.extensionCount = 0;
-                    }
-                    p.stop = 0;
-                    p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
-                    a.stream.push_back(p);
-                    return;
-                case GroundState::pushback:
-                    if (!STRAIGHT_PBS_ONLY.value() && a.departureCountdown == 2 && p.headingValid) {
-                        a.turnRight = gf_angleDiff(a.heading, p.trueHeading) > 0.0;
-                        a.turnDirKnown = true;
-                    }
-                    return;
-                case GroundState::pullOut: {
-                    const double d = gf_distanceNm({a.lat, a.lon}, {p.lat, p.lon});
-                    const double hs = a.identity.halfWingspan;
-                    if (!(d > 2.75 * hs && d > a.pullOutDistance) && !(d > 6 * hs)) {
-                        if (!a.holding) a.holdStart = clock;
-                        a.holding = true;
-                        a.pullOutDistance = d;
-                        return;
-                    }
-                    if (a.extensionCount >= 1) a.stream.front().time = clock + 1;
-                    a.extensionCount = 0;
-                    a.lateWindow = 3000;
-                    a.earlyWindow = 3000;
-                    a.turnDirKnown = false;
-                    a.departureCountdown = 0;
-                    gf_setGroundState(a, GroundState::taxi);
-                    a.standLat = a.standLon = a.standHeading = 0.0;
-                    a.standId = 0;
-                    a.holding = false;
-                    p.stop = 0;
-                    p.time = std::max<uint32_t>(p.time, a.stream.back().time + 1);
-                    a.stream.push_back(p);
-                    return;
-                }
-                default: FlightHarness::defaultIntake(a, p); return;
-            }
-        };
-    }
-
     // Parked on A1 (nose north), pushback records turning the nose to `pushHeadingDeg`, then the
     // taxi east and south to runway 27, the take-off roll and a climb at 2000 ft/min.
     void buildDeparture(double pushHeadingDeg, AircraftCategory category = AircraftCategory::Large) {
-        useDepartureIntake();
         StreamPos parked = makePoint(standLat, standLon, 0, 0, 0, false);
         parked.stop = 1;
         parked.bankValid = 1;
@@ -108,7 +52,7 @@ protected:
         LatLon pos = lf_along({standLat, standLon}, 180.0, 6.0);
         for (int i = 0; i < 6; ++i) {
             StreamPos p = makePoint(pos.lat, pos.lon, 0, 3, 0, false);
-            p.trueHeading = pushHeadingDeg * degToRad;
+            p.trueHeading = degToRad(pushHeadingDeg);
             p.headingValid = 1;
             h.addFeed(p, due);
             pos = lf_along(pos, 180.0, 6.0);
@@ -161,7 +105,7 @@ protected:
 double headingAfterPushbackDeg(const std::vector<Sample>& track) {
     for (size_t i = 1; i < track.size(); ++i)
         if (track[i - 1].groundState == GroundState::pushback && track[i].groundState != GroundState::pushback)
-            return track[i].heading * radToDeg;
+            return radToDeg(track[i].heading);
     return -1.0;
 }
 
@@ -172,7 +116,7 @@ void expectMovesBackwards(const std::vector<Sample>& push) {
         const double moved = gf_distanceNm({push[i - 20].lat, push[i - 20].lon}, {push[i + 20].lat, push[i + 20].lon});
         if (moved * 1852.0 < 0.3) continue;
         const double course = gf_bearing({push[i - 20].lat, push[i - 20].lon}, {push[i + 20].lat, push[i + 20].lon});
-        EXPECT_LT(std::fabs(gf_angleDiff(course, push[i].heading + pi)) * radToDeg, 35.0) << "at step " << push[i].step;
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(course, push[i].heading + pi))), 35.0) << "at step " << push[i].step;
         ++checked;
     }
     EXPECT_GT(checked, 20u);
@@ -210,7 +154,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     expectStraightFirst(push);
     const double after = headingAfterPushbackDeg(h.track);
     ASSERT_GE(after, 0.0);
-    EXPECT_LT(std::fabs(gf_angleDiff(c.expectedHeadingDeg * degToRad, after * degToRad)) * radToDeg, 6.0);
+    EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(degToRad(c.expectedHeadingDeg), degToRad(after)))), 6.0);
     // Done 2.5 stand radii (50 m) behind the stand, half a wingspan to the side after a turn.
     double east = 0, north = 0;
     gf_toLocalMetres(standLat, standLon, push.back().lat, push.back().lon, east, north);
@@ -218,7 +162,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     EXPECT_NEAR(std::fabs(east), c.straightOnly ? 0.0 : 17.9, 3.0);
     for (size_t i = 1; i < push.size(); ++i) {
         const double step = std::fabs(gf_angleDiff(push[i - 1].heading, push[i].heading));
-        ASSERT_LE(step, 3.0 * baseTurnRateDegOfCategory[2] * degToRad + 1e-9);
+        ASSERT_LE(step, 3.0 * degToRad(baseTurnRateDegOfCategory[2]) + 1e-9);
     }
 }
 

@@ -13,18 +13,18 @@
 
 #include "foundation/clock.h"
 #include "foundation/geo.h"
+#include "foundation/units.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
+#include "traffic/point_intake.h"
 #include "traffic/records.h"
 #include "traffic/sim_replies.h"
 #include "traffic/traffic_lists.h"
 
 namespace vdl::test {
 
-inline constexpr double degToRad = pi / 180.0;
-inline constexpr double radToDeg = 180.0 / pi;
 inline constexpr uint32_t harnessClockStart = 500000;
 inline constexpr uint32_t harnessObjectId = 77;
 
@@ -104,7 +104,7 @@ public:
         ac.lon = p.lon;
         ac.onGround = !p.airborne;
         ac.alt = p.airborne ? p.alt : terrainFt + ac.identity.staticCgHeight;
-        ac.heading = std::fmod(p.track * degToRad + 2 * pi, 2 * pi);
+        ac.heading = std::fmod(degToRad(p.track) + 2 * pi, 2 * pi);
         ac.pitch = ac.onGround ? ac.identity.groundPitch : 0.0;
         ac.groundState = groundState;
         ac.aglFt = std::min(2500.0, ac.alt - terrainFt);
@@ -118,26 +118,8 @@ public:
 
     void addFeed(const StreamPos& p, uint32_t dueStep) { feed.push_back({p, dueStep}); }
 
-    // The intake's part that this harness plays: appends due points and starts the take-off
-    // roll as the feed's intake does.
-    std::function<void(LiveAc&, StreamPos&)> intake = [](LiveAc& a, StreamPos& p) { defaultIntake(a, p); };
-
-    static void defaultIntake(LiveAc& a, StreamPos& p) {
-        if (!a.stream.empty()) {
-            const StreamPos& last = a.stream.back();
-            p.stop = (p.lat == last.lat && p.lon == last.lon) ? 1 : 0;
-            p.time = std::max<uint32_t>(p.time, last.time + 1);
-            if (!a.takeoffRoll && a.onGround && a.groundState == GroundState::taxi && a.state == AcState::active) {
-                if ((!p.airborne && p.speed >= 43.0 && last.speed >= 43.0) || p.airborne) gf_takeoffHandling(a);
-            }
-            if (a.extensionCount > 0) {
-                a.extensionCount = 0;
-                a.stream.front().time = clock100.load() + 1;
-                a.holding = false;
-            }
-        }
-        a.stream.push_back(p);
-    }
+    // The feed's intake of a point, as the traffic step calls it.
+    std::function<void(LiveAc&, StreamPos&)> intake = [](LiveAc& a, StreamPos& p) { decodeExisting(a, p); };
 
     // One traffic step as the traffic step does it for an active aircraft, then the simulator.
     void runStep() {
@@ -227,7 +209,7 @@ inline uint32_t maskOf(const LightSet& s) {
 }
 
 inline LatLon offsetMetres(LatLon from, double bearingDeg, double metres) {
-    return gf_destination(from, bearingDeg * degToRad, metres / 0.3048);
+    return gf_destination(from, degToRad(bearingDeg), metresToFeet(metres));
 }
 
 }  // namespace vdl::test

@@ -9,7 +9,7 @@
 #include "airports/stand_records.h"
 #include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
-#include "traffic/traffic_fixture.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
@@ -35,7 +35,7 @@ protected:
     FlightHarness h;
 };
 
-LatLon lf_along(LatLon from, double bearingDeg, double nm) { return gf_destination(from, bearingDeg * degToRad, nm * feetPerNm); }
+LatLon lf_along(LatLon from, double bearingDeg, double nm) { return gf_destination(from, degToRad(bearingDeg), nm * feetPerNm); }
 
 // An arrival on runway 27 (threshold at the field's reference point): 3 degree approach from
 // 15 nm at 140 kt, touchdown, roll-out, a 45 degree exit at taxi speed, a short taxi, data end.
@@ -43,7 +43,7 @@ void buildArrival(FlightHarness& h, AircraftCategory category) {
     const LatLon threshold{fieldLat, fieldLon};
     const double gsKt = 140.0;
     const double stepS = 4.0;
-    const double tan3 = std::tan(3.0 * degToRad);
+    const double tan3 = std::tan(degToRad(3.0));
     uint32_t due = 0;
     double dist = 15.0;
     bool first = true;
@@ -87,7 +87,7 @@ void expectNoJumps(const std::vector<Sample>& t) {
 }
 
 void expectTurnRates(const std::vector<Sample>& t, AircraftCategory c) {
-    const double base = baseTurnRateDegOfCategory[static_cast<size_t>(c)] * degToRad;
+    const double base = degToRad(baseTurnRateDegOfCategory[static_cast<size_t>(c)]);
     for (size_t i = 1; i < t.size(); ++i) {
         ASSERT_GE(t[i].heading, 0.0);
         ASSERT_LT(t[i].heading, 2 * pi + 1e-12);
@@ -274,12 +274,12 @@ TEST_F(FlightTrack, TaxiCornerIsFlownAsACurveAndHeadingWrapsThroughNorth) {
     }
     EXPECT_GT(closest, 3.0);
     EXPECT_GT(turning, 300u);
-    EXPECT_NEAR(std::fabs(gf_angleDiff(20.0 * degToRad, h.track.back().heading)) * radToDeg, 0.0, 3.0);
+    EXPECT_NEAR(radToDeg(std::fabs(gf_angleDiff(degToRad(20.0), h.track.back().heading))), 0.0, 3.0);
     // Never more than a few degrees between the heading and the direction of travel.
     for (size_t i = 50; i + 50 < h.track.size(); i += 10) {
         const double course = gf_bearing({h.track[i - 10].lat, h.track[i - 10].lon}, {h.track[i + 10].lat, h.track[i + 10].lon});
         if (h.track[i].speedKt < 1.0) continue;
-        EXPECT_LT(std::fabs(gf_angleDiff(course, h.track[i].heading)) * radToDeg, 8.0) << "sliding at step " << i;
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(course, h.track[i].heading))), 8.0) << "sliding at step " << i;
     }
 }
 

@@ -7,14 +7,12 @@
 
 #include "feed/traffic_reader.h"
 #include "traffic/intake.h"
-#include "traffic/live_fixture.h"
-#include "traffic/removal.h"
-#include "traffic/spawn_gate.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
 
-class Intake : public LiveTest {
+class Intake : public TrafficTest {
 protected:
     // Feeds one record through the intake.
     static void feed(TrafficRecord r) {
@@ -166,7 +164,7 @@ TEST_F(Intake, PushbackTurnDirectionNeedsAHeadingOrTrack) {
         LiveAc& a = addActiveLiveAc(26300, 16, "KLM730");
         a.groundState = GroundState::pushback;
         a.departureCountdown = 2;
-        a.heading = 90.0 * 0.017453292519943295;
+        a.heading = degToRad(90.0);
         a.lastSampleTime = 1000.0;
         a.stream.front() = groundPoint(52.3, 4.76, clock100.load(), 3.0);
         TrafficRecord r = record(26300, "KLM730", 1020.0, 52.31, 4.8, 0.0, 3.0, c.track);

@@ -11,14 +11,13 @@
 
 #include "simulator/stand_in.h"
 #include "support/simulator_world.h"
-#include "traffic/live_fixture.h"
+#include "support/traffic_env.h"
 #include "traffic/movement.h"
 #include "traffic/traffic_step.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr double degToRadJ = pi / 180.0;
 constexpr uint32_t hexArrival = 200001;
 constexpr uint32_t hexDeparture = 200002;
 
@@ -27,13 +26,13 @@ struct Leg {
 };
 
 LatLon lf_from(LatLon p, double bearingDeg, double metres) {
-    return gf_destination(p, bearingDeg * degToRadJ, metres / 0.3048);
+    return gf_destination(p, degToRad(bearingDeg), metresToFeet(metres));
 }
 
-class JudgedFlights : public LiveTest {
+class JudgedFlights : public TrafficTest {
 protected:
     void SetUp() override {
-        LiveTest::SetUp();
+        TrafficTest::SetUp();
         sim = makeWorld();
         sim->setFrameRate(100.0);  // one frame per traffic step
         useWorld(sim);
@@ -43,7 +42,7 @@ protected:
     }
     void TearDown() override {
         gf_resetSimLink();
-        LiveTest::TearDown();
+        TrafficTest::TearDown();
     }
 
     // Records every 4 s; each goes to the feed 30 s before it is due, as RealTraffic's do.
@@ -110,7 +109,7 @@ void expectSmooth(const std::deque<TrackPoint>& t) {
 TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
     // Runway 27 with its threshold 1 km east of the airport's reference point.
     const LatLon threshold = lf_from({worldAirportLat, worldAirportLon}, 90.0, 1000.0);
-    const double tan3 = std::tan(3.0 * degToRadJ);
+    const double tan3 = std::tan(degToRad(3.0));
     std::vector<Leg> pts;
     for (double nm = 15.0; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
         const LatLon p = lf_from(threshold, 90.0, nm * 1852.0);
@@ -160,7 +159,7 @@ TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
     }
     // Slow before the runway exit.
     auto exit = std::find_if(td, o.track.end(), [](const TrackPoint& p) {
-        return std::fabs(gf_angleDiff(270.0 * degToRadJ, p.heading)) >= 15.0 * degToRadJ;
+        return std::fabs(gf_angleDiff(degToRad(270.0), p.heading)) >= degToRad(15.0);
     });
     ASSERT_NE(exit, o.track.end()) << "never left the runway";
     const auto before = std::prev(exit, std::min<std::ptrdiff_t>(100, std::distance(td, exit)));
@@ -209,7 +208,7 @@ TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
     auto lift = std::find_if(o.track.begin(), o.track.end(), [](const TrackPoint& p) { return !p.onGround; });
     ASSERT_NE(lift, o.track.end()) << "never lifted off";
     // Nose up at lift-off, and climbing afterwards.
-    EXPECT_LT(lift->pitch, -3.0 * degToRadJ);
+    EXPECT_LT(lift->pitch, degToRad(-3.0));
     EXPECT_GT(o.track.back().altitude, lift->altitude + 500.0);
     // The take-off roll set comes before the lift-off, gear up after it.
     const double strobes = eventAt(o, "STROBES_SET", 1);

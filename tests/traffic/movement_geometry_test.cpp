@@ -3,14 +3,10 @@
 
 #include <cmath>
 #include <limits>
-#include <vector>
 
-#include "airports/stand_records.h"
 #include "feed/qnh.h"
-#include "foundation/parameters.h"
 #include "traffic/flight_harness.h"
-#include "traffic/ground_movement.h"
-#include "traffic/traffic_fixture.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
@@ -36,7 +32,7 @@ TEST_P(Bezier, PointAndTangent) {
     gf_toLocalMetres(c.curve.refLat, c.curve.refLon, p.lat, p.lon, east, north);
     EXPECT_NEAR(east, c.eastM, 0.01);
     EXPECT_NEAR(north, c.northM, 0.01);
-    EXPECT_NEAR(std::fabs(gf_angleDiff(c.bearingDeg * degToRad, bearing)), 0.0, 1e-6);
+    EXPECT_NEAR(std::fabs(gf_angleDiff(degToRad(c.bearingDeg), bearing)), 0.0, 1e-6);
 }
 
 // A right-angle corner: from (0,0) via (0,100) north to (100,100) east.
@@ -150,10 +146,10 @@ TEST(DescentRate, QnhAboveStandardSteepensTheDescent) {
 TEST(BankRate, LimitedByTheCategory) {
     StreamPos p = makePoint(52.3, 4.76, 2000, 150, 90, true);
     LiveAc heavy(p, harnessIdentity(AircraftCategory::Heavy), 1.0);
-    setBankRate(heavy, 90.0 * degToRad, 10.0);
-    EXPECT_DOUBLE_EQ(heavy.bankRate, -0.015 * degToRad);  // towards -20 deg, at the most rate
-    setBankRate(heavy, -1.0 * degToRad, 1e6);
-    EXPECT_NEAR(heavy.bankRate, 1.0 * degToRad / 1e6, 1e-15);
+    setBankRate(heavy, degToRad(90.0), 10.0);
+    EXPECT_DOUBLE_EQ(heavy.bankRate, degToRad(-0.015));  // towards -20 deg, at the most rate
+    setBankRate(heavy, degToRad(-1.0), 1e6);
+    EXPECT_NEAR(heavy.bankRate, degToRad(1.0) / 1e6, 1e-15);
     setBankRate(heavy, nan, 100.0);
     EXPECT_DOUBLE_EQ(heavy.bankRate, 0.0);
 }

@@ -1,29 +1,23 @@
-// Aircraft records, the run-wide lists and the stand-slot gate.
+// The steady ticks, the run-wide lists and the stand-slot gate.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <thread>
-#include <type_traits>
-#include <vector>
 
-#include "airports/stand_records.h"
-#include "traffic/traffic_fixture.h"
+#include "support/traffic_env.h"
 
 namespace vdl::test {
 namespace {
 
 using TrafficRecords = TrafficTest;
 
-// Counted down to -300; unsigned it would pin climbing aircraft to the ground.
-static_assert(std::is_same_v<decltype(LiveAc::configCountdown), int32_t>);
-
-TEST_F(TrafficRecords, SteadyTicksCountHundredNanoseconds) {
-    const uint64_t a = gf_steadyTicks();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const uint64_t b = gf_steadyTicks();
-    EXPECT_GE(b - a, 200'000u);
-    EXPECT_LT(b - a, 50'000'000u);
+// The unit is 100 ns: a reading lies between two of the steady clock's taken around it.
+TEST(SteadyTicks, CountHundredNanosecondsOfTheSteadyClock) {
+    using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10'000'000>>;
+    const auto before = std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch());
+    const auto ticks = static_cast<int64_t>(gf_steadyTicks());
+    const auto after = std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch());
+    EXPECT_GE(ticks, before.count());
+    EXPECT_LE(ticks, after.count());
 }
 
 TEST_F(TrafficRecords, StandSlotGate) {
@@ -65,36 +59,6 @@ TEST_F(TrafficRecords, InitTrafficListsRunsOncePerProcess) {
     gf_initTrafficLists();
     EXPECT_TRUE(std::filesystem::exists(callsign2ObjectIdFile));
     EXPECT_EQ(liveAircraft.size(), 1u);
-}
-
-// The link's thread pushes notices while the run worker takes them in its lock order
-// (replyMutex, then simMutex): nothing is lost, each thread's order is kept.
-TEST_F(TrafficRecords, RepliesFromOtherThreadsArriveInOrder) {
-    constexpr int threads = 3;
-    constexpr uint32_t perThread = 2000;
-    std::vector<std::thread> pushers;
-    for (int t = 0; t < threads; ++t) {
-        pushers.emplace_back([t] {
-            for (uint32_t i = 0; i < perThread; ++i)
-                gf_pushSimReply(SimReply{static_cast<uint32_t>(t), i, 0, REPLY_IN_RANGE_LOW, 0.0, 0.0});
-        });
-    }
-    std::vector<std::vector<uint32_t>> seen(threads);
-    for (size_t total = 0; total < threads * perThread;) {
-        std::vector<SimReply> taken;
-        {
-            std::lock_guard replies(replyMutex);
-            std::lock_guard sim(simMutex);
-            taken.swap(simReplies);
-        }
-        for (const auto& r : taken) seen[r.objectId].push_back(r.hexid);
-        total += taken.size();
-    }
-    for (auto& t : pushers) t.join();
-    for (int t = 0; t < threads; ++t) {
-        ASSERT_EQ(seen[t].size(), perThread);
-        for (uint32_t i = 0; i < perThread; ++i) ASSERT_EQ(seen[t][i], i);
-    }
 }
 
 }  // namespace

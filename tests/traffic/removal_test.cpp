@@ -9,7 +9,8 @@
 
 #include "airports/stand_records.h"
 #include "foundation/files.h"
-#include "traffic/live_fixture.h"
+#include "support/simulator_world.h"
+#include "support/traffic_env.h"
 #include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
 #include "traffic/traffic_services.h"
@@ -17,18 +18,11 @@
 namespace vdl::test {
 namespace {
 
-class Removal : public LiveTest {
+class Removal : public TrafficTest {
 protected:
     void TearDown() override {
         parkPositions.clear();
-        LiveTest::TearDown();
-    }
-
-    static LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm, std::string callsign = "") {
-        LiveAc& ac = addActiveLiveAc(hexid, objectId, callsign.empty() ? fmt::format("KLM{}", hexid) : callsign);
-        ac.lat = userLat + nm * degPerNm;
-        ac.lon = userLon;
-        return ac;
+        TrafficTest::TearDown();
     }
 
     // A new aircraft whose first point is due now.
@@ -80,12 +74,7 @@ TEST_F(Removal, LoweringMaxLiveRemovesTheFarthest) {
 }
 
 TEST_F(Removal, CancelPendingCreateKeepsTheOrder) {
-    const auto cmd = [](std::string tail, uint32_t hexid) {
-        CreateAcCmd c;
-        c.tailNumber = std::move(tail);
-        c.hexid = hexid;
-        return c;
-    };
+    const auto cmd = [](std::string tail, uint32_t hexid) { return createCommand(hexid, std::move(tail)); };
     std::deque<CreateAcCmd> q = {cmd("A1", 1), cmd("B2", 2), cmd("A1", 3), cmd("C3", 4), cmd("A1", 1), cmd("D4", 5)};
     EXPECT_FALSE(gf_cancelPendingCreate(q, "", 1));
     EXPECT_FALSE(gf_cancelPendingCreate(q, "A1", 9)) << "the same callsign of another aircraft stays";

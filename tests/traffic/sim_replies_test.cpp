@@ -13,32 +13,21 @@
 #include "simlink/flight_plan.h"
 #include "simulator/stand_in.h"
 #include "support/simulator_world.h"
-#include "traffic/live_fixture.h"
+#include "support/traffic_env.h"
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr double deg = 0.017453292519943295;
-
-class SimReplies : public LiveTest {
+class SimReplies : public TrafficTest {
 protected:
     void SetUp() override {
-        LiveTest::SetUp();
-        sim = makeWorld();
-        useWorld(sim);
-        ASSERT_TRUE(gf_simLinkOpen());
-        sim->step();
-        gf_simLinkPoll();
+        TrafficTest::SetUp();
+        sim = openWorld();
         ASSERT_TRUE(gf_createFlightPlanFolder());
         RANDOM.set(false);
     }
-    void TearDown() override {
-        gf_resetSimLink();
-        LiveTest::TearDown();
-    }
-
     // A live aircraft whose create command went to the simulator.
     static LiveAc& creating(uint32_t hexid, bool airborne, std::string callsign = "KLM800") {
         LiveAc& ac = addActiveLiveAc(hexid, 0, std::move(callsign));
@@ -126,13 +115,8 @@ TEST_F(SimReplies, RemovingDuringCreationCancelsOrRemovesWhenCreated) {
     {
         SCOPED_TRACE("create still queued: taken back");
         LiveAc& ac = creating(40200, true, "KLM820");
-        CreateAcCmd other;
-        other.tailNumber = "KLM820";
-        other.hexid = 40201;  // another aircraft with the same callsign
-        liveCreateQueue.push_back(other);
-        CreateAcCmd own = other;
-        own.hexid = 40200;
-        liveCreateQueue.push_back(own);
+        // Another aircraft with the same callsign first.
+        liveCreateQueue.assign({createCommand(40201, "KLM820"), createCommand(40200, "KLM820")});
         removeAircraftFromSim(ac);
         EXPECT_TRUE(ac.erase);
         ASSERT_EQ(liveCreateQueue.size(), 1u);
@@ -297,10 +281,10 @@ TEST_F(SimReplies, StaticCgAndPitchLimits) {
         SCOPED_TRACE(fmt::format("cg {} pitch {}", c.cg, c.pitchDeg));
         LiveAc& ac = addActiveLiveAc(40900, 40, "KLM890");
         ac.identity.staticCgHeight = 7.0;
-        notice(40, 40900, REPLY_STATIC_CG, c.cg, c.pitchDeg * deg);
+        notice(40, 40900, REPLY_STATIC_CG, c.cg, degToRad(c.pitchDeg));
         gf_SimCommands();
         EXPECT_DOUBLE_EQ(liveAircraft[0].identity.staticCgHeight, c.cgAfter);
-        EXPECT_NEAR(liveAircraft[0].identity.staticPitch, c.pitchAfterDeg * deg, 1e-12);
+        EXPECT_NEAR(liveAircraft[0].identity.staticPitch, degToRad(c.pitchAfterDeg), 1e-12);
         liveAircraft.clear();
     }
 }
@@ -335,10 +319,7 @@ TEST_F(SimReplies, LostNoticesDoNotBlockAHexid) {
     LiveAc& removed = addActiveLiveAc(41101, 43, "KLM911");
     removeAircraftFromSim(removed);
     creating(41102, true, "KLM912");
-    CreateAcCmd queued;
-    queued.tailNumber = "KLM912";
-    queued.hexid = 41102;
-    liveCreateQueue.push_back(queued);  // still waiting for its turn: no notice is due yet
+    liveCreateQueue.push_back(createCommand(41102, "KLM912"));  // still waiting for its turn: no notice due
     AiAircraft& s = staticAircraft.emplace_back(testIdentity(11, "KLM11*"), 0, 52.0, 5.0, 0.0, 0);
     s.state = AcState::creating;
     for (uint32_t i = 0; i <= lostNoticeAfter; ++i) step();

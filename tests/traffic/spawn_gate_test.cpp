@@ -6,17 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/geo.h"
-#include "traffic/live_fixture.h"
-#include "traffic/removal.h"
+#include "support/traffic_env.h"
 #include "traffic/spawn_gate.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr double deg = 0.017453292519943295;
-
-class SpawnGate : public LiveTest {
+class SpawnGate : public TrafficTest {
 protected:
     // A new aircraft north of the user by `nm`, two points due at `due` and 10 s later.
     static LiveAc& newAc(uint32_t hexid, std::string callsign, double nm, bool airborne, uint32_t due,
@@ -46,14 +42,6 @@ protected:
         removalQueue.clear();
         createdFollowUps.clear();
     }
-
-    // An active aircraft at `nm` north of the user.
-    static LiveAc& activeAt(uint32_t hexid, uint32_t objectId, double nm) {
-        LiveAc& ac = addActiveLiveAc(hexid, objectId, fmt::format("KLM{}", hexid));
-        ac.lat = userLat + nm * degPerNm;
-        ac.lon = userLon;
-        return ac;
-    }
 };
 
 TEST_F(SpawnGate, LeadTimes) {
@@ -81,14 +69,6 @@ TEST_F(SpawnGate, LeadTimes) {
         EXPECT_EQ(ac.state, AcState::creating);
         clearRun();
     }
-}
-
-TEST_F(SpawnGate, ErasedRecordDoesNotPass) {
-    LiveAc& ac = newAc(30002, "KLM302", 5.0, true, clock100.load());
-    ac.erase = true;
-    updateBufferAc(ac);
-    EXPECT_EQ(ac.state, AcState::fresh);
-    EXPECT_TRUE(pendingSpawns.empty());
 }
 
 struct UserCase {
@@ -121,7 +101,7 @@ TEST_F(SpawnGate, UserSafety) {
         // or east of it for the "beside" case.
         placeUser(userLat, userLon, c.userOnGround, 0.0, c.userOnGround ? 10.0 : 4000.0, c.userAgl, c.userSpeed);
         LiveAc& ac = newAc(30100, "KLM310", c.acNm, c.acAirborne, clock100.load(), c.acSpeed, c.acTrack);
-        if (c.acNm == 0.0) ac.stream.front().lon += 1.0 * degPerNm / std::cos(userLat * deg);
+        if (c.acNm == 0.0) ac.stream.front().lon += 1.0 * degPerNm / std::cos(degToRad(userLat));
         ac.heldForUser = c.held;
         updateBufferAc(ac);
         EXPECT_EQ(ac.state == AcState::creating, c.spawns);
@@ -167,49 +147,48 @@ TEST_F(SpawnGate, MaxLiveReplacesTheFarthestOrDropsTheNewcomer) {
     }
 }
 
+// Records that never spawn, and the identity a spawning one leaves with.
 TEST_F(SpawnGate, DropsAndIdentityRules) {
     struct Case {
         const char* name;
-        std::string callsign;
-        std::string reg;
-        std::string block;
+        std::string callsign, reg, type, block;
+        bool erased;  // before the gate
         bool spawns;
-        std::string airline;
-        std::string callsignAfter;
+        std::string airline, callsignAfter;
+        std::string noMatchKey;  // listed as having no livery
     };
     const Case cases[] = {
-        {"blocked callsign", "KLM123", "", "KLM123", false, "", ""},
-        {"airline from the callsign", "KLM125", "", "", true, "KLM", "KLM125"},
-        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZX", "", true, "XXX", "D-AIZX"},
-        {"invalid callsign without registration", "", "", "", false, "", ""},
+        {"erased record", "KLM302", "", "B738", "", true, false, "", "", ""},
+        {"blocked callsign", "KLM123", "", "B738", "KLM123", false, false, "", "", ""},
+        {"airline from the callsign", "KLM125", "", "B738", "", false, true, "KLM", "KLM125", ""},
+        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZY", "A320", "", false, true, "XXX", "D-AIZY", ""},
+        {"invalid callsign without registration", "", "", "B738", "", false, false, "", "", ""},
+        {"no livery", "DLH400", "D-ABCD", "B77W", "", false, false, "", "", "DLH B77W D-ABCD"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         BLOCK_CALLSIGN.set(c.block);
         LiveAc& ac = newAc(33000, c.callsign, 5.0, true, clock100.load());
         ac.identity.reg = c.reg;
+        ac.identity.type = c.type;
         ac.identity.airl.clear();
-        if (c.airline == "XXX") ac.identity.type = "A320";  // so that a livery exists
+        ac.erase = c.erased;
         updateBufferAc(ac);
-        EXPECT_EQ(ac.state == AcState::creating, c.spawns);
+        EXPECT_EQ(ac.state, c.spawns ? AcState::creating : AcState::fresh);
         EXPECT_EQ(ac.erase, !c.spawns);
+        EXPECT_EQ(pendingSpawns.empty(), !c.spawns);
+        EXPECT_EQ(liveryByHexid.contains(33000), c.spawns);
         if (c.spawns) {
             EXPECT_EQ(ac.identity.airl, c.airline);
             EXPECT_EQ(ac.identity.callsign, c.callsignAfter);
         }
+        {
+            std::lock_guard lock(matchReportMutex);
+            EXPECT_EQ(noMatchKeys.contains(c.noMatchKey), !c.noMatchKey.empty());
+        }
         clearRun();
+        liveryByHexid.clear();
     }
-}
-
-TEST_F(SpawnGate, NoLiveryListsTheKey) {
-    LiveAc& ac = newAc(34000, "DLH400", 5.0, true, clock100.load());
-    ac.identity.type = "B77W";
-    ac.identity.reg = "D-ABCD";
-    updateBufferAc(ac);
-    EXPECT_TRUE(ac.erase);
-    EXPECT_TRUE(liveryByHexid.empty());
-    std::lock_guard lock(matchReportMutex);
-    EXPECT_TRUE(noMatchKeys.contains("DLH B77W D-ABCD"));
 }
 
 TEST_F(SpawnGate, RespawnReusesTheLiveryUnlessRefused) {

@@ -2,42 +2,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "feed/rt_link.h"
 #include "foundation/clock.h"
-#include "foundation/errors.h"
-#include "simulator/stand_in.h"
-#include "traffic/traffic_fixture.h"
+#include "support/simulator_world.h"
+#include "support/traffic_env.h"
 #include "traffic/traffic_step.h"
 
 namespace vdl::test {
 namespace {
 
-constexpr const char* testTitle = "Boeing 737-800 KLM";
-
 class TrafficStep : public TrafficTest {
 protected:
     void SetUp() override {
         TrafficTest::SetUp();
-        sim = useStandIn(testTitle);
         gf_installTrafficHooks();
-        ASSERT_TRUE(gf_simLinkOpen());
-        sim->step();
-        gf_simLinkPoll();
-    }
-
-    void TearDown() override {
-        gf_resetSimLink();
-        sim->stopFrameThread();
-        TrafficTest::TearDown();
+        sim = openWorld();
     }
 
     size_t countCalls(SimCall call, uint32_t requestId) const {
@@ -67,14 +52,6 @@ protected:
         return positionSendBuffer;
     }
 
-    static CreateAcCmd command(std::string tail) {
-        CreateAcCmd c;
-        c.tailNumber = std::move(tail);
-        c.title = testTitle;
-        c.hexid = 10001;
-        return c;
-    }
-
     std::shared_ptr<SimStandIn> sim;
 };
 
@@ -93,7 +70,7 @@ TEST_F(TrafficStep, RatesTestTheClockAtTheStartOfTheStep) {
         takeQueuedCreates();
         takeQueuedRemovals();
         removalQueue.assign({77});
-        liveCreateQueue.assign({command("KLM1")});
+        liveCreateQueue.assign({createCommand(10001, "KLM1")});
         const size_t inRangeBefore = countCalls(SimCall::RequestDataOnSimObjectType, REQUEST_IN_RANGE);
         const size_t userBefore = countCalls(SimCall::RequestDataOnSimObject, REQUEST_USER_STATE);
         clock100 = row.clock;
@@ -111,8 +88,8 @@ TEST_F(TrafficStep, RatesTestTheClockAtTheStartOfTheStep) {
 }
 
 TEST_F(TrafficStep, CreatesLiveFirstEveryHalfSecondAndRemovalsOnePerTenth) {
-    liveCreateQueue.assign({command("L1"), command("L2"), command("L3")});
-    staticCreateQueue.assign({command("S1"), command("S2")});
+    liveCreateQueue.assign({createCommand(10001, "L1"), createCommand(10001, "L2"), createCommand(10001, "L3")});
+    staticCreateQueue.assign({createCommand(10001, "S1"), createCommand(10001, "S2")});
     removalQueue.assign({11, 12, 13});
     std::vector<std::pair<uint32_t, std::string>> creates;
     std::vector<std::pair<uint32_t, uint32_t>> removals;
@@ -145,7 +122,7 @@ TEST_F(TrafficStep, AStepThatThrowsKeepsTheClockAndConsumesWhatItTook) {
     liveAircraft.emplace_back(testPoint(500), testIdentity(10001, "AAA1"), 0.0).state = AcState::creating;
     pendingSpawns = {10001};
     removalQueue.assign({21});
-    liveCreateQueue.assign({command("L1")});
+    liveCreateQueue.assign({createCommand(10001, "L1")});
     clock100 = 0;
 
     gf_updateAI();
@@ -164,65 +141,6 @@ TEST_F(TrafficStep, AStepThatThrowsKeepsTheClockAndConsumesWhatItTook) {
     EXPECT_TRUE(takeQueuedRemovals().empty());
     EXPECT_EQ(takeQueuedCreates(), std::vector<std::string>{"AAA1"});
     EXPECT_TRUE(liveCreateQueue.empty());
-}
-
-TEST_F(TrafficStep, AUserErrorGoesOnToTheRunWorker) {
-    gf_setUserStateSource([]() -> FeedUserState { throw UserErrorException(81, "too many refused liveries"); });
-    clock100 = 100;
-    try {
-        gf_updateAI();
-        FAIL() << "no exception";
-    } catch (const UserErrorException& e) {
-        EXPECT_EQ(e.code(), 81);
-    }
-    EXPECT_EQ(clock100.load(), 100u);
-}
-
-// ---------------------------------------------------------------- position hand-over
-
-// Another thread holds simMutex (the link's frame handler). At 50 fps or less the step drops
-// its positions and goes on; above, it waits and then hands them over.
-TEST_F(TrafficStep, BusyLinkAtLowFrameRatesCostsTheStepsPositions) {
-    for (const auto& [frameRate, waits] : {std::pair{30.0f, false}, std::pair{60.0f, true}}) {
-        SCOPED_TRACE(frameRate);
-        liveAircraft.clear();
-        addActiveLiveAc(10001, 3);
-        {
-            std::lock_guard lock(simMutex);
-            positionSendBuffer.assign({PositionUpdate{.objectId = 99}});
-        }
-        simFrameRate = frameRate;
-        clock100 = 1;
-
-        std::atomic<bool> held{false}, release{false}, stepDone{false};
-        std::thread holder([&] {
-            std::lock_guard lock(simMutex);
-            held = true;
-            while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        });
-        while (!held.load()) std::this_thread::yield();
-        std::thread stepper([&] {
-            gf_updateAI();
-            stepDone = true;
-        });
-        if (waits) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            EXPECT_FALSE(stepDone.load());
-        } else {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!stepDone.load() && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            EXPECT_TRUE(stepDone.load());
-        }
-        release = true;
-        stepper.join();
-        holder.join();
-
-        EXPECT_EQ(clock100.load(), 2u);
-        const auto sent = sendBuffer();
-        ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].objectId, waits ? 3u : 99u);
-    }
 }
 
 }  // namespace

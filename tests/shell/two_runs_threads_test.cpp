@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -25,6 +24,7 @@
 #include "simulator/track_file.h"
 #include "support/globals_snapshot.h"
 #include "support/shell_env.h"
+#include "support/traffic_env.h"
 #include "support/simulator_world.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_step.h"
@@ -45,14 +45,6 @@ class FreshProcessGlobals : public ::testing::Environment {
 [[maybe_unused]] const auto* const freshEnvironment =
     ::testing::AddGlobalTestEnvironment(new FreshProcessGlobals);
 
-constexpr std::string_view dbaseXml = R"(<?xml version="1.0"?>
-<dbase>
-  <meta><info name="author" value="test"/><info name="date" value="2026-12-06"/><info name="version" value="1.0.0"/></meta>
-  <types><t icao="B738" cat="2" span="35.8"/><t icao="A320" cat="2" span="35.8"/></types>
-  <ICAO_airlines><a icao="KLM"/><a icao="DLH"/></ICAO_airlines>
-</dbase>
-)";
-
 class TwoRunsTest : public test::ShellTest {
   protected:
     void SetUp() override {
@@ -61,7 +53,7 @@ class TwoRunsTest : public test::ShellTest {
         // What the program's start-up does once: data base, livery tables, hooks, the simulator.
         std::filesystem::create_directories("input");
         std::filesystem::create_directories("output");
-        test::writeWholeFile("input/dbase.xml", std::string(dbaseXml));
+        test::writeWholeFile("input/dbase.xml", std::string(test::dbaseXml));
         gf_loadDbase("input/dbase.xml");
         gf_setServerBaseForTests("http://127.0.0.1:1/");
         liveries = {{"KLM", "B738", test::worldTitleJet, "", 1, false}};
@@ -109,23 +101,9 @@ class TwoRunsTest : public test::ShellTest {
 
     // A record as the feed makes it, 5 nm north of the airport and flying north.
     static void queue(uint32_t hexid, const std::string& callsign, const std::string& type, uint32_t step) {
-        TrafficRecord r;
-        r.hexid = hexid;
-        r.callsign = callsign;
-        r.callsignCopy = callsign;
-        r.airl = callsign.substr(0, 3);
-        r.type = type;
-        r.reg = "PH-BXA";
-        r.sampleTime = 1'800'000'000.0 + step / 100.0;
-        r.pos.lat = test::worldAirportLat + (5.0 + step / 1000.0) / 60.0;
-        r.pos.lon = test::worldAirportLon;
-        r.pos.alt = 3000.0;
-        r.pos.speed = 200.0;
-        r.pos.tas = 200.0;
-        r.pos.airborne = 1;
-        r.pos.time = clock100.load() + 3000;
-        std::lock_guard lock(trafficMutex);
-        trafficQueue.push_back(std::move(r));
+        test::queue(test::record(hexid, callsign, 1'800'000'000.0 + step / 100.0,
+                                 test::worldAirportLat + (5.0 + step / 1000.0) / 60.0, test::worldAirportLon, 3000.0,
+                                 200.0, 0.0, type));
     }
 
     std::shared_ptr<SimStandIn> world_;

@@ -1,26 +1,27 @@
-// From RTTFC datagrams on loopback to aircraft in the simulator stand-in, through the traffic
-// reader's thread, the traffic step and the simulator link's thread.
+// The traffic step with the program's other threads: from RTTFC datagrams on loopback to
+// aircraft in the simulator stand-in, through the traffic reader's thread, the traffic step, the
+// link's thread and the stand-in's frame thread (under ThreadSanitizer also the lock order
+// between the step and the link's thread); and the step against a busy link.
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fmt/format.h>
 
 #include "feed/traffic_reader.h"
+#include "foundation/net.h"
 #include "simulator/stand_in.h"
 #include "support/simulator_world.h"
-#include "traffic/live_fixture.h"
+#include "support/traffic_env.h"
+#include "support/wait.h"
 #include "traffic/removal.h"
 #include "traffic/spawn_gate.h"
 #include "traffic/traffic_services.h"
@@ -30,15 +31,8 @@ namespace vdl::test {
 namespace {
 
 void sendLine(uint16_t port, const std::string& line) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const auto n = ::sendto(fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    ::close(fd);
-    ASSERT_EQ(n, static_cast<ssize_t>(line.size()));
+    std::error_code ec;
+    ASSERT_TRUE(gf_sendDatagram(gf_openUdp(ec), port, line)) << ec.message();
 }
 
 // An airborne RTTFC line (41 fields) of an aircraft `nm` north of the airport, flying north.
@@ -50,12 +44,12 @@ std::string rttfc(uint32_t hexid, const std::string& callsign, const std::string
         hexid, worldAirportLat + nm * degPerNm, worldAirportLon, callsign, type, reg, sampleTime);
 }
 
-class FeedToSim : public LiveTest {
+class FeedToSim : public TrafficTest {
 protected:
     void SetUp() override {
-        LiveTest::SetUp();
+        TrafficTest::SetUp();
         sim = makeWorld();
-        sim->setFrameRate(250.0);
+        sim->setFrameRate(1000.0);
         useWorld(sim);
         gf_installTrafficHooks();
         sim->startFrameThread();
@@ -66,26 +60,34 @@ protected:
         trafficReader.stop();
         gf_resetSimLink();
         sim->stopFrameThread();
-        LiveTest::TearDown();
+        TrafficTest::TearDown();
     }
 
-    // Three samples 10 s apart.
-    void sendAircraft(uint32_t hexid, const std::string& callsign, const std::string& type, const std::string& reg,
-                      double nm) {
+    // Three samples 10 s apart, sent and queued by the reader before the next step.
+    static void sendAircraft(uint32_t hexid, const std::string& callsign, const std::string& type,
+                             const std::string& reg, double nm) {
+        const size_t queued = gf_trafficQueueSize();
         for (int i = 0; i < 3; ++i)
             sendLine(trafficReader.port(), rttfc(hexid, callsign, type, reg, nm + i * 0.5, 1'800'000'000.0 + i * 10));
+        ASSERT_TRUE(eventually([&] { return gf_trafficQueueSize() == queued + 3; })) << "the reader lost a line";
     }
 
-    // Traffic steps until `done`, checking the live-aircraft limit after each.
+    // Traffic steps until `done`, checking the live-aircraft limit after each. The simulator
+    // keeps pace: after each step a frame passes and the link's thread takes what the step
+    // handed over, so that the clock never runs ahead of the other threads however slow they are.
     bool stepUntil(const std::function<bool()>& done, int maxSteps) {
-        for (int i = 0; i < maxSteps; ++i) {
-            if (done()) return true;
+        for (int i = 0; i < maxSteps && !done(); ++i) {
+            const uint64_t frame = sim->frameCount();
             gf_updateAI();
             onStep();
             EXPECT_LE(gf_countActiveLiveAc(), 3u);
-            std::this_thread::sleep_for(std::chrono::microseconds(700));
+            if (!eventually([&] { return sim->frameCount() > frame && linkTookEverything(); })) return false;
         }
         return done();
+    }
+    static bool linkTookEverything() {
+        std::lock_guard lock(simMutex);
+        return simCreateQueue.empty() && simRemovalIds.empty() && simEventQueue.empty() && positionSendBuffer.empty();
     }
 
     // Nothing happens while the first points wait for their due time: those steps are skipped.
@@ -109,7 +111,7 @@ bool isClientEvent(const std::string& name) {
     return name.ends_with("_SET") || name == "ALL_LIGHTS_TOGGLE" || name.starts_with("ENGINE_AUTO");
 }
 
-TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
+TEST_F(FeedToSim, LiveAircraftFromTheFeedToTheSimulatorAndOut) {
     ASSERT_TRUE(stepUntil([] { return std::fabs(userAc.latitude - worldAirportLat) < 1e-3; }, 3000));
     gf_setMainLoopRunning(true);
     ASSERT_TRUE(gf_startTrafficReader(0));
@@ -211,6 +213,67 @@ TEST_F(FeedToSim, LiveAircraftAppearAndLeave) {
         delivered += static_cast<size_t>(
             std::count_if(o.events.begin(), o.events.end(), [](const TrackEvent& e) { return isClientEvent(e.name); }));
     EXPECT_EQ(sent, delivered) << "an event went to an object the simulator does not know";
+
+    // Each object: created, released and frozen before its first position or event, removed
+    // after the last one; A's positions arrived in order.
+    for (const StandInObject& o : sim->aiObjects()) {
+        SCOPED_TRACE(o.tailNumber);
+        EXPECT_TRUE(o.removed && o.aiReleased && o.frozen());
+        const auto calls = sim->callsFor(o.id);
+        ASSERT_GE(calls.size(), 6u);
+        EXPECT_EQ(calls[0].call, SimCall::AICreateNonATCAircraft);
+        EXPECT_EQ(calls[1].call, SimCall::AIReleaseControl);
+        for (size_t i = 2; i < 5; ++i) EXPECT_TRUE(calls[i].detail.starts_with("FREEZE_")) << calls[i].detail;
+        EXPECT_EQ(calls.back().call, SimCall::AIRemoveObject);
+        for (size_t i = 0; i + 1 < calls.size(); ++i) EXPECT_NE(calls[i].call, SimCall::AIRemoveObject);
+    }
+    const auto trackA = sim->object(objA->id)->track;
+    ASSERT_GT(trackA.size(), 100u);
+    for (size_t i = 1; i < trackA.size(); ++i) ASSERT_GE(trackA[i].latitude, trackA[i - 1].latitude) << i;
+
+    gf_stopSimConnectThread();
+    EXPECT_FALSE(sim->clientOpen()) << "the link's thread closes the connection when it ends";
+}
+
+// The test holds simMutex as the link's frame handler would. At 50 fps or less the step drops
+// its positions and goes on; above, it waits for the lock and then hands them over.
+TEST_F(TrafficTest, BusyLinkAtLowFrameRatesCostsTheStepsPositions) {
+    gf_installTrafficHooks();
+    const auto sim = openWorld();
+    for (const auto& [frameRate, waits] : {std::pair{30.0f, false}, std::pair{60.0f, true}}) {
+        SCOPED_TRACE(frameRate);
+        liveAircraft.clear();
+        addActiveLiveAc(10001, 3);
+        {
+            std::lock_guard lock(simMutex);
+            positionSendBuffer.assign({PositionUpdate{.objectId = 99}});
+        }
+        simFrameRate = frameRate;
+        clock100 = 1;
+
+        std::atomic<pid_t> stepperTid{0};
+        std::atomic<bool> stepDone{false};
+        std::unique_lock held(simMutex);
+        std::thread stepper([&] {
+            stepperTid = ::gettid();
+            gf_updateAI();
+            stepDone = true;
+        });
+        if (waits) {
+            EXPECT_TRUE(eventually([&] { return stepperTid != 0 && blockedInKernel(stepperTid); }));
+            EXPECT_FALSE(stepDone.load());
+        } else {
+            EXPECT_TRUE(eventually([&] { return stepDone.load(); })) << "the step waited for the lock";
+        }
+        held.unlock();
+        stepper.join();
+
+        EXPECT_EQ(clock100.load(), 2u);
+        std::lock_guard lock(simMutex);
+        const auto& sent = positionSendBuffer;
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].objectId, waits ? 3u : 99u);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -53,17 +52,8 @@ class FinalExitTest : public test::ShellTest {
         test::useWorld(sim);
         sim->startFrameThread();
         gf_startSimConnectThread();
-        EXPECT_TRUE(test::eventually([] { return simConnected.load(); }, 5s));
+        EXPECT_TRUE(test::eventually([] { return simConnected.load(); }));
         return sim;
-    }
-    // The command keeps views: pass texts that outlive it.
-    static CreateAcCmd createAt(std::string_view title, std::string_view tail, uint32_t hexid) {
-        CreateAcCmd c;
-        c.initPosition = {test::worldAirportLat, test::worldAirportLon, test::worldAirportElevation, 0, 0, 0, 1, 0};
-        c.tailNumber = tail;
-        c.title = title;
-        c.hexid = hexid;
-        return c;
     }
     static AiAircraft staticAc(uint32_t objectId, std::string callsign, std::string reg) {
         AiAircraft ac(
@@ -97,7 +87,7 @@ TEST_F(FinalExitTest, RestartOnlyForNewSettingsSimConnectAndReaderErrorsOtherwis
 TEST_F(FinalExitTest, UserClosingDuringTheCountdownQuitsInstead) {
     gf_startFinalExit(ExitReason::ReaderError, 5);
     ASSERT_TRUE(test::eventually(
-        [] { return mainWindow.statusLine().find("new start in") != std::string::npos; }, 5s));
+        [] { return mainWindow.statusLine().find("new start in") != std::string::npos; }));
     userClosed = true;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
@@ -115,9 +105,9 @@ TEST_F(FinalExitTest, RestartEmptiesTheRunsLists) {
 
 TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     auto sim = connectedWorld();
-    const CreateAcCmd create = createAt(test::worldTitleJet, "DLH4AB", 17);
+    const CreateAcCmd create = test::createCommand(17, "DLH4AB");
     gf_queueCreateAc(create);
-    ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }, 5s));
+    ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }));
     const uint32_t objectId = sim->aiObjects().front().id;
     staticAircraft.push_back(staticAc(objectId, "DLH4AB*", "D-AIZQ"));
     // A removal the traffic step had still paced, and one more create that must not be sent:
@@ -128,8 +118,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
         [&] {
             std::lock_guard lock(simMutex);
             return sim->undeliveredMessages() == 0;
-        },
-        5s));
+        }));
     removalQueue.push_back(objectId);
     gf_queueCreateAc(create);
 
@@ -138,8 +127,7 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
         [] {
             std::lock_guard lock(simMutex);
             return simCreateQueue.empty() && !simRemovalIds.empty();
-        },
-        5s));
+        }));
     sim->startFrameThread();
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
     sim->stopFrameThread();
@@ -159,7 +147,7 @@ TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
     simStopped = true;  // no in-range request without a link
     simRunning = true;
     std::jthread loop([](std::stop_token stop) { gf_mainLoop(stop); });
-    ASSERT_TRUE(test::eventually([] { return exiting.load(); }, 5s));
+    ASSERT_TRUE(test::eventually([] { return exiting.load(); }));
     EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
     loop.join();
     EXPECT_EQ(mainWindow.errorLine(), "Error 81: too many refused liveries");
@@ -172,15 +160,14 @@ TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
 TEST_F(FinalExitTest, RunHooksBringTheLinksNoticesToTheTrafficManager) {
     gf_installRunHooks();
     auto sim = connectedWorld();
-    gf_queueCreateAc(createAt("a title nobody installed", "EWG9LM", 3951276));
+    gf_queueCreateAc(test::createCommand(3951276, "EWG9LM", "a title nobody installed"));
     EXPECT_TRUE(test::eventually(
         [] {
             std::lock_guard lock(replyMutex);
             for (const auto& r : simReplies)
                 if (r.kind == REPLY_CREATION_FAILED && r.hexid == 3951276) return true;
             return false;
-        },
-        5s));
+        }));
     gf_stopSimConnectThread();
     sim->stopFrameThread();
 }
