@@ -8,7 +8,6 @@
 #include <limits>
 #include <pugixml.hpp>
 #include <string>
-#include <thread>
 
 #include "foundation/log.h"
 #include "foundation/paths.h"
@@ -182,18 +181,6 @@ TEST(PathsTest, XdgFoldersWithTheirFallbacks) {
     EXPECT_EQ(gf_runtimeFolder(), std::filesystem::path("/tmp"));
     EXPECT_EQ(gf_parametersPath(), d / "home" / ".config" / "Vandrel" / "parameters.xml");
     if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
-}
-
-TEST(ParametersTest, ValuesAreSafeToUseFromSeveralThreads) {
-    TempWorkDir dir;
-    std::thread writer([] {
-        for (int i = 0; i < 2000; ++i) DESTINATION.set(i % 2 ? "EDDF" : "KJFK");
-    });
-    for (int i = 0; i < 2000; ++i) {
-        const std::string d = DESTINATION.value();
-        EXPECT_TRUE(d.empty() || d == "EDDF" || d == "KJFK") << d;
-    }
-    writer.join();
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <pugixml.hpp>
 
 #include "foundation/errors.h"
-#include "liveries_fixture.h"
+#include "support/data_env.h"
 
 namespace vdl::test {
 namespace {
