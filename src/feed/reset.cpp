@@ -20,6 +20,7 @@ void gf_resetFeedForTests() {
         trafficQueue.clear();
         mainLoopRunning = false;
     }
+    trafficRecordsDropped = 0;
     qnh = defaultQnh;
     readerError = false;
 }

@@ -217,4 +217,16 @@ TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
     return r;
 }
 
+void gf_checkSampleTime(double sampleTime, int64_t nowUtc) {
+    // Compared as doubles: the time stamp may be any finite number.
+    if (sampleTime < static_cast<double>(nowUtc - maxSampleAgeSeconds)) {
+        throw std::runtime_error(
+            fmt::format("time stamp {} more than {} s old", sampleTime, maxSampleAgeSeconds));
+    }
+    if (sampleTime > static_cast<double>(nowUtc + maxSampleLeadSeconds)) {
+        throw std::runtime_error(
+            fmt::format("time stamp {} more than {} s ahead", sampleTime, maxSampleLeadSeconds));
+    }
+}
+
 }  // namespace vdl

@@ -14,8 +14,9 @@
 #include "foundation/log.h"
 #include "foundation/net.h"
 #include "foundation/reset.h"
-#include "window/main_window.h"
+#include "foundation/time.h"
 #include "support/foundation_env.h"
+#include "window/main_window.h"
 
 namespace vdl::test {
 
@@ -24,6 +25,7 @@ class FeedTest : public ::testing::Test {
     void SetUp() override {
         gf_resetShellWindowForTests();
         gf_resetFeedForTests();
+        gf_setTestClock(captureTime);
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
     }
     void TearDown() override {
@@ -31,6 +33,8 @@ class FeedTest : public ::testing::Test {
         gf_resetShellWindowForTests();
     }
     static std::string logText() { return readWholeFile("Log.txt"); }
+    // The program's clock in the tests: shortly after the real capture below.
+    static constexpr int64_t captureTime = 1724517700;
 
     TempWorkDir dir_;
 };

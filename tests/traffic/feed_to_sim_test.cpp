@@ -69,11 +69,13 @@ protected:
         LiveTest::TearDown();
     }
 
-    // Three samples 10 s apart.
+    // Three samples 10 s apart, the last one now (the reader refuses stale and future ones).
     void sendAircraft(uint32_t hexid, const std::string& callsign, const std::string& type, const std::string& reg,
                       double nm) {
+        const auto now = static_cast<double>(gf_nowUtc());
         for (int i = 0; i < 3; ++i)
-            sendLine(trafficReader.port(), rttfc(hexid, callsign, type, reg, nm + i * 0.5, 1'800'000'000.0 + i * 10));
+            sendLine(trafficReader.port(),
+                     rttfc(hexid, callsign, type, reg, nm + i * 0.5, now - 20.0 + i * 10));
     }
 
     // Traffic steps until `done`, checking the live-aircraft limit after each.
