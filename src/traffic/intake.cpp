@@ -1,6 +1,7 @@
 #include "traffic/intake.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
 #include <mutex>
@@ -46,6 +47,7 @@ constexpr double standFarNm = 0.10799136069114472;   // 200 m
 constexpr uint32_t parkedStopOffset = 60480000;        // a parked stream ends seven days ahead
 constexpr int32_t windowNormal = 3000;
 constexpr int32_t windowTakeoff = 5000;
+constexpr auto intakeTimePerStep = std::chrono::microseconds(300);  // of the 10 ms step
 
 LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
 
@@ -571,9 +573,11 @@ bool gf_takeTrafficRecord() {
 
 void gf_handleUdpMessages() {
     try {
+        // A busy area sends 1,000 records a second, in bursts; the time limit keeps the step short.
+        const auto end = std::chrono::steady_clock::now() + intakeTimePerStep;
         std::lock_guard lock(trafficMutex);
-        for (int i = 0; i < recordsPerStep; ++i)
-            if (!gf_takeTrafficRecord()) break;
+        for (size_t i = 0; i < maxRecordsPerStep; ++i)
+            if (!gf_takeTrafficRecord() || std::chrono::steady_clock::now() >= end) break;
     } catch (const std::exception& e) {
         gf_log(fmt::format("{}: {}", "lf_handleUdpMessages", e.what()));
         throw;

@@ -7,11 +7,10 @@
 
 namespace vdl {
 
-inline constexpr int recordsPerStep = 2;
 inline constexpr size_t maxStreamPoints = 200;
 
-// Takes at most two records of trafficQueue (under trafficMutex). Exceptions are logged and
-// passed on.
+// Takes records of trafficQueue (under trafficMutex), at most maxRecordsPerStep and no more once
+// the step's intake time is up. Exceptions are logged and passed on.
 void gf_handleUdpMessages();
 
 // One record: matched, used to make a new aircraft, or dropped; false when the queue was empty.
