@@ -94,5 +94,9 @@ struct Readiness {
 // wait; `ec` is set when the wait failed.
 Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono::milliseconds timeout,
                           std::error_code& ec);
+// The same for several sockets at once: ready[i] (of the size of `sockets`) tells for sockets[i];
+// the result tells whether `wake` was signalled.
+bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> ready, const WakeUp* wake,
+                     std::chrono::milliseconds timeout, std::error_code& ec);
 
 }  // namespace vdl

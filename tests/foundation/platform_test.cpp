@@ -185,6 +185,26 @@ TEST(WakeUpTest, InterruptsAWaitUntilDrained) {
     EXPECT_FALSE(ec);
 }
 
+// One wait over several sockets tells which of them have something to read.
+TEST(WakeUpTest, WaitOverSeveralSocketsTellsWhichAreReady) {
+    std::error_code ec;
+    const Socket a = gf_bindUdp(0, ec), b = gf_bindUdp(0, ec), c = gf_bindUdp(0, ec);
+    const Socket sender = gf_openUdp(ec);
+    const WakeUp wake = WakeUp::open(ec);
+    ASSERT_TRUE(a && b && c && sender && wake.valid()) << ec.message();
+    const Socket* sockets[] = {&a, &b, &c};
+    uint8_t ready[3] = {1, 1, 1};
+    EXPECT_FALSE(gf_waitReadable(sockets, ready, &wake, 0ms, ec));
+    EXPECT_EQ(std::vector(ready, ready + 3), (std::vector<uint8_t>{0, 0, 0}));
+
+    ASSERT_TRUE(gf_sendDatagram(sender, gf_localPort(b), "x"));
+    EXPECT_FALSE(gf_waitReadable(sockets, ready, &wake, 2s, ec));
+    EXPECT_EQ(std::vector(ready, ready + 3), (std::vector<uint8_t>{0, 1, 0}));
+    wake.signal();
+    EXPECT_TRUE(gf_waitReadable(sockets, ready, &wake, 2s, ec));
+    EXPECT_FALSE(ec);
+}
+
 TEST(SleepTest, EndsAtItsTimeOrAtTheStopRequest) {
     std::stop_source never;
     const auto t0 = std::chrono::steady_clock::now();
