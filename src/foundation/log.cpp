@@ -34,9 +34,13 @@ void lf_flushLimiters() {
 
 // 9812 as "9,812".
 std::string lf_grouped(uint64_t n) {
-    std::string digits = std::to_string(n);
-    for (auto i = static_cast<ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 }  // namespace
