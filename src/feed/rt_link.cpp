@@ -257,13 +257,15 @@ void RealTrafficLink::readReply(Waiting& w) {
     serve(std::move(w.socket), version, level);
 }
 
-void RealTrafficLink::serve(Socket client, const std::optional<Version>& version,
-                            const std::optional<int>& level) {
+void RealTrafficLink::serve(Socket client, const std::optional<Version>& version, const std::optional<int>& level) {
     static LogLimiter connectLog("RealTraffic connected", 20);
     if (served_) {
         gf_sendAll(served_, "exit\r\n");
         connectLog.log("RealTraffic connected again, the older link closed");
     }
+    // Logged before it shows as connected.
+    connectLog.log("RealTraffic connected");
+    connectLog.log(fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level.value_or(0)));
     served_ = std::move(client);
     {
         std::lock_guard lock(mutex_);
@@ -272,9 +274,6 @@ void RealTrafficLink::serve(Socket client, const std::optional<Version>& version
         connected_ = true;
     }
     connectedCv_.notify_all();
-    connectLog.log("RealTraffic connected");
-    connectLog.log(
-        fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level_.load()));
 }
 
 void RealTrafficLink::readServed() {
