@@ -200,6 +200,10 @@ bool gf_isRttfcLine(std::string_view line) {
 }
 
 TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
+    if (line.size() > maxRttfcLineChars) {
+        throw std::runtime_error(
+            fmt::format("line of {} characters, at most {}", line.size(), maxRttfcLineChars));
+    }
     const Fields f(lf_trim(line));
     if (f.raw(fTag) != "RTTFC") throw std::runtime_error(fmt::format("not a traffic line: \"{}\"", f.raw(fTag)));
     if (f.size() < fieldCount) {

@@ -10,6 +10,8 @@ namespace vdl {
 
 inline constexpr uint32_t firstLiveHexid = 10001;  // lower hexids belong to static aircraft
 inline constexpr uint32_t dueDelay = 3000;         // clock units (30 s) between receipt and due time
+// RealTraffic's lines are 200 to 400 characters; the bound keeps a queued record small.
+inline constexpr size_t maxRttfcLineChars = 1024;
 // A sample's time stamp lies within this window around the program's clock: older ones are stale,
 // and one from the future would make every later sample of its aircraft look older.
 inline constexpr int64_t maxSampleAgeSeconds = 600;

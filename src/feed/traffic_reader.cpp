@@ -64,7 +64,7 @@ void TrafficReader::collect(const std::string& callsign, double lat, double lon)
     if (!own || gf_distanceNm(*own, LatLon{lat, lon}) > lateralRangeNm.load()) return;
     std::lock_guard lock(feedMapMutex_);
     // Checked again under the lock: a take-over in between ends the collection.
-    if (collecting_.load()) callsigns_.insert(callsign);
+    if (collecting_.load() && callsigns_.size() < maxCollectedCallsigns) callsigns_.insert(callsign);
 }
 
 void TrafficReader::startCollecting() {

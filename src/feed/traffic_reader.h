@@ -15,6 +15,8 @@
 namespace vdl {
 
 inline constexpr uint16_t trafficPort = 49005;
+// Far more aircraft than any range holds; the bound keeps a flood of made-up callsigns out.
+inline constexpr size_t maxCollectedCallsigns = 10000;
 
 class TrafficReader {
 public:
@@ -32,7 +34,7 @@ public:
     void processLine(std::string_view line);
 
     // The callsigns seen in the feed within LATERAL_RANGE of the reader's own position,
-    // collected while the collecting flag is set.
+    // collected while the collecting flag is set, at most maxCollectedCallsigns.
     void startCollecting();  // empties the set and sets the flag
     void stopCollecting();
     bool collecting() const { return collecting_.load(); }

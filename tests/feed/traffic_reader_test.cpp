@@ -151,6 +151,15 @@ TEST_F(TrafficReaderTest, CallsignCollectionRules) {
     }
 }
 
+TEST_F(TrafficReaderTest, CollectionIsBounded) {
+    trafficReader.setOwnPosition(51.257366, 6.702499);
+    trafficReader.startCollecting();
+    const std::string line = withField(airborneLine, 9, "{}");
+    for (size_t i = 0; i <= maxCollectedCallsigns; ++i)
+        trafficReader.processLine(fmt::format(fmt::runtime(line), i));
+    EXPECT_EQ(trafficReader.callsigns().size(), maxCollectedCallsigns);
+}
+
 // gf_copyFeedMap takes the set over from another thread while the reader's thread collects.
 TEST_F(TrafficReaderTest, TakeOverWhileTheReaderCollects) {
     trafficReader.setOwnPosition(51.257366, 6.702499);
