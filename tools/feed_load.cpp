@@ -3,10 +3,11 @@
 // the lines extend (no simulator behind the link). Reports the process's memory, the step's time,
 // the traffic queue and the log.
 //
-//   feed_load [--aircraft N] [--rate LINES_PER_SECOND_EACH] [--seconds S] [--intake-only] [--keep]
+//   feed_load [--aircraft N] [--rate LINES_PER_SECOND_EACH] [--seconds S] [--intake-only] [--refused]
+//             [--keep]
 //
-// --intake-only runs the intake alone each step instead of the whole step; --keep keeps the
-// working folder with Log.txt.
+// --intake-only runs the intake alone each step instead of the whole step; --refused sends lines
+// an hour ahead, which the reader refuses; --keep keeps the working folder with Log.txt.
 #include "standins/feed_load.h"
 
 #include <fmt/format.h>
@@ -49,14 +50,15 @@ struct Options {
     double rate = 1.0;
     double seconds = 60.0;
     bool intakeOnly = false;
+    bool refused = false;
     bool keep = false;
 };
 
 bool lf_options(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--intake-only" || arg == "--keep") {
-            (arg == "--keep" ? o.keep : o.intakeOnly) = true;
+        if (arg == "--intake-only" || arg == "--refused" || arg == "--keep") {
+            (arg == "--keep" ? o.keep : arg == "--refused" ? o.refused : o.intakeOnly) = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -149,7 +151,7 @@ int main(int argc, char** argv) {
     if (!lf_options(argc, argv, o)) {
         std::cerr
             << "usage: feed_load [--aircraft N] [--rate LINES_PER_SECOND_EACH] [--seconds S] [--intake-only] "
-               "[--keep]\n";
+               "[--refused] [--keep]\n";
         return 2;
     }
     std::string dir = (std::filesystem::temp_directory_path() / "vdl-feed-load-XXXXXX").string();
@@ -172,6 +174,7 @@ int main(int argc, char** argv) {
     load.aircraft = o.aircraft;
     load.linesPerSecond = o.rate;
     load.seconds = o.seconds;
+    if (o.refused) load.timeStamp = [] { return lf_wallSeconds() + 3600.0; };
     rtstandin::LoadStats sent;
     std::jthread sender([&](std::stop_token stop) { rtstandin::gf_sendLoad(load, sent, stop); });
 

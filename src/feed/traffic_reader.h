@@ -28,9 +28,10 @@ public:
 
     // One datagram: each of its lines goes to processLine.
     void processDatagram(std::string_view datagram);
-    // Validates an RTTFC line, collects its callsign and queues the record while the main
-    // loop runs. A refused line is logged ("exception in processLine: {}") and dropped; lines
-    // with other tags are passed over.
+    // Validates an RTTFC line (its time stamp within the window around the program's clock),
+    // collects its callsign and queues the record while the main loop runs. A refused line is
+    // logged ("exception in processLine: {}", rate-limited) and dropped; lines with other tags
+    // are passed over.
     void processLine(std::string_view line);
 
     // The callsigns seen in the feed within LATERAL_RANGE of the reader's own position,

@@ -37,61 +37,42 @@ class TrafficQueueTest : public test::FeedTest {
 };
 
 // One record more than the queue holds: the oldest positions of aircraft with a newer one queued
-// go first, then the oldest records, down to queuedRecordsAfterDrop; order and each aircraft's
-// newest position stay.
+// go first, then the oldest records, down to queuedRecordsAfterDrop; the order stays.
 TEST_F(TrafficQueueTest, FullQueueDropsOlderPositionsFirst) {
     constexpr size_t pushed = maxQueuedRecords + 1;
-    constexpr size_t excess = pushed - queuedRecordsAfterDrop;
+    constexpr size_t kept = queuedRecordsAfterDrop;
+    const auto range = [](size_t from, size_t to) {  // the sample times from..to-1
+        std::vector<double> v;
+        for (size_t i = from; i < to; ++i) v.push_back(static_cast<double>(i));
+        return v;
+    };
+    std::vector<double> floodKept = range(1, kept);
+    floodKept.push_back(pushed - 1);
     const struct {
         const char* what;
-        std::function<uint32_t(size_t)> hexidOf;  // of the i-th record pushed
-        size_t superseded;                        // of the excess, dropped as older positions
+        std::function<uint32_t(size_t)> hexidOf;  // of the i-th record pushed (sample time i)
+        size_t superseded, oldest;
+        std::vector<double> kept;
     } cases[] = {
-        {"ten aircraft", [](size_t i) { return static_cast<uint32_t>(10001 + i % 10); }, excess},
-        {"every record another aircraft", [](size_t i) { return static_cast<uint32_t>(10001 + i); }, 0},
-        // The last 100 records repeat the first 100 aircraft.
-        {"a few repeats",
-         [](size_t i) { return static_cast<uint32_t>(10001 + (i < pushed - 100 ? i : i - (pushed - 100))); },
-         100},
+        // The first `kept` records are other aircraft, the rest one aircraft: all but its newest
+        // go, then the oldest record.
+        {"one aircraft floods", [](size_t i) { return static_cast<uint32_t>(i < kept ? 10001 + i : 99999); },
+         pushed - kept - 1, 1, floodKept},
+        {"every record another aircraft", [](size_t i) { return static_cast<uint32_t>(10001 + i); }, 0,
+         pushed - kept, range(pushed - kept, pushed)},
     };
-    gf_setMainLoopRunning(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         gf_resetFeedForTests();
         gf_setMainLoopRunning(true);
-        std::map<uint32_t, double> newest;
-        for (size_t i = 0; i < pushed; ++i) {
-            const auto t = static_cast<double>(i);
-            ASSERT_TRUE(gf_queueTrafficRecord(record(c.hexidOf(i), t)));
-            newest[c.hexidOf(i)] = t;
-        }
-        EXPECT_EQ(trafficRecordsDropped.load(), excess);
-        std::vector<double> times = queuedTimes();
-        ASSERT_EQ(times.size(), queuedRecordsAfterDrop);
-        EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
-        // Dropped: the first `superseded` superseded records, then the oldest of the rest.
-        std::map<uint32_t, size_t> later;
-        std::vector<bool> superseded(pushed);
-        for (size_t i = pushed; i-- > 0;) superseded[i] = later[c.hexidOf(i)]++ > 0;
-        std::vector<double> expected;
-        size_t dropped = 0;
-        for (size_t i = 0; i < pushed; ++i) {
-            if (superseded[i] && dropped < c.superseded) {
-                ++dropped;
-                continue;
-            }
-            expected.push_back(static_cast<double>(i));
-        }
-        expected.erase(expected.begin(), expected.end() - static_cast<ptrdiff_t>(queuedRecordsAfterDrop));
-        EXPECT_EQ(times, expected);
-        if (c.superseded == excess) {
-            for (const auto& [hexid, t] : newest)
-                EXPECT_TRUE(std::binary_search(times.begin(), times.end(), t)) << hexid;
-        }
+        for (size_t i = 0; i < pushed; ++i)
+            ASSERT_TRUE(gf_queueTrafficRecord(record(c.hexidOf(i), static_cast<double>(i))));
+        EXPECT_EQ(queuedTimes(), c.kept);
+        EXPECT_EQ(trafficRecordsDropped.load(), pushed - kept);
         EXPECT_NE(
             logText().find(fmt::format("traffic queue full: {} older positions of aircraft with a newer one "
                                        "queued and {} oldest records dropped",
-                                       c.superseded, excess - c.superseded)),
+                                       c.superseded, c.oldest)),
             std::string::npos);
     }
 }
