@@ -37,12 +37,14 @@ Socket lf_open(int type, std::error_code& ec) {
     return s;
 }
 
-// Binds to all local addresses with address reuse; the socket is dropped on failure.
+// Binds to all local addresses, a given port with address reuse; the socket is dropped on
+// failure. An ephemeral port goes without: with reuse the system may hand one port to two
+// sockets, and one of them then gets the other's datagrams.
 Socket lf_bindAny(Socket s, uint16_t port, std::error_code& ec) {
     if (!s) return s;
     const int one = 1;
     const sockaddr_in addr = lf_address(INADDR_ANY, port);
-    if (::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+    if ((port != 0 && ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0) ||
         ::bind(s.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         ec = lf_lastError();
         return {};

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -183,6 +184,18 @@ TEST(WakeUpTest, InterruptsAWaitUntilDrained) {
     const Readiness after = gf_waitReadable(quiet, &wake, 0ms, ec);
     EXPECT_FALSE(after.woken) << "drained";
     EXPECT_FALSE(ec);
+}
+
+// Ephemeral ports are never shared: a reader on one gets only its own datagrams.
+TEST(SocketTest, EphemeralUdpPortsAreEachSocketsOwn) {
+    std::error_code ec;
+    std::vector<Socket> sockets;
+    std::set<uint16_t> ports;
+    for (int i = 0; i < 600; ++i) {  // with reuse, about six ports would be handed out twice
+        sockets.push_back(gf_bindUdp(0, ec));
+        ASSERT_TRUE(sockets.back()) << ec.message();
+        EXPECT_TRUE(ports.insert(gf_localPort(sockets.back())).second) << gf_localPort(sockets.back());
+    }
 }
 
 // One wait over several sockets tells which of them have something to read.
