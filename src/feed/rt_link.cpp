@@ -257,7 +257,8 @@ void RealTrafficLink::readReply(Waiting& w) {
     serve(std::move(w.socket), version, level);
 }
 
-void RealTrafficLink::serve(Socket client, const std::optional<Version>& version, const std::optional<int>& level) {
+void RealTrafficLink::serve(Socket client, const std::optional<Version>& version,
+                            const std::optional<int>& level) {
     static LogLimiter connectLog("RealTraffic connected", 20);
     if (served_) {
         gf_sendAll(served_, "exit\r\n");
@@ -265,7 +266,8 @@ void RealTrafficLink::serve(Socket client, const std::optional<Version>& version
     }
     // Logged before it shows as connected.
     connectLog.log("RealTraffic connected");
-    connectLog.log(fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level.value_or(0)));
+    connectLog.log(
+        fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level.value_or(0)));
     served_ = std::move(client);
     {
         std::lock_guard lock(mutex_);

@@ -142,7 +142,8 @@ void LogLimiter::write(std::string_view text, bool error, Clock::time_point now)
     if (text.size() <= maxLogLineChars) {
         logFile.writeLine(prefix, text);
     } else {
-        logFile.writeLine(prefix, fmt::format("{}... ({} characters)", text.substr(0, maxLogLineChars), text.size()));
+        logFile.writeLine(prefix,
+                          fmt::format("{}... ({} characters)", text.substr(0, maxLogLineChars), text.size()));
     }
 }
 
@@ -153,7 +154,8 @@ void LogLimiter::flush() {
 
 void LogLimiter::flushLocked() {
     if (heldBack_ > 0) {
-        logFile.writeLine(heldBackError_ ? "===> " : "", fmt::format("{}: ... and {} more", kind_, lf_grouped(heldBack_)));
+        logFile.writeLine(heldBackError_ ? "===> " : "",
+                          fmt::format("{}: ... and {} more", kind_, lf_grouped(heldBack_)));
     }
     intervalStart_.reset();
     passed_ = 0;

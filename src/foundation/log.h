@@ -50,16 +50,17 @@ void gf_logIndented(std::string_view text);  // ten blanks + text
 void gf_logString(const std::string& text);
 
 // Keeps one kind of log line, written on outside input, from flooding Log.txt: one limiter per
-// call site, a static local (it outlives no log). At most `maxLines` lines pass per `interval`; the lines held back
-// are counted and reported in one line ("{kind}: ... and 9,812 more") before the next line that
-// passes, or when the log is closed or opened again, or the limiter ends. Lines are cut at
-// maxLogLineChars.
+// call site, a static local (so that it ends before the log does). At most `maxLines` lines pass
+// per `interval`; the lines held back are counted and reported in one line ("{kind}: ... and
+// 9,812 more") before the next line that passes, when the log is closed or opened again, or when
+// the limiter ends. Lines are cut at maxLogLineChars.
 class LogLimiter {
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr size_t maxLogLineChars = 300;
 
-    explicit LogLimiter(std::string kind, int maxLines = 10, Clock::duration interval = std::chrono::minutes(1));
+    explicit LogLimiter(std::string kind, int maxLines = 10,
+                        Clock::duration interval = std::chrono::minutes(1));
     ~LogLimiter();
     LogLimiter(const LogLimiter&) = delete;
     LogLimiter& operator=(const LogLimiter&) = delete;

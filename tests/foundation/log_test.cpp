@@ -75,8 +75,9 @@ TEST(LogLimiterTest, FloodsBecomeOneCountedLine) {
     auto lines = gf_readFileLines("Log.txt");
     ASSERT_TRUE(lines.has_value());
     EXPECT_EQ(std::vector(lines->begin() + 1, lines->end()),
-              (std::vector<std::string>{"refused 0", "refused 1", "refused 2", "refused line: ... and 9,812 more",
-                                        "===> late", "same interval", "===> held", "===> refused line: ... and 4 more"}));
+              (std::vector<std::string>{"refused 0", "refused 1", "refused 2",
+                                        "refused line: ... and 9,812 more", "===> late", "same interval",
+                                        "===> held", "===> refused line: ... and 4 more"}));
 
     ASSERT_TRUE(gf_openLog("MSFS 2020"));
     limiter.write("fresh allowance", false, t0 + 14s);

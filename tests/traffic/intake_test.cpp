@@ -79,7 +79,8 @@ TEST_F(Intake, LowSamplesNearTheParkAirport) {
 
 TEST_F(Intake, RecordsPerStepAreBounded) {
     const size_t queued = maxRecordsPerStep + 3;
-    for (uint32_t i = 0; i < queued; ++i) queue(record(24000 + i, fmt::format("KLM5{:02}", i), 1000.0, 52.1, 5.0));
+    for (uint32_t i = 0; i < queued; ++i)
+        queue(record(24000 + i, fmt::format("KLM5{:02}", i), 1000.0, 52.1, 5.0));
     gf_handleUdpMessages();
     const size_t taken = liveAircraft.size();
     EXPECT_GE(taken, 1u);  // fewer than the count when the step's intake time is up
