@@ -27,18 +27,18 @@ function(vdl_test_binary target label libs)
     PROPERTIES LABELS ${label} TIMEOUT 300)
 endfunction()
 
-# vdl_test(<name> <folder> LIBS ... [THREADED file ...]): the folder's *_threads_test.cpp files
+# vdl_test(<name> <folder> LIBS ...): the folder's *_threads_test.cpp files
 # (tests that start threads) build test_<name>_threads, labelled "threads" and part of the
 # threaded_tests target that ThreadSanitizer builds; every other .cpp builds test_<name>,
-# labelled <name>. THREADED names further files of the folder that start threads.
+# labelled <name>.
 function(vdl_test name folder)
-  cmake_parse_arguments(ARG "" "" "LIBS;THREADED" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
   set(plain)
   set(threaded)
   foreach(src IN LISTS srcs)
     get_filename_component(file ${src} NAME)
-    if(file MATCHES "_threads_test\\.cpp$" OR file IN_LIST ARG_THREADED)
+    if(file MATCHES "_threads_test\\.cpp$")
       list(APPEND threaded ${src})
     else()
       list(APPEND plain ${src})

@@ -48,11 +48,12 @@ int32_t gf_parseQnh(std::string_view json) {
 }
 
 bool gf_processQnhDatagram(std::string_view datagram) {
+    static LogLimiter refusedLog("exception in gf_processQnhDatagram");
     try {
         qnh = gf_parseQnh(datagram);
         return true;
     } catch (const std::exception& e) {
-        gf_log(fmt::format("exception in gf_processQnhDatagram: {}", e.what()));
+        refusedLog.log(fmt::format("exception in gf_processQnhDatagram: {}", e.what()));
         return false;
     }
 }

@@ -20,7 +20,7 @@ inline std::atomic<int32_t> qnh{defaultQnh};
 // JSON object, "QNH" is missing or no number, or the value lies outside 800 to 1100 hPa.
 int32_t gf_parseQnh(std::string_view json);
 
-// Sets qnh from one weather datagram; a refused one is logged and the old value kept.
+// Sets qnh from one weather datagram; a refused one is logged (rate-limited) and the old value kept.
 bool gf_processQnhDatagram(std::string_view datagram);
 
 extern UdpReader qnhReader;

@@ -24,6 +24,7 @@ void gf_resetFeedBetweenRuns() {
         trafficQueue.clear();
         mainLoopRunning = false;
     }
+    trafficRecordsDropped = 0;
     qnh = defaultQnh;
     readerError = false;
 }

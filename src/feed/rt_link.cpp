@@ -1,12 +1,13 @@
 #include "feed/rt_link.h"
 
 #include <fmt/format.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
 
 #include "feed/traffic_reader.h"
 #include "foundation/log.h"
@@ -22,9 +23,15 @@ RealTrafficLink realTrafficLink;
 namespace {
 
 constexpr auto pollPeriod = std::chrono::milliseconds(500);
+// A client that has not answered the version query by then is closed.
 constexpr auto versionReplyWait = std::chrono::seconds(5);
 // A RealTraffic that stops reading must not hold the thread (and stop()) for long.
 constexpr auto sendTimeout = std::chrono::seconds(2);
+// The reply is about 40 bytes; a longer one is no RealTraffic.
+constexpr size_t maxReplyBytes = 1024;
+// Stray clients must not crowd out RealTraffic: when more wait, the longest waiting one goes.
+constexpr size_t maxWaitingClients = 4;
+constexpr int maxAcceptsAtOnce = 16;
 
 std::mutex sourceMutex;  // guards userStateSource
 UserStateSource userStateSource;
@@ -39,7 +46,8 @@ void lf_parseVersionReply(std::string_view text, std::optional<Version>& version
     }
     if (const auto l = doc.find("level"); l != doc.end()) {
         if (l->is_number_integer()) {
-            level = l->get<int>();
+            const auto n = l->get<int64_t>();
+            if (n >= 0 && n <= std::numeric_limits<int>::max()) level = static_cast<int>(n);
         } else if (l->is_string()) {
             const std::string s = gf_trim(l->get<std::string>());
             int n = 0;
@@ -150,116 +158,153 @@ void RealTrafficLink::wake() {
 
 void RealTrafficLink::run(std::stop_token stop) {
     const std::stop_callback wakeOnStop(stop, [this] { wake(); });
+    std::vector<const Socket*> sockets;
+    std::vector<uint8_t> ready;
     while (!stop.stop_requested()) {
+        if (served_ && !sendPending()) dropServed();
+        // The listener, RealTraffic, then the clients still to answer.
+        sockets.assign({&listener_, &served_});
+        auto timeout = pollPeriod;
+        const auto now = std::chrono::steady_clock::now();
+        for (const Waiting& w : waiting_) {
+            sockets.push_back(&w.socket);
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(w.deadline - now);
+            timeout = std::clamp(left, std::chrono::milliseconds(0), timeout);
+        }
+        ready.assign(sockets.size(), 0);
         std::error_code ec;
-        const Readiness ready = gf_waitReadable(listener_, &wake_, pollPeriod, ec);
+        // An invalid socket (no RealTraffic yet) is never ready.
+        const bool woken = gf_waitReadable(sockets, ready, &wake_, timeout, ec);
         if (stop.stop_requested()) break;
         if (ec) {
             gf_logError(fmt::format("RealTraffic link: {}", ec.message()));
             break;
         }
-        if (ready.woken) wake_.drain();
-        if (ready.socket) {
-            const Socket client = gf_acceptTcp(listener_);
-            if (client) serveClient(client, stop);
+        if (woken) wake_.drain();
+        if (served_ && ready[1]) readServed();
+        for (size_t i = 0; i < waiting_.size(); ++i)
+            if (ready[2 + i]) readReply(waiting_[i]);
+        const auto after = std::chrono::steady_clock::now();
+        for (Waiting& w : waiting_) {
+            if (w.done || after < w.deadline) continue;
+            static LogLimiter timeoutLog("RealTraffic link: no version reply within");
+            timeoutLog.log(fmt::format("RealTraffic link: no version reply within {} s, connection closed",
+                                       versionReplyWait.count()));
+            w.done = true;
         }
+        std::erase_if(waiting_, [](const Waiting& w) { return w.done; });
+        if (ready[0]) acceptClients();
     }
-    running_ = false;
+    const bool wasServed = served_.valid();
+    if (served_) gf_sendAll(served_, "exit\r\n");
+    for (const Waiting& w : waiting_) gf_sendAll(w.socket, "exit\r\n");
+    served_.reset();
+    waiting_.clear();
     {
         std::lock_guard lock(mutex_);  // pairs with waitConnected's predicate
+        connected_ = false;
+        running_ = false;
     }
     connectedCv_.notify_all();
+    if (wasServed) gf_log("RealTraffic link closed");
 }
 
-void RealTrafficLink::serveClient(const Socket& client, const std::stop_token& stop) {
-    gf_setSendTimeout(client, sendTimeout);
-    gf_setNoDelay(client);
-    gf_log("RealTraffic connected");
-
-    bool alive = handshake(client, stop);
-    if (alive && !stop.stop_requested()) {
-        {
-            std::lock_guard lock(mutex_);
-            connected_ = true;
+void RealTrafficLink::acceptClients() {
+    for (int i = 0; i < maxAcceptsAtOnce; ++i) {
+        Socket client = gf_acceptTcp(listener_);
+        if (!client) return;
+        gf_setSendTimeout(client, sendTimeout);
+        gf_setNoDelay(client);
+        if (!gf_sendAll(client, "Qs999=version\r\n")) continue;
+        if (waiting_.size() >= maxWaitingClients) {
+            static LogLimiter crowdLog("RealTraffic link: more than");
+            crowdLog.log(
+                fmt::format("RealTraffic link: more than {} clients wait for their version reply, the "
+                            "longest waiting one closed",
+                            maxWaitingClients));
+            waiting_.erase(waiting_.begin());
         }
-        connectedCv_.notify_all();
-    }
-    char buffer[4096];
-    while (alive && !stop.stop_requested()) {
-        if (!sendPending(client)) {
-            alive = false;
-            break;
-        }
-        std::error_code ec;
-        const Readiness ready = gf_waitReadable(client, &wake_, pollPeriod, ec);
-        if (stop.stop_requested()) break;
-        if (ec) {
-            alive = false;
-            break;
-        }
-        if (ready.woken) wake_.drain();
-        if (ready.socket) {
-            // RealTraffic sends nothing we use after the version reply; a zero read is its close.
-            const auto got = gf_receive(client, buffer, ec);
-            if ((got && *got == 0) || (!got && !gf_isRetry(ec))) alive = false;
-        }
-    }
-    {
-        std::lock_guard lock(mutex_);
-        connected_ = false;
-    }
-    if (stop.stop_requested()) {
-        gf_sendAll(client, "exit\r\n");
-        gf_log("RealTraffic link closed");
-    } else {
-        gf_log("RealTraffic link lost, waiting for a reconnect");
+        waiting_.push_back({std::move(client), {}, std::chrono::steady_clock::now() + versionReplyWait});
     }
 }
 
-bool RealTrafficLink::handshake(const Socket& client, const std::stop_token& stop) {
-    if (!gf_sendAll(client, "Qs999=version\r\n")) return false;
-    std::string reply;
-    const auto deadline = std::chrono::steady_clock::now() + versionReplyWait;
-    char buffer[4096];
-    while (!stop.stop_requested()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        std::error_code ec;
-        const Readiness ready = gf_waitReadable(client, &wake_, std::min(left, pollPeriod), ec);
-        if (ec) return false;
-        if (ready.woken) wake_.drain();
-        if (ready.socket) {
-            const auto got = gf_receive(client, buffer, ec);
-            if (!got) {
-                if (gf_isRetry(ec)) continue;
-                return false;
-            }
-            if (*got == 0) return false;
-            reply.append(buffer, *got);
-            if (reply.find('\n') != std::string::npos || nlohmann::json::accept(reply)) break;
-        }
+void RealTrafficLink::readReply(Waiting& w) {
+    char buffer[1024];
+    std::error_code ec;
+    const auto got = gf_receive(w.socket, buffer, ec);
+    if (!got) {
+        w.done = !gf_isRetry(ec);
+        return;
     }
-    if (stop.stop_requested()) return true;  // the caller says "exit"
-
-    const std::string line = gf_trim(reply.substr(0, reply.find('\n')));
+    if (*got == 0) {  // gone before it answered
+        w.done = true;
+        return;
+    }
+    w.reply.append(buffer, *got);
+    const auto nl = w.reply.find('\n');
+    if ((nl == std::string::npos ? w.reply.size() : nl) > maxReplyBytes) {
+        static LogLimiter longLog("RealTraffic link: a version reply above");
+        longLog.log(fmt::format("RealTraffic link: a version reply above {} bytes, connection closed",
+                                maxReplyBytes));
+        w.done = true;
+        return;
+    }
+    // Without a line end, a whole JSON object is the reply too.
+    if (nl == std::string::npos && !nlohmann::json::accept(w.reply)) return;
+    w.done = true;
+    const std::string line = gf_trim(w.reply.substr(0, nl));
     std::optional<Version> version;
     std::optional<int> level;
     lf_parseVersionReply(line, version, level);
     if (!version && !level) {
-        gf_logError(fmt::format("RealTraffic link: no version reply (\"{}\")", line));
-        return true;
+        static LogLimiter refusedLog("RealTraffic link: no version reply");
+        refusedLog.logError(
+            fmt::format("RealTraffic link: no version reply (\"{}\"), connection closed", line));
+        return;
     }
-    if (level) level_ = *level;
-    {
-        std::lock_guard lock(mutex_);
-        if (version) version_ = version;
-    }
-    gf_log(fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level_.load()));
-    return true;
+    serve(std::move(w.socket), version, level);
 }
 
-bool RealTrafficLink::sendPending(const Socket& client) {
+void RealTrafficLink::serve(Socket client, const std::optional<Version>& version,
+                            const std::optional<int>& level) {
+    static LogLimiter connectLog("RealTraffic connected", 20);
+    if (served_) {
+        gf_sendAll(served_, "exit\r\n");
+        connectLog.log("RealTraffic connected again, the older link closed");
+    }
+    // Logged before it shows as connected.
+    connectLog.log("RealTraffic connected");
+    connectLog.log(
+        fmt::format("RealTraffic version {} level {}", version ? version->text() : "?", level.value_or(0)));
+    served_ = std::move(client);
+    {
+        std::lock_guard lock(mutex_);
+        version_ = version;
+        level_ = level.value_or(0);
+        connected_ = true;
+    }
+    connectedCv_.notify_all();
+}
+
+void RealTrafficLink::readServed() {
+    // RealTraffic sends nothing we use after the version reply; a zero read is its close.
+    char buffer[4096];
+    std::error_code ec;
+    const auto got = gf_receive(served_, buffer, ec);
+    if ((got && *got == 0) || (!got && !gf_isRetry(ec))) dropServed();
+}
+
+void RealTrafficLink::dropServed() {
+    served_.reset();
+    {
+        std::lock_guard lock(mutex_);
+        connected_ = false;
+    }
+    static LogLimiter lostLog("RealTraffic link lost");
+    lostLog.log("RealTraffic link lost, waiting for a reconnect");
+}
+
+bool RealTrafficLink::sendPending() {
     std::optional<std::string> line;
     int64_t utcMs = 0;
     {
@@ -270,7 +315,7 @@ bool RealTrafficLink::sendPending(const Socket& client) {
     if (!line) return true;
     std::string out = *line + "\r\n";
     if (utcMs > 0 && level_.load() == professionalLevel) out += fmt::format("Qs123={}\r\n", utcMs);
-    if (gf_sendAll(client, out)) return true;
+    if (gf_sendAll(served_, out)) return true;
     // Kept for the reconnect unless a newer state came meanwhile.
     std::lock_guard lock(mutex_);
     if (!pendingState_) {

@@ -10,9 +10,10 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/net.h"
 #include "foundation/version.h"
@@ -49,9 +50,11 @@ public:
     RealTrafficLink& operator=(const RealTrafficLink&) = delete;
     ~RealTrafficLink();
 
-    // Listens on `port` (0: an ephemeral one) and starts the link's thread, which accepts
-    // RealTraffic, asks its version and sends the queued lines; it accepts again when
-    // RealTraffic drops the link. False (logged) when the port cannot be opened.
+    // Listens on `port` (0: an ephemeral one) and starts the link's thread. The thread keeps
+    // listening: it asks each client for its version and closes one that does not answer within
+    // 5 s, answers with no version, or sends a line too long; the client that answered is
+    // RealTraffic and gets the queued lines (a newer one that answers takes over). False (logged)
+    // when the port cannot be opened.
     bool start(uint16_t port);
     // Sends "exit" to a connected RealTraffic, closes the sockets and joins the thread.
     void stop();
@@ -60,7 +63,7 @@ public:
     bool running() const { return running_.load(); }
     uint16_t port() const { return port_.load(); }
 
-    // RealTraffic is connected and its version was asked.
+    // RealTraffic is connected and has answered the version query.
     bool connected() const { return connected_.load(); }
     // Waits up to `timeout` for a connection; true when connected.
     bool waitConnected(std::chrono::milliseconds timeout);
@@ -74,11 +77,22 @@ public:
     void queueUserState(const FeedUserState& s);
 
 private:
+  // A client asked for its version that has not answered yet.
+  struct Waiting {
+      Socket socket;
+      std::string reply;  // bounded
+      std::chrono::steady_clock::time_point deadline;
+      bool done = false;  // answered or to be closed
+  };
+
     void stopLocked();
     void run(std::stop_token stop);
-    void serveClient(const Socket& client, const std::stop_token& stop);
-    bool handshake(const Socket& client, const std::stop_token& stop);
-    bool sendPending(const Socket& client);
+    void acceptClients();
+    void readReply(Waiting& w);
+    void serve(Socket client, const std::optional<Version>& version, const std::optional<int>& level);
+    void readServed();
+    void dropServed();
+    bool sendPending();
     void wake();
 
     std::mutex controlMutex_;  // serialises start and stop
@@ -89,6 +103,9 @@ private:
     std::atomic<int> level_{0};
     Socket listener_;  // used by the link's thread while it runs
     WakeUp wake_;      // interrupts the thread's waits; replaced under mutex_ while no thread runs
+    // The link's thread's own while it runs.
+    std::vector<Waiting> waiting_;
+    Socket served_;  // the RealTraffic that answered
 
     mutable std::mutex mutex_;  // guards the fields below
     std::condition_variable connectedCv_;

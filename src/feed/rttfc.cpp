@@ -200,6 +200,10 @@ bool gf_isRttfcLine(std::string_view line) {
 }
 
 TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
+    if (line.size() > maxRttfcLineChars) {
+        throw std::runtime_error(
+            fmt::format("line of {} characters, at most {}", line.size(), maxRttfcLineChars));
+    }
     const Fields f(lf_trim(line));
     if (f.raw(fTag) != "RTTFC") throw std::runtime_error(fmt::format("not a traffic line: \"{}\"", f.raw(fTag)));
     if (f.size() < fieldCount) {
@@ -215,6 +219,18 @@ TrafficRecord gf_parseRttfc(std::string_view line, uint32_t receiptClock) {
     r.pos.time = receiptClock + dueDelay;
     lf_readIdentity(f, r);
     return r;
+}
+
+void gf_checkSampleTime(double sampleTime, int64_t nowUtc) {
+    // Compared as doubles: the time stamp may be any finite number.
+    if (sampleTime < static_cast<double>(nowUtc - maxSampleAgeSeconds)) {
+        throw std::runtime_error(
+            fmt::format("time stamp {} more than {} s old", sampleTime, maxSampleAgeSeconds));
+    }
+    if (sampleTime > static_cast<double>(nowUtc + maxSampleLeadSeconds)) {
+        throw std::runtime_error(
+            fmt::format("time stamp {} more than {} s ahead", sampleTime, maxSampleLeadSeconds));
+    }
 }
 
 }  // namespace vdl

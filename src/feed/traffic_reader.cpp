@@ -18,7 +18,7 @@ TrafficReader trafficReader;
 
 namespace {
 
-// The time of day shown in log lines follows the newest record.
+// The time of day shown in log lines follows the newest record; the time stamp was checked.
 void lf_noteLiveDataTime(double sampleTime) {
     const auto t = static_cast<int64_t>(sampleTime);
     int64_t old = liveDataUtc.load();
@@ -45,14 +45,16 @@ void TrafficReader::processDatagram(std::string_view datagram) {
 }
 
 void TrafficReader::processLine(std::string_view line) {
+    static LogLimiter refusedLog("exception in processLine");
     try {
         if (!gf_isRttfcLine(line)) return;
         TrafficRecord r = gf_parseRttfc(line, clock100.load());
+        gf_checkSampleTime(r.sampleTime, gf_nowUtc());
         lf_noteLiveDataTime(r.sampleTime);
         collect(r.callsign, r.pos.lat, r.pos.lon);
         gf_queueTrafficRecord(std::move(r));
     } catch (const std::exception& e) {
-        gf_log(fmt::format("exception in processLine: {}", e.what()));
+        refusedLog.log(fmt::format("exception in processLine: {}", e.what()));
     }
 }
 
@@ -62,7 +64,7 @@ void TrafficReader::collect(const std::string& callsign, double lat, double lon)
     if (!own || gf_distanceNm(*own, LatLon{lat, lon}) > lateralRangeNm.load()) return;
     std::lock_guard lock(feedMapMutex_);
     // Checked again under the lock: a take-over in between ends the collection.
-    if (collecting_.load()) callsigns_.insert(callsign);
+    if (collecting_.load() && callsigns_.size() < maxCollectedCallsigns) callsigns_.insert(callsign);
 }
 
 void TrafficReader::startCollecting() {

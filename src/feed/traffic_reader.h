@@ -15,6 +15,8 @@
 namespace vdl {
 
 inline constexpr uint16_t trafficPort = 49005;
+// Far more aircraft than any range holds; the bound keeps a flood of made-up callsigns out.
+inline constexpr size_t maxCollectedCallsigns = 10000;
 
 class TrafficReader {
 public:
@@ -26,13 +28,14 @@ public:
 
     // One datagram: each of its lines goes to processLine.
     void processDatagram(std::string_view datagram);
-    // Validates an RTTFC line, collects its callsign and queues the record while the main
-    // loop runs. A refused line is logged ("exception in processLine: {}") and dropped; lines
-    // with other tags are passed over.
+    // Validates an RTTFC line (its time stamp within the window around the program's clock),
+    // collects its callsign and queues the record while the main loop runs. A refused line is
+    // logged ("exception in processLine: {}", rate-limited) and dropped; lines with other tags
+    // are passed over.
     void processLine(std::string_view line);
 
     // The callsigns seen in the feed within LATERAL_RANGE of the reader's own position,
-    // collected while the collecting flag is set.
+    // collected while the collecting flag is set, at most maxCollectedCallsigns.
     void startCollecting();  // empties the set and sets the flag
     void stopCollecting();
     bool collecting() const { return collecting_.load(); }

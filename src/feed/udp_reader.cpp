@@ -50,7 +50,8 @@ void lf_readDatagrams(std::stop_token stop, std::shared_ptr<UdpReader::State> st
             st->handler(std::string_view(buffer.data(), *got));
         } catch (const std::exception& e) {
             // Handlers catch per line; this keeps a fault from ending the reader.
-            gf_log(fmt::format("exception in lf_readDatagrams ({} reader): {}", st->name, e.what()));
+            static LogLimiter faultLog("exception in lf_readDatagrams");
+            faultLog.log(fmt::format("exception in lf_readDatagrams ({} reader): {}", st->name, e.what()));
         }
     }
     st->socket.reset();

@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "foundation/version.h"
@@ -9,6 +12,38 @@
 namespace vdl {
 
 LogFile logFile;
+
+namespace {
+
+// Every limiter alive, so that closing the log writes what they hold back.
+struct LimiterList {
+    std::mutex mutex;  // guards all
+    std::vector<LogLimiter*> all;
+};
+
+LimiterList& lf_limiters() {
+    static LimiterList list;  // built before the first limiter, so it outlives them all
+    return list;
+}
+
+void lf_flushLimiters() {
+    LimiterList& list = lf_limiters();
+    std::lock_guard lock(list.mutex);
+    for (LogLimiter* l : list.all) l->flush();
+}
+
+// 9812 as "9,812".
+std::string lf_grouped(uint64_t n) {
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace
 
 bool LogFile::open(const std::filesystem::path& path) {
     std::lock_guard lock(logMutex);
@@ -43,6 +78,7 @@ void LogFile::writeLine(std::string_view prefix, std::string_view text) {
 }
 
 bool gf_openLog(std::string_view simulatorName, const std::filesystem::path& path) {
+    lf_flushLimiters();  // a new log starts with fresh allowances
     if (!logFile.open(path)) return false;
     logFile.writeLine(fmt::format("{} (utc) {} version {} for {}", gf_asctimeUtc(gf_nowUtc()), programName,
                                   programVersion.text(), simulatorName));
@@ -50,6 +86,7 @@ bool gf_openLog(std::string_view simulatorName, const std::filesystem::path& pat
 }
 
 void gf_closeLog() {
+    lf_flushLimiters();
     logFile.close();
 }
 bool gf_logIsOpen() {
@@ -71,6 +108,59 @@ void gf_logIndented(std::string_view text) {
 }
 void gf_logString(const std::string& text) {
     logFile.writeLine(text);
+}
+
+LogLimiter::LogLimiter(std::string kind, int maxLines, Clock::duration interval)
+    : kind_(std::move(kind)), maxLines_(maxLines), interval_(interval) {
+    LimiterList& list = lf_limiters();
+    std::lock_guard lock(list.mutex);
+    list.all.push_back(this);
+}
+
+LogLimiter::~LogLimiter() {
+    {
+        LimiterList& list = lf_limiters();
+        std::lock_guard lock(list.mutex);
+        list.all.erase(std::remove(list.all.begin(), list.all.end(), this), list.all.end());
+    }
+    flush();
+}
+
+void LogLimiter::write(std::string_view text, bool error, Clock::time_point now) {
+    std::lock_guard lock(limiterMutex_);
+    if (!intervalStart_ || now - *intervalStart_ >= interval_) {
+        flushLocked();
+        intervalStart_ = now;
+    }
+    if (passed_ >= maxLines_) {
+        ++heldBack_;
+        heldBackError_ = heldBackError_ || error;
+        return;
+    }
+    ++passed_;
+    const std::string_view prefix = error ? "===> " : "";
+    if (text.size() <= maxLogLineChars) {
+        logFile.writeLine(prefix, text);
+    } else {
+        logFile.writeLine(prefix,
+                          fmt::format("{}... ({} characters)", text.substr(0, maxLogLineChars), text.size()));
+    }
+}
+
+void LogLimiter::flush() {
+    std::lock_guard lock(limiterMutex_);
+    flushLocked();
+}
+
+void LogLimiter::flushLocked() {
+    if (heldBack_ > 0) {
+        logFile.writeLine(heldBackError_ ? "===> " : "",
+                          fmt::format("{}: ... and {} more", kind_, lf_grouped(heldBack_)));
+    }
+    intervalStart_.reset();
+    passed_ = 0;
+    heldBack_ = 0;
+    heldBackError_ = false;
 }
 
 }  // namespace vdl

@@ -31,14 +31,14 @@ struct SocketTraits {
 // Move-only; closes its socket once. None of the sockets below is inherited by child processes.
 using Socket = UniqueHandle<SocketTraits>;
 
-// A UDP socket bound to `port` (0: an ephemeral one) on all local addresses, with address
-// reuse since other programs listen to the same broadcasts. Reads never block: wait with
-// gf_waitReadable. Invalid, with `ec` set, on failure.
+// A UDP socket bound to `port` (0: an ephemeral one, its own) on all local addresses, a given
+// port with address reuse since other programs listen to the same broadcasts. Reads never
+// block: wait with gf_waitReadable. Invalid, with `ec` set, on failure.
 Socket gf_bindUdp(uint16_t port, std::error_code& ec);
 // An unbound UDP socket for gf_sendDatagram.
 Socket gf_openUdp(std::error_code& ec);
-// A TCP socket listening on `port` (0: an ephemeral one) on all local addresses, with address
-// reuse; accepting never blocks.
+// A TCP socket listening on `port` (0: an ephemeral one) on all local addresses, a given port
+// with address reuse; accepting never blocks.
 Socket gf_listenTcp(uint16_t port, int backlog, std::error_code& ec);
 // One waiting connection of a listening socket; invalid when none waits.
 Socket gf_acceptTcp(const Socket& listener);
@@ -94,5 +94,9 @@ struct Readiness {
 // wait; `ec` is set when the wait failed.
 Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono::milliseconds timeout,
                           std::error_code& ec);
+// The same for several sockets at once: ready[i] (of the size of `sockets`) tells for sockets[i];
+// the result tells whether `wake` was signalled.
+bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> ready, const WakeUp* wake,
+                     std::chrono::milliseconds timeout, std::error_code& ec);
 
 }  // namespace vdl

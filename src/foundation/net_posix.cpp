@@ -9,7 +9,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "foundation/net.h"
 
@@ -35,12 +37,14 @@ Socket lf_open(int type, std::error_code& ec) {
     return s;
 }
 
-// Binds to all local addresses with address reuse; the socket is dropped on failure.
+// Binds to all local addresses, a given port with address reuse; the socket is dropped on
+// failure. An ephemeral port goes without: with reuse the system may hand one port to two
+// sockets, and one of them then gets the other's datagrams.
 Socket lf_bindAny(Socket s, uint16_t port, std::error_code& ec) {
     if (!s) return s;
     const int one = 1;
     const sockaddr_in addr = lf_address(INADDR_ANY, port);
-    if (::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+    if ((port != 0 && ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0) ||
         ::bind(s.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         ec = lf_lastError();
         return {};
@@ -174,6 +178,24 @@ Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono:
         return {};
     }
     return {fds[0].revents != 0, fds[1].revents != 0};
+}
+
+bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> ready, const WakeUp* wake,
+                     std::chrono::milliseconds timeout, std::error_code& ec) {
+    std::vector<pollfd> fds;
+    fds.reserve(sockets.size() + 1);
+    for (const Socket* s : sockets) fds.push_back({s->get(), POLLIN, 0});
+    fds.push_back({wake ? wake->readEnd().get() : -1, POLLIN, 0});
+    const int wait = timeout.count() < 0 ? -1 : static_cast<int>(timeout.count());
+    ec.clear();
+    std::fill(ready.begin(), ready.end(), uint8_t{0});
+    const int n = ::poll(fds.data(), fds.size(), wait);
+    if (n < 0) {
+        if (errno != EINTR) ec = lf_lastError();
+        return false;
+    }
+    for (size_t i = 0; i < sockets.size() && i < ready.size(); ++i) ready[i] = fds[i].revents != 0;
+    return fds.back().revents != 0;
 }
 
 }  // namespace vdl

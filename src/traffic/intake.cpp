@@ -1,6 +1,7 @@
 #include "traffic/intake.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
 #include <mutex>
@@ -43,6 +44,9 @@ constexpr double groundSkipMaxSeconds = 15.0;
 constexpr double lowAltitudeFt = 10000.0;
 constexpr double nearFieldFt = 120.0;
 constexpr double noAirportElevation = -1000.0;
+// A busy area sends 1,000 records a second, in bursts; the time limit keeps the step short.
+constexpr auto intakeTimePerStep = std::chrono::microseconds(300);  // of the 10 ms step
+
 
 double lf_parkAirportElevation() { return trafficReader.airportElevation().value_or(noAirportElevation); }
 
@@ -253,7 +257,8 @@ void gf_takeTrafficRecord(TrafficRecord& r) {
 }
 
 void gf_handleUdpMessages() {
-    for (int i = 0; i < recordsPerStep; ++i) {
+    const auto end = std::chrono::steady_clock::now() + intakeTimePerStep;
+    for (size_t i = 0; i < maxRecordsPerStep && std::chrono::steady_clock::now() < end; ++i) {
         std::optional<TrafficRecord> r = lf_takeQueuedRecord();
         if (!r) return;
         gf_takeTrafficRecord(*r);

@@ -7,10 +7,9 @@
 
 namespace vdl {
 
-inline constexpr int recordsPerStep = 2;
-
-// Takes at most two records out of trafficQueue, one at a time under trafficMutex, and handles
-// each after unlocking. An exception leaves the records not yet taken in the queue.
+// Takes records out of trafficQueue one at a time under trafficMutex and handles each after
+// unlocking: at most maxRecordsPerStep, and none more once the step's intake time is up. An
+// exception leaves the records not yet taken in the queue.
 void gf_handleUdpMessages();
 
 // One record taken off the queue: matched, used to make a new aircraft, or dropped.

@@ -16,7 +16,10 @@
 #include "foundation/reset.h"
 #include "window/main_window.h"
 #include "window/reset.h"
+#include "foundation/time.h"
+#include "support/wait.h"
 #include "support/foundation_env.h"
+#include "window/main_window.h"
 
 namespace vdl::test {
 
@@ -25,6 +28,7 @@ class FeedTest : public ::testing::Test {
     void SetUp() override {
         gf_resetWindow();
         gf_resetFeed();
+        gf_setTestClock(captureTime);
         ASSERT_TRUE(gf_openLog("MSFS 2020"));
     }
     void TearDown() override {
@@ -32,19 +36,11 @@ class FeedTest : public ::testing::Test {
         gf_resetWindow();
     }
     static std::string logText() { return readWholeFile("Log.txt"); }
+    // The program's clock in the tests: shortly after the real capture below.
+    static constexpr int64_t captureTime = 1724517700;
 
     TempWorkDir dir_;
 };
-
-inline bool waitFor(const std::function<bool()>& done,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 inline void sendDatagram(uint16_t port, const std::string& text) {
     std::error_code ec;

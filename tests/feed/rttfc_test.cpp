@@ -129,6 +129,8 @@ TEST(RttfcRefusal, EachRuleRefusesItsLine) {
         {withField(airborneLine, 4, "FL120"), "altitude is not a number"},
         {airborneLine.substr(0, airborneLine.rfind(',')), "40 fields, at least 41 expected"},
         {"RTPARK," + airborneLine.substr(6), "not a traffic line"},
+        {withField(airborneLine, 9, std::string(1024 - airborneLine.size() + 7, 'X')),
+         "line of 1025 characters"},
     };
     for (const auto& [line, message] : cases) {
         SCOPED_TRACE(message);

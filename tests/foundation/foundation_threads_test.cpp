@@ -24,6 +24,7 @@ namespace vdl {
 namespace {
 
 using namespace std::chrono_literals;
+using test::TempWorkDir;
 
 TEST(LogTest, LinesFromManyThreadsStayWhole) {
     test::TempWorkDir dir;
@@ -45,6 +46,25 @@ TEST(LogTest, LinesFromManyThreadsStayWhole) {
 // The scan pattern: wait for a slot, start a detached worker holding a guard, count it. The
 // first workers stay until as many run as the bound allows; no more ever run at once, and every
 // slot comes back, also from failing workers.
+TEST(LogLimiterTest, ThreadsShareOneAllowance) {
+    TempWorkDir dir;
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    {
+        LogLimiter limiter("busy", 50, std::chrono::hours(1));
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 5000; ++i) limiter.log("line");
+            });
+        for (auto& th : threads) th.join();
+    }  // a limiter that ends says what it held back
+    gf_closeLog();
+    auto lines = gf_readFileLines("Log.txt");
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 52u);
+    EXPECT_EQ(lines->back(), "busy: ... and 19,950 more");
+}
+
 TEST(WorkerSlotsTest, DetachedWorkersReachButNeverExceedTheBound) {
     test::TempWorkDir dir;
     gf_initWorkerSlots(3);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/errors.h"
+#include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "foundation/version.h"
@@ -35,6 +36,38 @@ TEST(LogTest, FirstLineAndLineKinds) {
               "          continued\n");
     EXPECT_FALSE(gf_openLog("MSFS 2020", "no/such/folder/Log.txt"));
     EXPECT_FALSE(gf_logIsOpen());
+}
+
+// A flood of one kind of line: the allowance per interval passes, the rest is counted and the
+// count comes before the next line that passes, when the log closes, or when it opens anew.
+TEST(LogLimiterTest, FloodsBecomeOneCountedLine) {
+    TempWorkDir dir;
+    using namespace std::chrono_literals;
+    const auto t0 = LogLimiter::Clock::now();
+    LogLimiter limiter("refused line", 3, 10s);
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    for (int i = 0; i < 9815; ++i) limiter.write(fmt::format("refused {}", i), false, t0 + 1ms * (i % 1000));
+    limiter.write("late", true, t0 + 10s);  // the next interval
+    limiter.write("same interval", false, t0 + 12s);
+    for (int i = 0; i < 5; ++i) limiter.write("held", true, t0 + 13s);
+    gf_closeLog();
+    auto lines = gf_readFileLines("Log.txt");
+    ASSERT_TRUE(lines.has_value());
+    EXPECT_EQ(std::vector(lines->begin() + 1, lines->end()),
+              (std::vector<std::string>{"refused 0", "refused 1", "refused 2",
+                                        "refused line: ... and 9,812 more", "===> late", "same interval",
+                                        "===> held", "===> refused line: ... and 4 more"}));
+
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    limiter.write("fresh allowance", false, t0 + 14s);
+    const std::string huge(1'570'000, 'x');  // a line end that never came
+    limiter.write(huge, false, t0 + 14s);
+    gf_closeLog();
+    lines = gf_readFileLines("Log.txt");
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 3u);
+    EXPECT_EQ((*lines)[1], "fresh allowance");
+    EXPECT_EQ((*lines)[2], std::string(LogLimiter::maxLogLineChars, 'x') + "... (1570000 characters)");
 }
 
 TEST(UserErrorTest, MessageCarriesTheCodeExceptFor99) {

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <set>
 #include <string>
 
 #include "foundation/net.h"
@@ -155,6 +156,38 @@ TEST(SocketTest, ConnectingWhereNobodyListensFails) {
     }
     EXPECT_FALSE(gf_connectLoopback(port, ec));
     EXPECT_EQ(ec, std::errc::connection_refused);
+}
+
+// Ephemeral ports are never shared: a reader on one gets only its own datagrams.
+TEST(SocketTest, EphemeralUdpPortsAreEachSocketsOwn) {
+    std::error_code ec;
+    std::vector<Socket> sockets;
+    std::set<uint16_t> ports;
+    for (int i = 0; i < 600; ++i) {  // with reuse, about six ports would be handed out twice
+        sockets.push_back(gf_bindUdp(0, ec));
+        ASSERT_TRUE(sockets.back()) << ec.message();
+        EXPECT_TRUE(ports.insert(gf_localPort(sockets.back())).second) << gf_localPort(sockets.back());
+    }
+}
+
+// One wait over several sockets tells which of them have something to read.
+TEST(WakeUpTest, WaitOverSeveralSocketsTellsWhichAreReady) {
+    std::error_code ec;
+    const Socket a = gf_bindUdp(0, ec), b = gf_bindUdp(0, ec), c = gf_bindUdp(0, ec);
+    const Socket sender = gf_openUdp(ec);
+    const WakeUp wake = WakeUp::open(ec);
+    ASSERT_TRUE(a && b && c && sender && wake.valid()) << ec.message();
+    const Socket* sockets[] = {&a, &b, &c};
+    uint8_t ready[3] = {1, 1, 1};
+    EXPECT_FALSE(gf_waitReadable(sockets, ready, &wake, 0ms, ec));
+    EXPECT_EQ(std::vector(ready, ready + 3), (std::vector<uint8_t>{0, 0, 0}));
+
+    ASSERT_TRUE(gf_sendDatagram(sender, gf_localPort(b), "x"));
+    EXPECT_FALSE(gf_waitReadable(sockets, ready, &wake, 2s, ec));
+    EXPECT_EQ(std::vector(ready, ready + 3), (std::vector<uint8_t>{0, 1, 0}));
+    wake.signal();
+    EXPECT_TRUE(gf_waitReadable(sockets, ready, &wake, 2s, ec));
+    EXPECT_FALSE(ec);
 }
 
 }  // namespace

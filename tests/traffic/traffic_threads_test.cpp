@@ -17,6 +17,7 @@
 
 
 #include "feed/traffic_reader.h"
+#include "foundation/time.h"
 #include "foundation/net.h"
 #include "simulator/stand_in.h"
 #include "support/simulator_world.h"
@@ -63,12 +64,14 @@ protected:
         TrafficTest::TearDown();
     }
 
-    // Three samples 10 s apart, sent and queued by the reader before the next step.
+    // Three samples 10 s apart, the last one now (the reader refuses stale and future ones),
+    // queued by the reader before the next step.
     static void sendAircraft(uint32_t hexid, const std::string& callsign, const std::string& type,
                              const std::string& reg, double nm) {
         const size_t queued = gf_trafficQueueSize();
+        const auto now = static_cast<double>(gf_nowUtc());
         for (int i = 0; i < 3; ++i)
-            sendLine(trafficReader.port(), rttfc(hexid, callsign, type, reg, nm + i * 0.5, 1'800'000'000.0 + i * 10));
+            sendLine(trafficReader.port(), rttfc(hexid, callsign, type, reg, nm + i * 0.5, now - 20.0 + i * 10));
         ASSERT_TRUE(eventually([&] { return gf_trafficQueueSize() == queued + 3; })) << "the reader lost a line";
     }
 

@@ -42,7 +42,7 @@ TEST_F(QnhTest, UdpRoundTripOnLoopback) {
     // Weather datagrams with METARs exceed 2 KB.
     test::sendDatagram(qnhReader.port(),
                        R"({"ICAO":"EDDL","QNH":1008.4,"METAR":")" + std::string(3000, 'x') + "\"}");
-    ASSERT_TRUE(test::waitFor([] { return qnh.load() == 1008; }));
+    ASSERT_TRUE(test::eventually([] { return qnh.load() == 1008; }));
     qnhReader.stop();
     EXPECT_FALSE(qnhReader.running());
     EXPECT_FALSE(readerError.load());

@@ -1,10 +1,14 @@
 // The TCP link to RealTraffic against a test client on loopback.
+#include "feed/rt_link.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
-#include "feed/rt_link.h"
 #include "feed/traffic_reader.h"
 #include "feed_fixture.h"
 #include "foundation/parameters.h"
@@ -22,7 +26,8 @@ class Client {
     explicit Client(uint16_t port) : socket_(gf_connectLoopback(port, ec_)) {}
 
     bool connected() const { return socket_.valid(); }
-    void send(std::string_view text) { gf_sendAll(socket_, text); }
+    // False when the link closed the connection.
+    bool send(std::string_view text) { return gf_sendAll(socket_, text); }
     // The next line with its CR LF; "" on timeout or end of stream.
     std::string readLine(std::chrono::milliseconds timeout = 5s) {
         for (;;) {
@@ -103,23 +108,77 @@ TEST_F(RtLinkTest, ProfessionalEditionSessionFromHandshakeToExit) {
     EXPECT_FALSE(realTrafficLink.connected());
 }
 
-TEST_F(RtLinkTest, StandardEditionOrNoVersionGetsNoSimulatorTime) {
-    for (std::string_view reply : {standardReply, std::string_view("hello\r\n")}) {
-        SCOPED_TRACE(reply);
+TEST_F(RtLinkTest, StandardEditionGetsNoSimulatorTime) {
+    ASSERT_TRUE(realTrafficLink.start(0));
+    auto c = connect(standardReply);
+    gf_sendUserAcState(known);
+    EXPECT_EQ(c->readLine(), gf_userStateLine(known) + "\r\n");
+    realTrafficLink.stop();
+    EXPECT_EQ(c->readLine(), "exit\r\n");  // no Qs123 before it
+}
+
+// Clients that are no RealTraffic, connected first: RealTraffic connects and is served at once,
+// they never get the user's position, and they are closed (the silent one after 5 s) with one
+// short log line.
+TEST_F(RtLinkTest, StrayClientsNeverHoldOffRealTraffic) {
+    const struct {
+        const char* what;
+        int count;         // clients of this kind, connected in turn
+        std::string sent;  // what each sends after the version query
+        int closedAtOnce;  // of them, closed at once (0: one silent client, closed after 5 s)
+        const char* logged;
+    } cases[] = {
+        {"a version reply that never ends", 1, std::string(1'570'000, 'x'), 1,
+         "a version reply above 1024 bytes"},
+        {"30,000 digits of version", 1, "{\"version\":\"" + std::string(30'000, '1') + "\",\"level\":2}\r\n",
+         1, "a version reply above 1024 bytes"},
+        {"no version in the reply", 1, "GET / HTTP/1.1\r\n", 1,
+         "no version reply (\"GET / HTTP/1.1\"), connection closed"},
+        {"a JSON number", 1, "12345", 1, "no version reply (\"12345\")"},
+        // RealTraffic itself is the seventh to wait: three go.
+        {"six silent clients", 6, "", 3, "more than 4 clients wait for their version reply"},
+        {"one silent client", 1, "", 0, "no version reply within 5 s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ASSERT_TRUE(realTrafficLink.start(0));
-        auto c = connect(reply);
-        gf_sendUserAcState(known);
-        EXPECT_EQ(c->readLine(), gf_userStateLine(known) + "\r\n");
+        std::vector<std::unique_ptr<Client>> strays;
+        for (int i = 0; i < c.count; ++i) {
+            strays.push_back(std::make_unique<Client>(realTrafficLink.port()));
+            ASSERT_EQ(strays.back()->readLine(), "Qs999=version\r\n");
+            if (!c.sent.empty()) strays.back()->send(c.sent);
+        }
+        gf_sendUserAcState(known);  // waits for RealTraffic
+
+        const auto t0 = std::chrono::steady_clock::now();
+        auto real = connect(professionalReply);
+        EXPECT_EQ(real->readLine(), gf_userStateLine(known) + "\r\n");
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
+        EXPECT_EQ(realTrafficLink.version(), (Version{10, 0, 240}));
+
+        // None got a position: the first ones are closed at once, a silent one after 5 s, the
+        // others at the stop.
+        for (int i = 0; i < c.closedAtOnce; ++i) EXPECT_EQ(strays[i]->readLine(1s), "") << i;
+        if (c.closedAtOnce == 0) {
+            EXPECT_EQ(strays[0]->readLine(7s), "");
+        }
+        EXPECT_TRUE(realTrafficLink.connected());
         realTrafficLink.stop();
-        EXPECT_EQ(c->readLine(), "exit\r\n");  // no Qs123 before it
+        EXPECT_EQ(real->readLine(), "Qs123=1724517659500\r\n");
+        EXPECT_EQ(real->readLine(), "exit\r\n");
+        for (int i = c.closedAtOnce; i < c.count && c.closedAtOnce > 0; ++i) {
+            EXPECT_EQ(strays[i]->readLine(), "exit\r\n") << i;
+            EXPECT_EQ(strays[i]->readLine(), "") << i;
+        }
+        EXPECT_NE(logText().find(c.logged), std::string::npos) << logText();
     }
-    EXPECT_NE(logText().find("no version reply"), std::string::npos);
+    EXPECT_LT(logText().size(), 8000u);
 }
 
 TEST_F(RtLinkTest, DroppedClientReconnectsAndGetsTheWaitingState) {
     ASSERT_TRUE(realTrafficLink.start(0));
     connect(standardReply).reset();
-    ASSERT_TRUE(test::waitFor([] { return !realTrafficLink.connected(); }));
+    ASSERT_TRUE(test::eventually([] { return !realTrafficLink.connected(); }));
     EXPECT_TRUE(realTrafficLink.running());
 
     // Without RealTraffic the newest state waits; the caller does not.
@@ -130,10 +189,20 @@ TEST_F(RtLinkTest, DroppedClientReconnectsAndGetsTheWaitingState) {
     gf_sendUserAcState(s);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
 
-    auto second = connect(professionalReply);
+    auto second = connect(standardReply);
     EXPECT_EQ(second->readLine(), gf_userStateLine(s) + "\r\n");
-    EXPECT_EQ(second->readLine(), "Qs123=1724517659500\r\n");
     EXPECT_NE(logText().find("RealTraffic link lost, waiting for a reconnect"), std::string::npos);
+
+    // A newer RealTraffic that answers takes over; the older one is told to go.
+    auto third = std::make_unique<Client>(realTrafficLink.port());
+    EXPECT_EQ(third->readLine(), "Qs999=version\r\n");
+    third->send(professionalReply);
+    ASSERT_TRUE(test::eventually([] { return realTrafficLink.level() == professionalLevel; }));
+    EXPECT_EQ(second->readLine(), "exit\r\n");
+    EXPECT_EQ(second->readLine(), "");
+    gf_sendUserAcState(s);
+    EXPECT_EQ(third->readLine(), gf_userStateLine(s) + "\r\n");
+    EXPECT_EQ(third->readLine(), "Qs123=1724517659500\r\n");
 }
 
 // A RealTraffic that stops reading never holds up the traffic step.

@@ -1,4 +1,6 @@
 // The traffic reader: queueing, refusals in the log, the callsign collection, UDP.
+#include "feed/traffic_reader.h"
+
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -6,11 +8,12 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
+#include "feed/qnh.h"
 #include "feed/traffic_queue.h"
-#include "feed/traffic_reader.h"
 #include "feed_fixture.h"
 #include "foundation/clock.h"
 #include "foundation/net.h"
@@ -60,6 +63,64 @@ TEST_F(TrafficReaderTest, RefusedLinesAreLoggedAndDropped) {
     EXPECT_EQ(gf_trafficQueueSize(), 1u);
 }
 
+// Time stamps outside now - 10 min ... now + 1 min on the program's clock are refused: a stale
+// sample is no position, and a future one would make every later sample look older.
+TEST_F(TrafficReaderTest, TimeStampWindow) {
+    gf_setMainLoopRunning(true);
+    const struct {
+        std::string line;
+        const char* refusal;  // nullptr: queued
+    } cases[] = {
+        {"RTTFC,10001,0,0,0,0,0,0,0,,,,,,1e19,,,,,,,,,,,,,,,,,,,,,,,,,,",
+         "time stamp 1e+19 more than 60 s ahead"},
+        {withField(airborneLine, 14, "1e300"), "more than 60 s ahead"},
+        {withField(airborneLine, 14, std::to_string(captureTime + 61)), "more than 60 s ahead"},
+        {withField(airborneLine, 14, std::to_string(captureTime + 60)), nullptr},
+        {withField(airborneLine, 14, std::to_string(captureTime - 600)), nullptr},
+        {withField(airborneLine, 14, std::to_string(captureTime - 601)), "more than 600 s old"},
+        {withField(airborneLine, 14, "1"), "more than 600 s old"},
+        {withField(airborneLine, 14, "-1e19"), "not positive"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        liveDataUtc = 0;
+        trafficReader.processLine(c.line);
+        {
+            std::lock_guard lock(trafficMutex);
+            EXPECT_EQ(trafficQueue.size(), c.refusal ? 0u : 1u);
+            trafficQueue.clear();
+        }
+        EXPECT_EQ(liveDataUtc.load() != 0, c.refusal == nullptr);
+        if (c.refusal) {
+            EXPECT_NE(logText().find(c.refusal), std::string::npos) << logText();
+        }
+    }
+}
+
+// Floods of refused input: a bounded log, and the count of the lines held back.
+TEST_F(TrafficReaderTest, RefusalFloodsLeaveABoundedLog) {
+    gf_setMainLoopRunning(true);
+    const struct {
+        const char* kind;
+        std::function<void(int)> refuse;
+    } cases[] = {
+        {"exception in processLine",
+         [](int i) { trafficReader.processLine(withField(airborneLine, 2, std::to_string(100 + i))); }},
+        {"exception in gf_processQnhDatagram",
+         [](int i) { gf_processQnhDatagram(fmt::format(R"({{"QNH":{}}})", 2000 + i % 500)); }},
+    };
+    constexpr int refused = 20'000;
+    for (const auto& c : cases)
+        for (int i = 0; i < refused; ++i) c.refuse(i);
+    gf_closeLog();
+    const std::string log = logText();
+    EXPECT_LT(log.size(), 4000u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_NE(log.find(fmt::format("{}: ... and 19,990 more", c.kind)), std::string::npos) << log;
+    }
+}
+
 // Callsigns are collected while the flag is set, within LATERAL_RANGE of the own position,
 // except "null", empty ones and those with an at sign.
 TEST_F(TrafficReaderTest, CallsignCollectionRules) {
@@ -88,6 +149,15 @@ TEST_F(TrafficReaderTest, CallsignCollectionRules) {
         trafficReader.processLine(c.line);
         EXPECT_EQ(trafficReader.callsigns().size(), c.collected ? 1u : 0u);
     }
+}
+
+TEST_F(TrafficReaderTest, CollectionIsBounded) {
+    trafficReader.setOwnPosition(51.257366, 6.702499);
+    trafficReader.startCollecting();
+    const std::string line = withField(airborneLine, 9, "{}");
+    for (size_t i = 0; i <= maxCollectedCallsigns; ++i)
+        trafficReader.processLine(fmt::format(fmt::runtime(line), i));
+    EXPECT_EQ(trafficReader.callsigns().size(), maxCollectedCallsigns);
 }
 
 // gf_copyFeedMap takes the set over from another thread while the reader's thread collects.
@@ -129,7 +199,7 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
     const std::string capture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(capture.size(), 2048u);
     test::sendDatagram(port, capture);
-    ASSERT_TRUE(test::waitFor([] { return gf_trafficQueueSize() == 18; }));
+    ASSERT_TRUE(test::eventually([] { return gf_trafficQueueSize() == 18; }));
 
     gf_stopReaders();
     EXPECT_FALSE(trafficReader.running());
