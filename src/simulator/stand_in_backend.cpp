@@ -164,12 +164,12 @@ SimResult SimStandIn::addToDataDefinition(uint32_t defineId, std::string_view da
         postException(SimException::NameUnrecognized, sendId, index);
         return SIM_OK;
     }
-    const SimVarSpec& spec = gf_simVarSpec(*var);
-    if ((spec.dim == SimVarDim::Text) != gf_simDataTypeIsString(type)) {
+    const SimVarSpec& varDef = gf_simVarSpec(*var);
+    if ((varDef.dim == SimVarDim::Text) != gf_simDataTypeIsString(type)) {
         postException(SimException::Error, sendId, index);
         return SIM_OK;
     }
-    const auto scale = gf_simVarUnitScale(spec.dim, unitsName);
+    const auto scale = gf_simVarUnitScale(varDef.dim, unitsName);
     if (!scale) {
         postException(SimException::UnrecognizedUnits, sendId, index);
         return SIM_OK;
