@@ -29,8 +29,9 @@ constexpr auto sendTimeout = std::chrono::seconds(2);
 std::mutex sourceMutex;  // guards userStateSource
 UserStateSource userStateSource;
 
-// The version reply: {"version":"10.0.240","level":2}.
-void lf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level) {
+}  // namespace
+
+void gf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level) {
     const auto doc = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
     if (doc.is_discarded() || !doc.is_object()) return;
     if (const auto v = doc.find("version"); v != doc.end()) {
@@ -48,8 +49,6 @@ void lf_parseVersionReply(std::string_view text, std::optional<Version>& version
         }
     }
 }
-
-}  // namespace
 
 std::string gf_userStateLine(const FeedUserState& s) {
     return fmt::format("Qs121={};{};{};{};{};{};{}", std::lround(s.pitch * 100000.0), std::lround(s.bank * 100000.0),
@@ -237,7 +236,7 @@ bool RealTrafficLink::handshake(const Socket& client, const std::stop_token& sto
     const std::string line = gf_trim(reply.substr(0, reply.find('\n')));
     std::optional<Version> version;
     std::optional<int> level;
-    lf_parseVersionReply(line, version, level);
+    gf_parseVersionReply(line, version, level);
     if (!version && !level) {
         gf_logError(fmt::format("RealTraffic link: no version reply (\"{}\")", line));
         return true;
