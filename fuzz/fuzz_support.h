@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
