@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then every parser
+# of outside input briefly under libFuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -19,3 +20,6 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" -DVDL_TS
 cmake --build build/tsan -j "$jobs" --target threaded_tests
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 (cd build/tsan && ctest --output-on-failure -j "$jobs" -L threads)
+
+# 20 s per fuzz target, two at a time; any finding fails the command.
+bash scripts/fuzz.sh 20

@@ -30,7 +30,9 @@ double lf_qnhValue(const nlohmann::json& v) {
         }
         return d;
     }
-    throw std::runtime_error(fmt::format("QNH {} is not a number", v.dump()));
+    // Only a scalar is shown: dumping a datagram's worth of nested arrays overflows the stack.
+    throw std::runtime_error(
+        fmt::format("QNH {} is not a number", v.is_structured() ? std::string(v.type_name()) : v.dump()));
 }
 
 }  // namespace

@@ -36,8 +36,9 @@ constexpr int maxAcceptsAtOnce = 16;
 std::mutex sourceMutex;  // guards userStateSource
 UserStateSource userStateSource;
 
-// The version reply: {"version":"10.0.240","level":2}.
-void lf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level) {
+}  // namespace
+
+void gf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level) {
     const auto doc = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
     if (doc.is_discarded() || !doc.is_object()) return;
     if (const auto v = doc.find("version"); v != doc.end()) {
@@ -56,8 +57,6 @@ void lf_parseVersionReply(std::string_view text, std::optional<Version>& version
         }
     }
 }
-
-}  // namespace
 
 std::string gf_userStateLine(const FeedUserState& s) {
     return fmt::format("Qs121={};{};{};{};{};{};{}", std::lround(s.pitch * 100000.0), std::lround(s.bank * 100000.0),
@@ -255,7 +254,7 @@ void RealTrafficLink::readReply(Waiting& w) {
     const std::string line = gf_trim(w.reply.substr(0, nl));
     std::optional<Version> version;
     std::optional<int> level;
-    lf_parseVersionReply(line, version, level);
+    gf_parseVersionReply(line, version, level);
     if (!version && !level) {
         static LogLimiter refusedLog("RealTraffic link: no version reply");
         refusedLog.logError(

@@ -12,6 +12,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,11 @@ inline constexpr int professionalLevel = 2;  // RealTraffic's edition level of t
 // in radians, altitude in ft x 1000, true airspeed in m/s (all three scaled values as
 // integers), latitude and longitude in radians. No line end.
 std::string gf_userStateLine(const FeedUserState& s);
+
+// The version reply, {"version":"10.0.240","level":2}: "version" as a text or an object of
+// numbers, "level" as a whole number or a text of one. Each is left alone when missing or
+// unreadable.
+void gf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level);
 
 class RealTrafficLink {
 public:

@@ -37,6 +37,16 @@ TEST_F(QnhTest, RefusedValuesKeepTheOldOne) {
     EXPECT_NE(logText().find("exception in gf_processQnhDatagram: QNH 799.9 out of range"), std::string::npos);
 }
 
+// A datagram of nested arrays (up to 64 KB) is refused without being written out.
+TEST_F(QnhTest, DeeplyNestedQnhIsRefusedByItsType) {
+    const std::string deep = R"({"QNH":)" + std::string(30000, '[') + std::string(30000, ']') + "}";
+    EXPECT_FALSE(gf_processQnhDatagram(deep));
+    EXPECT_FALSE(gf_processQnhDatagram(R"({"QNH":true})"));
+    const std::string log = logText();
+    EXPECT_NE(log.find("QNH array is not a number"), std::string::npos);
+    EXPECT_NE(log.find("QNH true is not a number"), std::string::npos);
+}
+
 TEST_F(QnhTest, UdpRoundTripOnLoopback) {
     ASSERT_TRUE(gf_startQnhReader(0));
     // Weather datagrams with METARs exceed 2 KB.
