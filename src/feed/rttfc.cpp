@@ -44,9 +44,6 @@ enum Field : size_t {
 // No aircraft rolls on the ground faster than this; a ground flag at a higher speed is an
 // older release's 0 in flight.
 constexpr double maxGroundSpeedKt = 200.0;
-// Unix seconds of 2100-01-01: a later stamp is no position time, and the reader turns the stamp
-// into a whole number of seconds.
-constexpr double maxSampleTime = 4102444800.0;
 
 std::string_view lf_trim(std::string_view s) {
     constexpr std::string_view blanks = " \t\r\n";
@@ -153,9 +150,6 @@ void lf_readMovement(const Fields& f, TrafficRecord& r) {
 
     r.sampleTime = f.required(fTimestamp, "time stamp", true);
     if (r.sampleTime <= 0.0) throw std::runtime_error(fmt::format("time stamp {} not positive", r.sampleTime));
-    if (r.sampleTime > maxSampleTime) {
-        throw std::runtime_error(fmt::format("time stamp {} out of range", r.sampleTime));
-    }
 }
 
 // Altitude, vertical speed and bank (airborne only), true airspeed and true heading; needs the

@@ -126,7 +126,6 @@ TEST(RttfcRefusal, EachRuleRefusesItsLine) {
         {withField(airborneLine, 8, "-20"), "ground speed -20 negative"},
         {withField(airborneLine, 7, "361"), "track 361 out of range"},
         {withField(airborneLine, 14, "null"), "time stamp missing"},
-        {withField(airborneLine, 14, "1.6e112"), "time stamp 1.6e+112 out of range"},
         {withField(airborneLine, 4, "FL120"), "altitude is not a number"},
         {airborneLine.substr(0, airborneLine.rfind(',')), "40 fields, at least 41 expected"},
         {"RTPARK," + airborneLine.substr(6), "not a traffic line"},
@@ -153,7 +152,6 @@ TEST(RttfcRefusal, EachRuleRefusesItsLine) {
     EXPECT_EQ(gf_parseRttfc(withField(airborneLine, 1, "10001"), 0).hexid, 10001u);
     EXPECT_DOUBLE_EQ(gf_parseRttfc(withField(airborneLine, 2, "90"), 0).pos.lat, 90.0);
     EXPECT_DOUBLE_EQ(gf_parseRttfc(withField(airborneLine, 7, "360"), 0).pos.track, 0.0);
-    EXPECT_DOUBLE_EQ(gf_parseRttfc(withField(airborneLine, 14, "4102444800"), 0).sampleTime, 4102444800.0);
     for (const char* category : {"C0", "C6", "null"})
         EXPECT_NO_THROW(gf_parseRttfc(withField(airborneLine, 28, category), 0)) << category;
 }
