@@ -14,7 +14,6 @@
 #include "foundation/log.h"
 #include "foundation/net.h"
 #include "foundation/reset.h"
-#include "window/main_window.h"
 #include "window/reset.h"
 #include "foundation/time.h"
 #include "support/wait.h"

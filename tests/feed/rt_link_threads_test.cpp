@@ -84,37 +84,35 @@ TEST_F(RtLinkTest, UserStateLineForAKnownState) {
     EXPECT_EQ(gf_simUtcMs(0, 0, 0, 0.0), 0);      // not yet reported
 }
 
-// Handshake, Qs121 with Qs123 for the professional edition, CR LF endings, "exit" at the end.
-TEST_F(RtLinkTest, ProfessionalEditionSessionFromHandshakeToExit) {
-    ASSERT_TRUE(realTrafficLink.start(0));
-    EXPECT_FALSE(realTrafficLink.connected());
-    auto c = connect(professionalReply);
-    ASSERT_TRUE(realTrafficLink.version());
-    EXPECT_EQ(*realTrafficLink.version(), (Version{10, 0, 240}));
-    EXPECT_EQ(realTrafficLink.level(), professionalLevel);
-    EXPECT_NE(logText().find("RealTraffic version 10.0.240 level 2"), std::string::npos);
-
+// Handshake, Qs121 (with Qs123 for the professional edition only), CR LF endings, "exit" at the end.
+TEST_F(RtLinkTest, SessionFromHandshakeToExitPerEdition) {
+    const struct {
+        std::string_view reply;
+        Version version;
+        int level;
+        bool simTime;
+    } rows[] = {{professionalReply, {10, 0, 240}, professionalLevel, true}, {standardReply, {9, 0, 1}, 1, false}};
     gf_setUserStateSource([] { return known; });
-    gf_sendUserAcState();
-    EXPECT_EQ(c->readLine(), gf_userStateLine(known) + "\r\n");
-    EXPECT_EQ(c->readLine(), "Qs123=1724517659500\r\n");
-    ASSERT_TRUE(trafficReader.ownPosition());  // the state's position is the reader's own
-    EXPECT_DOUBLE_EQ(trafficReader.ownPosition()->lat, 51.2895);
-
-    realTrafficLink.stop();
-    EXPECT_EQ(c->readLine(), "exit\r\n");
-    EXPECT_EQ(c->readLine(), "");  // then closed
-    EXPECT_FALSE(realTrafficLink.running());
-    EXPECT_FALSE(realTrafficLink.connected());
-}
-
-TEST_F(RtLinkTest, StandardEditionGetsNoSimulatorTime) {
-    ASSERT_TRUE(realTrafficLink.start(0));
-    auto c = connect(standardReply);
-    gf_sendUserAcState(known);
-    EXPECT_EQ(c->readLine(), gf_userStateLine(known) + "\r\n");
-    realTrafficLink.stop();
-    EXPECT_EQ(c->readLine(), "exit\r\n");  // no Qs123 before it
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        ASSERT_TRUE(realTrafficLink.start(0));
+        EXPECT_FALSE(realTrafficLink.connected());
+        auto c = connect(row.reply);
+        EXPECT_EQ(realTrafficLink.version(), row.version);
+        EXPECT_EQ(realTrafficLink.level(), row.level);
+        gf_sendUserAcState();
+        EXPECT_EQ(c->readLine(), gf_userStateLine(known) + "\r\n");
+        if (row.simTime) {
+            EXPECT_EQ(c->readLine(), "Qs123=1724517659500\r\n");
+        }
+        ASSERT_TRUE(trafficReader.ownPosition());  // the state's position is the reader's own
+        EXPECT_DOUBLE_EQ(trafficReader.ownPosition()->lat, 51.2895);
+        realTrafficLink.stop();
+        EXPECT_EQ(c->readLine(), "exit\r\n");
+        EXPECT_EQ(c->readLine(), "");  // then closed
+        EXPECT_FALSE(realTrafficLink.running() || realTrafficLink.connected());
+    }
+    EXPECT_NE(logText().find("RealTraffic version 10.0.240 level 2"), std::string::npos);
 }
 
 // Clients that are no RealTraffic, connected first: RealTraffic connects and is served at once,

@@ -203,11 +203,12 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
 
     gf_stopReaders();
     EXPECT_FALSE(trafficReader.running());
-    test::sendDatagram(port, airborneLine);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(gf_trafficQueueSize(), 18u);  // a stopped reader reads no more
+    test::sendDatagram(port, airborneLine);  // to the stopped reader: lost
     EXPECT_FALSE(readerError.load());
     ASSERT_TRUE(gf_startTrafficReader(port));  // the port is free again
+    test::sendDatagram(port, groundLine);
+    ASSERT_TRUE(test::eventually([] { return gf_trafficQueueSize() > 18; }));
+    EXPECT_EQ(gf_trafficQueueSize(), 19u) << "a stopped reader read a datagram";
 }
 
 // A port held by a program without address reuse: the run ends with "READER ERROR".

@@ -3,6 +3,9 @@
 // client events. Tests then judge the track, not the numbers inside the code.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <deque>
@@ -206,6 +209,19 @@ inline std::vector<uint32_t> lightSets(const FlightHarness& h) {
 
 inline uint32_t maskOf(const LightSet& s) {
     return s.nav | s.beacon << 1 | s.landing << 2 | s.taxi << 3 | s.strobes << 4 | s.logo << 5 | s.cabin << 6;
+}
+
+// No move from point `first` on larger than twice the mean move of the hundred around it (no jumps).
+template <class Points, class Pos>
+void expectNoJumps(const Points& t, Pos pos, size_t first = 1) {
+    std::vector<double> d(t.size(), 0.0);
+    for (size_t i = 1; i < t.size(); ++i) d[i] = gf_distanceNm(pos(t[i - 1]), pos(t[i]));
+    for (size_t i = first; i < t.size(); ++i) {
+        const size_t a = i > 50 ? i - 50 : 1, b = std::min(t.size(), i + 50);
+        double mean = 0;
+        for (size_t k = a; k < b; ++k) mean += d[k];
+        ASSERT_LE(d[i], 2.0 * mean / static_cast<double>(b - a) + 1e-7) << "jump at point " << i;
+    }
 }
 
 inline LatLon offsetMetres(LatLon from, double bearingDeg, double metres) {

@@ -17,15 +17,11 @@ protected:
     // A new aircraft north of the user by `nm`, two points due at `due` and 10 s later.
     static LiveAc& newAc(uint32_t hexid, std::string callsign, double nm, bool airborne, uint32_t due,
                          double speed = 250.0, double track = 0.0) {
-        StreamPos p;
-        p.lat = userLat + nm * degPerNm;
-        p.lon = userLon;
+        StreamPos p = testPoint(due, userLat + nm * degPerNm, userLon);
         p.alt = airborne ? 5000.0 : 0.0;
         p.airborne = airborne ? 1 : 0;
-        p.speed = speed;
-        p.tas = speed;
+        p.speed = p.tas = speed;
         p.track = track;
-        p.time = due;
         AcIdentity id = gf_makeAcIdentity("", "B738", "", "", std::move(callsign), "", "", "", 0, hexid);
         gf_setCategoryValues(id);
         LiveAc& ac = liveAircraft.emplace_back(p, std::move(id), 1000.0);

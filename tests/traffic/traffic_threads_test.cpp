@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-
 #include "feed/traffic_reader.h"
 #include "foundation/time.h"
 #include "foundation/net.h"
