@@ -19,3 +19,7 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" -DVDL_TS
 cmake --build build/tsan -j "$jobs" --target threaded_tests
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 (cd build/tsan && ctest --output-on-failure -j "$jobs" -L threads)
+
+# A two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
+# (scripts/soak.sh): every object removed, no call on a removed object, memory steady.
+SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2
