@@ -3,14 +3,14 @@
 //
 //   rt_standin [--port N] [--traffic-port N] [--qnh-port N] [--timeout S] [--linger S]
 //              [--sky AIRCRAFT [--minutes M] [--seed N]]
+#include "standins/rt_standin.h"
+
 #include <fmt/format.h>
 
 #include <cstdlib>
 #include <iostream>
 #include <stop_token>
 #include <string>
-
-#include "standins/rt_standin.h"
 
 namespace {
 

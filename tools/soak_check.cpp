@@ -59,8 +59,10 @@ int main(int argc, char** argv) {
                              objects.removed, objects.mostAtOnce);
     if (!objects.leftOver.empty()) {
         ok = false;
-        std::cout << fmt::format("FAIL {} objects left in the simulator after the exit:\n", objects.leftOver.size());
-        for (size_t i = 0; i < objects.leftOver.size() && i < 10; ++i) std::cout << "  " << objects.leftOver[i] << "\n";
+        std::cout << fmt::format("FAIL {} objects left in the simulator after the exit:\n",
+                                 objects.leftOver.size());
+        for (size_t i = 0; i < objects.leftOver.size() && i < 10; ++i)
+            std::cout << "  " << objects.leftOver[i] << "\n";
     }
     if (!objects.strays.empty()) {
         ok = false;
@@ -78,12 +80,14 @@ int main(int argc, char** argv) {
     const auto v = vdl::soak::gf_checkRss(samples, settle, share, slackMb * 1024.0);
     if (!v.sampled) {
         ok = false;
-        std::cout << fmt::format("FAIL no memory sample at or after {} s ({} samples)\n", settle, samples.size());
+        std::cout << fmt::format("FAIL no memory sample at or after {} s ({} samples)\n", settle,
+                                 samples.size());
     } else {
         std::cout << fmt::format(
             "memory (RSS): {:.1f} MB at {} s, peak {:.1f} MB after, {:.1f} MB at the end; limit {:.1f} MB "
             "(+max({:.0f} %, {} MB))\n",
-            lf_mb(v.baseKb), settle, lf_mb(v.peakKb), lf_mb(v.endKb), lf_mb(v.limitKb), share * 100.0, slackMb);
+            lf_mb(v.baseKb), settle, lf_mb(v.peakKb), lf_mb(v.endKb), lf_mb(v.limitKb), share * 100.0,
+            slackMb);
         if (!v.withinLimit) {
             ok = false;
             std::cout << "FAIL memory grew beyond the limit\n";

@@ -45,7 +45,8 @@ TEST(SyntheticSky, KeepsAboutTheAskedNumberOfFlightsWhileTheyComeAndGo) {
         EXPECT_EQ(std::tuple(again[i].hexid, again[i].callsign, again[i].path.back().t),
                   std::tuple(flights[i].hexid, flights[i].callsign, flights[i].path.back().t));
     const auto other = rtstandin::gf_syntheticSky({120, 30.0, 8});
-    EXPECT_NE(other.front().callsign + other.back().callsign, flights.front().callsign + flights.back().callsign);
+    EXPECT_NE(other.front().callsign + other.back().callsign,
+              flights.front().callsign + flights.back().callsign);
 }
 
 TEST(SyntheticSky, LinesPassTheFeedsChecksAndMostAirlinersHaveAnInstalledLivery) {
@@ -54,7 +55,8 @@ TEST(SyntheticSky, LinesPassTheFeedsChecksAndMostAirlinersHaveAnInstalledLivery)
     catalogue.count = 3000;
     catalogue.seed = 2026;
     std::set<std::pair<std::string, std::string>> installed;
-    for (const auto& l : samples::SampleMaker(catalogue.seed).liveries(catalogue)) installed.emplace(l.airl, l.type);
+    for (const auto& l : samples::SampleMaker(catalogue.seed).liveries(catalogue))
+        installed.emplace(l.airl, l.type);
 
     std::set<uint32_t> hexids;
     int airliners = 0, matching = 0, lines = 0, everySecond = 0;
@@ -108,12 +110,14 @@ TEST(SoakChecks, ObjectsLeftOverAndStrayCallsAreFound) {
 }
 
 TEST(SoakChecks, MemoryMayNotGrowBeyondItsShareOrSlackAfterSettling) {
-    const auto samples = soak::gf_readRssSamples("0 5000\n30 20000\nnoise\n60 21900\n90 21000 x\n120 20500\n");
+    const auto samples =
+        soak::gf_readRssSamples("0 5000\n30 20000\nnoise\n60 21900\n90 21000 x\n120 20500\n");
     ASSERT_EQ(samples.size(), 4u);
     // The start's growth does not count; 10 % of 20000 kB is 2000.
     auto v = soak::gf_checkRss(samples, 30, 0.10, 0);
     EXPECT_TRUE(v.withinLimit);
-    EXPECT_EQ(std::tuple(v.baseKb, v.peakKb, v.endKb, v.limitKb), std::tuple(20000.0, 21900.0, 20500.0, 22000.0));
+    EXPECT_EQ(std::tuple(v.baseKb, v.peakKb, v.endKb, v.limitKb),
+              std::tuple(20000.0, 21900.0, 20500.0, 22000.0));
     EXPECT_FALSE(soak::gf_checkRss(samples, 30, 0.05, 0).withinLimit);
     EXPECT_TRUE(soak::gf_checkRss(samples, 30, 0.05, 4096).withinLimit);
     EXPECT_FALSE(soak::gf_checkRss(samples, 200, 0.10, 0).sampled) << "a run too short to judge fails";

@@ -94,6 +94,10 @@ class SkyMaker {
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
   private:
+    std::string_view airport() {
+        return airports[static_cast<size_t>(pick(static_cast<int>(airports.size())))];
+    }
+
     std::string_view anyOf(const std::vector<std::string>& items) {
         return items[static_cast<size_t>(pick(static_cast<int>(items.size())))];
     }
@@ -113,9 +117,9 @@ class SkyMaker {
             const int number = 100 + pick(8900);
             f.callsign = fmt::format("{}{}", a.icao, number);
             f.flightNumber = fmt::format("{}{}", a.icao.substr(0, 2), number);
-            const std::string other(airports[static_cast<size_t>(pick(static_cast<int>(airports.size())))]);
-            f.from = kind == Kind::Arrival ? other : kind == Kind::Departure ? "DUS" : other;
-            f.to = kind == Kind::Departure ? other : kind == Kind::Arrival ? "DUS" : std::string(airports[0]);
+            const std::string from(airport()), to(airport());
+            f.from = kind == Kind::Departure ? "DUS" : from;
+            f.to = kind == Kind::Arrival ? "DUS" : to;
             f.category = lf_category(f.type);
             return f;
         }
@@ -124,7 +128,8 @@ class SkyMaker {
     Flight generalIdentity() {
         const auto airlines = samples::gf_sampleAirlines();
         const std::string_view icao = pick(2) ? "PVT" : "ZZZ";
-        const auto& a = *std::find_if(airlines.begin(), airlines.end(), [&](const auto& x) { return x.icao == icao; });
+        const auto& a =
+            *std::find_if(airlines.begin(), airlines.end(), [&](const auto& x) { return x.icao == icao; });
         std::vector<std::string> types;
         for (const auto& t : gf_split(a.types, ' '))
             if (!t.empty() && lf_isLight(t)) types.push_back(t);
@@ -141,7 +146,8 @@ class SkyMaker {
     LatLon stand() {
         // Along the apron south-west of the terminal, a few metres off the line.
         const double u = uniform(0.0, 1.0);
-        return {51.2760 + 0.0025 * u + uniform(-0.0002, 0.0002), 6.7565 + 0.0070 * u + uniform(-0.0003, 0.0003)};
+        return {51.2760 + 0.0025 * u + uniform(-0.0002, 0.0002),
+                6.7565 + 0.0070 * u + uniform(-0.0003, 0.0003)};
     }
 
     static LatLon north(double along, double right) { return eddl::gf_runwayPoint(true, along, right); }

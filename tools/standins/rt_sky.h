@@ -14,7 +14,7 @@
 namespace vdl::rtstandin {
 
 struct SkyOptions {
-    int aircraft = 300;    // flights in the air or on the ground at any time
+    int aircraft = 300;     // flights in the air or on the ground at any time
     double minutes = 60.0;  // flights keep starting until then
     uint32_t seed = 1;
 };

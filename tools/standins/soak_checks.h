@@ -14,9 +14,9 @@ namespace vdl::soak {
 struct ObjectFigures {
     std::size_t created = 0;
     std::size_t removed = 0;
-    std::size_t mostAtOnce = 0;             // objects alive at the same time
-    std::vector<std::string> leftOver;      // "id title" of objects never removed
-    std::vector<StrayCall> strays;          // calls on unknown or removed objects
+    std::size_t mostAtOnce = 0;         // objects alive at the same time
+    std::vector<std::string> leftOver;  // "id title" of objects never removed
+    std::vector<StrayCall> strays;      // calls on unknown or removed objects
 };
 
 ObjectFigures gf_objectFigures(const TrackFileContents& contents);
