@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     vdl::TrackFileContents contents;
     try {
-        contents = vdl::gf_readTrackContents(tracks);
+        contents = vdl::gf_readTrackContents(tracks, false);
     } catch (const std::exception& e) {
         std::cout << "FAIL track file: " << e.what() << "\n";
         return 1;

@@ -188,7 +188,7 @@ std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path) {
     return gf_readTrackContents(path).tracks;
 }
 
-TrackFileContents gf_readTrackContents(const std::filesystem::path& path) {
+TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool withPoints) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error(fmt::format("cannot read \"{}\"", path.string()));
     std::size_t lineNumber = 0;
@@ -200,6 +200,7 @@ TrackFileContents gf_readTrackContents(const std::filesystem::path& path) {
         TrackReading reading;
         while (!reading.ended && std::getline(in, line)) {
             ++lineNumber;
+            if (!withPoints && line.starts_with("[\"point\",")) continue;
             lf_readRecord(Json::parse(line), reading);
         }
         if (!reading.ended)

@@ -63,9 +63,10 @@ struct TrackFileContents {
     std::vector<StrayCall> strays;
 };
 
-// Reads a track file. Throws std::runtime_error naming the file when it cannot be read, is not
-// a track file or was not finished.
-TrackFileContents gf_readTrackContents(const std::filesystem::path& path);
+// Reads a track file; without points, the objects' tracks stay empty (a long run's file is
+// mostly points). Throws std::runtime_error naming the file when it cannot be read, is not a
+// track file or was not finished.
+TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool withPoints = true);
 // Its objects alone, in the order they were created.
 std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path);
 

@@ -311,6 +311,11 @@ TEST_F(StandInTest, CallsOnRemovedOrUnknownObjectsAreRecordedAsStrays) {
     EXPECT_GT(contents.strays[0].time, 0.0);
     ASSERT_EQ(contents.tracks.size(), 2u);
     EXPECT_TRUE(contents.tracks[0].removed);
+    EXPECT_FALSE(contents.tracks[1].track.empty());
+    const auto withoutPoints = gf_readTrackContents(path, false);
+    EXPECT_TRUE(withoutPoints.tracks[1].track.empty());
+    EXPECT_EQ(withoutPoints.tracks[1].events.size(), contents.tracks[1].events.size());
+    EXPECT_EQ(withoutPoints.strays.size(), expected.size());
 }
 
 TEST_F(StandInTest, BadRequestsComeBackAsExceptions) {
