@@ -100,12 +100,14 @@ TEST(SoakChecks, ObjectsLeftOverAndStrayCallsAreFound) {
         t.removedAt = removed.value_or(0.0);
         return t;
     };
-    c.tracks = {track(1, 0, 10), track(2, 5, 10), track(3, 10, 20), track(4, 12, std::nullopt)};
+    c.tracks = {track(1, 0, 10), track(2, 5, 10), track(3, 10, 20), track(4, 12, std::nullopt),
+                track(5, 1, 30)};
+    c.tracks[4].events.push_back({30, "removed at close", 0});
     c.strays = {{7, 3.0, "TransmitClientEvent"}};
     const auto f = soak::gf_objectFigures(c);
-    EXPECT_EQ(std::tuple(f.created, f.removed, f.mostAtOnce), std::tuple(4u, 3u, 2u))
+    EXPECT_EQ(std::tuple(f.created, f.removed, f.mostAtOnce), std::tuple(5u, 3u, 3u))
         << "a removal and a creation in the same frame are not two at once";
-    EXPECT_EQ(f.leftOver, std::vector<std::string>{"4 T4"});
+    EXPECT_EQ(f.leftOver, (std::vector<std::string>{"4 T4", "5 T5"})) << "the simulator's close removed 5";
     ASSERT_EQ(f.strays.size(), 1u);
 }
 

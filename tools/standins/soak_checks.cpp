@@ -14,12 +14,15 @@ ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
     for (const auto& t : contents.tracks) {
         ++f.created;
         changes.emplace_back(t.createdAt, 1);
-        if (t.removed) {
+        if (t.removed) changes.emplace_back(t.removedAt, -1);
+        // The simulator removes a client's objects when it closes: those the program left.
+        const bool byProgram =
+            t.removed && std::none_of(t.events.begin(), t.events.end(),
+                                      [](const TrackEvent& e) { return e.name == "removed at close"; });
+        if (byProgram)
             ++f.removed;
-            changes.emplace_back(t.removedAt, -1);
-        } else {
+        else
             f.leftOver.push_back(fmt::format("{} {}", t.id, t.title));
-        }
     }
     // Removals first at equal times: an object replaced in the same frame is not two.
     std::sort(changes.begin(), changes.end());
