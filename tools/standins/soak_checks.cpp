@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 namespace vdl::soak {
@@ -15,10 +16,12 @@ ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
         ++f.created;
         changes.emplace_back(t.createdAt, 1);
         if (t.removed) changes.emplace_back(t.removedAt, -1);
-        // The simulator removes a client's objects when it closes: those the program left.
-        const bool byProgram =
-            t.removed && std::none_of(t.events.begin(), t.events.end(),
-                                      [](const TrackEvent& e) { return e.name == "removed at close"; });
+        // The simulator's close removes the objects alive at the end of the run; one the program
+        // never took over (no release of the AI's control) it had left behind.
+        const auto has = [&](std::string_view name) {
+            return std::any_of(t.events.begin(), t.events.end(), [&](const TrackEvent& e) { return e.name == name; });
+        };
+        const bool byProgram = t.removed && (!has("removed at close") || has("AI released"));
         if (byProgram)
             ++f.removed;
         else

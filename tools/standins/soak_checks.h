@@ -13,7 +13,7 @@ namespace vdl::soak {
 
 struct ObjectFigures {
     std::size_t created = 0;
-    std::size_t removed = 0;  // by the program, not at the simulator's close
+    std::size_t removed = 0;  // by the program, or at the close after it took them over
     std::size_t mostAtOnce = 0;         // objects alive at the same time
     std::vector<std::string> leftOver;  // "id title" of objects never removed
     std::vector<StrayCall> strays;      // calls on unknown or removed objects
