@@ -23,3 +23,7 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 # 20 s per fuzz target, two at a time; any finding fails the command.
 bash scripts/fuzz.sh 20
+
+# A two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
+# (scripts/soak.sh): every object removed, no call on a removed object, memory steady.
+SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2

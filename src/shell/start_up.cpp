@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -139,6 +140,15 @@ int gf_programMain(std::ostream& out, std::ostream& err) {
     // run script gives it the catalogue's titles); its tracks go beside the other reports.
     if (const char* titles = std::getenv(installedTitlesVariable); titles != nullptr && *titles != '\0')
         options.scenario.installedTitles = titles;
+    // A soak flies longer than the ten minutes of the main job.
+    if (const char* seconds = std::getenv(simSecondsVariable); seconds != nullptr && *seconds != '\0') {
+        char* end = nullptr;
+        const double value = std::strtod(seconds, &end);
+        if (end != seconds && *end == '\0' && value > 0.0 && std::isfinite(value))
+            options.scenario.endAtSimSeconds = value;
+        else
+            err << "ignored " << simSecondsVariable << "=\"" << seconds << "\": not a number of seconds\n";
+    }
     options.scenario.tracksFile = tracksFilePath;
     return gf_runProgram(options, out, err);
 }

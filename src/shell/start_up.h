@@ -26,12 +26,14 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
 
 // The environment variable naming the file of the simulator's installed titles, one a line.
 inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
+// The environment variable giving the simulation time (s) at which the simulator closes.
+inline constexpr const char* simSecondsVariable = "VDL_SIM_SECONDS";
 // Where the program's simulator streams the tracks of its objects; finished when it stops.
 inline constexpr const char* tracksFilePath = "output/tracks.json";
 
 // The program as main() runs it: commands from standard input, the view on standard output
 // (redrawn when that is a terminal), SIGINT and SIGTERM taken as the command "quit"; the
-// simulator's titles from VDL_SIM_TITLES and its tracks into output/tracks.json.
+// simulator's titles from VDL_SIM_TITLES, its end from VDL_SIM_SECONDS and its tracks into output/tracks.json.
 int gf_programMain(std::ostream& out, std::ostream& err);
 
 // Forgets a SIGINT or SIGTERM not yet taken (part of gf_resetShell).

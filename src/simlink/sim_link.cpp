@@ -20,6 +20,9 @@ namespace {
 
 constexpr double lowAltitudeFt = 2500.0;  // in-range objects below this height are reported
 constexpr int maxMessagesPerRound = 5000;
+// In-range lists without a created object before it counts as out of range: it is removed, as
+// the program cannot move an object it did not bind.
+constexpr uint32_t unboundListsBeforeRemoval = 100;
 
 struct PendingCreate {
     std::string tailNumber;
@@ -27,6 +30,7 @@ struct PendingCreate {
     uint32_t requestId = 0;
     uint32_t sendId = 0;
     uint32_t objectId = 0;  // from the assigned-id answer; 0 until it came
+    uint32_t missedLists = 0;  // in-range lists since then that did not have it
 };
 
 // Link state, under simMutex: the functions that touch it take the caller's SimLock.
@@ -209,6 +213,16 @@ void lf_bind(const SimLock&, uint32_t objectId, const PendingCreate& pending, do
     lf_detail(fmt::format("object {} is {} (hexid {})", objectId, pending.tailNumber, pending.hexid));
 }
 
+void lf_countMissedLists(const SimLock&, uint32_t lastId) {
+    std::erase_if(pendingCreates, [&](PendingCreate& p) {
+        if (p.objectId == 0 || p.objectId == lastId || ++p.missedLists < unboundListsBeforeRemoval) return false;
+        gf_logError(fmt::format("object {} of {} stayed out of range: removed", p.objectId, p.tailNumber));
+        if (SimConnect_AIRemoveObject(hSimConnect, p.objectId, REQUEST_REMOVE) < 0)
+            gf_logError(fmt::format("SimConnect AIRemoveObject fails for object {}", p.objectId));
+        return true;
+    });
+}
+
 void lf_onInRange(const SimLock& lock, const SimRecv& m, RoundResult& result) {
     SimDataReader r(m.data);
     const std::string atcId = r.text(SimDataType::String32);
@@ -216,6 +230,8 @@ void lf_onInRange(const SimLock& lock, const SimRecv& m, RoundResult& result) {
     const double groundAlt = r.f64();
     const double agl = r.f64();
     const uint32_t id = m.objectId;
+    // The last entry of a list: creates whose object was not in it count a miss.
+    if (m.outOf != 0 && m.entryNumber == m.outOf) lf_countMissedLists(lock, id);
 
     if (auto bound = boundObjects.find(id); bound != boundObjects.end()) {
         if (agl < lowAltitudeFt)

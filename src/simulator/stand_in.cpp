@@ -324,6 +324,10 @@ std::vector<CallRecord> SimStandIn::callsFor(uint32_t objectId) const {
     return recorder_.callsFor(objectId);
 }
 
+std::vector<StrayCall> SimStandIn::strayCalls() const {
+    return recorder_.strayCalls();
+}
+
 bool SimStandIn::clientOpen() const {
     std::lock_guard lock(worldMutex);
     return client_.open;

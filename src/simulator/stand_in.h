@@ -94,6 +94,8 @@ class SimStandIn : public SimBackend {
     StandInObject userAircraft() const;
     std::vector<CallRecord> calls() const;
     std::vector<CallRecord> callsFor(uint32_t objectId) const;
+    // Calls that failed because their AI object was unknown or removed.
+    std::vector<StrayCall> strayCalls() const;
     bool clientOpen() const;
     std::size_t undeliveredMessages() const;  // queued for the client, not yet dispatched
 
@@ -158,6 +160,8 @@ class SimStandIn : public SimBackend {
     void recordUnsubmitted(SimCall call, std::string detail);  // Open and Close
     SimRecv exceptionMessage(SimException exception, uint32_t sendId, uint32_t index = 0) const;
     void postException(SimException exception, uint32_t sendId, uint32_t index = 0);
+    // The answer to a call about an unknown or removed AI object, recorded as a stray call.
+    std::vector<SimRecv> unknownObject(SimCall call, uint32_t objectId, uint32_t sendId, uint32_t index);
     void postEvent(std::string_view systemEvent, uint32_t data);
     SimRecv dataMessage(SimRecvId id, uint32_t requestId, uint32_t defineId, const StandInObject& o) const;
     SimVarContext varContext() const;

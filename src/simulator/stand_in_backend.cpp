@@ -78,6 +78,12 @@ void SimStandIn::postException(SimException exception, uint32_t sendId, uint32_t
     client_.outbox.push_back(exceptionMessage(exception, sendId, index));
 }
 
+std::vector<SimRecv> SimStandIn::unknownObject(SimCall call, uint32_t objectId, uint32_t sendId,
+                                               uint32_t index) {
+    recorder_.addStrayCall({objectId, simTime_, std::string(gf_simCallName(call))});
+    return {exceptionMessage(SimException::UnrecognizedId, sendId, index)};
+}
+
 void SimStandIn::postEvent(std::string_view systemEvent, uint32_t data) {
     if (!client_.open) return;
     auto it = client_.systemEvents.find(systemEvent);

@@ -173,7 +173,7 @@ std::vector<SimRecv> SimStandIn::createObject(const std::string& title, const st
 
 std::vector<SimRecv> SimStandIn::removeByClient(uint32_t objectId, uint32_t sendId) {
     StandInObject* o = findAi(objectId);
-    if (o == nullptr) return {exceptionMessage(SimException::UnrecognizedId, sendId, objectParam)};
+    if (o == nullptr) return unknownObject(SimCall::AIRemoveObject, objectId, sendId, objectParam);
     if (!client_.objects.count(objectId))
         return {exceptionMessage(SimException::ObjectNotAi, sendId, objectParam)};
     removeObject(*o, "removed");
@@ -189,7 +189,7 @@ std::vector<SimRecv> SimStandIn::removeByClient(uint32_t objectId, uint32_t send
 
 std::vector<SimRecv> SimStandIn::releaseControl(uint32_t objectId, uint32_t sendId) {
     StandInObject* o = findAi(objectId);
-    if (o == nullptr) return {exceptionMessage(SimException::UnrecognizedId, sendId, objectParam)};
+    if (o == nullptr) return unknownObject(SimCall::AIReleaseControl, objectId, sendId, objectParam);
     o->aiReleased = true;
     recorder_.addEvent(*o, {simTime_, "AI released", 0});
     return {};
@@ -197,7 +197,7 @@ std::vector<SimRecv> SimStandIn::releaseControl(uint32_t objectId, uint32_t send
 
 std::vector<SimRecv> SimStandIn::setFlightPlan(uint32_t objectId, const std::string& path, uint32_t sendId) {
     StandInObject* o = findAi(objectId);
-    if (o == nullptr) return {exceptionMessage(SimException::UnrecognizedId, sendId, objectParam)};
+    if (o == nullptr) return unknownObject(SimCall::AISetAircraftFlightPlan, objectId, sendId, objectParam);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
         return {exceptionMessage(SimException::LoadFlightplanFailed, sendId, flightPlanPathParam)};
@@ -212,7 +212,7 @@ std::vector<SimRecv> SimStandIn::setData(uint32_t defineId, uint32_t objectId, u
     if (def == client_.definitions.end())
         return {exceptionMessage(SimException::UnrecognizedId, sendId, setDefineParam)};
     StandInObject* o = objectId == SIM_OBJECT_ID_USER || objectId == userObjectId ? &user_ : findAi(objectId);
-    if (o == nullptr) return {exceptionMessage(SimException::UnrecognizedId, sendId, setObjectParam)};
+    if (o == nullptr) return unknownObject(SimCall::SetDataOnSimObject, objectId, sendId, setObjectParam);
     std::size_t size = 0;
     for (const auto& d : def->second) size += gf_simDataTypeSize(d.type);
     if (size != unitSize || bytes.size() < size)
@@ -233,7 +233,7 @@ std::vector<SimRecv> SimStandIn::answerRequest(uint32_t requestId, uint32_t defi
         return {exceptionMessage(SimException::UnrecognizedId, sendId, requestDefineParam)};
     const StandInObject* o = findObject(objectId);
     if (o == nullptr || o->removed)
-        return {exceptionMessage(SimException::UnrecognizedId, sendId, requestObjectParam)};
+        return unknownObject(SimCall::RequestDataOnSimObject, objectId, sendId, requestObjectParam);
     if (period != SimPeriod::Once)
         client_.periodic.push_back({requestId, defineId, o->id, period, std::floor(simTime_) + 1.0});
     return {dataMessage(SimRecvId::SimObjectData, requestId, defineId, *o)};
@@ -275,7 +275,7 @@ std::vector<SimRecv> SimStandIn::applyClientEvent(uint32_t objectId, uint32_t ev
         return {exceptionMessage(SimException::UnrecognizedId, sendId, eventIdParam)};
     if (objectId == SIM_OBJECT_ID_USER || objectId == userObjectId) return {};
     StandInObject* o = findAi(objectId);
-    if (o == nullptr) return {exceptionMessage(SimException::UnrecognizedId, sendId, eventObjectParam)};
+    if (o == nullptr) return unknownObject(SimCall::TransmitClientEvent, objectId, sendId, eventObjectParam);
     lf_applyEvent(*o, n->second, data);
     recorder_.addEvent(*o, {simTime_, n->second, data});
     return {};

@@ -140,4 +140,16 @@ void StandInRecorder::addRemoval(const StandInObject& o) {
     if (trackFile_.isOpen()) trackFile_.removed(o.id, o.removedAt);
 }
 
+void StandInRecorder::addStrayCall(StrayCall c) {
+    std::lock_guard lock(recordMutex);
+    if (trackFile_.isOpen()) trackFile_.stray(c);
+    strays_.push_back(std::move(c));
+    while (strays_.size() > limits_.maxCalls) strays_.pop_front();
+}
+
+std::vector<StrayCall> StandInRecorder::strayCalls() const {
+    std::lock_guard lock(recordMutex);
+    return {strays_.begin(), strays_.end()};
+}
+
 }  // namespace vdl

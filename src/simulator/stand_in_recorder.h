@@ -50,12 +50,16 @@ class StandInRecorder {
     void addPoint(StandInObject& o, TrackPoint p);
     void addEvent(StandInObject& o, TrackEvent e);
     void addRemoval(const StandInObject& o);  // after its last event
+    // Kept (as many as calls) and, while streaming, written to the track file.
+    void addStrayCall(StrayCall c);
+    std::vector<StrayCall> strayCalls() const;
 
   private:
     mutable std::mutex recordMutex;
     RecordLimits limits_;
     std::deque<CallRecord> calls_;
     uint64_t callsDropped_ = 0;  // calls forgotten from the front of calls_
+    std::deque<StrayCall> strays_;
     TrackFileWriter trackFile_;  // open while the tracks stream to it
 };
 

@@ -135,6 +135,13 @@ struct UserKeyframe {
 
 // How much the stand-in remembers, so that a long run in the program stays bounded:
 // the oldest calls and track points and the longest-removed objects are forgotten first.
+// A call about an AI object the world does not know or has removed, which failed.
+struct StrayCall {
+    uint32_t objectId = 0;
+    double time = 0.0;
+    std::string call;
+};
+
 struct RecordLimits {
     std::size_t maxCalls = 200000;
     std::size_t maxTrackPoints = 36000;  // per object: ten minutes of positions at 60 frames/s

@@ -36,6 +36,7 @@ std::string lf_dump(const Json& j) {
 // The tracks read so far, by object id.
 struct TrackReading {
     std::vector<RecordedTrack> tracks;
+    std::vector<StrayCall> strays;
     std::map<uint32_t, std::size_t> byId;
     bool ended = false;
 
@@ -88,6 +89,9 @@ void lf_readRecord(const Json& r, TrackReading& reading) {
         RecordedTrack& t = reading.track(r[1]);
         t.removed = true;
         t.removedAt = r[2].get<double>();
+    } else if (kind == "stray") {
+        lf_checkSize(r, 4, "[\"stray\", id, time, call]");
+        reading.strays.push_back({r[1].get<uint32_t>(), r[2].get<double>(), r[3].get<std::string>()});
     } else if (kind == "end") {
         lf_checkSize(r, 2, "[\"end\", objects]");
         if (r[1].get<std::size_t>() != reading.tracks.size())
@@ -143,6 +147,10 @@ void TrackFileWriter::removed(uint32_t objectId, double time) {
     out_ << lf_dump(Json::array({"removed", objectId, time})) << '\n';
 }
 
+void TrackFileWriter::stray(const StrayCall& c) {
+    out_ << lf_dump(Json::array({"stray", c.objectId, c.time, c.call})) << '\n';
+}
+
 bool TrackFileWriter::close() {
     if (!out_.is_open()) return false;
     out_ << lf_dump(Json::array({"end", objects_})) << '\n';
@@ -177,6 +185,10 @@ bool gf_writeTrackFile(const std::vector<StandInObject>& objects, const std::fil
 }
 
 std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path) {
+    return gf_readTrackContents(path).tracks;
+}
+
+TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool withPoints) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error(fmt::format("cannot read \"{}\"", path.string()));
     std::size_t lineNumber = 0;
@@ -188,11 +200,12 @@ std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path) {
         TrackReading reading;
         while (!reading.ended && std::getline(in, line)) {
             ++lineNumber;
+            if (!withPoints && line.starts_with("[\"point\",")) continue;
             lf_readRecord(Json::parse(line), reading);
         }
         if (!reading.ended)
             throw std::runtime_error("the file ends before its end line: it was not finished");
-        return std::move(reading.tracks);
+        return {std::move(reading.tracks), std::move(reading.strays)};
     } catch (const Json::exception& e) {
         throw std::runtime_error(fmt::format("\"{}\" line {}: {}", path.string(), lineNumber, e.what()));
     } catch (const std::runtime_error& e) {

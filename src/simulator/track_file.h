@@ -9,6 +9,7 @@
 //   ["point", id, time, lat, lon, alt, altAboveGround, pitch, bank, heading, tas, vs, gs, onGround]
 //   ["event", id, time, name, data]
 //   ["removed", id, removedAt]
+//   ["stray", id, time, call]   a call that failed on an unknown or removed object
 // and last ["end", number of objects]. A file without its end line was not finished.
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,7 @@ class TrackFileWriter {
     void point(uint32_t objectId, const TrackPoint& p);
     void event(uint32_t objectId, const TrackEvent& e);
     void removed(uint32_t objectId, double time);
+    void stray(const StrayCall& c);
     // Ends the file with its end line; false when any of it could not be written.
     bool close();
     std::size_t objectCount() const { return objects_; }
@@ -56,8 +58,16 @@ class TrackFileWriter {
 // false when it cannot be written.
 bool gf_writeTrackFile(const std::vector<StandInObject>& objects, const std::filesystem::path& path);
 
-// Reads a track file, objects in the order they were created. Throws std::runtime_error naming
-// the file when it cannot be read, is not a track file or was not finished.
+struct TrackFileContents {
+    std::vector<RecordedTrack> tracks;  // in the order they were created
+    std::vector<StrayCall> strays;
+};
+
+// Reads a track file; without points, the objects' tracks stay empty (a long run's file is
+// mostly points). Throws std::runtime_error naming the file when it cannot be read, is not a
+// track file or was not finished.
+TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool withPoints = true);
+// Its objects alone, in the order they were created.
 std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path);
 
 }  // namespace vdl

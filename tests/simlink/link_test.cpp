@@ -85,6 +85,32 @@ TEST_F(LinkTest, EachCreateEndsInItsNotice) {
     }
 }
 
+// A created object beyond the in-range radius is never bound, so the program could neither move
+// nor remove it: after 100 in-range lists without it the link removes it itself.
+TEST_F(LinkTest, ACreatedObjectThatStaysOutOfRangeIsRemoved) {
+    connect();
+    const uint32_t near = createBound(10076, "NEAR1");  // bound, and in each list after the user
+    ASSERT_NE(near, 0u);
+    CreateAcCmd far = test::createCommand(10077, "FAR1", worldTitleJet, 30000.0, false);
+    far.initPosition.latitude += 1.0;  // 60 nm north: beyond the 40 nm of the in-range request
+    gf_queueCreateAc(far);
+    rounds(2);
+    const auto objects = sim_->aiObjects();
+    ASSERT_EQ(objects.size(), 2u);
+    const uint32_t id = objects[1].id;
+    for (int list = 1; list < 100; ++list) {
+        requestInRange();
+        rounds(1);
+    }
+    EXPECT_FALSE(sim_->object(id)->removed) << "one list short";
+    requestInRange();
+    rounds(2);
+    EXPECT_TRUE(sim_->object(id)->removed);
+    EXPECT_FALSE(sim_->object(near)->removed);
+    EXPECT_TRUE(sim_->strayCalls().empty());
+    for (const auto& r : takeReplies()) EXPECT_NE(r.kind, REPLY_LIVE_CREATED);
+}
+
 TEST_F(LinkTest, RemovalAndStaticCgGiveTheirNotices) {
     connect();
     const uint32_t id = createBound(10002, "PHABC", test::worldTitleProp);

@@ -274,6 +274,50 @@ TEST_F(StandInTest, StreamedTracksReachTheFileWhileTheObjectsKeepOnlyTheLatestPo
     EXPECT_TRUE(sim_->object(moving)->lights.beacon);
 }
 
+// A soak counts the calls that reach objects the world does not know or has removed; calls on
+// live objects and the user aircraft are not such calls.
+TEST_F(StandInTest, CallsOnRemovedOrUnknownObjectsAreRecordedAsStrays) {
+    test::TempWorkDir dir;
+    const auto path = dir.path() / "tracks.json";
+    ASSERT_TRUE(sim_->streamTracksTo(path));
+    const uint32_t gone = create("KLM9");
+    const uint32_t kept = create("KLM10");
+    sim_->aiRemoveObject(gone, 1);
+    sim_->stepFrames(1);
+    const double block[3] = {worldAirportLat, worldAirportLon, 1500.0};
+    sim_->setDataOnSimObject(DEF_POS, gone, 0, 1, sizeof block, block);
+    sim_->transmitClientEvent(gone, EV_NAV, 1, 301, 0);
+    sim_->aiRemoveObject(gone, 2);
+    sim_->requestDataOnSimObject(600, DEF_LIST, gone, SimPeriod::Once);
+    sim_->transmitClientEvent(9999, EV_NAV, 1, 301, 0);
+    sim_->setDataOnSimObject(DEF_POS, kept, 0, 1, sizeof block, block);
+    sim_->setDataOnSimObject(DEF_POS, SIM_OBJECT_ID_USER, 0, 1, sizeof block, block);
+    sim_->transmitClientEvent(SIM_OBJECT_ID_USER, EV_NAV, 1, 301, 0);
+    sim_->stepFrames(1);
+
+    const std::vector<std::pair<uint32_t, std::string>> expected = {{gone, "SetDataOnSimObject"},
+                                                                    {gone, "TransmitClientEvent"},
+                                                                    {gone, "AIRemoveObject"},
+                                                                    {gone, "RequestDataOnSimObject"},
+                                                                    {9999, "TransmitClientEvent"}};
+    const auto strays = sim_->strayCalls();
+    ASSERT_EQ(strays.size(), expected.size());
+    for (std::size_t i = 0; i < strays.size(); ++i)
+        EXPECT_EQ(std::pair(strays[i].objectId, strays[i].call), expected[i]) << i;
+    ASSERT_TRUE(sim_->finishTracks());
+    const auto contents = gf_readTrackContents(path);
+    ASSERT_EQ(contents.strays.size(), expected.size());
+    EXPECT_EQ(std::pair(contents.strays[4].objectId, contents.strays[4].call), expected[4]);
+    EXPECT_GT(contents.strays[0].time, 0.0);
+    ASSERT_EQ(contents.tracks.size(), 2u);
+    EXPECT_TRUE(contents.tracks[0].removed);
+    EXPECT_FALSE(contents.tracks[1].track.empty());
+    const auto withoutPoints = gf_readTrackContents(path, false);
+    EXPECT_TRUE(withoutPoints.tracks[1].track.empty());
+    EXPECT_EQ(withoutPoints.tracks[1].events.size(), contents.tracks[1].events.size());
+    EXPECT_EQ(withoutPoints.strays.size(), expected.size());
+}
+
 TEST_F(StandInTest, BadRequestsComeBackAsExceptions) {
     const uint32_t id = create("E1");
     const double three[3] = {1, 2, 3};

@@ -8,16 +8,6 @@ namespace vdl::samples {
 
 namespace {
 
-struct SampleAirline {
-    std::string_view icao;
-    std::string_view name;
-    // Registration pattern: letters and '-' as given, '#' a random letter, '%' a random digit.
-    std::string_view regPattern;
-    std::string_view types;  // blank-separated ICAO type designators
-    bool cargo;
-    int weight;  // share of the catalogue
-};
-
 // Airlines, with the registration formats of their home countries.
 constexpr SampleAirline sampleAirlines[] = {
     {"DLH", "Lufthansa", "D-A###", "A319 A320 A321 A20N A21N A333 A343 A346 A359 A388 B744 B748 B789", false,
@@ -295,6 +285,10 @@ std::string aigRegcodesXml(const std::vector<LiveryRegcodes>& records) {
     }
     xml += "</regcodes>\n";
     return xml;
+}
+
+std::span<const SampleAirline> gf_sampleAirlines() {
+    return sampleAirlines;
 }
 
 }  // namespace vdl::samples

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -17,6 +18,19 @@
 #include "refdata/regcodes.h"
 
 namespace vdl::samples {
+
+struct SampleAirline {
+    std::string_view icao;
+    std::string_view name;
+    // Registration pattern: letters and '-' as given, '#' a random letter, '%' a random digit.
+    std::string_view regPattern;
+    std::string_view types;  // blank-separated ICAO type designators
+    bool cargo;
+    int weight;  // share of the catalogue
+};
+
+// The airlines the catalogues are made of.
+std::span<const SampleAirline> gf_sampleAirlines();
 
 struct SampleOptions {
     size_t count = 1000;

@@ -29,6 +29,7 @@ struct Flight {
     bool mlat = false;        // multilateration: many fields unknown
     bool glider = false;      // FLARM data: no category, no route
     bool staysAtEnd = false;  // parked at its last point after the path (else it leaves the feed)
+    int everySeconds = 1;     // a line every this many seconds
     std::vector<Waypoint> path;
 };
 

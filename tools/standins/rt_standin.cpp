@@ -38,7 +38,8 @@ std::optional<LatLon> gf_userPositionOf(std::string_view line) {
 }
 
 RealTrafficStandIn::RealTrafficStandIn(Config config)
-    : config_(std::move(config)), flights_(gf_eddlScenario()) {}
+    : config_(std::move(config)),
+      flights_(config_.sky ? gf_syntheticSky(*config_.sky) : gf_eddlScenario()) {}
 
 bool RealTrafficStandIn::run(std::stop_token stop) {
     std::error_code ec;
@@ -147,7 +148,9 @@ void RealTrafficStandIn::sendTraffic(double t) {
     const uint16_t port = config_.trafficPort();
     const double now =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto tick = static_cast<int64_t>(std::floor(t));
     for (const Flight& f : flights_) {
+        if (f.everySeconds > 1 && (tick + f.hexid) % f.everySeconds != 0) continue;
         const auto s = gf_sampleAt(f, t);
         if (!s || gf_distanceNm(*user_, s->pos) > config_.rangeNm) continue;
         send(port, gf_rttfcLine(f, *s, now, config_.qnhHpa));

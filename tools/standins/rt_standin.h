@@ -1,7 +1,8 @@
 // The RealTraffic stand-in: plays RealTraffic's part for the program on this machine. It
 // connects to the program's TCP link, answers the version query, follows the user aircraft
 // from "Qs121=" and sends RTTFC traffic (UDP 49005) and weather (UDP 49004) on loopback from
-// the EDDL scenario of standins/rt_flights.h. Used by tools/rt_standin.cpp and the tests.
+// the EDDL scenario of standins/rt_flights.h or the synthetic sky of standins/rt_sky.h. Used
+// by tools/rt_standin.cpp and the tests.
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include "foundation/geo.h"
 #include "foundation/net.h"
 #include "standins/rt_flights.h"
+#include "standins/rt_sky.h"
 
 namespace vdl::rtstandin {
 
@@ -37,6 +39,7 @@ struct Config {
     std::string version = "10.0.240";
     int level = 2;  // professional: the program also sends the simulator's time
     std::ostream* log = nullptr;
+    std::optional<SkyOptions> sky;  // the synthetic sky instead of the EDDL scenario
 };
 
 struct Stats {
