@@ -145,6 +145,12 @@ bool lf_heldForUserOnGround(const LiveAc& ac) {
 
 bool lf_heldForUser(LiveAc& ac) { return lf_userOnGround() ? lf_heldForUserOnGround(ac) : lf_heldForUserInAir(ac); }
 
+// The simulator reports only objects within the in-range radius, and an object it never reports
+// is never taken over and flown: an aircraft farther out waits until it comes within range.
+bool lf_outsideInRange(const LiveAc& ac) {
+    return gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())) > lateralRangeNm.load();
+}
+
 // Too many live creates are queued for a first spawn.
 bool lf_createQueueFull(const LiveAc& ac) {
     return liveCreateQueue.size() > maxQueuedLiveCreates && ac.groundState == GroundState::fresh;
@@ -183,7 +189,7 @@ void lf_gate(LiveAc& ac) {
         return;
     }
     // The first point is dropped while the aircraft waits: the stream moves on.
-    if (lf_mixedStream(ac) || lf_heldForUser(ac) || lf_createQueueFull(ac)) {
+    if (lf_mixedStream(ac) || lf_outsideInRange(ac) || lf_heldForUser(ac) || lf_createQueueFull(ac)) {
         ac.stream.pop_front();
         return;
     }

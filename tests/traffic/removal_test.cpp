@@ -41,7 +41,6 @@ protected:
 };
 
 TEST_F(Removal, GhostIsReplacedByTheRealCallsign) {
-    placeUser(10.0, 10.0, true);
     activeAt(50000, 60, 5.0, "ABC123_");
     arriving(50001, "ABC123");
     updateBufferAc(liveAircraft[1]);

@@ -112,6 +112,23 @@ TEST_F(SpawnGate, UserSafety) {
     }
 }
 
+// The simulator reports objects only within the in-range radius; one created farther out would
+// never be taken over and flown.
+TEST_F(SpawnGate, AircraftBeyondTheInRangeRadiusWaits) {
+    for (const double beyond : {-1.0, 1.0}) {
+        SCOPED_TRACE(beyond);
+        placeUser(userLat, userLon, false, 0.0, 4000.0, 3000.0, 250.0);
+        LiveAc& ac = newAc(30200, "KLM320", lateralRangeNm.load() + beyond, true, clock100.load(), 250.0, 90.0);
+        updateBufferAc(ac);
+        EXPECT_EQ(ac.state == AcState::creating, beyond < 0.0);
+        if (beyond > 0.0) {
+            EXPECT_EQ(ac.stream.size(), 1u) << "the first point is dropped";
+            EXPECT_FALSE(ac.erase);
+        }
+        clearRun();
+    }
+}
+
 TEST_F(SpawnGate, MaxLiveReplacesTheFarthestOrDropsTheNewcomer) {
     struct Case {
         const char* name;
