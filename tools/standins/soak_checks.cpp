@@ -9,6 +9,12 @@
 
 namespace vdl::soak {
 
+namespace {
+// The program takes a new object over at the next in-range list (every 0.2 s); one created so
+// shortly before the simulator closes goes with the close without having been missed.
+constexpr double takeOverSeconds = 2.0;
+}  // namespace
+
 ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
     ObjectFigures f;
     std::vector<std::pair<double, int>> changes;  // +1 at a creation, -1 at a removal
@@ -17,11 +23,12 @@ ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
         changes.emplace_back(t.createdAt, 1);
         if (t.removed) changes.emplace_back(t.removedAt, -1);
         // The simulator's close removes the objects alive at the end of the run; one the program
-        // never took over (no release of the AI's control) it had left behind.
+        // never took over (no release of the AI's control) in time it had left behind.
         const auto has = [&](std::string_view name) {
             return std::any_of(t.events.begin(), t.events.end(), [&](const TrackEvent& e) { return e.name == name; });
         };
-        const bool byProgram = t.removed && (!has("removed at close") || has("AI released"));
+        const bool byProgram = t.removed && (!has("removed at close") || has("AI released") ||
+                                             t.removedAt - t.createdAt < takeOverSeconds);
         if (byProgram)
             ++f.removed;
         else
