@@ -8,6 +8,7 @@
 #include "fuzz_support.h"
 #include "refdata/airport_refs.h"
 #include "refdata/dbase.h"
+#include "refdata/reset.h"
 
 using namespace vdl;
 using fuzz::gf_expect;
@@ -35,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzz::gf_writeFile("input/airports_msfs_names.xml", bytes);
     gf_readAirportNames();
-    gf_resetRefdataForTests();
+    gf_resetRefdata();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "foundation/errors.h"
 #include "fuzz_support.h"
 #include "refdata/dbase.h"
+#include "refdata/reset.h"
 
 using namespace vdl;
 using fuzz::gf_expect;
@@ -40,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const UserErrorException&) {
         gf_expect(!gf_dbaseLoaded(), "refused file left a data set");
     }
-    gf_resetRefdataForTests();
+    gf_resetRefdata();
     return 0;
 }

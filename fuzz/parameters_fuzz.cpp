@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MAX_LIVE.set(7);
     gf_expect(gf_loadParameters() && MAX_LIVE.value() == 42, "saved value not read back");
 
-    gf_resetFoundationForTests();
+    gf_resetFoundation();
     std::error_code ec;
     std::filesystem::remove_all(gf_programFolder(), ec);
     return 0;

@@ -19,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     qnh = 1002;
     if (!gf_processQnhDatagram(text)) gf_expect(qnh.load() == 1002, "a refused datagram changed the QNH");
-    gf_resetFeedForTests();
+    gf_resetFeed();
     return 0;
 }

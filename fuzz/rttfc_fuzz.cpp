@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     trafficReader.processDatagram(text);
     for (const TrafficRecord& r : trafficQueue) lf_checkRecord(r);
 
-    gf_resetFeedForTests();
+    gf_resetFeed();
     liveDataUtc = 0;
     return 0;
 }
