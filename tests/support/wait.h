@@ -11,6 +11,13 @@
 
 namespace vdl::test {
 
+// ThreadSanitizer runs the code several times slower: bounds on elapsed time grow by this much.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr int sanitizerSlowdown = 10;
+#else
+inline constexpr int sanitizerSlowdown = 1;
+#endif
+
 // Polls until the condition holds or the time is over; answers the condition. The time is
 // generous: it only bounds a test that fails.
 inline bool eventually(const std::function<bool()>& condition,
