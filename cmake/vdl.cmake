@@ -21,7 +21,7 @@ function(vdl_test_binary target label libs)
   target_link_libraries(${target} PRIVATE ${libs} GTest::gtest GTest::gmock)
   target_compile_definitions(${target} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VDL_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+    VDL_RECORDED_TRAFFIC_DIR="${VDL_RECORDED_TRAFFIC_DIR}")
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${label} TIMEOUT 300)

@@ -60,19 +60,16 @@ inline std::string withField(const std::string& line, size_t index, const std::s
     return out;
 }
 
-// An airborne airliner near Düsseldorf and an aircraft parked at a gate (from the real capture).
+// Made-up lines of the feed's shapes: an airliner climbing out of Düsseldorf and an aircraft
+// creeping at a gate (2.8 kt, heading valid, no bank).
 inline const std::string airborneLine =
-    "RTTFC,4958582,51.257366,6.702499,3650,2816,1,230.63,151.3,TKJ3VU,B738,TC-JKV,ESB,DUS,1724517659.49,X,"
-    "VF5,"
+    "RTTFC,4951730,51.262104,6.694218,3650,2816,1,230.63,151.3,TKJ8QA,B738,TC-JQA,ESB,DUS,1724517659.49,X,"
+    "VF17,"
     "X_adsb_icao,3700,166,180,0.268,-0.19,0.18,226.41,229.49,2848,none,A3,1003.2,20000,39008,225,,0,-8.4,222,"
     "29,,,1";
 inline const std::string groundLine =
-    "RTTFC,4962381,51.276054,6.758448,0,0,0,0,2.8,PGT31FP,A20N,TC-NBM,AYT,DUS,1724517622.78,X,PC5011,X_adsb_"
+    "RTTFC,4960467,51.276331,6.758016,0,0,0,0,2.8,PGT52K,A20N,TC-NBK,AYT,DUS,1724517622.78,X,PC5023,X_adsb_"
     "icao,"
     ",,,,,,,337.5,,none,A3,,,,,,36.7,-2.2,,,,,1";
-
-inline std::string testDataFile(const std::string& relative) {
-    return std::string(VDL_TEST_DATA_DIR) + "/" + relative;
-}
 
 }  // namespace vdl::test

@@ -9,6 +9,7 @@
 
 #include "feed/rttfc.h"
 #include "feed_fixture.h"
+#include "support/recorded_traffic.h"
 
 namespace vdl {
 namespace {
@@ -88,7 +89,8 @@ TEST(RttfcCapture, EveryLineOfEddlParses) {
         {16718293, {"DKAFN_", "", 0, 0, 0, 0, 0, 0, 0}},
         {16718964, {"D3866_", "", 0, 0, 0, 0, 0, 0, 0}},
     };
-    std::ifstream in(test::testDataFile("realtraffic/eddl-2024-08-24.rttfc"));
+    VDL_RECORDED_TRAFFIC(capture, "realtraffic/eddl-2024-08-24.rttfc");
+    std::ifstream in(capture);
     ASSERT_TRUE(in.good());
     size_t count = 0;
     for (std::string line; std::getline(in, line);) {

@@ -20,6 +20,7 @@
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "window/exit.h"
+#include "support/recorded_traffic.h"
 
 namespace vdl {
 namespace {
@@ -41,9 +42,9 @@ TEST_F(TrafficReaderTest, RecordsQueueOnlyWhileTheMainLoopRuns) {
     ASSERT_EQ(gf_trafficQueueSize(), 2u);
     {
         std::lock_guard lock(trafficMutex);
-        EXPECT_EQ(trafficQueue.front().hexid, 4958582u);
+        EXPECT_EQ(trafficQueue.front().hexid, 4951730u);
         EXPECT_EQ(trafficQueue.front().pos.time, 3700u);
-        EXPECT_EQ(trafficQueue.back().hexid, 4962381u);
+        EXPECT_EQ(trafficQueue.back().hexid, 4960467u);
     }
     EXPECT_EQ(liveDataUtc.load(), 1724517659);  // an older sample leaves it
     gf_setMainLoopRunning(false);
@@ -125,7 +126,7 @@ TEST_F(TrafficReaderTest, RefusalFloodsLeaveABoundedLog) {
 // except "null", empty ones and those with an at sign.
 TEST_F(TrafficReaderTest, CallsignCollectionRules) {
     gf_setLateralRange(40);
-    const std::string near = withField(withField(airborneLine, 2, "51.85"), 3, "6.70");  // about 35.6 nm
+    const std::string near = withField(withField(airborneLine, 2, "51.85"), 3, "6.70");  // about 35.3 nm
     const struct {
         const char* what;
         bool collecting, ownPosition;
@@ -135,7 +136,7 @@ TEST_F(TrafficReaderTest, CallsignCollectionRules) {
         {"collecting, in range", true, true, near, true},
         {"not collecting", false, true, airborneLine, false},
         {"no own position", true, false, airborneLine, false},
-        {"beyond the range", true, true, withField(near, 2, "52.0"), false},  // about 44.6 nm
+        {"beyond the range", true, true, withField(near, 2, "52.0"), false},  // about 44.3 nm
         {"null callsign", true, true, withField(airborneLine, 9, "null"), false},
         {"at sign", true, true, withField(airborneLine, 9, "@@@@@@@@"), false},
         {"refused line", true, true, withField(airborneLine, 28, "C1"), false},
@@ -144,7 +145,7 @@ TEST_F(TrafficReaderTest, CallsignCollectionRules) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         trafficReader.reset();
-        if (c.ownPosition) trafficReader.setOwnPosition(51.257366, 6.702499);
+        if (c.ownPosition) trafficReader.setOwnPosition(51.262104, 6.694218);
         if (c.collecting) trafficReader.startCollecting();
         trafficReader.processLine(c.line);
         EXPECT_EQ(trafficReader.callsigns().size(), c.collected ? 1u : 0u);
@@ -152,7 +153,7 @@ TEST_F(TrafficReaderTest, CallsignCollectionRules) {
 }
 
 TEST_F(TrafficReaderTest, CollectionIsBounded) {
-    trafficReader.setOwnPosition(51.257366, 6.702499);
+    trafficReader.setOwnPosition(51.262104, 6.694218);
     trafficReader.startCollecting();
     const std::string line = withField(airborneLine, 9, "{}");
     for (size_t i = 0; i <= maxCollectedCallsigns; ++i)
@@ -162,7 +163,7 @@ TEST_F(TrafficReaderTest, CollectionIsBounded) {
 
 // gf_copyFeedMap takes the set over from another thread while the reader's thread collects.
 TEST_F(TrafficReaderTest, TakeOverWhileTheReaderCollects) {
-    trafficReader.setOwnPosition(51.257366, 6.702499);
+    trafficReader.setOwnPosition(51.262104, 6.694218);
     trafficReader.startCollecting();
     std::atomic<bool> done{false};
     std::thread reader([&] {
@@ -181,9 +182,9 @@ TEST_F(TrafficReaderTest, TakeOverWhileTheReaderCollects) {
 
     // A take-over stops collecting; the set is taken once, each callsign once.
     trafficReader.startCollecting();
-    for (const char* callsign : {"TKJ3VU", "DLH4AB", "TKJ3VU"})
+    for (const char* callsign : {"TKJ8QA", "DLH4AB", "TKJ8QA"})
         trafficReader.processLine(withField(airborneLine, 9, callsign));
-    EXPECT_EQ(trafficReader.takeCallsigns(), (std::set<std::string>{"DLH4AB", "TKJ3VU"}));
+    EXPECT_EQ(trafficReader.takeCallsigns(), (std::set<std::string>{"DLH4AB", "TKJ8QA"}));
     EXPECT_FALSE(trafficReader.collecting());
     trafficReader.processLine(airborneLine);
     EXPECT_TRUE(trafficReader.callsigns().empty());
@@ -195,7 +196,8 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
     const uint16_t port = trafficReader.port();
     ASSERT_NE(port, 0);
     // A datagram above 2 KB: the whole capture in one.
-    std::ifstream in(test::testDataFile("realtraffic/eddl-2024-08-24.rttfc"));
+    VDL_RECORDED_TRAFFIC(file, "realtraffic/eddl-2024-08-24.rttfc");
+    std::ifstream in(file);
     const std::string capture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(capture.size(), 2048u);
     test::sendDatagram(port, capture);

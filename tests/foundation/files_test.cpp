@@ -16,6 +16,7 @@
 
 #include "foundation/encoding.h"
 #include "foundation/log.h"
+#include "foundation/utf8_path.h"
 #include "support/foundation_env.h"
 
 extern "C" char** environ;
@@ -106,6 +107,23 @@ TEST(FilesTest, WritingReplacesTheFileWholeOrLeavesItAlone) {
     EXPECT_FALSE(gf_writeTextFile("x", "taken", false));  // a folder in the file's place stays
     EXPECT_TRUE(std::filesystem::is_directory("taken/inner"));
     EXPECT_EQ(gf_countFiles("."), 2);
+}
+
+// Folder and file names outside ASCII survive text -> path -> file -> listing -> text.
+TEST(FilesTest, NonAsciiFolderAndFileNamesRoundTripThroughUtf8) {
+    TempWorkDir dir;
+    const std::string folder = "Flugsimulation/J\xC3\xBCrgen \xE2\x82\xAC";  // "Jürgen €"
+    const std::string file = folder + "/Z\xC3\xBCrich \xE6\x9D\xB1\xE4\xBA\xAC.txt";  // "Zürich 東京"
+    std::filesystem::create_directories(gf_pathFromUtf8(folder));
+    ASSERT_TRUE(gf_writeTextFile("x", gf_pathFromUtf8(file), false));
+
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator("Flugsimulation"))
+        found.push_back(gf_utf8FromPath(entry.path().lexically_relative(".")));
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (Lines{"Flugsimulation/J\xC3\xBCrgen \xE2\x82\xAC", file}));
+    EXPECT_EQ(gf_utf8FromPath(gf_pathFromUtf8(file)), file);
+    EXPECT_EQ(gf_utf8FromPath(gf_pathFromUtf8(file).filename()), "Z\xC3\xBCrich \xE6\x9D\xB1\xE4\xBA\xAC.txt");
 }
 
 // Only names of the writer's exact form whose process is gone are removed. The made-up

@@ -9,6 +9,7 @@
 #include "files_fixture.h"
 #include "foundation/text.h"
 #include "refdata/dbase.h"
+#include "support/recorded_traffic.h"
 
 namespace vdl {
 namespace {
@@ -37,7 +38,8 @@ TEST_F(ShippedDbase, KnowsCommonTypesAirlinesAndGenericCodes) {
 
 // Every registration in the Düsseldorf capture is known with the type the feed reports.
 TEST_F(ShippedDbase, KnowsTheRegistrationsOfTheRealCapture) {
-    std::ifstream in(std::filesystem::path(VDL_TEST_DATA_DIR) / "realtraffic/eddl-2024-08-24.rttfc");
+    VDL_RECORDED_TRAFFIC(capture, "realtraffic/eddl-2024-08-24.rttfc");
+    std::ifstream in(capture);
     ASSERT_TRUE(in);
     std::string line;
     int checked = 0;

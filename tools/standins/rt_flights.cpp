@@ -186,29 +186,29 @@ void lf_addCompleteFlights(std::vector<Flight>& flights) {
 // multilateration, a glider with a ghost callsign.
 void lf_addOthers(std::vector<Flight>& flights) {
     const double elev = elevationFt;
-    flights.push_back(lf_flight(4962381, "PGT31FP", "A20N", "TC-NBM", "AYT", "DUS", "PC1040", "A3",
-                                {{0.0, {51.276054, 6.758448}, elev, false}}, true));
-    flights.push_back(lf_flight(4196594, "BAW1DL", "A319", "G-EUPY", "LHR", "DUS", "BA936", "A3",
-                                {{0.0, {51.277485, 6.760433}, elev, false}}, true));
+    flights.push_back(lf_flight(4960467, "PGT52K", "A20N", "TC-NBM", "AYT", "DUS", "PC1040", "A3",
+                                {{0.0, {51.276331, 6.758016}, elev, false}}, true));
+    flights.push_back(lf_flight(4195032, "BAW9QC", "A319", "G-EUPY", "LHR", "DUS", "BA936", "A3",
+                                {{0.0, {51.277910, 6.761120}, elev, false}}, true));
     flights.push_back(
-        lf_flight(4768034, "RYR75ZZ", "B738", "SP-RKC", "BUD", "MAN", "FR8357", "A3",
-                  PathBuilder(0.0, {51.208346, 6.9104}, 38000, true).fly(290.17, 429, 600, 0).path()));
+        lf_flight(4766219, "RYR41QK", "B738", "SP-RKC", "BUD", "MAN", "FR8357", "A3",
+                  PathBuilder(0.0, {51.213570, 6.902210}, 38000, true).fly(290.17, 429, 600, 0).path()));
     flights.push_back(
-        lf_flight(9004118, "UAE31V", "A388", "A6-EUA", "AMS", "DXB", "EK148", "A5",
-                  PathBuilder(0.0, {51.604294, 6.514744}, 25825, true).fly(133.38, 450, 240, 1344).path()));
+        lf_flight(9001442, "UAE7KM", "A388", "A6-EUA", "AMS", "DXB", "EK148", "A5",
+                  PathBuilder(0.0, {51.581190, 6.538210}, 25825, true).fly(133.38, 450, 240, 1344).path()));
     flights.push_back(
-        lf_flight(4003139, "DEGHN", "C172", "D-EGHN", "", "", "DEGHN", "A1",
-                  PathBuilder(0.0, {51.197918, 7.664871}, 6250, true).fly(300.87, 107, 600, 0).path()));
-    Flight f = lf_flight(4011981, "DETJP", "C172", "D-ETJP", "", "", "DETJP", "A1",
+        lf_flight(4003802, "DEGKL", "C172", "D-EGKL", "", "", "DEGKL", "A1",
+                  PathBuilder(0.0, {51.204370, 7.651420}, 6250, true).fly(300.87, 107, 600, 0).path()));
+    Flight f = lf_flight(4012207, "DETQW", "C172", "D-ETQW", "", "", "DETQW", "A1",
                          PathBuilder(0.0, {51.380, 6.720}, 1500, true).fly(157, 95, 400, 0).path());
     f.mlat = true;
     flights.push_back(std::move(f));
-    Flight g = lf_flight(4000114, "DEBVE", "A210", "D-EBVE", "", "", "DEBVE", "",
-                         PathBuilder(0.0, {51.422986, 6.921465}, 1625, true).fly(62, 152, 400, 0).path());
+    Flight g = lf_flight(4000561, "DEBRA", "A210", "D-EBRA", "", "", "DEBRA", "",
+                         PathBuilder(0.0, {51.417730, 6.929980}, 1625, true).fly(62, 152, 400, 0).path());
     g.mlat = true;
     flights.push_back(std::move(g));
-    Flight h = lf_flight(16712241, "D4492_", "ASW20", "", "", "", "", "",
-                         PathBuilder(0.0, {51.386032, 6.591233}, 2100, true)
+    Flight h = lf_flight(16714807, "D5817_", "ASW20", "", "", "", "", "",
+                         PathBuilder(0.0, {51.391250, 6.604470}, 2100, true)
                              .fly(231, 48, 60, -150)
                              .fly(51, 48, 60, 300)
                              .fly(231, 48, 60, -150)
