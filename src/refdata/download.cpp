@@ -373,7 +373,9 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
 std::string gf_serverFolder(bool msfs2020Folder) {
     const std::string base = gf_serverBase();
     if (base.empty()) return {};
-    return base + std::string(msfs2020Folder || MSFS_2020.value() ? serverFolder2020 : serverFolder2024);
+    std::string folder = base;
+    folder += msfs2020Folder || MSFS_2020.value() ? serverFolder2020 : serverFolder2024;
+    return folder;
 }
 
 }  // namespace vdl

@@ -20,7 +20,7 @@ std::filesystem::path gf_namedMutexPath(std::string_view mutexName) {
     for (char& c : file) {
         if (c == '/' || c == '\\') c = '_';
     }
-    if (file.empty()) file = "_";
+    if (file.empty()) file.push_back('_');
     // Without XDG_RUNTIME_DIR the folder is /tmp, shared by all users: the user id keeps
     // one user's instance from blocking (or being blocked by) another user's.
     return gf_runtimeFolder() / fmt::format("{}.{}.lock", file, ::getuid());
