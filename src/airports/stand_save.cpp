@@ -91,7 +91,7 @@ std::vector<std::string> gf_listThirdpartyStandFiles() {
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
         const fs::path& p = entry.path();
-        if (!gf_equalsUpper(gf_utf8FromPath(p.extension()), ".XML")) continue;
+        if (!gf_equalsUpper(".XML", gf_utf8FromPath(p.extension()))) continue;
         const std::string stem = gf_utf8FromPath(p.stem());
         if (stem.size() == 4) names.push_back(stem);
     }
