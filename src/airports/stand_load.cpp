@@ -104,8 +104,10 @@ std::string gf_downloadApf(const std::string& serverPath, const fs::path& destPa
         gf_log(text);
         return text;
     }
+    std::error_code ec;
+    if (destPath.has_parent_path()) fs::create_directories(destPath.parent_path(), ec);
     CurlHandle handle;
-    if (!gf_download(handle.get(), url, destPath, false)) {
+    if (ec || !gf_download(handle.get(), url, destPath, false)) {
         gf_log(text);
         return text;
     }
