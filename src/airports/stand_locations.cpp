@@ -64,6 +64,7 @@ fs::path gf_airportsFolder() { return "airports"; }
 fs::path gf_learnedFolder() { return gf_airportsFolder() / "learned"; }
 fs::path gf_myThirdpartyFolder() { return gf_airportsFolder() / "my_thirdparty"; }
 fs::path gf_mySimaddonFolder() { return gf_airportsFolder() / "my_simaddon"; }
+fs::path gf_localStockFolder() { return gf_airportsFolder() / "stock"; }
 
 std::string gf_apfFileName(std::string_view name) { return std::string(name) + ".xml"; }
 fs::path gf_apfXmlPath(std::string_view name) { return gf_pathFromUtf8(gf_apfFileName(name)); }
@@ -115,6 +116,9 @@ std::string gf_findApf(std::string_view code) {
         const fs::path file = folder / gf_apfXmlPath(code);
         if (lf_exists(file)) return gf_utf8FromPath(folder) + "/" + gf_apfFileName(code);
     }
+    // The shipped stock files: neither the airport scan nor the updater empties this folder.
+    if (lf_exists(gf_localStockFolder() / gf_apfXmlPath(code)))
+        return gf_utf8FromPath(gf_localStockFolder()) + "/" + gf_apfFileName(code);
     if (gf_stockApfOnServer(code)) return std::string(stockArchive) + gf_apfFileName(code);
     return {};
 }
@@ -123,6 +127,7 @@ bool gf_hasApf(std::string_view code) {
     if (!gf_isAirportCode(code)) return false;
     for (const fs::path& folder : {gf_myThirdpartyFolder(), gf_mySimaddonFolder()})
         if (lf_exists(folder / gf_apfXmlPath(code)) || lf_exists(folder / gf_apfTxtPath(code))) return true;
+    if (lf_exists(gf_localStockFolder() / gf_apfXmlPath(code))) return true;
     return gf_stockApfOnServer(code);
 }
 

@@ -17,6 +17,9 @@ std::filesystem::path gf_airportsFolder();      // airports
 std::filesystem::path gf_learnedFolder();       // airports/learned
 std::filesystem::path gf_myThirdpartyFolder();  // airports/my_thirdparty
 std::filesystem::path gf_mySimaddonFolder();    // airports/my_simaddon
+// Stock stand files shipped with the program (data/airports/stock), found after the two folders
+// above and before the server's stock archive; loaded and learned like a stock file.
+std::filesystem::path gf_localStockFolder();    // airports/stock
 
 inline constexpr std::string_view stockArchive = "archive/stock/";
 
@@ -34,8 +37,8 @@ bool gf_isSafeReference(std::string_view reference);
 bool gf_isAirportCode(std::string_view code);
 
 // The stand file reference of an airport: the line of its link file in my_thirdparty, its file
-// there, the same in my_simaddon, "archive/stock/<code>.xml" when the server has it; empty when
-// none or when the file system fails (logged).
+// there, the same in my_simaddon, its shipped file in airports/stock, "archive/stock/<code>.xml"
+// when the server has it; empty when none or when the file system fails (logged).
 std::string gf_findApf(std::string_view code);
 // Whether a stand file exists locally (file or link) or in the stock archive.
 bool gf_hasApf(std::string_view code);

@@ -260,3 +260,42 @@ TEST_F(StandLoad, UnreadableOrRefusedLearnedFilesAreKeptAside) {
 
 }  // namespace
 }  // namespace vdl::test
+
+namespace vdl::test {
+namespace {
+
+// The shipped demonstration files load from airports/stock, and EDDL has a stand at each place
+// where the scenario's flights park or start.
+TEST_F(StandLoad, ShippedStockFiles) {
+    fs::create_directories("airports/stock");
+    for (const char* code : {"EDDL", "LSZH"})
+        fs::copy_file(fs::path(VDL_SOURCE_DIR) / "data/airports/stock" / (std::string(code) + ".xml"),
+                      fs::path("airports/stock") / (std::string(code) + ".xml"));
+    fs::remove("airports/my_thirdparty/EDDL.xml");
+    EXPECT_EQ(gf_findApf("EDDL"), "airports/stock/EDDL.xml");
+    setParkAirport("EDDL");
+    ASSERT_EQ(gf_readParkedFile(), "");
+    EXPECT_GE(parkPositions.size(), 30u);
+    EXPECT_GE(standFileQuality.real, 0);
+    for (const LatLon gate : {LatLon{51.276331, 6.758016}, LatLon{51.276880, 6.759350}, LatLon{51.277954, 6.756878},
+                              LatLon{51.277910, 6.761120}}) {
+        const bool found = std::any_of(parkPositions.begin(), parkPositions.end(), [&](const ParkPos& s) {
+            return gf_distanceNm(gate, {s.lat, s.lon}) * 1852.0 < 1.0 && s.adjacent.empty();
+        });
+        EXPECT_TRUE(found) << gate.lat << " " << gate.lon;
+    }
+    // Options over every half hour of the week on part of the stands.
+    const auto week = std::count_if(parkPositions.begin(), parkPositions.end(), [](const ParkPos& s) {
+        return s.options.size() == 7 && std::all_of(s.options.begin(), s.options.end(), [](const ParkPosOption& o) {
+                   return o.hours.all() && o.kind == optionReal;
+               });
+    });
+    EXPECT_GE(week, 10);
+    setParkAirport("LSZH");
+    ASSERT_EQ(gf_readParkedFile(), "");
+    EXPECT_GE(parkPositions.size(), 7u);
+    EXPECT_EQ(standFileInfo.altitude, 1416);
+}
+
+}  // namespace
+}  // namespace vdl::test
