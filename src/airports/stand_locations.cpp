@@ -26,6 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Definite answers of the stock probe in this run, by airport code.
+constexpr size_t maxFolderNameBytes = 100;
+
 std::mutex stockProbeMutex;
 std::map<std::string, bool, std::less<>> stockProbeAnswers;
 
@@ -74,6 +76,12 @@ std::string gf_safeFolderName(std::string_view name) {
     std::string safe;
     safe.reserve(name.size());
     for (char c : name) safe += lf_refusedChar(static_cast<unsigned char>(c)) ? '_' : c;
+    // File systems refuse long names; cut on a character's first byte.
+    if (safe.size() > maxFolderNameBytes) {
+        size_t cut = maxFolderNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80) --cut;
+        safe.resize(cut);
+    }
     while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
     if (safe.empty()) return name.empty() ? std::string() : std::string("_");
     const std::string upper = gf_toUpper(safe.substr(0, safe.find('.')));

@@ -28,8 +28,8 @@ std::filesystem::path gf_apfXmlPath(std::string_view name);    // name + ".xml"
 std::filesystem::path gf_apfTxtPath(std::string_view name);    // name + ".txt"
 
 // A name from a file or a server made into one folder name: characters a file system refuses
-// and separators become '_', trailing dots and blanks go, "." and ".." and device names are
-// changed. Empty stays empty.
+// and separators become '_', the name is cut to 100 bytes, trailing dots and blanks go, "." and
+// ".." and device names are changed. Empty stays empty.
 std::string gf_safeFolderName(std::string_view name);
 // A relative server path or local reference whose every '/'-separated part is a safe name.
 bool gf_isSafeReference(std::string_view reference);
