@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -19,8 +21,6 @@ namespace vdl {
 bool handmadeLoaded = false;
 
 namespace {
-
-constexpr size_t optionsReserve = 256;
 
 void lf_addParameter(pugi::xml_node parameters, std::string_view name, std::string_view value) {
     pugi::xml_node p = parameters.append_child("parameter");
@@ -162,9 +162,37 @@ bool gf_writeApf(const AirportRecord& record, const std::filesystem::path& dest,
     return text && gf_replaceFile(dest, *text);
 }
 
-OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
+namespace {
+
+// The attributes of one "opt", found in one pass: a learned file holds tens of thousands, and a
+// look-up by name per attribute walks the list again each time. The first of a name counts.
+struct OptAttributes {
+    pugi::xml_attribute reg, airl, type, soft, day, hh, cs;
+};
+
+OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
+    OptAttributes a;
+    for (pugi::xml_attribute at = opt.first_attribute(); at; at = at.next_attribute()) {
+        const char* name = at.name();
+        pugi::xml_attribute* slot = nullptr;
+        switch (name[0]) {
+            case 'r': slot = std::strcmp(name, "reg") == 0 ? &a.reg : nullptr; break;
+            case 'a': slot = std::strcmp(name, "airl") == 0 ? &a.airl : nullptr; break;
+            case 't': slot = std::strcmp(name, "type") == 0 ? &a.type : nullptr; break;
+            case 's': slot = std::strcmp(name, "soft") == 0 ? &a.soft : nullptr; break;
+            case 'd': slot = std::strcmp(name, "day") == 0 ? &a.day : nullptr; break;
+            case 'h': slot = std::strcmp(name, "hh") == 0 ? &a.hh : nullptr; break;
+            case 'c': slot = std::strcmp(name, "cs") == 0 ? &a.cs : nullptr; break;
+            default: break;
+        }
+        if (slot != nullptr && !*slot) *slot = at;
+    }
+    return a;
+}
+
+OptIdentity lf_optIdentity(const OptAttributes& a) {
     OptIdentity id;
-    const std::string_view cs = opt.attribute("cs").as_string();
+    const std::string_view cs = a.cs.as_string();
     const size_t colon = cs.find(':');
     if (colon == std::string_view::npos) {
         id.callsign1 = cs;
@@ -172,7 +200,7 @@ OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
         id.callsign1 = cs.substr(0, colon);
         if (cs.find(':', colon + 1) == std::string_view::npos) id.callsign2 = cs.substr(colon + 1);
     }
-    const std::string_view reg = opt.attribute("reg").as_string();
+    const std::string_view reg = a.reg.as_string();
     if (!reg.empty()) {
         if (auto known = gf_regcodeData(reg)) {
             id.type = known->type;
@@ -180,9 +208,29 @@ OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
             return id;
         }
     }
-    id.airline = opt.attribute("airl").as_string();
-    id.type = opt.attribute("type").as_string();
+    id.airline = a.airl.as_string();
+    id.type = a.type.as_string();
     return id;
+}
+
+}  // namespace
+
+OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) { return lf_optIdentity(lf_optAttributes(opt)); }
+
+ParkPosOption gf_readOpt(const pugi::xml_node& opt, uint32_t fixed, std::string_view context) {
+    const OptAttributes a = lf_optAttributes(opt);
+    ParkPosOption o;
+    o.kind = a.soft.as_bool() ? optionSoft : optionReal;
+    o.day = a.day.as_uint();
+    o.hours = gf_hours2bitset(a.hh.as_string(), context);
+    o.reg = a.reg.as_string();
+    OptIdentity id = lf_optIdentity(a);
+    o.callsign1 = std::move(id.callsign1);
+    o.callsign2 = std::move(id.callsign2);
+    o.airline = std::move(id.airline);
+    o.type = std::move(id.type);
+    o.fixed = fixed;
+    return o;
 }
 
 bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands) {
@@ -199,24 +247,13 @@ bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fi
         return false;
     }
     std::vector<ParkPosOption> options;
-    options.reserve(optionsReserve);
+    const auto optRange = element.children("opt");
+    options.reserve(static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));  // the exact size: most stands have few options or none
     uint32_t position = 0;
     for (pugi::xml_node opt : element.children("opt")) {
-        ParkPosOption o;
-        o.id = ++position;
-        o.kind = opt.attribute("soft").as_bool() ? optionSoft : optionReal;
-        o.day = opt.attribute("day").as_uint();
-        o.hours = gf_hours2bitset(opt.attribute("hh").as_string(), "gf_readParkPos");
-        o.reg = opt.attribute("reg").as_string();
-        OptIdentity id = gf_readOptIdentity(opt);
-        o.callsign1 = std::move(id.callsign1);
-        o.callsign2 = std::move(id.callsign2);
-        o.airline = std::move(id.airline);
-        o.type = std::move(id.type);
-        o.fixed = fixed;
-        options.push_back(std::move(o));
+        options.push_back(gf_readOpt(opt, fixed, "gf_readParkPos"));
+        options.back().id = ++position;
     }
-    options.shrink_to_fit();
     double heading = element.attribute("heading").as_double() * radiansPerDegree;
     if (!std::isfinite(heading)) heading = 0.0;
     stands.emplace_back(std::move(name), std::move(options), lat, lon, heading, radius,

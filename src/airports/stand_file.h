@@ -65,6 +65,10 @@ struct OptIdentity {
 // registration the data base knows, else from "airl" and "type".
 OptIdentity gf_readOptIdentity(const pugi::xml_node& opt);
 
+// One "opt" as an option without its id: kind, day, half hours, registration, identity and the
+// fixed flag given. `context` names the reader in the log line of an invalid half hour.
+ParkPosOption gf_readOpt(const pugi::xml_node& opt, uint32_t fixed, std::string_view context);
+
 // The "value" of the top-level "parameters"' "parameter" of that name; none when absent.
 std::optional<bool> gf_apfBoolValue(const pugi::xml_document& doc, std::string_view name);
 std::optional<int32_t> gf_apfIntValue(const pugi::xml_document& doc, std::string_view name);

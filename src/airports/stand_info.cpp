@@ -49,12 +49,12 @@ std::string gf_readApfCreatorCheck(const fs::path& path) {
 
 bool gf_isOfflineLearningCandidate(const std::string& code) {
     const fs::path copy = gf_apfXmlPath(code);
-    const std::string folder = gf_serverFolder(true);
+    const std::string url = gf_stockUrl(code);
     bool candidate = false;
     bool fetched = false;
-    if (gf_isAirportCode(code) && !folder.empty()) {
+    if (gf_isAirportCode(code) && !url.empty()) {
         CurlHandle handle;
-        fetched = gf_download(handle.get(), folder + std::string(stockArchive) + gf_apfFileName(code), copy, false);
+        fetched = gf_download(handle.get(), url, copy, false);
     }
     pugi::xml_document doc;
     if (fetched && doc.load_file(copy.c_str())) {

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 
 #include <exception>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <unordered_map>
@@ -108,18 +109,10 @@ bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, Park
         stand.cargoChange = 1;
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
+    const auto optRange = e.children("opt");
+    stand.options.reserve(stand.options.size() + static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));
     for (pugi::xml_node opt : e.children("opt")) {
-        ParkPosOption o;
-        OptIdentity identity = gf_readOptIdentity(opt);
-        o.callsign1 = std::move(identity.callsign1);
-        o.callsign2 = std::move(identity.callsign2);
-        o.airline = std::move(identity.airline);
-        o.type = std::move(identity.type);
-        o.reg = opt.attribute("reg").as_string();
-        o.hours = gf_hours2bitset(opt.attribute("hh").as_string(), "lf_mergeLearnedParkPos");
-        o.day = opt.attribute("day").as_uint();
-        o.kind = opt.attribute("soft").as_bool() ? optionSoft : optionReal;
-        o.fixed = 0;
+        ParkPosOption o = gf_readOpt(opt, 0, "lf_mergeLearnedParkPos");
         bool known = false;
         for (const auto& existing : stand.options)
             if (lf_sameLearnedOption(o, existing)) {

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <stdexcept>
 #include <system_error>
@@ -122,12 +123,19 @@ void gf_numberAndLinkStands(std::vector<ParkPos>& stands) {
     }
     double maxRadius = 0.0;
     for (const auto& s : stands) maxRadius = std::max(maxRadius, s.radius);
-    // Two stands can overlap only when their latitudes lie closer than this; the margin keeps
-    // rounding from hiding a pair the exact rule would link.
-    const double reachDeg = 2.0 * maxRadius / 1.1 / nmPerDegreeLat * (1.0 + 1e-9) + 1e-12;
+    // Two stands can overlap only when they lie closer than reachNm. A pair is compared by the
+    // exact rule only when neither its latitudes nor its longitudes rule that out; the margins
+    // keep rounding from hiding a pair the rule would link.
+    const double reachNm = 2.0 * maxRadius / 1.1 * (1.0 + 1e-9) + 1e-12;
+    const double reachDeg = reachNm / nmPerDegreeLat;
+    // haversine: hav(d/R) >= cos(lat1) cos(lat2) hav(dLon), and sin(x) >= 2x/pi on [0, pi/2].
+    const double reachHalfSin = std::sin(std::min(reachNm / (earthDiameterNm / 2.0), 3.14159) / 2.0);
+    const double reachHav = reachHalfSin * reachHalfSin * (1.0 + 1e-9) + 1e-15;
     std::vector<size_t> byLat(n);
     std::iota(byLat.begin(), byLat.end(), size_t{0});
     std::sort(byLat.begin(), byLat.end(), [&](size_t x, size_t y) { return stands[x].lat < stands[y].lat; });
+    std::vector<double> cosLat(n);
+    for (size_t i = 0; i < n; ++i) cosLat[i] = std::cos(stands[i].lat * radiansPerDegree);
     auto overlaps = [](const ParkPos& a, const ParkPos& b) {
         return a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
     };
@@ -136,6 +144,10 @@ void gf_numberAndLinkStands(std::vector<ParkPos>& stands) {
         for (size_t j = i + 1; j < n; ++j) {
             ParkPos& b = stands[byLat[j]];
             if (b.lat - a.lat > reachDeg) break;
+            double dLon = std::fabs(b.lon - a.lon);
+            if (dLon > 180.0) dLon = 360.0 - dLon;
+            const double x = dLon / 180.0;  // (dLon / 2) / (pi / 2), dLon in degrees
+            if (cosLat[byLat[i]] * cosLat[byLat[j]] * x * x > reachHav) continue;
             if (overlaps(a, b)) a.adjacent.push_back(b.id);
             if (overlaps(b, a)) b.adjacent.push_back(a.id);
         }

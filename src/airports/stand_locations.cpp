@@ -85,7 +85,7 @@ std::string gf_safeFolderName(std::string_view name) {
     while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
     if (safe.empty()) return name.empty() ? std::string() : std::string("_");
     const std::string upper = gf_toUpper(safe.substr(0, safe.find('.')));
-    if (std::find(deviceNames.begin(), deviceNames.end(), upper) != deviceNames.end()) safe.insert(0, "_");
+    if (std::find(deviceNames.begin(), deviceNames.end(), upper) != deviceNames.end()) return fmt::format("_{}", safe);
     return safe;
 }
 
@@ -146,12 +146,12 @@ bool gf_stockApfOnServer(std::string_view code) {
         auto it = stockProbeAnswers.find(code);
         if (it != stockProbeAnswers.end()) return it->second;
     }
-    const std::string folder = gf_serverFolder(true);
-    if (folder.empty()) return false;  // no update server: nothing is fetched
+    const std::string url = gf_stockUrl(code);
+    if (url.empty()) return false;  // no update server: nothing is fetched
     CurlHandle handle;
     if (!handle) return false;
     const fs::path local = gf_apfXmlPath(code);
-    const bool found = gf_download(handle.get(), folder + std::string(stockArchive) + gf_apfFileName(code), local, false);
+    const bool found = gf_download(handle.get(), url, local, false);
     long status = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
     if (found) {
@@ -166,6 +166,11 @@ bool gf_stockApfOnServer(std::string_view code) {
         stockProbeAnswers.emplace(std::string(code), found);
     }
     return found;
+}
+
+std::string gf_stockUrl(std::string_view code) {
+    const std::string folder = gf_serverFolder(true);
+    return folder.empty() ? std::string() : fmt::format("{}{}{}.xml", folder, stockArchive, code);
 }
 
 void gf_clearStockProbeCache() {

@@ -51,6 +51,9 @@ bool lf_readApfLink(const std::filesystem::path& linkFile, std::string& line);
 // transfer that failed without an HTTP answer is not cached. Leaves no file behind.
 bool gf_stockApfOnServer(std::string_view code);
 void gf_clearStockProbeCache();
+// The address of the airport's file in the server's stock archive (2020 folder); empty without an
+// update server.
+std::string gf_stockUrl(std::string_view code);
 
 // The learned file of an airport whose stand file is `reference`: airports/learned/stock/<code>.xml
 // for publisher "stock", learned/simaddon/<code>.xml for "simaddon", else
