@@ -6,8 +6,10 @@
 #include <cstring>
 #include <iterator>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 
+#include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
@@ -260,6 +262,20 @@ bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fi
                         element.attribute("cargo").as_bool(), element.attribute("ramp").as_bool(),
                         element.attribute("heli").as_bool());
     return true;
+}
+
+bool gf_readParkPositions(const pugi::xml_document& doc, uint32_t fixed, std::vector<ParkPos>& stands) {
+    bool complete = true;
+    pugi::xml_node parkpositions = doc.child("parkpositions");
+    if (!parkpositions) return complete;
+    std::unordered_set<std::string> seen;
+    for (pugi::xml_node e : parkpositions.children("parkpos")) {
+        std::string id = e.attribute("id").as_string();
+        if (!seen.insert(id).second)
+            throw UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
+        if (!gf_readParkPos(e, std::move(id), fixed, stands)) complete = false;
+    }
+    return complete;
 }
 
 std::optional<bool> gf_apfBoolValue(const pugi::xml_document& doc, std::string_view name) {

@@ -55,6 +55,11 @@ bool gf_writeApf(const AirportRecord& record, const std::filesystem::path& dest,
 // number or out of range is refused with a log line. True when a stand was appended.
 bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands);
 
+// The "parkpos" children of the first top-level "parkpositions", in document order, appended
+// through gf_readParkPos. A repeated "id" (a missing one counts as empty) raises
+// UserErrorException 94; the stands before it stay. False when a stand was left out.
+bool gf_readParkPositions(const pugi::xml_document& doc, uint32_t fixed, std::vector<ParkPos>& stands);
+
 struct OptIdentity {
     std::string callsign1;
     std::string callsign2;

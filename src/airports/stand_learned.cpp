@@ -8,7 +8,6 @@
 #include <string>
 #include <system_error>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "airports/stand_file.h"
 #include "foundation/errors.h"
@@ -130,17 +129,7 @@ bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, Park
 bool lf_readHandmade(const pugi::xml_document& doc, std::vector<ParkPos>& stands) {
     handmadeLoaded = true;
     stands.clear();
-    bool complete = true;
-    if (pugi::xml_node parkpositions = doc.child("parkpositions")) {
-        std::unordered_set<std::string> seen;
-        for (pugi::xml_node e : parkpositions.children("parkpos")) {
-            std::string id = e.attribute("id").as_string();
-            if (!seen.insert(id).second)
-                throw UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-            if (!gf_readParkPos(e, std::move(id), 1, stands)) complete = false;
-        }
-    }
-    return complete;
+    return gf_readParkPositions(doc, 1, stands);
 }
 
 // The learned stands merged into the base stands, found by name. False when an element was dropped.

@@ -8,7 +8,6 @@
 #include <numeric>
 #include <stdexcept>
 #include <system_error>
-#include <unordered_set>
 
 #include "airports/stand_file.h"
 #include "airports/stand_learned.h"
@@ -57,15 +56,7 @@ std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, S
         currentParkAirport.elevation = static_cast<double>(*altitude);
     }
     info.airportName = gf_apfStringValue(doc, "airport_name").value_or("");
-    if (pugi::xml_node parkpositions = doc.child("parkpositions")) {
-        std::unordered_set<std::string> seen;
-        for (pugi::xml_node e : parkpositions.children("parkpos")) {
-            std::string id = e.attribute("id").as_string();
-            if (!seen.insert(id).second)
-                throw UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-            gf_readParkPos(e, std::move(id), 1, stands);
-        }
-    }
+    gf_readParkPositions(doc, 1, stands);
     quality.real = gf_apfIntValue(doc, "Qf_real").value_or(-1);
     quality.soft = gf_apfIntValue(doc, "Qf_soft").value_or(-1);
     return {};
