@@ -50,9 +50,10 @@ std::string gf_readApfCreatorCheck(const fs::path& path) {
 bool gf_isOfflineLearningCandidate(const std::string& code) {
     const fs::path copy = gf_apfXmlPath(code);
     const std::string url = gf_stockUrl(code);
+    if (url.empty()) return false;  // no update server: nothing fetched, no failure to report
     bool candidate = false;
     bool fetched = false;
-    if (gf_isAirportCode(code) && !url.empty()) {
+    if (gf_isAirportCode(code)) {
         CurlHandle handle;
         fetched = gf_download(handle.get(), url, copy, false);
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "airports/stand_info.h"
 #include "airports/stand_save.h"
 #include "stand_fixture.h"
 
@@ -36,6 +37,9 @@ TEST_F(StandLocations, FindApfSearchOrderAndLinkFiles) {
     }
     EXPECT_TRUE(gf_hasApf("EDDL"));
     EXPECT_EQ(gf_findApf("../x"), "");
+    // Without an update server the offline-learning check fetches nothing and reports no failure.
+    EXPECT_FALSE(gf_isOfflineLearningCandidate("EDDL"));
+    EXPECT_EQ(log().find("Not suitable"), std::string::npos);
 }
 
 TEST_F(StandLocations, LearnedPathIsTheSaversPlace) {
