@@ -7,6 +7,7 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVDL_TESTS=OFF >/
 cmake --build build/release -j "$(nproc)"
 mkdir -p work/{airports/{learned,archive,my_thirdparty,my_simaddon},input,output/{info,errors},TBLO}
 cp -r data/input/. work/input/
+cp -r data/airports/. work/airports/
 
 # The run's per-user folders live in ./work. A "RealTraffic" folder in the data folder tells
 # the program that RealTraffic is installed on this PC; the stand-in (tools/rt_standin.cpp)

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <ctime>
@@ -97,7 +98,15 @@ std::string gf_bitset2hours(const HalfHourSet& hours) {
 
 HalfHourSet gf_hours2bitset(std::string_view text, std::string_view context) {
     HalfHourSet set;
-    for (const std::string& item : gf_split(text, ',')) {
+    if (text.empty()) return set;
+    // Learned stand files hold tens of thousands of these: no allocation per item.
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        std::string_view item = text.substr(start, comma - start);
+        start = comma + 1;
+        const size_t first = item.find_first_not_of(" \t\n\r");
+        item = first == std::string_view::npos ? std::string_view() : item.substr(first, item.find_last_not_of(" \t\n\r") - first + 1);
         unsigned v = 0;
         auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), v);
         if (!item.empty() && ec == std::errc() && ptr == item.data() + item.size() && v < 48) {

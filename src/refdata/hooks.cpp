@@ -67,18 +67,7 @@ void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder) {
     if (hook)
         hook(folder);
     else
-        gf_emptyFolder(folder);
-}
-
-void gf_emptyFolder(const std::filesystem::path& folder) {
-    namespace fs = std::filesystem;
-    if (!fs::is_directory(folder)) return;
-    std::vector<fs::path> entries;
-    for (const auto& e : fs::directory_iterator(folder)) entries.push_back(e.path());
-    for (const auto& p : entries) {
-        std::error_code ec;
-        if (!fs::remove(p, ec) || ec) gf_log(fmt::format("{} could not be removed", p.string()));
-    }
+        gf_logError(fmt::format("gf_removeAllFilesInFolder: no hook set, \"{}\" not emptied", folder.string()));
 }
 
 void gf_clearRefdataHooks() {

@@ -21,14 +21,10 @@ void gf_setAirportsScanLogHook(ScanLogHook hook);
 void gf_addPublisherScanLog(const std::string& line);
 std::vector<std::string> gf_takePendingScanLog();
 
-// gf_removeAllFilesInFolder. Without a hook the local emptying (gf_emptyFolder) is used.
+// gf_removeAllFilesInFolder (airports). Without a hook nothing is removed (logged).
 using RemoveAllFilesHook = std::function<void(const std::filesystem::path& folder)>;
 void gf_setRemoveAllFilesHook(RemoveAllFilesHook hook);
 void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder);
-
-// Removes every entry directly in the folder (files and empty folders), not recursively; logs
-// an entry that could not be removed; filesystem errors go to the caller.
-void gf_emptyFolder(const std::filesystem::path& folder);
 
 // Clears the hooks and the waiting scan-log lines (part of gf_resetRefdata; nothing else calls it).
 void gf_clearRefdataHooks();

@@ -1,6 +1,9 @@
 #include "shell/hooks.h"
 
+#include "airports/stand_info.h"
+#include "airports/stand_save.h"
 #include "feed/rt_link.h"
+#include "refdata/hooks.h"
 #include "shell/final_exit.h"
 #include "simlink/sim_link.h"
 #include "traffic/traffic_lists.h"
@@ -25,9 +28,11 @@ void gf_installRunHooks() {
         s.simUtcMs = gf_simUtcMs(u.zuluYear, u.zuluMonthOfYear, u.zuluDayOfMonth, u.zuluTime);
         return s;
     });
+    gf_setClosestStandHook(gf_readDestApfForClosestStand);
+    gf_setRemoveAllFilesHook(gf_removeAllFilesInFolder);
     // TODO: set simlink's stand-name and user-stand hooks (gf_standNameAtPosition,
-    // gf_saveParkAirportEntry) and refdata's hooks (gf_readDestApfForClosestStand,
-    // gf_addAirportsScanLog, gf_removeAllFilesInFolder) once their targets exist.
+    // gf_saveParkAirportEntry) and refdata's scan-log hook (gf_addAirportsScanLog) once their
+    // targets exist.
 }
 
 }  // namespace vdl

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "airports/reset.h"
+#include "airports/stand_locations.h"
 #include "feed/reset.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_reader.h"
@@ -49,6 +50,7 @@ void gf_resetBetweenRuns() {
     gf_resetSimLinkBetweenRuns();
     gf_resetLiveriesBetweenRuns();
     gf_clearTrafficLists();
+    gf_clearStockProbeCache();
 }
 
 void gf_resetEverything() {

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airport_state.h"
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
 #include "foundation/clock.h"
@@ -521,7 +522,7 @@ void learnCargoStand(LiveAc& ac) {
     if (stand == nullptr || stand->cargo) return;
     stand->cargo = 1;
     stand->cargoChange = 1;
-    // TODO: raise the window's counter of stand changes.
+    ++updateCount;
     gf_log(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", movementParkAirport.icao,
                        stand->name, gf_acText(ac.identity)));
 }

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airport_state.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
 #include "foundation/clock.h"
@@ -50,13 +51,7 @@ constexpr auto intakeTimePerStep = std::chrono::microseconds(300);  // of the 10
 
 double lf_parkAirportElevation() { return trafficReader.airportElevation().value_or(noAirportElevation); }
 
-// TODO: the park airport's ICAO code. Without it a route back to the park airport counts as a
-// changed route.
-std::string lf_parkAirportCode() {
-    static std::once_flag told;
-    std::call_once(told, [] { gf_log("lf_parkAirportCode: the park airport's code is not known yet"); });
-    return {};
-}
+std::string lf_parkAirportCode() { return gf_parkAirportCode(); }
 
 bool lf_lowNearField(const StreamPos& p) {
     return p.alt > 0.0 && p.alt < lowAltitudeFt && std::fabs(p.alt - lf_parkAirportElevation()) <= nearFieldFt;

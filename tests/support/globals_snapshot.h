@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#include "airports/park_airport_state.h"
+#include "airports/stand_file.h"
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
@@ -128,6 +130,9 @@ inline Globals keptGlobals() {
                     trafficReader.ownPosition().has_value(), trafficReader.airportElevation().has_value());
     g["simlink.thread"] = text(gf_simConnectThreadRunning());
     g["airports.stands"] = text(parkPositions.size());
+    g["airports.parkAirport"] =
+        fmt::format("{} {} {} {} {} {} {} {}", gf_parkAirportCode(), parkingActive.load(), parametersChanged, updateCount,
+                    handmadeLoaded, rtTrafficWeek, standFileInfo.publisher, standFileQuality.real);
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),

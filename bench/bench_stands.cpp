@@ -1,0 +1,109 @@
+// Loading a park airport's stand file of 3,000 stands with its learned file (20 learned options
+// per stand): the whole gf_readParkedFile (parse, stands, learned merge, numbering, adjacency),
+// and the adjacency alone. Reported: median and max of 30 loads, in milliseconds.
+#include <fmt/format.h>
+#include <pugixml.hpp>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+#include "airports/park_airport_state.h"
+#include "airports/stand_file.h"
+#include "airports/stand_load.h"
+#include "foundation/geo.h"
+
+namespace {
+
+using namespace vdl;
+namespace fs = std::filesystem;
+constexpr int standCount = 3000;
+constexpr int learnedPerStand = 20;
+const int runs = std::getenv("BENCH_RUNS") ? std::atoi(std::getenv("BENCH_RUNS")) : 30;
+
+AirportRecord lf_airport(bool learned) {
+    AirportRecord r;
+    r.name = "Bench Field";
+    r.publisher = "stock";
+    r.altitude = 100;
+    const int side = 55;
+    for (int i = 0; i < standCount; ++i) {
+        // 70 m apart in rows, radii 30 to 45 m: some neighbours overlap.
+        const LatLon p{50.0 + (i / side) * 70.0 / 111132.0, 6.0 + (i % side) * 70.0 / 71000.0};
+        std::vector<ParkPosOption> options;
+        if (learned)
+            for (int k = 0; k < learnedPerStand; ++k) {
+                ParkPosOption o;
+                o.airline = k % 2 ? "DLH" : "EWG";
+                o.type = k % 3 ? "A320" : "B738";
+                o.day = static_cast<uint32_t>(1 + k % 7);
+                o.hours.set(static_cast<size_t>((k * 5 + i) % 48));
+                o.id = static_cast<uint32_t>(k + 1);
+                o.kind = optionReal;
+                o.callsign1 = fmt::format("DLH{}", k);
+                options.push_back(o);
+            }
+        r.stands.emplace_back(fmt::format("S{}", i), std::move(options), p.lat, p.lon, 0.0, 30.0 + i % 16, false, false,
+                              false);
+    }
+    return r;
+}
+
+struct Figures {
+    double median, max;
+};
+
+template <typename F>
+Figures lf_time(F&& f) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.back()};
+}
+
+}  // namespace
+
+int main() {
+    std::string pattern = (fs::temp_directory_path() / "vdl-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return 1;
+    const fs::path dir = pattern;
+    fs::current_path(dir);
+    fs::create_directories("airports/my_thirdparty");
+    fs::create_directories("airports/learned/stock");
+    if (!gf_writeApf(lf_airport(false), "airports/my_thirdparty/BNCH.xml", apfFullMode) ||
+        !gf_writeApf(lf_airport(true), "airports/learned/stock/BNCH.xml", apfLearnedMode))
+        return 1;
+    const auto load = lf_time([] {
+        currentParkAirport.code = "BNCH";
+        if (!gf_readParkedFile().empty()) std::abort();
+    });
+    size_t options = 0, links = 0;
+    for (const auto& s : parkPositions) options += s.options.size(), links += s.adjacent.size();
+    const auto parse = lf_time([] {
+        pugi::xml_document doc;
+        if (!doc.load_file("airports/learned/stock/BNCH.xml")) std::abort();
+    });
+    fs::rename("airports/learned/stock/BNCH.xml", "airports/learned/stock/keep.xml");
+    const auto baseOnly = lf_time([] {
+        currentParkAirport.code = "BNCH";
+        if (!gf_readParkedFile().empty()) std::abort();
+    });
+    fs::rename("airports/learned/stock/keep.xml", "airports/learned/stock/BNCH.xml");
+    fmt::print("without the learned file: median {:.1f} ms\n", baseOnly.median);
+    fmt::print("parse of the learned file alone: median {:.1f} ms\n", parse.median);
+    const auto adjacency = lf_time([] { gf_numberAndLinkStands(parkPositions); });
+    fmt::print("stands {}, options {}, adjacent links {}, files {} KB + {} KB\n", parkPositions.size(), options, links,
+               fs::file_size("airports/my_thirdparty/BNCH.xml") / 1024, fs::file_size("airports/learned/stock/BNCH.xml") / 1024);
+    fmt::print("gf_readParkedFile: median {:.1f} ms, max {:.1f} ms\n", load.median, load.max);
+    fmt::print("numbering and adjacency: median {:.2f} ms, max {:.2f} ms\n", adjacency.median, adjacency.max);
+    fs::current_path(dir.parent_path());
+    fs::remove_all(dir);
+    return 0;
+}

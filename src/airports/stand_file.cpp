@@ -1,0 +1,299 @@
+#include "airports/stand_file.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <sstream>
+#include <unordered_set>
+#include <utility>
+
+#include "foundation/errors.h"
+#include "foundation/files.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/text.h"
+#include "foundation/time.h"
+#include "foundation/xml.h"
+#include "refdata/dbase.h"
+
+namespace vdl {
+
+bool handmadeLoaded = false;
+
+namespace {
+
+void lf_addParameter(pugi::xml_node parameters, std::string_view name, std::string_view value) {
+    pugi::xml_node p = parameters.append_child("parameter");
+    p.append_attribute("name").set_value(std::string(name).c_str());
+    p.append_attribute("value").set_value(std::string(value).c_str());
+}
+
+void lf_addParameter(pugi::xml_node parameters, std::string_view name, int64_t value) {
+    lf_addParameter(parameters, name, std::to_string(value));
+}
+
+void lf_addParameter(pugi::xml_node parameters, std::string_view name, bool value) {
+    lf_addParameter(parameters, name, gf_boolText(value));
+}
+
+bool lf_writeParameters(pugi::xml_document& doc, const AirportRecord& record, int32_t mode) {
+    pugi::xml_node p = doc.append_child("parameters");
+    if (!p) return false;
+    const bool full = mode == apfFullMode;
+    lf_addParameter(p, "airport_name", record.name);
+    lf_addParameter(p, "publisher", record.publisher);
+    if (handmadeLoaded) lf_addParameter(p, "handmade", true);
+    if (handmadeLoaded || full) lf_addParameter(p, "altitude", int64_t{record.altitude});
+    lf_addParameter(p, "num_parkpos", static_cast<int64_t>(record.stands.size()));
+    if (handmadeLoaded) {
+        lf_addParameter(p, "Qf_real", int64_t{record.qfReal});
+        lf_addParameter(p, "Qf_soft", int64_t{record.qfSoft});
+    }
+    if (record.publisher == "unknown") {
+        lf_addParameter(p, "BGLpath", record.bglPath);
+        lf_addParameter(p, "manufacturer", record.manufacturer);
+        lf_addParameter(p, "creator", record.creator);
+    }
+    if (full) return true;
+    lf_addParameter(p, LATERAL_RANGE.name(), int64_t{LATERAL_RANGE.value()});
+    lf_addParameter(p, AUTO_RANGE.name(), AUTO_RANGE.value());
+    lf_addParameter(p, WEEK.name(), WEEK.value());
+    lf_addParameter(p, PARK_FAKE.name(), PARK_FAKE.value());
+    lf_addParameter(p, PARK_SOFT.name(), PARK_SOFT.value());
+    lf_addParameter(p, parking_percentage.name(), int64_t{parking_percentage.value()});
+    lf_addParameter(p, INITIAL_LOAD_ONLY.name(), INITIAL_LOAD_ONLY.value());
+    lf_addParameter(p, MAX_FIT.name(), int64_t{MAX_FIT.value()});
+    if (MAX_LIVE.value() >= 0) lf_addParameter(p, MAX_LIVE.name(), int64_t{MAX_LIVE.value()});
+    lf_addParameter(p, LEARN_SOFT.name(), LEARN_SOFT.value());
+    return true;
+}
+
+void lf_setAttribute(pugi::xml_node node, const char* name, std::string_view value) {
+    node.append_attribute(name).set_value(std::string(value).c_str());
+}
+
+// The registration data base gives airline and type of a known registration: they are not
+// written, so the reader takes them from there again.
+bool lf_knownReg(std::string_view reg) { return !reg.empty() && gf_regcodeData(reg).has_value(); }
+
+void lf_writeOpt(pugi::xml_node parkpos, const ParkPosOption& o) {
+    if (o.id == 0) return;
+    pugi::xml_node opt = parkpos.append_child("opt");
+    lf_setAttribute(opt, "reg", o.reg);
+    if (!lf_knownReg(o.reg)) {
+        lf_setAttribute(opt, "airl", o.airline);
+        lf_setAttribute(opt, "type", o.type);
+    }
+    if (o.kind == optionSoft) lf_setAttribute(opt, "soft", "true");
+    lf_setAttribute(opt, "day", std::to_string(o.day));
+    lf_setAttribute(opt, "hh", gf_bitset2hours(o.hours));
+    if (!o.callsign1.empty() || !o.callsign2.empty())
+        lf_setAttribute(opt, "cs", o.callsign2.empty() ? o.callsign1 : o.callsign1 + ":" + o.callsign2);
+}
+
+void lf_writeFullAttributes(pugi::xml_node e, const ParkPos& s) {
+    lf_setAttribute(e, "latitude", fmt::format("{:.6f}", s.lat));
+    lf_setAttribute(e, "longitude", fmt::format("{:.6f}", s.lon));
+    lf_setAttribute(e, "heading", fmt::format("{:.1F}", s.heading * degreesPerRadian));
+    lf_setAttribute(e, "radius", fmt::format("{:.1F}", s.radius * 1852.0));
+    if (s.heli)
+        lf_setAttribute(e, "heli", "true");
+    else
+        lf_setAttribute(e, "cargo", gf_boolText(s.cargo != 0));
+    lf_setAttribute(e, "ramp", gf_boolText(s.ramp != 0));
+    if (s.manual) lf_setAttribute(e, "manual", "true");
+}
+
+void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& s, int32_t mode) {
+    pugi::xml_node e = parkpositions.append_child("parkpos");
+    lf_setAttribute(e, "id", s.name);
+    if (mode == apfFullMode) {
+        lf_writeFullAttributes(e, s);
+        return;
+    }
+    const bool changed = s.radiusChange || s.cargoChange;
+    // At a handmade airport a changed stand is written whole as well: its position is nowhere
+    // else, and a stand without one would be skipped at the next load and lost.
+    if (s.manual || handmadeLoaded) {
+        lf_writeFullAttributes(e, s);
+    } else if (changed) {
+        if (s.radiusChange) {
+            lf_setAttribute(e, "radius_change", "true");
+            lf_setAttribute(e, "radius", fmt::format("{:.1F}", s.radius * 1852.0));
+        }
+        if (s.cargoChange) {
+            lf_setAttribute(e, "cargo_change", "true");
+            lf_setAttribute(e, "cargo", gf_boolText(s.cargo != 0));
+        }
+    }
+    for (const auto& o : s.options) lf_writeOpt(e, o);
+}
+
+std::optional<pugi::xml_attribute> lf_parameterValue(const pugi::xml_document& doc, std::string_view name) {
+    pugi::xpath_node hit;
+    try {
+        hit = doc.select_node(gf_parameterXPath(name).c_str());
+    } catch (const pugi::xpath_exception&) {
+        return std::nullopt;
+    }
+    if (!hit.node()) return std::nullopt;
+    return hit.node().attribute("value");
+}
+
+bool lf_validPosition(double lat, double lon) {
+    return std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90.0 && std::fabs(lon) <= 180.0;
+}
+
+}  // namespace
+
+std::optional<std::string> gf_apfText(const AirportRecord& record, int32_t mode) {
+    pugi::xml_document doc;
+    if (!gf_writeMeta(doc)) return std::nullopt;
+    if (!lf_writeParameters(doc, record, mode)) return std::nullopt;
+    pugi::xml_node parkpositions = doc.append_child("parkpositions");
+    for (const auto& s : record.stands) lf_writeParkPos(parkpositions, s, mode);
+    std::ostringstream out;
+    doc.save(out);
+    return out.str();
+}
+
+bool gf_writeApf(const AirportRecord& record, const std::filesystem::path& dest, int32_t mode) {
+    const auto text = gf_apfText(record, mode);
+    return text && gf_replaceFile(dest, *text);
+}
+
+namespace {
+
+// The attributes of one "opt", found in one pass: a learned file holds tens of thousands, and a
+// look-up by name per attribute walks the list again each time. The first of a name counts.
+struct OptAttributes {
+    pugi::xml_attribute reg, airl, type, soft, day, hh, cs;
+};
+
+OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
+    OptAttributes a;
+    for (pugi::xml_attribute at = opt.first_attribute(); at; at = at.next_attribute()) {
+        const char* name = at.name();
+        pugi::xml_attribute* slot = nullptr;
+        switch (name[0]) {
+            case 'r': slot = std::strcmp(name, "reg") == 0 ? &a.reg : nullptr; break;
+            case 'a': slot = std::strcmp(name, "airl") == 0 ? &a.airl : nullptr; break;
+            case 't': slot = std::strcmp(name, "type") == 0 ? &a.type : nullptr; break;
+            case 's': slot = std::strcmp(name, "soft") == 0 ? &a.soft : nullptr; break;
+            case 'd': slot = std::strcmp(name, "day") == 0 ? &a.day : nullptr; break;
+            case 'h': slot = std::strcmp(name, "hh") == 0 ? &a.hh : nullptr; break;
+            case 'c': slot = std::strcmp(name, "cs") == 0 ? &a.cs : nullptr; break;
+            default: break;
+        }
+        if (slot != nullptr && !*slot) *slot = at;
+    }
+    return a;
+}
+
+OptIdentity lf_optIdentity(const OptAttributes& a) {
+    OptIdentity id;
+    const std::string_view cs = a.cs.as_string();
+    const size_t colon = cs.find(':');
+    if (colon == std::string_view::npos) {
+        id.callsign1 = cs;
+    } else {
+        id.callsign1 = cs.substr(0, colon);
+        if (cs.find(':', colon + 1) == std::string_view::npos) id.callsign2 = cs.substr(colon + 1);
+    }
+    const std::string_view reg = a.reg.as_string();
+    if (!reg.empty()) {
+        if (auto known = gf_regcodeData(reg)) {
+            id.type = known->type;
+            id.airline = known->opr.empty() ? known->airl : known->opr;
+            return id;
+        }
+    }
+    id.airline = a.airl.as_string();
+    id.type = a.type.as_string();
+    return id;
+}
+
+}  // namespace
+
+OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) { return lf_optIdentity(lf_optAttributes(opt)); }
+
+ParkPosOption gf_readOpt(const pugi::xml_node& opt, uint32_t fixed, std::string_view context) {
+    const OptAttributes a = lf_optAttributes(opt);
+    ParkPosOption o;
+    o.kind = a.soft.as_bool() ? optionSoft : optionReal;
+    o.day = a.day.as_uint();
+    o.hours = gf_hours2bitset(a.hh.as_string(), context);
+    o.reg = a.reg.as_string();
+    OptIdentity id = lf_optIdentity(a);
+    o.callsign1 = std::move(id.callsign1);
+    o.callsign2 = std::move(id.callsign2);
+    o.airline = std::move(id.airline);
+    o.type = std::move(id.type);
+    o.fixed = fixed;
+    return o;
+}
+
+bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands) {
+    const double lat = element.attribute("latitude").as_double();
+    const double lon = element.attribute("longitude").as_double();
+    if (lat == 0.0 && lon == 0.0) return false;
+    const double radius = element.attribute("radius").as_double();
+    if (!lf_validPosition(lat, lon) || !std::isfinite(radius)) {
+        static LogLimiter limiter("gf_readParkPos");
+        limiter.logError(fmt::format("stand \"{}\" refused: position {}, {} or radius {} is no valid value", name,
+                                     element.attribute("latitude").as_string(),
+                                     element.attribute("longitude").as_string(),
+                                     element.attribute("radius").as_string()));
+        return false;
+    }
+    std::vector<ParkPosOption> options;
+    const auto optRange = element.children("opt");
+    options.reserve(static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));  // the exact size: most stands have few options or none
+    uint32_t position = 0;
+    for (pugi::xml_node opt : element.children("opt")) {
+        options.push_back(gf_readOpt(opt, fixed, "gf_readParkPos"));
+        options.back().id = ++position;
+    }
+    double heading = element.attribute("heading").as_double() * radiansPerDegree;
+    if (!std::isfinite(heading)) heading = 0.0;
+    stands.emplace_back(std::move(name), std::move(options), lat, lon, heading, radius,
+                        element.attribute("cargo").as_bool(), element.attribute("ramp").as_bool(),
+                        element.attribute("heli").as_bool());
+    return true;
+}
+
+bool gf_readParkPositions(const pugi::xml_document& doc, uint32_t fixed, std::vector<ParkPos>& stands) {
+    bool complete = true;
+    pugi::xml_node parkpositions = doc.child("parkpositions");
+    if (!parkpositions) return complete;
+    std::unordered_set<std::string> seen;
+    for (pugi::xml_node e : parkpositions.children("parkpos")) {
+        std::string id = e.attribute("id").as_string();
+        if (!seen.insert(id).second)
+            throw UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
+        if (!gf_readParkPos(e, std::move(id), fixed, stands)) complete = false;
+    }
+    return complete;
+}
+
+std::optional<bool> gf_apfBoolValue(const pugi::xml_document& doc, std::string_view name) {
+    auto v = lf_parameterValue(doc, name);
+    if (!v) return std::nullopt;
+    return v->as_bool();
+}
+
+std::optional<int32_t> gf_apfIntValue(const pugi::xml_document& doc, std::string_view name) {
+    auto v = lf_parameterValue(doc, name);
+    if (!v) return std::nullopt;
+    return v->as_int();
+}
+
+std::optional<std::string> gf_apfStringValue(const pugi::xml_document& doc, std::string_view name) {
+    auto v = lf_parameterValue(doc, name);
+    if (!v) return std::nullopt;
+    return std::string(v->as_string());
+}
+
+}  // namespace vdl

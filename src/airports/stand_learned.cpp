@@ -1,0 +1,243 @@
+#include "airports/stand_learned.h"
+
+#include <fmt/format.h>
+#include <pugixml.hpp>
+
+#include <exception>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+
+#include "airports/stand_file.h"
+#include "foundation/errors.h"
+#include "foundation/files.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/text.h"
+#include "foundation/time.h"
+#include "foundation/utf8_path.h"
+#include "foundation/xml.h"
+#include "window/main_window.h"
+
+namespace vdl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t defaultParkingPercentage = 30;
+
+void lf_logValue(std::string_view key, std::string_view value) { gf_logIndented(fmt::format("{:24}: {}", key, value)); }
+
+void lf_readBool(const pugi::xml_document& doc, BoolParameter& option) {
+    if (auto v = gf_apfBoolValue(doc, option.name())) {
+        option.set(*v);
+        lf_logValue(option.name(), gf_boolText(*v));
+    }
+}
+
+void lf_autoRangeRead(bool on) {
+    if (on) {
+        // The main loop computes the automatic range on its next step.
+        savedLateralRange = LATERAL_RANGE.value();
+        LATERAL_RANGE.setEnabled(false);
+    } else {
+        LATERAL_RANGE.setEnabled(true);
+        if (savedLateralRange >= 0) gf_setLateralRange(savedLateralRange);
+        savedLateralRange = -1;
+        gf_clearStatusLine();
+    }
+}
+
+void lf_readOptions(const pugi::xml_document& doc) {
+    lf_readBool(doc, LEARN_SOFT);
+    if (auto v = gf_apfIntValue(doc, MAX_LIVE.name())) {
+        MAX_LIVE.set(*v);
+        lf_logValue(MAX_LIVE.name(), std::to_string(*v));
+    } else {
+        MAX_LIVE.set(-1);
+    }
+    gf_setTbInt(MAX_LIVE);
+    if (auto v = gf_apfIntValue(doc, LATERAL_RANGE.name())) {
+        gf_setLateralRange(*v);
+        LATERAL_RANGE.setEnabled(true);
+        gf_setTbInt(LATERAL_RANGE);
+        lf_logValue(LATERAL_RANGE.name(), std::to_string(*v));
+    }
+    const auto autoRange = gf_apfBoolValue(doc, AUTO_RANGE.name());
+    if (autoRange) {
+        AUTO_RANGE.set(*autoRange);
+        lf_logValue(AUTO_RANGE.name(), gf_boolText(*autoRange));
+        lf_autoRangeRead(*autoRange);
+        gf_setTbInt(LATERAL_RANGE);
+        atTenNm = AUTO_RANGE.value() && lateralRangeNm.load() == 10.0;
+    }
+    lf_readBool(doc, PARK_FAKE);
+    lf_readBool(doc, WEEK);
+    lf_readBool(doc, PARK_SOFT);
+    // Clamped to 0..100: the parking plan takes it as a share.
+    if (auto v = gf_apfIntValue(doc, parking_percentage.name()))
+        lf_logValue(parking_percentage.name(), std::to_string(parking_percentage.set(*v)));
+    else
+        parking_percentage.set(defaultParkingPercentage);
+    gf_setTbInt(parking_percentage);
+    lf_readBool(doc, INITIAL_LOAD_ONLY);
+    if (auto v = gf_apfIntValue(doc, MAX_FIT.name())) {
+        const int32_t halfHours = MAX_FIT.set(*v);
+        MAX_FIT_FL.set(static_cast<float>(halfHours) * 0.5f + 0.5f);
+        gf_setTbFloat(MAX_FIT_FL);
+        gf_logIndented(fmt::format("{:24}: {} (max number of half hours, is {} hrs decimal)", MAX_FIT.name(), halfHours,
+                                   gf_floatText(MAX_FIT_FL.value())));
+    }
+}
+
+bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& existing) {
+    return added.day == existing.day && added.kind == existing.kind && added.reg == existing.reg &&
+           added.airline == existing.airline && added.type == existing.type && (added.hours & existing.hours).any();
+}
+
+bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, ParkPos& stand) {
+    if (stand.name != id) return false;
+    if (e.attribute("radius_change").as_bool()) {
+        stand.radius = e.attribute("radius").as_double() * nmPerMetre;
+        stand.radiusChange = 1;
+    }
+    if (e.attribute("cargo_change").as_bool()) {
+        stand.cargo = e.attribute("cargo").as_bool() ? 1 : 0;
+        stand.cargoChange = 1;
+    }
+    uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
+    const auto optRange = e.children("opt");
+    stand.options.reserve(stand.options.size() + static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));
+    for (pugi::xml_node opt : e.children("opt")) {
+        ParkPosOption o = gf_readOpt(opt, 0, "lf_mergeLearnedParkPos");
+        bool known = false;
+        for (const auto& existing : stand.options)
+            if (lf_sameLearnedOption(o, existing)) {
+                known = true;
+                break;
+            }
+        if (known) continue;
+        o.id = next++;
+        stand.options.push_back(std::move(o));
+    }
+    return true;
+}
+
+// A handmade file: its stands replace the base stands. False when a stand was left out.
+bool lf_readHandmade(const pugi::xml_document& doc, std::vector<ParkPos>& stands) {
+    handmadeLoaded = true;
+    stands.clear();
+    return gf_readParkPositions(doc, 1, stands);
+}
+
+// The learned stands merged into the base stands, found by name. False when an element was dropped.
+bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, std::vector<ParkPos>& stands) {
+    pugi::xml_node parkpositions = doc.child("parkpositions");
+    if (!parkpositions) return true;
+    const std::string path = gf_utf8FromPath(learnedPath);
+    std::unordered_map<std::string, size_t> byName;
+    byName.reserve(stands.size() * 2);
+    for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
+    bool complete = true;
+    static LogLimiter limiter("learned stand file");
+    for (pugi::xml_node e : parkpositions.children("parkpos")) {
+        const std::string id = e.attribute("id").as_string();
+        if (e.attribute("manual").as_bool()) {
+            if (byName.count(id) != 0) {
+                limiter.logError(fmt::format("manually created standid {} already exists in {}", id, path));
+                complete = false;
+                continue;
+            }
+            const double lat = e.attribute("latitude").as_double();
+            const double lon = e.attribute("longitude").as_double();
+            const double radius = e.attribute("radius").as_double();
+            if (radius == 0.0 || (lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05)) {
+                limiter.logError(fmt::format("manually created standid {} misses correct attributes in {}", id, path));
+                complete = false;
+                continue;
+            }
+            // Only a stand actually appended is marked: a refused one must not mark its predecessor.
+            if (!gf_readParkPos(e, id, 0, stands)) {
+                complete = false;
+                continue;
+            }
+            stands.back().manual = 1;
+            byName.emplace(id, stands.size() - 1);
+            continue;
+        }
+        auto it = byName.find(id);
+        if (it == byName.end()) {
+            limiter.log(fmt::format("learned stand {} in {} not found?", id, path));
+            complete = false;
+            continue;
+        }
+        lf_mergeLearnedParkPos(id, e, stands[it->second]);
+    }
+    return complete;
+}
+
+void lf_backUp(const fs::path& learnedPath) {
+    const fs::path backup = gf_learnedBackupPath(learnedPath);
+    if (backup.empty()) return;
+    std::error_code ec;
+    fs::copy_file(learnedPath, backup, fs::copy_options::overwrite_existing, ec);
+    if (ec) throw fs::filesystem_error("copy_file", learnedPath, backup, ec);
+}
+
+}  // namespace
+
+fs::path gf_learnedBackupPath(const fs::path& learnedPath) {
+    if (!learnedPath.has_extension()) return {};
+    fs::path backup = learnedPath;
+    fs::path name = learnedPath.stem();
+    name += "0";
+    name += learnedPath.extension();
+    backup.replace_filename(name);
+    return backup;
+}
+
+void gf_readLearned(const fs::path& learnedPath, const StandFileInfo& info, std::vector<ParkPos>& stands) {
+    const std::string path = gf_utf8FromPath(learnedPath);
+    try {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result loaded = doc.load_file(learnedPath.c_str());
+        if (!loaded) {
+            lf_backUp(learnedPath);
+            gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path, loaded.description()));
+            return;
+        }
+        gf_log(fmt::format("Read from learned airport file: \"{}\"", path));
+        if (!gf_checkMeta(doc)) {
+            // Kept aside: the next save writes over the file.
+            lf_backUp(learnedPath);
+            return;
+        }
+        const std::string learnedName = gf_apfStringValue(doc, "airport_name").value_or("");
+        if (learnedName != info.airportName)
+            gf_setStatusLine(fmt::format("Warning: learned file airport name: \"{}\" differs from archived file airport "
+                                         "name: \"{}\"",
+                                         learnedName, info.airportName),
+                             true);
+        lf_readOptions(doc);
+        if (auto handmade = gf_apfStringValue(doc, "handmade")) {
+            bool complete = false;
+            try {
+                complete = lf_readHandmade(doc, stands);
+            } catch (...) {
+                lf_backUp(learnedPath);
+                throw;
+            }
+            if (!complete) lf_backUp(learnedPath);
+            lf_logValue("handmade", *handmade);
+            return;
+        }
+        handmadeLoaded = false;
+        if (!lf_mergeStands(doc, learnedPath, stands)) lf_backUp(learnedPath);
+    } catch (const std::exception& e) {
+        gf_log(fmt::format("{}: {}", "gf_readLearned", e.what()));
+    }
+}
+
+}  // namespace vdl

@@ -1,0 +1,198 @@
+#include "airports/stand_load.h"
+
+#include <fmt/format.h>
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <stdexcept>
+#include <system_error>
+
+#include "airports/stand_file.h"
+#include "airports/stand_learned.h"
+#include "feed/traffic_reader.h"
+#include "foundation/errors.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/utf8_path.h"
+#include "foundation/xml.h"
+#include "refdata/download.h"
+#include "window/main_window.h"
+
+namespace vdl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t defaultParkingPercentage = 30;
+// One degree of latitude on the program's sphere, in nm: no great circle is shorter than the
+// latitude difference it spans.
+constexpr double nmPerDegreeLat = 60.0;
+
+bool lf_isLocalReference(const std::string& filePath) { return filePath.compare(0, 8, "airports") == 0; }
+
+void lf_showStatistic(std::string_view name, std::string value) {
+    gf_setWindowValue(WindowArea::Statistics, name, std::move(value));
+    gf_repaintArea(WindowArea::Statistics);
+}
+
+// Steps 5 to 9 of the load: the document, its parameters and its base stands.
+std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, StandFileInfo& info,
+                            QualityFactor& quality, std::vector<ParkPos>& stands) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result loaded = doc.load_file(file.c_str());
+    if (!loaded) return fmt::format("{} could not be loaded: {}", filePath, loaded.description());
+    if (!gf_checkMeta(doc)) return fmt::format("{} but refused to load, copyright problem", filePath);
+    rtTrafficWeek = gf_apfIntValue(doc, "RT_traffic_week").value_or(0);
+    info.publisher = gf_apfStringValue(doc, "publisher").value_or("");
+    const auto altitude = gf_apfIntValue(doc, "altitude");
+    if (!altitude) throw UserErrorException(65, "Parameter altitude not found");
+    info.altitude = *altitude;
+    {
+        std::lock_guard lock(parkAirportMutex);
+        currentParkAirport.elevation = static_cast<double>(*altitude);
+    }
+    info.airportName = gf_apfStringValue(doc, "airport_name").value_or("");
+    gf_readParkPositions(doc, 1, stands);
+    quality.real = gf_apfIntValue(doc, "Qf_real").value_or(-1);
+    quality.soft = gf_apfIntValue(doc, "Qf_soft").value_or(-1);
+    return {};
+}
+
+// Step 10: the learned file, or the default parking percentage without one.
+void lf_readLearnedOrDefault(const std::string& filePath, StandFileInfo& info, QualityFactor& quality,
+                             std::vector<ParkPos>& stands, fs::path& learnedPath) {
+    learnedPath = gf_learnedApfPath(filePath, info.publisher);
+    std::error_code ec;
+    const bool found = !learnedPath.empty() && fs::exists(learnedPath, ec);
+    if (ec) throw fs::filesystem_error("exists", learnedPath, ec);
+    if (!found) {
+        parking_percentage.set(defaultParkingPercentage);
+        parking_percentage.setEnabled(false);
+        gf_setTbInt(parking_percentage);
+        gf_logIndented(fmt::format("{:24}: {}%", parking_percentage.name(), defaultParkingPercentage));
+        return;
+    }
+    gf_readLearned(learnedPath, info, stands);
+    quality = gf_qualityFactor(stands);
+    if (handmadeLoaded) gf_log("A handmade airport file overruled the archived file!");
+}
+
+}  // namespace
+
+fs::path gf_parkAirportDownloadPath() { return gf_airportsFolder() / "park_airport.xml"; }
+
+std::string gf_downloadApf(const std::string& serverPath, const fs::path& destPath) {
+    const bool folder2020 =
+        serverPath.find("simaddon") != std::string::npos || serverPath.find("stock") != std::string::npos;
+    const std::string folder = gf_serverFolder(folder2020);
+    const std::string url = folder + serverPath;
+    const std::string text = fmt::format("failed to download: \"{}\"", url);
+    if (folder.empty()) return text;  // no update server: nothing fetched, nothing to report
+    if (!gf_isSafeReference(serverPath)) {
+        gf_log(text);
+        return text;
+    }
+    std::error_code ec;
+    if (destPath.has_parent_path()) fs::create_directories(destPath.parent_path(), ec);
+    CurlHandle handle;
+    if (ec || !gf_download(handle.get(), url, destPath, false)) {
+        gf_log(text);
+        return text;
+    }
+    return {};
+}
+
+void gf_numberAndLinkStands(std::vector<ParkPos>& stands) {
+    const size_t n = stands.size();
+    for (size_t i = 0; i < n; ++i) {
+        stands[i].id = static_cast<uint32_t>(i + 1);
+        stands[i].adjacent.clear();
+    }
+    double maxRadius = 0.0;
+    for (const auto& s : stands) maxRadius = std::max(maxRadius, s.radius);
+    // Two stands can overlap only when they lie closer than reachNm. A pair is compared by the
+    // exact rule only when neither its latitudes nor its longitudes rule that out; the margins
+    // keep rounding from hiding a pair the rule would link.
+    const double reachNm = 2.0 * maxRadius / 1.1 * (1.0 + 1e-9) + 1e-12;
+    const double reachDeg = reachNm / nmPerDegreeLat;
+    // haversine: hav(d/R) >= cos(lat1) cos(lat2) hav(dLon), and sin(x) >= 2x/pi on [0, pi/2].
+    const double reachHalfSin = std::sin(std::min(reachNm / (earthDiameterNm / 2.0), 3.14159) / 2.0);
+    const double reachHav = reachHalfSin * reachHalfSin * (1.0 + 1e-9) + 1e-15;
+    std::vector<size_t> byLat(n);
+    std::iota(byLat.begin(), byLat.end(), size_t{0});
+    std::sort(byLat.begin(), byLat.end(), [&](size_t x, size_t y) { return stands[x].lat < stands[y].lat; });
+    std::vector<double> cosLat(n);
+    for (size_t i = 0; i < n; ++i) cosLat[i] = std::cos(stands[i].lat * radiansPerDegree);
+    auto overlaps = [](const ParkPos& a, const ParkPos& b) {
+        return a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
+    };
+    for (size_t i = 0; i < n; ++i) {
+        ParkPos& a = stands[byLat[i]];
+        for (size_t j = i + 1; j < n; ++j) {
+            ParkPos& b = stands[byLat[j]];
+            if (b.lat - a.lat > reachDeg) break;
+            double dLon = std::fabs(b.lon - a.lon);
+            if (dLon > 180.0) dLon = 360.0 - dLon;
+            const double x = dLon / 180.0;  // (dLon / 2) / (pi / 2), dLon in degrees
+            if (cosLat[byLat[i]] * cosLat[byLat[j]] * x * x > reachHav) continue;
+            if (overlaps(a, b)) a.adjacent.push_back(b.id);
+            if (overlaps(b, a)) b.adjacent.push_back(a.id);
+        }
+    }
+    for (auto& s : stands) {
+        std::sort(s.adjacent.begin(), s.adjacent.end());
+        s.adjacent.shrink_to_fit();
+    }
+}
+
+std::string gf_readApf(const std::string& filePath, StandFileInfo& info, QualityFactor& quality,
+                       std::vector<ParkPos>& stands) {
+    if (filePath.empty()) return "gf_readApf xml is empty...";
+    if (gf_parkAirportCode().empty()) return "gf_readApf no park airport set";
+    try {
+        const bool local = lf_isLocalReference(filePath);
+        const fs::path dl = gf_parkAirportDownloadPath();
+        if (!local) {
+            std::string error = gf_downloadApf(filePath, dl);
+            if (!error.empty()) return error;
+        }
+        handmadeLoaded = false;
+        std::string error = lf_readBaseFile(filePath, local ? gf_pathFromUtf8(filePath) : dl, info, quality, stands);
+        if (!error.empty()) return error;
+        fs::path learnedPath;
+        lf_readLearnedOrDefault(filePath, info, quality, stands, learnedPath);
+        lf_showStatistic("stands", std::to_string(stands.size()));
+        gf_numberAndLinkStands(stands);
+        gf_log(fmt::format("Airport file read from \"{}\" for {}",
+                           handmadeLoaded ? gf_utf8FromPath(learnedPath) : filePath, info.airportName));
+        gf_setWindowValue(WindowArea::Statistics, "publisher", info.publisher);
+        lf_showStatistic("handmade", std::string(handmadeLoaded ? "handmade" : ""));
+        gf_logIndented(fmt::format("{:24}: {}", "publisher", info.publisher));
+        gf_logIndented(fmt::format("{:24}: {} ft", "altitude", info.altitude));
+        gf_logIndented(fmt::format("{:24}: {}", "num_parkpos", stands.size()));
+        const std::string qualityText = gf_qualityFactorText(quality);
+        gf_logIndented(fmt::format("{:24}: {}", "quality factor", qualityText));
+        gf_logIndented(fmt::format("{:24}: {}", "RT traffic week", rtTrafficWeek));
+        lf_showStatistic("quality", qualityText);
+        parkingActive.store(true);
+        lf_showStatistic("Flush static", "enabled");
+        parametersChanged = false;
+        double elevation = 0.0;
+        {
+            std::lock_guard lock(parkAirportMutex);
+            elevation = currentParkAirport.elevation;
+        }
+        trafficReader.setAirportElevation(elevation);
+        return stands.empty() ? "no stands found" : "";
+    } catch (const UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        return fmt::format("{}: {}", "gf_readApf", e.what());
+    }
+}
+
+}  // namespace vdl
