@@ -1,5 +1,6 @@
 #include "airports/reset.h"
 
+#include "airports/airport_scan_log.h"
 #include "airports/stand_records.h"
 
 namespace vdl {
@@ -7,6 +8,7 @@ namespace vdl {
 void gf_resetAirports() {
     parkPositions.clear();
     parkPositions.reserve(parkPositionsReserve);
+    gf_clearAirportsScanLog();
 }
 
 }  // namespace vdl
