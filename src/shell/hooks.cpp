@@ -1,6 +1,8 @@
 #include "shell/hooks.h"
 
+#include "airports/airport_scan_log.h"
 #include "feed/rt_link.h"
+#include "refdata/hooks.h"
 #include "shell/final_exit.h"
 #include "simlink/sim_link.h"
 #include "traffic/traffic_lists.h"
@@ -25,9 +27,11 @@ void gf_installRunHooks() {
         s.simUtcMs = gf_simUtcMs(u.zuluYear, u.zuluMonthOfYear, u.zuluDayOfMonth, u.zuluTime);
         return s;
     });
+    // Publisher detection writes into the airport scan log.
+    gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
     // TODO: set simlink's stand-name and user-stand hooks (gf_standNameAtPosition,
     // gf_saveParkAirportEntry) and refdata's hooks (gf_readDestApfForClosestStand,
-    // gf_addAirportsScanLog, gf_removeAllFilesInFolder) once their targets exist.
+    // gf_removeAllFilesInFolder) once their targets exist.
 }
 
 }  // namespace vdl

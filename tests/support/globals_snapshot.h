@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "airports/airport_scan_log.h"
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
@@ -128,6 +129,10 @@ inline Globals keptGlobals() {
                     trafficReader.ownPosition().has_value(), trafficReader.airportElevation().has_value());
     g["simlink.thread"] = text(gf_simConnectThreadRunning());
     g["airports.stands"] = text(parkPositions.size());
+    {
+        std::lock_guard lock(scanLogMutex);
+        g["airports.scanLog"] = text(airportsScanLog.size());
+    }
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
