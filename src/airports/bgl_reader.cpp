@@ -106,18 +106,17 @@ class BglWalk {
     }
 
     void airport(const BglRecord& record, uint64_t fileOffset) {
+        if (record.step() < static_cast<int64_t>(BglAirport::identifierOffset + 4)) {
+            log(fmt::format("{}airport record at {} of {} bytes is too small for its identifier (skipped), in {}",
+                            warn, fileOffset, record.sizeField(), path_));
+            return;
+        }
         if (!record.fitsArea()) {
             log(fmt::format("{}airport record at {} of {} bytes runs past its subsection (skipped), in {}", warn,
                             fileOffset, record.sizeField(), path_));
             return;
         }
-        const BglBytes bytes = record.bytes("airport record");
-        if (!bytes.holds(BglAirport::identifierOffset, 4)) {
-            log(fmt::format("{}airport record at {} of {} bytes is too small for its identifier (skipped), in {}",
-                            warn, fileOffset, record.sizeField(), path_));
-            return;
-        }
-        const BglAirport airport(bytes);
+        const BglAirport airport(record.bytes("airport record"));
         bool ok = false;
         const std::string icao = gf_decodeIdentifierOrRegionCode(airport.identifier(), ok);
         if (ok && handOffs_.airport) handOffs_.airport(airport, icao);
