@@ -129,6 +129,15 @@ TEST_F(BglReader, ShortFilesThrowUpToFourBytesAndEndQuietlyUpTo56) {
     collect.airport = [&](const BglAirport&, const std::string& icao) { read.push_back(icao); };
     gf_readBglFile("whole.bgl", collect, false);
     EXPECT_EQ(read, Names{"EDDF"});
+
+    // A file past the bound is not read into memory (a sparse file: no disk space taken).
+    std::filesystem::resize_file("whole.bgl", bglMaxFileBytes + 1);
+    read.clear();
+    gf_readBglFile("whole.bgl", collect, false);
+    EXPECT_TRUE(read.empty());
+    const auto log = gf_takeAirportsScanLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "===> whole.bgl has 268435457 bytes, more than an airport file has (skipped)");
 }
 
 TEST_F(BglReader, SectionsAndSubsectionsEachHandOnTheirAirportsOnce) {
