@@ -58,6 +58,21 @@ std::optional<std::string> lf_finish(Worker& worker) {
     return std::nullopt;
 }
 
+// One airport of the scan.
+void lf_processAirportRecord(const BglAirport& airport, const std::string& icao, const std::string& bglPath) {
+    // TODO: link the airport to its archived stand file first (simaddon, thirdparty); under
+    // MSFS 2024 a linked airport is not read. Then write the generated stand file (gf_writeApf)
+    // from these stands when the airport is not linked, or has more stands than the archive.
+    const std::optional<BglAirportStands> stands = gf_readAirportStands(airport, icao, bglPath);
+    (void)stands;
+}
+
+void lf_notRecognisedAirport(const std::string& bglPath) {
+    // TODO: guess the ICAO code of the airport (BGL stem, manifest title, dashed code in the
+    // path) and make its TBLO entry when it is not linked.
+    (void)bglPath;
+}
+
 }  // namespace
 
 bool gf_skipAirportPath(std::string_view belowRoot, size_t fullPathChars) {
@@ -127,13 +142,9 @@ void gf_toParkingPositions(const fs::path& path) {
     const std::string pathText = gf_utf8FromPath(path);
     BglHandOffs handOffs;
     handOffs.airport = [&](const BglAirport& airport, const std::string& icao) {
-        // TODO: link the airport to its archived stand file, or write the generated stand file
-        // (gf_writeApf) from these stands, once the stand-file writer is here.
-        (void)gf_readAirportStands(airport, icao, pathText);
+        lf_processAirportRecord(airport, icao, pathText);
     };
-    handOffs.notRecognised = [] {
-        // TODO: guess the ICAO code of a not-recognised airport and make its TBLO entry.
-    };
+    handOffs.notRecognised = [&] { lf_notRecognisedAirport(pathText); };
     try {
         gf_readBglFile(path, handOffs, MSFS_2020.value());
     } catch (const std::exception& e) {
