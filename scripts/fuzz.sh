@@ -26,17 +26,20 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# Inputs up to a UDP datagram's size; no single allocation above 512 MiB (a size claimed by the
-# input rather than needed); a run longer than 10 s is a hang. Absolute paths: the targets that
+# Inputs up to a UDP datagram's size, unless fuzz/<target>.max_len gives a target's own cap (the
+# size of its real inputs); no single allocation above 512 MiB (a size claimed by the input
+# rather than needed); a run longer than 10 s is a hang. Absolute paths: the targets that
 # read files step into a scratch folder while they run.
 root=$PWD
 run_target() {
   local t=$1 dir=$root/build/fuzz/runs/$1 findings=$root/build/fuzz/findings/$1
   local dict=()
   [[ -f fuzz/$t.dict ]] && dict=(-dict="$root/fuzz/$t.dict")
+  local max_len=65536
+  [[ -f fuzz/$t.max_len ]] && max_len=$(<"fuzz/$t.max_len")
   mkdir -p "$dir/corpus" "$findings"
   if "$root/build/fuzz/fuzz/${t}_fuzz" "$dir/corpus" "$root/fuzz/corpus/$t" "${dict[@]}" -max_total_time="$seconds" \
-    -max_len=65536 -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -artifact_prefix="$findings/" \
+    -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -artifact_prefix="$findings/" \
     -print_final_stats=1 >"$dir/log" 2>&1; then
     echo "fuzz $t: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$dir/log" | grep -o '[0-9]*$') runs, no finding"
   else

@@ -1,5 +1,6 @@
 #include "airports/reset.h"
 
+#include "airports/airport_scan_log.h"
 #include "airports/park_airport_state.h"
 #include "airports/stand_records.h"
 
@@ -9,6 +10,7 @@ void gf_resetAirports() {
     parkPositions.clear();
     parkPositions.reserve(parkPositionsReserve);
     gf_resetParkAirportState();
+    gf_clearAirportsScanLog();
 }
 
 }  // namespace vdl

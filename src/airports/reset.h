@@ -2,8 +2,8 @@
 
 namespace vdl {
 
-// The airports library's one reset: no stands of a park airport (room for them kept). The
-// program keeps the stands between runs; tests call it.
+// The airports library's one reset: no stands of a park airport (room for them kept), an empty
+// airport scan log. The program keeps the stands between runs; tests call it.
 void gf_resetAirports();
 
 }  // namespace vdl

@@ -1,5 +1,6 @@
 #include "shell/hooks.h"
 
+#include "airports/airport_scan_log.h"
 #include "airports/stand_info.h"
 #include "airports/stand_save.h"
 #include "feed/rt_link.h"
@@ -30,9 +31,10 @@ void gf_installRunHooks() {
     });
     gf_setClosestStandHook(gf_readDestApfForClosestStand);
     gf_setRemoveAllFilesHook(gf_removeAllFilesInFolder);
+    // Publisher detection writes into the airport scan log.
+    gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
     // TODO: set simlink's stand-name and user-stand hooks (gf_standNameAtPosition,
-    // gf_saveParkAirportEntry) and refdata's scan-log hook (gf_addAirportsScanLog) once their
-    // targets exist.
+    // gf_saveParkAirportEntry) once their targets exist.
 }
 
 }  // namespace vdl

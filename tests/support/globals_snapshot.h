@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "airports/airport_scan_log.h"
 #include "airports/park_airport_state.h"
 #include "airports/stand_file.h"
 #include "airports/stand_records.h"
@@ -133,6 +134,10 @@ inline Globals keptGlobals() {
     g["airports.parkAirport"] =
         fmt::format("{} {} {} {} {} {} {} {}", gf_parkAirportCode(), parkingActive.load(), parametersChanged, updateCount,
                     handmadeLoaded, rtTrafficWeek, standFileInfo.publisher, standFileQuality.real);
+    {
+        std::lock_guard lock(scanLogMutex);
+        g["airports.scanLog"] = text(airportsScanLog.size());
+    }
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
