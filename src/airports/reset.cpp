@@ -1,6 +1,8 @@
 #include "airports/reset.h"
 
+#include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "airports/stand_records.h"
 
 namespace vdl {
@@ -9,6 +11,9 @@ void gf_resetAirports() {
     parkPositions.clear();
     parkPositions.reserve(parkPositionsReserve);
     gf_resetParkAirportState();
+    gf_resetParkAirportList();
+    gf_resetParkAirportChoice();
+    gf_clearParkAirportHooks();
 }
 
 }  // namespace vdl
