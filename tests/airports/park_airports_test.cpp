@@ -266,7 +266,9 @@ TEST_F(ParkAirportLeaving, ANearerListedAirportTakesOver) {
         updateCount = updates;
         // 16 nm from EDDL, 13 from EDDK: both in sight, EDDK nearer.
         const RefAirport dus = ref("EDDL"), cgn = ref("EDDK");
-        placeUser(dus.lat + 0.55 * (cgn.lat - dus.lat), dus.lon + 0.55 * (cgn.lon - dus.lon), false, 3000.0);
+        // The load put EDDL first; the next move sorts the list again.
+        const double f = 0.55 + updates * 0.001;
+        placeUser(dus.lat + f * (cgn.lat - dus.lat), dus.lon + f * (cgn.lon - dus.lon), false, 3000.0);
         gf_checkForParkAirportUpdates(false);
         EXPECT_EQ(gf_parkAirportCode(), "");
         EXPECT_FALSE(parkingActive.load());
@@ -318,6 +320,7 @@ TEST_F(ParkAirportLoad, LearnSoftRuleAtQualityFactor45And20Stands) {
         EXPECT_EQ(LEARN_SOFT.enabled(), c.allowed);
         EXPECT_EQ(parametersChanged, !c.allowed);
         gf_clearParkAirportState();
+        fs::remove_all("airports/learned");  // it holds the switched LEARN_SOFT
     }
 }
 
