@@ -9,7 +9,9 @@
 #include <mutex>
 #include <string>
 
+#include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "airports/stand_file.h"
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
@@ -133,6 +135,9 @@ inline Globals keptGlobals() {
     g["airports.parkAirport"] =
         fmt::format("{} {} {} {} {} {} {} {}", gf_parkAirportCode(), parkingActive.load(), parametersChanged, updateCount,
                     handmadeLoaded, rtTrafficWeek, standFileInfo.publisher, standFileQuality.real);
+    g["airports.parkAirportList"] =
+        fmt::format("{} {} {} {} {} {} {}", gf_parkAirportCount(), reservedStand, reservedStandShown, runMaxLive,
+                    loadPending, learnSoftAllowed, gf_userStandName());
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
