@@ -142,6 +142,23 @@ TEST_F(ParkAirportList, DistancesFollowTheUserAndOnlyTheSortWaitsForDestination)
         EXPECT_NEAR(p.distance, gf_distanceNm({50.9, 7.1}, {p.lat, p.lon}), 1e-9) << p.code;
 }
 
+TEST_F(ParkAirportList, TheUsersStandGoesOnlyIntoTheParkAirportsOwnEntry) {
+    writeList("EDDF\nEDDL\n");
+    ASSERT_TRUE(gf_readMyParkAirports());
+    gf_selectParkAirport("EDDF", 50.0333, 8.5706);
+    setParkAirport("EDDL");
+    gf_saveUserStand("A1");  // the front is another airport
+    EXPECT_EQ(listCodes(), (std::vector<std::string>{"EDDF", "EDDL"}));
+    EXPECT_EQ(listFile(), "EDDF\nEDDL\n");
+    gf_selectParkAirport("EDDL", 51.2895, 6.7668);
+    gf_saveUserStand("A1");
+    gf_saveUserStand("A1");  // unchanged: not written again
+    EXPECT_EQ(listCodes(), (std::vector<std::string>{"EDDL,A1", "EDDF"}));
+    EXPECT_EQ(listFile(), "EDDF\nEDDL,A1\n");
+    const std::string l = log();
+    EXPECT_EQ(l.find("EDDL,A1 updated stand"), l.rfind("EDDL,A1 updated stand"));
+}
+
 using ParkAirportChoice = ParkAirportsTest;
 
 // The latitude north of the airport at which its distance is at most nm, one step further more.
