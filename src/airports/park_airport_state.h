@@ -53,4 +53,16 @@ void gf_clearParkAirportState();
 // Back to no park airport without saving (the library's reset).
 void gf_resetParkAirportState();
 
+// The name of the nearest stand within 55 m of the position; empty without stands or while the
+// user aircraft is not on the ground. The last position asked and its answer are kept until the
+// stands are loaded or cleared.
+std::string gf_standNameAtPosition(double lat, double lon);
+// Forgets the kept answer (the stands change).
+void gf_forgetStandNameAnswer();
+
+// The user's stand, computed by the run worker once per tick from userAc; the simulator link's
+// thread reads it and never walks the stands itself.
+void gf_refreshUserStand();
+std::string gf_userStandName();
+
 }  // namespace vdl

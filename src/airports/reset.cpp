@@ -1,7 +1,9 @@
 #include "airports/reset.h"
 
 #include "airports/airport_scan_log.h"
+#include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "airports/stand_records.h"
 
 namespace vdl {
@@ -11,6 +13,9 @@ void gf_resetAirports() {
     parkPositions.reserve(parkPositionsReserve);
     gf_resetParkAirportState();
     gf_clearAirportsScanLog();
+    gf_resetParkAirportList();
+    gf_resetParkAirportChoice();
+    gf_clearParkAirportHooks();
 }
 
 }  // namespace vdl

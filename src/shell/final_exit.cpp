@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "airports/park_airport_choice.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
@@ -96,7 +97,8 @@ void FinalExit(ExitReason reason, int delaySeconds) {
         if (lf_removeAllAircraft()) lf_waitForRemovalsSent();
         realTrafficLink.stop();
         gf_stopSimConnectThread();
-        // TODO: leave the park airport (gf_resetParkAirport).
+        // The learned stand use is saved; the next run chooses its park airport anew.
+        gf_resetParkAirport();
 
         if (gf_restartsRun(reason) && !userClosed.load()) {
             gf_resetBetweenRuns();

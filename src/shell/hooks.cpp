@@ -1,13 +1,18 @@
 #include "shell/hooks.h"
 
 #include "airports/airport_scan_log.h"
+#include "airports/park_airport_choice.h"
+#include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "airports/stand_info.h"
 #include "airports/stand_save.h"
 #include "feed/rt_link.h"
 #include "refdata/hooks.h"
 #include "shell/final_exit.h"
 #include "simlink/sim_link.h"
+#include "traffic/park_airport_leave.h"
 #include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
 
 namespace vdl {
 
@@ -33,8 +38,20 @@ void gf_installRunHooks() {
     gf_setRemoveAllFilesHook(gf_removeAllFilesInFolder);
     // Publisher detection writes into the airport scan log.
     gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
-    // TODO: set simlink's stand-name and user-stand hooks (gf_standNameAtPosition,
-    // gf_saveParkAirportEntry) once their targets exist.
+    // The link's thread takes the user's stand that the run worker computed each tick.
+    gf_setStandNameHook([](double, double) { return gf_userStandName(); });
+    gf_setSaveUserStandHook(gf_saveUserStand);
+    ParkAirportHooks park;
+    // TODO: gf_planStaticParking, gf_removeAllStaticAc and gf_removeAircraftOnReservedStand once
+    // static parking and parking on arrival have them.
+    park.clearStaticCandidates = [] { staticCandidates.clear(); };
+    park.staticCandidatesEmpty = [] { return staticCandidates.empty(); };
+    park.releaseParkedLiveAc = gf_releaseParkedLiveAc;
+    park.enforceMaxLiveAc = gf_enforceMaxLiveAc;
+    park.disableParkingControls = gf_disableParkingControls;
+    park.enableParkingControls = gf_enableParkingControls;
+    park.parkAirportChanged = gf_syncMovementParkAirport;
+    gf_setParkAirportHooks(std::move(park));
 }
 
 }  // namespace vdl

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <exception>
 
+#include "airports/park_airport_choice.h"
+#include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
@@ -13,7 +16,9 @@
 #include "foundation/threads.h"
 #include "foundation/time.h"
 #include "foundation/timer.h"
+#include "foundation/text.h"
 #include "liveries/livery_tables.h"
+#include "refdata/airport_refs.h"
 #include "shell/auto_range.h"
 #include "shell/final_exit.h"
 #include "shell/reports.h"
@@ -82,6 +87,25 @@ void lf_notThereYet(RunRequest request) {
     gf_log(fmt::format("lf_serveRunRequests: {} is not there yet", gf_runRequestName(request)));
 }
 
+// The DESTINATION box: its airport goes to the front of the park-airport list. An empty box
+// leaves the list to the distance sort.
+void lf_newDestination() {
+    const std::string code = gf_trim(DESTINATION.value());
+    if (code.empty()) return;
+    const auto ref = gf_findAirportRef(code);
+    if (!ref) {
+        gf_setStatusLine(fmt::format("airport {} is unknown", code), true);
+        return;
+    }
+    gf_selectParkAirport(ref->code, ref->lat, ref->lon);
+}
+
+void lf_showReservedStand() {
+    std::string message;
+    gf_checkParkAirportsAndStands(true, message);
+    gf_setStatusLine(message, false);
+}
+
 // Requests of the UI thread, served between two steps.
 void lf_serveRunRequests() {
     for (RunRequest request : gf_takeRunRequests()) {
@@ -91,16 +115,14 @@ void lf_serveRunRequests() {
                 gf_enforceMaxLiveAc();
                 break;
             case RunRequest::NewDestination:
-                // TODO: choose the park airport of DESTINATION (lf_newDestination).
-                lf_notThereYet(request);
+                lf_newDestination();
                 break;
             case RunRequest::FlushStatic:
                 // TODO: set the flag on which lf_everySecond removes every static aircraft.
                 lf_notThereYet(request);
                 break;
             case RunRequest::ShowReservedStand:
-                // TODO: show the reserved stand (lf_showReservedStand).
-                lf_notThereYet(request);
+                lf_showReservedStand();
                 break;
             case RunRequest::ShowObjectId:
                 showObjectIdAsked = true;
@@ -153,10 +175,11 @@ void lf_takeTick(bool simulatorRuns) {
     const uint32_t count = gf_nextTickCount(tickCount.load());
     tickCount = count;
     gf_refreshNowSlot();
+    gf_refreshUserStand();
     lf_everySecond(simulatorRuns);
     const uint32_t jobs = gf_tickJobs(count);
     if (simulatorRuns) {
-        // TODO: check for park-airport updates on tickJob16 (gf_checkForParkAirportUpdates).
+        if (jobs & tickJob16) gf_checkForParkAirportUpdates(false);
         if (jobs & tickJob61) gf_removeStaticTwinsOfLiveAc();
         if ((jobs & tickJob62) && CALLSIGN_OBJECTIDS.value()) gf_writeCallsign2ObjectId();
     }
@@ -231,7 +254,7 @@ void gf_mainLoop(std::stop_token stop) {
     try {
         TimerResolution resolution(1);
         gf_setMainLoopRunning(true);
-        // TODO: check for park-airport updates before the first traffic step (gf_checkForParkAirportUpdates).
+        gf_checkForParkAirportUpdates(true);
         auto next = Clock::now();
         uint64_t step = 0;
         while (!stop.stop_requested() && !exiting.load()) {

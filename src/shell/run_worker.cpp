@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "airports/park_airports.h"
 #include "feed/rt_link.h"
 #include "feed/udp_reader.h"
 #include "foundation/errors.h"
@@ -17,6 +18,7 @@
 #include "foundation/workers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
+#include "refdata/airport_refs.h"
 #include "refdata/packages.h"
 #include "shell/auto_range.h"
 #include "shell/final_exit.h"
@@ -80,6 +82,15 @@ void lf_liveryStep() {
     gf_processScannedLiveries();
 }
 
+// The airport reference list, once per process: the park airports are looked up in it.
+void lf_readAirportRefsOnce() {
+    {
+        std::lock_guard lock(airportRefsMutex);
+        if (!airportRefs.empty()) return;
+    }
+    gf_readAirportRefs();  // logs what it read, or why not
+}
+
 // The run worker's start-up, before the run proper; false when the run ended meanwhile.
 bool lf_startUpVDRL(const std::stop_token& stop) {
     try {
@@ -102,8 +113,10 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep();
-        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports), then read
-        // the park airports (lf_readMyParkAirports).
+        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports).
+        lf_readAirportRefsOnce();
+        gf_readMyParkAirports();
+        runMaxLive = MAX_LIVE.value();
         return !lf_ending(stop);
     } catch (...) {
         gf_reportException("lf_startUpVDRL", std::current_exception());

@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "airports/park_airport_state.h"
 #include "feed/qnh.h"
 #include "feed/rt_link.h"
 #include "feed/traffic_queue.h"
@@ -160,6 +161,33 @@ TEST_F(MainJobTest, WorkingFolderOfAnotherProgramEndsTheRunWithAnError) {
     EXPECT_NE(log.find("lf_startUpVDRL: "), std::string::npos) << log;
     EXPECT_NE(log.find("FinalExit: the program ends (SYSTEM ERROR)"), std::string::npos) << log;
 }
+
+TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
+    // The reference list and the shipped demonstration stand file of EDDL, as the run script
+    // installs them; the user starts parked at EDDL. The first check chooses it, tick 16 loads it.
+    const std::filesystem::path data = std::filesystem::path(VDL_SOURCE_DIR) / "data";
+    std::filesystem::create_directories("airports/stock");
+    std::filesystem::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
+    std::filesystem::copy_file(data / "airports/stock/EDDL.xml", "airports/stock/EDDL.xml");
+    options.scenario.endAtSimSeconds = 19.0;
+    ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+
+    const std::string log = test::readWholeFile("Log.txt");
+    for (const char* line :
+         {"User aircraft on the ground at EDDL\n", "The park airport is EDDL (DUS)\n",
+          "Airport file read from \"airports/stock/EDDL.xml\" for Düsseldorf International (demonstration)\n",
+          "my_park_airports.txt created with EDDL"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    EXPECT_NE(out.str().find("  park airport: EDDL (DUS)"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  airport: Düsseldorf International (demonstration)"), std::string::npos);
+    EXPECT_EQ(test::readWholeFile("airports/my_park_airports.txt").substr(0, 4), "EDDL");
+    // The end of the run leaves the airport.
+    EXPECT_EQ(gf_parkAirportCode(), "");
+    EXPECT_FALSE(parkingActive.load());
+}
+
+// TODO: a replay of recorded traffic near LSZH (LSZH in the test's list) that chooses LSZH within
+// AIRPORT_RANGE and below AIRPORT_HEIGHT, once the realism replayer is in tools/standins.
 
 std::string lf_firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));

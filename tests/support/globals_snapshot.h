@@ -10,7 +10,9 @@
 #include <string>
 
 #include "airports/airport_scan_log.h"
+#include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
 #include "airports/stand_file.h"
 #include "airports/stand_records.h"
 #include "feed/qnh.h"
@@ -138,6 +140,9 @@ inline Globals keptGlobals() {
         std::lock_guard lock(scanLogMutex);
         g["airports.scanLog"] = text(airportsScanLog.size());
     }
+    g["airports.parkAirportList"] =
+        fmt::format("{} {} {} {} {} {} {}", gf_parkAirportCount(), reservedStand, reservedStandShown, runMaxLive,
+                    loadPending, learnSoftAllowed, gf_userStandName());
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
