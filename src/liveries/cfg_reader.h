@@ -34,6 +34,8 @@ std::string gf_checkModelCode(const std::string& code, std::string_view path);
 // The model of an IVAO file from its path ("...\IVAO_MTL\SimObjects\Airplanes\IVAO_B738\aircraft.cfg",
 // either separator); "" (reported) when the path fits neither set.
 std::string gf_ivaoModelOfPath(std::string_view path);
+// The aircraft code of such a path, uncut and unchecked; "" when the path fits neither set.
+std::string gf_ivaoCodeOfPath(std::string_view path);
 // The airline code of an IVAO title: the model, "W" when `special`, blanks, then three word
 // characters; "" when the title does not start so.
 std::string gf_ivaoTitleAirline(std::string_view title, std::string_view model, bool special);

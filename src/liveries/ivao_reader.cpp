@@ -84,9 +84,13 @@ std::string lf_ivaoRegistration(std::string_view value, std::string_view title) 
 
 }  // namespace
 
-std::string gf_ivaoModelOfPath(std::string_view path) {
+std::string gf_ivaoCodeOfPath(std::string_view path) {
     std::string code = lf_codeInSet(path, "IVAO_MTL");
-    if (code.empty()) code = lf_codeInSet(path, "ivao_x-csl");
+    return code.empty() ? lf_codeInSet(path, "ivao_x-csl") : code;
+}
+
+std::string gf_ivaoModelOfPath(std::string_view path) {
+    const std::string code = gf_ivaoCodeOfPath(path);
     if (code.empty()) {
         gf_reportInvalidModel("  ", path);
         return {};
