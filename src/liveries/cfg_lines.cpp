@@ -99,14 +99,14 @@ void gf_cfgFromBytes(std::string_view bytes, CfgText& cfg) {
 }
 
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);  // fails for a folder
     std::ifstream in(path, std::ios::binary);
     if (!in) return CfgRead::CannotOpen;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) return CfgRead::ReadFailed;
-    in.seekg(0, std::ios::beg);
+    if (ec || size > maxCfgBytes) return CfgRead::ReadFailed;
     std::string bytes(static_cast<size_t>(size), '\0');
-    if (size > 0 && !in.read(bytes.data(), size)) return CfgRead::ReadFailed;
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    if (in.bad() || static_cast<uintmax_t>(in.gcount()) != size) return CfgRead::ReadFailed;
     gf_cfgFromBytes(bytes, cfg);
     return CfgRead::Ok;
 }

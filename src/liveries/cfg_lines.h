@@ -6,6 +6,7 @@
 // regular expression recurses per character and overflows a worker's stack on a long value.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ struct CfgText {
 };
 
 enum class CfgRead { Ok, CannotOpen, ReadFailed };
+
+// A larger file is no aircraft.cfg; it is not read.
+inline constexpr uintmax_t maxCfgBytes = 64u << 20;
 
 // Reads the whole file at once: UTF-16 (either byte order, by its mark) and UTF-8 with mark are
 // converted, a file without mark is kept when it is valid UTF-8 and read as Windows-1252 otherwise.

@@ -136,7 +136,10 @@ std::list<LiveryData> gf_searchLiveriesinFile(int32_t folderNo, const std::files
             gf_logScanError(fmt::format("could not open \"{}\"", pathText));
             return result;
         }
-        if (read != CfgRead::Ok) return result;
+        if (read != CfgRead::Ok) {
+            gf_logScanError(fmt::format("could not read \"{}\"", pathText));
+            return result;
+        }
         if (!gf_checkFltsimNumbers(cfg.lines, pathText)) return result;
         const std::string model = gf_modelOfFile(pathText, cfg.lines);
         if (model.empty()) return result;

@@ -195,7 +195,11 @@ std::list<LiveryData> gf_searchIvaoLiveriesinFile(int32_t folderNo, const std::f
         gf_logScanError(fmt::format("no character set found for {}", pathText));
         return result;
     }
-    if (read != CfgRead::Ok || !gf_checkFltsimNumbers(cfg.lines, pathText)) return result;
+    if (read != CfgRead::Ok) {
+        gf_logScanError(fmt::format("could not read \"{}\"", pathText));
+        return result;
+    }
+    if (!gf_checkFltsimNumbers(cfg.lines, pathText)) return result;
     const SectionSource source{folderNo, model, pathText, folder};
     gf_cutSections(cfg.lines, true, [&](CfgLines& section) {
         LiveryData livery = gf_procesIvaoFltSimSection(source, section);
