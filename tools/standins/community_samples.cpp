@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 #include "foundation/utf8_path.h"
@@ -114,17 +115,30 @@ std::string lf_section(size_t number, const LiveryData& liv, std::string_view te
 CommunityWritten gf_writeCommunity(const fs::path& community, const CommunityOptions& options) {
     CommunityWritten written;
     SampleMaker maker(options.seed);
+    // One model per file, each livery with its own type: full files are cut from the liveries of
+    // each type (drawn with room to spare), and a shuffled choice of them is written.
     SampleOptions sample;
-    sample.count = options.files * options.sections;
+    sample.count = (options.files + 100) * options.sections;
     sample.seed = options.seed;
     std::list<LiveryData> list = maker.liveries(sample);
     std::vector<LiveryData> all(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
     std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.type < b.type; });
+    std::vector<size_t> chunks;  // first index of each full file
+    for (size_t i = 0; i + options.sections <= all.size();) {
+        if (all[i].type == all[i + options.sections - 1].type) {
+            chunks.push_back(i);
+            i += options.sections;
+        } else {
+            ++i;
+        }
+    }
+    std::shuffle(chunks.begin(), chunks.end(), std::mt19937(options.seed));
+    if (chunks.size() < options.files) throw std::runtime_error("too few liveries for the files asked for");
 
     for (const char* name : communityPackageNames) written.packages.push_back(community / gf_pathFromUtf8(name));
     written.titles.reserve(all.size());
     for (size_t file = 0; file < options.files; ++file) {
-        const size_t first = file * options.sections;
+        const size_t first = chunks[file];
         const std::string type = all[first].type;
         const size_t share = file % 10;
         const fs::path& package = written.packages[share < 5 ? 0 : share < 8 ? 1 : 2];
@@ -137,8 +151,7 @@ CommunityWritten gf_writeCommunity(const fs::path& community, const CommunityOpt
         std::string text = lf_general(type, upper);
         for (size_t n = 0; n < options.sections; ++n) {
             LiveryData liv = all[first + n];
-            liv.type = type;
-            const size_t index = first + n;
+            const size_t index = file * options.sections + n;
             if (index % 11 == 4) liv.title += " Édition spéciale";
             if (index % 50 == 17) liv.title += "-STUB";
             const std::string texture = fmt::format("{}_{}", liv.airl, n);
