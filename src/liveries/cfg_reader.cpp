@@ -7,6 +7,7 @@
 
 #include "foundation/files.h"
 #include "foundation/log.h"
+#include "foundation/text.h"
 #include "foundation/utf8_path.h"
 #include "foundation/workers.h"
 #include "liveries/cfg_lines.h"
@@ -116,6 +117,14 @@ void gf_cutSections(const CfgLines& lines, bool ivao, const std::function<void(C
         if (inSection) section.push_back(line);
     }
     if (inSection && !section.empty()) handOver(section);
+}
+
+KeyLine gf_parkingTypesLine(std::string_view line, std::string& types) {
+    if (!types.empty()) return gf_mentions(line, "atc_parking_types") ? KeyLine::Second : KeyLine::Other;
+    if (!gf_readParkingTypes(line, types)) return KeyLine::Other;
+    gf_trimCommaList(types);
+    types = gf_toUpper(types);
+    return KeyLine::Taken;
 }
 
 void gf_dropTrailingLines(CfgLines& lines) {

@@ -57,6 +57,11 @@ std::list<LiveryData> gf_procesFltSimSection(const SectionSource& source, CfgLin
 // The same for a section of an IVAO file; an empty airline means no record.
 LiveryData gf_procesIvaoFltSimSection(const SectionSource& source, CfgLines& lines);
 
+// The atc_parking_types rule of both section readers: the first such line sets the types (items
+// trimmed, upper case), a later line that names the key is a second key.
+enum class KeyLine { Other, Taken, Second };
+KeyLine gf_parkingTypesLine(std::string_view line, std::string& types);
+
 // Removes the trailing empty and "//" lines.
 void gf_dropTrailingLines(CfgLines& lines);
 

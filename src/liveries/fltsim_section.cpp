@@ -74,11 +74,8 @@ std::list<LiveryData> lf_section(const SectionSource& source, CfgLines& lines) {
             airline.clear();
         } else if (!airline.empty() && gf_mentions(line, "icao_airline")) {
             return reject("has more than one icao_airline key");
-        } else if (parkingTypes.empty() && gf_readParkingTypes(line, parkingTypes)) {
-            gf_trimCommaList(parkingTypes);
-            parkingTypes = gf_toUpper(parkingTypes);
-        } else if (!parkingTypes.empty() && gf_mentions(line, "atc_parking_types")) {
-            return reject("has more than one atc_parking_types key");
+        } else if (const KeyLine parking = gf_parkingTypesLine(line, parkingTypes); parking != KeyLine::Other) {
+            if (parking == KeyLine::Second) return reject("has more than one atc_parking_types key");
         } else if (registration.empty() && gf_readAtcId(line, value)) {
             registration = lf_registration(value, title);
         } else if (!registration.empty() && gf_mentions(line, "atc_id=")) {

@@ -139,11 +139,8 @@ LiveryData gf_procesIvaoFltSimSection(const SectionSource& source, CfgLines& lin
             value.clear();
         } else if (!title.empty() && gf_readTitle(line, value)) {
             return reject("has more than one title key");
-        } else if (parkingTypes.empty() && gf_readParkingTypes(line, parkingTypes)) {
-            gf_trimCommaList(parkingTypes);
-            parkingTypes = gf_toUpper(parkingTypes);
-        } else if (!parkingTypes.empty() && gf_mentions(line, "atc_parking_types")) {
-            return reject("has more than one atc_parking_types key");
+        } else if (const KeyLine parking = gf_parkingTypesLine(line, parkingTypes); parking != KeyLine::Other) {
+            if (parking == KeyLine::Second) return reject("has more than one atc_parking_types key");
         } else if (registration.empty() && gf_readAtcId(line, value)) {
             registration = lf_ivaoRegistration(value, title);
         } else if (!registration.empty() && gf_mentions(line, "atc_id=")) {
