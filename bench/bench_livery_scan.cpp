@@ -1,7 +1,7 @@
 // The livery scan of a generated Community folder, against reading the same aircraft.cfg files
 // with find and cat. Warm cache: the files are read once before any timing.
 //
-//   bench_livery_scan [--files N] [--sections M] [--runs R] [--threads T ...]
+//   bench_livery_scan [--files N] [--sections M | --community FOLDER] [--runs R] [--threads T ...]
 //
 // Writes the folder into a scratch folder, then per thread count R runs of: the folder scan
 // alone, the whole livery step (scan, corrections, sort, save, reports, table build) and the
@@ -63,9 +63,11 @@ int main(int argc, char** argv) {
     options.sections = 25;
     int runs = 5;
     std::vector<uint32_t> threads;
+    std::string given;  // an existing Community folder of make_community
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
-        if (arg == "--files") options.files = std::stoul(value);
+        if (arg == "--community") given = value;
+        else if (arg == "--files") options.files = std::stoul(value);
         else if (arg == "--sections") options.sections = std::stoul(value);
         else if (arg == "--runs") runs = std::stoi(value);
         else if (arg == "--threads") threads.push_back(static_cast<uint32_t>(std::stoul(value)));
@@ -85,12 +87,18 @@ int main(int argc, char** argv) {
     vdl::gf_openLog("MSFS 2020", "Log.txt");
     vdl::gf_loadParameters();
 
-    const fs::path community = work / "sim" / "Community";
-    const auto written = vdl::samples::gf_writeCommunity(community, options);
-    vdl::MSFS_INSTALL_PATH.set(vdl::gf_utf8FromPath(work / "sim"));
+    fs::path community = work / "sim" / "Community";
+    vdl::samples::CommunityWritten written;
+    if (given.empty()) {
+        written = vdl::samples::gf_writeCommunity(community, options);
+        std::cout << fmt::format("{} files x {} sections: {} liveries, {:.1f} MB of aircraft.cfg\n", options.files,
+                                 options.sections, written.titles.size(), written.bytes / 1e6);
+    } else {
+        community = fs::absolute(vdl::gf_pathFromUtf8(given));
+        for (const auto& entry : fs::directory_iterator(community)) written.packages.push_back(entry.path());
+    }
+    vdl::MSFS_INSTALL_PATH.set(vdl::gf_utf8FromPath(community.parent_path()));
     vdl::gf_deriveCommunityPath();
-    std::cout << fmt::format("{} files x {} sections: {} liveries, {:.1f} MB of aircraft.cfg\n", options.files,
-                             options.sections, written.titles.size(), written.bytes / 1e6);
 
     const std::string find = fmt::format("find '{}' -iname aircraft.cfg -print0 | xargs -0 cat > /dev/null",
                                          vdl::gf_utf8FromPath(community));
@@ -106,6 +114,7 @@ int main(int argc, char** argv) {
     for (const uint32_t n : threads) {
         std::vector<double> folder, whole, build;
         long heldKb = 0;
+        size_t heldBytes = 0;
         size_t found = 0;
         for (int r = 0; r < runs; ++r) {
             vdl::gf_initWorkerSlots(n);
@@ -116,6 +125,12 @@ int main(int argc, char** argv) {
             folder.push_back(lf_ms(t));
             heldKb = std::max(heldKb, lf_memoryKb("VmRSS") - before);
             found = vdl::liveries.size();
+            heldBytes = 0;
+            for (const auto& l : vdl::liveries) {
+                heldBytes += sizeof(l) + 2 * sizeof(void*);  // the list node
+                for (const std::string* text : {&l.airl, &l.type, &l.title, &l.atcid})
+                    if (text->capacity() > 15) heldBytes += text->capacity() + 1;
+            }
             vdl::liveries.clear();
             vdl::gf_resetScanReports();
 
@@ -128,8 +143,9 @@ int main(int argc, char** argv) {
             build.push_back(lf_ms(t));
         }
         std::cout << fmt::format("{} threads: {} liveries; folder scan {}; whole livery step {}; of it the table "
-                                 "build {}; RSS grown by {:.1f} MB while the records are held\n",
-                                 n, found, lf_range(folder), lf_range(whole), lf_range(build), heldKb / 1024.0);
+                                 "build {}; the records hold {:.1f} MB (RSS grew by up to {:.1f} MB)\n",
+                                 n, found, lf_range(folder), lf_range(whole), lf_range(build), heldBytes / 1e6,
+                                 heldKb / 1024.0);
     }
     std::cout << fmt::format("peak RSS {:.1f} MB\n", lf_memoryKb("VmHWM") / 1024.0);
     vdl::gf_closeLog();
