@@ -1,5 +1,8 @@
 #include "foundation/encoding.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace vdl {
 
 namespace {
@@ -72,6 +75,14 @@ bool gf_isValidUtf8(std::string_view bytes) {
     size_t i = 0;
     const size_t n = bytes.size();
     while (i < n) {
+        // ASCII runs eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += 8;
+        }
+        if (i >= n) break;
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80) {
             ++i;

@@ -73,15 +73,18 @@ const std::unordered_map<std::string_view, std::string_view>& lf_defaultAircraft
 
 }  // namespace
 
-void gf_cfgFromBytes(std::string_view bytes, CfgText& cfg) {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-        cfg.text = gf_utf16BytesToUtf8(bytes.substr(2), false);
-    else if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF')
-        cfg.text = gf_utf16BytesToUtf8(bytes.substr(2), true);
-    else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        cfg.text.assign(bytes.substr(3));
+void gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
+    const std::string_view raw = bytes;
+    if (raw.starts_with("\xFF\xFE"))
+        cfg.text = gf_utf16BytesToUtf8(raw.substr(2), false);
+    else if (raw.starts_with("\xFE\xFF"))
+        cfg.text = gf_utf16BytesToUtf8(raw.substr(2), true);
+    else if (raw.starts_with("\xEF\xBB\xBF"))
+        cfg.text = std::move(bytes.erase(0, 3));
+    else if (gf_isValidUtf8(raw))
+        cfg.text = std::move(bytes);
     else
-        cfg.text = gf_ansiToUtf8(bytes);
+        cfg.text = gf_ansiToUtf8(raw);
 
     cfg.lines.clear();
     cfg.lines.reserve(4048);
@@ -107,7 +110,7 @@ CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg) {
     std::string bytes(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
     if (in.bad() || static_cast<uintmax_t>(in.gcount()) != size) return CfgRead::ReadFailed;
-    gf_cfgFromBytes(bytes, cfg);
+    gf_cfgFromBytes(std::move(bytes), cfg);
     return CfgRead::Ok;
 }
 
@@ -140,9 +143,11 @@ bool gf_isCfgComment(std::string_view line) {
 }
 
 std::string gf_sectionNumber(std::string_view line) {
-    if (line.starts_with("//")) return {};
+    const size_t bracket = line.find('[');
+    if (bracket == std::string_view::npos || line.starts_with("//")) return {};
     if (const auto digits = gf_fltsimHeaderDigits(line)) return std::string(*digits);
-    if (line.find("[fltsim.") != std::string_view::npos || line.find("[FLTSIM.") != std::string_view::npos)
+    if (line.find("[fltsim.", bracket) != std::string_view::npos ||
+        line.find("[FLTSIM.", bracket) != std::string_view::npos)
         return "10000";
     return {};
 }

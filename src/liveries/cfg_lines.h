@@ -31,7 +31,7 @@ inline constexpr uintmax_t maxCfgBytes = 64u << 20;
 // converted, a file without mark is kept when it is valid UTF-8 and read as Windows-1252 otherwise.
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg);
 // The same from bytes already read.
-void gf_cfgFromBytes(std::string_view bytes, CfgText& cfg);
+void gf_cfgFromBytes(std::string bytes, CfgText& cfg);
 
 // The raw value of a "key = value" line (key compared ignoring ASCII case); none when the line
 // is no such line or its value is empty.

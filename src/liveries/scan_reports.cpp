@@ -68,8 +68,7 @@ void gf_reportEmptyCfg(std::string path) {
 }
 
 bool gf_takeScannedTitle(const std::string& title) {
-    std::lock_guard lock(scannedTitlesMutex);
-    return scannedTitles.insert(title).second;
+    return scannedTitles.take(title);
 }
 
 void gf_removeOldScanReports() {
@@ -158,10 +157,7 @@ void gf_resetScanReports() {
          {&invalidAirlineCodes, &invalidModelCodes, &modelFixes, &invalidCfgFiles, &incompleteSections, &emptyCfgFiles})
         report->clear();
     dbaseCorrections.clear();
-    {
-        std::lock_guard lock(scannedTitlesMutex);
-        scannedTitles.clear();
-    }
+    scannedTitles.clear();
     dontUseTitles.clear();
 }
 

@@ -4,7 +4,9 @@
 // in this scan and the titles not to use.
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -49,9 +51,47 @@ inline ScanReport emptyCfgFiles;         // output/info/AircraftCfgWithNoFltsimS
 // Written by the scan thread alone, after the workers: output/info/AirlineModelConversions.txt.
 inline std::vector<std::string> dbaseCorrections;
 
-// Titles of the records made in the current scan: a title becomes a record once per scan.
-inline std::mutex scannedTitlesMutex;  // guards scannedTitles
-inline std::unordered_set<std::string> scannedTitles;
+// Titles of the records made in the current scan: a title becomes a record once per scan. In
+// shards by hash, each behind its own mutex: every section of every worker takes one.
+class ScannedTitles {
+  public:
+    static constexpr size_t shardCount = 16;
+
+    // True when the title was not yet taken (and takes it).
+    bool take(const std::string& title) {
+        Shard& shard = shards_[std::hash<std::string>{}(title) % shardCount];
+        std::lock_guard lock(shard.shardMutex);
+        return shard.titles.insert(title).second;
+    }
+    size_t size() {
+        size_t n = 0;
+        for (Shard& shard : shards_) {
+            std::lock_guard lock(shard.shardMutex);
+            n += shard.titles.size();
+        }
+        return n;
+    }
+    void clear() {
+        for (Shard& shard : shards_) {
+            std::lock_guard lock(shard.shardMutex);
+            shard.titles.clear();
+        }
+    }
+    // Every shard locked: the takers wait until the locks go (tests hold workers with it).
+    std::array<std::unique_lock<std::mutex>, shardCount> holdAll() {
+        std::array<std::unique_lock<std::mutex>, shardCount> locks;
+        for (size_t i = 0; i < shardCount; ++i) locks[i] = std::unique_lock(shards_[i].shardMutex);
+        return locks;
+    }
+
+  private:
+    struct Shard {
+        std::mutex shardMutex;  // guards titles
+        std::unordered_set<std::string> titles;
+    };
+    std::array<Shard, shardCount> shards_;
+};
+inline ScannedTitles scannedTitles;
 
 inline const std::filesystem::path errorsFolder{"output/errors"};
 inline const std::filesystem::path infoFolder{"output/info"};

@@ -134,7 +134,6 @@ inline Globals keptGlobals() {
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
                                       dontUseTitles.size(), gf_uncreatableCount());
     {
-        std::lock_guard lock(scannedTitlesMutex);
         g["liveries.scan"] = fmt::format("{} {} {} {} {} {} {} {}", invalidAirlineCodes.size(), invalidModelCodes.size(),
                                          modelFixes.size(), invalidCfgFiles.size(), incompleteSections.size(),
                                          emptyCfgFiles.size(), dbaseCorrections.size(), scannedTitles.size());
