@@ -124,9 +124,10 @@ bool lf_isAircraftCfg(const fs::path& path) {
         return false;
     constexpr std::string_view wanted = "aircraft.cfg";
     for (size_t i = 0; i < 12; ++i) {
-        const auto c = name[start + i];
-        const char lower = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-        if (lower != wanted[i]) return false;
+        using Char = fs::path::value_type;  // wchar_t on Windows: compared whole, never cut to a byte
+        const Char c = name[start + i];
+        const Char lower = (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
+        if (lower != static_cast<Char>(wanted[i])) return false;
     }
     return true;
 }
