@@ -183,12 +183,16 @@ TEST_F(LiveryScan, ManualFoldersErrorsAndPrioritisation) {
     EXPECT_NE(logText().find("missing does not exist, skipped!"), std::string::npos);
     EXPECT_NE(logText().find("3 liveries found in second"), std::string::npos);
 
-    // Automatic mode without any package.
+    // Automatic mode without any package, and with a Community folder that is not there.
     LIG_AUTOMATIC.set(true);
     SCAN_LIVERIES.set(true);
     community();
     EXPECT_EQ(scanError(), 43);
     EXPECT_TRUE(SCAN_LIVERIES.value());
+    MSFS_INSTALL_PATH.set(gf_utf8FromPath(fs::current_path() / "nowhere"));
+    gf_deriveCommunityPath();
+    EXPECT_EQ(scanError(), 43);
+    EXPECT_NE(logText().find("/nowhere/Community\" not found"), std::string::npos);
 }
 
 TEST_F(LiveryScan, ReportsAlsoWhenNothingIsFoundAndTheOldCatalogueStays) {
