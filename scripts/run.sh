@@ -19,10 +19,14 @@ export XDG_DATA_HOME="$PWD/work/user/data"
 mkdir -p "$XDG_DATA_HOME/RealTraffic"
 cd work
 
-# The livery catalogue: 3000 liveries of real airlines and types (fixed seed), whose titles
-# the simulator stand-in has installed.
-../build/release/make_liveries --count 3000 --seed 2026 --out output/LiveriesScanned.xml \
+# The simulator's Community folder: 120 aircraft.cfg files of 25 liveries of real airlines and
+# types (fixed seed), found through UserCfg.opt as on a real PC; the start-up scans it into the
+# livery catalogue. The simulator stand-in has all its titles installed.
+rm -rf sim output/LiveriesScanned.xml
+../build/release/make_community --files 120 --sections 25 --seed 2026 --out sim/Community \
     --titles output/installed_titles.txt
+mkdir -p "$XDG_DATA_HOME/Microsoft Flight Simulator"
+printf 'InstalledPackagesPath "%s"\n' "$PWD/sim" >"$XDG_DATA_HOME/Microsoft Flight Simulator/UserCfg.opt"
 export VDL_SIM_TITLES="$PWD/output/installed_titles.txt"
 rm -f output/tracks.json output/tracks.svg
 

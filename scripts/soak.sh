@@ -24,7 +24,7 @@ if ((minutes >= 10)); then settle=300; slack=0; interval=5; else settle=30; slac
 
 bash scripts/deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVDL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "${SOAK_JOBS:-3}" --target vandrel rt_standin make_liveries soak_check
+cmake --build "$build" -j "${SOAK_JOBS:-3}" --target vandrel rt_standin make_community soak_check
 
 # Only one program and stand-in pair can use the fixed ports at a time: wait for them.
 lf_busyPort() {
@@ -52,8 +52,11 @@ export XDG_CONFIG_HOME="$dir/user/config"
 export XDG_DATA_HOME="$dir/user/data"
 mkdir -p "$XDG_DATA_HOME/RealTraffic"
 cd "$dir"
-"$build/make_liveries" --count 3000 --seed 2026 --out output/LiveriesScanned.xml \
+# The liveries come from the start-up's scan of a generated Community folder (3000 liveries).
+"$build/make_community" --files 120 --sections 25 --seed 2026 --out "$dir/sim/Community" \
     --titles output/installed_titles.txt >/dev/null
+mkdir -p "$XDG_DATA_HOME/Microsoft Flight Simulator"
+printf 'InstalledPackagesPath "%s"\n' "$dir/sim" >"$XDG_DATA_HOME/Microsoft Flight Simulator/UserCfg.opt"
 export VDL_SIM_TITLES="$dir/output/installed_titles.txt"
 export VDL_SIM_SECONDS=$((minutes * 60))
 

@@ -1,5 +1,8 @@
 #include "foundation/encoding.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace vdl {
 
 namespace {
@@ -65,6 +68,73 @@ std::string gf_utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
     }
     std::string out = gf_utf16ToUtf8(units);
     if (bytes.size() % 2 != 0) lf_appendUtf8(out, replacement);
+    return out;
+}
+
+bool gf_isValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    const size_t n = bytes.size();
+    while (i < n) {
+        // ASCII runs eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(bytes[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and code points above U+10FFFF.
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string gf_ansiToUtf8(std::string_view bytes) {
+    if (gf_isValidUtf8(bytes)) return std::string(bytes);
+    // 0x80..0x9F of Windows-1252; its five unassigned bytes become U+FFFD.
+    static constexpr char16_t high[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80)
+            out += ch;
+        else if (c < 0xA0)
+            lf_appendUtf8(out, high[c - 0x80]);
+        else
+            lf_appendUtf8(out, c);
+    }
     return out;
 }
 

@@ -9,5 +9,9 @@ namespace vdl {
 std::string gf_utf16ToUtf8(std::u16string_view text);
 // The same from raw bytes in the given byte order; a dangling last byte becomes U+FFFD.
 std::string gf_utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
+// Text of a file without byte-order mark: kept when it is valid UTF-8, else read as Windows-1252
+// (the simulator's "ANSI" files) and converted.
+std::string gf_ansiToUtf8(std::string_view bytes);
+bool gf_isValidUtf8(std::string_view bytes);
 
 }  // namespace vdl

@@ -100,8 +100,7 @@ size_t lf_appendDontUse(const std::vector<LiveryRegcodes>& records) {
     for (const auto& record : records) {
         // A special record without registrations still names a wanted livery.
         if (!record.regs.empty() || record.special) continue;
-        dontUseTitles.push_back(record.title);
-        ++count;
+        if (dontUseTitles.insert(record.title).second) ++count;
     }
     return count;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vdl {
@@ -17,7 +18,7 @@ inline const std::filesystem::path offlineRegcodesPath{"output/info/OfflineRegco
 // Lines of output/info/OfflineRegcodes.txt; emptied at the start of every registration-file step.
 inline std::vector<std::string> regcodeMessages;
 // Titles the scan drops (entries without registrations); filled before a scan, emptied after it.
-inline std::vector<std::string> dontUseTitles;
+inline std::unordered_set<std::string> dontUseTitles;
 
 // Table build: registrations of the liveries (clashes to InlineRegcodes.txt), then the AIG file
 // and the user's files, each overriding the one before. Every build first removes the old clash

@@ -13,6 +13,7 @@
 #include "liveries/livery_data.h"
 #include "liveries/livery_regcodes.h"
 #include "liveries/match_reports.h"
+#include "liveries/scan_reports.h"
 #include "liveries/similar_models.h"
 #include "refdata/dbase.h"
 #include "refdata/identity.h"
@@ -402,7 +403,7 @@ void gf_resetLiveries() {
     liveries.clear();
     liveryCount.store(0);
     regcodeMessages.clear();
-    dontUseTitles.clear();
+    gf_resetScanReports();
     gf_clearMatchReports();
 }
 

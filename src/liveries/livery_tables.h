@@ -102,8 +102,9 @@ const std::vector<TitleView>& gf_plainCandidates(const std::vector<TitleView>& l
 size_t gf_catalogueTitleCount();
 
 // The liveries library's one reset: the tables, the catalogue list, the livery count, a due
-// reset, the reserved flag, the registration messages and unusable titles, and the match
-// reports (refused titles, no-match keys, step counts) forgotten. As a fresh process has it
+// reset, the reserved flag, the registration messages, the scan's reports and title sets
+// (gf_resetScanReports), and the match reports (refused titles, no-match keys, step counts)
+// forgotten. As a fresh process has it
 // (the tables' generation goes on counting: remembered titles of before stay invalid); tests
 // call it.
 void gf_resetLiveries();

@@ -17,6 +17,7 @@
 #include "foundation/threads.h"
 #include "foundation/workers.h"
 #include "liveries/livery_data.h"
+#include "liveries/livery_scan.h"
 #include "liveries/livery_tables.h"
 #include "refdata/airport_refs.h"
 #include "refdata/packages.h"
@@ -65,9 +66,10 @@ bool lf_waitFor(const std::stop_token& stop, Ready ready) {
     return !lf_ending(stop);
 }
 
-// The livery step: the catalogue's tables from output/LiveriesScanned.xml, once per process
-// unless a reset cleared them. A file that is there but unreadable throws its error (51, 52, 533).
-void lf_liveryStep() {
+// The livery step: a scan while SCAN_LIVERIES is on, then the catalogue's tables from
+// output/LiveriesScanned.xml, once per process unless a reset cleared them or a scan renewed the
+// file. A failed scan (43, 48, 53, 54) or a file that is there but unreadable (51, 52, 533) throws.
+void lf_liveryStep(const std::stop_token& stop) {
     std::error_code ec;
     if (!std::filesystem::exists(scannedLiveriesPath, ec)) {
         // The scan is due; without it there is nothing to build and no aircraft gets a livery.
@@ -77,9 +79,7 @@ void lf_liveryStep() {
             gf_saveBoolParameter(SCAN_LIVERIES);
         }
     }
-    // TODO: scan the liveries while SCAN_LIVERIES is on (gf_scanLiveries).
-    if (!std::filesystem::exists(scannedLiveriesPath, ec)) return;
-    gf_processScannedLiveries();
+    gf_scanLiveries(stop);
 }
 
 // The airport reference list, once per process: the park airports are looked up in it.
@@ -112,7 +112,7 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
                            EXTERNAL_LINK.value() ? ", its link is held by another program" : ""));
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
-        lf_liveryStep();
+        lf_liveryStep(stop);
         // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports).
         lf_readAirportRefsOnce();
         gf_readMyParkAirports();

@@ -1,6 +1,7 @@
 // The program as a whole: its start, the main job (the simulator stand-in's flight, the RealTraffic
 // stand-in over real sockets, the UI thread, the run worker, the exit thread) and its refusals.
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 #include "refdata/dbase.h"
 #include "liveries/livery_data.h"
 #include "refdata/download.h"
@@ -28,6 +30,7 @@
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "simulator/track_file.h"
+#include "standins/community_samples.h"
 #include "standins/livery_samples.h"
 #include "standins/rt_standin.h"
 #include "support/shell_env.h"
@@ -55,6 +58,20 @@ class MainJobTest : public test::ShellTest {
         gf_setServerBaseForTests("http://127.0.0.1:1/");
     }
 
+    // A generated Community folder of the simulator, found through UserCfg.opt as on a real PC; the
+    // start-up scans it. Answers what was written.
+    samples::CommunityWritten installCommunity(size_t files) {
+        samples::CommunityOptions community;
+        community.files = files;
+        community.seed = 2026;
+        const auto sim = dir.path() / "sim";
+        auto written = samples::gf_writeCommunity(sim / "Community", community);
+        const auto cfg = dir.path() / "data" / "Microsoft Flight Simulator" / "UserCfg.opt";
+        std::filesystem::create_directories(cfg.parent_path());
+        test::writeWholeFile(cfg, fmt::format("InstalledPackagesPath \"{}\"\n", gf_utf8FromPath(sim)));
+        return written;
+    }
+
     ProgramOptions options;
     std::ostringstream out;
     std::ostringstream err;
@@ -62,15 +79,13 @@ class MainJobTest : public test::ShellTest {
 
 TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     installRealTraffic();
-    // A catalogue written by the program's own writer; its titles are the simulator's installed ones.
-    samples::SampleOptions sample;
-    sample.count = 300;
-    liveries = samples::SampleMaker(2026).liveries(sample);
-    std::vector<std::string> titles;
-    for (const auto& l : liveries) titles.push_back(l.title);
-    ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
-    gf_saveScannedLiveries();
-    liveries.clear();
+    // The catalogue comes from a scan of the Community folder; its titles are the simulator's
+    // installed ones ("-STUB" liveries are installed but not scanned).
+    const auto community = installCommunity(12);
+    ASSERT_TRUE(gf_writeLines(community.titles, "titles.txt"));
+    const auto stubs = std::count_if(community.titles.begin(), community.titles.end(),
+                                     [](const std::string& t) { return t.ends_with("-STUB"); });
+    ASSERT_GT(stubs, 0);
     options.scenario.installedTitles = "titles.txt";
     options.scenario.tracksFile = "output/tracks.json";
     // A sanitizer may keep a helper thread of its own from the first thread on.
@@ -122,7 +137,8 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_EQ(log.find("exception in processLine"), std::string::npos) << "every line of the stand-in is taken";
     const std::string shown = out.str();
     EXPECT_NE(shown.find("RealTraffic: connected, version 10.0.240 level 2"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("# liveries: 300"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(fmt::format("# liveries: {}", 300 - stubs)), std::string::npos) << shown;
+    EXPECT_NE(log.find("liveries scan ends"), std::string::npos) << log;
     // Written when the simulator stops (no object yet: the feed runs 30 s behind).
     EXPECT_NO_THROW(gf_readTrackFile("output/tracks.json"));
 
@@ -136,6 +152,7 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
     installRealTraffic();  // but none comes
+    installCommunity(2);
     options.scenario.endAtSimSeconds = 600.0;
     int commands[2];
     ASSERT_EQ(::pipe(commands), 0);
@@ -170,6 +187,7 @@ TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
     std::filesystem::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
     std::filesystem::copy_file(data / "airports/stock/EDDL.xml", "airports/stock/EDDL.xml");
     options.scenario.endAtSimSeconds = 19.0;
+    installCommunity(2);
     ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
 
     const std::string log = test::readWholeFile("Log.txt");
@@ -195,6 +213,7 @@ std::string lf_firstLine(const std::string& text) {
 
 TEST_F(MainJobTest, StartsWithLogParametersDataBaseAndRunsWithoutRealTraffic) {
     options.scenario.endAtSimSeconds = 1.0;
+    installCommunity(2);
     ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     EXPECT_EQ(err.str(), "");
 
@@ -206,8 +225,10 @@ TEST_F(MainJobTest, StartsWithLogParametersDataBaseAndRunsWithoutRealTraffic) {
     EXPECT_TRUE(gf_dbaseLoaded());
     EXPECT_NE(log.find("RealTraffic not installed on this PC"), std::string::npos) << log;
     EXPECT_EQ(log.find("waiting for RealTraffic"), std::string::npos);
-    // No catalogue: the run goes on without liveries and the scan is asked for.
+    // No catalogue: the scan is asked for and makes it.
     EXPECT_NE(log.find("File output/LiveriesScanned.xml is gone, rescan liveries"), std::string::npos) << log;
+    EXPECT_NE(log.find("liveries scan automatic starts"), std::string::npos) << log;
+    EXPECT_TRUE(std::filesystem::exists(scannedLiveriesPath));
 
     std::string shown = out.str();
     EXPECT_EQ(lf_firstLine(shown), "==== window ====");

@@ -29,6 +29,7 @@
 #include "liveries/livery_regcodes.h"
 #include "liveries/livery_tables.h"
 #include "liveries/match_reports.h"
+#include "liveries/scan_reports.h"
 #include "refdata/airport_refs.h"
 #include "refdata/dbase.h"
 #include "refdata/download.h"
@@ -147,6 +148,11 @@ inline Globals keptGlobals() {
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
                                       dontUseTitles.size(), gf_uncreatableCount());
+    {
+        g["liveries.scan"] = fmt::format("{} {} {} {} {} {} {} {}", invalidAirlineCodes.size(), invalidModelCodes.size(),
+                                         modelFixes.size(), invalidCfgFiles.size(), incompleteSections.size(),
+                                         emptyCfgFiles.size(), dbaseCorrections.size(), scannedTitles.size());
+    }
     for (size_t i = 0; i < stepCounts.size(); ++i) g["liveries.steps"] += text(stepCounts[i].load()) + " ";
     g["traffic.parkAirport"] = text(movementParkAirport.loaded);
     g["shell.counts"] = fmt::format("{} {}", tickCount.load(), mainLoopSteps.load());
