@@ -1,5 +1,6 @@
 #include "airports/reset.h"
 
+#include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/park_airport_state.h"
 #include "airports/stand_records.h"
@@ -11,6 +12,8 @@ void gf_resetAirports() {
     parkPositions.reserve(parkPositionsReserve);
     gf_resetParkAirportState();
     gf_clearAirportsScanLog();
+    airportsGenerated = false;
+    tbloCount = 0;
 }
 
 }  // namespace vdl

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "airports/airport_scan.h"
 #include "feed/rt_link.h"
 #include "feed/udp_reader.h"
 #include "foundation/errors.h"
@@ -102,8 +103,8 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep();
-        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports), then read
-        // the park airports (lf_readMyParkAirports).
+        if (SCAN_AIRPORTS.value()) gf_scanAddonAirports();
+        // TODO: read the park airports (lf_readMyParkAirports).
         return !lf_ending(stop);
     } catch (...) {
         gf_reportException("lf_startUpVDRL", std::current_exception());

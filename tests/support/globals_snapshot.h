@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/park_airport_state.h"
 #include "airports/stand_file.h"
@@ -138,6 +139,7 @@ inline Globals keptGlobals() {
         std::lock_guard lock(scanLogMutex);
         g["airports.scanLog"] = text(airportsScanLog.size());
     }
+    g["airports.scan"] = fmt::format("{} {}", airportsGenerated.load(), tbloCount.load());
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
