@@ -18,6 +18,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/utf8_path.h"
 #include "foundation/workers.h"
 #include "refdata/hooks.h"
 
@@ -30,7 +31,7 @@ int lf_wholeScan(const char* packages, uint32_t threads) {
     vdl::gf_openLog("MSFS 2020");
     vdl::gf_loadParameters();
     vdl::MSFS_2020.set(true);
-    vdl::MSFS_INSTALL_PATH.set(fs::absolute(packages).string());
+    vdl::MSFS_INSTALL_PATH.set(vdl::gf_utf8FromPath(fs::absolute(vdl::gf_pathFromUtf8(packages))));
     vdl::gf_setAirportsScanLogHook([](const std::string& line) { vdl::gf_addAirportsScanLog(line); });
     vdl::gf_initWorkerSlots(threads);
     const auto start = std::chrono::steady_clock::now();
