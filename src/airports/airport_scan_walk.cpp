@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/bgl_reader.h"
-#include "airports/bgl_stands.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/utf8_path.h"
@@ -56,21 +56,6 @@ std::optional<std::string> lf_finish(Worker& worker) {
         return std::string("unknown exception");
     }
     return std::nullopt;
-}
-
-// One airport of the scan.
-void lf_processAirportRecord(const BglAirport& airport, const std::string& icao, const std::string& bglPath) {
-    // TODO: link the airport to its archived stand file first (simaddon, thirdparty); under
-    // MSFS 2024 a linked airport is not read. Then write the generated stand file (gf_writeApf)
-    // from these stands when the airport is not linked, or has more stands than the archive.
-    const std::optional<BglAirportStands> stands = gf_readAirportStands(airport, icao, bglPath);
-    (void)stands;
-}
-
-void lf_notRecognisedAirport(const std::string& bglPath) {
-    // TODO: guess the ICAO code of the airport (BGL stem, manifest title, dashed code in the
-    // path) and make its TBLO entry when it is not linked.
-    (void)bglPath;
 }
 
 }  // namespace
@@ -142,9 +127,9 @@ void gf_toParkingPositions(const fs::path& path) {
     const std::string pathText = gf_utf8FromPath(path);
     BglHandOffs handOffs;
     handOffs.airport = [&](const BglAirport& airport, const std::string& icao) {
-        lf_processAirportRecord(airport, icao, pathText);
+        gf_processAirportRecord(airport, icao, pathText);
     };
-    handOffs.notRecognised = [&] { lf_notRecognisedAirport(pathText); };
+    handOffs.notRecognised = [&] { gf_notRecognisedAirport(pathText); };
     try {
         gf_readBglFile(path, handOffs, MSFS_2020.value());
     } catch (const std::exception& e) {

@@ -29,9 +29,4 @@ void gf_scanFolderForAirports(const std::filesystem::path& folder, const BglFile
 // The scan's reader of one BGL file (the body of a worker). A failure is logged and thrown on.
 void gf_toParkingPositions(const std::filesystem::path& path);
 
-// TODO: gf_scanAddonAirports, the whole scan at start-up while SCAN_AIRPORTS is on: the folder
-// list (Official under MSFS 2020, Community), the airport names, my_thirdparty (and under
-// MSFS 2020 my_simaddon) emptied, the scan log begun and written to
-// output/info/AirportsScanLog.txt, TBLO refilled, SCAN_AIRPORTS saved off.
-
 }  // namespace vdl

@@ -1,5 +1,6 @@
 #include "airports/reset.h"
 
+#include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
@@ -16,6 +17,8 @@ void gf_resetAirports() {
     gf_resetParkAirportList();
     gf_resetParkAirportChoice();
     gf_clearParkAirportHooks();
+    airportsGenerated = false;
+    tbloCount = 0;
 }
 
 }  // namespace vdl

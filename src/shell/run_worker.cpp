@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "airports/airport_scan.h"
 #include "airports/park_airports.h"
 #include "feed/rt_link.h"
 #include "feed/udp_reader.h"
@@ -113,7 +114,7 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep(stop);
-        // TODO: scan the add-on airports while SCAN_AIRPORTS is on (gf_scanAddonAirports).
+        if (SCAN_AIRPORTS.value()) gf_scanAddonAirports();
         lf_readAirportRefsOnce();
         gf_readMyParkAirports();
         runMaxLive = MAX_LIVE.value();

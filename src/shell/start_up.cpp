@@ -57,6 +57,7 @@ void lf_removeStaleTempFiles() {
     gf_removeStaleTempFiles(".", false);
     gf_removeStaleTempFiles("output", true);
     gf_removeStaleTempFiles("airports", true);
+    gf_removeStaleTempFiles("TBLO", false);
 }
 
 // Parameters and data base; answers false when the start cannot go on.

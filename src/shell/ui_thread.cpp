@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "airports/airport_links.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/text.h"
@@ -43,6 +44,7 @@ std::string lf_switchSimulator() {
     std::error_code ec;
     std::filesystem::remove(liveriesScannedFile, ec);
     gf_requestLiveryReset();
+    airportsGenerated = false;
     for (CheckBoxParameter* scan : {&SCAN_LIVERIES, &SCAN_AIRPORTS}) {
         scan->set(true);
         gf_saveBoolParameter(*scan);

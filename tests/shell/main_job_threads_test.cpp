@@ -229,6 +229,10 @@ TEST_F(MainJobTest, StartsWithLogParametersDataBaseAndRunsWithoutRealTraffic) {
     EXPECT_NE(log.find("File output/LiveriesScanned.xml is gone, rescan liveries"), std::string::npos) << log;
     EXPECT_NE(log.find("liveries scan automatic starts"), std::string::npos) << log;
     EXPECT_TRUE(std::filesystem::exists(scannedLiveriesPath));
+    // SCAN_AIRPORTS is on by default: the add-on airport scan runs at start-up and switches it off.
+    EXPECT_NE(log.find("output/info/AirportsScanLog.txt written"), std::string::npos) << log;
+    EXPECT_NE(log.find("airports scan ends"), std::string::npos) << log;
+    EXPECT_NE(test::readWholeFile(gf_parametersPath()).find(R"("SCAN_AIRPORTS" value="false")"), std::string::npos);
 
     std::string shown = out.str();
     EXPECT_EQ(lf_firstLine(shown), "==== window ====");

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/park_airport_choice.h"
 #include "airports/park_airport_state.h"
@@ -144,6 +145,7 @@ inline Globals keptGlobals() {
     g["airports.parkAirportList"] =
         fmt::format("{} {} {} {} {} {} {}", gf_parkAirportCount(), reservedStand, reservedStandShown, runMaxLive,
                     loadPending, learnSoftAllowed, gf_userStandName());
+    g["airports.scan"] = fmt::format("{} {}", airportsGenerated.load(), tbloCount.load());
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
