@@ -122,8 +122,10 @@ void lf_buildCreateCommand() {
         return;
     }
     CreateAcCmd cmd;
-    cmd.initPosition =
-        SimInitPosition{ac.lat, ac.lon, ac.alt, radToDeg(ac.pitch), radToDeg(ac.bank), radToDeg(ac.heading), 0, 0};
+    // A ground record carries no altitude: the simulator puts the object on its own ground.
+    const uint32_t onGround = !ac.stream.empty() && !ac.stream.front().airborne ? 1 : 0;
+    cmd.initPosition = SimInitPosition{ac.lat, ac.lon, ac.alt, radToDeg(ac.pitch), radToDeg(ac.bank),
+                                       radToDeg(ac.heading), onGround, 0};
     cmd.tailNumber = ac.identity.callsign;
     cmd.title = ac.identity.title;
     cmd.hexid = hexid;
@@ -133,9 +135,14 @@ void lf_buildCreateCommand() {
 void lf_requestInRange(uint32_t clock) {
     if (clock % inRangeEvery != 0 || simStopped.load()) return;
     const auto radius = static_cast<uint32_t>(lateralRangeMeters.load());
-    std::lock_guard lock(simMutex);
-    if (SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
-                                              SimObjectType::Aircraft) < 0) {
+    bool failed = false;
+    {
+        std::lock_guard lock(simMutex);
+        failed = SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
+                                                       SimObjectType::Aircraft) < 0;
+    }
+    // The failure takes the window's lock and may end the run: only with simMutex let go.
+    if (failed) {
         gf_logError("lf_requestInRange: SimConnect request ac within range fails");
         gf_simConnectRequestFailed();
     }
