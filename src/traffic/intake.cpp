@@ -14,6 +14,7 @@
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
 #include "foundation/clock.h"
+#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/units.h"
@@ -217,8 +218,22 @@ bool refreshIdentity(LiveAc& a, TrafficRecord& r) {
     return true;
 }
 
+// A ground line without track or speed: the track of the move since the last point (or the last
+// track when it did not move), the speed from that move and the time it took.
+void lf_fillUnknownMovement(const LiveAc& a, TrafficRecord& r) {
+    if (a.stream.empty() || (!r.pos.trackUnknown && !r.pos.speedUnknown)) return;
+    const StreamPos& last = a.stream.back();
+    const double nm = gf_distanceNm({last.lat, last.lon}, {r.pos.lat, r.pos.lon});
+    const double dt = r.sampleTime - a.lastSampleTime;
+    if (r.pos.trackUnknown)
+        r.pos.track = nm > groundSkipNm / 4.0 ? radToDeg(gf_bearing({last.lat, last.lon}, {r.pos.lat, r.pos.lon})) : last.track;
+    if (r.pos.speedUnknown) r.pos.speed = dt > 0.0 ? nm / dt * secondsPerHour : last.speed;
+    r.pos.tas = r.pos.speed;
+}
+
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a) {
     if (r.hexid != a.identity.hexid) return false;
+    lf_fillUnknownMovement(a, r);
     if (a.state == AcState::replacing || a.state == AcState::removed || a.erase) return true;
     if (!a.stream.empty() && lf_dropSample(a, r)) return true;
     if (a.state == AcState::fresh && lf_lowNearField(r.pos)) return true;

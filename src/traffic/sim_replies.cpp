@@ -148,6 +148,8 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n, AfterReplies& after) {
     if (n.objectId < firstAiObjectId) return false;
     ac.objectId = n.objectId;
     ac.aglFt = n.b;
+    ac.groundElevFt = n.a;
+    ac.groundElevKnown = true;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
         ac.onGround = true;
         // The notice carries the ground's altitude under the object: it stands on it from the
@@ -233,6 +235,8 @@ void lf_onInRangeLow(const SimReply& n) {
     if (ac == nullptr) return;
     if (n.hexid == 1 && !ac->onGround && ac->configCountdown < 2) gf_touchdown(*ac);
     ac->aglFt = n.b;
+    ac->groundElevFt = n.a;
+    ac->groundElevKnown = true;
     if (ac->onGround || ac->configCountdown >= 2) ac->alt = ac->identity.staticCgHeight + n.a;
 }
 
@@ -391,7 +395,8 @@ void lf_afterReplies(const AfterReplies& after) {
 
 void gf_touchdown(LiveAc& ac) {
     if (ac.state == AcState::removed || ac.groundState == GroundState::climbOut) return;
-    if (ac.configStage != 0 || ac.approach) {
+    // Every touchdown from the air is a landing, wherever it happens: it rolls out and vacates.
+    if (!ac.onGround) {
         ac.touchdown = true;
         ac.landingRoll = true;
         ac.touchdownHeading = ac.heading;
