@@ -37,6 +37,8 @@ constexpr double reversingMaxKt = 10.0;
 constexpr double reversingStartRad = degToRad(120.0);
 constexpr double reversingEndRad = degToRad(60.0);
 constexpr double minPathNm = metresToNm(0.5);
+constexpr double maxTaxiKt = 40.0;
+constexpr double maxRollKt = 200.0;
 constexpr double noseLoweringSteps = 100.0;  // after touchdown, when the rate would never get there
 constexpr double maxCurveParameter = 0.999999;
 constexpr int32_t windowShrinkStep = 100;
@@ -91,7 +93,21 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     // The flight rates may have dropped points ahead: the position rates follow the new leg.
     if (ac.stream.size() < 2) return;
     const StreamPos& p1 = ac.stream[1];
-    const int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
+    int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
+    // A leg whose time has run out (the nose was being aligned, the data hops) is not raced
+    // through: on the ground no faster than a taxi, or a take-off or landing roll.
+    if (ac.onGround) {
+        const double maxKt = ac.landingRoll || ac.takeoffRoll ? maxRollKt : maxTaxiKt;
+        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+        ac.targetTas = std::clamp(ac.targetTas, -maxKt, maxKt);
+        if (ac.curve) {
+            // The control polygon is longer than the curve: a bound on its length.
+            const BezierCurve& c = *ac.curve;
+            const double metres = std::hypot(c.p1East, c.p1North) + std::hypot(c.p2East - c.p1East, c.p2North - c.p1North);
+            const int32_t units = gf_legUnits(metresToNm(metres), maxKt, minLegUnits);
+            ac.curveStep = std::min(ac.curveStep, 1.0 / units);
+        }
+    }
     ac.latRate = (p1.lat - ac.lat) / d;
     ac.lonRate = gf_lonDiff(ac.lon, p1.lon) / d;
     if (!ac.onGround) return;

@@ -184,6 +184,9 @@ void lf_checkNose(const Track& t, const CheckSettings& s, ObjectVerdict& v) {
         const double metres = lf_metres(t[i], t[j]);
         if (mpsToKt(metres / (t[j].time - t[i].time)) <= s.noseCheckKt) continue;
         const TrackPoint& mid = t[(i + j) / 2];
+        // Forwards and backwards within the chord (a pushback's end): no path to judge.
+        if ((t[i].trueAirspeed < 0.0) != (t[j].trueAirspeed < 0.0) || (mid.trueAirspeed < 0.0) != (t[i].trueAirspeed < 0.0))
+            continue;
         const double path = gf_bearing(lf_pos(t[i]), lf_pos(t[j]));
         double off = radToDeg(std::fabs(gf_angleDiff(path, mid.heading)));
         if (mid.trueAirspeed < 0.0) off = 180.0 - off;  // a pushback: tail first
