@@ -155,7 +155,8 @@ void lf_readMovement(const Fields& f, TrafficRecord& r) {
     if (p.track < 0.0 || p.track > 360.0) throw std::runtime_error(fmt::format("track {} out of range", p.track));
     if (p.track == 360.0) p.track = 0.0;
 
-    p.airborne = (airborneFlag == 1.0 || p.speed > maxGroundSpeedKt) ? 1 : 0;
+    // Without an altitude a fast ground line is no flight: its velocity is a stale one.
+    p.airborne = (airborneFlag == 1.0 || (p.speed > maxGroundSpeedKt && !f.unknown(fBaroAlt))) ? 1 : 0;
 
     r.sampleTime = f.required(fTimestamp, "time stamp", true);
     if (r.sampleTime <= 0.0) throw std::runtime_error(fmt::format("time stamp {} not positive", r.sampleTime));

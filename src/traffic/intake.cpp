@@ -41,6 +41,13 @@ constexpr double groundSkipMaxKt = 30.0;
 constexpr double groundSkipTrackDeg = 2.0;
 constexpr double groundSkipNm = metresToNm(20.0);
 constexpr double groundSkipMaxSeconds = 15.0;
+// A speed over five times the positions' one (and 50 kt more) is stale; below 50 kt an aeroplane
+// does not fly.
+constexpr double staleCheckMinSeconds = 1.5;
+constexpr double staleCheckMaxSeconds = 30.0;
+constexpr double staleSpeedFactor = 5.0;
+constexpr double staleSpeedSlackKt = 50.0;
+constexpr double staleGroundKt = 50.0;
 // A low airborne sample near the park airport's elevation does not make or spawn an aircraft.
 constexpr double lowAltitudeFt = 10000.0;
 constexpr double nearFieldFt = 120.0;
@@ -231,9 +238,28 @@ void lf_fillUnknownMovement(const LiveAc& a, TrafficRecord& r) {
     r.pos.tas = r.pos.speed;
 }
 
+// A velocity that the positions do not show is stale (surface positions without a velocity
+// message): the speed of the move holds, and an aeroplane that slow is on the ground.
+void lf_staleVelocity(const LiveAc& a, TrafficRecord& r) {
+    if (a.stream.empty() || a.identity.category == AircraftCategory::Rotorcraft) return;
+    const double dt = r.sampleTime - a.lastSampleTime;
+    if (dt < staleCheckMinSeconds || dt > staleCheckMaxSeconds) return;
+    const StreamPos& last = a.stream.back();
+    const double kt = gf_distanceNm({last.lat, last.lon}, {r.pos.lat, r.pos.lon}) / dt * secondsPerHour;
+    if (r.pos.speed <= staleSpeedFactor * kt + staleSpeedSlackKt) return;
+    r.pos.speed = kt;
+    r.pos.tas = kt;
+    if (kt < staleGroundKt) {
+        r.pos.airborne = 0;
+        r.pos.alt = 0.0;
+        r.pos.vs = 0.0;
+    }
+}
+
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a) {
     if (r.hexid != a.identity.hexid) return false;
     lf_fillUnknownMovement(a, r);
+    lf_staleVelocity(a, r);
     if (a.state == AcState::replacing || a.state == AcState::removed || a.erase) return true;
     if (!a.stream.empty() && lf_dropSample(a, r)) return true;
     if (a.state == AcState::fresh && lf_lowNearField(r.pos)) return true;
