@@ -38,7 +38,8 @@ constexpr double reversingStartRad = degToRad(120.0);
 constexpr double reversingEndRad = degToRad(60.0);
 constexpr double minPathNm = metresToNm(0.5);
 constexpr double maxTaxiKt = 40.0;
-constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls
+constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls through a bend
+constexpr double rollingBendRad = degToRad(12.0);
 constexpr double maxRollKt = 200.0;
 constexpr double noseLoweringSteps = 100.0;  // after touchdown, when the rate would never get there
 constexpr double maxCurveParameter = 0.999999;
@@ -131,8 +132,9 @@ bool lf_alignNose(LiveAc& ac, double pathBearing) {
     // The leg's own turn rate while the nose keeps up; the ground's fastest when it lags.
     const bool lagging = std::fabs(gf_angleDiff(ac.heading, nose)) > groundAlignRad / 2.0;
     lf_turnTowards(ac, nose, lagging ? gf_maxTurnPerStep(ac) : ac.identity.turnRate);
-    // A rolling aircraft does not stop dead: its path bends little, and the nose catches up.
-    return std::fabs(ac.targetTas) > maxAlignWaitKt || std::fabs(gf_angleDiff(ac.heading, nose)) <= groundAlignRad;
+    // A rolling aircraft does not stop dead where its path bends a little: the nose catches up.
+    const double off = std::fabs(gf_angleDiff(ac.heading, nose));
+    return off <= groundAlignRad || (std::fabs(ac.targetTas) > maxAlignWaitKt && off <= rollingBendRad);
 }
 
 // Without a curve: heading by rate or towards the leg, position by the leg's rates.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 #include <atomic>
 #include <sstream>
@@ -29,6 +30,7 @@
 #include "simulator/track_file.h"
 #include "standins/livery_samples.h"
 #include "standins/rt_standin.h"
+#include "standins/track_checks.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -131,6 +133,53 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_FALSE(trafficReader.running());
     EXPECT_TRUE(test::eventually([&] { return test::threadCount() == threadsBefore; }))
         << test::threadCount() << " threads, " << threadsBefore << " before";
+}
+
+// Long enough for the feed's first aircraft (it runs 30 s behind) to be created, flown, landed
+// and taxied: every object of the run passes the track checks, each is bound at once and none
+// is created twice.
+TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
+    installRealTraffic();
+    samples::SampleOptions sample;
+    sample.count = 300;
+    liveries = samples::SampleMaker(2026).liveries(sample);
+    std::vector<std::string> titles;
+    std::map<std::string, AircraftCategory> categoryOfTitle;
+    for (const auto& l : liveries) {
+        titles.push_back(l.title);
+        categoryOfTitle[l.title] = gf_modelCategory(l.type);
+    }
+    ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
+    gf_saveScannedLiveries();
+    liveries.clear();
+    options.scenario.installedTitles = "titles.txt";
+    options.scenario.tracksFile = "output/tracks.json";
+    options.scenario.endAtSimSeconds = 75.0;
+    rtstandin::Config config;
+    config.linkPort = [] { return realTrafficLink.port(); };
+    config.trafficPort = [] { return trafficReader.port(); };
+    config.qnhPort = [] { return qnhReader.port(); };
+    config.lingerSeconds = 0.5;
+    config.connectTimeoutSeconds = 20.0;
+    rtstandin::RealTrafficStandIn realTraffic(config);
+    std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
+    EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+    realTrafficThread.join();
+
+    const auto tracks = gf_readTrackFile("output/tracks.json");
+    ASSERT_FALSE(tracks.empty()) << "no aircraft was created";
+    tracks::CheckSettings settings;
+    settings.rateSpanSeconds = 0.25;  // the frames of the simulator's own thread, not the steps
+    const auto verdict = tracks::gf_checkTracks(
+        tracks,
+        [&](const RecordedTrack& t) {
+            const auto c = categoryOfTitle.find(t.title);
+            return tracks::gf_limitsOfCategory(c == categoryOfTitle.end() ? AircraftCategory::Large : c->second);
+        },
+        settings);
+    EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_EQ(log.find("no notice for"), std::string::npos) << log;
 }
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
