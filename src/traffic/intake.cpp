@@ -48,6 +48,7 @@ constexpr double staleCheckMaxSeconds = 30.0;
 constexpr double staleSpeedFactor = 5.0;
 constexpr double staleSpeedSlackKt = 50.0;
 constexpr double staleGroundKt = 50.0;
+constexpr double maxFilledSpeedKt = 30.0;  // a ground line without speed, from its move
 // A low airborne sample near the park airport's elevation does not make or spawn an aircraft.
 constexpr double lowAltitudeFt = 10000.0;
 constexpr double nearFieldFt = 120.0;
@@ -234,7 +235,8 @@ void lf_fillUnknownMovement(const LiveAc& a, TrafficRecord& r) {
     const double dt = r.sampleTime - a.lastSampleTime;
     if (r.pos.trackUnknown)
         r.pos.track = nm > groundSkipNm / 4.0 ? radToDeg(gf_bearing({last.lat, last.lon}, {r.pos.lat, r.pos.lon})) : last.track;
-    if (r.pos.speedUnknown) r.pos.speed = dt > 0.0 ? nm / dt * secondsPerHour : last.speed;
+    // Two noisy positions show a taxi at best: no take-off roll starts from such a speed.
+    if (r.pos.speedUnknown) r.pos.speed = std::min(dt > 0.0 ? nm / dt * secondsPerHour : last.speed, maxFilledSpeedKt);
     r.pos.tas = r.pos.speed;
 }
 
