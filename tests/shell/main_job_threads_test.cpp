@@ -56,6 +56,38 @@ class MainJobTest : public test::ShellTest {
         gf_setServerBaseForTests("http://127.0.0.1:1/");
     }
 
+    // A catalogue of 300 sample liveries written by the program's own writer; its titles are
+    // the simulator's installed ones, and the tracks go to output/tracks.json. Answers each
+    // title's category.
+    std::map<std::string, AircraftCategory> installSampleCatalogue() {
+        samples::SampleOptions sample;
+        sample.count = 300;
+        liveries = samples::SampleMaker(2026).liveries(sample);
+        std::vector<std::string> titles;
+        std::map<std::string, AircraftCategory> categoryOfTitle;
+        for (const auto& l : liveries) {
+            titles.push_back(l.title);
+            categoryOfTitle[l.title] = gf_modelCategory(l.type);
+        }
+        EXPECT_TRUE(gf_writeLines(titles, "titles.txt"));
+        gf_saveScannedLiveries();
+        liveries.clear();
+        options.scenario.installedTitles = "titles.txt";
+        options.scenario.tracksFile = "output/tracks.json";
+        return categoryOfTitle;
+    }
+
+    // The RealTraffic stand-in on the ports the program opened.
+    static rtstandin::Config realTrafficConfig() {
+        rtstandin::Config config;
+        config.linkPort = [] { return realTrafficLink.port(); };
+        config.trafficPort = [] { return trafficReader.port(); };
+        config.qnhPort = [] { return qnhReader.port(); };
+        config.lingerSeconds = 0.5;
+        config.connectTimeoutSeconds = 20.0;
+        return config;
+    }
+
     ProgramOptions options;
     std::ostringstream out;
     std::ostringstream err;
@@ -63,27 +95,11 @@ class MainJobTest : public test::ShellTest {
 
 TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     installRealTraffic();
-    // A catalogue written by the program's own writer; its titles are the simulator's installed ones.
-    samples::SampleOptions sample;
-    sample.count = 300;
-    liveries = samples::SampleMaker(2026).liveries(sample);
-    std::vector<std::string> titles;
-    for (const auto& l : liveries) titles.push_back(l.title);
-    ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
-    gf_saveScannedLiveries();
-    liveries.clear();
-    options.scenario.installedTitles = "titles.txt";
-    options.scenario.tracksFile = "output/tracks.json";
+    installSampleCatalogue();
     // A sanitizer may keep a helper thread of its own from the first thread on.
     std::thread([] {}).join();
     const int threadsBefore = test::threadCount();
-    rtstandin::Config config;
-    config.linkPort = [] { return realTrafficLink.port(); };
-    config.trafficPort = [] { return trafficReader.port(); };
-    config.qnhPort = [] { return qnhReader.port(); };
-    config.lingerSeconds = 0.5;
-    config.connectTimeoutSeconds = 20.0;
-    rtstandin::RealTrafficStandIn realTraffic(config);
+    rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
 
     // A command typed while it runs; then the input ends and the program runs on.
@@ -140,28 +156,9 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 // is created twice.
 TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     installRealTraffic();
-    samples::SampleOptions sample;
-    sample.count = 300;
-    liveries = samples::SampleMaker(2026).liveries(sample);
-    std::vector<std::string> titles;
-    std::map<std::string, AircraftCategory> categoryOfTitle;
-    for (const auto& l : liveries) {
-        titles.push_back(l.title);
-        categoryOfTitle[l.title] = gf_modelCategory(l.type);
-    }
-    ASSERT_TRUE(gf_writeLines(titles, "titles.txt"));
-    gf_saveScannedLiveries();
-    liveries.clear();
-    options.scenario.installedTitles = "titles.txt";
-    options.scenario.tracksFile = "output/tracks.json";
+    const auto categoryOfTitle = installSampleCatalogue();
     options.scenario.endAtSimSeconds = 75.0;
-    rtstandin::Config config;
-    config.linkPort = [] { return realTrafficLink.port(); };
-    config.trafficPort = [] { return trafficReader.port(); };
-    config.qnhPort = [] { return qnhReader.port(); };
-    config.lingerSeconds = 0.5;
-    config.connectTimeoutSeconds = 20.0;
-    rtstandin::RealTrafficStandIn realTraffic(config);
+    rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     realTrafficThread.join();

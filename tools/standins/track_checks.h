@@ -44,7 +44,7 @@ struct CheckSettings {
     double bankCheckKt = 60.0;       // banks are judged above this speed
     double belowGroundFt = 0.5;
     double groundClimbFt = 3.0;        // rise of an object on the ground
-    double liftOffShare = 0.9;         // of the rotation speed, at least, at a lift-off
+    double liftOffShare = 0.85;        // of the rotation speed, at least, at a lift-off
     double slowClimbShare = 0.6;       // of the rotation speed, no climb below it near the ground
     double slowClimbFpm = 500.0;
     double slowClimbBelowFt = 1500.0;  // above ground
