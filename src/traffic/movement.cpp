@@ -33,9 +33,9 @@ constexpr double flareStartAglFt = 400.0;
 // The nose within this of the path before a ground aircraft moves along it.
 constexpr double groundAlignRad = degToRad(10.0);
 // Tail first in the data: slow, and the path this far from the nose (it ends beyond the other).
-constexpr double reversingMaxKt = 10.0;
+constexpr double reversingMaxKt = 6.0;
 constexpr double reversingStartRad = degToRad(120.0);
-constexpr double reversingEndRad = degToRad(60.0);
+constexpr double reversingEndRad = degToRad(90.0);
 constexpr double minPathNm = metresToNm(0.5);
 constexpr double maxTaxiKt = 40.0;
 constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls through a bend

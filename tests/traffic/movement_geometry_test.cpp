@@ -169,3 +169,30 @@ TEST(BankRate, CoordinatedWithTurnRateAndSpeedWithinTheCategory) {
 
 }  // namespace
 }  // namespace vdl::test
+
+namespace vdl::test {
+namespace {
+
+// Ground points ahead of an aircraft that still counts as airborne, its data climbing (a
+// landing or taxi the simulator has not yet reported on the ground): it comes down, it never
+// climbs over points that say it is on the ground.
+TEST(AirRates, GroundPointsAheadNeverMakeAClimb) {
+    clock100 = 100000;
+    StreamPos p = makePoint(52.3, 4.76, 0, 4, 90, false, 1500);
+    LiveAc ac(p, harnessIdentity(AircraftCategory::Large), 1.0);
+    ac.onGround = false;
+    ac.alt = 130.0;
+    ac.aglFt = 25.0;
+    ac.stream.clear();
+    for (int i = 0; i < 4; ++i) {
+        StreamPos q = makePoint(52.3, 4.76 + 0.0002 * i, 0, 4, 90, false, 1500);
+        q.time = 100000 + 200 * static_cast<uint32_t>(i);
+        ac.stream.push_back(q);
+    }
+    setAirRates(ac);
+    EXPECT_LT(ac.altRate, 0.0);
+    EXPECT_LE(ac.stream[1].vs, 0.0);
+}
+
+}  // namespace
+}  // namespace vdl::test
