@@ -41,6 +41,8 @@ constexpr double maxTaxiKt = 40.0;
 constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls through a bend
 constexpr double rollingBendRad = degToRad(11.0);
 constexpr double maxRollKt = 200.0;
+constexpr double maxAirCatchUp = 1.5;
+constexpr double minAirCatchUpKt = 60.0;
 constexpr double noseLoweringSteps = 100.0;  // after touchdown, when the rate would never get there
 constexpr double maxCurveParameter = 0.999999;
 constexpr int32_t windowShrinkStep = 100;
@@ -96,9 +98,13 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     if (ac.stream.size() < 2) return;
     const StreamPos& p1 = ac.stream[1];
     int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
-    // A leg whose time has run out (the nose was being aligned, the data hops) is not raced
-    // through: on the ground no faster than a taxi, or a take-off or landing roll.
-    if (ac.onGround) {
+    // A leg whose time has run out (the object waited for its binding, the nose was being
+    // aligned, the data hops) is not raced through: in the air no faster than half again the
+    // data's speed, on the ground no faster than a taxi, or a take-off or landing roll.
+    if (!ac.onGround) {
+        const double maxKt = maxAirCatchUp * std::max({ac.stream[0].speed, p1.speed, minAirCatchUpKt});
+        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+    } else {
         const double maxKt = ac.landingRoll || ac.takeoffRoll ? maxRollKt : maxTaxiKt;
         d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
         ac.targetTas = std::clamp(ac.targetTas, -maxKt, maxKt);
