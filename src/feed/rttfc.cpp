@@ -136,17 +136,27 @@ void lf_refuseGroundVehicles(const Fields& f) {
 // Ground speed, track, the airborne flag and the sample time, all required.
 void lf_readMovement(const Fields& f, TrafficRecord& r) {
     StreamPos& p = r.pos;
-    p.speed = f.required(fGsp, "ground speed", true);
-    if (p.speed < 0.0) throw std::runtime_error(fmt::format("ground speed {} negative", p.speed));
-    p.track = f.required(fTrack, "track", true);
-    if (p.track < 0.0 || p.track > 360.0) throw std::runtime_error(fmt::format("track {} out of range", p.track));
-    if (p.track == 360.0) p.track = 0.0;
-
     const double airborneFlag = f.required(fAirborne, "airborne flag", false);
     if (airborneFlag != 0.0 && airborneFlag != 1.0) {
         throw std::runtime_error(fmt::format("airborne flag {} is neither 0 nor 1", airborneFlag));
     }
-    p.airborne = (airborneFlag == 1.0 || p.speed > maxGroundSpeedKt) ? 1 : 0;
+    // On the ground the feed often leaves track and speed empty; the traffic manager keeps the
+    // aircraft's last ones. In the air both are required.
+    const bool ground = airborneFlag == 0.0;
+    const auto speed = f.number(fGsp, "ground speed", true);
+    if (!speed && !ground) throw std::runtime_error("ground speed missing");
+    p.speed = speed.value_or(0.0);
+    p.speedUnknown = speed ? 0 : 1;
+    if (p.speed < 0.0) throw std::runtime_error(fmt::format("ground speed {} negative", p.speed));
+    const auto track = f.number(fTrack, "track", true);
+    if (!track && !ground) throw std::runtime_error("track missing");
+    p.track = track.value_or(0.0);
+    p.trackUnknown = track ? 0 : 1;
+    if (p.track < 0.0 || p.track > 360.0) throw std::runtime_error(fmt::format("track {} out of range", p.track));
+    if (p.track == 360.0) p.track = 0.0;
+
+    // Without an altitude a fast ground line is no flight: its velocity is a stale one.
+    p.airborne = (airborneFlag == 1.0 || (p.speed > maxGroundSpeedKt && !f.unknown(fBaroAlt))) ? 1 : 0;
 
     r.sampleTime = f.required(fTimestamp, "time stamp", true);
     if (r.sampleTime <= 0.0) throw std::runtime_error(fmt::format("time stamp {} not positive", r.sampleTime));

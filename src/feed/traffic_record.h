@@ -26,6 +26,9 @@ struct StreamPos {
     uint8_t airborne = 0;      // 1 airborne, 0 on the ground
     uint8_t stop = 0;          // 1 when the aircraft stands still at this point
     uint8_t attitudeFlag = 0;  // the line carried roll and true heading
+    // A ground line may leave track and ground speed empty: the aircraft's last ones hold.
+    uint8_t trackUnknown = 0;
+    uint8_t speedUnknown = 0;
 };
 
 struct TrafficRecord {

@@ -41,9 +41,10 @@ bool lf_removeAllAircraft() {
         if (ac.state != AcState::removed) removeAircraftFromSim(ac);
     for (AiAircraft& ac : staticAircraft)
         if (ac.state != AcState::removed) removeAircraftFromSim(ac);
-    std::lock_guard lock(simMutex);
-    // Nothing new is created on the way out.
+    SimLock lock(simMutex);
+    // Nothing new is created on the way out; what was created and never bound goes too.
     simCreateQueue.clear();
+    gf_removeUnboundCreates(lock);
     simRemovalIds.insert(simRemovalIds.end(), removalQueue.begin(), removalQueue.end());
     removalQueue.clear();
     return !simRemovalIds.empty();

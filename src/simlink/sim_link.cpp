@@ -31,6 +31,7 @@ struct PendingCreate {
     uint32_t sendId = 0;
     uint32_t objectId = 0;  // from the assigned-id answer; 0 until it came
     uint32_t missedLists = 0;  // in-range lists since then that did not have it
+    bool removeOnAssign = false;  // the run ends: the object goes as soon as its id is known
 };
 
 // Link state, under simMutex: the functions that touch it take the caller's SimLock.
@@ -360,7 +361,12 @@ void lf_handleMessage(const SimLock& lock, const SimRecv& m, RoundResult& result
         case SimRecvId::AssignedObjectId: {
             auto it = std::find_if(pendingCreates.begin(), pendingCreates.end(),
                                    [&](const PendingCreate& p) { return p.requestId == m.requestId; });
-            if (it != pendingCreates.end()) it->objectId = m.objectId;
+            if (it == pendingCreates.end()) break;
+            it->objectId = m.objectId;
+            if (it->removeOnAssign) {
+                simRemovalIds.push_back(m.objectId);
+                pendingCreates.erase(it);
+            }
             break;
         }
         case SimRecvId::Exception:
@@ -615,6 +621,17 @@ void gf_resetSimLink() {
         nextCreateRequest = REQUEST_CREATE_FIRST;
     }
     gf_resetSimLinkBetweenRuns();
+}
+
+void gf_removeUnboundCreates(const SimLock&) {
+    std::erase_if(pendingCreates, [](PendingCreate& p) {
+        if (p.objectId == 0) {
+            p.removeOnAssign = true;
+            return false;
+        }
+        simRemovalIds.push_back(p.objectId);
+        return true;
+    });
 }
 
 // The create request ids go on counting across runs, as they always have.

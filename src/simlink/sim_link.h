@@ -95,6 +95,9 @@ void gf_setCabinLights(uint32_t objectId, uint32_t value);  // CABIN_LIGHTS_SET,
 void gf_updateAircraft(const PositionUpdate& position);      // write buffer, no lock
 // Swaps write and send buffer and empties the new write buffer.
 void gf_swapPositionBuffers(const SimLock& lock);
+// The end of a run: objects created but never bound are removed with the others, at once when
+// their id is known, else when the simulator tells it.
+void gf_removeUnboundCreates(const SimLock& lock);
 // Asks for the user aircraft's state (unless simStopped) and answers the last one received.
 UserAcState gf_getUserAcData();
 // Counts a failed request; from the third on the run ends with "SIMCONNECT ERROR". It takes

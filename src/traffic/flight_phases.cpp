@@ -30,13 +30,14 @@ constexpr double lightsAltitudeFt = 10000.0;  // the low-level light set below, 
 constexpr double attitudeAglFt = 1000.0;
 constexpr double approachAttitudeAglFt = 2000.0;
 
+constexpr double stepSeconds = 0.01;  // one traffic step
+
 // Descents: the vertical speed of a descent to the ground, steeper with a higher QNH.
 constexpr int32_t standardQnh = 1013;
 constexpr double qnhDescentFpmPerHpa = 6.0;
 constexpr double lowDescentAglFt = 100.0;
 constexpr double lowDescentFpm = -600.0;
 constexpr double minDescentFpm = -601.0;
-constexpr double minClimbFpm = 601.0;  // a climbing aircraft over ground points ahead
 constexpr double lowClimbAglFt = 1000.0;  // low down a climb is never slower than this rate
 constexpr double minLowClimbFtPerStep = 0.2;
 constexpr double levelVsFpm = 100.0;  // a leg whose two vertical speeds add up to less flies level
@@ -202,8 +203,9 @@ void lf_groundLegRate(LiveAc& ac) {
         nextPosAir(ac);
         ac.altRate = lf_climbRate(ac, ac.stream[1], lf_legUnits(ac));
     } else {
-        StreamPos& q1 = ac.stream[1];
-        lf_descend(ac, q1, std::max(q1.vs, minClimbFpm));
+        // Ground points ahead and no lift-off among them: the aircraft comes down to the ground,
+        // it never climbs over points that say it is on the ground.
+        lf_descend(ac, ac.stream[1], descentRate(ac));
     }
     lf_gear(ac, true);
 }
@@ -317,7 +319,10 @@ void setBankRate(LiveAc& ac, double turn, double steps) {
     const FlightCategoryValues& v = gf_flightValues(ac.identity.category);
     const double maxBank = degToRad(v.maxBankDeg);
     const double maxRate = degToRad(v.maxBankRateDeg);
-    const double target = -std::clamp(std::isfinite(turn) ? turn : 0.0, -maxBank, maxBank);
+    // The bank of a coordinated turn at the leg's turn rate and the true airspeed.
+    const double turnPerSecond = steps > 0.0 && std::isfinite(turn) ? turn / (steps * stepSeconds) : 0.0;
+    const double coordinated = std::atan(turnPerSecond * ktToMps(std::fabs(ac.targetTas)) / standardGravity);
+    const double target = -std::clamp(coordinated, -maxBank, maxBank);
     const double rate = steps > 0.0 ? (target - ac.bank) / steps : 0.0;
     ac.bankRate = std::clamp(std::isfinite(rate) ? rate : 0.0, -maxRate, maxRate);
 }

@@ -15,6 +15,7 @@
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
 #include "foundation/clock.h"
+#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/units.h"
@@ -41,6 +42,14 @@ constexpr double groundSkipMaxKt = 30.0;
 constexpr double groundSkipTrackDeg = 2.0;
 constexpr double groundSkipNm = metresToNm(20.0);
 constexpr double groundSkipMaxSeconds = 15.0;
+// A speed over five times the positions' one (and 50 kt more) is stale; below 50 kt an aeroplane
+// does not fly.
+constexpr double staleCheckMinSeconds = 1.5;
+constexpr double staleCheckMaxSeconds = 30.0;
+constexpr double staleSpeedFactor = 5.0;
+constexpr double staleSpeedSlackKt = 50.0;
+constexpr double staleGroundKt = 50.0;
+constexpr double maxFilledSpeedKt = 30.0;  // a ground line without speed, from its move
 // A low airborne sample near the park airport's elevation does not make or spawn an aircraft.
 constexpr double lowAltitudeFt = 10000.0;
 constexpr double nearFieldFt = 120.0;
@@ -212,8 +221,42 @@ bool refreshIdentity(LiveAc& a, TrafficRecord& r) {
     return true;
 }
 
+// A ground line without track or speed: the track of the move since the last point (or the last
+// track when it did not move), the speed from that move and the time it took.
+void lf_fillUnknownMovement(const LiveAc& a, TrafficRecord& r) {
+    if (a.stream.empty() || (!r.pos.trackUnknown && !r.pos.speedUnknown)) return;
+    const StreamPos& last = a.stream.back();
+    const double nm = gf_distanceNm({last.lat, last.lon}, {r.pos.lat, r.pos.lon});
+    const double dt = r.sampleTime - a.lastSampleTime;
+    if (r.pos.trackUnknown)
+        r.pos.track = nm > groundSkipNm / 4.0 ? radToDeg(gf_bearing({last.lat, last.lon}, {r.pos.lat, r.pos.lon})) : last.track;
+    // Two noisy positions show a taxi at best: no take-off roll starts from such a speed.
+    if (r.pos.speedUnknown) r.pos.speed = std::min(dt > 0.0 ? nm / dt * secondsPerHour : last.speed, maxFilledSpeedKt);
+    r.pos.tas = r.pos.speed;
+}
+
+// A velocity that the positions do not show is stale (surface positions without a velocity
+// message): the speed of the move holds, and an aeroplane that slow is on the ground.
+void lf_staleVelocity(const LiveAc& a, TrafficRecord& r) {
+    if (a.stream.empty() || a.identity.category == AircraftCategory::Rotorcraft) return;
+    const double dt = r.sampleTime - a.lastSampleTime;
+    if (dt < staleCheckMinSeconds || dt > staleCheckMaxSeconds) return;
+    const StreamPos& last = a.stream.back();
+    const double kt = gf_distanceNm({last.lat, last.lon}, {r.pos.lat, r.pos.lon}) / dt * secondsPerHour;
+    if (r.pos.speed <= staleSpeedFactor * kt + staleSpeedSlackKt) return;
+    r.pos.speed = kt;
+    r.pos.tas = kt;
+    if (kt < staleGroundKt) {
+        r.pos.airborne = 0;
+        r.pos.alt = 0.0;
+        r.pos.vs = 0.0;
+    }
+}
+
 bool gf_matchRecord(TrafficRecord& r, LiveAc& a) {
     if (r.hexid != a.identity.hexid) return false;
+    lf_fillUnknownMovement(a, r);
+    lf_staleVelocity(a, r);
     if (a.state == AcState::replacing || a.state == AcState::removed || a.erase) return true;
     if (!a.stream.empty() && lf_dropSample(a, r)) return true;
     if (a.state == AcState::fresh && lf_lowNearField(r.pos)) return true;

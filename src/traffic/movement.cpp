@@ -12,6 +12,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/ground_movement.h"
 #include "traffic/removal.h"
+#include "traffic/sim_replies.h"
 #include "traffic/stream_extension.h"
 
 namespace vdl {
@@ -29,6 +30,19 @@ constexpr double approachFallbackSpeedKt = 100.0;
 constexpr double splitSpeedChangeKt = 5.0;
 constexpr double splitMinLegMetres = 100.0;
 constexpr double flareStartAglFt = 400.0;
+// The nose within this of the path before a ground aircraft moves along it.
+constexpr double groundAlignRad = degToRad(10.0);
+// Tail first in the data: slow, and the path this far from the nose (it ends beyond the other).
+constexpr double reversingMaxKt = 6.0;
+constexpr double reversingStartRad = degToRad(120.0);
+constexpr double reversingEndRad = degToRad(90.0);
+constexpr double minPathNm = metresToNm(0.5);
+constexpr double maxTaxiKt = 40.0;
+constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls through a bend
+constexpr double rollingBendRad = degToRad(11.0);
+constexpr double maxRollKt = 200.0;
+constexpr double maxAirCatchUp = 1.5;
+constexpr double minAirCatchUpKt = 60.0;
 constexpr double noseLoweringSteps = 100.0;  // after touchdown, when the rate would never get there
 constexpr double maxCurveParameter = 0.999999;
 constexpr int32_t windowShrinkStep = 100;
@@ -61,6 +75,21 @@ void lf_popFront(LiveAc& ac) {
     ac.stream.pop_front();
 }
 
+// A slow move against the nose in the data is a pushback: it is flown tail first.
+void lf_detectReversing(LiveAc& ac) {
+    const GroundState gs = ac.groundState;
+    if (ac.stream.size() < 2 || ac.stream[1].stop || ac.landingRoll || ac.takeoffRoll ||
+        (gs != GroundState::taxi && gs != GroundState::fresh)) {
+        ac.reversing = false;
+        return;
+    }
+    const StreamPos& p1 = ac.stream[1];
+    const double off = std::fabs(gf_angleDiff(ac.heading, gf_bearing(lf_pos(ac), lf_pos(p1))));
+    if (segmentSpeed(ac) > reversingMaxKt) ac.reversing = false;
+    else if (off >= reversingStartRad) ac.reversing = true;
+    else if (off <= reversingEndRad) ac.reversing = false;
+}
+
 // The rates of the new leg; the position rates reach the second point at its time.
 void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     if (!ac.onGround) setAirRates(ac);
@@ -68,14 +97,61 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     // The flight rates may have dropped points ahead: the position rates follow the new leg.
     if (ac.stream.size() < 2) return;
     const StreamPos& p1 = ac.stream[1];
-    const int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
+    int32_t d = std::max(minLegUnits, gf_unitsFrom(clock, p1.time));
+    // A leg whose time has run out (the object waited for its binding, the nose was being
+    // aligned, the data hops) is not raced through: in the air no faster than half again the
+    // data's speed, on the ground no faster than a taxi, or a take-off or landing roll.
+    if (!ac.onGround) {
+        const double maxKt = maxAirCatchUp * std::max({ac.stream[0].speed, p1.speed, minAirCatchUpKt});
+        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+    } else {
+        const double maxKt = ac.landingRoll || ac.takeoffRoll ? maxRollKt : maxTaxiKt;
+        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+        ac.targetTas = std::clamp(ac.targetTas, -maxKt, maxKt);
+        if (ac.curve) {
+            // The control polygon is longer than the curve: a bound on its length.
+            const BezierCurve& c = *ac.curve;
+            const double metres = std::hypot(c.p1East, c.p1North) + std::hypot(c.p2East - c.p1East, c.p2North - c.p1North);
+            const int32_t units = gf_legUnits(metresToNm(metres), maxKt, minLegUnits);
+            ac.curveStep = std::min(ac.curveStep, 1.0 / units);
+        }
+    }
     ac.latRate = (p1.lat - ac.lat) / d;
     ac.lonRate = gf_lonDiff(ac.lon, p1.lon) / d;
+    if (!ac.onGround) return;
+    // On the ground the nose follows the way the aircraft really goes: from where it is.
+    if (gf_distanceNm(lf_pos(ac), lf_pos(p1)) > minPathNm) ac.legBearing = gf_bearing(lf_pos(ac), lf_pos(p1));
+    if (ac.reversing) ac.targetTas = -std::fabs(ac.targetTas);
+}
+
+// On the ground the nose follows the path (tail first when reversing): it turns at the ground
+// rate, and the aircraft waits while its nose is too far off to move along the path.
+bool lf_groundFollowsPath(const LiveAc& ac) {
+    const GroundState gs = ac.groundState;
+    return ac.onGround && (gs == GroundState::taxi || gs == GroundState::pullOut || gs == GroundState::toStand ||
+                           gs == GroundState::fresh);
+}
+
+// True when the nose is aligned closely enough to move on.
+bool lf_alignNose(LiveAc& ac, double pathBearing) {
+    const double nose = ac.reversing ? lf_wrap2Pi(pathBearing + pi) : pathBearing;
+    // The leg's own turn rate while the nose keeps up; the ground's fastest when it lags.
+    const bool lagging = std::fabs(gf_angleDiff(ac.heading, nose)) > groundAlignRad / 2.0;
+    lf_turnTowards(ac, nose, lagging ? gf_maxTurnPerStep(ac) : ac.identity.turnRate);
+    // A rolling aircraft does not stop dead where its path bends a little: the nose catches up.
+    const double off = std::fabs(gf_angleDiff(ac.heading, nose));
+    return off <= groundAlignRad || (std::fabs(ac.targetTas) > maxAlignWaitKt && off <= rollingBendRad);
 }
 
 // Without a curve: heading by rate or towards the leg, position by the leg's rates.
 void lf_stepAlongLeg(LiveAc& ac) {
     const GroundState gs = ac.groundState;
+    if (lf_groundFollowsPath(ac) && (ac.latRate != 0.0 || ac.lonRate != 0.0)) {
+        if (!lf_alignNose(ac, ac.legBearing)) return;
+        if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
+        if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
+        return;
+    }
     if (((gs == GroundState::pushback || gs == GroundState::pullOut || gs == GroundState::taxi) && ac.turnSlow) || gs == GroundState::toStand) {
         lf_turnTowards(ac, ac.legBearing, ac.identity.turnRate);
     } else {
@@ -89,17 +165,38 @@ void lf_stepAlongLeg(LiveAc& ac) {
 
 // Along the curve: the position on it, the nose towards its tangent (backwards in a pushback).
 void lf_stepAlongCurve(LiveAc& ac) {
-    ac.curveT = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
+    const double t = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
     LatLon p;
     double bearing = 0.0;
-    if (!bezierPoint(*ac.curve, ac.curveT, p, bearing)) {
+    if (!bezierPoint(*ac.curve, t, p, bearing)) {
+        ac.curveT = t;
         gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
         return;
     }
+    if (lf_groundFollowsPath(ac)) {
+        if (lf_alignNose(ac, bearing)) {
+            ac.curveT = t;
+            ac.lat = p.lat;
+            ac.lon = p.lon;
+        }
+        return;
+    }
+    ac.curveT = t;
     ac.lat = p.lat;
     ac.lon = p.lon;
     if (ac.groundState == GroundState::pushback) bearing = lf_wrap2Pi(bearing + pi);
     lf_turnTowards(ac, bearing, ac.identity.turnRate);
+}
+
+// The data's altitude may lie under the simulator's ground (a QNH error, another elevation in the
+// scenery): a flying aircraft stops on the ground and lands there, never goes below it.
+void lf_groundFloor(LiveAc& ac) {
+    if (ac.onGround || !ac.groundElevKnown || ac.groundState == GroundState::climbOut) return;
+    const double standing = ac.identity.staticCgHeight > 0.0 ? ac.identity.staticCgHeight : gf_standingAgl(ac);
+    const double floor = ac.groundElevFt + standing;
+    if (ac.alt > floor) return;
+    ac.alt = floor;
+    gf_touchdown(ac);
 }
 
 // Pitch, bank and altitude outside the climb-out.
@@ -123,7 +220,7 @@ void lf_stepAttitude(LiveAc& ac) {
     } else if (ac.configStage != 0) {
         ac.pitch = std::max(ac.pitch + ac.pitchRate, -maxConfigNoseUpRad);
         ac.bank += ac.bankRate;
-        ac.alt += ac.altRate;
+        if (!ac.onGround) ac.alt += ac.altRate;  // on the ground it stands on the ground
     } else if (ac.onGround) {
         ac.pitch = groundPitch;
         ac.bank = 0.0;
@@ -132,6 +229,7 @@ void lf_stepAttitude(LiveAc& ac) {
         ac.bank += ac.bankRate;
         ac.alt += ac.altRate;
     }
+    lf_groundFloor(ac);
 }
 
 }  // namespace
@@ -267,8 +365,13 @@ void nextPos(LiveAc& ac) {
         if (!p1.stop && p1.lat == p0.lat && p1.lon == p0.lon) p1.stop = 1;
         if (!p1.stop) ac.legBearing = gf_bearing(lf_pos(p0), lf_pos(p1));
     }
-    if (!ac.onGround) nextPosAir(ac);
-    else nextPosGround(ac);
+    if (!ac.onGround) {
+        nextPosAir(ac);
+    } else {
+        lf_detectReversing(ac);
+        nextPosGround(ac);
+        if (ac.reversing) gf_clearCurve(ac);
+    }
 
     if (ac.state != AcState::active) return;  // the ground half may have removed it
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {

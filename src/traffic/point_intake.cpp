@@ -45,7 +45,8 @@ constexpr double pullOutFarSpans = 6.0;
 constexpr double extendingOffCourseDeg = 100.0;
 constexpr double landingOffCourseDeg = 90.0;
 constexpr double rollOffCourseDeg = 150.0;
-constexpr double landingMaxGainKt = 40.0;  // a landing point may not speed up beyond this
+constexpr double landingMaxGainKt = 40.0;
+constexpr double rejectedRollKt = 20.0;  // a landing point may not speed up beyond this
 
 LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
 
@@ -207,6 +208,10 @@ void lf_append(LiveAc& a, StreamPos& p) {
     lf_thinStops(a, p);
     p.time = lf_after(p.time, a.stream.back().time);
     if (!a.takeoffRoll && a.onGround && a.state == AcState::active) lf_liftOffOrTakeoff(a, p);
+    // Slowed down to taxi speed on the ground: no take-off (stopped, or the roll was misread).
+    else if (a.takeoffRoll && a.onGround && !p.airborne && !p.stop && p.speed < rejectedRollKt &&
+             a.groundState == GroundState::taxi)
+        a.takeoffRoll = false;
     a.stream.push_back(p);
     if (a.stream.size() == 2 && a.stream[0].stop && a.stream[1].stop) {
         a.stream[0].time = clock100.load() + 1;

@@ -154,6 +154,9 @@ struct LiveAc : AiAircraft {
     uint32_t standMoveCount = 0;
     double course = 0.0;
     double aglFt = 2500.0;
+    // The simulator's ground under the aircraft (ft), from its last notice; none before one came.
+    double groundElevFt = 0.0;
+    bool groundElevKnown = false;
     double approachWork = 0.0;
     double touchdownHeading = 0.0;
     double pullOutDistance = 0.0;
@@ -176,6 +179,7 @@ struct LiveAc : AiAircraft {
     bool landingRoll = false;
     bool atStand = false;
     bool turnSlow = false;
+    bool reversing = false;  // the data moves it tail first (a pushback seen in the data)
 
     // A copy owns a stream of its own (the deque is copied point by point).
     LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime);

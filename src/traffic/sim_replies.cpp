@@ -126,23 +126,35 @@ void lf_flightPlan(LiveAc& ac) {
     ac.planSet = false;
 }
 
-void lf_requestStaticCg(uint32_t objectId) {
+// What the notices call for that takes the window's lock or may end the run: done by
+// gf_SimCommands once replyMutex is let go.
+struct AfterReplies {
+    bool requestFailed = false;
+    std::vector<AcIdentity> uncreatable;
+};
+
+void lf_requestStaticCg(uint32_t objectId, AfterReplies& after) {
     std::lock_guard lock(simMutex);
     if (SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_STATIC_CG, DEF_STATIC_CG, objectId, SimPeriod::Once) <
         0) {
         gf_logError("lf_requestStaticCg: SimConnect request StaticCG fails");
-        gf_simConnectRequestFailed();
+        after.requestFailed = true;
     }
 }
 
 // A live object was created: bookkeeping, gear, plan and the Static CG request. True when its
 // follow-up is to run.
-bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
+bool lf_liveCreated(LiveAc& ac, const SimReply& n, AfterReplies& after) {
     if (n.objectId < firstAiObjectId) return false;
     ac.objectId = n.objectId;
     ac.aglFt = n.b;
+    ac.groundElevFt = n.a;
+    ac.groundElevKnown = true;
     if (!ac.stream.empty() && !ac.stream.front().airborne) {
         ac.onGround = true;
+        // The notice carries the ground's altitude under the object: it stands on it from the
+        // first position on.
+        ac.alt = n.a + ac.identity.staticCgHeight;
         if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, GEAR_SET, 1);
         ac.altRate = 0.0;
         if (ac.groundState == GroundState::parked) {
@@ -154,7 +166,7 @@ bool lf_liveCreated(LiveAc& ac, const SimReply& n) {
         ac.configCountdown = 1;
     }
     lf_flightPlan(ac);
-    lf_requestStaticCg(ac.objectId);
+    lf_requestStaticCg(ac.objectId, after);
     return true;
 }
 
@@ -171,7 +183,7 @@ bool lf_removedWhileCreating(AiAircraft* ac, const SimReply& n) {
     return true;
 }
 
-void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
+void lf_onLiveCreated(const SimReply& n, AfterReplies& after, const std::unique_lock<std::mutex>&) {
     LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
     if (lf_removedWhileCreating(ac, n)) return;
     // Hexids come back: only the record waiting for this creation takes the object.
@@ -179,7 +191,7 @@ void lf_onLiveCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
         lf_removeStrayObject(n.objectId);
         return;
     }
-    if (lf_liveCreated(*ac, n)) switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 0});
+    if (lf_liveCreated(*ac, n, after)) switchFollowUps.push_back({n.objectId, n.hexid, static_cast<int32_t>(n.value), 0});
 }
 
 void lf_onStaticCreated(const SimReply& n, const std::unique_lock<std::mutex>&) {
@@ -223,6 +235,8 @@ void lf_onInRangeLow(const SimReply& n) {
     if (ac == nullptr) return;
     if (n.hexid == 1 && !ac->onGround && ac->configCountdown < 2) gf_touchdown(*ac);
     ac->aglFt = n.b;
+    ac->groundElevFt = n.a;
+    ac->groundElevKnown = true;
     if (ac->onGround || ac->configCountdown >= 2) ac->alt = ac->identity.staticCgHeight + n.a;
 }
 
@@ -236,30 +250,28 @@ void lf_onStaticCg(const SimReply& n) {
     ac->identity.staticPitch = (n.b <= staticPitchLow || n.b > staticPitchHigh) ? staticPitchDefault : n.b;
 }
 
-void lf_onCreationFailed(const SimReply& n) {
+void lf_onCreationFailed(const SimReply& n, AfterReplies& after) {
     if (gf_isLiveHexid(n.hexid)) {
         LiveAc* ac = gf_findLiveAcByHexid(n.hexid);
         if (ac == nullptr || (ac->state != AcState::creating && ac->state != AcState::removed) || ac->objectId != 0) return;
-        const AcIdentity refused = ac->identity;
+        after.uncreatable.push_back(ac->identity);
         lf_eraseUnordered(liveAircraft, ac);
-        gf_reportUncreatable(refused);
         return;
     }
     AiAircraft* ac = gf_findStaticAcByHexid(n.hexid);
     if (ac == nullptr || ac->objectId != 0) return;
-    const AcIdentity refused = ac->identity;
+    after.uncreatable.push_back(ac->identity);
     lf_eraseUnordered(staticAircraft, ac);
-    gf_reportUncreatable(refused);
 }
 
-void lf_handle(const SimReply& n, const std::unique_lock<std::mutex>& replyLock) {
+void lf_handle(const SimReply& n, AfterReplies& after, const std::unique_lock<std::mutex>& replyLock) {
     switch (n.kind) {
-        case REPLY_LIVE_CREATED: lf_onLiveCreated(n, replyLock); break;
+        case REPLY_LIVE_CREATED: lf_onLiveCreated(n, after, replyLock); break;
         case REPLY_STATIC_CREATED: lf_onStaticCreated(n, replyLock); break;
         case REPLY_REMOVED: lf_onRemoved(n, replyLock); break;
         case REPLY_IN_RANGE_LOW: lf_onInRangeLow(n); break;
         case REPLY_STATIC_CG: lf_onStaticCg(n); break;
-        case REPLY_CREATION_FAILED: lf_onCreationFailed(n); break;
+        case REPLY_CREATION_FAILED: lf_onCreationFailed(n, after); break;
         default: break;
     }
 }
@@ -373,11 +385,18 @@ void lf_checkLostNotices(const std::unique_lock<std::mutex>& replyLock) {
     waitingByHexid.swap(seen);
 }
 
+// The window's status line and the run's end, with no lock of the traffic manager held.
+void lf_afterReplies(const AfterReplies& after) {
+    for (const AcIdentity& refused : after.uncreatable) gf_reportUncreatable(refused);
+    if (after.requestFailed) gf_simConnectRequestFailed();
+}
+
 }  // namespace
 
 void gf_touchdown(LiveAc& ac) {
     if (ac.state == AcState::removed || ac.groundState == GroundState::climbOut) return;
-    if (ac.configStage != 0 || ac.approach) {
+    // Every touchdown from the air is a landing, wherever it happens: it rolls out and vacates.
+    if (!ac.onGround) {
         ac.touchdown = true;
         ac.landingRoll = true;
         ac.touchdownHeading = ac.heading;
@@ -457,19 +476,24 @@ void gf_allLightsToggle(SwitchFollowUp& e, [[maybe_unused]] const std::unique_lo
 }
 
 void gf_SimCommands() {
+    AfterReplies after;
     std::unique_lock lock(replyMutex);
     size_t handled = 0;
     try {
-        for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled], lock);
+        for (; handled < simReplies.size(); ++handled) lf_handle(simReplies[handled], after, lock);
     } catch (...) {
         // The notice that failed is not handled again; the caller logs the failure.
         simReplies.erase(simReplies.begin(), simReplies.begin() + static_cast<std::ptrdiff_t>(handled + 1));
+        lock.unlock();
+        lf_afterReplies(after);
         throw;
     }
     simReplies.clear();
     for (SwitchFollowUp& e : switchFollowUps) gf_allLightsToggle(e, lock);
     lf_checkLostNotices(lock);
     std::erase_if(switchFollowUps, [](const SwitchFollowUp& e) { return e.counter == -1; });
+    lock.unlock();
+    lf_afterReplies(after);
 }
 
 void gf_forgetNoticeWaits() {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <string>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -166,12 +167,27 @@ bool lf_overMaxLive(const LiveAc& ac) {
            gf_removeFarthest(gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())));
 }
 
+// Aircraft dropped for lack of a callsign, each logged once; bounded against a flood of hexids.
+std::unordered_set<uint32_t> droppedWithoutCallsign;
+constexpr size_t maxDroppedWithoutCallsign = 1000;
+
+void lf_logNoCallsign(const AcIdentity& id) {
+    if (droppedWithoutCallsign.size() >= maxDroppedWithoutCallsign) droppedWithoutCallsign.clear();
+    if (!droppedWithoutCallsign.insert(id.hexid).second) return;
+    static LogLimiter noCallsignLog("lf_identityPasses");
+    noCallsignLog.log(fmt::format("hexid {} ({}) dropped: no valid callsign and no registration", id.hexid,
+                                  id.type.empty() ? "no type" : id.type));
+}
+
 // Callsign, registration data, airline, livery and ghost rules; false drops the aircraft.
 bool lf_identityPasses(LiveAc& ac) {
     const std::string blocked = BLOCK_CALLSIGN.value();
     if (!blocked.empty() && blocked == ac.identity.callsign) return false;
     lf_applyRegistration(ac);
-    if (!gf_validCallsign(ac.identity)) return false;
+    if (!gf_validCallsign(ac.identity)) {
+        lf_logNoCallsign(ac.identity);
+        return false;
+    }
     if (ac.identity.airl.empty()) ac.identity.airl = gf_airlineOfCallsign(ac.identity.callsign).value_or("PVT");
     if (lf_noMatchListed(ac.identity)) return false;
     return !gf_ghostPresent(ac.identity.callsign);
@@ -304,6 +320,8 @@ void spawnLiveAc(LiveAc& ac) {
     if (lf_endsWithGhostMark(ac.identity.callsign)) return;
     gf_removeGhostOf(ac.identity.callsign);
 }
+
+void gf_forgetDroppedWithoutCallsign() { droppedWithoutCallsign.clear(); }
 
 void updateBufferAc(LiveAc& ac) {
     try {

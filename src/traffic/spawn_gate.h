@@ -22,6 +22,9 @@ void spawnLiveAc(LiveAc& ac);
 // The remembered or a newly matched livery title; false when none.
 bool gf_liveryLookup(LiveAc& ac);
 
+// Forgets which aircraft were logged as dropped for lack of a callsign (the library's reset).
+void gf_forgetDroppedWithoutCallsign();
+
 // Removes the active live aircraft farthest from the user when it is more than 0.1 nm farther
 // than d0 (nm). True when none is, i.e. the new aircraft at d0 is itself the farthest.
 bool gf_removeFarthest(double d0);

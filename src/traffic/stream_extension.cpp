@@ -140,8 +140,9 @@ bool lf_madeUpSpeed(const LiveAc& ac, StreamPos& p, int32_t count) {
     }
     if (ac.takeoffRoll) {
         const TakeoffRollStep& s = lf_takeoffRollStep(p.speed);
+        // Made-up points never leave the ground: only received airborne points lift off.
         p.speed = s.speedKt;
-        if (s.vsFpm) p.vs = *s.vsFpm;
+        p.vs = 0.0;
         return true;
     }
     p.speed = 0.0;

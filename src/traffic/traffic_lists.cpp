@@ -8,6 +8,7 @@
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
 #include "traffic/sim_replies.h"
+#include "traffic/spawn_gate.h"
 #include "traffic/traffic_services.h"
 
 namespace vdl {
@@ -75,6 +76,7 @@ void gf_clearTrafficLists() {
     selectedObjectId = 0;
     feedCallsigns.clear();
     gf_forgetNoticeWaits();
+    gf_forgetDroppedWithoutCallsign();
     lf_deleteCallsign2ObjectId();
 }
 

@@ -14,6 +14,7 @@
 #include "foundation/parameters.h"
 #include "foundation/units.h"
 #include "simlink/sim_link.h"
+#include "traffic/flight_phases.h"
 #include "traffic/intake.h"
 #include "traffic/movement.h"
 #include "traffic/removal.h"
@@ -116,14 +117,21 @@ void lf_buildCreateCommand() {
     auto it = std::find_if(liveAircraft.begin(), liveAircraft.end(),
                            [hexid](const LiveAc& ac) { return ac.identity.hexid == hexid; });
     if (it == liveAircraft.end()) return;
-    const LiveAc& ac = *it;
+    LiveAc& ac = *it;
     if (ac.identity.callsign.empty()) {
         gf_logError(fmt::format("lf_buildCreateCommand {} objectid = 0?", gf_acInfo(ac.identity)));
         return;
     }
     CreateAcCmd cmd;
-    cmd.initPosition =
-        SimInitPosition{ac.lat, ac.lon, ac.alt, radToDeg(ac.pitch), radToDeg(ac.bank), radToDeg(ac.heading), 0, 0};
+    // A ground record carries no altitude: the simulator puts the object on its own ground.
+    const uint32_t onGround = !ac.stream.empty() && !ac.stream.front().airborne ? 1 : 0;
+    // An airborne record below the ground (a QNH error, another elevation in the scenery) is
+    // created no lower than the ground the user stands or flies over; the created notice then
+    // tells the ground under the object itself.
+    if (!onGround && userOnGround.load().known && userAc.altAboveGround >= 0.0)
+        ac.alt = std::max(ac.alt, userAc.altitude - userAc.altAboveGround + gf_standingAgl(ac));
+    cmd.initPosition = SimInitPosition{ac.lat, ac.lon, ac.alt, radToDeg(ac.pitch), radToDeg(ac.bank),
+                                       radToDeg(ac.heading), onGround, 0};
     cmd.tailNumber = ac.identity.callsign;
     cmd.title = ac.identity.title;
     cmd.hexid = hexid;
@@ -133,9 +141,14 @@ void lf_buildCreateCommand() {
 void lf_requestInRange(uint32_t clock) {
     if (clock % inRangeEvery != 0 || simStopped.load()) return;
     const auto radius = static_cast<uint32_t>(lateralRangeMeters.load());
-    std::lock_guard lock(simMutex);
-    if (SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
-                                              SimObjectType::Aircraft) < 0) {
+    bool failed = false;
+    {
+        std::lock_guard lock(simMutex);
+        failed = SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, radius,
+                                                       SimObjectType::Aircraft) < 0;
+    }
+    // The failure takes the window's lock and may end the run: only with simMutex let go.
+    if (failed) {
         gf_logError("lf_requestInRange: SimConnect request ac within range fails");
         gf_simConnectRequestFailed();
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 #include <atomic>
 #include <sstream>
@@ -31,8 +32,8 @@
 #include "simlink/sim_link.h"
 #include "simulator/track_file.h"
 #include "standins/community_samples.h"
-#include "standins/livery_samples.h"
 #include "standins/rt_standin.h"
+#include "standins/track_checks.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -72,6 +73,27 @@ class MainJobTest : public test::ShellTest {
         return written;
     }
 
+    // The Community folder above, its titles the simulator's installed ones ("-STUB" liveries are
+    // installed but not scanned), the tracks going to output/tracks.json.
+    samples::CommunityWritten installScannedCommunity(size_t files) {
+        auto community = installCommunity(files);
+        EXPECT_TRUE(gf_writeLines(community.titles, "titles.txt"));
+        options.scenario.installedTitles = "titles.txt";
+        options.scenario.tracksFile = "output/tracks.json";
+        return community;
+    }
+
+    // The RealTraffic stand-in on the ports the program opened.
+    static rtstandin::Config realTrafficConfig() {
+        rtstandin::Config config;
+        config.linkPort = [] { return realTrafficLink.port(); };
+        config.trafficPort = [] { return trafficReader.port(); };
+        config.qnhPort = [] { return qnhReader.port(); };
+        config.lingerSeconds = 0.5;
+        config.connectTimeoutSeconds = 20.0;
+        return config;
+    }
+
     ProgramOptions options;
     std::ostringstream out;
     std::ostringstream err;
@@ -79,25 +101,14 @@ class MainJobTest : public test::ShellTest {
 
 TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     installRealTraffic();
-    // The catalogue comes from a scan of the Community folder; its titles are the simulator's
-    // installed ones ("-STUB" liveries are installed but not scanned).
-    const auto community = installCommunity(12);
-    ASSERT_TRUE(gf_writeLines(community.titles, "titles.txt"));
+    const auto community = installScannedCommunity(12);
     const auto stubs = std::count_if(community.titles.begin(), community.titles.end(),
                                      [](const std::string& t) { return t.ends_with("-STUB"); });
     ASSERT_GT(stubs, 0);
-    options.scenario.installedTitles = "titles.txt";
-    options.scenario.tracksFile = "output/tracks.json";
     // A sanitizer may keep a helper thread of its own from the first thread on.
     std::thread([] {}).join();
     const int threadsBefore = test::threadCount();
-    rtstandin::Config config;
-    config.linkPort = [] { return realTrafficLink.port(); };
-    config.trafficPort = [] { return trafficReader.port(); };
-    config.qnhPort = [] { return qnhReader.port(); };
-    config.lingerSeconds = 0.5;
-    config.connectTimeoutSeconds = 20.0;
-    rtstandin::RealTrafficStandIn realTraffic(config);
+    rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
 
     // A command typed while it runs; then the input ends and the program runs on.
@@ -148,6 +159,38 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_FALSE(trafficReader.running());
     EXPECT_TRUE(test::eventually([&] { return test::threadCount() == threadsBefore; }))
         << test::threadCount() << " threads, " << threadsBefore << " before";
+}
+
+// Long enough for the feed's first aircraft (it runs 30 s behind) to be created, flown, landed
+// and taxied: every object of the run passes the track checks, each is bound at once and none
+// is created twice.
+TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
+    installRealTraffic();
+    installScannedCommunity(12);
+    options.scenario.endAtSimSeconds = 75.0;
+    rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
+    std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
+    EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+    realTrafficThread.join();
+
+    const auto tracks = gf_readTrackFile("output/tracks.json");
+    ASSERT_FALSE(tracks.empty()) << "no aircraft was created";
+    // Each object is judged by the category of its livery's model, as the scan catalogued it.
+    gf_readScannedLiveries();
+    std::map<std::string, AircraftCategory> categoryOfTitle;
+    for (const auto& l : liveries) categoryOfTitle[l.title] = gf_modelCategory(l.type);
+    tracks::CheckSettings settings;
+    settings.rateSpanSeconds = 0.25;  // the frames of the simulator's own thread, not the steps
+    const auto verdict = tracks::gf_checkTracks(
+        tracks,
+        [&](const RecordedTrack& t) {
+            const auto c = categoryOfTitle.find(t.title);
+            return tracks::gf_limitsOfCategory(c == categoryOfTitle.end() ? AircraftCategory::Large : c->second);
+        },
+        settings);
+    EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_EQ(log.find("no notice for"), std::string::npos) << log;
 }
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {

@@ -111,6 +111,37 @@ TEST_F(LinkTest, ACreatedObjectThatStaysOutOfRangeIsRemoved) {
     for (const auto& r : takeReplies()) EXPECT_NE(r.kind, REPLY_LIVE_CREATED);
 }
 
+TEST_F(LinkTest, AtTheEndOfARunUnboundObjectsGoWithTheBoundOnes) {
+    connect();
+    const uint32_t bound = createBound(10080, "BOUND1");
+    ASSERT_NE(bound, 0u);
+    // One created with its id known, one whose id has not come yet; neither ever bound.
+    gf_queueCreateAc(test::createCommand(10081, "KNOWN1"));
+    rounds(2);
+    gf_queueCreateAc(test::createCommand(10082, "LATE1"));
+    // Until the create has gone out; its answer comes with a later dispatch.
+    const auto sent = [&] {
+        for (const auto& c : sim_->calls())
+            if (c.call == SimCall::AICreateNonATCAircraft && c.detail.find("LATE1") != std::string::npos) return true;
+        return false;
+    };
+    for (int i = 0; i < 5 && !sent(); ++i) rounds(1);
+    ASSERT_TRUE(sent());
+    {
+        SimLock lock(simMutex);
+        gf_removeUnboundCreates(lock);
+    }
+    rounds(3);
+    const auto objects = sim_->aiObjects();
+    for (const char* tail : {"KNOWN1", "LATE1"}) {
+        const auto o = std::find_if(objects.begin(), objects.end(), [&](const StandInObject& x) { return x.tailNumber == tail; });
+        ASSERT_NE(o, objects.end()) << tail << " was never created";
+        EXPECT_TRUE(o->removed) << tail;
+    }
+    EXPECT_FALSE(sim_->object(bound)->removed) << "bound objects go through the traffic manager";
+    EXPECT_TRUE(sim_->strayCalls().empty());
+}
+
 TEST_F(LinkTest, RemovalAndStaticCgGiveTheirNotices) {
     connect();
     const uint32_t id = createBound(10002, "PHABC", test::worldTitleProp);

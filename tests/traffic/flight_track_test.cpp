@@ -266,3 +266,42 @@ TEST_F(FlightTrack, TaxiCornerIsFlownAsACurveAndHeadingWrapsThroughNorth) {
 
 }  // namespace
 }  // namespace vdl::test
+namespace vdl::test {
+namespace {
+
+// Tail first in the data (a pushback away from a stand of no park airport): flown backwards with
+// the nose where it was, not turned round on the spot; then forwards the nose follows the path.
+TEST_F(FlightTrack, TailFirstMoveInTheDataIsFlownAsAPushback) {
+    const LatLon stand{fieldLat, fieldLon};
+    StreamPos first = makePoint(stand.lat, stand.lon, 0, 0, 25, false);
+    h.start(first, harnessIdentity(AircraftCategory::Large), GroundState::taxi);
+    uint32_t due = 400;
+    LatLon pos = stand;
+    for (int i = 1; i <= 12; ++i, due += 400) {  // 48 s at 1.6 kt towards 205
+        pos = lf_along(pos, 205.0, 1.6 * 4 / 3600.0);
+        h.addFeed(makePoint(pos.lat, pos.lon, 0, 1.6, 205, false), due);
+    }
+    const size_t pushEnd = due - 400;  // the last tail-first point
+    for (int i = 1; i <= 10; ++i, due += 400) {  // then forwards on 115 at 8 kt
+        pos = lf_along(pos, 115.0, 8.0 * 4 / 3600.0);
+        h.addFeed(makePoint(pos.lat, pos.lon, 0, 8.0, 115, false), due);
+    }
+    h.run(due + 1000);
+    ASSERT_GT(h.track.size(), pushEnd);
+    double movedBack = 0.0;
+    for (size_t i = 1; i < pushEnd; ++i) {
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(degToRad(25.0), h.track[i].heading))), 10.0) << "turned at step " << i;
+        movedBack = std::max(movedBack, gf_distanceNm(stand, {h.track[i].lat, h.track[i].lon}) * 1852.0);
+    }
+    EXPECT_GT(movedBack, 15.0);
+    EXPECT_NEAR(radToDeg(std::fabs(gf_angleDiff(degToRad(115.0), h.track.back().heading))), 0.0, 10.0);
+    // The push lags its data: it ends tail first, then the aircraft turns and goes forwards.
+    for (size_t i = pushEnd + 2000; i + 50 < h.track.size(); i += 10) {
+        if (h.track[i].speedKt < 3.0) continue;
+        const double course = gf_bearing({h.track[i - 10].lat, h.track[i - 10].lon}, {h.track[i + 10].lat, h.track[i + 10].lon});
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(course, h.track[i].heading))), 20.0) << "sliding at step " << i;
+    }
+}
+
+}  // namespace
+}  // namespace vdl::test

@@ -143,15 +143,55 @@ TEST(DescentRate, QnhAboveStandardSteepensTheDescent) {
     qnh = 1013;
 }
 
-TEST(BankRate, LimitedByTheCategory) {
+TEST(BankRate, CoordinatedWithTurnRateAndSpeedWithinTheCategory) {
     StreamPos p = makePoint(52.3, 4.76, 2000, 150, 90, true);
     LiveAc heavy(p, harnessIdentity(AircraftCategory::Heavy), 1.0);
-    setBankRate(heavy, degToRad(90.0), 10.0);
-    EXPECT_DOUBLE_EQ(heavy.bankRate, degToRad(-0.015));  // towards -20 deg, at the most rate
-    setBankRate(heavy, degToRad(-1.0), 1e6);
-    EXPECT_NEAR(heavy.bankRate, degToRad(1.0) / 1e6, 1e-15);
+    heavy.targetTas = 150.0;
+    // 3 deg/s at 150 kt needs 22 deg: the heavy's 20 at the most, reached at its roll rate.
+    setBankRate(heavy, degToRad(30.0), 1000.0);
+    EXPECT_DOUBLE_EQ(heavy.bankRate, degToRad(-0.015));
+    heavy.bank = degToRad(-19.99);
+    setBankRate(heavy, degToRad(30.0), 1000.0);
+    EXPECT_NEAR(heavy.bankRate, degToRad(-0.01) / 1000.0, 1e-12);
+    // A gentle left turn: the coordinated bank, whatever the leg's length.
+    LiveAc large(p, harnessIdentity(AircraftCategory::Large), 1.0);
+    large.targetTas = 150.0;
+    const double needed = std::atan(degToRad(1.5) * ktToMps(150.0) / standardGravity);
+    setBankRate(large, degToRad(-1.5) * 1000.0, 100000.0);
+    EXPECT_NEAR(large.bankRate * 100000.0, needed, 1e-9);
+    // 4.4 deg/s at 150 kt: the large's full 30 deg, not the 4.9 deg the turn angle gave.
+    setBankRate(large, degToRad(4.4) * 1000.0, 100000.0);
+    EXPECT_NEAR(large.bankRate * 100000.0, degToRad(-30.0), 1e-9);
+    heavy.bank = 0.0;
     setBankRate(heavy, nan, 100.0);
     EXPECT_DOUBLE_EQ(heavy.bankRate, 0.0);
+}
+
+}  // namespace
+}  // namespace vdl::test
+
+namespace vdl::test {
+namespace {
+
+// Ground points ahead of an aircraft that still counts as airborne, its data climbing (a
+// landing or taxi the simulator has not yet reported on the ground): it comes down, it never
+// climbs over points that say it is on the ground.
+TEST(AirRates, GroundPointsAheadNeverMakeAClimb) {
+    clock100 = 100000;
+    StreamPos p = makePoint(52.3, 4.76, 0, 4, 90, false, 1500);
+    LiveAc ac(p, harnessIdentity(AircraftCategory::Large), 1.0);
+    ac.onGround = false;
+    ac.alt = 130.0;
+    ac.aglFt = 25.0;
+    ac.stream.clear();
+    for (int i = 0; i < 4; ++i) {
+        StreamPos q = makePoint(52.3, 4.76 + 0.0002 * i, 0, 4, 90, false, 1500);
+        q.time = 100000 + 200 * static_cast<uint32_t>(i);
+        ac.stream.push_back(q);
+    }
+    setAirRates(ac);
+    EXPECT_LT(ac.altRate, 0.0);
+    EXPECT_LE(ac.stream[1].vs, 0.0);
 }
 
 }  // namespace

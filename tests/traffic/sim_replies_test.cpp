@@ -239,7 +239,8 @@ TEST_F(SimReplies, TouchdownFromTheInRangeNotice) {
     };
     const Case cases[] = {
         {"airliner on approach", true, 1, true, true},
-        {"on the ground without approach", false, 1, false, true},
+        // Away from the park airport too: every touchdown from the air rolls out.
+        {"landing without approach", false, 1, true, true},
         {"still configuring", true, 2, false, false},
     };
     uint32_t objectId = 30;

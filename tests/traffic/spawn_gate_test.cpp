@@ -234,3 +234,28 @@ TEST_F(SpawnGate, RespawnReusesTheLiveryUnlessRefused) {
 
 }  // namespace
 }  // namespace vdl::test
+
+namespace vdl::test {
+namespace {
+
+TEST_F(SpawnGate, AnAircraftWithoutCallsignIsDroppedWithOneLogLineForItsHexid) {
+    newLogLines();
+    for (uint32_t hexid : {30100u, 30100u, 30101u}) {
+        const uint32_t due = clock100.load() + 50;
+        LiveAc& ac = newAc(hexid, "", 5.0, true, due);
+        clock100 = due;
+        updateBufferAc(ac);
+        EXPECT_TRUE(liveAircraft.back().erase);
+        clearRun();
+    }
+    size_t lines30100 = 0, lines30101 = 0;
+    for (const auto& line : newLogLines()) {
+        lines30100 += line.find("hexid 30100 (B738) dropped: no valid callsign") != std::string::npos;
+        lines30101 += line.find("hexid 30101") != std::string::npos;
+    }
+    EXPECT_EQ(lines30100, 1u);
+    EXPECT_EQ(lines30101, 1u);
+}
+
+}  // namespace
+}  // namespace vdl::test
