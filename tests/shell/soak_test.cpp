@@ -94,7 +94,7 @@ TEST(SoakChecks, ObjectsLeftOverAndStrayCallsAreFound) {
     auto track = [](uint32_t id, double created, std::optional<double> removed) {
         RecordedTrack t;
         t.id = id;
-        t.title = "T" + std::to_string(id);
+        t.title = std::string("T").append(std::to_string(id));
         t.createdAt = created;
         t.removed = removed.has_value();
         t.removedAt = removed.value_or(0.0);
