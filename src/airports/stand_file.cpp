@@ -3,8 +3,6 @@
 #include <fmt/format.h>
 
 #include <cmath>
-#include <cstring>
-#include <iterator>
 #include <sstream>
 #include <unordered_set>
 #include <utility>
@@ -172,19 +170,25 @@ struct OptAttributes {
     pugi::xml_attribute reg, airl, type, soft, day, hh, cs;
 };
 
+// Names compared in line: a call to strcmp per attribute shows in the profile of a large load.
+bool lf_named(const char* name, const char* literal) {
+    while (*literal != '\0' && *name == *literal) ++name, ++literal;
+    return *name == *literal;
+}
+
 OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
     OptAttributes a;
     for (pugi::xml_attribute at = opt.first_attribute(); at; at = at.next_attribute()) {
         const char* name = at.name();
         pugi::xml_attribute* slot = nullptr;
         switch (name[0]) {
-            case 'r': slot = std::strcmp(name, "reg") == 0 ? &a.reg : nullptr; break;
-            case 'a': slot = std::strcmp(name, "airl") == 0 ? &a.airl : nullptr; break;
-            case 't': slot = std::strcmp(name, "type") == 0 ? &a.type : nullptr; break;
-            case 's': slot = std::strcmp(name, "soft") == 0 ? &a.soft : nullptr; break;
-            case 'd': slot = std::strcmp(name, "day") == 0 ? &a.day : nullptr; break;
-            case 'h': slot = std::strcmp(name, "hh") == 0 ? &a.hh : nullptr; break;
-            case 'c': slot = std::strcmp(name, "cs") == 0 ? &a.cs : nullptr; break;
+            case 'r': slot = lf_named(name, "reg") ? &a.reg : nullptr; break;
+            case 'a': slot = lf_named(name, "airl") ? &a.airl : nullptr; break;
+            case 't': slot = lf_named(name, "type") ? &a.type : nullptr; break;
+            case 's': slot = lf_named(name, "soft") ? &a.soft : nullptr; break;
+            case 'd': slot = lf_named(name, "day") ? &a.day : nullptr; break;
+            case 'h': slot = lf_named(name, "hh") ? &a.hh : nullptr; break;
+            case 'c': slot = lf_named(name, "cs") ? &a.cs : nullptr; break;
             default: break;
         }
         if (slot != nullptr && !*slot) *slot = at;
@@ -192,48 +196,61 @@ OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
     return a;
 }
 
-OptIdentity lf_optIdentity(const OptAttributes& a) {
-    OptIdentity id;
+// Written straight into the option's fields: no temporary strings per option.
+void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string& callsign2, std::string& airline,
+                    std::string& type) {
     const std::string_view cs = a.cs.as_string();
     const size_t colon = cs.find(':');
     if (colon == std::string_view::npos) {
-        id.callsign1 = cs;
+        callsign1 = cs;
     } else {
-        id.callsign1 = cs.substr(0, colon);
-        if (cs.find(':', colon + 1) == std::string_view::npos) id.callsign2 = cs.substr(colon + 1);
+        callsign1 = cs.substr(0, colon);
+        if (cs.find(':', colon + 1) == std::string_view::npos) callsign2 = cs.substr(colon + 1);
     }
     const std::string_view reg = a.reg.as_string();
     if (!reg.empty()) {
         if (auto known = gf_regcodeData(reg)) {
-            id.type = known->type;
-            id.airline = known->opr.empty() ? known->airl : known->opr;
-            return id;
+            type = known->type;
+            airline = known->opr.empty() ? known->airl : known->opr;
+            return;
         }
     }
-    id.airline = a.airl.as_string();
-    id.type = a.type.as_string();
-    return id;
+    airline = a.airl.as_string();
+    type = a.type.as_string();
 }
 
 }  // namespace
 
-OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) { return lf_optIdentity(lf_optAttributes(opt)); }
+OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
+    OptIdentity id;
+    lf_optIdentity(lf_optAttributes(opt), id.callsign1, id.callsign2, id.airline, id.type);
+    return id;
+}
 
-ParkPosOption gf_readOpt(const pugi::xml_node& opt, uint32_t fixed, std::string_view context) {
+void gf_readOptInto(const pugi::xml_node& opt, uint32_t fixed, std::string_view context, ParkPosOption& o) {
     const OptAttributes a = lf_optAttributes(opt);
-    ParkPosOption o;
     o.kind = a.soft.as_bool() ? optionSoft : optionReal;
     o.day = a.day.as_uint();
     o.hours = gf_hours2bitset(a.hh.as_string(), context);
     o.reg = a.reg.as_string();
-    OptIdentity id = lf_optIdentity(a);
-    o.callsign1 = std::move(id.callsign1);
-    o.callsign2 = std::move(id.callsign2);
-    o.airline = std::move(id.airline);
-    o.type = std::move(id.type);
+    lf_optIdentity(a, o.callsign1, o.callsign2, o.airline, o.type);
     o.fixed = fixed;
-    return o;
 }
+
+pugi::xml_node gf_nextOpt(pugi::xml_node node) {
+    while (node && !lf_named(node.name(), "opt")) node = node.next_sibling();
+    return node;
+}
+
+namespace {
+
+size_t lf_optCount(const pugi::xml_node& parkpos) {
+    size_t n = 0;
+    for (pugi::xml_node opt = gf_nextOpt(parkpos.first_child()); opt; opt = gf_nextOpt(opt.next_sibling())) ++n;
+    return n;
+}
+
+}  // namespace
 
 bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands) {
     const double lat = element.attribute("latitude").as_double();
@@ -249,12 +266,12 @@ bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fi
         return false;
     }
     std::vector<ParkPosOption> options;
-    const auto optRange = element.children("opt");
-    options.reserve(static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));  // the exact size: most stands have few options or none
+    options.reserve(lf_optCount(element));  // the exact size: most stands have few options or none
     uint32_t position = 0;
-    for (pugi::xml_node opt : element.children("opt")) {
-        options.push_back(gf_readOpt(opt, fixed, "gf_readParkPos"));
-        options.back().id = ++position;
+    for (pugi::xml_node opt = gf_nextOpt(element.first_child()); opt; opt = gf_nextOpt(opt.next_sibling())) {
+        ParkPosOption& o = options.emplace_back();
+        gf_readOptInto(opt, fixed, "gf_readParkPos", o);
+        o.id = ++position;
     }
     double heading = element.attribute("heading").as_double() * radiansPerDegree;
     if (!std::isfinite(heading)) heading = 0.0;

@@ -70,9 +70,15 @@ struct OptIdentity {
 // registration the data base knows, else from "airl" and "type".
 OptIdentity gf_readOptIdentity(const pugi::xml_node& opt);
 
-// One "opt" as an option without its id: kind, day, half hours, registration, identity and the
-// fixed flag given. `context` names the reader in the log line of an invalid half hour.
-ParkPosOption gf_readOpt(const pugi::xml_node& opt, uint32_t fixed, std::string_view context);
+// One "opt" into `o`, a default-constructed option (built in place: learned files hold tens of
+// thousands), all but its id: kind, day, half hours, registration, identity and the fixed flag
+// given. `context` names the reader in the log line of an invalid half hour.
+void gf_readOptInto(const pugi::xml_node& opt, uint32_t fixed, std::string_view context, ParkPosOption& o);
+
+// The "opt" children of a "parkpos" without a look-up by name per child: node itself when it
+// is an "opt", else its next sibling that is one.
+// for (auto opt = gf_nextOpt(parkpos.first_child()); opt; opt = gf_nextOpt(opt.next_sibling()))
+pugi::xml_node gf_nextOpt(pugi::xml_node node);
 
 // The "value" of the top-level "parameters"' "parameter" of that name; none when absent.
 std::optional<bool> gf_apfBoolValue(const pugi::xml_document& doc, std::string_view name);

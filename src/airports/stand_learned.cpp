@@ -3,11 +3,13 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <string>
 #include <system_error>
 #include <unordered_map>
+#include <vector>
 
 #include "airports/stand_file.h"
 #include "foundation/errors.h"
@@ -92,12 +94,15 @@ void lf_readOptions(const pugi::xml_document& doc) {
     }
 }
 
+// The half hours first: they are the cheapest test and the one that most often tells options apart.
 bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& existing) {
-    return added.day == existing.day && added.kind == existing.kind && added.reg == existing.reg &&
-           added.airline == existing.airline && added.type == existing.type && (added.hours & existing.hours).any();
+    return (added.hours & existing.hours).any() && added.day == existing.day && added.kind == existing.kind &&
+           added.reg == existing.reg && added.airline == existing.airline && added.type == existing.type;
 }
 
-bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, ParkPos& stand) {
+// opts: room for the element's "opt" children, kept by the caller so the merge allocates it once.
+bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, ParkPos& stand,
+                            std::vector<pugi::xml_node>& opts) {
     if (stand.name != id) return false;
     if (e.attribute("radius_change").as_bool()) {
         stand.radius = e.attribute("radius").as_double() * nmPerMetre;
@@ -108,19 +113,35 @@ bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, Park
         stand.cargoChange = 1;
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
-    const auto optRange = e.children("opt");
-    stand.options.reserve(stand.options.size() + static_cast<size_t>(std::distance(optRange.begin(), optRange.end())));
-    for (pugi::xml_node opt : e.children("opt")) {
-        ParkPosOption o = gf_readOpt(opt, 0, "lf_mergeLearnedParkPos");
-        bool known = false;
-        for (const auto& existing : stand.options)
-            if (lf_sameLearnedOption(o, existing)) {
-                known = true;
-                break;
-            }
-        if (known) continue;
+    auto& options = stand.options;
+    // One walk over the children: the document is far larger than the caches, and a second
+    // walk to count them costs as much as the first.
+    opts.clear();
+    for (pugi::xml_node opt = gf_nextOpt(e.first_child()); opt; opt = gf_nextOpt(opt.next_sibling()))
+        opts.push_back(opt);
+    options.reserve(options.size() + opts.size());
+    // An option that shares no half hour with any option of the stand is no duplicate: most
+    // learned options are new, and this spares comparing them with every option.
+    HalfHourSet anyHours;
+    for (const auto& o : options) anyHours |= o.hours;
+    for (const pugi::xml_node& opt : opts) {
+        // Read in place; a duplicate is taken off again.
+        ParkPosOption& o = options.emplace_back();
+        try {
+            gf_readOptInto(opt, 0, "lf_mergeLearnedParkPos", o);
+        } catch (...) {
+            options.pop_back();
+            throw;
+        }
+        const auto added = std::prev(options.end());
+        if ((o.hours & anyHours).any() && std::any_of(options.begin(), added, [&](const ParkPosOption& existing) {
+                return lf_sameLearnedOption(o, existing);
+            })) {
+            options.pop_back();
+            continue;
+        }
+        anyHours |= o.hours;
         o.id = next++;
-        stand.options.push_back(std::move(o));
     }
     return true;
 }
@@ -141,6 +162,7 @@ bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, 
     byName.reserve(stands.size() * 2);
     for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
     bool complete = true;
+    std::vector<pugi::xml_node> opts;
     static LogLimiter limiter("learned stand file");
     for (pugi::xml_node e : parkpositions.children("parkpos")) {
         const std::string id = e.attribute("id").as_string();
@@ -173,7 +195,7 @@ bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, 
             complete = false;
             continue;
         }
-        lf_mergeLearnedParkPos(id, e, stands[it->second]);
+        lf_mergeLearnedParkPos(id, e, stands[it->second], opts);
     }
     return complete;
 }

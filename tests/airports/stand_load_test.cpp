@@ -212,6 +212,52 @@ TEST_F(StandLoad, LearnedFileMerge) {
     EXPECT_EQ(readWholeFile("airports/learned/stock/EDDL0.xml"), original);
 }
 
+// Each learned option against the base option (DLH A320, day 1, half hour 10) and the options
+// appended before it from the same element; other children than "opt" are no options.
+TEST_F(StandLoad, LearnedOptionDuplicates) {
+    writeBase(standFileText(baseParameters, baseStands()));
+    struct Row {
+        const char* opt;
+        uint32_t id;  // 0: dropped as a duplicate
+    };
+    const std::vector<Row> rows = {
+        {R"(<opt airl="DLH" type="A320" day="1" hh="20,21"/>)", 2},
+        {R"(<opt airl="DLH" type="A320" day="1" hh="21"/>)", 0},  // same as the one just appended
+        {R"(<opt airl="DLH" type="A320" day="2" hh="10"/>)", 3},
+        {R"(<opt airl="DLH" type="B738" day="1" hh="10"/>)", 4},
+        {R"(<opt airl="EWG" type="A320" day="1" hh="10"/>)", 5},
+        {R"(<opt reg="X-TEST" airl="DLH" type="A320" day="1" hh="10"/>)", 6},
+        {R"(<opt airl="DLH" type="A320" day="1" hh="10" soft="true"/>)", 7},
+        {R"(<opt airl="DLH" type="A320" day="1"/>)", 8},  // no half hour: never the same
+        {R"(<opt airl="DLH" type="A320" day="1"/>)", 9},
+        {R"(<note day="1" hh="30"/>)", 0},
+        {R"(<opt airl="DLH" type="A320" day="1" hh="10,x"/>)", 0},  // dropped, its bad item still logged
+        {R"(<opt airl="DLH" type="A320" day="1" hh="9,22"/>)", 10},
+    };
+    std::string children;
+    std::vector<std::string> kept;
+    for (const auto& row : rows) {
+        children += row.opt;
+        if (row.id != 0) kept.push_back(row.opt);
+    }
+    writeLearned(standFileText({}, standElement("A1", 0, 0, 0, "", children)));
+    EXPECT_EQ(load(), "");
+    const ParkPos* a1 = stand("A1");
+    ASSERT_NE(a1, nullptr);
+    ASSERT_EQ(a1->options.size(), kept.size() + 1);
+    size_t k = 1;
+    for (const auto& row : rows) {
+        if (row.id == 0) continue;
+        EXPECT_EQ(a1->options[k].id, row.id) << row.opt;
+        EXPECT_EQ(a1->options[k].fixed, 0u) << row.opt;
+        ++k;
+    }
+    EXPECT_EQ(gf_bitset2hours(a1->options[1].hours), "20,21");
+    EXPECT_EQ(a1->options[5].reg, "X-TEST");
+    EXPECT_EQ(gf_bitset2hours(a1->options.back().hours), "9,22");
+    EXPECT_NE(log().find("lf_mergeLearnedParkPos invalid hour \"x\" in 10,x"), std::string::npos);
+}
+
 TEST_F(StandLoad, LearnedParametersAbsentAndHandmadeFiles) {
     writeBase(standFileText(baseParameters, baseStands()));
     MAX_LIVE.set(20);
