@@ -76,6 +76,9 @@ std::vector<ReplayCase> replayCases() {
             cases.push_back(std::move(c));
         };
         add("asRecorded", {}, known);
+        // SWR5220 flies for almost four hours between leaving Zürich and coming back: each of its variants
+        // would cost as much as the others together and shift, drop or jitter nothing they don't.
+        if (f == "SWR5220") continue;
         add("300ftLower", lower, known);
         add("300ftHigher", higher, known);
         add("everyOtherLine", thinned, known);
