@@ -5,7 +5,9 @@
 // raised for the flood's own descriptors (about rate x idle).
 //
 //   link_flood [--clients N] [--rate CONNECTIONS_PER_SECOND] [--idle S] [--attempts N]
-//              [--timeout S] [--nofile N] [--warmup S]
+//              [--timeout S] [--nofile N] [--warmup S] [--answer-ms MS]
+//
+// --answer-ms is how long the probe takes to answer the version query (RealTraffic's own time).
 #include <fmt/format.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -38,12 +40,17 @@ struct Options {
     double timeout = 5.0;
     rlim_t nofile = 1024;
     double warmup = 7.0;
+    std::chrono::milliseconds answer{0};
 };
 
 bool lf_options(int argc, char** argv, Options& o) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         const double v = std::atof(argv[i + 1]);
+        if (arg == "--answer-ms" && v >= 0.0) {
+            o.answer = std::chrono::milliseconds(static_cast<int64_t>(v));
+            continue;
+        }
         if (v <= 0.0) return false;
         if (arg == "--clients") o.flood.clients = static_cast<size_t>(v);
         else if (arg == "--rate") o.flood.connectionsPerSecond = v;
@@ -110,7 +117,7 @@ int main(int argc, char** argv) {
     Options o;
     if (!lf_options(argc, argv, o)) {
         std::cerr << "usage: link_flood [--clients N] [--rate CONNECTIONS_PER_SECOND] [--idle S] [--attempts N] "
-                     "[--timeout S] [--nofile N] [--warmup S]\n";
+                     "[--timeout S] [--nofile N] [--warmup S] [--answer-ms MS]\n";
         return 2;
     }
     rlimit limit{};
@@ -143,8 +150,10 @@ int main(int argc, char** argv) {
     if (!link.start(0)) return 1;
     const uint16_t port = link.port();
     if (::write(pipeFds[1], &port, sizeof port) != sizeof port) return 1;
-    fmt::print("link on port {}, {} open files allowed; flood: {} clients, {:.0f} connections/s, idle {} ms\n",
-               port, limit.rlim_cur, o.flood.clients, o.flood.connectionsPerSecond, o.flood.idle.count());
+    fmt::print(
+        "link on port {}, {} open files allowed; flood: {} clients, {:.0f} connections/s, idle {} ms; RealTraffic "
+        "answers in {} ms\n",
+        port, limit.rlim_cur, o.flood.clients, o.flood.connectionsPerSecond, o.flood.idle.count(), o.answer.count());
     std::this_thread::sleep_for(std::chrono::duration<double>(o.warmup));
 
     const double cpuStart = lf_cpuSeconds();
@@ -155,7 +164,7 @@ int main(int argc, char** argv) {
     long rssMax = 0;
     Socket held;
     for (int i = 0; i < o.attempts; ++i) {
-        const auto served = rtstandin::gf_probeLink(link, port, timeout, held);
+        const auto served = rtstandin::gf_probeLink(link, port, timeout, held, o.answer);
         if (served) servedMs.push_back(served->count());
         fmt::print("attempt {:2}: {}\n", i + 1, served ? fmt::format("served in {} ms", served->count()) : "not served");
         fdsMax = std::max(fdsMax, lf_openDescriptors());

@@ -238,7 +238,8 @@ TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
         size_t maxWaiting;
         double rate;  // connections a second
         std::chrono::milliseconds idle;
-    } cases[] = {{32, 400.0, 1000ms}, {8, 800.0, 300ms}};
+        std::chrono::milliseconds answer;  // RealTraffic's own time to answer
+    } cases[] = {{64, 400.0, 1000ms, 20ms}, {16, 400.0, 300ms, 10ms}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.maxWaiting);
         ASSERT_TRUE(realTrafficLink.start(0, c.maxWaiting));
@@ -253,7 +254,7 @@ TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
         ASSERT_TRUE(test::eventually([&] { return stats.opened.load() > 2 * c.maxWaiting; }));
         Socket held;
         for (int i = 0; i < 5; ++i)
-            EXPECT_TRUE(rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), 5s, held)) << i;
+            EXPECT_TRUE(rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), 5s, held, c.answer)) << i;
         stop.request_stop();
         flood.join();
         realTrafficLink.stop();

@@ -69,7 +69,8 @@ void gf_runFlood(const FloodConfig& config, FloodStats& stats, std::stop_token s
 }
 
 std::optional<std::chrono::milliseconds> gf_probeLink(const RealTrafficLink& link, uint16_t port,
-                                                      std::chrono::milliseconds timeout, Socket& held) {
+                                                      std::chrono::milliseconds timeout, Socket& held,
+                                                      std::chrono::milliseconds answerDelay) {
     held.reset();
     for (const auto until = Clock::now() + std::chrono::seconds(5); link.connected() && Clock::now() < until;)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -82,6 +83,7 @@ std::optional<std::chrono::milliseconds> gf_probeLink(const RealTrafficLink& lin
     // Stray lines are not RealTraffic's business; the version query is.
     while (line != "Qs999=version\r")
         if (!lf_readLine(held, line, deadline)) return std::nullopt;
+    std::this_thread::sleep_for(answerDelay);
     if (!gf_sendAll(held, probeReply)) return std::nullopt;
     while (!link.connected()) {
         if (Clock::now() >= deadline) return std::nullopt;

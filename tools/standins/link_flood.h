@@ -33,10 +33,12 @@ void gf_runFlood(const FloodConfig& config, FloodStats& stats, std::stop_token s
 inline constexpr std::string_view probeReply = "{\"version\":\"10.0.240\",\"level\":2}\r\n";
 
 // Plays RealTraffic once: closes `held` (the previous probe) and waits until the link has let it
-// go, connects, answers the version query at once and waits until `link` shows it connected.
+// go, connects, answers the version query after `answerDelay` (RealTraffic's own time to answer)
+// and waits until `link` shows it connected.
 // The time from the connect to being served, or none when that took longer than `timeout`. The
 // new connection is left in `held`.
 std::optional<std::chrono::milliseconds> gf_probeLink(const RealTrafficLink& link, uint16_t port,
-                                                      std::chrono::milliseconds timeout, Socket& held);
+                                                      std::chrono::milliseconds timeout, Socket& held,
+                                                      std::chrono::milliseconds answerDelay = {});
 
 }  // namespace vdl::rtstandin
