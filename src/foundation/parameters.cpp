@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -59,7 +60,8 @@ bool BoolParameter::setText(std::string_view text) {
     return true;
 }
 bool BoolParameter::takesTextAsIs(std::string_view text) const {
-    const std::string t = gf_trim(text);
+    std::string t = gf_trim(text);
+    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return t == "true" || t == "false" || t == "1" || t == "0";
 }
 

@@ -80,7 +80,7 @@ class BoolParameter : public Parameter {
     std::string text() const override;
     std::string defaultText() const override;
     bool setText(std::string_view text) override;  // true when it begins with 1 t T y Y
-    bool takesTextAsIs(std::string_view text) const override;  // true, false, 1 or 0
+    bool takesTextAsIs(std::string_view text) const override;  // true, false (any case), 1 or 0
     void resetToDefault() override { set(default_); }
 
   private:

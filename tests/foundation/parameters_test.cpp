@@ -138,6 +138,7 @@ TEST(ParametersFileTest, ClampedOrReplacedValuesAreLoggedWithNameReadAndUsed) {
         {"MATCHING_DEPTH", " +3 ", ""},
         {"MAX_FIT_FL", "12.5", ""},
         {"WEEK", "1", ""},
+        {"WEEK", "True", ""},
         {"PARK_SOFT", "false", ""},
         {"MSFS_INSTALL_PATH", "anything at all", ""},
     };
