@@ -29,9 +29,10 @@ constexpr auto versionReplyWait = std::chrono::seconds(5);
 constexpr auto sendTimeout = std::chrono::seconds(2);
 // The reply is about 40 bytes; a longer one is no RealTraffic.
 constexpr size_t maxReplyBytes = 1024;
-// Stray clients must not crowd out RealTraffic: when more wait, the longest waiting one goes.
-constexpr size_t maxWaitingClients = 4;
-constexpr int maxAcceptsAtOnce = 16;
+constexpr int maxAcceptsAtOnce = 64;
+// After an accept that got nothing although the listener was ready (no descriptor left even with
+// the reserve): the listener rests this long, so the loop does not spin on it.
+constexpr auto acceptPause = std::chrono::milliseconds(100);
 
 std::mutex sourceMutex;  // guards userStateSource
 UserStateSource userStateSource;
@@ -78,13 +79,13 @@ int64_t gf_simUtcMs(int32_t year, int32_t month, int32_t day, double secondsOfDa
 
 RealTrafficLink::~RealTrafficLink() { stop(); }
 
-bool RealTrafficLink::start(uint16_t port) {
+bool RealTrafficLink::start(uint16_t port, size_t maxWaiting) {
     std::lock_guard control(controlMutex_);
     stopLocked();
     std::error_code ec;
     WakeUp wake = WakeUp::open(ec);
     Socket listener;
-    if (!ec) listener = gf_listenTcp(port, 4, ec);
+    if (!ec) listener = gf_listenTcp(port, rtLinkBacklog, ec);
     if (ec) {
         gf_logError(fmt::format("RealTraffic link: cannot listen on port {}: {}", port, ec.message()));
         return false;
@@ -95,6 +96,9 @@ bool RealTrafficLink::start(uint16_t port) {
     }
     port_ = gf_localPort(listener);
     listener_ = std::move(listener);
+    maxWaiting_ = std::max<size_t>(maxWaiting, 1);
+    std::error_code reserveEc;
+    reserve_ = gf_openUdp(reserveEc);  // none is no failure: the listener's pause still holds
     running_ = true;
     thread_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
     return true;
@@ -118,6 +122,8 @@ void RealTrafficLink::stopLocked() {
     thread_.request_stop();
     thread_.join();
     listener_.reset();
+    reserve_.reset();
+    acceptPausedUntil_ = {};
     {
         std::lock_guard lock(mutex_);
         wake_ = WakeUp();
@@ -161,10 +167,14 @@ void RealTrafficLink::run(std::stop_token stop) {
     std::vector<uint8_t> ready;
     while (!stop.stop_requested()) {
         if (served_ && !sendPending()) dropServed();
-        // The listener, RealTraffic, then the clients still to answer.
-        sockets.assign({&listener_, &served_});
-        auto timeout = pollPeriod;
+        // The listener (unless it rests), RealTraffic, then the clients still to answer.
         const auto now = std::chrono::steady_clock::now();
+        const bool listening = now >= acceptPausedUntil_;
+        static const Socket resting;
+        sockets.assign({listening ? &listener_ : &resting, &served_});
+        auto timeout = pollPeriod;
+        if (!listening)
+            timeout = std::min(timeout, std::chrono::ceil<std::chrono::milliseconds>(acceptPausedUntil_ - now));
         for (const Waiting& w : waiting_) {
             sockets.push_back(&w.socket);
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(w.deadline - now);
@@ -209,22 +219,51 @@ void RealTrafficLink::run(std::stop_token stop) {
 }
 
 void RealTrafficLink::acceptClients() {
+    static LogLimiter crowdLog("RealTraffic link: more than");
     for (int i = 0; i < maxAcceptsAtOnce; ++i) {
         Socket client = gf_acceptTcp(listener_);
+        // The listener was ready: nothing accepted at first means no descriptor was left.
+        if (!client && i == 0) client = acceptWithoutDescriptors();
         if (!client) return;
         gf_setSendTimeout(client, sendTimeout);
         gf_setNoDelay(client);
         if (!gf_sendAll(client, "Qs999=version\r\n")) continue;
-        if (waiting_.size() >= maxWaitingClients) {
-            static LogLimiter crowdLog("RealTraffic link: more than");
+        // RealTraffic answers at once, so the client that has waited longest is the one to lose.
+        if (waiting_.size() >= maxWaiting_) {
             crowdLog.log(
                 fmt::format("RealTraffic link: more than {} clients wait for their version reply, the "
                             "longest waiting one closed",
-                            maxWaitingClients));
+                            maxWaiting_));
             waiting_.erase(waiting_.begin());
         }
         waiting_.push_back({std::move(client), {}, std::chrono::steady_clock::now() + versionReplyWait});
     }
+}
+
+Socket RealTrafficLink::acceptWithoutDescriptors() {
+    static LogLimiter descriptorLog("RealTraffic link: out of descriptors");
+    // The longest waiting client gives its descriptor to the new one, which may be RealTraffic.
+    if (!waiting_.empty()) {
+        waiting_.erase(waiting_.begin());
+        if (Socket client = gf_acceptTcp(listener_)) {
+            descriptorLog.log("RealTraffic link: out of descriptors, the longest waiting client closed");
+            return client;
+        }
+    }
+    // None to give: the reserve makes room to take the connection off the queue and close it.
+    if (reserve_) {
+        reserve_.reset();
+        const bool taken = gf_acceptTcp(listener_).valid();  // closed at once
+        std::error_code ec;
+        reserve_ = gf_openUdp(ec);
+        if (taken) {
+            descriptorLog.logError("RealTraffic link: out of descriptors, a connection refused");
+            return {};
+        }
+    }
+    // Nothing came off the queue: the listener rests rather than wake the loop at once again.
+    acceptPausedUntil_ = std::chrono::steady_clock::now() + acceptPause;
+    return {};
 }
 
 void RealTrafficLink::readReply(Waiting& w) {

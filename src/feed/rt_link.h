@@ -49,6 +49,12 @@ std::string gf_userStateLine(const FeedUserState& s);
 // unreadable.
 void gf_parseVersionReply(std::string_view text, std::optional<Version>& version, std::optional<int>& level);
 
+// A flood of connections must not crowd out RealTraffic: connections wait in a long queue, and up
+// to rtLinkMaxWaiting clients wait for their version reply on the link's one loop, the longest
+// waiting one going first when more come.
+inline constexpr int rtLinkBacklog = 1024;
+inline constexpr size_t rtLinkMaxWaiting = 512;
+
 class RealTrafficLink {
 public:
     RealTrafficLink() = default;
@@ -61,7 +67,8 @@ public:
     // 5 s, answers with no version, or sends a line too long; the client that answered is
     // RealTraffic and gets the queued lines (a newer one that answers takes over). False (logged)
     // when the port cannot be opened.
-    bool start(uint16_t port);
+    // At most `maxWaiting` clients wait for their version reply.
+    bool start(uint16_t port, size_t maxWaiting = rtLinkMaxWaiting);
     // Sends "exit" to a connected RealTraffic, closes the sockets and joins the thread.
     void stop();
     // Stops and forgets RealTraffic's version and level (the feed's reset).
@@ -94,6 +101,8 @@ private:
     void stopLocked();
     void run(std::stop_token stop);
     void acceptClients();
+    // Accepts when no descriptor seemed left; none when nothing could be kept.
+    Socket acceptWithoutDescriptors();
     void readReply(Waiting& w);
     void serve(Socket client, const std::optional<Version>& version, const std::optional<int>& level);
     void readServed();
@@ -112,6 +121,9 @@ private:
     // The link's thread's own while it runs.
     std::vector<Waiting> waiting_;
     Socket served_;  // the RealTraffic that answered
+    size_t maxWaiting_ = rtLinkMaxWaiting;
+    Socket reserve_;  // a spare descriptor, given up to take a connection when none is left
+    std::chrono::steady_clock::time_point acceptPausedUntil_{};
 
     mutable std::mutex mutex_;  // guards the fields below
     std::condition_variable connectedCv_;

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -58,6 +59,11 @@ bool BoolParameter::setText(std::string_view text) {
     set(gf_textToBool(gf_trim(text)));
     return true;
 }
+bool BoolParameter::takesTextAsIs(std::string_view text) const {
+    std::string t = gf_trim(text);
+    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return t == "true" || t == "false" || t == "1" || t == "0";
+}
 
 int32_t IntParameter::set(int32_t v) {
     int32_t c = clamp(v);
@@ -83,6 +89,13 @@ bool IntParameter::setText(std::string_view text) {
     if (ec != std::errc()) return false;
     set(static_cast<int32_t>(std::clamp<int64_t>(v, min_, max_)));
     return true;
+}
+bool IntParameter::takesTextAsIs(std::string_view text) const {
+    std::string t = gf_trim(text);
+    if (!t.empty() && t.front() == '+') t.erase(0, 1);
+    int64_t v = 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    return !t.empty() && ptr == t.data() + t.size() && ec == std::errc() && v >= min_ && v <= max_;
 }
 
 float FloatParameter::set(float v) {
@@ -110,6 +123,12 @@ bool FloatParameter::setText(std::string_view text) {
     if (ec != std::errc() || std::isnan(v)) return false;
     set(v);
     return true;
+}
+bool FloatParameter::takesTextAsIs(std::string_view text) const {
+    std::string t = gf_trim(text);
+    float v = 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    return !t.empty() && ptr == t.data() + t.size() && ec == std::errc() && v >= min_ && v <= max_;
 }
 
 std::string StringParameter::value() const {
@@ -253,6 +272,19 @@ LoadResult lf_loadDocument(pugi::xml_document& doc, const std::filesystem::path&
     return LoadResult::Loaded;
 }
 
+// The file is the user's to edit: its values are outside input.
+LogLimiter& lf_loadLimiter() {
+    static LogLimiter limiter("parameters.xml", 200);
+    return limiter;
+}
+
+// A value quoted short enough that the line still says which value was used.
+std::string lf_shown(std::string_view value) {
+    constexpr size_t shownChars = 100;
+    if (value.size() <= shownChars) return std::string(value);
+    return fmt::format("{}... ({} characters)", value.substr(0, shownChars), value.size());
+}
+
 // Keeps a file we cannot read, so rebuilding it loses nothing the user could recover.
 void lf_setAsideBroken(const std::filesystem::path& path) {
     std::error_code ec;
@@ -304,8 +336,11 @@ bool gf_loadParameters() {
             pugi::xml_attribute attr = e.attribute("value");
             const char* value = attr.value();
             if (!attr || !p->setText(value))
-                gf_logError(fmt::format("parameter {} has the invalid value \"{}\", {} used", name, value,
-                                        p->defaultText()));
+                lf_loadLimiter().logError(fmt::format("parameter {} has the invalid value \"{}\", {} used", name,
+                                                      lf_shown(value), p->defaultText()));
+            else if (!p->takesTextAsIs(value))
+                lf_loadLimiter().logError(fmt::format("parameter {} has the value \"{}\" out of its range, {} used",
+                                                      name, lf_shown(value), p->text()));
         }
         e = next;
     }

@@ -57,6 +57,8 @@ class Parameter {
     // Takes a value as read from a file, clamped to the range; false (value unchanged)
     // when the text is not a value of this kind.
     virtual bool setText(std::string_view text) = 0;
+    // True when setText takes the text as the value it says: no clamp, no replacement.
+    virtual bool takesTextAsIs(std::string_view) const { return true; }
     virtual void resetToDefault() = 0;
 
     virtual ParamControl* control() { return nullptr; }
@@ -78,6 +80,7 @@ class BoolParameter : public Parameter {
     std::string text() const override;
     std::string defaultText() const override;
     bool setText(std::string_view text) override;  // true when it begins with 1 t T y Y
+    bool takesTextAsIs(std::string_view text) const override;  // true, false (any case), 1 or 0
     void resetToDefault() override { set(default_); }
 
   private:
@@ -100,6 +103,7 @@ class IntParameter : public Parameter {
     std::string text() const override;
     std::string defaultText() const override;
     bool setText(std::string_view text) override;
+    bool takesTextAsIs(std::string_view text) const override;
     void resetToDefault() override { set(default_); }
 
   private:
@@ -121,6 +125,7 @@ class FloatParameter : public Parameter {
     std::string text() const override;
     std::string defaultText() const override;
     bool setText(std::string_view text) override;
+    bool takesTextAsIs(std::string_view text) const override;
     void resetToDefault() override { set(default_); }
 
   private:

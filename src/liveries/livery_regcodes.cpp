@@ -7,6 +7,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
 #include "refdata/download.h"
@@ -90,9 +91,22 @@ void lf_applyUserRegcodes() {
     lf_applyRegcodeRecords(records);
 }
 
-// Removes a file when it exists; a file-system error ends the build.
+// Writes a report with its folder; a failure is logged and leaves the build going without it.
+bool lf_writeReportFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (!ec && gf_writeLines(lines, path)) return true;
+    gf_logError(fmt::format("could not write \"{}\"{}", gf_utf8FromPath(path), ec ? ": " + ec.message() : ""));
+    return false;
+}
+
+// Removes a file when it exists; one that cannot go is logged and the build goes on.
 void lf_removeFile(const std::filesystem::path& path) {
-    std::filesystem::remove(path);
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    // A plain file where its folder should be: there is no such file.
+    if (ec && ec != std::errc::not_a_directory)
+        gf_logError(fmt::format("could not delete \"{}\": {}", gf_utf8FromPath(path), ec.message()));
 }
 
 size_t lf_appendDontUse(const std::vector<LiveryRegcodes>& records) {
@@ -115,9 +129,10 @@ void gf_buildRegcodeTitles() {
     std::vector<std::string> clashes;
     for (const auto& liv : liveries) lf_addLiveryRegcode(clashes, liv);
     if (clashes.empty()) return;
-    std::filesystem::create_directories(inlineRegcodesPath.parent_path());
-    if (!gf_writeLines(clashes, inlineRegcodesPath))
-        gf_logError(fmt::format("could not write \"{}\"", inlineRegcodesPath.string()));
+    if (!lf_writeReportFile(clashes, inlineRegcodesPath)) {
+        gf_logError(fmt::format("{} in-line regcode clashes, not reported", clashes.size()));
+        return;
+    }
     gf_log(
         fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), inlineRegcodesPath.string()));
 }
@@ -135,11 +150,7 @@ void gf_processRegcodeFiles() {
     lf_applyUserRegcodes();
     lf_removeFile(offlineRegcodesPath);
     if (regcodeMessages.empty()) return;
-    std::filesystem::create_directories(offlineRegcodesPath.parent_path());
-    if (!gf_writeLines(regcodeMessages, offlineRegcodesPath)) {
-        gf_logError(fmt::format("could not write \"{}\"", offlineRegcodesPath.string()));
-        return;
-    }
+    if (!lf_writeReportFile(regcodeMessages, offlineRegcodesPath)) return;
     gf_log(fmt::format("Offline regcode files processed, results can be found in \"{}\"",
                        offlineRegcodesPath.string()));
     if (!specialTitles.empty()) gf_log(fmt::format("{} special liveries", specialTitles.size()));

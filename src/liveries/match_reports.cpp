@@ -50,7 +50,7 @@ size_t gf_uncreatableCount() {
 
 void gf_addNoMatchKey(std::string key) {
     std::lock_guard lock(matchReportMutex);
-    noMatchKeys.insert(std::move(key));
+    if (noMatchKeys.size() < maxNoMatchKeys) noMatchKeys.insert(std::move(key));
 }
 
 void gf_clearNoMatchKeys() {
@@ -63,7 +63,13 @@ void gf_logNoMatch() {
     std::lock_guard lock(matchReportMutex);
     if (noMatchKeys.empty()) return;
     gf_log("\nNo match found for: ");
-    for (const auto& key : noMatchKeys) gf_log(key);
+    size_t listed = 0;
+    for (const auto& key : noMatchKeys) {
+        if (listed == maxNoMatchReported) break;
+        gf_log(key);
+        ++listed;
+    }
+    if (noMatchKeys.size() > listed) gf_log(fmt::format("... and {} more", noMatchKeys.size() - listed));
     gf_log("");
 }
 

@@ -27,6 +27,9 @@ inline std::set<std::string> noMatchKeys;
 inline std::array<std::atomic<int32_t>, 6> stepCounts{};
 
 inline constexpr size_t maxUncreatable = 20;
+// A feed that keeps bringing new identities must not grow the set or the report without end.
+inline constexpr size_t maxNoMatchKeys = 100000;
+inline constexpr size_t maxNoMatchReported = 200;
 
 // The simulator refused to create `ac` with its title: the title is never matched again; the 20th
 // refusal throws vdl::UserErrorException 81. Ignored while exiting or after the user closed.
@@ -35,10 +38,12 @@ void gf_reportUncreatable(const AcIdentity& ac);
 bool gf_isUncreatable(std::string_view title);
 size_t gf_uncreatableCount();
 
+// Remembers the key while the set holds fewer than maxNoMatchKeys; beyond that the aircraft is
+// simply looked up again.
 void gf_addNoMatchKey(std::string key);
 void gf_clearNoMatchKeys();
 
-// "\nNo match found for: " and the keys, while LOG is on.
+// "\nNo match found for: " and the first maxNoMatchReported keys, then how many more, while LOG is on.
 void gf_logNoMatch();
 // The match statistics and the refused models.
 void gf_matchingSummary();

@@ -1,12 +1,23 @@
 // The TCP link to RealTraffic against a test client on loopback.
 #include "feed/rt_link.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "feed/traffic_reader.h"
@@ -14,6 +25,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/text.h"
+#include "standins/link_flood.h"
 
 namespace vdl {
 namespace {
@@ -139,7 +151,7 @@ TEST_F(RtLinkTest, StrayClientsNeverHoldOffRealTraffic) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(realTrafficLink.start(0));
+        ASSERT_TRUE(realTrafficLink.start(0, 4));
         std::vector<std::unique_ptr<Client>> strays;
         for (int i = 0; i < c.count; ++i) {
             strays.push_back(std::make_unique<Client>(realTrafficLink.port()));
@@ -218,6 +230,132 @@ TEST_F(RtLinkTest, SendingNeverBlocksTheCaller) {
     for (std::string line; !(line = c->readLine(300ms)).empty();) last = line;
     EXPECT_EQ(last, gf_userStateLine(s) + "\r\n");  // the newest arrives last
 }
+
+// Mended fault: a flood of idle connections starved RealTraffic, whose connection waited in a
+// short listen queue and was closed as the longest waiting one before it could answer.
+TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
+    const struct {
+        size_t maxWaiting;
+        double rate;  // connections a second
+        std::chrono::milliseconds idle;
+        std::chrono::milliseconds answer;  // RealTraffic's own time to answer
+    } cases[] = {{64, 400.0, 1000ms, 20ms}, {16, 400.0, 300ms, 10ms}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxWaiting);
+        ASSERT_TRUE(realTrafficLink.start(0, c.maxWaiting));
+        rtstandin::FloodConfig config;
+        config.port = realTrafficLink.port();
+        config.clients = 8;
+        config.connectionsPerSecond = c.rate;
+        config.idle = c.idle;
+        rtstandin::FloodStats stats;
+        std::stop_source stop;
+        std::jthread flood([&] { rtstandin::gf_runFlood(config, stats, stop.get_token()); });
+        ASSERT_TRUE(test::eventually([&] { return stats.opened.load() > 2 * c.maxWaiting; }));
+        Socket held;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), 5s, held, c.answer)) << i;
+        stop.request_stop();
+        flood.join();
+        realTrafficLink.stop();
+    }
+    // The log tells, within its limit, rather than line by line.
+    EXPECT_NE(logText().find("clients wait for their version reply, the longest waiting one closed"),
+              std::string::npos);
+    EXPECT_LT(logText().size(), 8000u);
+}
+
+#ifndef _WIN32
+double processCpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Takes every free descriptor of the process, with a soft limit a little above those in use, and
+// gives them back at the end.
+class DescriptorsTaken {
+  public:
+    DescriptorsTaken() {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        int highest = 0;
+        for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+            highest = std::max(highest, std::atoi(e.path().filename().c_str()));
+        rlimit low = saved_;
+        low.rlim_cur = static_cast<rlim_t>(highest) + 32;
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fds_.push_back(fd);
+    }
+    ~DescriptorsTaken() {
+        for (int fd : fds_) ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    DescriptorsTaken(const DescriptorsTaken&) = delete;
+    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
+    void giveOne() {
+        ::close(fds_.back());
+        fds_.pop_back();
+    }
+
+  private:
+    rlimit saved_{};
+    std::vector<int> fds_;
+};
+
+// Mended fault: when accept failed for lack of descriptors the listener stayed readable and the
+// link's loop spun. Now a waiting client gives its descriptor to the newcomer, or, with none
+// waiting, the newcomer is refused through a reserve descriptor.
+TEST_F(RtLinkTest, OutOfDescriptorsTheLoopNeverSpins) {
+    const struct {
+        int strays;  // silent clients waiting for their version reply when descriptors run out
+        bool newcomerServed;
+        const char* logged;
+    } cases[] = {
+        {3, true, "RealTraffic link: out of descriptors, the longest waiting client closed"},
+        {0, false, "===> RealTraffic link: out of descriptors, a connection refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strays);
+        ASSERT_TRUE(realTrafficLink.start(0));
+        std::vector<std::unique_ptr<Client>> strays;
+        for (int i = 0; i < c.strays; ++i) {
+            strays.push_back(std::make_unique<Client>(realTrafficLink.port()));
+            ASSERT_EQ(strays.back()->readLine(), "Qs999=version\r\n");
+        }
+        bool served = false;
+        std::string newcomerLine;
+        double cpu = 0.0;
+        {
+            DescriptorsTaken taken;
+            taken.giveOne();  // for the newcomer's own end; the link's end finds none
+            Client newcomer(realTrafficLink.port());
+            ASSERT_TRUE(newcomer.connected());
+            newcomerLine = newcomer.readLine(3s);
+            if (newcomerLine == "Qs999=version\r\n") {
+                newcomer.send(professionalReply);
+                served = realTrafficLink.waitConnected(5s);
+            }
+            // Still out of descriptors: a spinning loop would burn a core over this window.
+            const double before = processCpuSeconds();
+            newcomer.readLine(500ms);
+            cpu = processCpuSeconds() - before;
+        }
+        EXPECT_EQ(served, c.newcomerServed);
+        if (!c.newcomerServed) {
+            EXPECT_EQ(newcomerLine, "");  // closed, not left in the queue
+        }
+        if (c.strays > 0) {
+            EXPECT_EQ(strays[0]->readLine(1s), "");
+        }
+        EXPECT_LT(cpu, 0.25);
+        // With descriptors back the link takes RealTraffic as usual.
+        if (!served) connect(standardReply);
+        realTrafficLink.stop();
+        EXPECT_NE(logText().find(c.logged), std::string::npos) << logText();
+    }
+}
+#endif
 
 TEST_F(RtLinkTest, WantedOnlyWhenInstalledAndNotExternal) {
     EXPECT_FALSE(gf_realTrafficLinkWanted());

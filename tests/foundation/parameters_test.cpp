@@ -1,5 +1,6 @@
 #include "foundation/parameters.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -114,6 +115,54 @@ TEST(ParametersFileTest, OutOfRangeValuesAreClampedAndTheLateralCopiesFollow) {
         EXPECT_DOUBLE_EQ(lateralRangeNm.load(), kept);
         EXPECT_DOUBLE_EQ(lateralRangeMeters.load(), kept * 1852.0);
     }
+}
+
+// Mended fault: a value clamped or replaced on load was not logged, so MATCHING_DEPTH=-5 silently
+// became 1 and a boolean took any text.
+TEST(ParametersFileTest, ClampedOrReplacedValuesAreLoggedWithNameReadAndUsed) {
+    TempWorkDir dir;
+    const struct {
+        const char* name;
+        std::string value;
+        std::string line;  // empty: the value is taken as it is, nothing logged
+    } cases[] = {
+        {"MATCHING_DEPTH", "-5", "===> parameter MATCHING_DEPTH has the value \"-5\" out of its range, 1 used"},
+        {"MAX_LIVE", "99999999999", "===> parameter MAX_LIVE has the value \"99999999999\" out of its range, 300 used"},
+        {"MAX_FIT_FL", "0.1", "===> parameter MAX_FIT_FL has the value \"0.1\" out of its range, 0.5 used"},
+        {"MAX_FIT_FL", "1e60", "===> parameter MAX_FIT_FL has the value \"1e60\" out of its range, 24 used"},
+        {"PARK_SOFT", "maybe", "===> parameter PARK_SOFT has the value \"maybe\" out of its range, false used"},
+        {"WEEK", "yes", "===> parameter WEEK has the value \"yes\" out of its range, true used"},
+        {"MAX_LIVE", std::string(6000, '9'),
+         "===> parameter MAX_LIVE has the value \"" + std::string(100, '9') +
+             "... (6000 characters)\" out of its range, 300 used"},
+        {"MATCHING_DEPTH", " +3 ", ""},
+        {"MAX_FIT_FL", "12.5", ""},
+        {"WEEK", "1", ""},
+        {"WEEK", "True", ""},
+        {"PARK_SOFT", "false", ""},
+        {"MSFS_INSTALL_PATH", "anything at all", ""},
+    };
+    for (const auto& c : cases) {
+        writeParameters(fmt::format("  <parameter name=\"{}\" value=\"{}\"/>\n", c.name, c.value));
+        std::filesystem::remove("Log.txt");
+        ASSERT_TRUE(gf_openLog("MSFS 2020"));
+        ASSERT_TRUE(gf_loadParameters());
+        gf_closeLog();
+        const std::string log = test::readWholeFile("Log.txt");
+        if (c.line.empty()) {
+            EXPECT_EQ(log.find(c.name), std::string::npos) << c.name << " " << c.value;
+        } else {
+            EXPECT_NE(log.find(c.line + "\n"), std::string::npos) << c.line << "\n" << log;
+        }
+    }
+    // The file as the program writes it gives no such line.
+    std::filesystem::remove(gf_parametersPath());
+    ASSERT_TRUE(gf_loadParameters());
+    std::filesystem::remove("Log.txt");
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    ASSERT_TRUE(gf_loadParameters());
+    gf_closeLog();
+    EXPECT_EQ(test::readWholeFile("Log.txt").find("parameter "), std::string::npos);
 }
 
 // A parameters.xml of an older version gains the download settings with their defaults; the

@@ -192,5 +192,34 @@ TEST_F(Reports, SummaryTextExact) {
                                  "Could not be created by MSFS:", "A320 BAW", "A320 DLH", std::string(100, '*'), ""}));
 }
 
+TEST_F(Reports, NoMatchReportCutAfter200KeysAndSetBounded) {
+    struct Case {
+        size_t keys;
+        size_t listed;
+        std::string tail;  // the line before the closing empty line
+    };
+    for (const Case& c : {Case{3, 3, "k00002"}, Case{200, 200, "k00199"}, Case{201, 200, "... and 1 more"},
+                          Case{4285, 200, "... and 4085 more"}}) {
+        gf_clearNoMatchKeys();
+        for (size_t i = c.keys; i-- > 0;) gf_addNoMatchKey(fmt::format("k{:05}", i));
+        newLogLines();
+        gf_logNoMatch();
+        const auto lines = newLogLines();
+        ASSERT_EQ(lines.size(), 2 + c.listed + (c.keys > c.listed ? 1 : 0) + 1) << c.keys;
+        EXPECT_EQ(lines[1], "No match found for: ") << c.keys;
+        EXPECT_EQ(lines[2], "k00000") << c.keys;  // ascending order kept
+        EXPECT_EQ(lines[lines.size() - 2], c.tail) << c.keys;
+        EXPECT_EQ(lines.back(), "") << c.keys;
+    }
+    // The set stops growing at its bound; a key already there stays there.
+    gf_clearNoMatchKeys();
+    for (size_t i = 0; i < maxNoMatchKeys + 5; ++i) gf_addNoMatchKey(fmt::format("k{:06}", i));
+    EXPECT_EQ(noMatchKeys.size(), maxNoMatchKeys);
+    EXPECT_FALSE(noMatchKeys.contains(fmt::format("k{:06}", maxNoMatchKeys)));
+    gf_addNoMatchKey("k000000");
+    EXPECT_TRUE(noMatchKeys.contains("k000000"));
+    gf_clearNoMatchKeys();
+}
+
 }  // namespace
 }  // namespace vdl::test

@@ -1,7 +1,11 @@
 // Registrations from the liveries, a local AIG file and the user's files.
 #include "liveries/livery_regcodes.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "foundation/errors.h"
 #include "support/data_env.h"
@@ -69,6 +73,40 @@ TEST_F(Regcodes, DontUseTitlesFromBothSourcesAndFailureLinesReachTheLog) {
     const auto line = "There were errors in processing the file \"input/missing.xml\", see the Log.txt";
     EXPECT_EQ(regcodeMessages, std::vector<std::string>{line});
     EXPECT_TRUE(contains(newLogLines(), std::string("===> ") + line));
+}
+
+// Mended faults: a report that could not be written was still announced with "see", and a report
+// folder that could not be made ended the whole table build.
+TEST_F(Regcodes, ReportThatCannotBeWrittenIsAFailureAndTheBuildGoesOn) {
+    const struct {
+        const char* blocker;  // a plain file where the report's folder should be
+        bool userFile;
+        std::string failure;
+        std::string notExpected;
+    } cases[] = {
+        {"output/errors", false, "===> 2 in-line regcode clashes, not reported", "in-line regcode clashes, see"},
+        {"output/info", true, "===> could not write \"output/info/OfflineRegcodes.txt\"", "results can be found"},
+    };
+    for (const auto& c : cases) {
+        gf_clearLiveryTables();
+        std::filesystem::remove_all("output");
+        std::filesystem::remove_all("input");
+        std::filesystem::create_directories("output");
+        writeWholeFile(c.blocker, "not a folder");
+        if (c.userFile) userFile("u.txt", "BAW320a = G-EUUB\n");
+        auto catalogue = handCatalogue();
+        catalogue.push_back({"BAW", "B77W", "BAW77Wb", "G-EUUA", 0, false});
+        catalogue.push_back({"AAA", "C152", "AAA152b", "G-EUUA", 0, false});
+        newLogLines();
+        ASSERT_NO_THROW(buildFrom(catalogue)) << c.blocker;
+        EXPECT_TRUE(liveriesProcessed) << c.blocker;
+        EXPECT_EQ(regcodeTitles.at("G-EUUA"), "AAA152b") << c.blocker;
+        const auto lines = newLogLines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.starts_with(c.failure);
+        })) << c.blocker << "\n" << fmt::format("{}", fmt::join(lines, "\n"));
+        for (const auto& line : lines) EXPECT_EQ(line.find(c.notExpected), std::string::npos) << line;
+    }
 }
 
 }  // namespace
