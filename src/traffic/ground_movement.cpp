@@ -450,6 +450,8 @@ void pushBack(LiveAc& ac) {
     ac.atStand = false;
 }
 
+// TODO: a lead-in onto the stand heading; the nose follows the path, so an aircraft that stops
+// off the stand's axis parks along its last leg rather than on the stand heading.
 void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeading) {
     if (ac.stream.empty()) {
         gf_logError("drive2Stand empty sz?");
