@@ -49,7 +49,8 @@ void lf_removeParkedOnAdjacentStand(uint32_t adjacentId, const LiveAc& newcomer,
 // The static aircraft on the live aircraft's stand gives way to it. False when the scan ends.
 bool lf_staticMakesWay(AiAircraft& stat, const LiveAc& live, const ParkPos& stand) {
     const bool same = stat.identity.callsign == live.identity.callsign || stat.identity.reg == live.identity.reg;
-    const std::string forWhom = same ? std::string(" the same live version") : " " + gf_acText(live.identity);
+    const std::string forWhom =
+        same ? std::string(" the same live version") : fmt::format(" {}", gf_acText(live.identity));
     if (stat.state == AcState::active) {
         removeAircraftFromSim(stat);
         stat.makeWayMark = true;
