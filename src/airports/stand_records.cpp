@@ -166,7 +166,7 @@ void gf_updateOptionRangeOverMidnight(std::vector<ParkPosOption>& options, WeekS
 }
 
 bool gf_matchOption(const ParkPosOption& option, std::string_view callsign, const AcIdentity& ac) {
-    if (option.id == 0 || option.kind != optionReal) return false;
+    if (option.id == 0 || option.dropped || option.kind != optionReal) return false;
     return option.callsign1 == callsign || option.callsign2 == callsign ||
            (option.airline == ac.airl && option.type == ac.type);
 }

@@ -30,6 +30,9 @@ struct ParkPosOption {
     uint32_t day = 0;    // weekday 1..7
     uint32_t fixed = 0;  // from a base or handmade file: recording adds no slots
     uint32_t kind = optionSoft;
+    // Passed over by a stand search until the options are numbered afresh; still saved, and its
+    // id stays taken.
+    bool dropped = false;
 
     // Sets the slot's bit. A slot outside 0..47 is logged and leaves the option unchanged.
     void updateOption(int32_t slot);
@@ -98,7 +101,8 @@ void gf_updateOptionRange(std::vector<ParkPosOption>& options, WeekSlot now, std
 void gf_updateOptionRangeOverMidnight(std::vector<ParkPosOption>& options, WeekSlot now, std::string_view callsign,
                                       int32_t count, uint32_t earlierId, uint32_t laterId);
 
-// A real option with an id that carries the callsign, or the identity's airline and type.
+// A real option with an id, not dropped, that carries the callsign, or the identity's airline and
+// type.
 bool gf_matchOption(const ParkPosOption& option, std::string_view callsign, const AcIdentity& ac);
 
 // count week slots back from now, now first; empty for a count of 0 or less.

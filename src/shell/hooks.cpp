@@ -11,6 +11,8 @@
 #include "shell/final_exit.h"
 #include "simlink/sim_link.h"
 #include "traffic/park_airport_leave.h"
+#include "traffic/parking.h"
+#include "traffic/parking_max.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
@@ -42,8 +44,11 @@ void gf_installRunHooks() {
     gf_setStandNameHook([](double, double) { return gf_userStandName(); });
     gf_setSaveUserStandHook(gf_saveUserStand);
     ParkAirportHooks park;
-    // TODO: gf_planStaticParking, gf_removeAllStaticAc and gf_removeAircraftOnReservedStand once
-    // static parking and parking on arrival have them.
+    // TODO: gf_planStaticParking once static parking has it; until then a load sets the parking
+    // maximum alone.
+    park.planStaticParking = [] { gf_maxParkNumber(); };
+    park.removeAllStaticAc = gf_removeAllStaticAc;
+    park.removeAircraftOnReservedStand = gf_removeAircraftOnReservedStand;
     park.clearStaticCandidates = [] { staticCandidates.clear(); };
     park.staticCandidatesEmpty = [] { return staticCandidates.empty(); };
     park.releaseParkedLiveAc = gf_releaseParkedLiveAc;

@@ -26,6 +26,7 @@
 #include "window/exit.h"
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
+#include "traffic/parking.h"
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
 #include "traffic/traffic_lists.h"
@@ -162,9 +163,10 @@ void lf_everySecond(bool simulatorRuns) {
 }
 
 void lf_every15Seconds() {
-    // TODO: remove aircraft on the reserved stand (gf_removeAircraftOnReservedStand) and run the
-    // two-turn static parking adjustment (gf_disableParkingControls, gf_adjustStaticParking); on
-    // tickJob1200 ask for that adjustment while parking is active and INITIAL_LOAD_ONLY is off.
+    if (parkingActive.load()) gf_removeAircraftOnReservedStand();
+    // TODO: run the two-turn static parking adjustment (gf_disableParkingControls,
+    // gf_adjustStaticParking); on tickJob1200 ask for that adjustment while parking is active and
+    // INITIAL_LOAD_ONLY is off.
 }
 
 void lf_every30Seconds() {

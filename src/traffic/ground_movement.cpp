@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airport_state.h"
 #include "airports/stand_records.h"
 #include "foundation/clock.h"
 #include "foundation/geo.h"
@@ -15,6 +16,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
+#include "traffic/parking.h"
 #include "traffic/traffic_services.h"
 
 namespace vdl {
@@ -31,6 +33,9 @@ constexpr double slowCornerMinLegNm = metresToNm(50.0);
 constexpr int32_t slowCornerMinLegUnits = 600;
 // A heading error above this is flown at the turn rate rather than over the leg.
 constexpr double turnSlowDeg = 3.0;
+// Data slowing to this near its final stop has arrived where the aircraft stops.
+constexpr double stoppingSpeedKt = 5.0;
+constexpr double stoppingNm = metresToNm(35.0);
 
 // Leaving the stand: forwards when the way out lies less than this off the stand heading.
 constexpr double pullOutMaxOffDeg = 90.0;
@@ -196,6 +201,22 @@ bool lf_shapeLegsAhead(LiveAc& ac) {
     return false;
 }
 
+// Data that ends in a stop while taxiing on live data: an arrival, or a towed aircraft, looks for
+// its stand. One that has just left a stand is not sent back onto one.
+void lf_parkingTrigger(LiveAc& ac) {
+    if (!ac.stream.back().stop || ac.groundState != GroundState::taxi || !parkingActive.load()) return;
+    const GroundState prev = ac.prevGroundState;
+    if (!ac.towed && (prev == GroundState::parked || prev == GroundState::pushback || prev == GroundState::pullOut))
+        return;
+    if (ac.extensionCount > 0) {
+        try2Park(ac, ac.landed);
+        return;
+    }
+    const StreamPos& last = ac.stream.back();
+    if (ac.stream[1].speed <= stoppingSpeedKt && gf_distanceNm({ac.lat, ac.lon}, {last.lat, last.lon}) <= stoppingNm)
+        try2Park(ac, false);
+}
+
 void lf_taxiPointChange(LiveAc& ac) {
     if (ac.stream.size() < 2 || ac.stream[1].stop) return;
     // The intake starts the take-off roll when the records show it; this catches a roll whose
@@ -212,7 +233,7 @@ void lf_taxiPointChange(LiveAc& ac) {
         ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
         ac.turnSlow = ac.turnWork2 > turnSlowDeg;
     }
-    // TODO: park on arrival (try2Park) when the stream ends in a stop while taxiing on live data.
+    lf_parkingTrigger(ac);
 }
 
 // A leg ending in a stop keeps its length from the first point, inside the time windows.
@@ -429,6 +450,8 @@ void pushBack(LiveAc& ac) {
     ac.atStand = false;
 }
 
+// TODO: a lead-in onto the stand heading; the nose follows the path, so an aircraft that stops
+// off the stand's axis parks along its last leg rather than on the stand heading.
 void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeading) {
     if (ac.stream.empty()) {
         gf_logError("drive2Stand empty sz?");

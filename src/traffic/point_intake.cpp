@@ -16,6 +16,7 @@
 #include "traffic/ground_movement.h"
 #include "traffic/movement.h"
 #include "traffic/removal.h"
+#include "traffic/stand_learning.h"
 #include "traffic/stream_extension.h"
 #include "traffic/traffic_services.h"
 
@@ -390,7 +391,7 @@ void leaveStand(LiveAc& a) {
         a.extensionCount = 0;
         gf_resetWindows(a);
     }
-    // TODO: record the stand use as a real stand option.
+    gf_learnStandUse(a, true, nowSlot.load());
     if (ParkPos* stand = gf_findStandById(a.standId)) stand->occupied = 0;
 }
 

@@ -16,8 +16,10 @@
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
 #include "traffic/movement.h"
+#include "traffic/parking_max.h"
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
+#include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
@@ -218,9 +220,26 @@ void extendStream(LiveAc& ac, int32_t count) {
     ac.stream.push_back(p);
 }
 
+namespace {
+
+// The stand given to the arrival is marked occupied for it; another aircraft standing there (one
+// spawned onto it meanwhile) holds it against the arrival.
+bool lf_standHeldByAnother(const LiveAc& ac) {
+    const bool live = std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAc& o) {
+        return &o != &ac && o.standId == ac.standId && (o.state == AcState::active || o.state == AcState::creating) &&
+               (o.groundState == GroundState::parked || o.groundState == GroundState::pushback ||
+                o.groundState == GroundState::pullOut || o.groundState == GroundState::fresh);
+    });
+    return live || std::any_of(staticAircraft.begin(), staticAircraft.end(), [&](const AiAircraft& s) {
+               return s.standId == ac.standId && (s.state == AcState::active || s.state == AcState::creating);
+           });
+}
+
+}  // namespace
+
 void arriveAtStand(LiveAc& ac) {
     ParkPos* stand = gf_findStandById(ac.standId);
-    if (stand != nullptr && stand->occupied) {
+    if (stand != nullptr && stand->occupied && lf_standHeldByAnother(ac)) {
         ac.extensionCount = 1;
         removeAircraftFromSim(ac);
         stand->occupied = 1;
@@ -240,8 +259,10 @@ void arriveAtStand(LiveAc& ac) {
     if (LOG.value())
         gf_log(fmt::format("{:8}: {:8} arrived at stand", stand ? stand->name : std::string{}, ac.identity.callsign));
     createdFollowUps.push_back(ac.identity.hexid);
-    // TODO: record the arrival as a real stand option, and check the parking maximum after a
-    // new one.
+    // TODO: queue the hexid for the coupled-callsign search.
+    gf_learnStandUse(ac, false, ac.parkSlot);
+    // Every new parked aircraft counts against the maximum, learned or not.
+    gf_checkMaxPark(0);
 }
 
 }  // namespace vdl

@@ -7,6 +7,7 @@
 #include "airports/stand_records.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
+#include "traffic/parking_max.h"
 #include "traffic/sim_replies.h"
 #include "traffic/spawn_gate.h"
 #include "traffic/traffic_services.h"
@@ -122,6 +123,7 @@ void gf_resetTraffic() {
     }
     selectedObjectId = 0;
     feedCallsigns.clear();
+    parkingMaximum = 0;
     gf_forgetNoticeWaits();
     gf_resetMovementForTests();
     trafficListsInitialised = false;

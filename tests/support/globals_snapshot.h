@@ -41,6 +41,7 @@
 #include "shell/run_worker.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
+#include "traffic/parking_max.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "window/exit.h"
@@ -95,6 +96,7 @@ inline Globals runGlobals() {
         g["traffic.replies"] = fmt::format("{} {}", simReplies.size(), switchFollowUps.size());
     }
     g["traffic.selected"] = fmt::format("{} {}", selectedObjectId, feedCallsigns.size());
+    g["traffic.parkingMaximum"] = text(parkingMaximum);
     return g;
 }
 

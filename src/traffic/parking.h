@@ -1,0 +1,40 @@
+// Parking on arrival: the choice of a free stand of the park airport for a live aircraft whose
+// data ends in a stop, clearing that stand of live and static aircraft, and the removals the
+// main loop asks for.
+#pragma once
+
+#include "airports/stand_records.h"
+#include "foundation/geo.h"
+#include "traffic/records.h"
+
+namespace vdl {
+
+// 55 m, 20 m, 85 m and the 1.8 m a stand may be too small by, in nm.
+inline constexpr double parkArrivedRadiusNm = 0.029697624190064796;
+inline constexpr double parkRadiusNm = 0.010799136069114472;
+inline constexpr double parkAlternativeRadiusNm = 0.0458963282937365;
+inline constexpr double standTooSmallNm = 0.0009719222462203025;
+
+// Window counter of stands whose radius was widened for an aircraft that stopped on them.
+inline uint32_t standRadiusChanges = 0;
+
+// Gives the aircraft the nearest free stand at the end of its data and drives it there.
+void try2Park(LiveAc& ac, bool arrived);
+
+// The nearest free stand for the aircraft at the position; null when none fits.
+ParkPos* nearestFreeStand(LatLon pos, const LiveAc& ac, double radiusNm, bool arrived);
+
+// Removes the static aircraft on the stand and those on its adjacent stands that the live
+// aircraft would touch.
+void checkStandOrExcludedIsOccupiedByStaticAndRemove(const LiveAc& ac, const ParkPos& stand);
+
+// The stand named by reservedStand loses its static aircraft, else its parked live one. An empty
+// name names no stand.
+void gf_removeAircraftOnReservedStand();
+
+// Removes every live (or static) aircraft: active ones from the simulator, queued ones from
+// their queue.
+void gf_removeAllLiveAc();
+void gf_removeAllStaticAc();
+
+}  // namespace vdl

@@ -1,0 +1,104 @@
+#include "traffic/parking_max.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <unordered_set>
+
+#include <fmt/format.h>
+
+#include "airports/stand_records.h"
+#include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "traffic/removal.h"
+#include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
+#include "window/main_window.h"
+
+namespace vdl {
+
+namespace {
+
+// Halves away from zero, as the window shows it.
+int32_t lf_roundedShare(int64_t product, size_t n) {
+    return static_cast<int32_t>(std::round(static_cast<double>(product) / static_cast<double>(n)));
+}
+
+}  // namespace
+
+int32_t gf_maxParkNumber() {
+    const int32_t pct = CUSTOM_PARKING_PERCENTAGE.value() >= 0 ? CUSTOM_PARKING_PERCENTAGE.value()
+                                                              : parking_percentage.value();
+    const size_t n = parkPositions.size();
+    int32_t wanted = 1;
+    if (n > 1 && (n > 3 || pct >= 50)) wanted = lf_roundedShare(static_cast<int64_t>(pct) * static_cast<int64_t>(n), 100);
+    int32_t shownPct = pct;
+    if (CUSTOM_MAX_PARK.value() != CUSTOM_MAX_PARK.defaultValue()) {
+        wanted = std::min(CUSTOM_MAX_PARK.value(), wanted);
+        shownPct = n == 0 ? 0 : lf_roundedShare(static_cast<int64_t>(wanted) * 100, n);
+    }
+    const bool changed = wanted != parkingMaximum;
+    parkingMaximum = wanted;
+    gf_setWindowValue(WindowArea::Counters, "max park", fmt::format("{} ({}%)", wanted, shownPct));
+    if (changed) gf_repaintArea(WindowArea::Counters);
+    return wanted;
+}
+
+int32_t gf_parkedSlots(WeekSlot parked, WeekSlot now) {
+    if (parked.weekday < 1 || parked.weekday > 7) return 0;
+    return gf_slotsBetween(parked, now);
+}
+
+std::vector<std::pair<uint32_t, int64_t>> gf_collectParkedLive() {
+    std::vector<std::pair<uint32_t, int64_t>> parked;
+    const uint64_t now = gf_steadyTicks();
+    for (const LiveAc& ac : liveAircraft) {
+        if (ac.state != AcState::active || ac.groundState != GroundState::parked) continue;
+        const uint64_t ticks = now > ac.parkTicks ? now - ac.parkTicks : 0;
+        parked.emplace_back(ac.identity.hexid, static_cast<int64_t>(ticks / steadyTicksPerSecond));
+    }
+    std::stable_sort(parked.begin(), parked.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return parked;
+}
+
+void gf_checkMaxPark(uint8_t extra) {
+    try {
+        const int64_t live = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAc& ac) {
+            return ac.state == AcState::active && ac.groundState == GroundState::parked;
+        });
+        const int64_t total = live + extra;
+        const int64_t max = parkingMaximum;
+        if (!INITIAL_LOAD_ONLY.value() && max >= 1 && total > max) {
+            const auto parked = gf_collectParkedLive();
+            if (!parked.empty()) gf_removeForMaxPark(parked.front().first);
+        }
+        const int64_t statics = std::count_if(staticAircraft.begin(), staticAircraft.end(), [](const AiAircraft& ac) {
+            return ac.state == AcState::active || ac.state == AcState::removed;
+        });
+        if (statics == 0 || statics + total <= max) return;
+        const WeekSlot now = nowSlot.load();
+        // The earliest parked is the one that has stood the most slots up to now.
+        auto earliest = std::max_element(staticAircraft.begin(), staticAircraft.end(),
+                                         [now](const AiAircraft& a, const AiAircraft& b) {
+                                             return gf_parkedSlots(a.parkSlot, now) < gf_parkedSlots(b.parkSlot, now);
+                                         });
+        if (earliest->state == AcState::active) removeAircraftFromSim(*earliest);
+    } catch (const std::exception& e) {
+        throw std::runtime_error(fmt::format("{}: {}", "gf_checkMaxPark", e.what()));
+    }
+}
+
+void gf_removeLongestParked(int64_t n) {
+    const auto parked = gf_collectParkedLive();
+    if (parked.empty() || n <= 0) return;
+    std::unordered_set<uint32_t> chosen;
+    for (size_t i = 0; i < std::min(static_cast<size_t>(n), parked.size()); ++i) chosen.insert(parked[i].first);
+    for (LiveAc& ac : liveAircraft) {
+        if (ac.state != AcState::active || !chosen.contains(ac.identity.hexid)) continue;
+        if (gf_logIsOpen())
+            gf_log(fmt::format("live parked {} at {} removed", gf_acInfo(ac.identity), gf_standNameById(ac.standId)));
+        removeAircraftFromSim(ac);
+    }
+}
+
+}  // namespace vdl

@@ -1,0 +1,242 @@
+// Parking on arrival: the stand chosen for data that ends in a stop, and the aircraft cleared
+// from it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "airports/park_airport_state.h"
+#include "airports/park_airports.h"
+#include "airports/reset.h"
+#include "airports/stand_records.h"
+#include "foundation/geo.h"
+#include "foundation/units.h"
+#include "support/traffic_env.h"
+#include "traffic/parking.h"
+
+namespace vdl::test {
+namespace {
+
+constexpr double baseLat = 47.45;
+constexpr double baseLon = 8.55;
+constexpr double halfSpanNm = metresToNm(18.0);
+
+class Parking : public TrafficTest {
+  protected:
+    void SetUp() override {
+        TrafficTest::SetUp();
+        gf_resetAirports();
+        // The cases hold references into the lists while they add to them.
+        parkPositions.reserve(16);
+        liveAircraft.reserve(16);
+        staticAircraft.reserve(16);
+    }
+    void TearDown() override {
+        gf_resetAirports();
+        parkPositions.clear();
+        TrafficTest::TearDown();
+    }
+
+    // A stand `east` metres east of the base point, its radius in metres.
+    static ParkPos& stand(std::string name, double east, double radiusM, bool heli = false) {
+        const LatLon at = gf_destination({baseLat, baseLon}, degToRad(90.0), metresToFeet(east));
+        ParkPos& p = parkPositions.emplace_back(std::move(name), std::vector<ParkPosOption>{}, at.lat, at.lon,
+                                                degToRad(200.0), radiusM, false, false, heli);
+        p.id = static_cast<uint32_t>(parkPositions.size());
+        return p;
+    }
+
+    // A taxiing aircraft whose data ends in a stop at the base point.
+    static LiveAc& taxiing(uint32_t hexid, std::string callsign = "SWR12") {
+        LiveAc& ac = addActiveLiveAc(hexid, hexid + 100, std::move(callsign));
+        ac.identity.category = AircraftCategory::Large;
+        ac.identity.halfWingspan = halfSpanNm;
+        gf_setCategoryValues(ac.identity);
+        ac.groundState = GroundState::taxi;
+        ac.onGround = true;
+        ac.stream.clear();
+        StreamPos p = testPoint(clock100.load(), baseLat + 0.001, baseLon);
+        p.airborne = 0;
+        p.alt = 1416.0;
+        p.speed = 10.0;
+        ac.stream.push_back(p);
+        p.lat = baseLat;
+        p.speed = 0.0;
+        p.stop = 1;
+        p.time += 3000;
+        ac.stream.push_back(p);
+        ac.lat = baseLat + 0.001;
+        ac.lon = baseLon;
+        return ac;
+    }
+
+    static LiveAc& parkedOn(uint32_t hexid, const ParkPos& p, std::string callsign) {
+        LiveAc& ac = addActiveLiveAc(hexid, hexid + 100, std::move(callsign));
+        ac.groundState = GroundState::parked;
+        ac.standId = p.id;
+        return ac;
+    }
+};
+
+TEST_F(Parking, TheArrivalTakesTheNearestFittingStandAndDrivesOntoIt) {
+    stand("A1", 40.0, 25.0);
+    ParkPos& near = stand("A2", 10.0, 25.0);
+    LiveAc& ac = taxiing(1);
+    try2Park(ac, true);
+    EXPECT_EQ(ac.standId, near.id);
+    EXPECT_EQ(ac.groundState, GroundState::toStand);
+    EXPECT_DOUBLE_EQ(ac.standLat, near.lat);
+    EXPECT_DOUBLE_EQ(ac.standLon, near.lon);
+    EXPECT_DOUBLE_EQ(ac.standHeading, near.heading);
+    EXPECT_TRUE(near.occupied);
+    EXPECT_DOUBLE_EQ(ac.stream.back().lat, near.lat);
+    EXPECT_DOUBLE_EQ(ac.stream.back().lon, near.lon);
+    EXPECT_EQ(ac.stream.back().speed, 0.0);
+
+    // The given stand is not handed out twice.
+    LiveAc& second = taxiing(2, "SWR34");
+    try2Park(second, false);
+    EXPECT_EQ(second.standId, 0u);
+    EXPECT_EQ(second.groundState, GroundState::taxi);
+}
+
+TEST_F(Parking, StandChoiceByDistanceSizeAndKind) {
+    struct Case {
+        const char* name;
+        double east;      // metres from where the data stops
+        double radiusM;   // the stand's radius
+        bool heli;
+        bool arrived;
+        bool rotorcraft;
+        bool taken;
+        bool widened;
+    };
+    const std::vector<Case> cases = {
+        {"fits within 20 m", 15.0, 25.0, false, false, false, true, false},
+        {"beyond 20 m without the arrived flag", 30.0, 25.0, false, false, false, false, false},
+        {"within 55 m once arrived", 50.0, 25.0, false, true, false, true, false},
+        {"2 m too small within 20 m is widened", 15.0, 16.0, false, true, false, true, true},
+        {"2 m too small beyond 20 m", 30.0, 16.0, false, true, false, false, false},
+        {"1.5 m too small is used as it is", 30.0, 16.5, false, true, false, true, false},
+        {"an aeroplane never on a helipad", 10.0, 25.0, true, true, false, false, false},
+        {"a helicopter never on an aeroplane stand", 10.0, 25.0, false, true, true, false, false},
+        {"a helicopter on a helipad", 10.0, 25.0, true, true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        parkPositions.clear();
+        liveAircraft.clear();
+        ParkPos& p = stand("B1", c.east, c.radiusM, c.heli);
+        LiveAc& ac = taxiing(1);
+        if (c.rotorcraft) ac.identity.category = AircraftCategory::Rotorcraft;
+        try2Park(ac, c.arrived);
+        EXPECT_EQ(ac.standId == p.id, c.taken) << c.name;
+        EXPECT_EQ(p.radiusChange != 0, c.widened) << c.name;
+        if (c.widened) {
+            EXPECT_NEAR(p.radius, halfSpanNm - metresToNm(1.0), 1e-9) << c.name;
+        }
+    }
+}
+
+TEST_F(Parking, AHelipadNearerDoesNotHideAnAeroplaneStand) {
+    stand("H1", 5.0, 25.0, true);
+    ParkPos& gate = stand("G1", 15.0, 25.0);
+    LiveAc& ac = taxiing(1);
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, gate.id);
+}
+
+TEST_F(Parking, AStandWhoseOptionsKnowTheAircraftIsTheAlternativeWithin85m) {
+    ParkPos& p = stand("C1", 70.0, 25.0);
+    LiveAc& ac = taxiing(1);
+    ASSERT_GT(gf_addOption(p.options, ac.identity, optionReal, WeekSlot{1, 10}, "SWR12", "HB-JXA"), 0);
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, 0u);  // no alternative without the arrived flag
+    ac.tryParkLat = 0.0;
+    try2Park(ac, true);
+    EXPECT_EQ(ac.standId, p.id);
+}
+
+TEST_F(Parking, TheUsersStandsAreRefused) {
+    ParkPos& p = stand("D1", 10.0, 25.0);
+    reservedStand = "D1";
+    LiveAc& ac = taxiing(1);
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, 0u);
+
+    reservedStand.clear();
+    placeUser(p.lat, p.lon, true);
+    gf_refreshUserStand();
+    ac.tryParkLat = 0.0;
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, 0u);
+
+    placeUser(userLat, userLon, true);
+    gf_refreshUserStand();
+    ac.tryParkLat = 0.0;
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, p.id);
+}
+
+TEST_F(Parking, TheOccupantAndTouchingNeighboursMakeWay) {
+    ParkPos& p = stand("E1", 10.0, 25.0);
+    ParkPos& close = stand("E2", 40.0, 25.0);
+    ParkPos& far = stand("E3", 200.0, 25.0);
+    p.adjacent = {close.id, far.id};
+    LiveAc& occupant = parkedOn(10, p, "KLM10");
+    LiveAc& neighbour = parkedOn(11, close, "KLM11");
+    LiveAc& distant = parkedOn(12, far, "KLM12");
+    AiAircraft& stat = staticAircraft.emplace_back(testIdentity(20, "KLM20*"), close.id, close.lat, close.lon, 0.0, false);
+    stat.state = AcState::active;
+    stat.objectId = 120;
+    LiveAc& ac = taxiing(1);
+    try2Park(ac, false);
+    EXPECT_EQ(ac.standId, p.id);
+    EXPECT_EQ(occupant.state, AcState::removed);
+    EXPECT_EQ(neighbour.state, AcState::removed);
+    EXPECT_EQ(distant.state, AcState::active);
+    EXPECT_EQ(staticAircraft.front().state, AcState::removed);
+}
+
+TEST_F(Parking, APendingStaticOnTheStandIsCancelledOrRemovedWhenCreated) {
+    for (bool queued : {true, false}) {
+        parkPositions.clear();
+        liveAircraft.clear();
+        staticAircraft.clear();
+        staticCreateQueue.clear();
+        ParkPos& p = stand("F1", 10.0, 25.0);
+        AiAircraft& stat = staticAircraft.emplace_back(testIdentity(20, "KLM20*"), p.id, p.lat, p.lon, 0.0, false);
+        stat.state = AcState::creating;
+        if (queued) {
+            CreateAcCmd cmd;
+            cmd.tailNumber = "KLM20*";
+            cmd.hexid = 20;
+            staticCreateQueue.push_back(cmd);
+        }
+        LiveAc& ac = taxiing(1);
+        try2Park(ac, false);
+        EXPECT_EQ(ac.standId, p.id);
+        if (queued) {
+            EXPECT_TRUE(staticAircraft.empty());
+            EXPECT_TRUE(staticCreateQueue.empty());
+        } else {
+            ASSERT_EQ(staticAircraft.size(), 1u);
+            EXPECT_TRUE(staticAircraft.front().removeWhenCreated);
+        }
+    }
+}
+
+TEST_F(Parking, AnEmptyReservedStandNameReservesNothing) {
+    ParkPos& unnamed = stand("", 10.0, 25.0);
+    LiveAc& occupant = parkedOn(10, unnamed, "KLM10");
+    reservedStand.clear();
+    gf_removeAircraftOnReservedStand();
+    EXPECT_EQ(occupant.state, AcState::active);
+    ParkPos& named = stand("R1", 50.0, 25.0);
+    LiveAc& onReserved = parkedOn(11, named, "KLM11");
+    reservedStand = "R1";
+    gf_removeAircraftOnReservedStand();
+    EXPECT_EQ(onReserved.state, AcState::removed);
+}
+
+}  // namespace
+}  // namespace vdl::test
