@@ -165,6 +165,9 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 // and taxied: every object of the run passes the track checks, each is bound at once and none
 // is created twice.
 TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
+    // The simulator's frames run on real time: under ThreadSanitizer the program falls behind them,
+    // and the jumps would measure the sanitizer. The other builds judge the tracks.
+    if (test::sanitizerSlowdown > 1) GTEST_SKIP() << "tracks are not judged under ThreadSanitizer";
     installRealTraffic();
     installScannedCommunity(12);
     options.scenario.endAtSimSeconds = 75.0;
