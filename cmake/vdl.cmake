@@ -1,8 +1,20 @@
+# Platform twins: X_posix.cpp builds on Linux, X_windows.cpp on Windows, behind one header X.h.
+function(vdl_platform_sources var)
+  if(WIN32)
+    list(FILTER ${var} EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER ${var} EXCLUDE REGEX "_windows\\.cpp$")
+  endif()
+  set(${var} ${${var}} PARENT_SCOPE)
+endfunction()
+
 # vdl_library(<name> <folder> DEPS ...): a static library of every .cpp in the folder
-# (not in sub-folders). A folder without sources yet becomes an interface library.
+# (not in sub-folders; of platform twins the one of the target). A folder without sources yet
+# becomes an interface library.
 function(vdl_library name folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  vdl_platform_sources(srcs)
   if(srcs)
     add_library(vdl_${name} STATIC ${srcs})
     target_include_directories(vdl_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -34,6 +46,12 @@ endfunction()
 function(vdl_test name folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  # Tests of what runs on Linux alone (the load tool, the soak) stay out of the Windows build.
+  if(WIN32)
+    foreach(linuxOnly IN LISTS VDL_LINUX_ONLY_TESTS)
+      list(REMOVE_ITEM srcs ${CMAKE_SOURCE_DIR}/tests/${linuxOnly})
+    endforeach()
+  endif()
   set(plain)
   set(threaded)
   foreach(src IN LISTS srcs)

@@ -1,6 +1,4 @@
-// The POSIX implementation of foundation/net.h.
-#ifndef _WIN32
-
+// The POSIX implementation of foundation/net.h (net_windows.cpp is its Winsock twin).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -199,5 +197,3 @@ bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> 
 }
 
 }  // namespace vdl
-
-#endif

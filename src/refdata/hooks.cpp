@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "foundation/log.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -77,7 +78,7 @@ void gf_emptyFolder(const std::filesystem::path& folder) {
     for (const auto& e : fs::directory_iterator(folder)) entries.push_back(e.path());
     for (const auto& p : entries) {
         std::error_code ec;
-        if (!fs::remove(p, ec) || ec) gf_log(fmt::format("{} could not be removed", p.string()));
+        if (!fs::remove(p, ec) || ec) gf_log(fmt::format("{} could not be removed", gf_utf8FromPath(p)));
     }
 }
 
