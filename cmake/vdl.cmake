@@ -34,9 +34,15 @@ function(vdl_test_binary target label libs)
   target_compile_definitions(${target} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VDL_RECORDED_TRAFFIC_DIR="${VDL_RECORDED_TRAFFIC_DIR}")
+  # On Windows the named mutex of the single instance is one for the whole session: the tests that
+  # take it run one at a time.
+  set(lock)
+  if(WIN32 AND target IN_LIST VDL_WINDOWS_INSTANCE_TESTS)
+    set(lock RESOURCE_LOCK instance_mutex)
+  endif()
   gtest_discover_tests(${target}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${label} TIMEOUT 300)
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS ${label} TIMEOUT 300 ${lock})
 endfunction()
 
 # vdl_test(<name> <folder> LIBS ...): the folder's *_threads_test.cpp files

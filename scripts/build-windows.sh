@@ -140,14 +140,17 @@ fi
 
 # --- the program, its tools and its tests ---------------------------------------------------
 build=build/win64
+# A Wine prefix of the build's own, made once (about 5 s); headless. The build lists the tests of
+# each test binary by running it.
+export WINEPREFIX=$root/$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+mkdir -p "$build"
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$deps" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$jobs"
+wineserver -k 2>/dev/null || true
 
 if [ "${VDL_WIN_TESTS:-1}" != 0 ]; then
-  # A Wine prefix of the build's own, made once (about 5 s); headless.
-  export WINEPREFIX=$root/$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
   status=0
   (cd "$build" && ctest --output-on-failure -j "$jobs") || status=$?
   wineserver -k 2>/dev/null || true
