@@ -144,16 +144,19 @@ build=build/win64
 # each test binary by running it.
 export WINEPREFIX=$root/$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 mkdir -p "$build"
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+# One Wine server with its services for the whole build and test run, started here with its
+# output away from the test runner: services started by a test would hold that test's output
+# open, and the runner would wait for them.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot >/dev/null 2>&1
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$deps" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$jobs"
-wineserver -k 2>/dev/null || true
 
 if [ "${VDL_WIN_TESTS:-1}" != 0 ]; then
   status=0
   (cd "$build" && ctest --output-on-failure -j "$jobs") || status=$?
-  wineserver -k 2>/dev/null || true
   [ "$status" -eq 0 ] || exit "$status"
 fi
 

@@ -15,7 +15,7 @@ uint32_t gf_currentProcessId() {
 
 bool gf_processRuns(uint32_t pid) {
     if (pid == 0) return false;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
     if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
     const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
     CloseHandle(process);

@@ -71,6 +71,8 @@ inline void unsetEnv(const std::string& name) {
 // A UDP socket bound to `port` (0: an ephemeral one) on all local addresses the way a program
 // bent on keeping it binds: without address reuse, exclusive on Windows. Invalid when refused.
 inline Socket bindUdpExclusively(uint16_t port) {
+    std::error_code ec;
+    gf_openUdp(ec);  // Winsock is started by the program's first socket
     Socket probe(::socket(AF_INET, SOCK_DGRAM, 0));
 #ifdef _WIN32
     const int one = 1;
@@ -126,7 +128,7 @@ inline int threadCount() {
 // so there it is a thread that used no processor time for 50 ms.
 inline bool blockedInKernel(uint64_t tid) {
 #ifdef _WIN32
-    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(tid));
+    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(tid));
     if (thread == nullptr) return false;
     auto busy = [thread] {
         FILETIME created, ended, kernel, user;
