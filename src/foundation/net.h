@@ -3,9 +3,11 @@
 // Winsock (NativeSocket a SOCKET; Winsock is started by the first socket made).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -67,7 +69,10 @@ std::optional<size_t> gf_receive(const Socket& socket, std::span<char> buffer, s
 bool gf_isRetry(const std::error_code& ec);
 
 // Wakes a thread waiting in gf_waitReadable: a connected socket pair (AF_UNIX on POSIX, UDP on
-// loopback on Windows) whose read end is readable from signal() until drain().
+// loopback on Windows) whose read end is readable from signal() until drain(). A signal while one
+// is pending sends nothing (a send is a system call, and on Windows a slow one). The waiting thread
+// drains, then looks at what it was woken for: a signal that comes after the state it announces
+// is never lost.
 class WakeUp {
   public:
     WakeUp() = default;
@@ -83,6 +88,7 @@ class WakeUp {
   private:
     Socket readEnd_;
     Socket writeEnd_;
+    std::unique_ptr<std::atomic<bool>> pending_;  // a signal is on its way or unread
 };
 
 struct Readiness {

@@ -227,21 +227,24 @@ WakeUp WakeUp::open(std::error_code& ec) {
     lf_ignorePortUnreachable(read.get());
     lf_ignorePortUnreachable(write.get());
     ec.clear();
+    w.pending_ = std::make_unique<std::atomic<bool>>(false);
     w.readEnd_ = std::move(read);
     w.writeEnd_ = std::move(write);
     return w;
 }
 
 void WakeUp::signal() const {
-    // A full pair is signalled already.
+    if (!pending_ || pending_->exchange(true)) return;
     const char byte = 1;
-    ::send(writeEnd_.get(), &byte, 1, 0);
+    if (::send(writeEnd_.get(), &byte, 1, 0) != 1) pending_->store(false);
 }
 
 void WakeUp::drain() const {
     char buffer[256];
     while (::recv(readEnd_.get(), buffer, sizeof buffer, 0) > 0) {
     }
+    // Only after the read: a signal in between found it pending, and its state is seen next.
+    if (pending_) pending_->store(false);
 }
 
 Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono::milliseconds timeout,
