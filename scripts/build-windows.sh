@@ -14,20 +14,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${VDL_JOBS:-$(nproc)}
-SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
 # --- packages -------------------------------------------------------------------------------
-bash scripts/deps.sh  # the host's dev packages name the versions of the sources built below
-pkgs=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev zip)
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# The host's own dev packages name the versions of the sources built below.
+bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev zip
 
 # --- dependencies, once per set of versions -------------------------------------------------
 srcver() { dpkg-query -W -f='${source:Version}' "$1"; }
