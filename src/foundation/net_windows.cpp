@@ -258,9 +258,16 @@ Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono:
 bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> ready, const WakeUp* wake,
                      std::chrono::milliseconds timeout, std::error_code& ec) {
     // WSAPoll gets no entry for an absent wake-up: an invalid socket there fails the whole call.
+    // Invalid sockets (never ready) get no entry either.
     std::vector<WSAPOLLFD> fds;
+    std::vector<size_t> index;  // fds[k] is sockets[index[k]]
     fds.reserve(sockets.size() + 1);
-    for (const Socket* s : sockets) fds.push_back({s->get(), POLLRDNORM, 0});
+    index.reserve(sockets.size());
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        if (!sockets[i]->valid()) continue;
+        fds.push_back({sockets[i]->get(), POLLRDNORM, 0});
+        index.push_back(i);
+    }
     const bool hasWake = wake != nullptr && wake->valid();
     if (hasWake) fds.push_back({wake->readEnd().get(), POLLRDNORM, 0});
     const int wait = timeout.count() < 0 ? -1 : static_cast<int>(timeout.count());
@@ -275,7 +282,8 @@ bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> 
         if (WSAGetLastError() != WSAEINTR) ec = lf_lastError();
         return false;
     }
-    for (size_t i = 0; i < sockets.size() && i < ready.size(); ++i) ready[i] = fds[i].revents != 0;
+    for (size_t k = 0; k < index.size(); ++k)
+        if (index[k] < ready.size()) ready[index[k]] = fds[k].revents != 0;
     return hasWake && fds.back().revents != 0;
 }
 
