@@ -31,4 +31,6 @@ SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soa
 
 # The Windows x64 cross-build and every portable test under Wine (scripts/build-windows.sh; the
 # dependencies are built once into a cache outside the clone).
+windowsStart=$(date +%s)
 VDL_JOBS="$jobs" bash scripts/build-windows.sh
+echo "Windows build and tests under Wine: $(( $(date +%s) - windowsStart )) s"
