@@ -13,8 +13,12 @@ namespace {
 
 void (*closeHandler)() = nullptr;
 
-BOOL WINAPI lf_onControl(DWORD) {
+BOOL WINAPI lf_onControl(DWORD event) {
     if (closeHandler != nullptr) closeHandler();
+    // On the console's close, log-off and shut-down the system ends the process as soon as this
+    // returns: it waits here (the system allows about 5 s) while the program ends its run and
+    // returns from main, which ends this thread with the process.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(4500);
     return TRUE;
 }
 
