@@ -133,7 +133,7 @@ build=build/win64
 # A Wine prefix of the build's own, made once (about 5 s); headless. The build lists the tests of
 # each test binary by running it.
 export WINEPREFIX=$root/$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
-mkdir -p "$build"
+mkdir -p "$WINEPREFIX"
 # One Wine server with its services for the whole build and test run, started here with its
 # output away from the test runner: services started by a test would hold that test's output
 # open, and the runner would wait for them.
