@@ -7,6 +7,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_tables.h"
 #include "refdata/download.h"
@@ -70,22 +71,22 @@ void lf_applyRegcodeRecords(const std::vector<LiveryRegcodes>& records) {
 }
 
 void lf_applyAigRegcodes(const std::filesystem::path& path) {
-    regcodeMessages.push_back("Processing file " + path.string());
+    regcodeMessages.push_back("Processing file " + gf_utf8FromPath(path));
     std::vector<LiveryRegcodes> records;
     if (!gf_readAigRegcodes(path, records))
         regcodeMessages.push_back(fmt::format(
-            "There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", path.string()));
+            "There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", gf_utf8FromPath(path)));
     lf_applyRegcodeRecords(records);
 }
 
 void lf_applyUserRegcodes() {
     if (gf_countFiles(myRegcodesFolder) == 0) return;
-    regcodeMessages.push_back("Processing files in " + myRegcodesFolder.string());
+    regcodeMessages.push_back("Processing files in " + gf_utf8FromPath(myRegcodesFolder));
     std::vector<LiveryRegcodes> records;
     if (!gf_readRegcodeFiles(myRegcodesFolder, records))
         gf_setStatusLine(
             fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
-                        myRegcodesFolder.string()),
+                        gf_utf8FromPath(myRegcodesFolder)),
             true);
     lf_applyRegcodeRecords(records);
 }
@@ -117,16 +118,16 @@ void gf_buildRegcodeTitles() {
     if (clashes.empty()) return;
     std::filesystem::create_directories(inlineRegcodesPath.parent_path());
     if (!gf_writeLines(clashes, inlineRegcodesPath))
-        gf_logError(fmt::format("could not write \"{}\"", inlineRegcodesPath.string()));
+        gf_logError(fmt::format("could not write \"{}\"", gf_utf8FromPath(inlineRegcodesPath)));
     gf_log(
-        fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), inlineRegcodesPath.string()));
+        fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), gf_utf8FromPath(inlineRegcodesPath)));
 }
 
 void gf_processRegcodeFiles() {
     regcodeMessages.clear();
     // Without an update server nothing is fetched, which the server lookup has logged already.
     const bool serverSet = !gf_serverBase().empty();
-    if (serverSet && gf_downloadUnzip(aigRegcodesZip.string(), aigRegcodesPath)) {
+    if (serverSet && gf_downloadUnzip(gf_utf8FromPath(aigRegcodesZip), aigRegcodesPath)) {
         lf_applyAigRegcodes(aigRegcodesPath);
         lf_removeFile(aigRegcodesPath);
     } else if (serverSet) {
@@ -137,11 +138,11 @@ void gf_processRegcodeFiles() {
     if (regcodeMessages.empty()) return;
     std::filesystem::create_directories(offlineRegcodesPath.parent_path());
     if (!gf_writeLines(regcodeMessages, offlineRegcodesPath)) {
-        gf_logError(fmt::format("could not write \"{}\"", offlineRegcodesPath.string()));
+        gf_logError(fmt::format("could not write \"{}\"", gf_utf8FromPath(offlineRegcodesPath)));
         return;
     }
     gf_log(fmt::format("Offline regcode files processed, results can be found in \"{}\"",
-                       offlineRegcodesPath.string()));
+                       gf_utf8FromPath(offlineRegcodesPath)));
     if (!specialTitles.empty()) gf_log(fmt::format("{} special liveries", specialTitles.size()));
 }
 
@@ -149,7 +150,7 @@ void gf_readDontUseTitlesAig(const std::filesystem::path& path) {
     std::vector<LiveryRegcodes> records;
     if (!gf_readAigRegcodes(path, records)) {
         const auto line =
-            fmt::format("There were errors in processing the file \"{}\", see the Log.txt", path.string());
+            fmt::format("There were errors in processing the file \"{}\", see the Log.txt", gf_utf8FromPath(path));
         regcodeMessages.push_back(line);
         gf_logError(line);  // the build empties regcodeMessages before writing them
     }
@@ -162,13 +163,13 @@ void gf_readDontUseTitlesUser() {
     if (!gf_readRegcodeFiles(myRegcodesFolder, records)) {
         const auto line =
             fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
-                        myRegcodesFolder.string());
+                        gf_utf8FromPath(myRegcodesFolder));
         regcodeMessages.push_back(line);
         gf_logError(line);
     }
     const size_t count = lf_appendDontUse(records);
     gf_log(fmt::format("{} don't use title{} read from files in {}", count, gf_plural(count),
-                       myRegcodesFolder.string()));
+                       gf_utf8FromPath(myRegcodesFolder)));
 }
 
 }  // namespace vdl
