@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the program, its tools and its tests for Windows x64 with MinGW-w64, runs the
-# tests under Wine and writes dist/vandrel-win64.zip (the program, its data files, the licences
-# of what it links).
+# tests under Wine and writes dist/vandrel-win64.zip (the program in its working folder, its data
+# files, the licences of what it links).
 #
 # The libraries without a MinGW package (pugixml, libzip, curl, GoogleTest) are built once from
 # Debian's own sources, at the versions this machine's Debian packages have, into a cache folder
@@ -155,6 +155,8 @@ stage=$build/dist/vandrel
 rm -rf "$stage" && mkdir -p "$stage/licenses" dist
 cp "$build/vandrel.exe" "$stage/"
 cp -r data/input "$stage/input"
+# The working folder the program checks for and writes into, as scripts/run.sh makes it.
+mkdir -p "$stage"/{airports/{learned,archive,my_thirdparty,my_simaddon},output/{info,errors},TBLO}
 cp "$deps"/share/licenses/* "$stage/licenses/"
 rm -f dist/vandrel-win64.zip
 (cd "$build/dist" && zip -qr "$root/dist/vandrel-win64.zip" vandrel)
