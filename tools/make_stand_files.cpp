@@ -23,6 +23,7 @@
 #include "foundation/geo.h"
 #include "foundation/text.h"
 #include "foundation/units.h"
+#include "foundation/utf8_path.h"
 #include "simulator/sim_scenario.h"
 
 namespace vdl {
@@ -241,10 +242,10 @@ int lf_main(int argc, char** argv) {
     for (const auto& r : records) {
         const fs::path file = out / (r.icao + ".xml");
         if (!lf_write(r, file)) {
-            std::fprintf(stderr, "cannot write %s\n", file.c_str());
+            std::fprintf(stderr, "cannot write %s\n", gf_utf8FromPath(file).c_str());
             return 1;
         }
-        std::printf("%s: %zu stands\n", file.c_str(), r.stands.size());
+        std::printf("%s: %zu stands\n", gf_utf8FromPath(file).c_str(), r.stands.size());
     }
     return 0;
 }

@@ -64,7 +64,7 @@ class ParkAirportsTest : public StandFilesTest {
                                const std::string& firstName = "A1") {
         std::string stands;
         for (int i = 0; i < count; ++i)
-            stands += standElement(i == 0 ? firstName : "A" + std::to_string(i + 1), lat + i * 0.0009, lon, 20.0);
+            stands += standElement(i == 0 ? firstName : std::string("A").append(std::to_string(i + 1)), lat + i * 0.0009, lon, 20.0);
         std::vector<std::pair<std::string, std::string>> params = {
             {"airport_name", code + " Field"}, {"publisher", "stock"}, {"altitude", "150"}};
         if (qfReal >= 0) params.emplace_back("Qf_real", std::to_string(qfReal));

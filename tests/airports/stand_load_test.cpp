@@ -146,7 +146,7 @@ TEST_F(StandLoad, AdjacencyEqualsThePairwiseRule) {
     for (double lat0 : {51.28, -89.999, 0.0}) {
         std::vector<ParkPos> s;
         for (int i = 0; i < 800; ++i)
-            s.emplace_back("s" + std::to_string(i), std::vector<ParkPosOption>{}, std::clamp(lat0 + offset(random), -90.0, 90.0),
+            s.emplace_back(std::string("s").append(std::to_string(i)), std::vector<ParkPosOption>{}, std::clamp(lat0 + offset(random), -90.0, 90.0),
                            179.999 + offset(random) - (i % 2 ? 359.998 : 0.0), 0.0, metres(random), false, false, false);
         s.emplace_back("big", std::vector<ParkPosOption>{}, lat0, 6.0, 0.0, 3000.0, false, false, false);
         gf_numberAndLinkStands(s);

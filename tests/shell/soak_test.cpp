@@ -94,8 +94,7 @@ TEST(SoakChecks, ObjectsLeftOverAndStrayCallsAreFound) {
     auto track = [](uint32_t id, double created, std::optional<double> removed) {
         RecordedTrack t;
         t.id = id;
-        t.title = "T";  // not "T" + ...: g++ 12 warns wrongly on that at -O2 (-Wrestrict)
-        t.title += std::to_string(id);
+        t.title = std::string("T").append(std::to_string(id));
         t.createdAt = created;
         t.removed = removed.has_value();
         t.removedAt = removed.value_or(0.0);

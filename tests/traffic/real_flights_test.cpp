@@ -61,11 +61,25 @@ std::vector<ReplayCase> replayCases() {
     for (const auto& f : flights) {
         const std::string known = f == "SWISS" ? swissStaleVelocity : "";
         const std::string knownJittered = f == "ACA879" ? jitteredRollZigzag : known;
-        cases.push_back({f, "asRecorded", {}, known});
-        cases.push_back({f, "300ftLower", {-300.0, false, 0.0, 1, ""}, known});
-        cases.push_back({f, "300ftHigher", {300.0, false, 0.0, 1, ""}, known});
-        cases.push_back({f, "everyOtherLine", {0.0, true, 0.0, 1, ""}, known});
-        cases.push_back({f, "jittered20m", {0.0, false, 20.0, 7, ""}, knownJittered});
+        replay::Variant lower, higher, thinned, jittered;
+        lower.altShiftFt = -300.0;
+        higher.altShiftFt = 300.0;
+        thinned.dropEveryOther = true;
+        jittered.jitterMetres = 20.0;
+        jittered.seed = 7;
+        auto add = [&](const char* name, const replay::Variant& variant, const std::string& why) {
+            ReplayCase c;
+            c.flight = f;
+            c.variantName = name;
+            c.variant = variant;
+            c.knownFault = why;
+            cases.push_back(std::move(c));
+        };
+        add("asRecorded", {}, known);
+        add("300ftLower", lower, known);
+        add("300ftHigher", higher, known);
+        add("everyOtherLine", thinned, known);
+        add("jittered20m", jittered, knownJittered);
     }
     return cases;
 }
