@@ -1,8 +1,20 @@
+# Platform twins: X_posix.cpp builds on Linux, X_windows.cpp on Windows, behind one header X.h.
+function(vdl_platform_sources var)
+  if(WIN32)
+    list(FILTER ${var} EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER ${var} EXCLUDE REGEX "_windows\\.cpp$")
+  endif()
+  set(${var} ${${var}} PARENT_SCOPE)
+endfunction()
+
 # vdl_library(<name> <folder> DEPS ...): a static library of every .cpp in the folder
-# (not in sub-folders). A folder without sources yet becomes an interface library.
+# (not in sub-folders; of platform twins the one of the target). A folder without sources yet
+# becomes an interface library.
 function(vdl_library name folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  vdl_platform_sources(srcs)
   if(srcs)
     add_library(vdl_${name} STATIC ${srcs})
     target_include_directories(vdl_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -22,9 +34,15 @@ function(vdl_test_binary target label libs)
   target_compile_definitions(${target} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VDL_RECORDED_TRAFFIC_DIR="${VDL_RECORDED_TRAFFIC_DIR}")
+  # On Windows the named mutex of the single instance is one for the whole session: the tests that
+  # take it run one at a time.
+  set(lock)
+  if(WIN32 AND target IN_LIST VDL_WINDOWS_INSTANCE_TESTS)
+    set(lock RESOURCE_LOCK instance_mutex)
+  endif()
   gtest_discover_tests(${target}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${label} TIMEOUT 300)
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS ${label} TIMEOUT 300 ${lock})
 endfunction()
 
 # vdl_test(<name> <folder> LIBS ...): the folder's *_threads_test.cpp files
@@ -34,6 +52,12 @@ endfunction()
 function(vdl_test name folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  # Tests of what runs on Linux alone (the load tool, the soak) stay out of the Windows build.
+  if(WIN32)
+    foreach(linuxOnly IN LISTS VDL_LINUX_ONLY_TESTS)
+      list(REMOVE_ITEM srcs ${CMAKE_SOURCE_DIR}/tests/${linuxOnly})
+    endforeach()
+  endif()
   set(plain)
   set(threaded)
   foreach(src IN LISTS srcs)

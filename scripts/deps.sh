@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when some are missing.
+# Installs the Debian packages the build and the tests need, and those named as arguments, only
+# when some are missing.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libpugixml-dev nlohmann-json3-dev libcurl4-openssl-dev
       libzip-dev libfmt-dev googletest libgtest-dev libgmock-dev libbenchmark-dev python3 zip
-      clang-14 libclang-rt-14-dev)
+      clang-14 libclang-rt-14-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then every parser
-# of outside input briefly under libFuzzer.
+# of outside input briefly under libFuzzer, a two-minute soak, and last the Windows build with its
+# tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -27,3 +28,9 @@ bash scripts/fuzz.sh 20
 # A two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
 # (scripts/soak.sh): every object removed, no call on a removed object, memory steady.
 SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2
+
+# The Windows x64 cross-build and every portable test under Wine (scripts/build-windows.sh; the
+# dependencies are built once into a cache outside the clone).
+windowsStart=$(date +%s)
+VDL_JOBS="$jobs" bash scripts/build-windows.sh
+echo "Windows build and tests under Wine: $(( $(date +%s) - windowsStart )) s"

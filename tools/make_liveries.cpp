@@ -13,6 +13,7 @@
 #include <string>
 
 #include "foundation/files.h"
+#include "foundation/utf8_path.h"
 #include "liveries/livery_data.h"
 #include "standins/livery_samples.h"
 
@@ -74,13 +75,13 @@ int main(int argc, char** argv) {
     const bool saved = vdl::gf_saveScannedLiveries();
     fs::current_path(here);
     if (!saved) {
-        std::cerr << fmt::format("make_liveries: cannot write {}\n", (work / vdl::scannedLiveriesPath).string());
+        std::cerr << fmt::format("make_liveries: cannot write {}\n", vdl::gf_utf8FromPath(work / vdl::scannedLiveriesPath));
         fs::remove_all(work);
         return 1;
     }
     fs::rename(work / vdl::scannedLiveriesPath, target);
     fs::remove_all(work);
-    std::cout << fmt::format("{} liveries written to {}\n", vdl::liveries.size(), target.string());
+    std::cout << fmt::format("{} liveries written to {}\n", vdl::liveries.size(), vdl::gf_utf8FromPath(target));
 
     if (!titlesOut.empty()) {
         std::vector<std::string> titles;
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
             std::cerr << "cannot write " << aigOut << "\n";
             return 1;
         }
-        std::cout << fmt::format("{} AIG records written to {}\n", records.size(), aigOut.string());
+        std::cout << fmt::format("{} AIG records written to {}\n", records.size(), vdl::gf_utf8FromPath(aigOut));
     }
     return 0;
 }

@@ -119,7 +119,10 @@ void RealTrafficLink::reset() {
 
 void RealTrafficLink::stopLocked() {
     if (!thread_.joinable()) return;
+    // Woken here rather than from a std::stop_callback: MinGW's libstdc++ 12 can leave the thread
+    // hanging in the callback's removal.
     thread_.request_stop();
+    wake();
     thread_.join();
     listener_.reset();
     reserve_.reset();
@@ -162,7 +165,6 @@ void RealTrafficLink::wake() {
 }
 
 void RealTrafficLink::run(std::stop_token stop) {
-    const std::stop_callback wakeOnStop(stop, [this] { wake(); });
     std::vector<const Socket*> sockets;
     std::vector<uint8_t> ready;
     while (!stop.stop_requested()) {

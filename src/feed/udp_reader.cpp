@@ -29,7 +29,6 @@ struct UdpReader::State {
 namespace {
 
 void lf_readDatagrams(std::stop_token stop, std::shared_ptr<UdpReader::State> st) {
-    const std::stop_callback wakeOnStop(stop, [&st] { st->wake.signal(); });
     std::vector<char> buffer(udpBufferSize);
     while (!stop.stop_requested()) {
         std::error_code ec;
@@ -106,7 +105,10 @@ void UdpReader::stop() {
         st = std::move(state_);
     }
     if (!st) return;
+    // Rung here rather than from a std::stop_callback: MinGW's libstdc++ 12 can leave the thread
+    // hanging in the callback's removal.
     st->stop.request_stop();
+    st->wake.signal();
     std::unique_lock lock(st->endMutex);
     st->endCv.wait_for(lock, std::chrono::seconds(2), [&] { return st->ended; });
 }

@@ -1,9 +1,6 @@
 #include "foundation/files.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -12,8 +9,10 @@
 #include <system_error>
 
 #include "foundation/encoding.h"
+#include "foundation/file_system.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -26,7 +25,7 @@ constexpr std::string_view tempSuffix = ".tmp";
 
 std::filesystem::path lf_tempPath(const std::filesystem::path& path) {
     std::filesystem::path tmp = path;
-    tmp += fmt::format(".{}.{}{}", ::getpid(), tempCounter.fetch_add(1), tempSuffix);
+    tmp += fmt::format(".{}.{}{}", gf_currentProcessId(), tempCounter.fetch_add(1), tempSuffix);
     return tmp;
 }
 
@@ -41,7 +40,7 @@ std::optional<T> lf_number(std::string_view text) {
 }
 
 // The writer's process id when the name is "<name>.<pid>.<counter>.tmp" with a name.
-std::optional<pid_t> lf_tempWriter(std::string_view fileName) {
+std::optional<uint32_t> lf_tempWriter(std::string_view fileName) {
     if (fileName.size() <= tempSuffix.size() ||
         fileName.substr(fileName.size() - tempSuffix.size()) != tempSuffix)
         return std::nullopt;
@@ -52,38 +51,18 @@ std::optional<pid_t> lf_tempWriter(std::string_view fileName) {
     rest = rest.substr(0, counterDot);
     const auto pidDot = rest.rfind('.');
     if (pidDot == std::string_view::npos || pidDot == 0) return std::nullopt;
-    const auto pid = lf_number<pid_t>(rest.substr(pidDot + 1));
-    if (!pid || *pid <= 0) return std::nullopt;
+    const auto pid = lf_number<uint32_t>(rest.substr(pidDot + 1));
+    if (!pid || *pid == 0) return std::nullopt;
     return pid;
-}
-
-// A process of another user counts as running too.
-bool lf_processRuns(pid_t pid) {
-    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // Removes the entry when it is a stale temporary file; true when it did.
 bool lf_removeIfStale(const std::filesystem::directory_entry& entry) {
     std::error_code ec;
     if (!entry.is_regular_file(ec) || entry.is_symlink(ec)) return false;
-    const auto writer = lf_tempWriter(entry.path().filename().string());
-    if (!writer || lf_processRuns(*writer)) return false;
+    const auto writer = lf_tempWriter(gf_utf8FromPath(entry.path().filename()));
+    if (!writer || gf_processRuns(*writer)) return false;
     return std::filesystem::remove(entry.path(), ec) && !ec;
-}
-
-bool lf_writeAll(int fd, std::string_view content) {
-    const char* p = content.data();
-    size_t left = content.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 std::optional<std::string> lf_readBytes(const std::filesystem::path& path) {
@@ -112,7 +91,7 @@ void lf_splitLines(std::string_view text, std::vector<std::string>& lines) {
 FileEncoding gf_detectEncoding(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        gf_logError(fmt::format("could not open \"{}\"", path.string()));
+        gf_logError(fmt::format("could not open \"{}\"", gf_utf8FromPath(path)));
         return CANNOT_OPEN;
     }
     unsigned char b[2] = {0, 0};
@@ -176,12 +155,9 @@ void gf_readLines(std::istream& in, std::vector<std::string>& lines) {
 
 bool gf_replaceFile(const std::filesystem::path& path, std::string_view content) {
     const std::filesystem::path tmp = lf_tempPath(path);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = lf_writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(tmp.c_str());
+    if (gf_writeFileDurably(tmp, content) && gf_renameOver(tmp, path)) return true;
+    std::error_code ec;
+    std::filesystem::remove(tmp, ec);
     return false;
 }
 
@@ -207,7 +183,7 @@ int gf_removeStaleTempFiles(const std::filesystem::path& folder, bool subFolders
     }
     if (removed > 0)
         gf_log(fmt::format("{} left-over temporary file{} removed from \"{}\"", removed, gf_plural(removed),
-                           folder.string()));
+                           gf_utf8FromPath(folder)));
     return removed;
 }
 

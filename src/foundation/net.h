@@ -1,11 +1,13 @@
 // Sockets, written once: an owner that closes once, UDP and TCP set-up on IPv4, sends, reads
-// and an interruptible wait. net_posix.cpp implements it on POSIX; a Winsock twin
-// implements the same declarations with NativeSocket a SOCKET.
+// and an interruptible wait. net_posix.cpp implements it on POSIX, net_windows.cpp with
+// Winsock (NativeSocket a SOCKET; Winsock is started by the first socket made).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -32,13 +34,14 @@ struct SocketTraits {
 using Socket = UniqueHandle<SocketTraits>;
 
 // A UDP socket bound to `port` (0: an ephemeral one, its own) on all local addresses, a given
-// port with address reuse since other programs listen to the same broadcasts. Reads never
+// port shared since other programs listen to the same broadcasts. Reads never
 // block: wait with gf_waitReadable. Invalid, with `ec` set, on failure.
 Socket gf_bindUdp(uint16_t port, std::error_code& ec);
 // An unbound UDP socket for gf_sendDatagram.
 Socket gf_openUdp(std::error_code& ec);
 // A TCP socket listening on `port` (0: an ephemeral one) on all local addresses, a given port
-// with address reuse; accepting never blocks.
+// with address reuse after a restart (on Windows exclusive: no other program can take the port
+// over); accepting never blocks.
 Socket gf_listenTcp(uint16_t port, int backlog, std::error_code& ec);
 // One waiting connection of a listening socket; invalid when none waits.
 Socket gf_acceptTcp(const Socket& listener);
@@ -65,8 +68,11 @@ std::optional<size_t> gf_receive(const Socket& socket, std::span<char> buffer, s
 // The call was interrupted by a signal or had nothing to read yet.
 bool gf_isRetry(const std::error_code& ec);
 
-// Wakes a thread waiting in gf_waitReadable: a connected socket pair whose read end is
-// readable from signal() until drain().
+// Wakes a thread waiting in gf_waitReadable: a connected socket pair (AF_UNIX on POSIX, UDP on
+// loopback on Windows) whose read end is readable from signal() until drain(). A signal while one
+// is pending sends nothing (a send is a system call, and on Windows a slow one). The waiting thread
+// drains, then looks at what it was woken for: a signal that comes after the state it announces
+// is never lost.
 class WakeUp {
   public:
     WakeUp() = default;
@@ -82,6 +88,7 @@ class WakeUp {
   private:
     Socket readEnd_;
     Socket writeEnd_;
+    std::unique_ptr<std::atomic<bool>> pending_;  // a signal is on its way or unread
 };
 
 struct Readiness {

@@ -1,6 +1,4 @@
-// The POSIX implementation of foundation/net.h.
-#ifndef _WIN32
-
+// The POSIX implementation of foundation/net.h (net_windows.cpp is its Winsock twin).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -150,21 +148,24 @@ WakeUp WakeUp::open(std::error_code& ec) {
         return w;
     }
     ec.clear();
+    w.pending_ = std::make_unique<std::atomic<bool>>(false);
     w.readEnd_.reset(fds[0]);
     w.writeEnd_.reset(fds[1]);
     return w;
 }
 
 void WakeUp::signal() const {
-    // A full pair is signalled already.
+    if (!pending_ || pending_->exchange(true)) return;
     const char byte = 1;
-    [[maybe_unused]] const auto n = ::send(writeEnd_.get(), &byte, 1, MSG_NOSIGNAL);
+    if (::send(writeEnd_.get(), &byte, 1, MSG_NOSIGNAL) != 1) pending_->store(false);
 }
 
 void WakeUp::drain() const {
     char buffer[256];
     while (::recv(readEnd_.get(), buffer, sizeof buffer, 0) > 0) {
     }
+    // Only after the read: a signal in between found it pending, and its state is seen next.
+    if (pending_) pending_->store(false);
 }
 
 Readiness gf_waitReadable(const Socket& socket, const WakeUp* wake, std::chrono::milliseconds timeout,
@@ -199,5 +200,3 @@ bool gf_waitReadable(std::span<const Socket* const> sockets, std::span<uint8_t> 
 }
 
 }  // namespace vdl
-
-#endif

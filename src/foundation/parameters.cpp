@@ -16,6 +16,7 @@
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -258,7 +259,7 @@ bool lf_writeDocument(const pugi::xml_document& doc, const std::filesystem::path
     std::ostringstream out;
     doc.save(out);
     if (gf_replaceFile(path, out.str())) return true;
-    gf_logError(fmt::format("could not save to \"{}\"", path.string()));
+    gf_logError(fmt::format("could not save to \"{}\"", gf_utf8FromPath(path)));
     return false;
 }
 
@@ -292,7 +293,7 @@ void lf_setAsideBroken(const std::filesystem::path& path) {
     bad += ".bad";
     std::filesystem::rename(path, bad, ec);
     gf_logError(fmt::format("\"{}\" could not be read, kept as \"{}\" and rebuilt from the defaults",
-                            path.string(), bad.string()));
+                            gf_utf8FromPath(path), gf_utf8FromPath(bad)));
 }
 
 }  // namespace
@@ -300,7 +301,7 @@ void lf_setAsideBroken(const std::filesystem::path& path) {
 bool gf_loadParameters() {
     std::lock_guard lock(parametersMutex);
     if (!gf_makeProgramFolder()) {
-        gf_logError(fmt::format("could not make the folder \"{}\"", gf_programFolder().string()));
+        gf_logError(fmt::format("could not make the folder \"{}\"", gf_utf8FromPath(gf_programFolder())));
         lf_resetValues();
         return false;
     }
@@ -358,7 +359,7 @@ bool gf_loadParameters() {
 bool gf_saveParameter(const Parameter& parameter) {
     std::lock_guard lock(parametersMutex);
     if (!gf_makeProgramFolder()) {
-        gf_logError(fmt::format("could not make the folder \"{}\"", gf_programFolder().string()));
+        gf_logError(fmt::format("could not make the folder \"{}\"", gf_utf8FromPath(gf_programFolder())));
         return false;
     }
     const std::filesystem::path path = gf_parametersPath();

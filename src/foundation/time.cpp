@@ -12,6 +12,17 @@
 
 namespace vdl {
 
+std::tm gf_utcCalendar(int64_t secondsUtc) {
+    const std::time_t t = static_cast<std::time_t>(secondsUtc);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &t);
+#else
+    gmtime_r(&t, &tm);
+#endif
+    return tm;
+}
+
 namespace {
 
 constexpr int64_t noTestClock = INT64_MIN;
@@ -22,10 +33,7 @@ constexpr std::string_view monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "J
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::tm lf_utc(int64_t secondsUtc) {
-    std::time_t t = static_cast<std::time_t>(secondsUtc);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    return tm;
+    return gf_utcCalendar(secondsUtc);
 }
 
 // tm_wday counts from Sunday 0; ours from Monday 1 to Sunday 7.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <bitset>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,8 @@ namespace vdl {
 
 // Seconds since 1970-01-01 UTC. Reads the system clock unless a test has set one.
 int64_t gf_nowUtc();
+// The calendar fields of a UTC time (thread-safe: gmtime_r, gmtime_s on Windows).
+std::tm gf_utcCalendar(int64_t secondsUtc);
 // Tests fix the clock with a value and give it back to the system with std::nullopt.
 void gf_setTestClock(std::optional<int64_t> secondsUtc);
 

@@ -4,8 +4,9 @@
 
 namespace vdl {
 
-// The system timer resolution the main loop and the simulator link ask for. Linux
-// timers are fine-grained already, so these only keep the calls where they belong.
+// The system timer resolution the main loop and the simulator link ask for: timeBeginPeriod and
+// timeEndPeriod on Windows (timer_windows.cpp); Linux timers are fine-grained already, so there
+// (timer_posix.cpp) these only keep the calls where they belong.
 bool gf_beginTimerResolution(uint32_t milliseconds);
 bool gf_endTimerResolution(uint32_t milliseconds);
 

@@ -9,6 +9,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
+#include "foundation/utf8_path.h"
 #include "foundation/version.h"
 
 namespace vdl {
@@ -23,17 +24,15 @@ bool gf_saveXml(const pugi::xml_document& doc, const std::filesystem::path& path
     std::ostringstream out;
     doc.save(out);
     if (gf_replaceFile(path, out.str())) {
-        gf_log(fmt::format("\"{}\" saved", path.string()));
+        gf_log(fmt::format("\"{}\" saved", gf_utf8FromPath(path)));
         return true;
     }
-    gf_log(fmt::format("could not save to \"{}\"", path.string()));
+    gf_log(fmt::format("could not save to \"{}\"", gf_utf8FromPath(path)));
     return false;
 }
 
 MetaInfo gf_programMeta() {
-    std::time_t t = static_cast<std::time_t>(gf_nowUtc());
-    std::tm tm{};
-    gmtime_r(&t, &tm);
+    const std::tm tm = gf_utcCalendar(gf_nowUtc());
     MetaInfo meta;
     meta.author = std::string(programName);
     meta.date = fmt::format("{:04}-{:02}-{:02}", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);

@@ -9,6 +9,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "foundation/xml.h"
 
 namespace vdl {
@@ -25,8 +26,8 @@ void lf_appendLiv(pugi::xml_node list, const LiveryData& liv) {
 }
 
 std::string lf_loadError(const pugi::xml_parse_result& result, const std::filesystem::path& path) {
-    if (result.status == pugi::status_file_not_found) return fmt::format("File {} not found", path.string());
-    return fmt::format("File {} could not be read: {} at offset {}", path.string(), result.description(),
+    if (result.status == pugi::status_file_not_found) return fmt::format("File {} not found", gf_utf8FromPath(path));
+    return fmt::format("File {} could not be read: {} at offset {}", gf_utf8FromPath(path), result.description(),
                        result.offset);
 }
 
@@ -43,10 +44,10 @@ bool gf_saveScannedLiveries() {
     std::filesystem::create_directories(scannedLiveriesPath.parent_path(), ec);
     if (!gf_saveXml(doc, scannedLiveriesPath)) {
         gf_logError(fmt::format("{} liveries not saved: {} could not be written", liveries.size(),
-                                scannedLiveriesPath.string()));
+                                gf_utf8FromPath(scannedLiveriesPath)));
         return false;
     }
-    gf_log(fmt::format("{} liveries in {}", liveries.size(), scannedLiveriesPath.string()));
+    gf_log(fmt::format("{} liveries in {}", liveries.size(), gf_utf8FromPath(scannedLiveriesPath)));
     return true;
 }
 
@@ -62,13 +63,13 @@ void gf_readScannedLiveries() {
         gf_checkMeta(doc);
     } catch (const pugi::xpath_exception& e) {
         const char* what = e.result().description();
-        gf_logError(fmt::format("meta data of {} not checked: {}", path.string(),
+        gf_logError(fmt::format("meta data of {} not checked: {}", gf_utf8FromPath(path),
                                 (what && *what) ? what : "No error"));
     }
 
     const auto list = doc.child("liveries");
     if (!list)
-        throw UserErrorException(52, fmt::format("{} does not contain a <liveries> section", path.string()));
+        throw UserErrorException(52, fmt::format("{} does not contain a <liveries> section", gf_utf8FromPath(path)));
     for (const auto& node : list.children("liv")) {
         LiveryData liv;
         liv.airl = node.attribute("airl").as_string();
@@ -79,8 +80,8 @@ void gf_readScannedLiveries() {
         liv.cargo = cargo && gf_textToBool(cargo.as_string());
         liveries.push_back(std::move(liv));
     }
-    if (liveries.empty()) throw UserErrorException(533, path.string() + " does not contain liveries");
-    gf_log(fmt::format("{} liveries read from {}", liveries.size(), path.string()));
+    if (liveries.empty()) throw UserErrorException(533, gf_utf8FromPath(path) + " does not contain liveries");
+    gf_log(fmt::format("{} liveries read from {}", liveries.size(), gf_utf8FromPath(path)));
     liveries.sort([](const LiveryData& a, const LiveryData& b) {
         if (a.airl != b.airl) return a.airl < b.airl;
         if (a.type != b.type) return a.type < b.type;

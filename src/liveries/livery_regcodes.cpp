@@ -71,22 +71,22 @@ void lf_applyRegcodeRecords(const std::vector<LiveryRegcodes>& records) {
 }
 
 void lf_applyAigRegcodes(const std::filesystem::path& path) {
-    regcodeMessages.push_back("Processing file " + path.string());
+    regcodeMessages.push_back("Processing file " + gf_utf8FromPath(path));
     std::vector<LiveryRegcodes> records;
     if (!gf_readAigRegcodes(path, records))
         regcodeMessages.push_back(fmt::format(
-            "There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", path.string()));
+            "There were errors in processing the AIG-regcode file \"{}\", see the Log.txt", gf_utf8FromPath(path)));
     lf_applyRegcodeRecords(records);
 }
 
 void lf_applyUserRegcodes() {
     if (gf_countFiles(myRegcodesFolder) == 0) return;
-    regcodeMessages.push_back("Processing files in " + myRegcodesFolder.string());
+    regcodeMessages.push_back("Processing files in " + gf_utf8FromPath(myRegcodesFolder));
     std::vector<LiveryRegcodes> records;
     if (!gf_readRegcodeFiles(myRegcodesFolder, records))
         gf_setStatusLine(
             fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
-                        myRegcodesFolder.string()),
+                        gf_utf8FromPath(myRegcodesFolder)),
             true);
     lf_applyRegcodeRecords(records);
 }
@@ -134,14 +134,14 @@ void gf_buildRegcodeTitles() {
         return;
     }
     gf_log(
-        fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), inlineRegcodesPath.string()));
+        fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), gf_utf8FromPath(inlineRegcodesPath)));
 }
 
 void gf_processRegcodeFiles() {
     regcodeMessages.clear();
     // Without an update server nothing is fetched, which the server lookup has logged already.
     const bool serverSet = !gf_serverBase().empty();
-    if (serverSet && gf_downloadUnzip(aigRegcodesZip.string(), aigRegcodesPath)) {
+    if (serverSet && gf_downloadUnzip(gf_utf8FromPath(aigRegcodesZip), aigRegcodesPath)) {
         lf_applyAigRegcodes(aigRegcodesPath);
         lf_removeFile(aigRegcodesPath);
     } else if (serverSet) {
@@ -152,7 +152,7 @@ void gf_processRegcodeFiles() {
     if (regcodeMessages.empty()) return;
     if (!lf_writeReportFile(regcodeMessages, offlineRegcodesPath)) return;
     gf_log(fmt::format("Offline regcode files processed, results can be found in \"{}\"",
-                       offlineRegcodesPath.string()));
+                       gf_utf8FromPath(offlineRegcodesPath)));
     if (!specialTitles.empty()) gf_log(fmt::format("{} special liveries", specialTitles.size()));
 }
 
@@ -160,7 +160,7 @@ void gf_readDontUseTitlesAig(const std::filesystem::path& path) {
     std::vector<LiveryRegcodes> records;
     if (!gf_readAigRegcodes(path, records)) {
         const auto line =
-            fmt::format("There were errors in processing the file \"{}\", see the Log.txt", path.string());
+            fmt::format("There were errors in processing the file \"{}\", see the Log.txt", gf_utf8FromPath(path));
         regcodeMessages.push_back(line);
         gf_logError(line);  // the build empties regcodeMessages before writing them
     }
@@ -173,13 +173,13 @@ void gf_readDontUseTitlesUser() {
     if (!gf_readRegcodeFiles(myRegcodesFolder, records)) {
         const auto line =
             fmt::format("There were errors in processing the regcode files in folder \"{}\", see the Log.txt",
-                        myRegcodesFolder.string());
+                        gf_utf8FromPath(myRegcodesFolder));
         regcodeMessages.push_back(line);
         gf_logError(line);
     }
     const size_t count = lf_appendDontUse(records);
     gf_log(fmt::format("{} don't use title{} read from files in {}", count, gf_plural(count),
-                       myRegcodesFolder.string()));
+                       gf_utf8FromPath(myRegcodesFolder)));
 }
 
 }  // namespace vdl

@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "foundation/log.h"
+#include "foundation/utf8_path.h"
 #include "refdata/hooks.h"
 
 namespace vdl {
@@ -45,7 +46,7 @@ bool gf_readAirportRefs(const std::filesystem::path& file) {
     pugi::xml_document doc;
     const auto result = doc.load_file(file.c_str());
     if (!result) {
-        gf_logError(fmt::format("cannot load \"{}\": {}", file.string(), result.description()));
+        gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(file), result.description()));
         return false;
     }
     std::vector<AirportRef> list;
@@ -59,7 +60,7 @@ bool gf_readAirportRefs(const std::filesystem::path& file) {
         a.elev = node.attribute("elev").as_double(0.0);
         if (!lf_validCode(a.code) || !(std::abs(a.lat) <= 90.0) || !(std::abs(a.lon) <= 180.0) ||
             !std::isfinite(a.elev)) {
-            if (skipped++ < 10) gf_logError(fmt::format("bad airport \"{}\" in \"{}\" skipped", a.code, file.string()));
+            if (skipped++ < 10) gf_logError(fmt::format("bad airport \"{}\" in \"{}\" skipped", a.code, gf_utf8FromPath(file)));
             continue;
         }
         list.push_back(std::move(a));
@@ -70,10 +71,10 @@ bool gf_readAirportRefs(const std::filesystem::path& file) {
     skipped += static_cast<int>(list.end() - repeated);
     list.erase(repeated, list.end());
     if (list.empty()) {
-        gf_logError(fmt::format("no airport in \"{}\"", file.string()));
+        gf_logError(fmt::format("no airport in \"{}\"", gf_utf8FromPath(file)));
         return false;
     }
-    gf_log(fmt::format("{} reference airports read from \"{}\"{}", list.size(), file.string(),
+    gf_log(fmt::format("{} reference airports read from \"{}\"{}", list.size(), gf_utf8FromPath(file),
                        skipped > 0 ? fmt::format(", {} skipped", skipped) : std::string()));
     std::lock_guard lock(airportRefsMutex);
     airportRefs = std::move(list);
@@ -93,7 +94,7 @@ bool gf_readAirportNames(const std::filesystem::path& file) {
     const auto result = doc.load_file(file.c_str());
     std::unordered_map<std::string, std::string> names;
     if (!result) {
-        gf_logError(fmt::format("cannot load \"{}\": {}", file.string(), result.description()));
+        gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(file), result.description()));
     } else {
         for (auto node : doc.child("AirportNames").children("airport")) {
             std::string code = node.attribute("ICAO").as_string();

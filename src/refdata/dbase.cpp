@@ -31,6 +31,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "refdata/hooks.h"
 
 namespace vdl {
@@ -257,7 +258,7 @@ class Loader {
 }  // namespace
 
 void gf_loadDbase(const std::filesystem::path& file) {
-    const std::string name = file.string();
+    const std::string name = gf_utf8FromPath(file);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         throw UserErrorException(dbaseErrorCode, fmt::format("data base {} not found", name));

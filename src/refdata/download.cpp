@@ -9,8 +9,10 @@
 #include <new>
 #include <system_error>
 
+#include "foundation/file_system.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/utf8_path.h"
 #include "foundation/version.h"
 #include "refdata/zip_archive.h"
 
@@ -261,9 +263,9 @@ bool gf_download(CURL* curl, const std::string& url, const std::filesystem::path
     if (curl == nullptr) return gf_download(url, dest, binary);
     std::filesystem::path part = dest;
     part += ".part";
-    std::FILE* file = std::fopen(part.c_str(), "wb");
+    std::FILE* file = gf_openFile(part, "wb");
     if (file == nullptr) {
-        gf_logError(fmt::format("download of \"{}\" failed: cannot create \"{}\"", url, part.string()));
+        gf_logError(fmt::format("download of \"{}\" failed: cannot create \"{}\"", url, gf_utf8FromPath(part)));
         return false;
     }
     Sink sink;
@@ -271,14 +273,14 @@ bool gf_download(CURL* curl, const std::string& url, const std::filesystem::path
     sink.textMode = !binary;
     bool ok = lf_transfer(curl, url, sink);
     if (std::fclose(file) != 0 && ok) {
-        gf_logError(fmt::format("download of \"{}\" failed: cannot write \"{}\"", url, part.string()));
+        gf_logError(fmt::format("download of \"{}\" failed: cannot write \"{}\"", url, gf_utf8FromPath(part)));
         ok = false;
     }
     if (ok) {
         std::error_code ec;
         std::filesystem::rename(part, dest, ec);
         if (ec) {
-            gf_logError(fmt::format("download of \"{}\" failed: cannot rename to \"{}\": {}", url, dest.string(),
+            gf_logError(fmt::format("download of \"{}\" failed: cannot rename to \"{}\": {}", url, gf_utf8FromPath(dest),
                                     ec.message()));
             ok = false;
         }
@@ -310,8 +312,8 @@ std::optional<std::string> gf_downloadText(const std::string& url) {
 }
 
 bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& outputPath) {
-    const std::filesystem::path zipPath = std::filesystem::path(zipName).filename();
-    if (zipPath.empty() || zipPath != std::filesystem::path(zipName)) {
+    const std::filesystem::path zipPath = gf_pathFromUtf8(zipName).filename();
+    if (zipPath.empty() || zipPath != gf_pathFromUtf8(zipName)) {
         gf_logError(fmt::format("gf_downloadUnzip: bad zip name \"{}\"", zipName));
         return false;
     }
@@ -331,7 +333,7 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
         } else {
             std::ofstream out(part, std::ios::binary | std::ios::trunc);
             if (!out) {
-                gf_logError(fmt::format("gf_downloadUnzip: cannot create \"{}\"", part.string()));
+                gf_logError(fmt::format("gf_downloadUnzip: cannot create \"{}\"", gf_utf8FromPath(part)));
             } else {
                 ok = true;
                 int files = 0;
@@ -361,7 +363,7 @@ bool gf_downloadUnzip(const std::string& zipName, const std::filesystem::path& o
         std::error_code ec;
         std::filesystem::rename(part, outputPath, ec);
         if (ec) {
-            gf_logError(fmt::format("gf_downloadUnzip: cannot write \"{}\": {}", outputPath.string(), ec.message()));
+            gf_logError(fmt::format("gf_downloadUnzip: cannot write \"{}\": {}", gf_utf8FromPath(outputPath), ec.message()));
             ok = false;
         }
     }

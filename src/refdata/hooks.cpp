@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "foundation/log.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -67,7 +68,7 @@ void gf_removeAllFilesInFolderViaHook(const std::filesystem::path& folder) {
     if (hook)
         hook(folder);
     else
-        gf_logError(fmt::format("gf_removeAllFilesInFolder: no hook set, \"{}\" not emptied", folder.string()));
+        gf_logError(fmt::format("gf_removeAllFilesInFolder: no hook set, \"{}\" not emptied", gf_utf8FromPath(folder)));
 }
 
 void gf_clearRefdataHooks() {

@@ -14,6 +14,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "refdata/dbase.h"
 #include "refdata/hooks.h"
 
@@ -51,10 +52,10 @@ bool lf_deriveCommunityPath() {
             if (!text) continue;
             if (auto found = gf_installedPackagesPath(*text)) {
                 install = *found;
-                gf_log(fmt::format("InstalledPackagesPath \"{}\" read from \"{}\"", install, cfg.string()));
+                gf_log(fmt::format("InstalledPackagesPath \"{}\" read from \"{}\"", install, gf_utf8FromPath(cfg)));
                 break;
             }
-            gf_logError(fmt::format("no InstalledPackagesPath in \"{}\"", cfg.string()));
+            gf_logError(fmt::format("no InstalledPackagesPath in \"{}\"", gf_utf8FromPath(cfg)));
         }
         if (!install.empty()) param.set(install);
     }
@@ -68,7 +69,7 @@ bool lf_deriveCommunityPath() {
         gf_logError("the simulator's packages folder is not known");
         return false;
     }
-    gf_log(fmt::format("Community folder \"{}\"", community.string()));
+    gf_log(fmt::format("Community folder \"{}\"", gf_utf8FromPath(community)));
     return true;
 }
 
@@ -134,11 +135,11 @@ std::optional<std::string> lf_publisherOfName(std::string_view name) {
 // The package folder: the folder of the manifest, else the folder below Community/Official's
 // store folder that holds the file.
 std::string lf_packageFolderName(const fs::path& file, const ManifestInfo& m) {
-    if (m.found) return m.packageFolder.filename().string();
+    if (m.found) return gf_utf8FromPath(m.packageFolder.filename());
     fs::path prev;
     for (fs::path dir = file.parent_path(); !dir.empty() && dir != dir.parent_path(); dir = dir.parent_path()) {
-        const std::string name = lf_lower(dir.filename().string());
-        if (name == "community" || name == "onestore" || name == "steam") return prev.filename().string();
+        const std::string name = lf_lower(gf_utf8FromPath(dir.filename()));
+        if (name == "community" || name == "onestore" || name == "steam") return gf_utf8FromPath(prev.filename());
         prev = dir;
     }
     return {};
@@ -154,7 +155,7 @@ void gf_forgetCommunityPath() {
 fs::path gf_pathFromText(std::string_view text) {
     std::string s(text);
     if constexpr (fs::path::preferred_separator == '/') std::replace(s.begin(), s.end(), '\\', '/');
-    return fs::path(s);
+    return gf_pathFromUtf8(s);
 }
 
 fs::path gf_installPath(std::string_view subFolder) {

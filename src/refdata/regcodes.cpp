@@ -10,6 +10,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -38,7 +39,7 @@ class BadRegs {
     // Logs the count of those not listed; answers whether the file had none.
     bool finish() const {
         if (count_ > listed)
-            gf_logError(fmt::format("\"{}\": {} more bad registration{} skipped", file_.string(),
+            gf_logError(fmt::format("\"{}\": {} more bad registration{} skipped", gf_utf8FromPath(file_),
                                     count_ - listed, gf_plural(count_ - listed)));
         return count_ == 0;
     }
@@ -65,7 +66,7 @@ std::vector<std::string> lf_splitRegs(std::string_view text, OnBad&& onBad) {
 }
 
 bool lf_isTxt(const std::filesystem::path& p) {
-    std::string ext = p.extension().string();
+    std::string ext = gf_utf8FromPath(p.extension());
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
     return ext == ".TXT";
 }
@@ -75,7 +76,7 @@ bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryReg
     const FileEncoding enc = gf_detectEncoding(file);
     std::vector<std::string> lines;
     if (enc == CANNOT_OPEN || !gf_readFileByEncoding(enc, file, lines)) {
-        gf_logError(fmt::format("cannot read regcode file \"{}\"", file.string()));
+        gf_logError(fmt::format("cannot read regcode file \"{}\"", gf_utf8FromPath(file)));
         return false;
     }
     bool ok = true;
@@ -94,14 +95,14 @@ bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryReg
         const auto eq = line.rfind('=');
         rec.title = gf_trim(std::string_view(line).substr(0, eq));
         if (rec.title.empty()) {
-            gf_logError(fmt::format("{}({}): no title in \"{}\"", file.string(), lineNo, raw));
+            gf_logError(fmt::format("{}({}): no title in \"{}\"", gf_utf8FromPath(file), lineNo, raw));
             ok = false;
             continue;
         }
         if (eq != std::string::npos) {
             rec.regs = lf_splitRegs(std::string_view(line).substr(eq + 1), [&](const std::string& item) {
                 bad.add([&] {
-                    return fmt::format("{}({}): bad registration \"{}\" skipped in \"{}\"", file.string(),
+                    return fmt::format("{}({}): bad registration \"{}\" skipped in \"{}\"", gf_utf8FromPath(file),
                                        lineNo, item, raw);
                 });
             });
@@ -117,7 +118,7 @@ bool gf_readAigRegcodes(const std::filesystem::path& path, std::vector<LiveryReg
     pugi::xml_document doc;
     const auto result = doc.load_file(path.c_str());
     if (!result) {
-        gf_logError(fmt::format("cannot load \"{}\": {}", path.string(), result.description()));
+        gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(path), result.description()));
         return false;
     }
     BadRegs bad(path);
@@ -128,14 +129,14 @@ bool gf_readAigRegcodes(const std::filesystem::path& path, std::vector<LiveryReg
         LiveryRegcodes rec;
         rec.title = gf_trim(node.attribute("title").as_string());
         if (rec.title.empty()) {
-            gf_logError(fmt::format("\"{}\": livery {} has no title", path.string(), index));
+            gf_logError(fmt::format("\"{}\": livery {} has no title", gf_utf8FromPath(path), index));
             ok = false;
             continue;
         }
         rec.special = gf_textToBool(node.attribute("special").as_string());
         rec.regs = lf_splitRegs(node.attribute("regs").as_string(), [&](const std::string& item) {
             bad.add([&] {
-                return fmt::format("\"{}\": bad registration \"{}\" for \"{}\" skipped", path.string(), item,
+                return fmt::format("\"{}\": bad registration \"{}\" for \"{}\" skipped", gf_utf8FromPath(path), item,
                                    rec.title);
             });
         });
@@ -152,7 +153,7 @@ bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<Livery
     for (const auto& e : fs::directory_iterator(folder, ec))
         if (e.is_regular_file() && lf_isTxt(e.path())) files.push_back(e.path());
     if (ec) {
-        gf_logError(fmt::format("cannot list \"{}\": {}", folder.string(), ec.message()));
+        gf_logError(fmt::format("cannot list \"{}\": {}", gf_utf8FromPath(folder), ec.message()));
         return false;
     }
     std::sort(files.begin(), files.end());

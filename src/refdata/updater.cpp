@@ -13,6 +13,7 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/utf8_path.h"
 #include "refdata/download.h"
 #include "refdata/hooks.h"
 #include "refdata/zip_archive.h"
@@ -68,7 +69,8 @@ bool lf_updateMySimaddon() {
     }
 
     const fs::path zipPath = std::string(mySimaddonZipName);
-    const fs::path staging = mySimaddonFolder.string() + ".new";
+    fs::path staging = mySimaddonFolder;
+    staging += ".new";
     if (!gf_download(folderUrl + std::string(mySimaddonZipName), zipPath, true)) return false;
     lf_removeQuietly(staging);
     bool ok = true;
@@ -109,7 +111,7 @@ bool lf_updateMySimaddon() {
     for (const auto& name : names) fs::rename(staging / name, mySimaddonFolder / name);
     lf_removeQuietly(staging);
     if (!gf_writeTextFile(*serverText, localVersionFile, false))
-        gf_logError(fmt::format("cannot write \"{}\"", localVersionFile.string()));
+        gf_logError(fmt::format("cannot write \"{}\"", gf_utf8FromPath(localVersionFile)));
     gf_log(fmt::format("my_simaddon updated to {}: {} file{}", server->text(), names.size(), gf_plural(names.size())));
     return true;
 }
@@ -183,12 +185,12 @@ bool gf_updateDbase(const fs::path& dbaseFile) {
         }
         const auto local = gf_metaVersion(dbaseFile);
         if (local && !(*server > *local)) {
-            gf_log(fmt::format("{} {} is up to date", dbaseFile.filename().string(), local->text()));
+            gf_log(fmt::format("{} {} is up to date", gf_utf8FromPath(dbaseFile.filename()), local->text()));
             lf_removeQuietly(download);
             return false;
         }
         fs::rename(download, dbaseFile);
-        gf_log(fmt::format("{} updated from {} to {}", dbaseFile.filename().string(),
+        gf_log(fmt::format("{} updated from {} to {}", gf_utf8FromPath(dbaseFile.filename()),
                            local ? local->text() : std::string("none"), server->text()));
         return true;
     } catch (const std::exception& e) {

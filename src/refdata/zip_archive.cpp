@@ -4,13 +4,17 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
 
+#include "foundation/file_system.h"
 #include "foundation/parameters.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -46,16 +50,20 @@ ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
 bool ZipArchive::open() {
     close();
     error_.clear();
-    int code = 0;
-    archive_ = zip_open(path_.c_str(), ZIP_RDONLY, &code);
+    // Through a FILE of our own: zip_open would read the name in the system's code page on Windows.
+    zip_error_t err;
+    zip_error_init(&err);
+    std::FILE* file = gf_openFile(path_, "rb");
+    zip_source_t* source = file != nullptr ? zip_source_filep_create(file, 0, -1, &err) : nullptr;
+    if (file == nullptr) zip_error_set(&err, ZIP_ER_OPEN, errno);
+    if (file != nullptr && source == nullptr) std::fclose(file);
+    archive_ = source != nullptr ? zip_open_from_source(source, ZIP_RDONLY, &err) : nullptr;
     if (archive_ == nullptr) {
-        zip_error_t err;
-        zip_error_init_with_code(&err, code);
-        error_ = fmt::format("cannot open zip \"{}\": {}", path_.string(), zip_error_strerror(&err));
-        zip_error_fini(&err);
-        return false;
+        if (source != nullptr) zip_source_free(source);
+        error_ = fmt::format("cannot open zip \"{}\": {}", gf_utf8FromPath(path_), zip_error_strerror(&err));
     }
-    return true;
+    zip_error_fini(&err);
+    return archive_ != nullptr;
 }
 
 void ZipArchive::close() {
@@ -97,12 +105,12 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
     }
     if (entry.size > sizeLimit_) {
         error_ = fmt::format("\"{}\" in \"{}\" claims {} bytes, more than the limit of {}", entry.name,
-                             path_.string(), entry.size, sizeLimit_);
+                             gf_utf8FromPath(path_), entry.size, sizeLimit_);
         return false;
     }
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, entry.index, 0), zip_fclose);
     if (!file) {
-        error_ = fmt::format("cannot open \"{}\" in \"{}\": {}", entry.name, path_.string(), zip_strerror(archive_));
+        error_ = fmt::format("cannot open \"{}\" in \"{}\": {}", entry.name, gf_utf8FromPath(path_), zip_strerror(archive_));
         return false;
     }
     std::vector<char> buffer(chunkSize);
@@ -111,7 +119,7 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
         const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
         if (n < 0) {
             // libzip reports a checksum mismatch here at the end of the data
-            error_ = fmt::format("cannot read \"{}\" in \"{}\": {}", entry.name, path_.string(),
+            error_ = fmt::format("cannot read \"{}\" in \"{}\": {}", entry.name, gf_utf8FromPath(path_),
                                  zip_file_strerror(file.get()));
             return false;
         }
@@ -119,16 +127,16 @@ bool ZipArchive::readChunks(const ZipEntry& entry, Sink&& sink) {
         total += static_cast<uint64_t>(n);
         if (total > sizeLimit_) {
             error_ = fmt::format("\"{}\" in \"{}\" unpacks to more than the limit of {} bytes", entry.name,
-                                 path_.string(), sizeLimit_);
+                                 gf_utf8FromPath(path_), sizeLimit_);
             return false;
         }
         if (!sink(buffer.data(), static_cast<size_t>(n))) {
-            error_ = fmt::format("cannot write \"{}\" of \"{}\"", entry.name, path_.string());
+            error_ = fmt::format("cannot write \"{}\" of \"{}\"", entry.name, gf_utf8FromPath(path_));
             return false;
         }
     }
     if (total != entry.size) {
-        error_ = fmt::format("\"{}\" in \"{}\" is {} bytes, expected {}", entry.name, path_.string(), total, entry.size);
+        error_ = fmt::format("\"{}\" in \"{}\" is {} bytes, expected {}", entry.name, gf_utf8FromPath(path_), total, entry.size);
         return false;
     }
     return true;
@@ -145,7 +153,7 @@ std::optional<std::string> ZipArchive::readText(const ZipEntry& entry) {
             return std::nullopt;
         return text;
     } catch (const std::bad_alloc&) {
-        error_ = fmt::format("\"{}\" in \"{}\" does not fit in memory", entry.name, path_.string());
+        error_ = fmt::format("\"{}\" in \"{}\" does not fit in memory", entry.name, gf_utf8FromPath(path_));
         return std::nullopt;
     }
 }
@@ -162,7 +170,7 @@ bool ZipArchive::readToFile(const ZipEntry& entry, const std::filesystem::path& 
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         if (!out) {
-            error_ = fmt::format("cannot create \"{}\"", file.string());
+            error_ = fmt::format("cannot create \"{}\"", gf_utf8FromPath(file));
             return false;
         }
         ok = readToStream(entry, out);

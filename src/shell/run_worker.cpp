@@ -16,6 +16,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "foundation/threads.h"
+#include "foundation/utf8_path.h"
 #include "foundation/workers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_scan.h"
@@ -74,7 +75,7 @@ void lf_liveryStep(const std::stop_token& stop) {
     std::error_code ec;
     if (!std::filesystem::exists(scannedLiveriesPath, ec)) {
         // The scan is due; without it there is nothing to build and no aircraft gets a livery.
-        gf_setStatusLine(fmt::format("File {} is gone, rescan liveries", scannedLiveriesPath.string()), true);
+        gf_setStatusLine(fmt::format("File {} is gone, rescan liveries", gf_utf8FromPath(scannedLiveriesPath)), true);
         if (!SCAN_LIVERIES.value()) {
             SCAN_LIVERIES.set(true);
             gf_saveBoolParameter(SCAN_LIVERIES);
@@ -99,14 +100,14 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         gf_initWorkerSlots();
         gf_checkWorkingFolder();
         if (!gf_loadParameters()) {
-            gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_parametersPath().string()), true);
+            gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_utf8FromPath(gf_parametersPath())), true);
         }
         gf_setLateralRange(LATERAL_RANGE.value());
         gf_autoRangeSwitched(AUTO_RANGE.value());
         gf_setTbInt(LATERAL_RANGE);
         // Without an install path the scans have no Community folder (logged by the call).
         if (gf_deriveCommunityPath())
-            gf_log(fmt::format("Community folder: \"{}\"", gf_communityPath().string()));
+            gf_log(fmt::format("Community folder: \"{}\"", gf_utf8FromPath(gf_communityPath())));
         // The AI flight plans are written there once aircraft are created (failures are logged).
         gf_createFlightPlanFolder();
         gf_log(fmt::format("RealTraffic {}installed on this PC{}", gf_realTrafficInstalled() ? "" : "not ",
@@ -224,7 +225,7 @@ void gf_checkWorkingFolder() {
         if (!std::filesystem::is_directory(folder, ec)) {
             throw UserErrorException(
                 99, fmt::format("the working folder \"{}\" is not the program's folder: \"{}\" is missing",
-                                std::filesystem::current_path().string(), folder));
+                                gf_utf8FromPath(std::filesystem::current_path()), folder));
         }
     }
 }

@@ -1,8 +1,6 @@
 #include "shell/start_up.h"
 
 #include <fmt/format.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -16,8 +14,10 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 #include "foundation/version.h"
 #include "refdata/dbase.h"
+#include "shell/console.h"
 #include "shell/final_exit.h"
 #include "shell/hooks.h"
 #include "shell/single_instance.h"
@@ -34,7 +34,7 @@ constexpr auto exitThreadWait = std::chrono::seconds(30);
 
 std::atomic<bool> closeRequested{false};
 
-void lf_onCloseSignal(int) {
+void lf_onConsoleClose() {
     closeRequested = true;
 }
 
@@ -64,11 +64,11 @@ void lf_removeStaleTempFiles() {
 bool lf_startUp(std::ostream& err) {
     try {
         if (!gf_makeProgramFolder()) {
-            gf_setStatusLine(fmt::format("cannot make the folder \"{}\"", gf_programFolder().string()), true);
+            gf_setStatusLine(fmt::format("cannot make the folder \"{}\"", gf_utf8FromPath(gf_programFolder())), true);
         }
         lf_removeStaleTempFiles();
         if (!gf_loadParameters()) {
-            gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_parametersPath().string()), true);
+            gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_utf8FromPath(gf_parametersPath())), true);
         }
         gf_initMainWindow();
         gf_loadDbase("input/dbase.xml");
@@ -130,17 +130,13 @@ void gf_clearCloseRequest() {
 }
 
 int gf_programMain(std::ostream& out, std::ostream& err) {
-    struct sigaction action {};
-    action.sa_handler = lf_onCloseSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    gf_onConsoleClose(lf_onConsoleClose);
     ProgramOptions options;
-    options.redraw = &out == &std::cout && ::isatty(STDOUT_FILENO) != 0;
+    options.redraw = &out == &std::cout && gf_stdoutIsTerminal();
     // The stand-in simulator's installed titles come from the file the environment names (the
     // run script gives it the catalogue's titles); its tracks go beside the other reports.
-    if (const char* titles = std::getenv(installedTitlesVariable); titles != nullptr && *titles != '\0')
-        options.scenario.installedTitles = titles;
+    if (const auto titles = gf_environmentText(installedTitlesVariable))
+        options.scenario.installedTitles = gf_pathFromUtf8(*titles);
     // A soak flies longer than the ten minutes of the main job.
     if (const char* seconds = std::getenv(simSecondsVariable); seconds != nullptr && *seconds != '\0') {
         char* end = nullptr;

@@ -24,8 +24,10 @@ class UiMessageQueue {
     void post(UiMessage message);
     // The oldest message, or none.
     std::optional<UiMessage> take();
-    // Readable while messages wait, for the UI thread's poll.
-    int waitFd() const { return wake_.readEnd().get(); }
+    // Signalled while messages wait, for the UI thread's wait.
+    // TODO: on Windows the queue becomes the window's own message queue (PostMessage of WM_APP+1
+    // and WM_APP+2, GetMessage) once the program has its real window.
+    const WakeUp& wakeUp() const { return wake_; }
     void clear();
 
   private:

@@ -1,13 +1,12 @@
 #include "shell/ui_thread.h"
 
 #include <fmt/format.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "airports/airport_links.h"
@@ -16,6 +15,7 @@
 #include "foundation/text.h"
 #include "liveries/livery_tables.h"
 #include "shell/auto_range.h"
+#include "shell/console.h"
 #include "shell/reports.h"
 #include "shell/run_requests.h"
 #include "shell/run_worker.h"
@@ -27,7 +27,7 @@ namespace vdl {
 
 namespace {
 
-constexpr int uiPollMs = 100;
+constexpr auto uiPoll = std::chrono::milliseconds(100);
 constexpr const char* flushStaticButton = "Flush static";
 constexpr const char* reservedStandButton = "show reserved stand";
 constexpr const char* liveriesScannedFile = "output/LiveriesScanned.xml";
@@ -190,23 +190,21 @@ void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeReque
     std::string pending;
     bool quit = false;
     while (!quit) {
-        pollfd fds[2] = {{uiMessages.waitFd(), POLLIN, 0}, {inputOpen ? inputFd : -1, POLLIN, 0}};
-        const int n = ::poll(fds, 2, uiPollMs);
+        const UiWait ready = gf_waitUi(uiMessages.wakeUp(), inputOpen ? inputFd : -1, uiPoll);
         if (closeRequest != nullptr && closeRequest->exchange(false))
             gf_setStatusLine(gf_handleCommand("quit"), false);
-        if (n > 0 && inputOpen && (fds[1].revents & POLLNVAL)) {
-            inputOpen = false;
-        } else if (n > 0 && inputOpen && fds[1].revents != 0) {
+        if (ready.input) {
             char buffer[1024];
-            const ssize_t got = ::read(inputFd, buffer, sizeof buffer);
-            if (got > 0) {
-                pending.append(buffer, static_cast<size_t>(got));
+            bool again = false;
+            const std::optional<size_t> got = gf_readInput(inputFd, buffer, sizeof buffer, again);
+            if (got && *got > 0) {
+                pending.append(buffer, *got);
                 for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
                     const std::string answer = gf_handleCommand(pending.substr(0, nl));
                     pending.erase(0, nl + 1);
                     if (!answer.empty()) gf_setStatusLine(answer, true);
                 }
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            } else if (!again) {
                 // No more commands (CI gives /dev/null): the program runs on until the run ends.
                 inputOpen = false;
             }

@@ -11,6 +11,7 @@
 
 #include "foundation/log.h"
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -67,7 +68,7 @@ bool gf_createFlightPlanFolder() {
     std::filesystem::create_directories(gf_flightPlanFolder(), ec);
     if (ec) {
         gf_logError(fmt::format("cannot make the flight plan folder \"{}\": {}",
-                                gf_flightPlanFolder().string(), ec.message()));
+                                gf_utf8FromPath(gf_flightPlanFolder()), ec.message()));
         return false;
     }
     return true;

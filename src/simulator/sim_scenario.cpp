@@ -9,6 +9,7 @@
 #include "foundation/text.h"
 #include "foundation/threads.h"
 #include "foundation/time.h"
+#include "foundation/utf8_path.h"
 #include "simlink/sim_layer.h"
 
 namespace vdl {
@@ -187,11 +188,11 @@ std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config
         if (auto titles = gf_readInstalledTitles(config.installedTitles)) {
             for (std::string& title : *titles) sim->installTitle(std::move(title));
             gf_log(fmt::format("gf_makeScenarioWorld: the simulator has {} titles installed, from \"{}\"",
-                               titles->size(), config.installedTitles.string()));
+                               titles->size(), gf_utf8FromPath(config.installedTitles)));
         } else {
             gf_logError(fmt::format(
                 "gf_makeScenarioWorld: the simulator's titles: cannot read \"{}\"; none installed",
-                config.installedTitles.string()));
+                gf_utf8FromPath(config.installedTitles)));
         }
     }
     return sim;
@@ -214,7 +215,7 @@ void SimulatorScenario::start() {
         tracksDue_ = sim_->streamTracksTo(config_.tracksFile);
         if (!tracksDue_)
             gf_logError(fmt::format("SimulatorScenario::start: cannot write the tracks to \"{}\"",
-                                    config_.tracksFile.string()));
+                                    gf_utf8FromPath(config_.tracksFile)));
     }
     auto sim = sim_;
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
@@ -235,10 +236,10 @@ void SimulatorScenario::stop() {
         tracksDue_ = false;
         if (const auto objects = sim_->finishTracks())
             gf_log(fmt::format("SimulatorScenario::stop: tracks of {} objects written to \"{}\"", *objects,
-                               config_.tracksFile.string()));
+                               gf_utf8FromPath(config_.tracksFile)));
         else
             gf_logError(fmt::format("SimulatorScenario::stop: cannot write the tracks to \"{}\"",
-                                    config_.tracksFile.string()));
+                                    gf_utf8FromPath(config_.tracksFile)));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "foundation/text.h"
+#include "foundation/time.h"
 #include "foundation/units.h"
 
 namespace vdl {
@@ -66,10 +67,7 @@ std::string lf_lower(std::string_view s) {
 }
 
 std::tm lf_utcDate(double utcSeconds) {
-    std::tm tm{};
-    const std::time_t t = static_cast<std::time_t>(std::floor(utcSeconds));
-    gmtime_r(&t, &tm);
-    return tm;
+    return gf_utcCalendar(static_cast<int64_t>(std::floor(utcSeconds)));
 }
 
 }  // namespace

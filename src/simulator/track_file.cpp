@@ -1,4 +1,5 @@
 #include "simulator/track_file.h"
+#include "foundation/utf8_path.h"
 
 #include <fmt/format.h>
 
@@ -190,7 +191,7 @@ std::vector<RecordedTrack> gf_readTrackFile(const std::filesystem::path& path) {
 
 TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool withPoints) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(fmt::format("cannot read \"{}\"", path.string()));
+    if (!in) throw std::runtime_error(fmt::format("cannot read \"{}\"", gf_utf8FromPath(path)));
     std::size_t lineNumber = 0;
     try {
         std::string line;
@@ -207,9 +208,9 @@ TrackFileContents gf_readTrackContents(const std::filesystem::path& path, bool w
             throw std::runtime_error("the file ends before its end line: it was not finished");
         return {std::move(reading.tracks), std::move(reading.strays)};
     } catch (const Json::exception& e) {
-        throw std::runtime_error(fmt::format("\"{}\" line {}: {}", path.string(), lineNumber, e.what()));
+        throw std::runtime_error(fmt::format("\"{}\" line {}: {}", gf_utf8FromPath(path), lineNumber, e.what()));
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(fmt::format("\"{}\" line {}: {}", path.string(), lineNumber, e.what()));
+        throw std::runtime_error(fmt::format("\"{}\" line {}: {}", gf_utf8FromPath(path), lineNumber, e.what()));
     }
 }
 

@@ -20,6 +20,7 @@
 #include "foundation/random.h"
 #include "foundation/time.h"
 #include "foundation/units.h"
+#include "foundation/utf8_path.h"
 #include "liveries/match_reports.h"
 #include "refdata/airport_refs.h"
 #include "simlink/flight_plan.h"
@@ -113,7 +114,7 @@ void lf_flightPlan(LiveAc& ac) {
     if (gf_writeFlightPlan(path, plan)) {
         if (MSFS_2020.value()) {
             std::lock_guard lock(simMutex);
-            set = SimConnect_AISetAircraftFlightPlan(hSimConnect, ac.objectId, path.string(), REQUEST_FLIGHT_PLAN) >= 0;
+            set = SimConnect_AISetAircraftFlightPlan(hSimConnect, ac.objectId, gf_utf8FromPath(path), REQUEST_FLIGHT_PLAN) >= 0;
         } else {
             set = true;
         }

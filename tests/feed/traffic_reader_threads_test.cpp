@@ -3,8 +3,6 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <fstream>
@@ -20,6 +18,7 @@
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "window/exit.h"
+#include "support/platform.h"
 #include "support/recorded_traffic.h"
 
 namespace vdl {
@@ -215,10 +214,8 @@ TEST_F(TrafficReaderTest, UdpRoundTripOnLoopback) {
 
 // A port held by a program without address reuse: the run ends with "READER ERROR".
 TEST_F(TrafficReaderTest, ReaderErrorEndsTheRun) {
-    const Socket holder(::socket(AF_INET, SOCK_DGRAM, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    ASSERT_EQ(::bind(holder.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const Socket holder = test::bindUdpExclusively(0);
+    ASSERT_TRUE(holder.valid());
     const uint16_t port = gf_localPort(holder);
 
     std::vector<ExitReason> reasons;

@@ -2,7 +2,6 @@
 // the interruptible sleep and the per-thread random draws.
 #include <gtest/gtest.h>
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <regex>
@@ -97,9 +96,9 @@ TEST(WakeUpTest, InterruptsAWaitUntilDrained) {
     ASSERT_TRUE(wake.valid()) << ec.message();
 
     Readiness seen;
-    std::atomic<pid_t> waiterTid{0};
+    std::atomic<uint64_t> waiterTid{0};
     std::thread waiter([&] {
-        waiterTid = ::gettid();
+        waiterTid = test::currentThreadId();
         std::error_code waitEc;
         seen = gf_waitReadable(quiet, &wake, std::chrono::milliseconds(-1), waitEc);
     });
@@ -124,9 +123,9 @@ TEST(SleepTest, EndsAtItsTimeOrAtTheStopRequest) {
 
     std::stop_source stop;
     bool slept = true;
-    std::atomic<pid_t> sleeperTid{0};
+    std::atomic<uint64_t> sleeperTid{0};
     std::thread sleeper([&] {
-        sleeperTid = ::gettid();
+        sleeperTid = test::currentThreadId();
         slept = gf_sleepUntil(stop.get_token(), std::chrono::steady_clock::now() + 1h);
     });
     EXPECT_TRUE(test::eventually([&] { return sleeperTid != 0 && test::blockedInKernel(sleeperTid); }));

@@ -12,6 +12,7 @@
 
 #include "foundation/log.h"
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 #include "support/foundation_env.h"
 
 namespace vdl {
@@ -214,6 +215,24 @@ TEST(ParametersFileTest, ChangedSettingIsWrittenBackAtOnce) {
     EXPECT_EQ(fileValue("WEEK"), "false");
 }
 
+#ifdef _WIN32
+TEST(PathsTest, AppDataFoldersWithTheirFallbacks) {
+    TempWorkDir dir;
+    const auto d = dir.path();
+    EXPECT_EQ(gf_localProgramFolder(), d / "data" / "Vandrel");
+
+    const std::filesystem::path user = d / gf_pathFromUtf8("J\xC3\xBCrgen");  // "Jürgen"
+    test::setEnv("APPDATA", gf_utf8FromPath(user / "Roaming"));
+    EXPECT_EQ(gf_parametersPath(), user / "Roaming" / "Vandrel" / "parameters.xml");
+    ASSERT_TRUE(gf_makeProgramFolder());
+    EXPECT_TRUE(std::filesystem::is_directory(user / "Roaming" / "Vandrel"));
+    test::setEnv("APPDATA", "relative\\roaming");  // not absolute: the known folder
+    test::unsetEnv("LOCALAPPDATA");
+    EXPECT_TRUE(gf_appDataFolder().is_absolute()) << gf_utf8FromPath(gf_appDataFolder());
+    EXPECT_TRUE(gf_localAppDataFolder().is_absolute()) << gf_utf8FromPath(gf_localAppDataFolder());
+    EXPECT_NE(gf_appDataFolder(), gf_localAppDataFolder());
+}
+#else
 TEST(PathsTest, XdgFoldersWithTheirFallbacks) {
     TempWorkDir dir;
     const auto d = dir.path();
@@ -221,16 +240,17 @@ TEST(PathsTest, XdgFoldersWithTheirFallbacks) {
 
     const char* oldHome = std::getenv("HOME");
     const std::string savedHome = oldHome ? oldHome : "";
-    ::setenv("HOME", (d / "home").c_str(), 1);
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("XDG_DATA_HOME", "", 1);
-    ::setenv("XDG_RUNTIME_DIR", "relative/run", 1);  // not absolute: ignored
+    test::setEnv("HOME", gf_utf8FromPath(d / "home"));
+    test::unsetEnv("XDG_CONFIG_HOME");
+    test::setEnv("XDG_DATA_HOME", "");
+    test::setEnv("XDG_RUNTIME_DIR", "relative/run");  // not absolute: ignored
     EXPECT_EQ(gf_appDataFolder(), d / "home" / ".config");
     EXPECT_EQ(gf_localAppDataFolder(), d / "home" / ".local" / "share");
     EXPECT_EQ(gf_runtimeFolder(), std::filesystem::path("/tmp"));
     EXPECT_EQ(gf_parametersPath(), d / "home" / ".config" / "Vandrel" / "parameters.xml");
-    if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
+    if (oldHome) test::setEnv("HOME", savedHome);
 }
+#endif
 
 }  // namespace
 }  // namespace vdl

@@ -1,12 +1,11 @@
 // The platform helpers on real loopback sockets: ownership, UDP and TCP.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <set>
 #include <string>
 
 #include "foundation/net.h"
+#include "support/platform.h"
 
 namespace vdl {
 namespace {
@@ -79,11 +78,7 @@ TEST(UniqueHandleTest, ClosesEachHandleExactlyOnce) {
 
 // A port is free again only when its socket closed; a bind without address reuse tells.
 bool lf_portFree(uint16_t port) {
-    const Socket probe(::socket(AF_INET, SOCK_DGRAM, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    return ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    return test::bindUdpExclusively(port).valid();
 }
 
 TEST(SocketTest, BoundUdpPortReceivesAndIsFreedOnceTheLastOwnerGoes) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files_fixture.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl::test {
 namespace {
@@ -77,7 +78,8 @@ TEST_F(RegcodesTest, FaultyLinesAreLoggedAndTheGoodOnesKept) {
                                                 IsRecord("Bad reg", Regs{"D-AAAA"}, false),
                                                 IsRecord("Good two", Regs{"D-DDDD"}, false)));
     const std::string log = logText();
-    EXPECT_NE(log.find("===> input/my_regcodes/user.txt(2): no title"), std::string::npos);
+    const std::string file = gf_utf8FromPath(std::filesystem::path("input/my_regcodes") / "user.txt");
+    EXPECT_NE(log.find("===> " + file + "(2): no title"), std::string::npos) << log;
     EXPECT_NE(log.find("user.txt(3): bad registration \"D CCCC\" skipped"), std::string::npos);
     records.clear();
     EXPECT_TRUE(gf_readRegcodeFiles("input/none", records));  // no folder: nothing to read

@@ -2,7 +2,6 @@
 // stand-in over real sockets, the UI thread, the run worker, the exit thread) and its refusals.
 #include <gtest/gtest.h>
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -113,9 +112,9 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 
     // A command typed while it runs; then the input ends and the program runs on.
     int commands[2];
-    ASSERT_EQ(::pipe(commands), 0);
-    ASSERT_EQ(::write(commands[1], "set MAX_LIVE 12\n", 16), 16);
-    ::close(commands[1]);
+    ASSERT_TRUE(test::makePipe(commands));
+    ASSERT_EQ(test::writeFd(commands[1], "set MAX_LIVE 12\n", 16), 16);
+    test::closeFd(commands[1]);
     options.inputFd = commands[0];
 
     // Records reach the traffic queue while the main loop runs (a step may take them soon after).
@@ -127,7 +126,7 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     watcher.request_stop();
     watcher.join();
-    ::close(commands[0]);
+    test::closeFd(commands[0]);
     realTrafficThread.join();
 
     const auto& rt = realTraffic.stats();
@@ -201,16 +200,16 @@ TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
     installCommunity(2);
     options.scenario.endAtSimSeconds = 600.0;
     int commands[2];
-    ASSERT_EQ(::pipe(commands), 0);
+    ASSERT_TRUE(test::makePipe(commands));
     options.inputFd = commands[0];
     std::jthread typist([&] {
         test::eventually([] { return realTrafficLink.running(); });
-        ::write(commands[1], "quit\n", 5);
+        test::writeFd(commands[1], "quit\n", 5);
     });
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
     typist.join();
-    ::close(commands[0]);
-    ::close(commands[1]);
+    test::closeFd(commands[0]);
+    test::closeFd(commands[1]);
     const std::string log = test::readWholeFile("Log.txt");
     EXPECT_NE(log.find("FinalExit: the program ends (USER CLOSED SIM)"), std::string::npos) << log;
 }

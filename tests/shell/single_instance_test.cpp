@@ -1,51 +1,56 @@
 #include "shell/single_instance.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <system_error>
 
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 #include "shell/start_up.h"
+#include "support/platform.h"
 #include "support/shell_env.h"
 
 namespace vdl {
 namespace {
 
-// Runs `body` in a forked child; answers its exit code (-1 when it did not exit normally).
-template <typename F>
-int lf_inChild(F body) {
-    pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 constexpr int childOwned = 10;
 constexpr int childRefused = 20;
 
-int lf_tryInstance() {
+// With this variable set, the test binary is no test run but a second instance: it tries the
+// instance mutex before main and ends with what it found.
+constexpr const char* instanceChildVariable = "VDL_TEST_INSTANCE_CHILD";
+
+[[maybe_unused]] const bool instanceChildMode = [] {
+    if (!gf_environmentText(instanceChildVariable)) return false;
+    int code = 30;
     try {
-        return NamedMutex(instanceMutexName).owned() ? childOwned : childRefused;
+        code = NamedMutex(instanceMutexName).owned() ? childOwned : childRefused;
     } catch (...) {
-        return 30;
     }
+    std::exit(code);
+}();
+
+// The instance mutex tried by another process: its exit code.
+int lf_tryInstanceElsewhere() {
+    test::ChildProcess child(instanceChildVariable, "1");
+    return child.wait();
 }
 
+#ifndef _WIN32
 TEST(NamedMutexPath, LocalNamespaceMapsToTheRuntimeFolder) {
     test::TempWorkDir dir;
     const std::string uid = std::to_string(::getuid());
     EXPECT_EQ(gf_namedMutexPath(instanceMutexName), dir.path() / "run" / ("$Vandrel$." + uid + ".lock"));
     EXPECT_EQ(gf_namedMutexPath("Global\\a/b"), dir.path() / "run" / ("Global_a_b." + uid + ".lock"));
-    ::unsetenv("XDG_RUNTIME_DIR");  // then the shared folder
+    test::unsetEnv("XDG_RUNTIME_DIR");  // then the shared folder
     EXPECT_EQ(gf_namedMutexPath(instanceMutexName), std::filesystem::path("/tmp") / ("$Vandrel$." + uid + ".lock"));
 }
+
+#endif
 
 TEST(NamedMutex, SecondInstanceInAnotherProcessIsRefused) {
     test::TempWorkDir dir;
@@ -53,22 +58,26 @@ TEST(NamedMutex, SecondInstanceInAnotherProcessIsRefused) {
     {
         NamedMutex first(instanceMutexName);
         ASSERT_TRUE(first.owned());
+#ifndef _WIN32
         EXPECT_TRUE(std::filesystem::exists(first.path()));
-        EXPECT_EQ(lf_inChild(lf_tryInstance), childRefused);
+#endif
+        EXPECT_EQ(lf_tryInstanceElsewhere(), childRefused);
         // Also a second open in the same process.
         NamedMutex second(instanceMutexName);
         EXPECT_FALSE(second.owned());
     }
     // Released with its owner.
-    EXPECT_EQ(lf_inChild(lf_tryInstance), childOwned);
+    EXPECT_EQ(lf_tryInstanceElsewhere(), childOwned);
 }
 
+#ifndef _WIN32
 TEST(NamedMutex, UnusableRuntimeFolderIsAnError) {
     test::TempWorkDir dir;
     test::writeWholeFile(dir.path() / "blocked", "x");
-    ::setenv("XDG_RUNTIME_DIR", (dir.path() / "blocked").c_str(), 1);  // a file, not a folder
+    test::setEnv("XDG_RUNTIME_DIR", gf_utf8FromPath(dir.path() / "blocked"));  // a file, not a folder
     EXPECT_THROW(NamedMutex m(instanceMutexName), std::system_error);
 }
+#endif
 
 // The program's refusals that come before any thread starts.
 class EarlyRefusal : public test::ShellTest {

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,22 +8,19 @@
 #include <string>
 
 #include "foundation/reset.h"
+#include "support/platform.h"
 
 namespace vdl::test {
 
 // A fresh working folder for one test: made under the system temp folder, entered with
-// chdir, and used as XDG config, data and runtime folder. Foundation globals are reset.
+// chdir, and holding the per-user folders (support/platform.h). Foundation globals are reset.
 class TempWorkDir {
   public:
     TempWorkDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vdl-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
+        dir_ = makeTempDir("vdl-test-");
         old_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
-        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+        useUserFolders(dir_);
         vdl::gf_resetFoundation();
     }
     ~TempWorkDir() {

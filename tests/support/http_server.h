@@ -1,14 +1,8 @@
 // A small HTTP server on 127.0.0.1 for download tests and benchmarks: fixed answers per path, a
 // path that stalls after part of its body, one whose body never ends, and a record of the
-// requests seen. One thread, one
-// connection at a time. No gtest here: the benchmarks use it, and the zip writer below.
+// requests seen. One thread, one connection at a time, on the program's own socket layer. No
+// gtest here: the benchmarks use it, and the zip writer below.
 #pragma once
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <zip.h>
 
@@ -26,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/net.h"
+#include "foundation/utf8_path.h"
+
 namespace vdl::test {
 
 class LocalHttpServer {
@@ -41,26 +38,16 @@ public:
     static constexpr size_t endlessCap = size_t{1} << 30;
 
     LocalHttpServer() {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (listen_ < 0) throw std::runtime_error("socket");
-        int one = 1;
-        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listen_, 8) != 0)
-            throw std::runtime_error("bind/listen");
-        socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+        std::error_code ec;
+        listen_ = gf_listenTcp(0, 8, ec);
+        if (!listen_) throw std::runtime_error("listen: " + ec.message());
+        port_ = gf_localPort(listen_);
         thread_ = std::thread([this] { run(); });
     }
 
     ~LocalHttpServer() {
         stop_ = true;
         thread_.join();
-        ::close(listen_);
     }
 
     LocalHttpServer(const LocalHttpServer&) = delete;
@@ -78,7 +65,7 @@ public:
     }
     void setFile(const std::string& path, const std::filesystem::path& file) {
         std::ifstream in(file, std::ios::binary);
-        if (!in) throw std::runtime_error("cannot read " + file.string());
+        if (!in) throw std::runtime_error("cannot read " + gf_utf8FromPath(file));
         set(path, std::string(std::istreambuf_iterator<char>(in), {}));
     }
 
@@ -93,52 +80,43 @@ public:
 
     // A loopback address on which nobody listens.
     static std::string unreachableBase() {
-        int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t len = sizeof addr;
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-        ::close(s);
-        return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+        std::error_code ec;
+        const uint16_t port = gf_localPort(gf_listenTcp(0, 1, ec));  // closed again at once
+        return "http://127.0.0.1:" + std::to_string(port) + "/";
     }
 
 private:
-    bool waitReadable(int fd, int ms) {
-        pollfd p{fd, POLLIN, 0};
-        return ::poll(&p, 1, ms) > 0;
+    bool waitReadable(const Socket& s, int ms) {
+        std::error_code ec;
+        return gf_waitReadable(s, nullptr, std::chrono::milliseconds(ms), ec).socket;
     }
 
     // False when the client is gone.
-    bool sendAll(int fd, const char* p, size_t n) {
-        while (n > 0) {
-            const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-            if (k <= 0) return false;
-            p += k;
-            n -= static_cast<size_t>(k);
-        }
-        return true;
+    bool sendAll(const Socket& s, const char* p, size_t n) { return gf_sendAll(s, std::string_view(p, n)); }
+
+    // What waits on the connection: bytes, or none at its end or an error.
+    size_t receive(const Socket& s, char* buf, size_t size) {
+        std::error_code ec;
+        return gf_receive(s, std::span<char>(buf, size), ec).value_or(0);
     }
 
     void run() {
         while (!stop_) {
             if (!waitReadable(listen_, 20)) continue;
-            const int c = ::accept(listen_, nullptr, nullptr);
-            if (c < 0) continue;
+            const Socket c = gf_acceptTcp(listen_);
+            if (!c) continue;
             serve(c);
-            ::close(c);
         }
     }
 
-    void serve(int c) {
+    void serve(const Socket& c) {
         std::string request;
         char buf[4096];
         while (request.find("\r\n\r\n") == std::string::npos && !stop_) {
             if (!waitReadable(c, 20)) continue;
-            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
-            if (n <= 0) return;
-            request.append(buf, static_cast<size_t>(n));
+            const size_t n = receive(c, buf, sizeof buf);
+            if (n == 0) return;
+            request.append(buf, n);
         }
         const auto sp1 = request.find(' ');
         const auto sp2 = request.find(' ', sp1 + 1);
@@ -172,11 +150,11 @@ private:
         sendAll(c, answer.body.data(), answer.body.size() / 2);
         // Hold the connection until the client gives up or the server stops.
         while (!stop_) {
-            if (waitReadable(c, 20) && ::recv(c, buf, sizeof buf, 0) <= 0) return;
+            if (waitReadable(c, 20) && receive(c, buf, sizeof buf) == 0) return;
         }
     }
 
-    int listen_ = -1;
+    Socket listen_;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
@@ -190,7 +168,7 @@ private:
 inline void makeZip(const std::filesystem::path& file, const std::vector<std::pair<std::string, std::string>>& entries,
                     bool stored = false) {
     int err = 0;
-    zip_t* z = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    zip_t* z = zip_open(gf_utf8FromPath(file).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (z == nullptr) throw std::runtime_error("zip_open");
     for (const auto& [name, content] : entries) {
         zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);

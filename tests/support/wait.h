@@ -6,8 +6,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <thread>
+
+#include "support/platform.h"
 
 namespace vdl::test {
 
@@ -30,19 +31,6 @@ inline bool eventually(const std::function<bool()>& condition,
     return true;
 }
 
-// Threads of this process.
-inline int threadCount() {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
-    return n;
-}
-
-// True while the thread of this process sleeps in a system call (a lock, a poll, a sleep) rather
-// than runs: another thread may then count on it being there.
-inline bool blockedInKernel(pid_t tid) {
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
-    std::string first;
-    return static_cast<bool>(in >> first) && first != "running";
-}
+// threadCount() and blockedInKernel() are in support/platform.h.
 
 }  // namespace vdl::test

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <fmt/format.h>
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -253,11 +252,11 @@ TEST_F(TrafficTest, BusyLinkAtLowFrameRatesCostsTheStepsPositions) {
         simFrameRate = frameRate;
         clock100 = 1;
 
-        std::atomic<pid_t> stepperTid{0};
+        std::atomic<uint64_t> stepperTid{0};
         std::atomic<bool> stepDone{false};
         std::unique_lock held(simMutex);
         std::thread stepper([&] {
-            stepperTid = ::gettid();
+            stepperTid = test::currentThreadId();
             gf_updateAI();
             stepDone = true;
         });

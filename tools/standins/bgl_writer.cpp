@@ -1,5 +1,7 @@
 #include "standins/bgl_writer.h"
 
+#include "foundation/utf8_path.h"
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -207,7 +209,7 @@ void gf_writeBgl(const std::filesystem::path& path, const File& file) {
     const std::vector<uint8_t> bytes = gf_bglBytes(file);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out) throw std::runtime_error("cannot write " + gf_utf8FromPath(path));
 }
 
 Subsection gf_subsection(std::vector<Record> records) {

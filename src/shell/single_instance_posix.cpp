@@ -1,3 +1,4 @@
+// The POSIX side of shell/single_instance.h.
 #include "shell/single_instance.h"
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "foundation/paths.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl {
 
@@ -26,22 +28,26 @@ std::filesystem::path gf_namedMutexPath(std::string_view mutexName) {
     return gf_runtimeFolder() / fmt::format("{}.{}.lock", file, ::getuid());
 }
 
+void InstanceLockTraits::close(Native lock) noexcept {
+    ::close(static_cast<int>(lock));
+}
+
 NamedMutex::NamedMutex(std::string_view mutexName) : path_(gf_namedMutexPath(mutexName)) {
     std::error_code ec;
     std::filesystem::create_directories(path_.parent_path(), ec);
     UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!fd) throw std::system_error(errno, std::generic_category(), "cannot open " + path_.string());
+    if (!fd) throw std::system_error(errno, std::generic_category(), "cannot open " + gf_utf8FromPath(path_));
     int rc;
     do {
         rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         if (errno == EWOULDBLOCK) return;  // another instance holds it
-        throw std::system_error(errno, std::generic_category(), "cannot lock " + path_.string());
+        throw std::system_error(errno, std::generic_category(), "cannot lock " + gf_utf8FromPath(path_));
     }
     // The file stays when the lock goes, so that no other instance can lock a file that is
     // about to be removed.
-    fd_ = std::move(fd);
+    lock_.reset(fd.release());
 }
 
 }  // namespace vdl

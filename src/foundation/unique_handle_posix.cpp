@@ -1,7 +1,5 @@
 #include "foundation/unique_handle.h"
 
-#ifndef _WIN32
-
 #include <unistd.h>
 
 namespace vdl {
@@ -11,5 +9,3 @@ void FdTraits::close(Native fd) noexcept {
 }
 
 }  // namespace vdl
-
-#endif

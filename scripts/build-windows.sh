@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Cross-builds the program, its tools and its tests for Windows x64 with MinGW-w64, runs the
+# tests under Wine and writes dist/vandrel-win64.zip (the program in its working folder, its data
+# files, the licences of what it links).
+#
+# The libraries without a MinGW package (pugixml, libzip, curl, GoogleTest) are built once from
+# Debian's own sources, at the versions this machine's Debian packages have, into a cache folder
+# outside the clone (VDL_WIN_CACHE, default /var/cache/vandrel-win64) named by those versions: a
+# machine that has built them reuses them.
+#
+#   bash scripts/build-windows.sh            # deps (once), build, tests under Wine, zip
+#   VDL_WIN_TESTS=0 bash scripts/build-windows.sh   # without the tests
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=${VDL_JOBS:-$(nproc)}
+
+# --- packages -------------------------------------------------------------------------------
+# The host's own dev packages name the versions of the sources built below.
+bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev zip
+
+# --- dependencies, once per set of versions -------------------------------------------------
+srcver() { dpkg-query -W -f='${source:Version}' "$1"; }
+v_gcc=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
+v_pugixml=$(srcver libpugixml-dev)
+v_libzip=$(srcver libzip-dev)
+v_curl=$(srcver libcurl4-openssl-dev)
+v_gtest=$(srcver googletest)
+v_zlib=$(srcver libz-mingw-w64-dev)
+key="gcc${v_gcc}_pugixml${v_pugixml}_libzip${v_libzip}_curl${v_curl}_gtest${v_gtest}_zlib${v_zlib}"
+key=${key//[^A-Za-z0-9._-]/_}
+cache=${VDL_WIN_CACHE:-/var/cache/vandrel-win64}
+deps=$cache/$key
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+
+build_deps() {
+  local work=$cache/work.$$ prefix=$cache/$key.part
+  rm -rf "$work" "$prefix"
+  mkdir -p "$work" "$prefix/share/licenses"
+
+  # A private apt configuration with the deb-src twins of this machine's own sources and its own
+  # lists, so that the system's lists stay as they are.
+  local apt=$cache/apt
+  mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
+  rm -f "$apt"/sources.list.d/*
+  : >"$apt/sources.list"
+  [ -f /etc/apt/sources.list ] && sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >"$apt/sources.list"
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] && sed 's/^Types:.*$/Types: deb-src/' "$f" >"$apt/sources.list.d/$(basename "$f")"
+  done
+  for f in /etc/apt/sources.list.d/*.list; do
+    [ -e "$f" ] && sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >"$apt/sources.list.d/$(basename "$f")"
+  done
+  local aptopts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
+                 -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o "APT::Sandbox::User=root")
+  apt-get "${aptopts[@]}" update -qq
+  (cd "$work" &&
+   for pv in "pugixml=$v_pugixml" "libzip=$v_libzip" "curl=$v_curl"; do
+     apt-get "${aptopts[@]}" source --download-only -qq "$pv" 2>/dev/null ||
+       apt-get "${aptopts[@]}" source --download-only -qq "${pv%%=*}"
+   done
+   for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done)
+
+  local cmake_common=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$prefix"
+                      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF
+                      )
+  local d
+  d=$(echo "$work"/pugixml-*/)
+  cmake -S "$d" -B "$work/b-pugixml" "${cmake_common[@]}" -DPUGIXML_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$work/b-pugixml" -j "$jobs" --target install >/dev/null
+  cp "$d/LICENSE.md" "$prefix/share/licenses/pugixml.txt" 2>/dev/null || cp "$d/readme.txt" "$prefix/share/licenses/pugixml.txt"
+
+  d=$(echo "$work"/libzip-*/)
+  cmake -S "$d" -B "$work/b-libzip" "${cmake_common[@]}" -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+    -DENABLE_GNUTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF \
+    -DENABLE_WINDOWS_CRYPTO=OFF -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >/dev/null
+  cmake --build "$work/b-libzip" -j "$jobs" --target install >/dev/null
+  cp "$d/LICENSE" "$prefix/share/licenses/libzip.txt"
+
+  # HTTP(S) only, with Windows' own TLS (Schannel).
+  d=$(echo "$work"/curl-*/)
+  cmake -S "$d" -B "$work/b-curl" "${cmake_common[@]}" -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF \
+    -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON \
+    -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none >/dev/null
+  cmake --build "$work/b-curl" -j "$jobs" --target install >/dev/null
+  cp "$d/COPYING" "$prefix/share/licenses/curl.txt"
+
+  cmake -S /usr/src/googletest -B "$work/b-gtest" "${cmake_common[@]}" -DBUILD_GMOCK=ON >/dev/null
+  cmake --build "$work/b-gtest" -j "$jobs" --target install >/dev/null
+
+  # Header-only libraries as Debian installs them, behind the package names the build asks for.
+  mkdir -p "$prefix/include" "$prefix/lib/cmake/fmt" "$prefix/lib/cmake/nlohmann_json"
+  ln -sfn /usr/include/fmt "$prefix/include/fmt"
+  ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
+  cat >"$prefix/lib/cmake/fmt/fmt-config.cmake" <<EOF
+add_library(fmt::fmt INTERFACE IMPORTED)
+set_target_properties(fmt::fmt PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "\${CMAKE_CURRENT_LIST_DIR}/../../../include"
+                      INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY=1)
+EOF
+  cat >"$prefix/lib/cmake/nlohmann_json/nlohmann_json-config.cmake" <<EOF
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "\${CMAKE_CURRENT_LIST_DIR}/../../../include")
+EOF
+  cp /usr/share/doc/libfmt-dev/copyright "$prefix/share/licenses/fmt.txt"
+  cp /usr/share/doc/nlohmann-json3-dev/copyright "$prefix/share/licenses/nlohmann-json.txt"
+  cp /usr/share/doc/libz-mingw-w64/copyright "$prefix/share/licenses/zlib.txt"
+  cp /usr/share/doc/mingw-w64-common/copyright "$prefix/share/licenses/mingw-w64-runtime.txt"
+  cp /usr/share/doc/gcc-mingw-w64-base/copyright "$prefix/share/licenses/gcc-runtime.txt"
+
+  rm -rf "$work"
+  mv "$prefix" "$deps"
+}
+
+if [ ! -d "$deps" ]; then
+  echo "building the Windows dependencies into $deps"
+  t0=$(date +%s)
+  mkdir -p "$cache"
+  set +e
+  (set -e; build_deps) >"$cache/build.log" 2>&1
+  rc=$?
+  set -e
+  if [ "$rc" -ne 0 ]; then
+    tail -40 "$cache/build.log"
+    echo "building the Windows dependencies failed: $cache/build.log" >&2
+    exit "$rc"
+  fi
+  echo "dependencies built in $(( $(date +%s) - t0 )) s"
+fi
+
+# --- the program, its tools and its tests ---------------------------------------------------
+build=build/win64
+# A Wine prefix of the build's own, made once (about 5 s); headless. The build lists the tests of
+# each test binary by running it.
+export WINEPREFIX=$root/$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+mkdir -p "$WINEPREFIX"
+# One Wine server with its services for the whole build and test run, started here with its
+# output away from the test runner: services started by a test would hold that test's output
+# open, and the runner would wait for them.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot >/dev/null 2>&1
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$deps" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$jobs"
+
+if [ "${VDL_WIN_TESTS:-1}" != 0 ]; then
+  status=0
+  (cd "$build" && ctest --output-on-failure -j "$jobs") || status=$?
+  [ "$status" -eq 0 ] || exit "$status"
+fi
+
+# --- the zip ----------------------------------------------------------------------------------
+stage=$build/dist/vandrel
+rm -rf "$stage" && mkdir -p "$stage/licenses" dist
+cp "$build/vandrel.exe" "$stage/"
+cp -r data/input "$stage/input"
+# The working folder the program checks for and writes into, as scripts/run.sh makes it.
+mkdir -p "$stage"/{airports/{learned,archive,my_thirdparty,my_simaddon},output/{info,errors},TBLO}
+cp "$deps"/share/licenses/* "$stage/licenses/"
+rm -f dist/vandrel-win64.zip
+(cd "$build/dist" && zip -qr "$root/dist/vandrel-win64.zip" vandrel)
+echo "dist/vandrel-win64.zip written"
