@@ -203,8 +203,11 @@ bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, 
 void lf_backUp(const fs::path& learnedPath) {
     const fs::path backup = gf_learnedBackupPath(learnedPath);
     if (backup.empty()) return;
+    // Removed first: MinGW's copy_file leaves an existing target as it is even when told to
+    // overwrite it, and the older backup would stay.
     std::error_code ec;
-    fs::copy_file(learnedPath, backup, fs::copy_options::overwrite_existing, ec);
+    fs::remove(backup, ec);
+    if (!ec) fs::copy_file(learnedPath, backup, ec);
     if (ec) throw fs::filesystem_error("copy_file", learnedPath, backup, ec);
 }
 

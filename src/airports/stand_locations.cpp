@@ -60,6 +60,13 @@ std::string_view lf_codeOfReference(std::string_view reference) {
     return dot == std::string_view::npos ? file : file.substr(0, dot);
 }
 
+// A reference is '/'-separated on every system: it is written into link files and compared
+// with the server's paths.
+std::string lf_referenceIn(const fs::path& folder, std::string_view code) {
+    const std::u8string text = folder.generic_u8string();
+    return std::string(text.begin(), text.end()) + "/" + gf_apfFileName(code);
+}
+
 }  // namespace
 
 fs::path gf_airportsFolder() { return "airports"; }
@@ -122,11 +129,11 @@ std::string gf_findApf(std::string_view code) {
         std::string line;
         if (lf_exists(link) && lf_readApfLink(link, line)) return line;
         const fs::path file = folder / gf_apfXmlPath(code);
-        if (lf_exists(file)) return gf_utf8FromPath(folder) + "/" + gf_apfFileName(code);
+        if (lf_exists(file)) return lf_referenceIn(folder, code);
     }
     // The shipped stock files: neither the airport scan nor the updater empties this folder.
     if (lf_exists(gf_localStockFolder() / gf_apfXmlPath(code)))
-        return gf_utf8FromPath(gf_localStockFolder()) + "/" + gf_apfFileName(code);
+        return lf_referenceIn(gf_localStockFolder(), code);
     if (gf_stockApfOnServer(code)) return std::string(stockArchive) + gf_apfFileName(code);
     return {};
 }

@@ -106,8 +106,11 @@ void gf_removeAllFilesInFolder(const fs::path& folder) {
         std::error_code ec;
         const bool removed = fs::remove(p, ec);
         // A folder with content stays: an error for one entry must not fail every later start.
-        if (ec == std::errc::directory_not_empty || (!ec && !removed)) {
-            gf_log(fmt::format("{} could not be removed", gf_utf8FromPath(p)));
+        // Windows answers such a folder with "access denied" rather than "not empty".
+        std::error_code probe;
+        const bool folderWithContent = ec && fs::is_directory(p, probe) && !fs::is_empty(p, probe);
+        if (ec == std::errc::directory_not_empty || folderWithContent || (!ec && !removed)) {
+            gf_log(fmt::format("{} could not be removed", gf_utf8FromPath(fs::path(p).make_preferred())));
             continue;
         }
         if (ec) throw fs::filesystem_error("remove", p, ec);

@@ -10,6 +10,7 @@
 #include "airport_scan_fixture.h"
 #include "airports/airport_scan_walk.h"
 #include "airports/stand_file.h"
+#include "foundation/utf8_path.h"
 
 namespace vdl::test {
 namespace {
@@ -133,7 +134,7 @@ TEST_F(AirportLinks, ALinkThatCannotBeWrittenIsNoLink) {
     fs::create_directories(thirdparty / "EGLL.txt");  // a folder in the link file's place
     const auto lines =
         scan(package(community, "flytampa-egll", "{}", "egll.bgl", bw::gf_airportFile({bw::gf_sampleAirport("EGLL", 3)})));
-    EXPECT_TRUE(has(lines, "link file airports/my_thirdparty/EGLL.txt could not be written"));
+    EXPECT_TRUE(has(lines, "link file " + gf_utf8FromPath(thirdparty / "EGLL.txt") + " could not be written"));
     EXPECT_FALSE(has(lines, "linked to"));
     EXPECT_TRUE(fs::exists(thirdparty / "EGLL.xml"));
 }

@@ -5,6 +5,7 @@
 
 #include "airports/park_airport_state.h"
 #include "foundation/errors.h"
+#include "foundation/utf8_path.h"
 #include "park_airports_fixture.h"
 #include "window/exit.h"
 
@@ -32,7 +33,7 @@ TEST_F(ParkAirportList, FileLines) {
           "airport XXXX is unknown", "2 park airports read from \"my_park_airports.txt\""}},
         {"byte-order mark and CR LF", "\xEF\xBB\xBF" "EDDM\r\nEDDF,\r\n", true, {"EDDM", "EDDF"}, {}},
         {"UTF-16", std::string("\xFF\xFE" "E\0D\0D\0K\0,\0" "B\0\n\0", 16), true, {"EDDK,B"}, {"1 park airport read"}},
-        {"missing file", "-", true, {}, {"airports/my_park_airports.txt not found"}},
+        {"missing file", "-", true, {}, {gf_utf8FromPath(fs::path("airports/my_park_airports.txt").make_preferred()) + " not found"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 #include "airports/stand_learned.h"
 #include "foundation/errors.h"
 #include "foundation/geo.h"
+#include "foundation/utf8_path.h"
 #include "stand_fixture.h"
 
 namespace vdl::test {
@@ -50,6 +51,8 @@ class StandLoad : public StandFilesTest {
     }
     const std::string reference = "airports/my_thirdparty/EDDL.xml";
     const fs::path learnedPath = "airports/learned/stock/EDDL.xml";
+    // The learned path as the log shows it: with the system's separators.
+    const std::string learnedText = gf_utf8FromPath(fs::path(learnedPath).make_preferred());
 };
 
 TEST_F(StandLoad, LocalFileWithoutLearnedFile) {
@@ -203,8 +206,9 @@ TEST_F(StandLoad, LearnedFileMerge) {
     EXPECT_GE(standFileQuality.real, 0);  // computed, not the file's 50
     EXPECT_NE(standFileQuality.real, 50);
     const std::string l = log();
-    for (const char* line : {"MAX_LIVE                : 500", "MAX_FIT                 : 47 (max number of half hours, is 24 hrs decimal)",
-                             "learned stand gone in airports/learned/stock/EDDL.xml not found?",
+    for (const std::string& line : std::vector<std::string>{
+             "MAX_LIVE                : 500", "MAX_FIT                 : 47 (max number of half hours, is 24 hrs decimal)",
+             "learned stand gone in " + learnedText + " not found?",
                              "manually created standid A1 already exists in", "manually created standid M2 misses correct attributes",
                              "manually created standid M4 misses correct attributes", "differs from archived file airport name"})
         EXPECT_NE(l.find(line), std::string::npos) << line;
@@ -272,7 +276,7 @@ TEST_F(StandLoad, LearnedParametersAbsentAndHandmadeFiles) {
     ASSERT_EQ(parkPositions.size(), 2u);
     EXPECT_EQ(parkPositions[0].name, "H1");
     EXPECT_NE(log().find("handmade                : false"), std::string::npos);
-    EXPECT_NE(log().find("Airport file read from \"airports/learned/stock/EDDL.xml\""), std::string::npos);
+    EXPECT_NE(log().find("Airport file read from \"" + learnedText + "\""), std::string::npos);
     EXPECT_FALSE(fs::exists("airports/learned/stock/EDDL0.xml"));
     // A repeated id keeps the stands before it, and the file is kept aside.
     writeLearned(standFileText({{"handmade", "true"}}, standElement("H1", 51.0, 6.0, 20.0) + standElement("H2", 51.1, 6.0, 20.0) +

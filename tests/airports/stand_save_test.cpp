@@ -7,6 +7,7 @@
 #include "airports/stand_file.h"
 #include "airports/stand_load.h"
 #include "foundation/time.h"
+#include "foundation/utf8_path.h"
 #include "stand_fixture.h"
 
 namespace vdl::test {
@@ -57,7 +58,8 @@ TEST_F(StandSave, LeavesOutWhatTheBaseFileHolds) {
     EXPECT_NE(text.find("<parkpos id=\"manual\" latitude="), std::string::npos);
     EXPECT_NE(text.find("<parkpos id=\"cargo\" cargo_change=\"true\" cargo=\"false\" />"), std::string::npos);
     EXPECT_NE(text.find("<parameter name=\"num_parkpos\" value=\"3\" />"), std::string::npos);
-    EXPECT_EQ(mainWindow.statusLine(), "22:13:20 \"airports/learned/stock/EDDL.xml\" saved with 2 updates ");
+    EXPECT_EQ(mainWindow.statusLine(), "22:13:20 \"" + gf_utf8FromPath(fs::path("airports/learned/stock/EDDL.xml").make_preferred()) +
+                                           "\" saved with 2 updates ");
     EXPECT_EQ(updateCount, 0);
     EXPECT_EQ(parkPositions[0].options.size(), 2u);  // the stands in memory keep everything
 }
@@ -74,7 +76,7 @@ TEST_F(StandSave, PublisherFolderMessagesAndHandmadeFiles) {
     EXPECT_NE(text.find("BASE"), std::string::npos);  // handmade: every stand and option
     EXPECT_NE(text.find("<parameter name=\"Qf_real\""), std::string::npos);
     EXPECT_EQ(mainWindow.statusLine(),
-              "22:13:20 handmade \"" + path.string() + "\" saved with 1 update and one or more parameter changes");
+              "22:13:20 handmade \"" + gf_utf8FromPath(fs::path(path).make_preferred()) + "\" saved with 1 update and one or more parameter changes");
     EXPECT_FALSE(parametersChanged);
     // A publisher that is no folder name stays inside the learned folder.
     standFileInfo.publisher = "../../../escape";
