@@ -131,8 +131,9 @@ void gf_dropTrailingLines(CfgLines& lines) {
     while (!lines.empty() && (lines.back().empty() || lines.back().starts_with("//"))) lines.pop_back();
 }
 
-std::list<LiveryData> gf_searchLiveriesinFile(int32_t folderNo, const std::filesystem::path& path) {
+std::list<LiveryData> gf_searchLiveriesinFile(int32_t folderNo, const std::filesystem::path& file) {
     WorkerSlotGuard slot;
+    const std::filesystem::path path = std::filesystem::path(file).make_preferred();  // one separator in reports
     std::list<LiveryData> result;
     const std::string pathText = gf_utf8FromPath(path);
     try {

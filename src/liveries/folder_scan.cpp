@@ -157,7 +157,10 @@ bool gf_liveryScanStopping(const std::stop_token& stop) {
     return exiting.load() || userClosed.load() || stop.stop_requested();
 }
 
-void gf_scanLiveryFolder(int32_t folderNo, const fs::path& folder, const std::stop_token& stop) {
+void gf_scanLiveryFolder(int32_t folderNo, const fs::path& root, const std::stop_token& stop) {
+    // One separator in every path the walk yields: "D:/Liveries" typed on Windows would
+    // otherwise show as "D:/Liveries\pkg\aircraft.cfg" in the reports.
+    const fs::path folder = fs::path(root).make_preferred();
     const size_t limit = std::max<uint32_t>(1, hwThreads.load());
     // Finished files wait a little for collection, so that no reading thread idles while the
     // walk waits for a slow file.

@@ -179,8 +179,9 @@ LiveryData gf_procesIvaoFltSimSection(const SectionSource& source, CfgLines& lin
             source.folderNo, false};
 }
 
-std::list<LiveryData> gf_searchIvaoLiveriesinFile(int32_t folderNo, const std::filesystem::path& path) {
+std::list<LiveryData> gf_searchIvaoLiveriesinFile(int32_t folderNo, const std::filesystem::path& file) {
     WorkerSlotGuard slot;
+    const std::filesystem::path path = std::filesystem::path(file).make_preferred();  // one separator in reports
     std::list<LiveryData> result;
     const std::string pathText = gf_utf8FromPath(path);
     const std::string model = gf_ivaoModelOfPath(pathText);

@@ -155,7 +155,7 @@ void gf_forgetCommunityPath() {
 fs::path gf_pathFromText(std::string_view text) {
     std::string s(text);
     if constexpr (fs::path::preferred_separator == '/') std::replace(s.begin(), s.end(), '\\', '/');
-    return gf_pathFromUtf8(s);
+    return gf_pathFromUtf8(s).make_preferred();  // "C:/Games/MSFS" on Windows: one separator in log lines
 }
 
 fs::path gf_installPath(std::string_view subFolder) {

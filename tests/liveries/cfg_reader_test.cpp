@@ -213,12 +213,14 @@ TEST_F(CfgReader, IvaoModelSets) {
     std::vector<std::string> got;
     for (const auto& l : result) got.push_back(fmt::format("{} {} {} {}", l.airl, l.type, l.title, l.atcid));
     EXPECT_EQ(got, (Lines{"DLH B738 B738 DLH Lufthansa ", "KLM B738 B738KLM ", "KLM B738 Boeing of PH-BXA PH-BXA"}));
-    const std::string folder = root + "IVAO_B738";
+    const std::filesystem::path folderPath =
+        std::filesystem::path("Community") / "IVAO_MTL" / "SimObjects" / "Airplanes" / "IVAO_B738";
+    const std::string folder = gf_utf8FromPath(folderPath);
     EXPECT_EQ(incompleteSections.lines(),
               (Lines{folder + " [fltsim.2] misses airlinecode in title: B738W DLH winglets, and no regcode",
                      folder + " [fltsim.4] misses airlinecode in title: Boeing unknown, and regcode unknownD-QQQQ",
                      folder + " [fltsim.5] misses airlinecode in title: Boeing plain, and no regcode",
-                     folder + "/texture.missing [fltsim.7] does not exist"}));
+                     gf_utf8FromPath(folderPath / "texture.missing") + " [fltsim.7] does not exist"}));
     EXPECT_NE(logText().find("removed spaces around title \"  B738 DLH Lufthansa \" --> \"B738 DLH Lufthansa\""),
               std::string::npos);
 

@@ -52,7 +52,7 @@ class LiveryScan : public ScanEnv {
     }
     // The Community folder of the simulator below a user folder with an umlaut.
     fs::path community() {
-        const fs::path install = fs::current_path() / gf_pathFromUtf8("Jürgen/sim");
+        const fs::path install = fs::current_path() / gf_pathFromUtf8("Jürgen") / "sim";
         fs::create_directories(install / "Community");
         MSFS_INSTALL_PATH.set(gf_utf8FromPath(install));
         gf_deriveCommunityPath();
@@ -85,8 +85,11 @@ TEST_F(LiveryScan, FolderWalk) {
     writeCfg(root + "e/IVAO_MTL/SimObjects/Airplanes/IVAO_A320/aircraft.cfg",
              "[fltsim.0]\ntitle = A320 DLH ivao\ntexture = x\n");
     fs::create_directories(gf_pathFromUtf8(root + "e/IVAO_MTL/SimObjects/Airplanes/IVAO_A320/texture.x"));
+#ifndef _WIN32
+    // MinGW's std::filesystem makes no symbolic links on Windows, so the loops exist on POSIX only.
     fs::create_directory_symlink("..", gf_pathFromUtf8(root + "a/loop"));
     fs::create_symlink("self", gf_pathFromUtf8(root + "self"));
+#endif
     const std::string deep = root + std::string(150, 'L') + "/" + std::string(150, 'M');
     writeCfg(deep + "/aircraft.cfg", cfg("A320", {"Deep"}));
 
@@ -107,7 +110,9 @@ TEST_F(LiveryScan, FolderWalk) {
     const Lines& order = byThreads[1];
     const auto a1 = std::find(order.begin(), order.end(), "A1") - order.begin();
     EXPECT_EQ((Lines{order.begin() + a1, order.begin() + a1 + 3}), (Lines{"A1", "A2", "A3"}));
+#ifndef _WIN32
     EXPECT_NE(logText().find("skipped, cause:"), std::string::npos);  // the link to itself
+#endif
 }
 
 TEST_F(LiveryScan, PackageOrderAndUserTraffic) {
@@ -117,7 +122,8 @@ TEST_F(LiveryScan, PackageOrderAndUserTraffic) {
         writeCfg(gf_utf8FromPath(c) + "/" + package + "/SimObjects/Airplanes/X/aircraft.cfg",
                  cfg("A320", {std::string(package).substr(0, 5)}));
     const auto found = [&](const char* kind, const char* package) {
-        return fmt::format("Automatic {} scan found folder: \"{}/{}\"", kind, gf_utf8FromPath(c), package);
+        return fmt::format("Automatic {} scan found folder: \"{}\"", kind,
+                           gf_utf8FromPath(c / gf_pathFromUtf8(package)));
     };
     const std::string aig = found("AIG", "aig-aitraffic-oci-beta"), fsltl = found("FSLTL", "fsltl-traffic-base"),
                       jf = found("JF", "justflight-fstraffic-module"),
@@ -192,7 +198,8 @@ TEST_F(LiveryScan, ManualFoldersErrorsAndPrioritisation) {
     MSFS_INSTALL_PATH.set(gf_utf8FromPath(fs::current_path() / "nowhere"));
     gf_deriveCommunityPath();
     EXPECT_EQ(scanError(), 43);
-    EXPECT_NE(logText().find("/nowhere/Community\" not found"), std::string::npos);
+    EXPECT_NE(logText().find(gf_utf8FromPath(fs::current_path() / "nowhere" / "Community") + "\" not found"),
+              std::string::npos);
 }
 
 TEST_F(LiveryScan, ReportsAlsoWhenNothingIsFoundAndTheOldCatalogueStays) {
@@ -204,7 +211,8 @@ TEST_F(LiveryScan, ReportsAlsoWhenNothingIsFoundAndTheOldCatalogueStays) {
     EXPECT_EQ(scanError(), 53);
     EXPECT_EQ(readWholeFile(scannedLiveriesPath), old);
     EXPECT_EQ(readWholeFile("output/errors/InvalidAircraftCfgFiles.txt"),
-              "bad/x/aircraft.cfg contains non-consecutive [fltsim.x] numbers at .x=2\n");
+              gf_utf8FromPath(fs::path("bad") / "x" / "aircraft.cfg") +
+                  " contains non-consecutive [fltsim.x] numbers at .x=2\n");
     EXPECT_NE(logText().find("1 invalid aircraft.cfg files, see output/errors/InvalidAircraftCfgFiles.txt"),
               std::string::npos);
     EXPECT_EQ(invalidCfgFiles.size(), 0u);  // reset after the scan
