@@ -156,6 +156,7 @@ void lf_readMovement(const Fields& f, TrafficRecord& r) {
     if (p.track == 360.0) p.track = 0.0;
 
     // Without an altitude a fast ground line is no flight: its velocity is a stale one.
+    p.airborneFlag = airborneFlag == 1.0 ? 1 : 0;
     p.airborne = (airborneFlag == 1.0 || (p.speed > maxGroundSpeedKt && !f.unknown(fBaroAlt))) ? 1 : 0;
 
     r.sampleTime = f.required(fTimestamp, "time stamp", true);

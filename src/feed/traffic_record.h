@@ -24,6 +24,7 @@ struct StreamPos {
     double tas = 0.0;          // true airspeed, kt
     uint32_t time = 0;         // due time in traffic clock units (compared as a signed value)
     uint8_t airborne = 0;      // 1 airborne, 0 on the ground
+    uint8_t airborneFlag = 0;  // the line's own airborne field said 1 (not only its speed)
     uint8_t stop = 0;          // 1 when the aircraft stands still at this point
     uint8_t attitudeFlag = 0;  // the line carried roll and true heading
     // A ground line may leave track and ground speed empty: the aircraft's last ones hold.

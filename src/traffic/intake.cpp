@@ -49,6 +49,9 @@ constexpr double staleCheckMaxSeconds = 30.0;
 constexpr double staleSpeedFactor = 5.0;
 constexpr double staleSpeedSlackKt = 50.0;
 constexpr double staleGroundKt = 50.0;
+// A velocity pointing away from the move is judged over short gaps only: over a long one a
+// turning aircraft's chord leaves its track far behind.
+constexpr double staleDirectionMaxSeconds = 10.0;
 constexpr double maxFilledSpeedKt = 30.0;  // a ground line without speed, from its move
 // A low airborne sample near the park airport's elevation does not make or spawn an aircraft.
 constexpr double lowAltitudeFt = 10000.0;
@@ -236,20 +239,49 @@ void lf_fillUnknownMovement(const LiveAc& a, TrafficRecord& r) {
 }
 
 // A velocity that the positions do not show is stale (surface positions without a velocity
-// message): the speed of the move holds, and an aeroplane that slow is on the ground.
-void lf_staleVelocity(const LiveAc& a, TrafficRecord& r) {
+// message): far faster than the move, or pointing away from it. The speed of the move holds.
+// A line whose own field says on the ground was a flight only by that speed, so it is on the
+// ground; so is an aeroplane too slow to fly.
+bool lf_staleVelocity(const StreamPos& last, double dt, StreamPos& p) {
+    if (dt < staleCheckMinSeconds || dt > staleCheckMaxSeconds) return false;
+    const LatLon from{last.lat, last.lon};
+    const LatLon to{p.lat, p.lon};
+    const double kt = gf_distanceNm(from, to) / dt * secondsPerHour;
+    const bool tooFast = p.speed > staleSpeedFactor * kt + staleSpeedSlackKt;
+    // The move's speed along the given track: a fast velocity the move does not follow.
+    const double along = kt * std::cos(gf_angleDiff(gf_bearing(from, to), degToRad(p.track)));
+    const bool awayFromMove = dt <= staleDirectionMaxSeconds && p.speed > staleGroundKt && !p.trackUnknown &&
+                              staleSpeedFactor * along < p.speed;
+    if (!tooFast && !awayFromMove) return false;
+    p.speed = kt;
+    if (kt < staleGroundKt || !p.airborneFlag) {
+        // Noisy surface positions show a taxi at best: no take-off roll starts from their hops.
+        p.speed = std::min(kt, maxFilledSpeedKt);
+        p.airborne = 0;
+        p.alt = 0.0;
+        p.vs = 0.0;
+    }
+    p.tas = p.speed;
+    return true;
+}
+
+void lf_staleVelocity(LiveAc& a, TrafficRecord& r) {
     if (a.stream.empty() || a.identity.category == AircraftCategory::Rotorcraft) return;
-    const double dt = r.sampleTime - a.lastSampleTime;
-    if (dt < staleCheckMinSeconds || dt > staleCheckMaxSeconds) return;
-    const StreamPos& last = a.stream.back();
-    const double kt = gf_distanceNm({last.lat, last.lon}, {r.pos.lat, r.pos.lon}) / dt * secondsPerHour;
-    if (r.pos.speed <= staleSpeedFactor * kt + staleSpeedSlackKt) return;
-    r.pos.speed = kt;
-    r.pos.tas = kt;
-    if (kt < staleGroundKt) {
-        r.pos.airborne = 0;
-        r.pos.alt = 0.0;
-        r.pos.vs = 0.0;
+    StreamPos& last = a.stream.back();
+    const double given = r.pos.speed;
+    const double givenTrack = r.pos.track;
+    if (!lf_staleVelocity(last, r.sampleTime - a.lastSampleTime, r.pos)) return;
+    // The first line of an aircraft not yet flown had the same velocity: stale too, and it
+    // must not spawn the aircraft in the air.
+    if (a.state == AcState::fresh && a.stream.size() == 1 && last.speed == given && last.track == givenTrack &&
+        !last.speedUnknown) {
+        last.speed = r.pos.speed;
+        last.tas = r.pos.tas;
+        if (!r.pos.airborne && !last.airborneFlag) {
+            last.airborne = 0;
+            last.alt = 0.0;
+            last.vs = 0.0;
+        }
     }
 }
 

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "feed/traffic_reader.h"
+#include "foundation/geo.h"
+#include "foundation/units.h"
 #include "traffic/intake.h"
 #include "support/traffic_env.h"
 
@@ -243,6 +246,59 @@ TEST_F(Intake, HoldingAircraftMovingAwayIsRemoved) {
     feed(record(26500, "KLM750", 1010.0, 52.3 + 300.0 / 111132.95, 4.76, 0.0, 10.0, 0.0));
     EXPECT_EQ(liveAircraft[0].state, AcState::removed);
     EXPECT_FALSE(liveAircraft[0].holding);
+}
+
+}  // namespace
+}  // namespace vdl::test
+namespace vdl::test {
+namespace {
+
+// A velocity the positions do not show is stale: far faster than the move, or pointing away from
+// it. Where only that speed made the line a flight, the aircraft is on the ground, taxiing at
+// most; the first line of a new aircraft with the same velocity is read the same way.
+TEST_F(Intake, StaleVelocityIsToldFromAFlight) {
+    struct Case {
+        const char* name;
+        double speed, track;  // the velocity both lines carry
+        double alt;           // of both lines; above 0 they count as airborne
+        bool airborneField;   // the line's own field said airborne
+        double seconds;       // between the lines
+        double movedMetres, moveBearing;
+        bool airborne;        // the second line, as taken
+        double maxSpeed;      // of both points
+    };
+    const Case cases[] = {
+        {"fast, standing still, ground field", 468.2, 184.0, 1125.0, false, 2.0, 0.0, 0.0, false, 0.0},
+        {"fast, hopping against its track", 468.2, 184.0, 1125.0, false, 2.0, 218.0, 344.0, false, 30.0},
+        {"fast, hopping across its track", 250.0, 90.0, 1125.0, false, 2.0, 250.0, 0.0, false, 30.0},
+        {"hopping against its track, airborne field", 250.0, 180.0, 3000.0, true, 2.0, 250.0, 0.0, true, 250.0},
+        {"a flight moving along its track", 250.0, 10.0, 3000.0, false, 2.0, 257.0, 0.0, true, 250.0},
+        {"a flight turning through a 25 s gap", 250.0, 90.0, 3000.0, false, 25.0, 2000.0, 0.0, true, 250.0},
+        {"a jittered take-off roll", 120.0, 0.0, 0.0, false, 2.0, 123.0, 9.0, false, 120.0},
+    };
+    uint32_t hexid = 27000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LatLon from{52.1, 5.0};
+        const LatLon to = gf_destination(from, degToRad(c.moveBearing), metresToFeet(c.movedMetres));
+        for (const auto& [at, time] : {std::pair{from, 1000.0}, std::pair{to, 1000.0 + c.seconds}}) {
+            TrafficRecord r = record(hexid, "SWISS", time, at.lat, at.lon, c.alt, c.speed, c.track);
+            r.pos.airborneFlag = c.airborneField ? 1 : 0;
+            feed(std::move(r));
+        }
+        ASSERT_EQ(liveAircraft.size(), 1u);
+        const auto& stream = liveAircraft[0].stream;
+        EXPECT_EQ(stream.front().airborne != 0, c.airborne) << "the first line";
+        EXPECT_EQ(stream.back().airborne != 0, c.airborne);
+        for (const StreamPos& p : stream) {
+            EXPECT_LE(p.speed, c.maxSpeed + 0.5);
+            if (!c.airborne) {
+                EXPECT_EQ(p.alt, 0.0);
+            }
+        }
+        liveAircraft.clear();
+        ++hexid;
+    }
 }
 
 }  // namespace
