@@ -12,6 +12,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/ground_movement.h"
 #include "traffic/removal.h"
+#include "traffic/roll_path.h"
 #include "traffic/sim_replies.h"
 #include "traffic/stream_extension.h"
 
@@ -199,9 +200,18 @@ void lf_groundFloor(LiveAc& ac) {
     gf_touchdown(ac);
 }
 
+// A landing lies ahead: on approach, or descending towards data at or under the ground (a
+// touchdown in the data, or an altitude under the simulator's ground), wherever it is.
+bool lf_landingAhead(const LiveAc& ac) {
+    if (ac.approach) return true;
+    if (ac.stream.empty() || !(ac.altRate < 0.0)) return false;
+    const StreamPos& target = ac.stream.front();
+    return !target.airborne || target.alt <= ac.alt - ac.aglFt + gf_standingAgl(ac);
+}
+
 // Pitch, bank and altitude outside the climb-out.
 void lf_stepAttitude(LiveAc& ac) {
-    if (!ac.onGround && ac.approach && ac.aglFt < flareStartAglFt) flareStep(ac);
+    if (!ac.onGround && ac.aglFt < flareStartAglFt && (ac.configStage != 0 || lf_landingAhead(ac))) flareStep(ac);
     const double groundPitch = ac.identity.groundPitch;
     if (ac.touchdown) {
         // Lowering the nose after touchdown; a rate that would never get there is replaced.
@@ -369,6 +379,7 @@ void nextPos(LiveAc& ac) {
         nextPosAir(ac);
     } else {
         lf_detectReversing(ac);
+        gf_straightenRoll(ac);
         nextPosGround(ac);
         if (ac.reversing) gf_clearCurve(ac);
     }

@@ -38,7 +38,8 @@ LatLon lf_along(LatLon from, double bearingDeg, double nm) { return gf_destinati
 
 // An arrival on runway 27 (threshold at the field's reference point): 3 degree approach from
 // 15 nm at 140 kt, touchdown, roll-out, a 45 degree exit at taxi speed, a short taxi, data end.
-void buildArrival(FlightHarness& h, AircraftCategory category) {
+// The airborne altitudes shifted by `altShiftFt` (a QNH error, another field elevation).
+void buildArrival(FlightHarness& h, AircraftCategory category, double altShiftFt = 0.0) {
     const LatLon threshold{fieldLat, fieldLon};
     const double gsKt = 140.0;
     const double stepS = 4.0;
@@ -48,7 +49,7 @@ void buildArrival(FlightHarness& h, AircraftCategory category) {
     bool first = true;
     while (dist > -0.2) {
         const LatLon p = lf_along(threshold, 90.0, dist);
-        const double alt = fieldElevation + 50.0 + std::max(0.0, dist) * feetPerNm * tan3;
+        const double alt = fieldElevation + 50.0 + std::max(0.0, dist) * feetPerNm * tan3 + altShiftFt;
         StreamPos sp = makePoint(p.lat, p.lon, alt, gsKt, 270.0, true, -gsKt * 101.27 * tan3);
         if (first) {
             h.start(sp, harnessIdentity(category), GroundState::airborne);
@@ -149,6 +150,50 @@ TEST_F(FlightTrack, ArrivalsLandOnceWithoutClimbing) {
         for (const uint32_t id : {GEAR_SET, FLAPS_SET, SPOILERS_SET})
             EXPECT_EQ(h.countEvents(id) == 0, category == AircraftCategory::Rotorcraft) << id;
     }
+}
+
+// Away from any park airport, an approach whose data ends 300 ft under the simulator's ground
+// still flares: a gentle touchdown on the ground, not the data's descent into it.
+TEST_F(FlightTrack, ApproachWhoseDataEndsBelowTheGroundFlaresAwayFromTheParkAirport) {
+    movementParkAirport = {};
+    buildArrival(h, AircraftCategory::Large, -300.0);
+    h.run(60000);
+    ASSERT_EQ(h.touchdownSteps.size(), 1u) << "never landed";
+    const uint32_t td = h.touchdownSteps.front();
+    ASSERT_GT(td, 100u);
+    const double standing = h.ac().identity.staticCgHeight;
+    for (const auto& s : h.track) ASSERT_GE(s.alt, fieldElevation + standing - 3.0) << "under the ground at " << s.step;
+    EXPECT_LE(h.track[td - 100].alt - h.track[td].alt, 5.0) << "sink in the last second before touchdown";
+    EXPECT_TRUE(std::all_of(h.track.begin() + td, h.track.end(), [](const Sample& s) { return s.onGround; }));
+}
+
+// A take-off roll whose points zigzag by 20 m either side of the runway (noisy positions every
+// 2 s): the roll runs straight down the runway, the nose on it, instead of weaving after them.
+TEST_F(FlightTrack, JitteredTakeOffRollRunsStraight) {
+    movementParkAirport = {};
+    const LatLon start{fieldLat, fieldLon};
+    h.start(makePoint(start.lat, start.lon, 0, 20, 270, false), harnessIdentity(AircraftCategory::Large),
+            GroundState::taxi);
+    double along = 0.0, speed = 20.0, alt = 0.0;
+    uint32_t due = 200;
+    for (int i = 1; i <= 40; ++i, due += 200) {
+        speed = std::min(170.0, speed + 8.0);
+        along += speed * 2.0 / 3600.0;
+        const bool airborne = speed >= 150.0;
+        if (airborne) alt = std::max(alt, fieldElevation) + 60.0;
+        const LatLon onRunway = lf_along(start, 270.0, along);
+        const LatLon p = lf_along(onRunway, i % 2 ? 0.0 : 180.0, 20.0 / 1852.0);
+        h.addFeed(makePoint(p.lat, p.lon, alt, speed, 270, airborne, airborne ? 1800.0 : 0.0), due);
+    }
+    h.run(due + 3000);
+    size_t fast = 0;
+    for (size_t i = 0; i < h.track.size(); ++i) {
+        const Sample& s = h.track[i];
+        if (!s.onGround || s.speedKt < 60.0) continue;
+        ++fast;
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(degToRad(270.0), s.heading))), 4.0) << "weaving at step " << i;
+    }
+    EXPECT_GT(fast, 500u);
 }
 
 TEST_F(FlightTrack, TaxiingAircraftHoldsAfterItsDataEndsThenGoes) {

@@ -41,48 +41,34 @@ struct ReplayCase {
     std::string flight;
     std::string variantName;
     replay::Variant variant;
-    std::string knownFault;  // why the flight does not pass yet; reported as skipped while so
 };
-
-// SWISS stands and taxis for 50 minutes with a velocity that never changes (468 kt, track 184,
-// -14208 ft/min) and a ground flag 0, now and then with an altitude 290 ft under the field: the
-// feed's rule takes it for a flight, and the movement has not learnt to see through it.
-// TODO: tell a stale velocity from a flight on the first line of an aircraft too.
-const std::string swissStaleVelocity = "stale velocity on the ground";
-// Jittered by 20 m, the 2-s points of a take-off roll zigzag by up to 17 degrees a leg; the nose,
-// at the ground's turn rate, lags the path by a little over 20 degrees once.
-// TODO: smooth the path of a fast roll instead of following each point.
-const std::string jitteredRollZigzag = "zigzag of a jittered take-off roll";
 
 std::vector<ReplayCase> replayCases() {
     const std::vector<std::string> flights = {"ACA879", "AEE5ZH", "CAI3208", "EDW229", "ENT57BW",
                                               "SWISS",  "SWR137H", "SWR5220", "SWR75C", "VJT796"};
     std::vector<ReplayCase> cases;
     for (const auto& f : flights) {
-        const std::string known = f == "SWISS" ? swissStaleVelocity : "";
-        const std::string knownJittered = f == "ACA879" ? jitteredRollZigzag : known;
         replay::Variant lower, higher, thinned, jittered;
         lower.altShiftFt = -300.0;
         higher.altShiftFt = 300.0;
         thinned.dropEveryOther = true;
         jittered.jitterMetres = 20.0;
         jittered.seed = 7;
-        auto add = [&](const char* name, const replay::Variant& variant, const std::string& why) {
+        auto add = [&](const char* name, const replay::Variant& variant) {
             ReplayCase c;
             c.flight = f;
             c.variantName = name;
             c.variant = variant;
-            c.knownFault = why;
             cases.push_back(std::move(c));
         };
-        add("asRecorded", {}, known);
+        add("asRecorded", {});
         // SWR5220 flies for almost four hours between leaving Zürich and coming back: each of its variants
         // would cost as much as the others together and shift, drop or jitter nothing they don't.
         if (f == "SWR5220") continue;
-        add("300ftLower", lower, known);
-        add("300ftHigher", higher, known);
-        add("everyOtherLine", thinned, known);
-        add("jittered20m", jittered, knownJittered);
+        add("300ftLower", lower);
+        add("300ftHigher", higher);
+        add("everyOtherLine", thinned);
+        add("jittered20m", jittered);
     }
     return cases;
 }
@@ -174,8 +160,6 @@ TEST_P(RealFlights, PassTheTrackChecks) {
     ASSERT_FALSE(tracks.empty()) << c.flight << " was never created\n" << logText();
     const auto verdict = tracks::gf_checkTracks(
         tracks, [](const RecordedTrack&) { return tracks::gf_limitsOfCategory(AircraftCategory::Large); });
-    if (!c.knownFault.empty() && !verdict.passed())
-        GTEST_SKIP() << "known fault (" << c.knownFault << "):\n" << verdict.failures();
     EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
 }
 
