@@ -161,6 +161,10 @@ SimResult SimConnect_AIReleaseControl(SimHandle handle, uint32_t objectId, uint3
     return b ? b->aiReleaseControl(objectId, requestId) : SIM_FAIL;
 }
 
+void gf_noteAircraftOfObject(SimHandle handle, uint32_t objectId, uint32_t hexid) {
+    if (auto* b = lf_backend(handle)) b->noteAircraftOfObject(objectId, hexid);
+}
+
 SimResult SimConnect_AISetAircraftFlightPlan(SimHandle handle, uint32_t objectId,
                                              std::string_view flightPlanPath, uint32_t requestId) {
     auto* b = lf_backend(handle);

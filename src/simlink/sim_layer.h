@@ -177,6 +177,10 @@ public:
     virtual SimResult getLastSentPacketId(uint32_t& sendId) = 0;
     // Takes the next received message; SIM_FAIL when none is waiting.
     virtual SimResult getNextDispatch(SimRecv& message) = 0;
+
+    // Not a call of the simulator: the feed's aircraft (hexid) a new object flies, for a backend
+    // that records its objects' tracks. The simulator itself does nothing with it.
+    virtual void noteAircraftOfObject(uint32_t /*objectId*/, uint32_t /*hexid*/) {}
 };
 
 // The connection a handle stands for.
@@ -231,6 +235,9 @@ SimResult SimConnect_TransmitClientEvent(SimHandle handle, uint32_t objectId, ui
 
 SimResult SimConnect_GetLastSentPacketID(SimHandle handle, uint32_t& sendId);
 SimResult SimConnect_GetNextDispatch(SimHandle handle, SimRecv& message);
+
+// Tells the backend which aircraft of the feed an object flies (see SimBackend).
+void gf_noteAircraftOfObject(SimHandle handle, uint32_t objectId, uint32_t hexid);
 
 // Hands every waiting message to the procedure, in order of arrival.
 using SimDispatchProc = void (*)(const SimRecv& message, void* context);

@@ -209,6 +209,7 @@ void lf_bind(const SimLock&, uint32_t objectId, const PendingCreate& pending, do
         if (SimConnect_TransmitClientEvent(h, objectId, event, 1, GROUP_AI_EVENTS, 0) < 0)
             gf_logError(fmt::format("SimConnect {} fails for object {}", gf_clientEventName(event), objectId));
     boundObjects[objectId] = pending.hexid;
+    gf_noteAircraftOfObject(h, objectId, pending.hexid);
     const uint32_t kind = gf_isLiveHexid(pending.hexid) ? REPLY_LIVE_CREATED : REPLY_STATIC_CREATED;
     result.notices.push_back({objectId, pending.hexid, 0, kind, groundAlt, agl});
     lf_detail(fmt::format("object {} is {} (hexid {})", objectId, pending.tailNumber, pending.hexid));

@@ -112,6 +112,9 @@ class SimStandIn : public SimBackend {
                                      const SimInitPosition& position, uint32_t requestId) override;
     SimResult aiRemoveObject(uint32_t objectId, uint32_t requestId) override;
     SimResult aiReleaseControl(uint32_t objectId, uint32_t requestId) override;
+    // Recorded as the object's event "hexid" (its data the hexid), so that checks of the tracks
+    // know which aircraft each object flew.
+    void noteAircraftOfObject(uint32_t objectId, uint32_t hexid) override;
     SimResult aiSetAircraftFlightPlan(uint32_t objectId, std::string_view path, uint32_t requestId) override;
     SimResult setDataOnSimObject(uint32_t defineId, uint32_t objectId, uint32_t flags, uint32_t arrayCount,
                                  uint32_t unitSize, const void* data) override;

@@ -80,6 +80,11 @@ SimResult SimStandIn::aiReleaseControl(uint32_t objectId, uint32_t requestId) {
                   [this, objectId](uint32_t sendId, uint64_t) { return releaseControl(objectId, sendId); });
 }
 
+void SimStandIn::noteAircraftOfObject(uint32_t objectId, uint32_t hexid) {
+    std::lock_guard lock(worldMutex);
+    if (StandInObject* o = findAi(objectId)) recorder_.addEvent(*o, {simTime_, "hexid", hexid});
+}
+
 SimResult SimStandIn::aiSetAircraftFlightPlan(uint32_t objectId, std::string_view path, uint32_t requestId) {
     std::lock_guard lock(worldMutex);
     return submit(SimCall::AISetAircraftFlightPlan, objectId, requestId, std::string(path),

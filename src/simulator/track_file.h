@@ -7,7 +7,7 @@
 // {"format":"vandrel-tracks","version":2}, then records in the order they happened,
 //   ["object", id, title, tail, createdAt]
 //   ["point", id, time, lat, lon, alt, altAboveGround, pitch, bank, heading, tas, vs, gs, onGround]
-//   ["event", id, time, name, data]
+//   ["event", id, time, name, data]   (name "hexid": the feed's aircraft the object flies)
 //   ["removed", id, removedAt]
 //   ["stray", id, time, call]   a call that failed on an unknown or removed object
 // and last ["end", number of objects]. A file without its end line was not finished.

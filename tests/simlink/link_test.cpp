@@ -79,6 +79,10 @@ TEST_F(LinkTest, EachCreateEndsInItsNotice) {
         EXPECT_LE(static_cast<std::size_t>(all.rend() - last), callsAtNotice) << "sent before the notice went out";
         rounds(1);
         EXPECT_TRUE(sim_->object(notice.objectId)->aiReleased && sim_->object(notice.objectId)->frozen());
+        // The simulator's record knows which aircraft of the feed the object flies.
+        const auto events = sim_->object(notice.objectId)->events;
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(),
+                                [&](const TrackEvent& e) { return e.name == "hexid" && e.data == row.hexid; }));
         requestInRange();  // a later in-range reply does not bind it again
         rounds(2);
         for (const auto& r : takeReplies()) EXPECT_EQ(r.kind, REPLY_IN_RANGE_LOW);

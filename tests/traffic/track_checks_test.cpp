@@ -170,5 +170,37 @@ TEST(TrackChecks, TheSameAircraftTwiceAtOnceFailsBothButOneAfterTheOtherPasses) 
     EXPECT_TRUE(check({a, b}).passed()) << check({a, b}).failures();
 }
 
+// The aircraft is the one the simulator recorded (its "hexid" event): two callsigns of one
+// aircraft are the same aircraft, and one callsign on two aircraft is not. Files without the
+// event fall back to the tail number.
+TEST(TrackChecks, FlownTwiceGoesByTheRecordedHexid) {
+    struct Case {
+        const char* name;
+        const char* tailA;
+        const char* tailB;
+        uint32_t hexidA, hexidB;  // 0: no hexid event
+        bool twice;
+    };
+    const Case cases[] = {
+        {"one aircraft under a new callsign", "SWR12", "SWR12X", 4921317, 4921317, true},
+        {"two aircraft under one callsign", "SWISS", "SWISS", 4921317, 4921318, false},
+        {"no hexid, same tail", "SWR12", "SWR12", 0, 0, true},
+        {"no hexid, other tails", "SWR12", "SWR13", 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto a = makeTrack(20, 15, 90, true);
+        auto b = makeTrack(20, 15, 90, true);
+        b.id = 4;
+        a.tailNumber = c.tailA;
+        b.tailNumber = c.tailB;
+        if (c.hexidA) a.events.push_back({0.5, "hexid", c.hexidA});
+        if (c.hexidB) b.events.push_back({0.5, "hexid", c.hexidB});
+        const auto v = check({a, b});
+        EXPECT_EQ(v.objects[0][Check::twice].failed(), c.twice);
+        EXPECT_EQ(v.objects[1][Check::twice].failed(), c.twice);
+    }
+}
+
 }  // namespace
 }  // namespace vdl::tracks

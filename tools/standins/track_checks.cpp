@@ -207,14 +207,22 @@ void lf_checkBinding(const RecordedTrack& o, double runEnd, const CheckSettings&
     lf_note(r, end - o.createdAt, end);
 }
 
+// The aircraft an object flew: its hexid when the simulator recorded one, else its tail number
+// (files of simulators that did not); empty when neither is known.
+std::string lf_aircraftOf(const RecordedTrack& o) {
+    const auto e = std::find_if(o.events.begin(), o.events.end(), [](const TrackEvent& e) { return e.name == "hexid"; });
+    if (e != o.events.end()) return fmt::format("hexid {}", e->data);
+    return o.tailNumber.empty() ? std::string() : "tail " + o.tailNumber;
+}
+
 void lf_checkTwice(const std::vector<RecordedTrack>& all, double runEnd, std::vector<ObjectVerdict>& verdicts) {
-    std::map<std::string, std::vector<std::size_t>> byTail;
+    std::map<std::string, std::vector<std::size_t>> byAircraft;
     for (std::size_t i = 0; i < all.size(); ++i) {
         verdicts[i][Check::twice].limit = 0.0;
-        byTail[all[i].tailNumber].push_back(i);
+        byAircraft[lf_aircraftOf(all[i])].push_back(i);
     }
-    for (const auto& [tail, idx] : byTail) {
-        if (tail.empty()) continue;
+    for (const auto& [aircraft, idx] : byAircraft) {
+        if (aircraft.empty()) continue;
         for (std::size_t a = 0; a < idx.size(); ++a)
             for (std::size_t b = a + 1; b < idx.size(); ++b) {
                 const RecordedTrack& x = all[idx[a]];
