@@ -183,7 +183,9 @@ std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config
     sim->addAirport(eddl::latitude, eddl::longitude, airportRadiusNm, eddl::elevationFt);
     sim->setUtcStart(gf_nowUtc());
     sim->setUserAtcId(userAtcId);
-    sim->setUserScript(gf_scenarioUserFlight());
+    for (const auto& field : config.moreAirports)
+        sim->addAirport(field.latitude, field.longitude, airportRadiusNm, field.elevationFt);
+    sim->setUserScript(config.userFlight.empty() ? gf_scenarioUserFlight() : config.userFlight);
     if (!config.installedTitles.empty()) {
         if (auto titles = gf_readInstalledTitles(config.installedTitles)) {
             for (std::string& title : *titles) sim->installTitle(std::move(title));

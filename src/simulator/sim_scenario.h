@@ -49,6 +49,15 @@ struct SimScenarioConfig {
     // Where the objects' tracks are written as the world runs, finished when the simulator
     // stops; nothing when empty.
     std::filesystem::path tracksFile;
+    // The user's flight elsewhere; empty: the EDDL flight of gf_scenarioUserFlight.
+    std::vector<UserKeyframe> userFlight;
+    // The ground of further airports of the world, beside EDDL's.
+    struct Field {
+        double latitude = 0.0;
+        double longitude = 0.0;
+        double elevationFt = 0.0;
+    };
+    std::vector<Field> moreAirports;
 };
 
 // The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb,

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stop_token>
 #include <thread>
+#include <tuple>
 
 #include "airports/park_airport_state.h"
 #include "feed/qnh.h"
@@ -17,8 +18,11 @@
 #include "feed/traffic_queue.h"
 #include "feed/traffic_reader.h"
 #include "foundation/files.h"
+#include "foundation/geo.h"
+#include "foundation/net.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
+#include "foundation/units.h"
 #include "foundation/utf8_path.h"
 #include "refdata/dbase.h"
 #include "liveries/livery_data.h"
@@ -32,7 +36,9 @@
 #include "simulator/track_file.h"
 #include "standins/community_samples.h"
 #include "standins/rt_standin.h"
+#include "standins/rttfc_replay.h"
 #include "standins/track_checks.h"
+#include "support/recorded_traffic.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -249,8 +255,72 @@ TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
     EXPECT_FALSE(parkingActive.load());
 }
 
-// TODO: a replay of recorded traffic near LSZH (LSZH in the test's list) that chooses LSZH within
-// AIRPORT_RANGE and below AIRPORT_HEIGHT, once the realism replayer is in tools/standins.
+// In the air near Zürich, within AIRPORT_RANGE and below AIRPORT_HEIGHT, while recorded traffic
+// there is replayed to the feed: LSZH, listed in my_park_airports.txt, becomes the park airport
+// and its stand file is loaded.
+TEST_F(MainJobTest, InTheAirNearZurichTheListedLszhBecomesTheParkAirport) {
+    VDL_RECORDED_TRAFFIC(recording, "realtraffic/lszh/SWR137H.rttfc");
+    const auto lines = replay::gf_readReplayFile(recording);
+    const std::filesystem::path data = std::filesystem::path(VDL_SOURCE_DIR) / "data";
+    std::filesystem::create_directories("airports/stock");
+    std::filesystem::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
+    std::filesystem::copy_file(data / "airports/stock/LSZH.xml", "airports/stock/LSZH.xml");
+    test::writeWholeFile("airports/my_park_airports.txt", "LSZH\n");
+    constexpr LatLon lszh{47.458056, 8.548056};
+    constexpr double lszhElevationFt = 1417.0;
+    options.scenario.moreAirports = {{lszh.lat, lszh.lon, lszhElevationFt}};
+    // Inbound from 12 nm east at 3,000 ft above the field, 180 kt.
+    const double west = degToRad(270.0);
+    const auto at = [&](double nm) { return gf_destination(lszh, degToRad(90.0), nm * feetPerNm); };
+    UserKeyframe from, to;
+    for (auto& [k, time, nm] : {std::tuple<UserKeyframe&, double, double>{from, 0.0, 12.0}, {to, 120.0, 6.0}}) {
+        k.time = time;
+        k.latitude = at(nm).lat;
+        k.longitude = at(nm).lon;
+        k.altitude = lszhElevationFt + 3000.0;
+        k.heading = west;
+        k.groundSpeed = 180.0;
+        k.onGround = false;
+    }
+    options.scenario.userFlight = {from, to};
+    options.scenario.endAtSimSeconds = 19.0;
+    installCommunity(2);
+
+    // The recording goes to the feed's port as RealTraffic would send it, stamped when sent.
+    std::atomic<size_t> sent{0};
+    std::atomic<size_t> mostQueued{0};
+    std::jthread replayer([&](std::stop_token stop) {
+        std::error_code ec;
+        const Socket socket = gf_openUdp(ec);
+        if (ec) return;
+        while (!stop.stop_requested() && trafficReader.port() == 0) std::this_thread::sleep_for(10ms);
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto& l : lines) {
+            const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                         std::chrono::duration<double>(l.seconds));
+            while (!stop.stop_requested() && std::chrono::steady_clock::now() < due) {
+                mostQueued = std::max(mostQueued.load(), gf_trafficQueueSize());
+                std::this_thread::sleep_for(10ms);
+            }
+            if (stop.stop_requested()) return;
+            const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+            if (gf_sendDatagram(socket, trafficReader.port(), replay::gf_stampLine(l.line, now))) ++sent;
+        }
+    });
+    ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+    replayer.request_stop();
+    replayer.join();
+
+    EXPECT_GT(sent.load(), 0u);
+    EXPECT_GT(mostQueued.load(), 0u) << "the feed took the recording";
+    const std::string log = test::readWholeFile("Log.txt");
+    for (const char* line : {"The park airport is LSZH (ZRH)\n",
+                             "Airport file read from \"airports/stock/LSZH.xml\" for Zürich (demonstration)\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    EXPECT_EQ(log.find("User aircraft on the ground"), std::string::npos) << log;
+    EXPECT_NE(out.str().find("  park airport: LSZH (ZRH)"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  airport: Zürich (demonstration)"), std::string::npos) << out.str();
+}
 
 std::string lf_firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
