@@ -165,6 +165,30 @@ void gf_matchLivery(AcIdentity& ac) {
     ac.fsltl = ac.title.find("FSLTL_") != TitleView::npos ? 1 : 0;
 }
 
+std::string gf_noMatchReason(const AcIdentity& ac) {
+    const int depth = MATCHING_DEPTH.value();
+    if (depth < 2) return fmt::format("no livery for its registration (MATCHING_DEPTH {})", depth);
+    const bool small = lf_smallCategory(ac.category);
+    const bool privateAc = ac.airl == privateAirline;
+    const std::string similar = depth >= 3 ? " or a similar model" : "";
+    std::vector<std::string> parts;
+    if (!ac.airl.empty()) {
+        std::string airlines = ac.airl;
+        if (!ac.reg.empty() && !gf_operatorOfReg(ac.reg).empty()) {
+            const std::string ofReg = gf_airlineOfReg(ac.reg);
+            if (!ofReg.empty() && ofReg != ac.airl) airlines += "/" + ofReg;
+        }
+        parts.push_back(fmt::format("of {} for {}{}", airlines, ac.type, similar));
+    }
+    if (privateAc || depth == 4 || (depth == 3 && small))
+        parts.push_back(fmt::format("of {} for {}", genericAirline, ac.type));
+    if (depth >= 3 && small) parts.push_back(fmt::format("of any airline for {} or a similar model", ac.type));
+    if (parts.empty()) return "no airline to match";
+    std::string text = "no livery " + parts.front();
+    for (size_t i = 1; i < parts.size(); ++i) text += ", nor " + parts[i];
+    return text;
+}
+
 bool gf_matchLiveryStatic(AcIdentity& ac, const MatchStand& stand) {
     if (!ac.title.empty()) {
         if (LOG.value()) gf_log(fmt::format("          {} =s= {}", gf_acInfo(ac), ac.title));

@@ -20,7 +20,7 @@ inline std::mutex matchReportMutex;
 
 // Titles the simulator refused, owned (they outlive any rebuild of the catalogue); never emptied.
 inline std::vector<std::string> uncreatableTitles;
-// gf_airlModelRegKey of live aircraft without a livery (filled by the traffic intake).
+// "gf_airlModelRegKey: gf_noMatchReason" of live aircraft without a livery (filled at spawn).
 inline std::set<std::string> noMatchKeys;
 
 // Live aircraft matched at step i + 1 since the process started.

@@ -37,6 +37,35 @@ class Matcher : public DataEnv {
     }
 };
 
+// The reason logged for an aircraft without a livery names what the steps its depth and category
+// allow looked for.
+TEST_F(Matcher, NoMatchReasonNamesWhatWasLookedFor) {
+    struct Case {
+        int depth;
+        const char *airl, *type;
+        bool cargo;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {1, "DLH", "A320", false, "no livery for its registration (MATCHING_DEPTH 1)"},
+        {2, "BBB", "C172", false, "no livery of BBB for C172"},
+        {2, "", "A320", false, "no airline to match"},
+        {3, "BBB", "A320", false, "no livery of BBB for A320 or a similar model"},
+        {4, "BBB", "A20N", false, "no livery of BBB for A20N or a similar model, nor of ZZZ for A20N"},
+        {4, "BBB", "C152", true,
+         "no livery of BBB for C152 or a similar model, nor of ZZZ for C152, nor of any airline for C152 or a "
+         "similar model"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fmt::format("{} {} depth {}", c.airl, c.type, c.depth));
+        MATCHING_DEPTH.set(c.depth);
+        auto ac = aircraft(c.airl, c.type, "", c.cargo);
+        gf_matchLivery(ac);
+        ASSERT_TRUE(ac.title.empty());
+        EXPECT_EQ(gf_noMatchReason(ac), c.reason);
+    }
+}
+
 TEST_F(Matcher, TitleAndStepPerDepthAndCargo) {
     struct Case {
         int depth;

@@ -176,7 +176,8 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
         {"airline from the callsign", "KLM125", "", "B738", "", false, true, "KLM", "KLM125", ""},
         {"registration gives operator and callsign", "@@@@@@@@", "D-AIZY", "A320", "", false, true, "XXX", "D-AIZY", ""},
         {"invalid callsign without registration", "", "", "B738", "", false, false, "", "", ""},
-        {"no livery", "DLH400", "D-ABCD", "B77W", "", false, false, "", "", "DLH B77W D-ABCD"},
+        {"no livery", "DLH400", "D-ABCD", "B77W", "", false, false, "", "",
+         "DLH B77W D-ABCD: no livery of DLH for B77W or a similar model, nor of ZZZ for B77W"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
