@@ -11,6 +11,7 @@
 
 #include "airports/stand_file.h"
 #include "airports/stand_learned.h"
+#include "airports/stand_xml.h"
 #include "feed/traffic_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geo.h"
@@ -42,9 +43,10 @@ void lf_showStatistic(std::string_view name, std::string value) {
 // Steps 5 to 9 of the load: the document, its parameters and its base stands.
 std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, StandFileInfo& info,
                             QualityFactor& quality, std::vector<ParkPos>& stands) {
-    pugi::xml_document doc;
-    const pugi::xml_parse_result loaded = doc.load_file(file.c_str());
+    StandXmlDocument parsed;
+    const pugi::xml_parse_result loaded = parsed.loadFile(file);
     if (!loaded) return fmt::format("{} could not be loaded: {}", filePath, loaded.description());
+    const pugi::xml_document& doc = parsed.doc();
     if (!gf_checkMeta(doc)) return fmt::format("{} but refused to load, copyright problem", filePath);
     rtTrafficWeek = gf_apfIntValue(doc, "RT_traffic_week").value_or(0);
     info.publisher = gf_apfStringValue(doc, "publisher").value_or("");
