@@ -124,25 +124,35 @@ void gf_numberAndLinkStands(std::vector<ParkPos>& stands) {
     // haversine: hav(d/R) >= cos(lat1) cos(lat2) hav(dLon), and sin(x) >= 2x/pi on [0, pi/2].
     const double reachHalfSin = std::sin(std::min(reachNm / (earthDiameterNm / 2.0), 3.14159) / 2.0);
     const double reachHav = reachHalfSin * reachHalfSin * (1.0 + 1e-9) + 1e-15;
-    std::vector<size_t> byLat(n);
-    std::iota(byLat.begin(), byLat.end(), size_t{0});
-    std::sort(byLat.begin(), byLat.end(), [&](size_t x, size_t y) { return stands[x].lat < stands[y].lat; });
-    std::vector<double> cosLat(n);
-    for (size_t i = 0; i < n; ++i) cosLat[i] = std::cos(stands[i].lat * radiansPerDegree);
-    auto overlaps = [](const ParkPos& a, const ParkPos& b) {
-        return a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
+    // The positions apart from the large stand records, in latitude order: the scan below
+    // passes over whole rows of stands at one latitude.
+    struct Place {
+        double lat, lon, cosLat;
+        size_t index;
     };
+    std::vector<Place> places(n);
+    for (size_t i = 0; i < n; ++i)
+        places[i] = {stands[i].lat, stands[i].lon, std::cos(stands[i].lat * radiansPerDegree), i};
+    std::sort(places.begin(), places.end(), [](const Place& x, const Place& y) { return x.lat < y.lat; });
     for (size_t i = 0; i < n; ++i) {
-        ParkPos& a = stands[byLat[i]];
+        const Place& pa = places[i];
         for (size_t j = i + 1; j < n; ++j) {
-            ParkPos& b = stands[byLat[j]];
-            if (b.lat - a.lat > reachDeg) break;
-            double dLon = std::fabs(b.lon - a.lon);
+            const Place& pb = places[j];
+            if (pb.lat - pa.lat > reachDeg) break;
+            double dLon = std::fabs(pb.lon - pa.lon);
             if (dLon > 180.0) dLon = 360.0 - dLon;
             const double x = dLon / 180.0;  // (dLon / 2) / (pi / 2), dLon in degrees
-            if (cosLat[byLat[i]] * cosLat[byLat[j]] * x * x > reachHav) continue;
-            if (overlaps(a, b)) a.adjacent.push_back(b.id);
-            if (overlaps(b, a)) b.adjacent.push_back(a.id);
+            if (pa.cosLat * pb.cosLat * x * x > reachHav) continue;
+            ParkPos& a = stands[pa.index];
+            ParkPos& b = stands[pb.index];
+            // The rule in both orders. The distance is the same both ways but for rounding, which
+            // only matters at the threshold: only there is the other order computed.
+            const double sum = a.radius + b.radius;
+            const double reach = 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
+            const bool ab = sum > reach;
+            const bool ba = std::fabs(sum - reach) > 1e-9 * sum ? ab : sum > 1.1 * gf_distanceNm({b.lat, b.lon}, {a.lat, a.lon});
+            if (ab) a.adjacent.push_back(b.id);
+            if (ba) b.adjacent.push_back(a.id);
         }
     }
     for (auto& s : stands) {
