@@ -3,7 +3,6 @@
 // and the adjacency alone. Reported: median and max of 30 loads, in milliseconds, and the first
 // load of the process apart.
 #include <fmt/format.h>
-#include <pugixml.hpp>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "airports/park_airport_state.h"
 #include "airports/stand_file.h"
 #include "airports/stand_load.h"
+#include "airports/stand_xml.h"
 #include "foundation/geo.h"
 
 namespace {
@@ -102,8 +102,8 @@ int main() {
     size_t options = 0, links = 0;
     for (const auto& s : parkPositions) options += s.options.size(), links += s.adjacent.size();
     const auto parse = lf_time([] {
-        pugi::xml_document doc;
-        if (!doc.load_file("airports/learned/stock/BNCH.xml")) std::abort();
+        StandXmlDocument doc;
+        if (!doc.loadFile("airports/learned/stock/BNCH.xml")) std::abort();
     });
     fs::rename("airports/learned/stock/BNCH.xml", "airports/learned/stock/keep.xml");
     const auto baseOnly = lf_time([] {
