@@ -175,9 +175,13 @@ struct OptAttributes {
 };
 
 // Names compared in line: a call to strcmp per attribute shows in the profile of a large load.
-bool lf_named(const char* name, const char* literal) {
-    while (*literal != '\0' && *name == *literal) ++name, ++literal;
-    return *name == *literal;
+template <size_t N>
+bool lf_named(const char* name, const char (&literal)[N]) {
+    // The terminating zero compared too; the loop stops at the first difference, so never reads
+    // past the end of a shorter name. Its fixed length lets the compiler unroll it.
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != literal[i]) return false;
+    return true;
 }
 
 OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
@@ -209,8 +213,8 @@ std::string_view lf_value(pugi::xml_attribute_struct* p) {
 }
 
 // Written straight into the option's fields: no temporary strings per option.
-void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string& callsign2, std::string& airline,
-                    std::string& type) {
+void lf_optIdentity(const OptAttributes& a, std::string_view reg, std::string& callsign1, std::string& callsign2,
+                    std::string& airline, std::string& type) {
     const std::string_view cs = lf_value(a.cs);
     const size_t colon = cs.find(':');
     if (colon == std::string_view::npos) {
@@ -219,7 +223,6 @@ void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string&
         callsign1 = cs.substr(0, colon);
         if (cs.find(':', colon + 1) == std::string_view::npos) callsign2 = cs.substr(colon + 1);
     }
-    const std::string_view reg = lf_value(a.reg);
     if (!reg.empty()) {
         if (auto known = gf_regcodeData(reg)) {
             type = known->type;
@@ -235,7 +238,8 @@ void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string&
 
 OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
     OptIdentity id;
-    lf_optIdentity(lf_optAttributes(opt), id.callsign1, id.callsign2, id.airline, id.type);
+    const OptAttributes a = lf_optAttributes(opt);
+    lf_optIdentity(a, lf_value(a.reg), id.callsign1, id.callsign2, id.airline, id.type);
     return id;
 }
 
@@ -244,8 +248,9 @@ void gf_readOptInto(const pugi::xml_node& opt, uint32_t fixed, std::string_view 
     o.kind = pugi::xml_attribute(a.soft).as_bool() ? optionSoft : optionReal;
     o.day = pugi::xml_attribute(a.day).as_uint();
     o.hours = gf_hours2bitset(lf_value(a.hh), context);
-    o.reg = lf_value(a.reg);
-    lf_optIdentity(a, o.callsign1, o.callsign2, o.airline, o.type);
+    const std::string_view reg = lf_value(a.reg);
+    o.reg = reg;
+    lf_optIdentity(a, reg, o.callsign1, o.callsign2, o.airline, o.type);
     o.fixed = fixed;
 }
 
