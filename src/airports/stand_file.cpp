@@ -184,26 +184,35 @@ bool lf_named(const char* name, const char (&literal)[N]) {
     return true;
 }
 
-OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
-    OptAttributes a;
-    for (pugi::xml_attribute at = opt.first_attribute();;) {
-        pugi::xml_attribute_struct* const p = at.internal_object();
+using AttributeSlot = pugi::xml_attribute_struct*;
+
+// Each attribute of the node into the slot that slotFor gives for its name (null: not read); the
+// first of a name counts.
+template <typename SlotFor>
+void lf_takeAttributes(const pugi::xml_node& node, SlotFor slotFor) {
+    for (pugi::xml_attribute at = node.first_attribute();;) {
+        const AttributeSlot p = at.internal_object();
         if (p == nullptr) break;
-        const char* name = at.name();
-        pugi::xml_attribute_struct** slot = nullptr;
-        switch (name[0]) {
-            case 'r': slot = lf_named(name, "reg") ? &a.reg : nullptr; break;
-            case 'a': slot = lf_named(name, "airl") ? &a.airl : nullptr; break;
-            case 't': slot = lf_named(name, "type") ? &a.type : nullptr; break;
-            case 's': slot = lf_named(name, "soft") ? &a.soft : nullptr; break;
-            case 'd': slot = lf_named(name, "day") ? &a.day : nullptr; break;
-            case 'h': slot = lf_named(name, "hh") ? &a.hh : nullptr; break;
-            case 'c': slot = lf_named(name, "cs") ? &a.cs : nullptr; break;
-            default: break;
-        }
+        AttributeSlot* slot = slotFor(at.name());
         if (slot != nullptr && *slot == nullptr) *slot = p;
         at = at.next_attribute();
     }
+}
+
+OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
+    OptAttributes a;
+    lf_takeAttributes(opt, [&a](const char* name) -> AttributeSlot* {
+        switch (name[0]) {
+            case 'r': return lf_named(name, "reg") ? &a.reg : nullptr;
+            case 'a': return lf_named(name, "airl") ? &a.airl : nullptr;
+            case 't': return lf_named(name, "type") ? &a.type : nullptr;
+            case 's': return lf_named(name, "soft") ? &a.soft : nullptr;
+            case 'd': return lf_named(name, "day") ? &a.day : nullptr;
+            case 'h': return lf_named(name, "hh") ? &a.hh : nullptr;
+            case 'c': return lf_named(name, "cs") ? &a.cs : nullptr;
+            default: return nullptr;
+        }
+    });
     return a;
 }
 
@@ -279,23 +288,15 @@ struct ParkPosAttributes {
 
 ParkPosAttributes lf_parkPosAttributes(const pugi::xml_node& element) {
     ParkPosAttributes a;
-    for (pugi::xml_attribute at = element.first_attribute();;) {
-        pugi::xml_attribute_struct* const p = at.internal_object();
-        if (p == nullptr) break;
-        const char* name = at.name();
-        pugi::xml_attribute_struct** slot = nullptr;
+    lf_takeAttributes(element, [&a](const char* name) -> AttributeSlot* {
         switch (name[0]) {
-            case 'l':
-                slot = lf_named(name, "latitude") ? &a.latitude : (lf_named(name, "longitude") ? &a.longitude : nullptr);
-                break;
-            case 'r': slot = lf_named(name, "radius") ? &a.radius : (lf_named(name, "ramp") ? &a.ramp : nullptr); break;
-            case 'h': slot = lf_named(name, "heading") ? &a.heading : (lf_named(name, "heli") ? &a.heli : nullptr); break;
-            case 'c': slot = lf_named(name, "cargo") ? &a.cargo : nullptr; break;
-            default: break;
+            case 'l': return lf_named(name, "latitude") ? &a.latitude : (lf_named(name, "longitude") ? &a.longitude : nullptr);
+            case 'r': return lf_named(name, "radius") ? &a.radius : (lf_named(name, "ramp") ? &a.ramp : nullptr);
+            case 'h': return lf_named(name, "heading") ? &a.heading : (lf_named(name, "heli") ? &a.heli : nullptr);
+            case 'c': return lf_named(name, "cargo") ? &a.cargo : nullptr;
+            default: return nullptr;
         }
-        if (slot != nullptr && *slot == nullptr) *slot = p;
-        at = at.next_attribute();
-    }
+    });
     return a;
 }
 
