@@ -6,6 +6,7 @@
 #include "airports/park_airport_state.h"
 #include "airports/park_airports.h"
 #include "airports/stand_records.h"
+#include "airports/stand_xml.h"
 
 namespace vdl {
 
@@ -19,6 +20,7 @@ void gf_resetAirports() {
     gf_clearParkAirportHooks();
     airportsGenerated = false;
     tbloCount = 0;
+    gf_releaseStandXmlMemory();
 }
 
 }  // namespace vdl

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
 #include <cmath>
 #include <sstream>
 #include <unordered_set>
@@ -166,40 +167,64 @@ namespace {
 
 // The attributes of one "opt", found in one pass: a learned file holds tens of thousands, and a
 // look-up by name per attribute walks the list again each time. The first of a name counts.
+// Kept as pugixml's own pointers: an xml_attribute is built and tested through calls into the
+// library, and this walk makes millions of them on a large load.
 struct OptAttributes {
-    pugi::xml_attribute reg, airl, type, soft, day, hh, cs;
+    pugi::xml_attribute_struct *reg = nullptr, *airl = nullptr, *type = nullptr, *soft = nullptr, *day = nullptr,
+                               *hh = nullptr, *cs = nullptr;
 };
 
 // Names compared in line: a call to strcmp per attribute shows in the profile of a large load.
-bool lf_named(const char* name, const char* literal) {
-    while (*literal != '\0' && *name == *literal) ++name, ++literal;
-    return *name == *literal;
+template <size_t N>
+bool lf_named(const char* name, const char (&literal)[N]) {
+    // The terminating zero compared too; the loop stops at the first difference, so never reads
+    // past the end of a shorter name. Its fixed length lets the compiler unroll it.
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != literal[i]) return false;
+    return true;
+}
+
+using AttributeSlot = pugi::xml_attribute_struct*;
+
+// Each attribute of the node into the slot that slotFor gives for its name (null: not read); the
+// first of a name counts.
+template <typename SlotFor>
+void lf_takeAttributes(const pugi::xml_node& node, SlotFor slotFor) {
+    for (pugi::xml_attribute at = node.first_attribute();;) {
+        const AttributeSlot p = at.internal_object();
+        if (p == nullptr) break;
+        AttributeSlot* slot = slotFor(at.name());
+        if (slot != nullptr && *slot == nullptr) *slot = p;
+        at = at.next_attribute();
+    }
 }
 
 OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
     OptAttributes a;
-    for (pugi::xml_attribute at = opt.first_attribute(); at; at = at.next_attribute()) {
-        const char* name = at.name();
-        pugi::xml_attribute* slot = nullptr;
+    lf_takeAttributes(opt, [&a](const char* name) -> AttributeSlot* {
         switch (name[0]) {
-            case 'r': slot = lf_named(name, "reg") ? &a.reg : nullptr; break;
-            case 'a': slot = lf_named(name, "airl") ? &a.airl : nullptr; break;
-            case 't': slot = lf_named(name, "type") ? &a.type : nullptr; break;
-            case 's': slot = lf_named(name, "soft") ? &a.soft : nullptr; break;
-            case 'd': slot = lf_named(name, "day") ? &a.day : nullptr; break;
-            case 'h': slot = lf_named(name, "hh") ? &a.hh : nullptr; break;
-            case 'c': slot = lf_named(name, "cs") ? &a.cs : nullptr; break;
-            default: break;
+            case 'r': return lf_named(name, "reg") ? &a.reg : nullptr;
+            case 'a': return lf_named(name, "airl") ? &a.airl : nullptr;
+            case 't': return lf_named(name, "type") ? &a.type : nullptr;
+            case 's': return lf_named(name, "soft") ? &a.soft : nullptr;
+            case 'd': return lf_named(name, "day") ? &a.day : nullptr;
+            case 'h': return lf_named(name, "hh") ? &a.hh : nullptr;
+            case 'c': return lf_named(name, "cs") ? &a.cs : nullptr;
+            default: return nullptr;
         }
-        if (slot != nullptr && !*slot) *slot = at;
-    }
+    });
     return a;
 }
 
+// The attribute's value; empty when absent.
+std::string_view lf_value(pugi::xml_attribute_struct* p) {
+    return p == nullptr ? std::string_view() : std::string_view(pugi::xml_attribute(p).value());
+}
+
 // Written straight into the option's fields: no temporary strings per option.
-void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string& callsign2, std::string& airline,
-                    std::string& type) {
-    const std::string_view cs = a.cs.as_string();
+void lf_optIdentity(const OptAttributes& a, std::string_view reg, std::string& callsign1, std::string& callsign2,
+                    std::string& airline, std::string& type) {
+    const std::string_view cs = lf_value(a.cs);
     const size_t colon = cs.find(':');
     if (colon == std::string_view::npos) {
         callsign1 = cs;
@@ -207,7 +232,6 @@ void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string&
         callsign1 = cs.substr(0, colon);
         if (cs.find(':', colon + 1) == std::string_view::npos) callsign2 = cs.substr(colon + 1);
     }
-    const std::string_view reg = a.reg.as_string();
     if (!reg.empty()) {
         if (auto known = gf_regcodeData(reg)) {
             type = known->type;
@@ -215,25 +239,27 @@ void lf_optIdentity(const OptAttributes& a, std::string& callsign1, std::string&
             return;
         }
     }
-    airline = a.airl.as_string();
-    type = a.type.as_string();
+    airline = lf_value(a.airl);
+    type = lf_value(a.type);
 }
 
 }  // namespace
 
 OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
     OptIdentity id;
-    lf_optIdentity(lf_optAttributes(opt), id.callsign1, id.callsign2, id.airline, id.type);
+    const OptAttributes a = lf_optAttributes(opt);
+    lf_optIdentity(a, lf_value(a.reg), id.callsign1, id.callsign2, id.airline, id.type);
     return id;
 }
 
 void gf_readOptInto(const pugi::xml_node& opt, uint32_t fixed, std::string_view context, ParkPosOption& o) {
     const OptAttributes a = lf_optAttributes(opt);
-    o.kind = a.soft.as_bool() ? optionSoft : optionReal;
-    o.day = a.day.as_uint();
-    o.hours = gf_hours2bitset(a.hh.as_string(), context);
-    o.reg = a.reg.as_string();
-    lf_optIdentity(a, o.callsign1, o.callsign2, o.airline, o.type);
+    o.kind = pugi::xml_attribute(a.soft).as_bool() ? optionSoft : optionReal;
+    o.day = pugi::xml_attribute(a.day).as_uint();
+    o.hours = gf_hours2bitset(lf_value(a.hh), context);
+    const std::string_view reg = lf_value(a.reg);
+    o.reg = reg;
+    lf_optIdentity(a, reg, o.callsign1, o.callsign2, o.airline, o.type);
     o.fixed = fixed;
 }
 
@@ -252,17 +278,55 @@ size_t lf_optCount(const pugi::xml_node& parkpos) {
 
 }  // namespace
 
+namespace {
+
+// The attributes of one "parkpos" that gf_readParkPos reads, found in one pass as for "opt".
+struct ParkPosAttributes {
+    pugi::xml_attribute_struct *latitude = nullptr, *longitude = nullptr, *radius = nullptr, *heading = nullptr,
+                               *cargo = nullptr, *ramp = nullptr, *heli = nullptr;
+};
+
+ParkPosAttributes lf_parkPosAttributes(const pugi::xml_node& element) {
+    ParkPosAttributes a;
+    lf_takeAttributes(element, [&a](const char* name) -> AttributeSlot* {
+        switch (name[0]) {
+            case 'l': return lf_named(name, "latitude") ? &a.latitude : (lf_named(name, "longitude") ? &a.longitude : nullptr);
+            case 'r': return lf_named(name, "radius") ? &a.radius : (lf_named(name, "ramp") ? &a.ramp : nullptr);
+            case 'h': return lf_named(name, "heading") ? &a.heading : (lf_named(name, "heli") ? &a.heli : nullptr);
+            case 'c': return lf_named(name, "cargo") ? &a.cargo : nullptr;
+            default: return nullptr;
+        }
+    });
+    return a;
+}
+
+// The number as pugixml reads it (strtod: 0 when there is none). Plain decimals, which is what
+// the writer gives, are read without strtod: it shows in the profile of a large load. Both round
+// correctly, so the values are the same.
+double lf_number(pugi::xml_attribute_struct* p) {
+    const std::string_view text = lf_value(p);
+    if (!text.empty() && text.size() < 32 && text.find_first_not_of("0123456789.-") == std::string_view::npos) {
+        double v = 0.0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec == std::errc() && end == text.data() + text.size()) return v;
+    }
+    return pugi::xml_attribute(p).as_double();
+}
+
+bool lf_flag(pugi::xml_attribute_struct* p) { return pugi::xml_attribute(p).as_bool(); }
+
+}  // namespace
+
 bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands) {
-    const double lat = element.attribute("latitude").as_double();
-    const double lon = element.attribute("longitude").as_double();
+    const ParkPosAttributes a = lf_parkPosAttributes(element);
+    const double lat = lf_number(a.latitude);
+    const double lon = lf_number(a.longitude);
     if (lat == 0.0 && lon == 0.0) return false;
-    const double radius = element.attribute("radius").as_double();
+    const double radius = lf_number(a.radius);
     if (!lf_validPosition(lat, lon) || !std::isfinite(radius)) {
         static LogLimiter limiter("gf_readParkPos");
         limiter.logError(fmt::format("stand \"{}\" refused: position {}, {} or radius {} is no valid value", name,
-                                     element.attribute("latitude").as_string(),
-                                     element.attribute("longitude").as_string(),
-                                     element.attribute("radius").as_string()));
+                                     lf_value(a.latitude), lf_value(a.longitude), lf_value(a.radius)));
         return false;
     }
     std::vector<ParkPosOption> options;
@@ -273,11 +337,10 @@ bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fi
         gf_readOptInto(opt, fixed, "gf_readParkPos", o);
         o.id = ++position;
     }
-    double heading = element.attribute("heading").as_double() * radiansPerDegree;
+    double heading = lf_number(a.heading) * radiansPerDegree;
     if (!std::isfinite(heading)) heading = 0.0;
-    stands.emplace_back(std::move(name), std::move(options), lat, lon, heading, radius,
-                        element.attribute("cargo").as_bool(), element.attribute("ramp").as_bool(),
-                        element.attribute("heli").as_bool());
+    stands.emplace_back(std::move(name), std::move(options), lat, lon, heading, radius, lf_flag(a.cargo),
+                        lf_flag(a.ramp), lf_flag(a.heli));
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "airports/stand_file.h"
+#include "airports/stand_xml.h"
 #include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -226,14 +227,15 @@ fs::path gf_learnedBackupPath(const fs::path& learnedPath) {
 void gf_readLearned(const fs::path& learnedPath, const StandFileInfo& info, std::vector<ParkPos>& stands) {
     const std::string path = gf_utf8FromPath(learnedPath);
     try {
-        pugi::xml_document doc;
-        const pugi::xml_parse_result loaded = doc.load_file(learnedPath.c_str());
+        StandXmlDocument parsed;
+        const pugi::xml_parse_result loaded = parsed.loadFile(learnedPath);
         if (!loaded) {
             lf_backUp(learnedPath);
             gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path, loaded.description()));
             return;
         }
         gf_log(fmt::format("Read from learned airport file: \"{}\"", path));
+        const pugi::xml_document& doc = parsed.doc();
         if (!gf_checkMeta(doc)) {
             // Kept aside: the next save writes over the file.
             lf_backUp(learnedPath);

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <system_error>
 
 #include "airports/stand_file.h"
 #include "airports/stand_learned.h"
+#include "airports/stand_xml.h"
 #include "feed/traffic_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geo.h"
@@ -42,9 +44,10 @@ void lf_showStatistic(std::string_view name, std::string value) {
 // Steps 5 to 9 of the load: the document, its parameters and its base stands.
 std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, StandFileInfo& info,
                             QualityFactor& quality, std::vector<ParkPos>& stands) {
-    pugi::xml_document doc;
-    const pugi::xml_parse_result loaded = doc.load_file(file.c_str());
+    StandXmlDocument parsed;
+    const pugi::xml_parse_result loaded = parsed.loadFile(file);
     if (!loaded) return fmt::format("{} could not be loaded: {}", filePath, loaded.description());
+    const pugi::xml_document& doc = parsed.doc();
     if (!gf_checkMeta(doc)) return fmt::format("{} but refused to load, copyright problem", filePath);
     rtTrafficWeek = gf_apfIntValue(doc, "RT_traffic_week").value_or(0);
     info.publisher = gf_apfStringValue(doc, "publisher").value_or("");
@@ -122,25 +125,86 @@ void gf_numberAndLinkStands(std::vector<ParkPos>& stands) {
     // haversine: hav(d/R) >= cos(lat1) cos(lat2) hav(dLon), and sin(x) >= 2x/pi on [0, pi/2].
     const double reachHalfSin = std::sin(std::min(reachNm / (earthDiameterNm / 2.0), 3.14159) / 2.0);
     const double reachHav = reachHalfSin * reachHalfSin * (1.0 + 1e-9) + 1e-15;
-    std::vector<size_t> byLat(n);
-    std::iota(byLat.begin(), byLat.end(), size_t{0});
-    std::sort(byLat.begin(), byLat.end(), [&](size_t x, size_t y) { return stands[x].lat < stands[y].lat; });
-    std::vector<double> cosLat(n);
-    for (size_t i = 0; i < n; ++i) cosLat[i] = std::cos(stands[i].lat * radiansPerDegree);
-    auto overlaps = [](const ParkPos& a, const ParkPos& b) {
-        return a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
+    // The positions apart from the large stand records, in bands of latitude and by
+    // longitude within a band: a stand is compared with the stands of its own band and the next
+    // one whose longitudes lie within its reach, not with whole rows of stands at its latitude.
+    if (n == 0) return;
+    double minLat = stands[0].lat, maxLat = stands[0].lat;
+    for (const auto& s : stands) minLat = std::min(minLat, s.lat), maxLat = std::max(maxLat, s.lat);
+    // Bands a little higher than reachDeg, and few enough for their numbers to be exact: two
+    // stands within reachDeg of latitude lie in one band or in two neighbouring ones.
+    const double bandDeg = std::max(reachDeg, (maxLat - minLat) / 1e6) * (1.0 + 1e-6);
+    struct Place {
+        double band, lat, lon, cosLat;
+        size_t index;
     };
+    std::vector<Place> places(n);
+    for (size_t i = 0; i < n; ++i)
+        places[i] = {std::floor((stands[i].lat - minLat) / bandDeg), stands[i].lat, stands[i].lon,
+                     std::cos(stands[i].lat * radiansPerDegree), i};
+    std::sort(places.begin(), places.end(),
+              [](const Place& x, const Place& y) { return x.band < y.band || (x.band == y.band && x.lon < y.lon); });
+    // The bands as runs of places, with the least cosine of latitude in each.
+    struct Band {
+        size_t begin, end;
+        double minCos;
+    };
+    std::vector<Band> bands;
     for (size_t i = 0; i < n; ++i) {
-        ParkPos& a = stands[byLat[i]];
-        for (size_t j = i + 1; j < n; ++j) {
-            ParkPos& b = stands[byLat[j]];
-            if (b.lat - a.lat > reachDeg) break;
-            double dLon = std::fabs(b.lon - a.lon);
-            if (dLon > 180.0) dLon = 360.0 - dLon;
-            const double x = dLon / 180.0;  // (dLon / 2) / (pi / 2), dLon in degrees
-            if (cosLat[byLat[i]] * cosLat[byLat[j]] * x * x > reachHav) continue;
-            if (overlaps(a, b)) a.adjacent.push_back(b.id);
-            if (overlaps(b, a)) b.adjacent.push_back(a.id);
+        if (bands.empty() || places[i].band != places[bands.back().begin].band) bands.push_back({i, i, 1.0});
+        bands.back().end = i + 1;
+        bands.back().minCos = std::min(bands.back().minCos, places[i].cosLat);
+    }
+    auto compare = [&](size_t i, size_t j) {
+        const Place& pa = places[i];
+        const Place& pb = places[j];
+        if (std::fabs(pb.lat - pa.lat) > reachDeg) return;
+        double dLon = std::fabs(pb.lon - pa.lon);
+        if (dLon > 180.0) dLon = 360.0 - dLon;
+        const double x = dLon / 180.0;  // (dLon / 2) / (pi / 2), dLon in degrees
+        if (pa.cosLat * pb.cosLat * x * x > reachHav) return;
+        ParkPos& a = stands[pa.index];
+        ParkPos& b = stands[pb.index];
+        // The rule in both orders. The distance is the same both ways but for rounding, which
+        // only matters at the threshold: only there is the other order computed.
+        const double sum = a.radius + b.radius;
+        const double reach = 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon});
+        const bool ab = sum > reach;
+        const bool ba =
+            std::fabs(sum - reach) > 1e-9 * sum ? ab : sum > 1.1 * gf_distanceNm({b.lat, b.lon}, {a.lat, a.lon});
+        if (ab) a.adjacent.push_back(b.id);
+        if (ba) b.adjacent.push_back(a.id);
+    };
+    // Places of band k with a longitude in [lo, hi]; within the same band each pair once.
+    auto compareRange = [&](size_t i, const Band& band, double lo, double hi, bool sameBand) {
+        auto lonBelow = [](const Place& p, double lon) { return p.lon < lon; };
+        const auto first = std::lower_bound(places.begin() + band.begin, places.begin() + band.end, lo, lonBelow);
+        for (auto it = first; it != places.begin() + band.end && it->lon <= hi; ++it) {
+            const size_t j = static_cast<size_t>(it - places.begin());
+            if (!sameBand || j > i) compare(i, j);
+        }
+    };
+    for (size_t k = 0; k < bands.size(); ++k) {
+        const bool nextIsNeighbour = k + 1 < bands.size() && places[bands[k + 1].begin].band == places[bands[k].begin].band + 1;
+        const double minCos = nextIsNeighbour ? std::min(bands[k].minCos, bands[k + 1].minCos) : bands[k].minCos;
+        for (size_t i = bands[k].begin; i < bands[k].end; ++i) {
+            // No longitude further than this passes the filter in compare against these bands.
+            const double product = places[i].cosLat * minCos;
+            const double reachLon =
+                product > 0.0 ? 180.0 * std::sqrt(reachHav / product) * (1.0 + 1e-9) + 1e-12 : 360.0;
+            const double lon = places[i].lon;
+            for (size_t m = k; m <= k + (nextIsNeighbour ? 1 : 0); ++m) {
+                const bool sameBand = m == k;
+                if (reachLon >= 90.0) {
+                    compareRange(i, bands[m], -std::numeric_limits<double>::infinity(),
+                                 std::numeric_limits<double>::infinity(), sameBand);
+                    continue;
+                }
+                compareRange(i, bands[m], lon - reachLon, lon + reachLon, sameBand);
+                // Across the 180th meridian.
+                if (lon - reachLon < -180.0) compareRange(i, bands[m], lon - reachLon + 360.0, 360.0, sameBand);
+                if (lon + reachLon > 180.0) compareRange(i, bands[m], -360.0, lon + reachLon - 360.0, sameBand);
+            }
         }
     }
     for (auto& s : stands) {

@@ -104,9 +104,36 @@ std::string gf_bitset2hours(const HalfHourSet& hours) {
     return text;
 }
 
+namespace {
+
+// The writer's own form, one- or two-digit numbers joined by commas ("3,17,47"), read in one
+// pass; anything else is left to the general reading, which reports the bad items.
+bool lf_plainHours(std::string_view text, HalfHourSet& set) {
+    unsigned v = 0;
+    int digits = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > 2) return false;
+            v = v * 10 + static_cast<unsigned>(c - '0');
+        } else if (c == ',' && digits > 0 && v < 48) {
+            set.set(v);
+            v = 0;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || v >= 48) return false;
+    set.set(v);
+    return true;
+}
+
+}  // namespace
+
 HalfHourSet gf_hours2bitset(std::string_view text, std::string_view context) {
     HalfHourSet set;
     if (text.empty()) return set;
+    if (HalfHourSet plain; lf_plainHours(text, plain)) return plain;
     // Learned stand files hold tens of thousands of these: no allocation per item.
     size_t start = 0;
     while (start <= text.size()) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numbers>
 #include <string>
 
@@ -145,6 +146,29 @@ TEST_F(StandFileFormat, RoundTripOfStandsAndOptions) {
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(s.options[i].id, i + 1);
         EXPECT_EQ(s.options[i].fixed, 1u);
+    }
+}
+
+// Numbers read as pugixml reads them (strtod), whatever their form; the first of a repeated
+// attribute counts.
+TEST_F(StandFileFormat, ElementReaderNumbersAsTheLibraryReadsThem) {
+    const char* texts[] = {"52.300000", "-33.5", "-0", "0.1", ".5", "5.", "-.25", "00052.3000001", "7",
+                           "1e1", "1E-2", " 8.5", "+3.25", "0x1A", "12abc", "1-2", "1.2.3", "-", ".",
+                           "3.14159265358979323846264338327950288419716939937510", "0.000000000000000000000000000001",
+                           "89.99999999999999999", "179.9999995", "1234567890123456789012345678901"};
+    for (const char* text : texts) {
+        const std::string t = text;
+        const auto doc = parse("<parkpositions><parkpos id=\"a\" latitude=\"" + t + "\" longitude=\"1\" radius=\"" + t +
+                               "\" heading=\"" + t + "\" latitude=\"9\" radius=\"9\"/></parkpositions>");
+        const pugi::xml_node e = doc.child("parkpositions").child("parkpos");
+        const double expected = e.attribute("latitude").as_double();
+        std::vector<ParkPos> read;
+        const bool valid = std::isfinite(expected) && std::fabs(expected) <= 90.0;
+        ASSERT_EQ(gf_readParkPos(e, "a", 0, read), valid) << text;
+        if (!valid) continue;
+        EXPECT_EQ(read[0].lat, expected) << text;
+        EXPECT_EQ(read[0].radius, expected * nmPerMetre) << text;
+        EXPECT_EQ(read[0].heading, expected * radiansPerDegree) << text;
     }
 }
 

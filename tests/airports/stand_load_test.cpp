@@ -143,6 +143,17 @@ TEST_F(StandLoad, AdjacencyBoundary) {
     }
 }
 
+void expectPairwiseRule(std::vector<ParkPos>& s, const std::string& layout) {
+    gf_numberAndLinkStands(s);
+    for (const auto& a : s) {
+        std::vector<uint32_t> expected;
+        for (const auto& b : s)
+            if (b.id != a.id && a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon}))
+                expected.push_back(b.id);
+        ASSERT_EQ(a.adjacent, expected) << layout << " " << a.name;
+    }
+}
+
 TEST_F(StandLoad, AdjacencyEqualsThePairwiseRule) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> offset(-0.004, 0.004), metres(5.0, 80.0);
@@ -152,17 +163,33 @@ TEST_F(StandLoad, AdjacencyEqualsThePairwiseRule) {
             s.emplace_back(std::string("s").append(std::to_string(i)), std::vector<ParkPosOption>{}, std::clamp(lat0 + offset(random), -90.0, 90.0),
                            179.999 + offset(random) - (i % 2 ? 359.998 : 0.0), 0.0, metres(random), false, false, false);
         s.emplace_back("big", std::vector<ParkPosOption>{}, lat0, 6.0, 0.0, 3000.0, false, false, false);
-        gf_numberAndLinkStands(s);
+        expectPairwiseRule(s, "random " + std::to_string(lat0));
         size_t links = 0;
-        for (const auto& a : s) {
-            std::vector<uint32_t> expected;
-            for (const auto& b : s)
-                if (b.id != a.id && a.radius + b.radius > 1.1 * gf_distanceNm({a.lat, a.lon}, {b.lat, b.lon}))
-                    expected.push_back(b.id);
-            ASSERT_EQ(a.adjacent, expected) << a.name;
-            links += expected.size();
-        }
+        for (const auto& a : s) links += a.adjacent.size();
         EXPECT_GT(links, 0u);
+    }
+    // Rows of stands at one latitude, as at real aprons, also across the 180th meridian and near
+    // a pole; stands on one spot; radii of 0 and of a hair.
+    struct Layout {
+        const char* name;
+        double lat0, lon0, stepM, radiusM;
+        int columns;
+    };
+    const Layout layouts[] = {
+        {"rows", 47.45, 8.55, 70.0, 40.0, 20},         {"rows across 180", -16.0, 179.995, 60.0, 35.0, 12},
+        {"rows at the pole", 89.9995, 30.0, 15.0, 10.0, 10}, {"one spot", 10.0, 10.0, 0.0, 20.0, 5},
+        {"zero radii", 10.0, 10.0, 0.0, 0.0, 4},       {"hair radii", 10.0, 10.0, 1e-9, 1e-9, 4},
+    };
+    for (const Layout& l : layouts) {
+        std::vector<ParkPos> s;
+        for (int i = 0; i < l.columns * 6; ++i) {
+            const double lat = l.lat0 + (i / l.columns) * l.stepM / 111132.0;
+            double lon = l.lon0 + (i % l.columns) * l.stepM / 111132.0 / std::cos(l.lat0 * 0.017453292519943295);
+            if (lon > 180.0) lon -= 360.0;
+            s.emplace_back("s" + std::to_string(i), std::vector<ParkPosOption>{}, std::min(lat, 90.0), lon, 0.0,
+                           l.radiusM * (1.0 + (i % 3) * 0.1), false, false, false);
+        }
+        expectPairwiseRule(s, l.name);
     }
 }
 

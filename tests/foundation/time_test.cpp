@@ -62,5 +62,29 @@ TEST(TimeTest, HalfHourSetsToTextAndBack) {
     }
 }
 
+// Texts near the writer's plain form read as the general rule says, and only bad items are logged.
+TEST(TimeTest, HalfHourTextsNearThePlainForm) {
+    test::TempWorkDir dir;
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    struct Case {
+        const char* text;
+        const char* hours;
+        const char* logged;  // the bad item, or null
+    };
+    const Case cases[] = {
+        {"0,5,47", "0,5,47", nullptr}, {"47", "47", nullptr},     {"07,5,5", "5,7", nullptr},
+        {"007", "7", nullptr},         {"1,", "1", ""},           {",1", "1", ""},
+        {"47,48", "47", "48"},         {"100,2", "2", "100"},     {"4,99", "4", "99"},
+        {"3, 4", "3,4", nullptr},      {"12a", "", "12a"},        {"1,,2", "1,2", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(gf_bitset2hours(gf_hours2bitset(c.text, "T")), c.hours) << c.text;
+    gf_closeLog();
+    const std::string log = test::readWholeFile("Log.txt");
+    for (const Case& c : cases) {
+        const std::string line = std::string("invalid hour \"") + (c.logged ? c.logged : "") + "\" in " + c.text + "\n";
+        EXPECT_EQ(log.find(line) != std::string::npos, c.logged != nullptr) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace vdl

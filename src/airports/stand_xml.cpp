@@ -1,0 +1,149 @@
+#include "airports/stand_xml.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace vdl {
+
+namespace {
+
+// Blocks handed out in order and all taken back at once.
+class KeptMemory {
+public:
+    ~KeptMemory() { release(); }
+
+    void* allocate(size_t n) {
+        n = (n + alignment - 1) / alignment * alignment;
+        for (; current_ < chunks_.size(); ++current_, used_ = 0) {
+            if (chunks_[current_].size - used_ >= n) return take(n);
+        }
+        // Each new chunk at least as large as all before it: a load needs few of them.
+        const size_t size = std::max({n, minChunk, total_});
+        void* base = std::malloc(size);
+        if (base == nullptr) return nullptr;
+        chunks_.push_back({static_cast<std::byte*>(base), size});
+        total_ += size;
+        current_ = chunks_.size() - 1;
+        used_ = 0;
+        return take(n);
+    }
+
+    bool owns(const void* p) const {
+        const auto* b = static_cast<const std::byte*>(p);
+        return std::any_of(chunks_.begin(), chunks_.end(),
+                           [b](const Chunk& c) { return b >= c.base && b < c.base + c.size; });
+    }
+
+    // Everything handed out is free again.
+    void rewind() {
+        if (total_ > standXmlMemoryKept) release();
+        current_ = 0;
+        used_ = 0;
+    }
+
+    void release() {
+        for (const Chunk& c : chunks_) std::free(c.base);
+        chunks_.clear();
+        total_ = 0;
+        current_ = 0;
+        used_ = 0;
+    }
+
+    size_t size() const { return total_; }
+
+private:
+    struct Chunk {
+        std::byte* base;
+        size_t size;
+    };
+    static constexpr size_t alignment = alignof(std::max_align_t);
+    static constexpr size_t minChunk = size_t{1} << 20;
+
+    void* take(size_t n) {
+        void* p = chunks_[current_].base + used_;
+        used_ += n;
+        return p;
+    }
+
+    std::vector<Chunk> chunks_;
+    size_t current_ = 0;
+    size_t used_ = 0;
+    size_t total_ = 0;
+};
+
+// The memory and who holds it. While a document holds it, its thread alone uses `memory`.
+struct KeptState {
+    KeptMemory memory;
+    bool held = false;
+    bool releaseLater = false;
+    size_t size = 0;  // of memory when last not held
+};
+std::mutex standXmlMemoryMutex;
+KeptState keptState;  // guarded by standXmlMemoryMutex
+
+// Set on the thread whose document holds the kept memory; parsing: while its parse runs.
+thread_local KeptMemory* lt_held = nullptr;
+thread_local bool lt_parsing = false;
+
+// pugixml's default functions are malloc and free: memory from before these were set is freed
+// correctly, and so is any other thread's.
+void* lf_allocate(size_t n) { return lt_held != nullptr && lt_parsing ? lt_held->allocate(n) : std::malloc(n); }
+
+void lf_deallocate(void* p) {
+    if (lt_held != nullptr && lt_held->owns(p)) return;  // taken back all at once
+    std::free(p);
+}
+
+// Set before main, while no other thread can be inside pugixml.
+const bool hooksSet = [] {
+    pugi::set_memory_management_functions(lf_allocate, lf_deallocate);
+    return true;
+}();
+
+}  // namespace
+
+StandXmlDocument::Claim::Claim() {
+    (void)hooksSet;
+    std::lock_guard lock(standXmlMemoryMutex);
+    if (keptState.held) return;
+    keptState.held = held_ = true;
+    lt_held = &keptState.memory;
+}
+
+StandXmlDocument::Claim::~Claim() {
+    if (!held_) return;
+    lt_held = nullptr;
+    std::lock_guard lock(standXmlMemoryMutex);
+    if (keptState.releaseLater) keptState.memory.release();
+    keptState.memory.rewind();
+    keptState.size = keptState.memory.size();
+    keptState.held = keptState.releaseLater = false;
+}
+
+StandXmlDocument::StandXmlDocument() = default;
+
+pugi::xml_parse_result StandXmlDocument::loadFile(const std::filesystem::path& file) {
+    lt_parsing = claim_.held();
+    const pugi::xml_parse_result result = doc_.load_file(file.c_str());
+    lt_parsing = false;
+    return result;
+}
+
+size_t gf_standXmlMemorySize() {
+    std::lock_guard lock(standXmlMemoryMutex);
+    return keptState.size;
+}
+
+void gf_releaseStandXmlMemory() {
+    std::lock_guard lock(standXmlMemoryMutex);
+    if (keptState.held) {
+        keptState.releaseLater = true;
+        return;
+    }
+    keptState.memory.release();
+    keptState.size = 0;
+}
+
+}  // namespace vdl

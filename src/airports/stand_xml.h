@@ -1,0 +1,53 @@
+// Parsed stand files whose memory is kept from one park-airport load to the next.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <cstddef>
+#include <filesystem>
+
+namespace vdl {
+
+// Above this the memory is given back after the document instead of being kept.
+inline constexpr size_t standXmlMemoryKept = size_t{64} << 20;
+
+// A document parsed into memory kept for the next load: a learned file of 3,000 stands parses
+// into some 20 MB, and fresh pages for it cost the kernel about as much as the parse itself.
+// One document at a time holds that memory; another one meanwhile is an ordinary document.
+// Destroy it on the thread that made it.
+class StandXmlDocument {
+public:
+    StandXmlDocument();
+    StandXmlDocument(const StandXmlDocument&) = delete;
+    StandXmlDocument& operator=(const StandXmlDocument&) = delete;
+
+    // pugixml's load_file with its default options.
+    pugi::xml_parse_result loadFile(const std::filesystem::path& file);
+    const pugi::xml_document& doc() const { return doc_; }
+    // Whether this document holds the kept memory.
+    bool kept() const { return claim_.held(); }
+
+private:
+    // Declared before the document: it is given back only after the document is destroyed.
+    class Claim {
+    public:
+        Claim();
+        ~Claim();
+        Claim(const Claim&) = delete;
+        Claim& operator=(const Claim&) = delete;
+        bool held() const { return held_; }
+
+    private:
+        bool held_ = false;
+    };
+    Claim claim_;
+    pugi::xml_document doc_;
+};
+
+// Bytes of kept memory (reserved, not all of it touched) when no document held it.
+size_t gf_standXmlMemorySize();
+
+// Gives the kept memory back, or, while a document holds it, when that document is destroyed.
+void gf_releaseStandXmlMemory();
+
+}  // namespace vdl
