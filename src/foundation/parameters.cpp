@@ -202,6 +202,7 @@ const std::array<StringParameter*, 10> lfolders{&lfolder0, &lfolder1, &lfolder2,
                                                 &lfolder5, &lfolder6, &lfolder7, &lfolder8, &lfolder9};
 StringParameter PORT_NUMBER("PORT_NUMBER", "10747");
 BoolParameter EXTERNAL_LINK("EXTERNAL_LINK", false);
+StringParameter SIMCONNECT_SDK_PATH("SIMCONNECT_SDK_PATH", "");
 StringParameter UPDATE_SERVER("UPDATE_SERVER", "");
 IntParameter DOWNLOAD_LIMIT_MB("DOWNLOAD_LIMIT_MB", 200, 1, 2000);
 IntParameter UNZIP_LIMIT_MB("UNZIP_LIMIT_MB", 200, 1, 2000);

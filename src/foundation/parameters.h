@@ -249,6 +249,9 @@ extern CheckBoxParameter INITIAL_LOAD_ONLY;
 extern CheckBoxParameter LEARN_SOFT;
 extern StringParameter PORT_NUMBER;  // the RealTraffic TCP port, "10747"
 extern BoolParameter EXTERNAL_LINK;  // on: another program holds the RealTraffic link
+// The simulator SDK's folder, where SimConnect.dll is looked for when it is not beside the
+// program (Windows); empty: nowhere else.
+extern StringParameter SIMCONNECT_SDK_PATH;
 // The update server, an https address; empty (the default): no update server, nothing is
 // downloaded.
 extern StringParameter UPDATE_SERVER;

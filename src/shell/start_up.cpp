@@ -3,8 +3,6 @@
 #include <fmt/format.h>
 
 #include <atomic>
-#include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -25,6 +23,7 @@
 #include "shell/ui_thread.h"
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
+#include "simulator/simconnect_dll.h"
 
 namespace vdl {
 
@@ -106,7 +105,12 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     gf_setRunConfig(options.run);
     gf_installRunHooks();
     SimulatorScenario simulator(options.scenario);
-    simulator.start();
+    SimConnectDllLink simConnectDll(
+        gf_simConnectDllCandidates(gf_executableFolder(), gf_pathFromUtf8(SIMCONNECT_SDK_PATH.value())));
+    if (options.simConnectDll)
+        simConnectDll.start();
+    else
+        simulator.start();
 
     TerminalView view(out, options.redraw, options.viewInterval);
     view.refresh(true);
@@ -119,6 +123,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     gf_stopRunWorker();
     gf_stopSimConnectThread();
     simulator.stop();
+    simConnectDll.stop();
     const bool failed = !mainWindow.errorLine().empty();
     gf_log("the program ends");
     gf_closeLog();
@@ -135,18 +140,13 @@ int gf_programMain(std::ostream& out, std::ostream& err) {
     options.redraw = &out == &std::cout && gf_stdoutIsTerminal();
     // The stand-in simulator's installed titles come from the file the environment names (the
     // run script gives it the catalogue's titles); its tracks go beside the other reports.
-    if (const auto titles = gf_environmentText(installedTitlesVariable))
-        options.scenario.installedTitles = gf_pathFromUtf8(*titles);
-    // A soak flies longer than the ten minutes of the main job.
-    if (const char* seconds = std::getenv(simSecondsVariable); seconds != nullptr && *seconds != '\0') {
-        char* end = nullptr;
-        const double value = std::strtod(seconds, &end);
-        if (end != seconds && *end == '\0' && value > 0.0 && std::isfinite(value))
-            options.scenario.endAtSimSeconds = value;
-        else
-            err << "ignored " << simSecondsVariable << "=\"" << seconds << "\": not a number of seconds\n";
-    }
+    if (const std::string ignored = gf_applyScenarioEnvironment(options.scenario); !ignored.empty())
+        err << ignored << '\n';
     options.scenario.tracksFile = tracksFilePath;
+#ifdef VDL_SIMCONNECT_DLL
+    // The Windows program's simulator is the one SimConnect.dll reaches.
+    options.simConnectDll = true;
+#endif
     return gf_runProgram(options, out, err);
 }
 

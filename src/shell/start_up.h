@@ -10,6 +10,8 @@ namespace vdl {
 
 struct ProgramOptions {
     SimScenarioConfig scenario;  // the simulator the program runs against
+    // The simulator through SimConnect.dll (Windows) instead of the in-process stand-in.
+    bool simConnectDll = false;
     RunConfig run;
     int inputFd = 0;      // commands; -1: none
     bool redraw = false;  // the terminal view clears the screen and draws the whole window
@@ -24,10 +26,6 @@ struct ProgramOptions {
 // failed or the last run ended with "SYSTEM ERROR".
 int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream& err);
 
-// The environment variable naming the file of the simulator's installed titles, one a line.
-inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
-// The environment variable giving the simulation time (s) at which the simulator closes.
-inline constexpr const char* simSecondsVariable = "VDL_SIM_SECONDS";
 // Where the program's simulator streams the tracks of its objects; finished when it stops.
 inline constexpr const char* tracksFilePath = "output/tracks.json";
 

@@ -43,17 +43,19 @@ enum class SimPeriod : uint32_t { Never, Once, VisualFrame, SimFrame, Second };
 
 enum class SimObjectType : uint32_t { User, All, Aircraft, Helicopter, Boat, Ground };
 
+// SimConnect's own exception codes, so that a logged number reads the same with either
+// backend; a code not named here passes through as its number.
 enum class SimException : uint32_t {
     None = 0,
     Error = 1,
     UnrecognizedId = 3,
     NameUnrecognized = 7,
-    OutOfBounds = 11,
-    EventIdDuplicate = 15,
-    UnrecognizedUnits = 17,
-    CreateObjectFailed = 28,
-    LoadFlightplanFailed = 29,
-    ObjectNotAi = 31,
+    EventIdDuplicate = 9,
+    UnrecognizedUnits = 20,  // DATA_ERROR
+    CreateObjectFailed = 22,
+    LoadFlightplanFailed = 23,
+    ObjectNotAi = 24,  // OPERATION_INVALID_FOR_OBJECT_TYPE
+    OutOfBounds = 31,
 };
 
 enum class SimRecvId : uint32_t {

@@ -3,9 +3,12 @@
 #include <fmt/format.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 #include "foundation/log.h"
+#include "foundation/paths.h"
 #include "foundation/text.h"
 #include "foundation/threads.h"
 #include "foundation/time.h"
@@ -174,6 +177,21 @@ std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesy
     }
     if (in.bad()) return std::nullopt;
     return titles;
+}
+
+std::string gf_applyScenarioEnvironment(SimScenarioConfig& config) {
+    if (const auto titles = gf_environmentText(installedTitlesVariable))
+        config.installedTitles = gf_pathFromUtf8(*titles);
+    // A soak flies longer than the ten minutes of the main job.
+    const auto seconds = gf_environmentText(simSecondsVariable);
+    if (!seconds) return {};
+    char* end = nullptr;
+    const double value = std::strtod(seconds->c_str(), &end);
+    if (end != seconds->c_str() && *end == '\0' && value > 0.0 && std::isfinite(value)) {
+        config.endAtSimSeconds = value;
+        return {};
+    }
+    return fmt::format("ignored {}=\"{}\": not a number of seconds", simSecondsVariable, *seconds);
 }
 
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config) {

@@ -60,6 +60,15 @@ struct SimScenarioConfig {
     std::vector<Field> moreAirports;
 };
 
+// The environment variable naming the file of the simulator's installed titles, one a line.
+inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
+// The environment variable giving the simulation time (s) at which the simulator closes.
+inline constexpr const char* simSecondsVariable = "VDL_SIM_SECONDS";
+
+// Takes the installed titles and the end time from the environment into the configuration;
+// answers what it ignored (a VDL_SIM_SECONDS that is not a number of seconds), empty when nothing.
+std::string gf_applyScenarioEnvironment(SimScenarioConfig& config);
+
 // The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb,
 // then a wide circle round the airport at 5000 ft until at least 900 s.
 std::vector<UserKeyframe> gf_scenarioUserFlight();

@@ -141,6 +141,11 @@ bool SimStandIn::paused() const {
     return paused_;
 }
 
+bool SimStandIn::hasQuit() const {
+    std::lock_guard lock(worldMutex);
+    return quit_;
+}
+
 bool SimStandIn::running() const {
     std::lock_guard lock(worldMutex);
     return simRunning_ && !paused_ && !quit_;

@@ -62,6 +62,7 @@ class SimStandIn : public SimBackend {
     void quit();  // the client gets Quit; every later call fails
     bool paused() const;
     bool running() const;
+    bool hasQuit() const;
 
     // --- the records ---
     void setRecordLimits(RecordLimits limits);
