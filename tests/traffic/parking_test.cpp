@@ -10,6 +10,7 @@
 #include "airports/reset.h"
 #include "airports/stand_records.h"
 #include "foundation/geo.h"
+#include "foundation/parameters.h"
 #include "foundation/units.h"
 #include "support/traffic_env.h"
 #include "traffic/movement.h"
@@ -238,6 +239,64 @@ TEST_F(Parking, AnEmptyReservedStandNameReservesNothing) {
     reservedStand = "R1";
     gf_removeAircraftOnReservedStand();
     EXPECT_EQ(onReserved.state, AcState::removed);
+}
+
+TEST_F(Parking, ATaxiingAircraftRemovesTheStaticItsWingsWouldTouch) {
+    struct Case {
+        const char* name;
+        GroundState state;
+        bool landingRoll;
+        bool option;
+        double staticEastM;  // the static's stand from the live aircraft
+        bool removed;
+    };
+    const std::vector<Case> cases = {
+        {"taxiing past a static 30 m away", GroundState::taxi, false, true, 30.0, true},
+        {"driving to its stand", GroundState::toStand, false, true, 30.0, true},
+        {"a static 45 m away is clear", GroundState::taxi, false, true, 45.0, false},
+        {"in the landing roll", GroundState::taxi, true, true, 30.0, false},
+        {"parked", GroundState::parked, false, true, 30.0, false},
+        {"COLLISION_LIVE_PARKED_GND off", GroundState::taxi, false, false, 30.0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        liveAircraft.clear();
+        staticAircraft.clear();
+        COLLISION_LIVE_PARKED_GND.set(c.option);
+        LiveAc& live = taxiing(1);
+        live.lat = baseLat;
+        live.lon = baseLon;
+        live.groundState = c.state;
+        live.landingRoll = c.landingRoll;
+        const LatLon at = gf_destination({baseLat, baseLon}, degToRad(90.0), metresToFeet(c.staticEastM));
+        // Two half wingspans of 18 m with a tenth to spare reach 39.6 m.
+        AcIdentity id = testIdentity(20, "KLM20*");
+        id.halfWingspan = halfSpanNm;
+        AiAircraft& stat = staticAircraft.emplace_back(std::move(id), 0, at.lat, at.lon, 0.0, false);
+        stat.state = AcState::active;
+        stat.objectId = 120;
+        gf_removeStaticForCollisionAvoidance();
+        EXPECT_EQ(stat.state == AcState::removed, c.removed);
+    }
+    // Standing still, the aircraft does not look around again.
+    liveAircraft.clear();
+    staticAircraft.clear();
+    COLLISION_LIVE_PARKED_GND.set(true);
+    LiveAc& live = taxiing(1);
+    AiAircraft& far = staticAircraft.emplace_back(testIdentity(22, "KLM22*"), 0, baseLat + 0.1, baseLon, 0.0, false);
+    far.state = AcState::active;
+    gf_removeStaticForCollisionAvoidance();
+    AcIdentity id = testIdentity(21, "KLM21*");
+    id.halfWingspan = halfSpanNm;
+    AiAircraft& later = staticAircraft.emplace_back(std::move(id), 0, live.lat, live.lon, 0.0, false);
+    later.state = AcState::active;
+    later.objectId = 121;
+    gf_removeStaticForCollisionAvoidance();
+    EXPECT_EQ(later.state, AcState::active);
+    live.lat += 0.00001;
+    gf_removeStaticForCollisionAvoidance();
+    EXPECT_EQ(later.state, AcState::removed);
+    COLLISION_LIVE_PARKED_GND.set(false);
 }
 
 // A new aircraft standing still at the park airport is placed on its stand as it spawns.
