@@ -73,6 +73,16 @@ class Parking : public TrafficTest {
         return ac;
     }
 
+    // An active static aircraft of the newcomers' size whose stand is at the position.
+    static AiAircraft& staticAt(uint32_t hexid, LatLon at) {
+        AcIdentity id = testIdentity(hexid, fmt::format("KLM{}*", hexid));
+        id.halfWingspan = halfSpanNm;
+        AiAircraft& s = staticAircraft.emplace_back(std::move(id), 0, at.lat, at.lon, 0.0, false);
+        s.state = AcState::active;
+        s.objectId = hexid + 100;
+        return s;
+    }
+
     static LiveAc& parkedOn(uint32_t hexid, const ParkPos& p, std::string callsign) {
         LiveAc& ac = addActiveLiveAc(hexid, hexid + 100, std::move(callsign));
         ac.groundState = GroundState::parked;
@@ -268,13 +278,9 @@ TEST_F(Parking, ATaxiingAircraftRemovesTheStaticItsWingsWouldTouch) {
         live.lon = baseLon;
         live.groundState = c.state;
         live.landingRoll = c.landingRoll;
-        const LatLon at = gf_destination({baseLat, baseLon}, degToRad(90.0), metresToFeet(c.staticEastM));
         // Two half wingspans of 18 m with a tenth to spare reach 39.6 m.
-        AcIdentity id = testIdentity(20, "KLM20*");
-        id.halfWingspan = halfSpanNm;
-        AiAircraft& stat = staticAircraft.emplace_back(std::move(id), 0, at.lat, at.lon, 0.0, false);
-        stat.state = AcState::active;
-        stat.objectId = 120;
+        AiAircraft& stat =
+            staticAt(20, gf_destination({baseLat, baseLon}, degToRad(90.0), metresToFeet(c.staticEastM)));
         gf_removeStaticForCollisionAvoidance();
         EXPECT_EQ(stat.state == AcState::removed, c.removed);
     }
@@ -283,14 +289,9 @@ TEST_F(Parking, ATaxiingAircraftRemovesTheStaticItsWingsWouldTouch) {
     staticAircraft.clear();
     COLLISION_LIVE_PARKED_GND.set(true);
     LiveAc& live = taxiing(1);
-    AiAircraft& far = staticAircraft.emplace_back(testIdentity(22, "KLM22*"), 0, baseLat + 0.1, baseLon, 0.0, false);
-    far.state = AcState::active;
+    staticAt(22, {baseLat + 0.1, baseLon});
     gf_removeStaticForCollisionAvoidance();
-    AcIdentity id = testIdentity(21, "KLM21*");
-    id.halfWingspan = halfSpanNm;
-    AiAircraft& later = staticAircraft.emplace_back(std::move(id), 0, live.lat, live.lon, 0.0, false);
-    later.state = AcState::active;
-    later.objectId = 121;
+    AiAircraft& later = staticAt(21, {live.lat, live.lon});
     gf_removeStaticForCollisionAvoidance();
     EXPECT_EQ(later.state, AcState::active);
     live.lat += 0.00001;
