@@ -213,24 +213,25 @@ void lf_parkingTrigger(LiveAc& ac) {
 }
 
 void lf_taxiPointChange(LiveAc& ac) {
-    // On the stand, while it comes to rest, the nose settles on the stand heading.
-    if (ac.groundState == GroundState::toStand && ac.stream.size() >= 2 && ac.stream[1].stop)
-        ac.legBearing = ac.standHeading;
-    if (ac.stream.size() < 2 || ac.stream[1].stop) return;
-    // The intake starts the take-off roll when the records show it; this catches a roll whose
-    // records were taken before the aircraft was taxiing on live data.
-    if (ac.groundState == GroundState::taxi && !ac.takeoffRoll && !ac.landingRoll) {
-        const StreamPos& p0 = ac.stream[0];
-        const StreamPos& p1 = ac.stream[1];
-        if (p1.airborne || (p0.speed >= takeoffRollSpeedKt && p1.speed >= takeoffRollSpeedKt))
-            gf_takeoffHandling(ac);
+    if (ac.stream.size() < 2) return;
+    if (!ac.stream[1].stop) {
+        // The intake starts the take-off roll when the records show it; this catches a roll whose
+        // records were taken before the aircraft was taxiing on live data.
+        if (ac.groundState == GroundState::taxi && !ac.takeoffRoll && !ac.landingRoll) {
+            const StreamPos& p0 = ac.stream[0];
+            const StreamPos& p1 = ac.stream[1];
+            if (p1.airborne || (p0.speed >= takeoffRollSpeedKt && p1.speed >= takeoffRollSpeedKt))
+                gf_takeoffHandling(ac);
+        }
+        if (lf_shapeLegsAhead(ac)) {
+            ac.turnSlow = false;
+        } else {
+            ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
+            ac.turnSlow = ac.turnWork2 > turnSlowDeg;
+        }
     }
-    if (lf_shapeLegsAhead(ac)) {
-        ac.turnSlow = false;
-    } else {
-        ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
-        ac.turnSlow = ac.turnWork2 > turnSlowDeg;
-    }
+    // Also on a leg that ends in a stop: the data's stop often comes in only after the last move
+    // began, and a holding aircraft runs on stops alone.
     lf_parkingTrigger(ac);
 }
 
