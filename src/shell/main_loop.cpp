@@ -27,8 +27,10 @@
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
 #include "traffic/parking.h"
+#include "traffic/parking_max.h"
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
+#include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "traffic/traffic_step.h"
@@ -72,7 +74,8 @@ void lf_refreshCounters() {
     gf_setWindowValue(WindowArea::Counters, "traffic records queued", std::to_string(gf_trafficQueueSize()));
     gf_setWindowValue(WindowArea::Counters, "live aircraft", std::to_string(liveAircraft.size()));
     gf_setWindowValue(WindowArea::Counters, "static aircraft", std::to_string(staticAircraft.size()));
-    // TODO: show the parked counts (gf_countParkedLiveAc, gf_countParkedStaticAc).
+    gf_countParkedLiveAc(true);
+    gf_countParkedStaticAc(true);
     gf_setWindowValue(WindowArea::Counters, "# liveries", std::to_string(liveryCount.load()));
     gf_setWindowValue(WindowArea::Counters, "lateral range",
                       fmt::format("{} nm{}", LATERAL_RANGE.value(), AUTO_RANGE.value() ? " (auto)" : ""));
@@ -137,9 +140,9 @@ void lf_followUpCreated() {
     if (createdFollowUps.empty()) return;
     const uint32_t hexid = createdFollowUps.front();
     createdFollowUps.pop_front();
-    const LiveAc* live = gf_findLiveAcByHexid(hexid);
+    LiveAc* live = gf_findLiveAcByHexid(hexid);
     if (live == nullptr) return;
-    // TODO: search the coupled callsigns of the stand options (lf_searchForCoupledCsAroundThisTime).
+    gf_searchForCoupledCsAroundThisTime(nowSlot.load(), *live);
     for (AiAircraft& parked : staticAircraft) {
         if (parked.state != AcState::active || !gf_removeDuplicateLiveAc(*live, parked)) continue;
         lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
@@ -155,9 +158,9 @@ void lf_everySecond(bool simulatorRuns) {
         showObjectIdAsked = false;
         gf_showObjectIdOfCallsign();
     }
-    // TODO: remove every static aircraft while the "Flush static" flag is set (gf_removeAllStaticAc),
-    // aircraft in the airborne user's path (gf_removeIfInUserPath) and, while COLLISION_LIVE_PARKED_GND
-    // is on, static aircraft in a taxiing one's path (gf_removeStaticForCollisionAvoidance).
+    // TODO: remove every static aircraft while the "Flush static" flag is set (gf_removeAllStaticAc)
+    // and aircraft in the airborne user's path (gf_removeIfInUserPath).
+    gf_removeStaticForCollisionAvoidance();
     if (simulatorRuns) gf_autoRange();
     lf_refreshCounters();
 }

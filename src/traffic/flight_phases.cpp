@@ -17,6 +17,7 @@
 #include "simlink/sim_link.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
+#include "traffic/stand_soft.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
@@ -444,7 +445,7 @@ void startTakeoffRoll(LiveAc& ac) {
     lf_mark(ac, 0, markLightsBelow10000 | markLightsAbove10000 | markCabinOn | markCabinOff);
     ac.lateWindow = windowTakeoff;
     ac.earlyWindow = windowNormal;
-    // TODO: record the soft stand option of a leaving aircraft with an airline.
+    if (!ac.identity.airl.empty()) recordLeavingAircraft(ac, true);
 }
 
 void startRotation(LiveAc& ac) {

@@ -26,9 +26,7 @@ namespace {
 // Corners, in degrees of the turn ahead: up to `straightTurnDeg` the leg counts as straight, a
 // sharp corner on a long slow leg first gets a midpoint, beyond `maxCurveDeg` (a reversal) no
 // curve is flown.
-constexpr double straightTurnDeg = 3.0;
 constexpr double sharpCornerDeg = 45.0;
-constexpr double maxCurveDeg = 160.0;
 constexpr double slowCornerMinLegNm = metresToNm(50.0);
 constexpr int32_t slowCornerMinLegUnits = 600;
 // A heading error above this is flown at the turn rate rather than over the leg.
@@ -55,9 +53,6 @@ constexpr int32_t sharpTurnWindow = 2000;  // clock units either side for a turn
 constexpr double turnRateMargin = 2.0;     // the heading keeps up with the path at twice the mean rate
 constexpr double maxTurnRateFactor = 3.0;  // times the base rate
 
-// Onto the stand: the drive takes at least 1 s and the aircraft comes to rest 0.5 s later.
-constexpr int32_t minStandDriveUnits = 100;
-constexpr uint32_t standRestUnits = 50;
 
 // Take-off roll: the throttle by the speeds of the leg's two points (the first row either
 // reaches), and the vertical speed below which a point ahead is not yet a climb.
@@ -218,21 +213,25 @@ void lf_parkingTrigger(LiveAc& ac) {
 }
 
 void lf_taxiPointChange(LiveAc& ac) {
-    if (ac.stream.size() < 2 || ac.stream[1].stop) return;
-    // The intake starts the take-off roll when the records show it; this catches a roll whose
-    // records were taken before the aircraft was taxiing on live data.
-    if (ac.groundState == GroundState::taxi && !ac.takeoffRoll && !ac.landingRoll) {
-        const StreamPos& p0 = ac.stream[0];
-        const StreamPos& p1 = ac.stream[1];
-        if (p1.airborne || (p0.speed >= takeoffRollSpeedKt && p1.speed >= takeoffRollSpeedKt))
-            gf_takeoffHandling(ac);
+    if (ac.stream.size() < 2) return;
+    if (!ac.stream[1].stop) {
+        // The intake starts the take-off roll when the records show it; this catches a roll whose
+        // records were taken before the aircraft was taxiing on live data.
+        if (ac.groundState == GroundState::taxi && !ac.takeoffRoll && !ac.landingRoll) {
+            const StreamPos& p0 = ac.stream[0];
+            const StreamPos& p1 = ac.stream[1];
+            if (p1.airborne || (p0.speed >= takeoffRollSpeedKt && p1.speed >= takeoffRollSpeedKt))
+                gf_takeoffHandling(ac);
+        }
+        if (lf_shapeLegsAhead(ac)) {
+            ac.turnSlow = false;
+        } else {
+            ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
+            ac.turnSlow = ac.turnWork2 > turnSlowDeg;
+        }
     }
-    if (lf_shapeLegsAhead(ac)) {
-        ac.turnSlow = false;
-    } else {
-        ac.turnWork2 = radToDeg(std::fabs(gf_angleDiff(ac.heading, ac.legBearing)));
-        ac.turnSlow = ac.turnWork2 > turnSlowDeg;
-    }
+    // Also on a leg that ends in a stop: the data's stop often comes in only after the last move
+    // began, and a holding aircraft runs on stops alone.
     lf_parkingTrigger(ac);
 }
 
@@ -448,48 +447,6 @@ void pushBack(LiveAc& ac) {
     gf_setGroundState(ac, GroundState::pushback);
     ac.departureCountdown = pushbackAwaitsSide;
     ac.atStand = false;
-}
-
-// TODO: a lead-in onto the stand heading; the nose follows the path, so an aircraft that stops
-// off the stand's axis parks along its last leg rather than on the stand heading.
-void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeading) {
-    if (ac.stream.empty()) {
-        gf_logError("drive2Stand empty sz?");
-        return;
-    }
-    StreamPos& last = ac.stream.back();
-    const double taxi = ac.identity.standTaxiSpeed;
-    const int32_t d = std::max(minStandDriveUnits, gf_legUnits(gf_distanceNm(lf_pos(last), {standLat, standLon}), taxi,
-                                                               minStandDriveUnits));
-    last.speed = taxi;
-    const bool atS = last.lat == standLat && last.lon == standLon;
-    const StreamPos& first = ac.stream.front();
-    StreamPos s{};
-    s.lat = standLat;
-    s.lon = standLon;
-    s.bank = ac.bank;
-    s.bankValid = 1;
-    s.alt = ac.alt;
-    s.speed = taxi;
-    s.tas = taxi;
-    s.track = radToDeg(standHeading);
-    s.vs = 0.0;
-    s.time = first.time + static_cast<uint32_t>(d);
-    s.airborne = 0;
-    s.stop = atS ? 1 : 0;
-    s.attitudeFlag = first.attitudeFlag;
-    StreamPos f = s;
-    f.speed = 0.0;
-    f.tas = 0.0;
-    f.stop = 1;
-    f.time = first.time + standRestUnits + static_cast<uint32_t>(d);
-    ac.stream.push_back(s);
-    ac.stream.push_back(f);
-    ac.legBearing = standHeading;
-    if (ac.extensionCount > 0) {
-        ac.extensionCount = 0;
-        gf_resetWindows(ac);
-    }
 }
 
 void setGroundRates(LiveAc& ac) {

@@ -13,6 +13,11 @@ namespace vdl {
 inline constexpr uint32_t pushbackAwaitsSide = 2;
 inline constexpr uint32_t pushbackHalfway = 1;
 
+// Corners, in degrees of the turn ahead: up to this the leg counts as straight; beyond the
+// largest curve (a reversal) no curve is flown.
+inline constexpr double straightTurnDeg = 3.0;
+inline constexpr double maxCurveDeg = 160.0;
+
 // The ground half of the point change, before the first point is removed.
 void nextPosGround(LiveAc& ac);
 // Schedules the second point for a ground leg and fits the turn rate to the time available.

@@ -14,6 +14,7 @@
 #include "traffic/removal.h"
 #include "traffic/roll_path.h"
 #include "traffic/sim_replies.h"
+#include "traffic/stand_soft.h"
 #include "traffic/stream_extension.h"
 
 namespace vdl {
@@ -406,8 +407,8 @@ void nextPosMain(LiveAc& ac) {
             return;
         }
         if (!ac.stream.empty() && continueStream(ac)) continue;
-        // TODO: record the soft stand option of a leaving aircraft (on the ground unless
-        // airborne) that is not parked.
+        if (ac.groundState != GroundState::parked)
+            recordLeavingAircraft(ac, ac.groundState != GroundState::airborne);
         if (ac.state != AcState::removed) removeAircraftFromSim(ac);
         return;
     }

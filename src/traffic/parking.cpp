@@ -11,10 +11,14 @@
 #include "airports/park_airports.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/units.h"
 #include "refdata/dbase.h"
+#include "traffic/flight_phases.h"
 #include "traffic/ground_movement.h"
 #include "traffic/movement.h"
+#include "traffic/parking_max.h"
 #include "traffic/removal.h"
+#include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "window/main_window.h"
@@ -26,6 +30,11 @@ namespace {
 constexpr double oneMetreNm = 0.0005399568034557236;
 // Aircraft on two stands touch when their half wingspans, with a tenth to spare, reach across.
 constexpr double collisionMargin = 1.1;
+// A new aircraft is placed on a stand only within 5 nm of the park airport, standing or creeping
+// at most 5 kt with its data's end within 35 m.
+constexpr double spawnNearParkAirportNm = 5.0;
+constexpr double spawnCreepKt = 5.0;
+constexpr double spawnCreepNm = 0.018898488120950324;
 
 bool lf_touches(std::string_view typeA, std::string_view typeB, const ParkPos& a, const ParkPos& b) {
     return (gf_halfWingspan(typeA) + gf_halfWingspan(typeB)) * collisionMargin >=
@@ -81,6 +90,8 @@ bool lf_removeStaticOnAdjacentStand(AiAircraft& stat, const LiveAc& live, const 
                            gf_standNameById(stat.standId), stat.identity.callsign, live.identity.callsign, stand.name));
     return true;
 }
+
+bool lf_isGhost(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 void lf_showRadiusChanges() {
     gf_setWindowValue(WindowArea::Statistics, "stand radius changes", std::to_string(standRadiusChanges));
@@ -190,6 +201,116 @@ void try2Park(LiveAc& ac, bool arrived) {
     ac.stream.resize(1);
     gf_setGroundState(ac, GroundState::toStand);
     drive2Stand(ac, ac.standLat, ac.standLon, ac.standHeading);
+}
+
+bool claimStandAtSpawn(const ParkPos& stand, const LiveAc& newcomer, LiveAc& occupant) {
+    const GroundState gs = occupant.groundState;
+    if (&occupant == &newcomer || occupant.standId != stand.id || occupant.state != AcState::active ||
+        (gs != GroundState::parked && gs != GroundState::pushback && gs != GroundState::pullOut))
+        return true;
+    const std::string& mine = newcomer.identity.callsign;
+    const std::string& theirs = occupant.identity.callsign;
+    const bool newGhost = lf_isGhost(mine);
+    const bool oldGhost = lf_isGhost(theirs);
+    std::string why;
+    if (theirs == mine) {
+        why = fmt::format("{:8}: {:8} ac with same callsign {} wants it, remove existing ... ", stand.name, theirs, mine);
+    } else if (oldGhost && !newGhost) {
+        why = fmt::format("{:8}: {:8} ghost, replace by {}", stand.name, theirs, mine);
+    } else if ((newGhost && !oldGhost) || occupant.standChecked) {
+        // The live data confirmed the occupant on its stand: the newcomer must not take it.
+        return false;
+    } else {
+        why = fmt::format("{:8}: {:8} removed because another live {} wants the stand ...", stand.name, theirs, mine);
+    }
+    if (LOG.value()) gf_log(why);
+    removeAircraftFromSim(occupant);
+    return true;
+}
+
+uint32_t firstConflictingAdjacentStand(const ParkPos& stand, const LiveAc& newcomer) {
+    for (uint32_t adjacentId : stand.adjacent) {
+        const ParkPos* adjacent = gf_findStandById(adjacentId);
+        if (adjacent == nullptr) continue;
+        const bool unplaced = adjacent->lat == 0.0 && adjacent->lon == 0.0;
+        for (const LiveAc& other : liveAircraft) {
+            if (&other == &newcomer || other.standId != adjacentId || other.state != AcState::active) continue;
+            if (other.groundState != GroundState::parked && other.groundState != GroundState::pushback) continue;
+            if (other.identity.callsign == newcomer.identity.callsign) continue;
+            if (unplaced || lf_touches(other.identity.type, newcomer.identity.type, *adjacent, stand)) return adjacentId;
+        }
+    }
+    return 0;
+}
+
+SpawnStand gf_standAtSpawn(LiveAc& ac) {
+    if (parkPositions.empty() || !movementParkAirport.loaded || ac.stream.size() < 2) return SpawnStand::none;
+    const StreamPos& first = ac.stream.front();
+    const LatLon firstPos{first.lat, first.lon};
+    if (gf_distanceNm(firstPos, {movementParkAirport.lat, movementParkAirport.lon}) > spawnNearParkAirportNm)
+        return SpawnStand::none;
+    LatLon test = firstPos;
+    if (!first.stop) {
+        // Creeping: the data's end counts when it stays close and the aircraft is nearly still.
+        const StreamPos& last = ac.stream.back();
+        if (ac.stream[1].speed > spawnCreepKt || gf_distanceNm(firstPos, {last.lat, last.lon}) > spawnCreepNm)
+            return SpawnStand::none;
+        test = {last.lat, last.lon};
+    }
+    ParkPos* stand = nearestFreeStand(test, ac, parkArrivedRadiusNm, first.stop != 0);
+    if (stand == nullptr) return ac.stream[1].stop ? SpawnStand::waits : SpawnStand::none;
+    if (!stand->name.empty() && (stand->name == reservedStand || stand->name == gf_userStandName()))
+        return SpawnStand::refused;
+    for (LiveAc& other : liveAircraft)
+        if (!claimStandAtSpawn(*stand, ac, other)) return SpawnStand::dropped;
+    if (firstConflictingAdjacentStand(*stand, ac) != 0) return SpawnStand::dropped;
+    checkStandOrExcludedIsOccupiedByStaticAndRemove(ac, *stand);
+    std::erase_if(staticAircraft, [](const AiAircraft& s) { return s.erase; });
+
+    StreamPos placed = ac.stream.front();
+    placed.stop = 1;
+    placed.speed = 0.0;
+    placed.lat = stand->lat;
+    placed.lon = stand->lon;
+    placed.track = radToDeg(stand->heading);
+    ac.stream.clear();
+    ac.stream.push_back(placed);
+    ac.standLat = stand->lat;
+    ac.standLon = stand->lon;
+    ac.standHeading = stand->heading;
+    ac.standId = stand->id;
+    ac.cargoStand = stand->cargo != 0;
+    ac.groundState = GroundState::parked;
+    ac.prevGroundState = GroundState::fresh;
+    stand->occupied = 1;
+    ac.parkTicks = gf_steadyTicks();
+    ac.parkSlot = nowSlot.load();
+    ac.lastStandDistance = 0.0;
+    ac.standMoveCount = 0;
+    learnCargoStand(ac);
+    if (gf_addRealParkPosOption(stand->id, ac, false, ac.parkSlot)) gf_standSlotGate(ac.identity.hexid, ac.parkSlot, true);
+    gf_checkMaxPark(1);
+    return SpawnStand::parked;
+}
+
+void gf_removeStaticForCollisionAvoidance() {
+    if (!COLLISION_LIVE_PARKED_GND.value() || staticAircraft.empty()) return;
+    for (LiveAc& live : liveAircraft) {
+        if (live.state != AcState::active || !live.onGround || live.takeoffRoll || live.landingRoll) continue;
+        if (live.groundState != GroundState::taxi && live.groundState != GroundState::toStand) continue;
+        if (live.lat == live.avoidCheckLat && live.lon == live.avoidCheckLon) continue;
+        live.avoidCheckLat = live.lat;
+        live.avoidCheckLon = live.lon;
+        for (AiAircraft& stat : staticAircraft) {
+            if (stat.state != AcState::active) continue;
+            const double reach = (live.identity.halfWingspan + stat.identity.halfWingspan) * collisionMargin;
+            if (gf_distanceNm({live.lat, live.lon}, {stat.standLat, stat.standLon}) > reach) continue;
+            gf_log(fmt::format("{:8}: {:8} removed for collision avoidance with live {}", gf_standNameById(stat.standId),
+                               stat.identity.callsign, live.identity.callsign));
+            removeAircraftFromSim(stat);
+            break;
+        }
+    }
 }
 
 void gf_removeAircraftOnReservedStand() {

@@ -24,9 +24,35 @@ void try2Park(LiveAc& ac, bool arrived);
 // The nearest free stand for the aircraft at the position; null when none fits.
 ParkPos* nearestFreeStand(LatLon pos, const LiveAc& ac, double radiusNm, bool arrived);
 
+// What the spawn of an aircraft standing still at the park airport found.
+enum class SpawnStand {
+    none,     // no stand tried or found: it spawns taxiing
+    waits,    // no stand yet and still standing: its first point is dropped, it waits
+    refused,  // the user's stand: it spawns taxiing
+    dropped,  // another aircraft holds the stand or a neighbour would touch it
+    parked,   // placed on the stand, ground state parked
+};
+
+// Places a new aircraft whose data stands still near a free stand of the park airport directly
+// on that stand, clearing it of aircraft that must make way.
+SpawnStand gf_standAtSpawn(LiveAc& ac);
+
+// Whether the newcomer may have the stand the occupant (a live aircraft parked, pushing back or
+// pulling out on it) holds; on success the occupant is removed.
+bool claimStandAtSpawn(const ParkPos& stand, const LiveAc& newcomer, LiveAc& occupant);
+
+// The first adjacent stand of the newcomer's stand on which a live aircraft with another callsign
+// stands close enough to touch it; 0 when none.
+uint32_t firstConflictingAdjacentStand(const ParkPos& stand, const LiveAc& newcomer);
+
 // Removes the static aircraft on the stand and those on its adjacent stands that the live
 // aircraft would touch.
 void checkStandOrExcludedIsOccupiedByStaticAndRemove(const LiveAc& ac, const ParkPos& stand);
+
+// Once a second while COLLISION_LIVE_PARKED_GND is on: each live aircraft taxiing or driving to
+// its stand that moved since the last check removes the first active static aircraft whose stand
+// lies within reach of its wings.
+void gf_removeStaticForCollisionAvoidance();
 
 // The stand named by reservedStand loses its static aircraft, else its parked live one. An empty
 // name names no stand.

@@ -10,7 +10,9 @@
 #include "airports/stand_records.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "traffic/parking.h"
 #include "traffic/removal.h"
+#include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "window/main_window.h"
@@ -99,6 +101,81 @@ void gf_removeLongestParked(int64_t n) {
             gf_log(fmt::format("live parked {} at {} removed", gf_acInfo(ac.identity), gf_standNameById(ac.standId)));
         removeAircraftFromSim(ac);
     }
+}
+
+namespace {
+
+constexpr int64_t maxUnconfirmedMinutes = 90;
+constexpr int64_t maxUnconfirmedMinutesHeavy = 180;
+
+double lf_averageHours(int64_t slots, size_t count) {
+    return count == 0 ? 0.0 : static_cast<double>(slots) / (2.0 * static_cast<double>(count)) + 0.5;
+}
+
+void lf_showAverage(double& stored, double hours, const char* name, size_t count) {
+    const bool changed = stored != hours;
+    stored = hours;
+    gf_setWindowValue(WindowArea::Counters, name, fmt::format("{} ({:.1f} h)", count, hours));
+    if (changed) gf_repaintArea(WindowArea::Counters);
+}
+
+}  // namespace
+
+size_t gf_countParkedLiveAc(bool show) {
+    const WeekSlot now = nowSlot.load();
+    size_t count = 0;
+    int64_t slots = 0;
+    for (const LiveAc& ac : liveAircraft) {
+        if (ac.state != AcState::active || ac.groundState != GroundState::parked) continue;
+        ++count;
+        slots += gf_parkedSlots(ac.parkSlot, now);
+    }
+    if (show) lf_showAverage(averageParkedHoursLive, lf_averageHours(slots, count), "parked live", count);
+    return count;
+}
+
+size_t gf_countParkedStaticAc(bool show) {
+    const WeekSlot now = nowSlot.load();
+    size_t count = 0;
+    int64_t slots = 0;
+    for (const AiAircraft& ac : staticAircraft) {
+        if (ac.state != AcState::active) continue;
+        ++count;
+        slots += gf_parkedSlots(ac.parkSlot, now);
+    }
+    if (show && !WEEK.value())
+        lf_showAverage(averageParkedHoursStatic, lf_averageHours(slots, count), "parked static", count);
+    return count;
+}
+
+void gf_forgetParkingCounters() {
+    averageParkedHoursLive = -1.0;
+    averageParkedHoursStatic = -1.0;
+    standChangeCount = 0;
+    standRadiusChanges = 0;
+}
+
+std::vector<ParkedLiveAc> collectParkedLiveAc() {
+    std::vector<ParkedLiveAc> parked;
+    const uint64_t now = gf_steadyTicks();
+    for (LiveAc& ac : liveAircraft) {
+        if (ac.state != AcState::active || ac.groundState != GroundState::parked) continue;
+        int64_t minutes = 0;
+        if (!ac.standChecked) {
+            const uint64_t ticks = now > ac.parkTicks ? now - ac.parkTicks : 0;
+            minutes = static_cast<int64_t>(ticks / steadyTicksPerSecond / 60);
+            const int64_t limit = ac.identity.category == AircraftCategory::Heavy ? maxUnconfirmedMinutesHeavy
+                                                                                 : maxUnconfirmedMinutes;
+            if (!INITIAL_LOAD_ONLY.value() && minutes > limit) {
+                removeAircraftFromSim(ac);
+                continue;
+            }
+        }
+        parked.push_back({ac.identity.hexid, ac.standId, ac.identity.callsign, minutes});
+    }
+    std::stable_sort(parked.begin(), parked.end(),
+                     [](const ParkedLiveAc& a, const ParkedLiveAc& b) { return a.minutes < b.minutes; });
+    return parked;
 }
 
 }  // namespace vdl

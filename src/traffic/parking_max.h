@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,5 +32,31 @@ void gf_checkMaxPark(uint8_t extra);
 
 // Removes up to n parked live aircraft, longest parked first.
 void gf_removeLongestParked(int64_t n);
+
+// The average parked times shown in the window, hours; -1 while not computed. Run worker only.
+inline double averageParkedHoursLive = -1.0;
+inline double averageParkedHoursStatic = -1.0;
+
+// Active parked live (static) aircraft. With show, their average parked time in hours, half-hour
+// slots from the parked slot to now across the week's end plus half an hour, is stored and
+// shown; the static one only while WEEK is off, as a whole-week plan has no parked times.
+size_t gf_countParkedLiveAc(bool show);
+size_t gf_countParkedStaticAc(bool show);
+
+// Back to no average shown and no stand changes counted (the library's resets).
+void gf_forgetParkingCounters();
+
+// A parked live aircraft that stays through a static parking adjustment.
+struct ParkedLiveAc {
+    uint32_t hexid = 0;
+    uint32_t standId = 0;
+    std::string callsign;
+    int64_t minutes = 0;  // 0 while the live data confirms it on its stand
+};
+
+// The parked live aircraft, shortest parked first, so that those taken from the end are the
+// longest parked. Unless INITIAL_LOAD_ONLY, one parked longer than 90 minutes (180 for a Heavy)
+// without the live data confirming it is removed instead of listed.
+std::vector<ParkedLiveAc> collectParkedLiveAc();
 
 }  // namespace vdl

@@ -146,6 +146,9 @@ struct LiveAc : AiAircraft {
     StreamPos pushPoint{};
     double tryParkLat = 0.0;
     double tryParkLon = 0.0;
+    // Where the collision avoidance with static aircraft last looked around it.
+    double avoidCheckLat = 0.0;
+    double avoidCheckLon = 0.0;
     int32_t earlyWindow = 1000;
     int32_t lateWindow = 1000;
     // Counted down to -300 by the configuration steps, so it must stay signed.

@@ -19,6 +19,7 @@
 #include "refdata/dbase.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_tables.h"
+#include "traffic/parking.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
@@ -305,10 +306,20 @@ void spawnLiveAc(LiveAc& ac) {
             ac.erase = true;
             return;
         }
-        // TODO: a stand at the park airport for an aircraft standing still (nearestFreeStand, the
-        // stand claims and the cargo check learnCargoStand).
-        ac.groundState = ac.stream.front().airborne ? GroundState::airborne : GroundState::taxi;
-        ac.prevGroundState = GroundState::fresh;
+        const SpawnStand placed = ac.stream.front().airborne ? SpawnStand::none : gf_standAtSpawn(ac);
+        if (placed == SpawnStand::waits) {
+            ac.stream.pop_front();
+            return;
+        }
+        if (placed == SpawnStand::dropped) {
+            ac.erase = true;
+            return;
+        }
+        // The user's stand refused, it taxis as without a stand: left new, it would never move.
+        if (placed != SpawnStand::parked) {
+            ac.groundState = ac.stream.front().airborne ? GroundState::airborne : GroundState::taxi;
+            ac.prevGroundState = GroundState::fresh;
+        }
     }
     createdFollowUps.push_back(ac.identity.hexid);
     lf_spawnAttitude(ac);

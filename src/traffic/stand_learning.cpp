@@ -17,6 +17,8 @@ namespace vdl {
 namespace {
 
 constexpr int32_t maxFilledGap = 5;
+constexpr int32_t coupledWindow = 10;  // half hours either side of now
+constexpr int32_t coupledWindowHeavy = 14;
 
 void lf_countChange() {
     ++updateCount;
@@ -99,6 +101,33 @@ bool gf_addSoftParkPosOption(uint32_t standId, const LiveAc& ac, bool remember, 
 void gf_learnStandUse(const LiveAc& ac, bool remember, WeekSlot slot) {
     if (ac.identity.airl.empty() || ac.cargoStand != (ac.identity.cargo != 0)) return;
     if (gf_addRealParkPosOption(ac.standId, ac, remember, slot)) gf_standSlotGate(ac.identity.hexid, slot, true);
+}
+
+void gf_searchForCoupledCsAroundThisTime(WeekSlot now, LiveAc& ac) {
+    AcIdentity& id = ac.identity;
+    if (id.coupledSearched != 0) return;
+    id.coupledSearched = 1;
+    try {
+        const int32_t w = id.category == AircraftCategory::Heavy ? coupledWindowHeavy : coupledWindow;
+        HalfHourSet window;
+        for (int32_t s = std::max(0, now.slot - w); s <= std::min(47, now.slot + w); ++s)
+            window.set(static_cast<size_t>(s));
+        std::string cs = id.callsign;
+        if (!cs.empty() && cs.back() == '_') cs.pop_back();
+        if (cs.empty()) return;
+        for (const ParkPos& p : parkPositions) {
+            for (const ParkPosOption& o : p.options) {
+                if (o.id == 0 || o.dropped || o.day != static_cast<uint32_t>(now.weekday) || (o.hours & window).none())
+                    continue;
+                if (o.airline != id.airl || o.callsign2.empty() || (o.callsign1 != cs && o.callsign2 != cs)) continue;
+                id.callsignCopy = o.callsign1;
+                id.coupledCallsign = o.callsign2;
+                return;
+            }
+        }
+    } catch (const std::exception& e) {
+        gf_logError(fmt::format("{}: {}", "gf_searchForCoupledCsAroundThisTime", e.what()));
+    }
 }
 
 }  // namespace vdl

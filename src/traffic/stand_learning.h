@@ -29,4 +29,9 @@ void gf_fillSlotsSinceLastSighting(WeekSlot now, ParkPos& stand, uint32_t option
 // is learned, and the stand-slot list notes the hexid.
 void gf_learnStandUse(const LiveAc& ac, bool remember, WeekSlot slot);
 
+// Once per aircraft: the first option of its airline on now's weekday, within 10 half hours of
+// now (14 for a Heavy), that carries its callsign and a second one gives the aircraft both as its
+// callsign copy and coupled callsign, the two flights of its stand rotation.
+void gf_searchForCoupledCsAroundThisTime(WeekSlot now, LiveAc& ac);
+
 }  // namespace vdl

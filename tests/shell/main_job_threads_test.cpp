@@ -88,6 +88,15 @@ class MainJobTest : public test::ShellTest {
         return community;
     }
 
+    // The reference list and the shipped demonstration stand file of EDDL, as the run script
+    // installs them; the user starts parked at EDDL. The first check chooses it, tick 16 loads it.
+    static void installEddl() {
+        const std::filesystem::path data = std::filesystem::path(VDL_SOURCE_DIR) / "data";
+        std::filesystem::create_directories("airports/stock");
+        std::filesystem::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
+        std::filesystem::copy_file(data / "airports/stock/EDDL.xml", "airports/stock/EDDL.xml");
+    }
+
     // The RealTraffic stand-in on the ports the program opened.
     static rtstandin::Config realTrafficConfig() {
         rtstandin::Config config;
@@ -175,6 +184,7 @@ TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     if (test::sanitizerSlowdown > 1) GTEST_SKIP() << "tracks are not judged under ThreadSanitizer";
     installRealTraffic();
     installScannedCommunity(12);
+    installEddl();
     options.scenario.endAtSimSeconds = 75.0;
     rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
@@ -203,6 +213,12 @@ TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
     const std::string log = test::readWholeFile("Log.txt");
     EXPECT_EQ(log.find("no notice for"), std::string::npos) << log;
+    // EDDL is the park airport: the aircraft standing at its gates are created on their stands, and
+    // their stand use is saved when the run leaves the airport.
+    for (const char* line : {"A5      : EWG7KT   parks", "A7      : BAW9QC   parks", "B5      : TKJ2WT   parks"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    const std::string learned = test::readWholeFile("airports/learned/stock/EDDL.xml");
+    for (const char* reg : {"D-AEWK", "G-EUPY", "TC-JFC"}) EXPECT_NE(learned.find(reg), std::string::npos) << reg;
 }
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
@@ -235,12 +251,7 @@ TEST_F(MainJobTest, WorkingFolderOfAnotherProgramEndsTheRunWithAnError) {
 }
 
 TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
-    // The reference list and the shipped demonstration stand file of EDDL, as the run script
-    // installs them; the user starts parked at EDDL. The first check chooses it, tick 16 loads it.
-    const std::filesystem::path data = std::filesystem::path(VDL_SOURCE_DIR) / "data";
-    std::filesystem::create_directories("airports/stock");
-    std::filesystem::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
-    std::filesystem::copy_file(data / "airports/stock/EDDL.xml", "airports/stock/EDDL.xml");
+    installEddl();
     options.scenario.endAtSimSeconds = 19.0;
     installCommunity(2);
     ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();

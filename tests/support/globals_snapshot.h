@@ -41,7 +41,9 @@
 #include "shell/run_worker.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
+#include "traffic/parking.h"
 #include "traffic/parking_max.h"
+#include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "window/exit.h"
@@ -97,6 +99,8 @@ inline Globals runGlobals() {
     }
     g["traffic.selected"] = fmt::format("{} {}", selectedObjectId, feedCallsigns.size());
     g["traffic.parkingMaximum"] = text(parkingMaximum);
+    g["traffic.parkingCounters"] = fmt::format("{} {} {} {}", averageParkedHoursLive, averageParkedHoursStatic,
+                                               standChangeCount, standRadiusChanges);
     return g;
 }
 

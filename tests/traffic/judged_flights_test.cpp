@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "airports/park_airport_state.h"
+#include "airports/reset.h"
+#include "airports/stand_records.h"
 #include "simulator/stand_in.h"
+#include "standins/track_checks.h"
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
 #include "traffic/flight_harness.h"
@@ -196,6 +200,63 @@ TEST_F(JudgedFlights, DepartureTaxisTakesOffAndClimbs) {
     const double gearUp = eventAt(o, "GEAR_SET", 0);
     ASSERT_GE(gearUp, 0.0);
     EXPECT_GT(gearUp, lift->time);
+}
+
+TEST_F(JudgedFlights, ArrivalTaxisInParksOnItsStandAndItsUseIsSaved) {
+    gf_resetAirports();
+    {
+        std::lock_guard lock(parkAirportMutex);
+        currentParkAirport.code = "EHAM";
+    }
+    standFileInfo = {"Schiphol", "stock", static_cast<int32_t>(worldAirportElevation)};
+    parkingActive.store(true);
+    // Final approach from 3 nm onto runway 27, roll-out, then a taxi to the north-west that comes
+    // to rest 12 m short of a stand whose axis points north.
+    const LatLon threshold = offsetMetres({worldAirportLat, worldAirportLon}, 90.0, 1000.0);
+    const double tan3 = std::tan(degToRad(3.0));
+    std::vector<Leg> pts;
+    for (double nm = 3.0; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
+        const LatLon p = offsetMetres(threshold, 90.0, nm * 1852.0);
+        pts.push_back({p.lat, p.lon, worldAirportElevation + 50.0 + std::max(0.0, nm) * feetPerNm * tan3, 140.0, 270.0,
+                       -140.0 * 101.27 * tan3});
+    }
+    LatLon pos = offsetMetres(threshold, 270.0, 450.0);
+    for (double kt : {125.0, 105.0, 85.0, 65.0, 45.0, 30.0, 20.0, 15.0}) {
+        pos = offsetMetres(pos, 270.0, kt * 0.5144 * 4.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, kt, 270.0, 0.0});
+    }
+    for (double kt : {15.0, 15.0, 15.0, 15.0, 12.0, 8.0, 4.0, 0.0}) {
+        if (kt > 0.0) pos = offsetMetres(pos, 315.0, kt * 0.5144 * 4.0);
+        pts.push_back({pos.lat, pos.lon, 0.0, kt, 315.0, 0.0});
+    }
+    // Standing still for a minute, the feed repeats the position; the intake keeps one such
+    // record in 15 s.
+    for (int i = 0; i < 15; ++i) pts.push_back(pts.back());
+    const LatLon standPos = offsetMetres(pos, 340.0, 12.0);
+    ParkPos& stand = parkPositions.emplace_back("H7", std::vector<ParkPosOption>{}, standPos.lat, standPos.lon, 0.0,
+                                                25.0, false, false, false);
+    stand.id = 1;
+    plan(hexArrival, "KLM123", pts);
+    run(static_cast<uint32_t>(pts.size() * 400 + 6000));
+
+    const StandInObject o = object("KLM123");
+    const auto verdict = tracks::gf_checkTracks(
+        {tracks::gf_recordedTrack(o)}, [](const RecordedTrack&) { return tracks::gf_limitsOfCategory(AircraftCategory::Large); });
+    EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
+    ASSERT_FALSE(o.track.empty());
+    const TrackPoint& last = o.track.back();
+    EXPECT_LE(gf_distanceNm({last.latitude, last.longitude}, standPos), metresToNm(2.0));
+    EXPECT_LE(radToDeg(std::fabs(gf_angleDiff(last.heading, 0.0))), 3.0);
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft.front().groundState, GroundState::parked);
+    ASSERT_EQ(stand.options.size(), 1u);
+    EXPECT_EQ(stand.options.front().kind, optionReal);
+    EXPECT_GE(updateCount, 1);
+    // Leaving the airport saves what was learned.
+    gf_clearParkAirportState();
+    const std::string saved = readWholeFile("airports/learned/stock/EHAM.xml");
+    EXPECT_NE(saved.find("PH-BXA"), std::string::npos) << saved;
+    gf_resetAirports();
 }
 
 }  // namespace

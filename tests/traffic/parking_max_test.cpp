@@ -20,6 +20,7 @@ class ParkingMax : public TrafficTest {
         CUSTOM_PARKING_PERCENTAGE.set(CUSTOM_PARKING_PERCENTAGE.defaultValue());
         CUSTOM_MAX_PARK.set(CUSTOM_MAX_PARK.defaultValue());
         INITIAL_LOAD_ONLY.set(false);
+        WEEK.set(false);
         nowSlot = WeekSlot{};
         TrafficTest::TearDown();
     }
@@ -162,6 +163,44 @@ TEST_F(ParkingMax, RemoveLongestParkedTakesTheFirstN) {
     EXPECT_EQ(liveAircraft[3].state, AcState::active);
     gf_removeLongestParked(0);
     EXPECT_EQ(liveAircraft[0].state, AcState::active);
+}
+
+TEST_F(ParkingMax, TheAdjustmentsStayersLongestParkedLast) {
+    for (bool initialLoadOnly : {false, true}) {
+        SCOPED_TRACE(initialLoadOnly ? "INITIAL_LOAD_ONLY" : "");
+        liveAircraft.clear();
+        removalQueue.clear();
+        INITIAL_LOAD_ONLY.set(initialLoadOnly);
+        parkedLive(1, 100 * 60).standChecked = true;          // confirmed by the data: 0 minutes
+        parkedLive(2, 100 * 60);                               // over 90 minutes unconfirmed
+        parkedLive(3, 100 * 60).identity.category = AircraftCategory::Heavy;  // a Heavy may stay 180
+        parkedLive(4, 10 * 60);
+        addActiveLiveAc(5, 105).groundState = GroundState::taxi;
+        std::vector<std::pair<uint32_t, int64_t>> got;
+        for (const ParkedLiveAc& p : collectParkedLiveAc()) got.emplace_back(p.hexid, p.minutes);
+        std::vector<std::pair<uint32_t, int64_t>> want = {{1, 0}, {4, 10}, {3, 100}};
+        if (initialLoadOnly) want = {{1, 0}, {4, 10}, {2, 100}, {3, 100}};
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(liveAircraft[1].state, initialLoadOnly ? AcState::active : AcState::removed);
+    }
+}
+
+TEST_F(ParkingMax, ParkedCountsAndTheirAverageTimeAcrossTheWeeksEnd) {
+    nowSlot = WeekSlot{1, 2};
+    parkedLive(1, 0).parkSlot = {7, 47};  // three half hours
+    parkedLive(2, 0).parkSlot = {1, 1};   // one
+    addActiveLiveAc(3, 103).groundState = GroundState::taxi;
+    EXPECT_EQ(gf_countParkedLiveAc(true), 2u);
+    EXPECT_DOUBLE_EQ(averageParkedHoursLive, 4.0 / 4.0 + 0.5);
+    parkedStatic(10, {1, 0});
+    parkedStatic(11, {1, 0}, AcState::creating);
+    EXPECT_EQ(gf_countParkedStaticAc(true), 1u);
+    EXPECT_DOUBLE_EQ(averageParkedHoursStatic, 2.0 / 2.0 + 0.5);
+    // A whole-week plan has no parked times to show.
+    WEEK.set(true);
+    parkedStatic(12, {7, 0});
+    EXPECT_EQ(gf_countParkedStaticAc(true), 2u);
+    EXPECT_DOUBLE_EQ(averageParkedHoursStatic, 1.5);
 }
 
 }  // namespace

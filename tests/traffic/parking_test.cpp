@@ -10,9 +10,12 @@
 #include "airports/reset.h"
 #include "airports/stand_records.h"
 #include "foundation/geo.h"
+#include "foundation/parameters.h"
 #include "foundation/units.h"
 #include "support/traffic_env.h"
+#include "traffic/movement.h"
 #include "traffic/parking.h"
+#include "traffic/spawn_gate.h"
 
 namespace vdl::test {
 namespace {
@@ -68,6 +71,16 @@ class Parking : public TrafficTest {
         ac.lat = baseLat + 0.001;
         ac.lon = baseLon;
         return ac;
+    }
+
+    // An active static aircraft of the newcomers' size whose stand is at the position.
+    static AiAircraft& staticAt(uint32_t hexid, LatLon at) {
+        AcIdentity id = testIdentity(hexid, fmt::format("KLM{}*", hexid));
+        id.halfWingspan = halfSpanNm;
+        AiAircraft& s = staticAircraft.emplace_back(std::move(id), 0, at.lat, at.lon, 0.0, false);
+        s.state = AcState::active;
+        s.objectId = hexid + 100;
+        return s;
     }
 
     static LiveAc& parkedOn(uint32_t hexid, const ParkPos& p, std::string callsign) {
@@ -236,6 +249,203 @@ TEST_F(Parking, AnEmptyReservedStandNameReservesNothing) {
     reservedStand = "R1";
     gf_removeAircraftOnReservedStand();
     EXPECT_EQ(onReserved.state, AcState::removed);
+}
+
+TEST_F(Parking, ATaxiingAircraftRemovesTheStaticItsWingsWouldTouch) {
+    struct Case {
+        const char* name;
+        GroundState state;
+        bool landingRoll;
+        bool option;
+        double staticEastM;  // the static's stand from the live aircraft
+        bool removed;
+    };
+    const std::vector<Case> cases = {
+        {"taxiing past a static 30 m away", GroundState::taxi, false, true, 30.0, true},
+        {"driving to its stand", GroundState::toStand, false, true, 30.0, true},
+        {"a static 45 m away is clear", GroundState::taxi, false, true, 45.0, false},
+        {"in the landing roll", GroundState::taxi, true, true, 30.0, false},
+        {"parked", GroundState::parked, false, true, 30.0, false},
+        {"COLLISION_LIVE_PARKED_GND off", GroundState::taxi, false, false, 30.0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        liveAircraft.clear();
+        staticAircraft.clear();
+        COLLISION_LIVE_PARKED_GND.set(c.option);
+        LiveAc& live = taxiing(1);
+        live.lat = baseLat;
+        live.lon = baseLon;
+        live.groundState = c.state;
+        live.landingRoll = c.landingRoll;
+        // Two half wingspans of 18 m with a tenth to spare reach 39.6 m.
+        AiAircraft& stat =
+            staticAt(20, gf_destination({baseLat, baseLon}, degToRad(90.0), metresToFeet(c.staticEastM)));
+        gf_removeStaticForCollisionAvoidance();
+        EXPECT_EQ(stat.state == AcState::removed, c.removed);
+    }
+    // Standing still, the aircraft does not look around again.
+    liveAircraft.clear();
+    staticAircraft.clear();
+    COLLISION_LIVE_PARKED_GND.set(true);
+    LiveAc& live = taxiing(1);
+    staticAt(22, {baseLat + 0.1, baseLon});
+    gf_removeStaticForCollisionAvoidance();
+    AiAircraft& later = staticAt(21, {live.lat, live.lon});
+    gf_removeStaticForCollisionAvoidance();
+    EXPECT_EQ(later.state, AcState::active);
+    live.lat += 0.00001;
+    gf_removeStaticForCollisionAvoidance();
+    EXPECT_EQ(later.state, AcState::removed);
+    COLLISION_LIVE_PARKED_GND.set(false);
+}
+
+// A new aircraft standing still at the park airport is placed on its stand as it spawns.
+class ParkedSpawn : public Parking {
+  protected:
+    void SetUp() override {
+        Parking::SetUp();
+        movementParkAirport = {true, "LSZH", baseLat, baseLon, 1416.0};
+        nowSlot = WeekSlot{3, 20};
+    }
+    void TearDown() override {
+        nowSlot = WeekSlot{};
+        reservedStand.clear();
+        Parking::TearDown();
+    }
+
+    // A new aircraft at the base point: two stops, or creeping at `speed` to `creepM` metres north.
+    static LiveAc& fresh(uint32_t hexid, std::string callsign, bool stop = true, double speed = 0.0,
+                         double creepM = 0.0) {
+        StreamPos p = testPoint(clock100.load(), baseLat, baseLon);
+        p.airborne = 0;
+        p.alt = 1416.0;
+        p.speed = speed;
+        p.stop = stop ? 1 : 0;
+        p.track = 90.0;
+        LiveAc& ac = liveAircraft.emplace_back(p, testIdentity(hexid, std::move(callsign)), 1.0);
+        ac.identity.halfWingspan = halfSpanNm;
+        gf_setCategoryValues(ac.identity);
+        const LatLon end = gf_destination({baseLat, baseLon}, 0.0, metresToFeet(creepM));
+        p.lat = end.lat;
+        p.lon = end.lon;
+        p.time += 1000;
+        ac.stream.push_back(p);
+        return ac;
+    }
+};
+
+TEST_F(ParkedSpawn, AStandingAircraftSpawnsOnTheNearestFreeStand) {
+    ParkPos& p = stand("P1", 40.0, 25.0);
+    p.heading = degToRad(135.0);
+    LiveAc& ac = fresh(1, "SWR12");
+    spawnLiveAc(ac);
+    ASSERT_EQ(ac.state, AcState::creating);
+    EXPECT_EQ(ac.groundState, GroundState::parked);
+    EXPECT_EQ(ac.standId, p.id);
+    EXPECT_TRUE(p.occupied);
+    ASSERT_EQ(ac.stream.size(), 1u);
+    EXPECT_DOUBLE_EQ(ac.lat, p.lat);
+    EXPECT_DOUBLE_EQ(ac.lon, p.lon);
+    EXPECT_NEAR(ac.heading, p.heading, 1e-12);
+    EXPECT_EQ(ac.stream.front().speed, 0.0);
+    // Its stand use is learned for the half hour, and the stand-slot list notes it.
+    ASSERT_EQ(p.options.size(), 1u);
+    EXPECT_TRUE(p.options.front().hours.test(20));
+    ASSERT_EQ(standSlotByHexid.size(), 1u);
+    EXPECT_EQ(standSlotByHexid.front().second, 20u);
+}
+
+TEST_F(ParkedSpawn, WhereTheDataDoesNotStandNearAFreeStand) {
+    struct Case {
+        const char* name;
+        bool stop;
+        double speed;
+        double creepM;
+        double standEastM;
+        bool reserved;
+        GroundState expected;
+        size_t points;  // left in the stream
+    };
+    const std::vector<Case> cases = {
+        {"creeping, the data's end near the stand", false, 3.0, 20.0, 30.0, false, GroundState::parked, 1},
+        {"creeping beyond 35 m", false, 3.0, 50.0, 30.0, false, GroundState::taxi, 2},
+        {"moving faster than 5 kt", false, 8.0, 20.0, 30.0, false, GroundState::taxi, 2},
+        {"standing, no stand within 55 m: waits", true, 0.0, 0.0, 80.0, false, GroundState::fresh, 1},
+        {"the reserved stand is refused: taxis", true, 0.0, 0.0, 30.0, true, GroundState::taxi, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        parkPositions.clear();
+        liveAircraft.clear();
+        pendingSpawns.clear();
+        stand("Q1", c.standEastM, 25.0);
+        reservedStand = c.reserved ? "Q1" : "";
+        LiveAc& ac = fresh(1, "SWR12", c.stop, c.speed, c.creepM);
+        spawnLiveAc(ac);
+        EXPECT_EQ(ac.groundState, c.expected);
+        EXPECT_EQ(ac.stream.size(), c.points);
+        EXPECT_EQ(ac.state, c.expected == GroundState::fresh ? AcState::fresh : AcState::creating);
+    }
+    // Beyond 5 nm of the park airport no stand is tried.
+    parkPositions.clear();
+    liveAircraft.clear();
+    stand("Q2", 30.0, 25.0);
+    movementParkAirport.lat += 0.1;
+    LiveAc& far = fresh(2, "SWR34");
+    spawnLiveAc(far);
+    EXPECT_EQ(far.groundState, GroundState::taxi);
+}
+
+TEST_F(ParkedSpawn, StandClaims) {
+    struct Case {
+        const char* name;
+        const char* occupant;
+        const char* newcomer;
+        bool occupantChecked;
+        bool newcomerParks;
+        bool occupantRemoved;
+    };
+    const std::vector<Case> cases = {
+        {"the same callsign: the old one goes", "SWR12", "SWR12", true, true, true},
+        {"a ghost makes way", "SWR12_", "SWR12", true, true, true},
+        {"a ghost does not displace a real one", "SWR12", "SWR12_", false, false, false},
+        {"an occupant the data confirms stays", "KLM10", "SWR12", true, false, false},
+        {"an unconfirmed occupant goes", "KLM10", "SWR12", false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        parkPositions.clear();
+        liveAircraft.clear();
+        ParkPos& p = stand("R1", 30.0, 25.0);
+        LiveAc& occupant = parkedOn(10, p, c.occupant);
+        occupant.standChecked = c.occupantChecked;
+        LiveAc& ac = fresh(1, c.newcomer);
+        spawnLiveAc(ac);
+        EXPECT_EQ(ac.groundState == GroundState::parked, c.newcomerParks);
+        EXPECT_EQ(ac.erase, !c.newcomerParks);
+        EXPECT_EQ(occupant.state == AcState::removed, c.occupantRemoved);
+    }
+}
+
+TEST_F(ParkedSpawn, ATouchingNeighbourDropsTheNewcomerAStaticMakesWay) {
+    ParkPos& p = stand("S1", 30.0, 25.0);
+    ParkPos& close = stand("S2", 60.0, 25.0);
+    p.adjacent = {close.id};
+    parkedOn(10, close, "KLM10");
+    LiveAc& dropped = fresh(1, "SWR12");
+    spawnLiveAc(dropped);
+    EXPECT_TRUE(dropped.erase);
+    EXPECT_FALSE(p.occupied);
+
+    liveAircraft.clear();
+    AiAircraft& stat = staticAircraft.emplace_back(testIdentity(20, "KLM20*"), p.id, p.lat, p.lon, 0.0, false);
+    stat.state = AcState::active;
+    stat.objectId = 120;
+    LiveAc& ac = fresh(2, "SWR34");
+    spawnLiveAc(ac);
+    EXPECT_EQ(ac.groundState, GroundState::parked);
+    EXPECT_EQ(staticAircraft.front().state, AcState::removed);
 }
 
 }  // namespace

@@ -7,13 +7,19 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "airports/park_airport_state.h"
+#include "airports/reset.h"
+#include "airports/stand_load.h"
 #include "feed/rttfc.h"
+#include "foundation/geo.h"
 #include "liveries/livery_tables.h"
 #include "simulator/stand_in.h"
 #include "standins/rttfc_replay.h"
@@ -22,6 +28,7 @@
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
 #include "traffic/movement.h"
+#include "traffic/park_airport_leave.h"
 #include "traffic/traffic_step.h"
 
 namespace vdl::test {
@@ -117,7 +124,9 @@ protected:
 
     // Each line goes to the feed's validation when its time comes, stamped with the test's own
     // clock; the traffic step, the stand-in's frame and the link's dispatch follow every 10 ms.
-    std::size_t replay(const std::vector<replay::ReplayLine>& lines) {
+    // `adjust` may fill in what the recording lacks.
+    std::size_t replay(const std::vector<replay::ReplayLine>& lines,
+                       const std::function<void(TrafficRecord&)>& adjust = {}) {
         std::size_t refused = 0;
         refusals.clear();
         std::size_t next = 0;
@@ -127,7 +136,9 @@ protected:
             if (t > end || (next == lines.size() && liveAircraft.empty())) break;
             for (; next < lines.size() && lines[next].seconds <= t; ++next) {
                 try {
-                    queue(gf_parseRttfc(replay::gf_stampLine(lines[next].line, stampBase + t), clock100.load()));
+                    TrafficRecord r = gf_parseRttfc(replay::gf_stampLine(lines[next].line, stampBase + t), clock100.load());
+                    if (adjust) adjust(r);
+                    queue(std::move(r));
                 } catch (const std::exception& e) {
                     // In the air speed and track are required; a ground line is always taken.
                     if (!groundLine(lines[next].line)) continue;
@@ -167,6 +178,120 @@ INSTANTIATE_TEST_SUITE_P(Zurich, RealFlights, ::testing::ValuesIn(replayCases())
                          [](const ::testing::TestParamInfo<ReplayCase>& info) {
                              return info.param.flight + "_" + info.param.variantName;
                          });
+
+// The same flights with Zürich as the park airport and its shipped stand file: an arrival whose
+// data comes to rest at a stand parks on it, departures standing at a stand are created on it and
+// leave it; every stand use is learned. The recordings carry neither type nor registration, which
+// stand learning needs: each flight gets a type and registration of its airline's fleet from the
+// table below. That table is this test's assumption, not recorded data.
+struct ParkingFlight {
+    const char* flight;
+    const char* type;
+    const char* title;
+    const char* reg;
+    const char* stand;  // where it parks, or stands when it is created
+    bool arrival;
+    const char* knownFault;  // why it does not park yet; reported as skipped while so
+};
+
+// CAI3208's records keep the landing's ground speed (104 kt) all the way to its stand: the intake
+// takes the taxi-in for a take-off roll and drops its stops, so the data never ends in a stop.
+// TODO: tell a stale velocity on the ground from a roll, then this arrival parks on Z3.
+constexpr const char* staleTaxiSpeed = "stale ground speed during the taxi-in";
+
+constexpr ParkingFlight parkingFlights[] = {
+    {"CAI3208", "B738", "Boeing 737-800 ZZZ", "TC-TJO", "Z3", true, staleTaxiSpeed},
+    {"ACA879", "B77W", "Boeing 777-300ER ZZZ", "C-FITL", "Z1", false, ""},
+    {"SWR137H", "A320", replayTitle, "HB-JLT", "Z5", false, ""},
+};
+
+class ZurichParking : public RealFlights {
+  protected:
+    void SetUp() override {
+        RealFlights::SetUp();
+        auto catalogue = trafficCatalogue();
+        for (const ParkingFlight& f : parkingFlights) {
+            catalogue.push_back({"ZZZ", f.type, f.title, "", 1, false});
+            sim->installTitle(f.title, {replayCg, 0.02});
+        }
+        gf_resetLiveries();
+        buildFrom(catalogue);
+        gf_resetAirports();
+        // The shipped stand file, where the program keeps it.
+        std::filesystem::create_directories("airports/stock");
+        std::filesystem::copy_file(std::filesystem::path(VDL_SOURCE_DIR) / "data/airports/stock/LSZH.xml",
+                                   "airports/stock/LSZH.xml", std::filesystem::copy_options::overwrite_existing);
+        {
+            std::lock_guard lock(parkAirportMutex);
+            currentParkAirport = {"LSZH", "ZRH", zurichLat, zurichLon, zurichElevation};
+        }
+        ASSERT_EQ(gf_readApf("airports/stock/LSZH.xml", standFileInfo, standFileQuality, parkPositions), "");
+        parkingActive.store(true);
+        gf_syncMovementParkAirport();
+        gf_setMainLoopRunning(true);
+    }
+    void TearDown() override {
+        gf_setMainLoopRunning(false);
+        parkPositions.clear();
+        gf_resetAirports();
+        RealFlights::TearDown();
+    }
+};
+
+TEST_P(ZurichParking, ParksOnTheStandAndLearnsItsUse) {
+    const ReplayCase& c = GetParam();
+    VDL_RECORDED_TRAFFIC(path, "realtraffic/lszh/" + c.flight + ".rttfc");
+    const ParkingFlight* f = nullptr;
+    for (const ParkingFlight& p : parkingFlights)
+        if (c.flight == p.flight) f = &p;
+    ASSERT_NE(f, nullptr);
+    const auto lines = replay::gf_applyVariant(replay::gf_readReplayFile(path), c.variant);
+    const auto stand = gf_findStandByName(f->stand);
+    ASSERT_NE(stand, parkPositions.end());
+    bool seenOnStand = false;
+    replay(lines, [&](TrafficRecord& r) {
+        r.type = f->type;
+        r.reg = f->reg;
+        for (const LiveAc& ac : liveAircraft)
+            if (ac.groundState == GroundState::parked && ac.standId == stand->id) seenOnStand = true;
+    });
+    if (!seenOnStand && *f->knownFault != '\0') GTEST_SKIP() << "known fault (" << f->knownFault << ")";
+    EXPECT_TRUE(seenOnStand) << c.flight << " never stood on " << f->stand << "\n" << logText();
+
+    std::vector<RecordedTrack> tracks;
+    for (const auto& o : sim->aiObjects()) tracks.push_back(tracks::gf_recordedTrack(o));
+    ASSERT_FALSE(tracks.empty()) << c.flight << " was never created\n" << logText();
+    const auto verdict = tracks::gf_checkTracks(
+        tracks, [](const RecordedTrack&) { return tracks::gf_limitsOfCategory(AircraftCategory::Large); });
+    EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
+
+    if (f->arrival) {
+        ASSERT_EQ(liveAircraft.size(), 1u);
+        const LiveAc& ac = liveAircraft.front();
+        EXPECT_EQ(ac.groundState, GroundState::parked);
+        EXPECT_LE(gf_distanceNm({ac.lat, ac.lon}, {stand->lat, stand->lon}), metresToNm(2.0));
+        EXPECT_LE(radToDeg(std::fabs(gf_angleDiff(ac.heading, stand->heading))), 3.0);
+    }
+    const bool learned = std::any_of(stand->options.begin(), stand->options.end(), [&](const ParkPosOption& o) {
+        return o.kind == optionReal && o.reg == f->reg;
+    });
+    EXPECT_TRUE(learned) << "no real option of " << f->reg << " on " << f->stand;
+    EXPECT_GE(updateCount, 1);
+}
+
+std::vector<ReplayCase> parkingCases() {
+    std::vector<ReplayCase> cases;
+    for (const ParkingFlight& f : parkingFlights) {
+        ReplayCase c;
+        c.flight = f.flight;
+        c.variantName = "asRecorded";
+        cases.push_back(std::move(c));
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Zurich, ZurichParking, ::testing::ValuesIn(parkingCases()),
+                         [](const ::testing::TestParamInfo<ReplayCase>& info) { return info.param.flight; });
 
 }  // namespace
 }  // namespace vdl::test
