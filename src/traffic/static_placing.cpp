@@ -109,6 +109,8 @@ bool gf_standOutOfRange(double lat, double lon) {
 
 void gf_parkStatic() {
     if (staticCandidates.empty() || parkPositions.empty()) return;
+    // Without the user's position the range cannot be judged: the candidate waits for it.
+    if (gf_isNullPosition(userAc.latitude, userAc.longitude)) return;
     const StaticCandidate c = std::move(staticCandidates.back());
     staticCandidates.pop_back();
     // The stand first: a stale id must not be followed to neighbours.
