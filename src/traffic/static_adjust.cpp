@@ -43,10 +43,6 @@ bool lf_sameType(const std::string& airlA, const std::string& typeA, const std::
     return airlA == airlB && typeA == typeB;
 }
 
-bool lf_flying(const std::string& callsign) {
-    return !callsign.empty() && (feedCallsigns.contains(callsign) || feedCallsigns.contains(callsign + "_"));
-}
-
 // The live aircraft parked on stands, shortest parked first; those parked too long go first,
 // unless INITIAL_LOAD_ONLY keeps every parked aircraft.
 void lf_collectLiveStayers() {
@@ -114,7 +110,7 @@ int32_t lf_optionReach(const ParkPos& stand, const AiAircraft& s, WeekSlot now, 
 
 void lf_reviewOneStatic(const AiAircraft& s, WeekSlot now) {
     if (s.state != AcState::active) return;
-    if (lf_flying(s.identity.callsignCopy) || lf_flying(s.identity.coupledCallsign)) {
+    if (gf_callsignInFeed(s.identity.callsignCopy) || gf_callsignInFeed(s.identity.coupledCallsign)) {
         lf_remove(s);
         return;
     }

@@ -92,15 +92,11 @@ bool lf_inSet(const std::unordered_set<std::string>& set, const std::string& key
     return !key.empty() && set.contains(key);
 }
 
-bool lf_flying(const std::string& callsign) {
-    return !callsign.empty() && (feedCallsigns.contains(callsign) || feedCallsigns.contains(callsign + "_"));
-}
-
 // The drop tests, in their order; true drops the option for the rest of the plan.
 bool lf_dropOption(const ParkPosOption& o) {
     const SearchIndex& x = searchIndex;
     if (lf_inSet(x.planRegs, o.reg)) return true;
-    if (lf_flying(o.callsign1) || lf_flying(o.callsign2)) return true;
+    if (gf_callsignInFeed(o.callsign1) || gf_callsignInFeed(o.callsign2)) return true;
     if (lf_inSet(x.staticCallsigns, o.callsign1) || lf_inSet(x.staticCallsigns, o.callsign2) ||
         lf_inSet(x.staticRegs, o.reg))
         return true;
@@ -376,5 +372,9 @@ void gf_planStaticParking() {
 }
 
 void gf_forgetStaticSearchIndex() { searchIndex = SearchIndex{}; }
+
+bool gf_callsignInFeed(const std::string& callsign) {
+    return !callsign.empty() && (feedCallsigns.contains(callsign) || feedCallsigns.contains(callsign + "_"));
+}
 
 }  // namespace vdl

@@ -53,6 +53,9 @@ void gf_searchPass(WeekSlot now, int32_t wanted, int32_t base, uint32_t kind);
 // The plan after a park airport was loaded: staticCandidates, best match last.
 void gf_planStaticParking();
 
+// The callsign (or its ghost form with '_') flies live: the feed reported it in range.
+bool gf_callsignInFeed(const std::string& callsign);
+
 // The search's look-ups of static aircraft and candidates are rebuilt on the next search.
 void gf_forgetStaticSearchIndex();
 
