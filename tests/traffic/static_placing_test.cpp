@@ -183,15 +183,23 @@ class StaticAdjust : public StaticTest {
 TEST_F(StaticAdjust, AStaticWhoseCallsignFliesLiveIsRemoved) {
     addStand({{.slots = {20, 21}, .callsign1 = "KLM11", .callsign2 = "KLM12"}});
     addStand({{.slots = {20, 21}, .callsign1 = "KLM21"}});
+    // One already on its way out with the same callsign on the same stand, and an active one of
+    // that callsign elsewhere: the adjustment removes the active one on the stand it judged.
+    activeStatic(3, 1, "KLM11*", "KLM11", "KLM12").state = AcState::removed;
+    activeStatic(4, 2, "KLM11*");
     activeStatic(1, 1, "KLM11*", "KLM11", "KLM12");
     activeStatic(2, 2, "KLM21*", "KLM21");
+    staticAircraft[1].identity.callsignCopy.clear();
+    const size_t removalsBefore = removalQueue.size();
     inTheFeed("KLM12");
     gf_adjustStaticParking();
-    EXPECT_EQ(staticAircraft[0].state, AcState::removed);
+    EXPECT_EQ(staticAircraft[2].state, AcState::removed);
     EXPECT_EQ(staticAircraft[1].state, AcState::active);
+    EXPECT_EQ(staticAircraft[3].state, AcState::active);
+    EXPECT_EQ(removalQueue.size(), removalsBefore + 1) << "one object is removed, once";
     EXPECT_TRUE(staticCandidates.empty()) << "nor is the flying one planned again";
-    ASSERT_EQ(keptStatics.size(), 1u);
-    EXPECT_EQ(keptStatics[0].callsign, "KLM21*");
+    ASSERT_EQ(keptStatics.size(), 2u);
+    for (const KeptStatic& row : keptStatics) EXPECT_EQ(row.standId, 2u) << row.callsign;
 }
 
 TEST_F(StaticAdjust, AStaticWhoseOptionEndsThisHalfHourComesBackUnderItsSecondCallsign) {
