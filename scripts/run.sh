@@ -42,7 +42,8 @@ echo "Log: work/Log.txt"
 
 # The simulator's tracks of the run, drawn on a map of EDDL's runways.
 if [ -f output/tracks.json ]; then
-    ../build/release/track_map output/tracks.json output/tracks.svg --radius 4 || status=$?
+    ../build/release/track_map output/tracks.json output/tracks.svg --radius 4 --stands airports/stock/EDDL.xml ||
+        status=$?
     echo "Tracks: work/output/tracks.svg"
 fi
 exit "$status"

@@ -1,5 +1,6 @@
 // Draws the tracks of a run as an SVG map: the scenario airport's runways and stands, each
-// aircraft's path (ground solid, air dashed), and where it touched down, stopped and parked.
+// aircraft's path (ground solid, air dashed), and where it touched down, stopped and parked;
+// static parked aircraft (callsigns ending in '*') as a filled shape on their stand.
 //
 //   track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]
 //
@@ -118,6 +119,22 @@ void lf_marker(std::ostream& svg, double x, double y, const char* shape, const c
                        lf_escape(label));
 }
 
+bool lf_isStatic(const vdl::RecordedTrack& t) { return !t.tailNumber.empty() && t.tailNumber.back() == '*'; }
+
+// A static aircraft stands still: a wing-and-fuselage cross along its heading where it stands.
+void lf_drawStatic(std::ostream& svg, const Projection& pr, const vdl::RecordedTrack& t) {
+    if (t.track.empty()) return;
+    const auto& at = t.track.front();
+    const LatLon p{at.latitude, at.longitude};
+    const double deg = vdl::radToDeg(at.heading);
+    svg << fmt::format("<g transform=\"translate({:.1f},{:.1f}) rotate({:.1f})\" fill=\"#404040\">"
+                       "<rect x=\"-4\" y=\"-19\" width=\"8\" height=\"38\"/><rect x=\"-17\" y=\"-4\" width=\"34\" "
+                       "height=\"7\"/></g>\n",
+                       pr.x(p), pr.y(p), deg);
+    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"20\" fill=\"#404040\">{}</text>\n", pr.x(p) + 10,
+                       pr.y(p) + 26, lf_escape(t.tailNumber));
+}
+
 void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTrack& t, const char* colour) {
     if (t.track.empty()) return;
     // Ground parts solid, airborne parts dashed; points closer than 2 m to the last drawn are left out.
@@ -216,10 +233,18 @@ int main(int argc, char** argv) {
                                pr.y(s.pos) - 8, lf_escape(s.name));
         }
         size_t n = 0;
-        for (const auto& t : tracks) lf_drawTrack(svg, pr, t, palette[n++ % std::size(palette)]);
-        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"90\" fill=\"#333\">{} aircraft; ground solid, air dashed; "
-                           "triangle touchdown, square stop, circle parked</text>\n",
-                           -r + 60, -r + 120, tracks.size());
+        size_t statics = 0;
+        for (const auto& t : tracks) {
+            if (lf_isStatic(t)) {
+                lf_drawStatic(svg, pr, t);
+                ++statics;
+                continue;
+            }
+            lf_drawTrack(svg, pr, t, palette[n++ % std::size(palette)]);
+        }
+        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"90\" fill=\"#333\">{} aircraft, {} of them static; ground "
+                           "solid, air dashed; triangle touchdown, square stop, circle parked</text>\n",
+                           -r + 60, -r + 120, tracks.size(), statics);
         svg << "</svg>\n";
         if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
         std::cout << fmt::format("track_map: {} aircraft drawn into {}\n", tracks.size(), o.out);

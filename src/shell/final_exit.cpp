@@ -18,6 +18,7 @@
 #include "shell/ui_messages.h"
 #include "window/main_window.h"
 #include "simlink/sim_link.h"
+#include "traffic/parking.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_lists.h"
 
@@ -36,11 +37,8 @@ int exitThreads = 0;
 // removals skip the traffic step's pacing: the link's next frame sends them all.
 // Answers whether any removal waits for the link.
 bool lf_removeAllAircraft() {
-    // TODO: remove through gf_removeAllLiveAc and gf_removeAllStaticAc once traffic has them.
-    for (LiveAc& ac : liveAircraft)
-        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
-    for (AiAircraft& ac : staticAircraft)
-        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+    gf_removeAllLiveAc();
+    gf_removeAllStaticAc();
     SimLock lock(simMutex);
     // Nothing new is created on the way out; what was created and never bound goes too.
     simCreateQueue.clear();

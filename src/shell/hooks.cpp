@@ -13,6 +13,8 @@
 #include "traffic/park_airport_leave.h"
 #include "traffic/parking.h"
 #include "traffic/parking_max.h"
+#include "traffic/static_adjust.h"
+#include "traffic/static_plan.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 
@@ -44,12 +46,13 @@ void gf_installRunHooks() {
     gf_setStandNameHook([](double, double) { return gf_userStandName(); });
     gf_setSaveUserStandHook(gf_saveUserStand);
     ParkAirportHooks park;
-    // TODO: gf_planStaticParking once static parking has it; until then a load sets the parking
-    // maximum alone.
-    park.planStaticParking = [] { gf_maxParkNumber(); };
+    park.planStaticParking = gf_planStaticParking;
     park.removeAllStaticAc = gf_removeAllStaticAc;
     park.removeAircraftOnReservedStand = gf_removeAircraftOnReservedStand;
-    park.clearStaticCandidates = [] { staticCandidates.clear(); };
+    park.clearStaticCandidates = [] {
+        staticCandidates.clear();
+        gf_clearStaticAdjustState();
+    };
     park.staticCandidatesEmpty = [] { return staticCandidates.empty(); };
     park.releaseParkedLiveAc = gf_releaseParkedLiveAc;
     park.enforceMaxLiveAc = gf_enforceMaxLiveAc;

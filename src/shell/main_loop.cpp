@@ -31,6 +31,8 @@
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
 #include "traffic/stand_learning.h"
+#include "traffic/static_adjust.h"
+#include "traffic/static_placing.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "traffic/traffic_step.h"
@@ -43,8 +45,8 @@ constexpr uint64_t stepsPerSecond = 1000 / mainLoopStepMs;
 
 // The window asked for the object id of the CALLSIGN_2_OBJECTID callsign; run worker only.
 bool showObjectIdAsked = false;
-// One bit per RunRequest whose missing work was logged; run worker only.
-uint32_t notThereYetLogged = 0;
+// "Flush static" was pressed: the next second removes every static aircraft; run worker only.
+bool flushStaticAsked = false;
 
 void lf_detail(std::string_view text) {
     if (LOG.value()) gf_log(text);
@@ -83,14 +85,6 @@ void lf_refreshCounters() {
     gf_repaintArea(WindowArea::Counters);
 }
 
-// A request the window accepts but whose work does not exist yet: said once in the log.
-void lf_notThereYet(RunRequest request) {
-    const uint32_t bit = 1u << static_cast<uint32_t>(request);
-    if ((notThereYetLogged & bit) != 0) return;
-    notThereYetLogged |= bit;
-    gf_log(fmt::format("lf_serveRunRequests: {} is not there yet", gf_runRequestName(request)));
-}
-
 // The DESTINATION box: its airport goes to the front of the park-airport list. An empty box
 // leaves the list to the distance sort.
 void lf_newDestination() {
@@ -122,8 +116,10 @@ void lf_serveRunRequests() {
                 lf_newDestination();
                 break;
             case RunRequest::FlushStatic:
-                // TODO: set the flag on which lf_everySecond removes every static aircraft.
-                lf_notThereYet(request);
+                flushStaticAsked = true;
+                break;
+            case RunRequest::ParkingSetting:
+                gf_parkingSettingChanged();
                 break;
             case RunRequest::ShowReservedStand:
                 lf_showReservedStand();
@@ -158,18 +154,25 @@ void lf_everySecond(bool simulatorRuns) {
         showObjectIdAsked = false;
         gf_showObjectIdOfCallsign();
     }
-    // TODO: remove every static aircraft while the "Flush static" flag is set (gf_removeAllStaticAc)
-    // and aircraft in the airborne user's path (gf_removeIfInUserPath).
+    if (flushStaticAsked) {
+        flushStaticAsked = false;
+        // The plan's open candidates go too, or the next steps would place them again.
+        staticCandidates.clear();
+        gf_removeAllStaticAc();
+    }
+    if (simulatorRuns && userOnGround.load().known && userOnGround.load().value == 0) {
+        bool removed = false;
+        for (LiveAc& ac : liveAircraft) removed = gf_removeIfInUserPath(ac) || removed;
+        if (removed) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
+    }
     gf_removeStaticForCollisionAvoidance();
     if (simulatorRuns) gf_autoRange();
     lf_refreshCounters();
 }
 
-void lf_every15Seconds() {
+void lf_every15Seconds(uint32_t jobs) {
     if (parkingActive.load()) gf_removeAircraftOnReservedStand();
-    // TODO: run the two-turn static parking adjustment (gf_disableParkingControls,
-    // gf_adjustStaticParking); on tickJob1200 ask for that adjustment while parking is active and
-    // INITIAL_LOAD_ONLY is off.
+    gf_staticAdjustTurn((jobs & tickJob1200) != 0);
 }
 
 void lf_every30Seconds() {
@@ -188,7 +191,7 @@ void lf_takeTick(bool simulatorRuns) {
         if (jobs & tickJob61) gf_removeStaticTwinsOfLiveAc();
         if ((jobs & tickJob62) && CALLSIGN_OBJECTIDS.value()) gf_writeCallsign2ObjectId();
     }
-    if (jobs & tickJob15) lf_every15Seconds();
+    if (jobs & tickJob15) lf_every15Seconds(jobs);
     if (jobs & tickJob30) lf_every30Seconds();
 }
 
@@ -231,7 +234,7 @@ void gf_clearMainLoopState() {
     tickCount = 0;
     mainLoopSteps = 0;
     showObjectIdAsked = false;
-    notThereYetLogged = 0;
+    flushStaticAsked = false;
 }
 
 void gf_removeStaticTwinsOfLiveAc() {

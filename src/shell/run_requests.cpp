@@ -23,6 +23,8 @@ std::string_view gf_runRequestName(RunRequest request) {
             return "show reserved stand";
         case RunRequest::ShowObjectId:
             return "CALLSIGN_2_OBJECTID";
+        case RunRequest::ParkingSetting:
+            return "parking setting";
     }
     return "?";
 }

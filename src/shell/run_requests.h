@@ -12,6 +12,7 @@ enum class RunRequest {
     FlushStatic,        // "Flush static": gf_removeAllStaticAc
     ShowReservedStand,  // "show reserved stand": lf_showReservedStand
     ShowObjectId,       // CALLSIGN_2_OBJECTID confirmed: gf_showObjectIdOfCallsign
+    ParkingSetting,     // a parking setting changed: gf_parkingSettingChanged
 };
 
 std::string_view gf_runRequestName(RunRequest request);

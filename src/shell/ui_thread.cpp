@@ -53,12 +53,20 @@ std::string lf_switchSimulator() {
     return fmt::format("switched to {}: a new run starts", gf_simulatorName());
 }
 
+// The per-airport parking settings: the run worker saves a change with the airport and adjusts
+// the static parking to it.
+bool lf_parkingSetting(const Parameter& p) {
+    return &p == &parking_percentage || &p == &INITIAL_LOAD_ONLY || &p == &PARK_FAKE || &p == &PARK_SOFT ||
+           &p == &CUSTOM_MAX_PARK || &p == &MAX_FIT_FL || &p == &WEEK;
+}
+
 std::string lf_switch(BoolParameter& option, bool on) {
     if (option.value() == on) return fmt::format("{} is {} already", option.name(), on ? "on" : "off");
     option.set(on);
     gf_saveBoolParameter(option);
     if (&option == &MSFS_2020) return lf_switchSimulator();
     if (&option == &AUTO_RANGE) gf_autoRangeSwitched(on);
+    if (lf_parkingSetting(option)) gf_postRunRequest(RunRequest::ParkingSetting);
     if (&option == &SCAN_LIVERIES && on) {
         gf_requestLiveryReset();
         return "SCAN_LIVERIES on: the liveries are scanned at the next start";
@@ -78,6 +86,7 @@ std::string lf_confirmed(Parameter& p) {
     if (&p == &MAX_LIVE) gf_postRunRequest(RunRequest::EnforceMaxLive);
     if (&p == &DESTINATION) gf_postRunRequest(RunRequest::NewDestination);
     if (&p == &CALLSIGN_2_OBJECTID) gf_postRunRequest(RunRequest::ShowObjectId);
+    if (lf_parkingSetting(p)) gf_postRunRequest(RunRequest::ParkingSetting);
     mainWindow.showParameterValue(p);
     return fmt::format("{} = {}", p.name(), p.text());
 }

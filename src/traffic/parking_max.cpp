@@ -167,6 +167,9 @@ std::vector<ParkedLiveAc> collectParkedLiveAc() {
             const int64_t limit = ac.identity.category == AircraftCategory::Heavy ? maxUnconfirmedMinutesHeavy
                                                                                  : maxUnconfirmedMinutes;
             if (!INITIAL_LOAD_ONLY.value() && minutes > limit) {
+                if (LOG.value())
+                    gf_log(fmt::format("{:8}: {:8} parked {} minutes, removed", gf_standNameById(ac.standId),
+                                       ac.identity.callsign, minutes));
                 removeAircraftFromSim(ac);
                 continue;
             }

@@ -10,6 +10,9 @@
 #include "traffic/parking_max.h"
 #include "traffic/sim_replies.h"
 #include "traffic/spawn_gate.h"
+#include "traffic/static_adjust.h"
+#include "traffic/static_placing.h"
+#include "traffic/static_plan.h"
 #include "traffic/traffic_services.h"
 
 namespace vdl {
@@ -51,7 +54,10 @@ void gf_initTrafficLists() {
         lf_reserveAtLeast(simReplies, 256);
     }
     lf_reserveAtLeast(parkPositions, parkPositionsReserve);
-    // TODO: reserve the three working vectors of static parking once they exist.
+    lf_reserveAtLeast(staticCandidates, 256);
+    lf_reserveAtLeast(keptStatics, 256);
+    lf_reserveAtLeast(staticRemovals, 256);
+    lf_reserveAtLeast(liveStayers, 256);
     lf_deleteCallsign2ObjectId();
     trafficListsInitialised = true;
 }
@@ -73,7 +79,11 @@ void gf_clearTrafficLists() {
         simReplies.clear();
         switchFollowUps.clear();
     }
-    // TODO: forget the park airport's record and the parking display counters once they exist.
+    gf_clearStaticAdjustState();
+    gf_forgetStaticSearchIndex();
+    realToleranceReached = 0;
+    softToleranceReached = -1;
+    softPositionsUsed = false;
     selectedObjectId = 0;
     gf_forgetParkingCounters();
     feedCallsigns.clear();
@@ -126,6 +136,16 @@ void gf_resetTraffic() {
     feedCallsigns.clear();
     parkingMaximum = 0;
     gf_forgetParkingCounters();
+    gf_clearStaticAdjustState();
+    std::vector<KeptStatic>().swap(keptStatics);
+    std::vector<StaticRemoval>().swap(staticRemovals);
+    std::vector<LiveStayer>().swap(liveStayers);
+    gf_forgetStaticSearchIndex();
+    realToleranceReached = 0;
+    softToleranceReached = -1;
+    softPositionsUsed = false;
+    // Static hexids run on for the whole process; only this reset starts them again.
+    staticHexidCounter = 0;
     gf_forgetNoticeWaits();
     gf_resetMovementForTests();
     trafficListsInitialised = false;

@@ -20,6 +20,7 @@
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
 #include "traffic/spawn_gate.h"
+#include "traffic/static_placing.h"
 #include "traffic/traffic_lists.h"
 
 namespace vdl {
@@ -100,14 +101,13 @@ void lf_handOverCreate(uint32_t clock) {
         CreateAcCmd cmd = std::move(liveCreateQueue.front());
         liveCreateQueue.pop_front();
         gf_queueCreateAc(cmd);
-        return;
-    }
-    if (!staticCreateQueue.empty()) {
+    } else if (!staticCreateQueue.empty()) {
         CreateAcCmd cmd = std::move(staticCreateQueue.front());
         staticCreateQueue.pop_front();
         gf_queueCreateAc(cmd);
     }
-    // TODO: place the next static aircraft (lf_parkStatic) while staticCandidates is not empty.
+    // Statics wait while any live create does: live traffic comes first.
+    if (liveCreateQueue.empty() && !staticCandidates.empty()) gf_parkStatic();
 }
 
 void lf_buildCreateCommand() {

@@ -251,9 +251,11 @@ TEST_F(MainJobTest, WorkingFolderOfAnotherProgramEndsTheRunWithAnError) {
 }
 
 TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
+    // The user starts parked at EDDL: the first check chooses it, tick 16 loads its stands and
+    // plans its static aircraft.
     installEddl();
-    options.scenario.endAtSimSeconds = 19.0;
-    installCommunity(2);
+    options.scenario.endAtSimSeconds = 23.0;
+    installScannedCommunity(12);
     ASSERT_EQ(gf_runProgram(options, out, err), 0) << err.str();
 
     const std::string log = test::readWholeFile("Log.txt");
@@ -265,6 +267,20 @@ TEST_F(MainJobTest, TheUsersAirportOnTheGroundBecomesTheParkAirport) {
     EXPECT_NE(out.str().find("  park airport: EDDL (DUS)"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("  airport: Düsseldorf International (demonstration)"), std::string::npos);
     EXPECT_EQ(test::readWholeFile("airports/my_park_airports.txt").substr(0, 4), "EDDL");
+    // The stands fill with static aircraft for the current half hour, one every half second, and
+    // they park (engines off) two seconds after their creation.
+    EXPECT_NE(log.find("10 positions (30% vs wanted 30%"), std::string::npos) << log;
+    size_t statics = 0;
+    size_t parked = 0;
+    for (const auto& t : gf_readTrackFile("output/tracks.json")) {
+        if (!t.tailNumber.ends_with("*")) continue;
+        ++statics;
+        parked += std::any_of(t.events.begin(), t.events.end(),
+                              [](const TrackEvent& e) { return e.name == "ENGINE_AUTO_SHUTDOWN"; });
+    }
+    // Under ThreadSanitizer the program falls behind the simulator's real-time frames.
+    EXPECT_GE(statics, test::sanitizerSlowdown > 1 ? 1u : 7u) << log;
+    EXPECT_GE(parked, test::sanitizerSlowdown > 1 ? 0u : 6u) << log;
     // The end of the run leaves the airport.
     EXPECT_EQ(gf_parkAirportCode(), "");
     EXPECT_FALSE(parkingActive.load());

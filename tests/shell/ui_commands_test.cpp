@@ -100,6 +100,15 @@ TEST_F(UiCommandTest, ButtonsToggleOrAsk) {
     EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::FlushStatic, RunRequest::ShowReservedStand}));
 }
 
+TEST_F(UiCommandTest, AParkingSettingChangeIsHandedToTheRunWorker) {
+    for (const char* command : {"set parking_percentage 40", "press WEEK", "set CUSTOM_MAX_PARK 12"}) {
+        gf_handleCommand(command);
+        EXPECT_EQ(gf_takeRunRequests(), std::vector{RunRequest::ParkingSetting}) << command;
+    }
+    gf_handleCommand("set MAX_LIVE 9");
+    EXPECT_EQ(gf_takeRunRequests(), std::vector{RunRequest::EnforceMaxLive});
+}
+
 TEST_F(UiCommandTest, SimulatorSwitchStartsANewRunAndQuitEndsIt) {
     std::vector<ExitReason> exits;
     gf_setFinalExitHook([&](ExitReason r, int) { exits.push_back(r); });

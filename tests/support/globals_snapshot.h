@@ -44,6 +44,9 @@
 #include "traffic/parking.h"
 #include "traffic/parking_max.h"
 #include "traffic/stand_learning.h"
+#include "traffic/static_adjust.h"
+#include "traffic/static_placing.h"
+#include "traffic/static_plan.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "window/exit.h"
@@ -101,6 +104,9 @@ inline Globals runGlobals() {
     g["traffic.parkingMaximum"] = text(parkingMaximum);
     g["traffic.parkingCounters"] = fmt::format("{} {} {} {}", averageParkedHoursLive, averageParkedHoursStatic,
                                                standChangeCount, standRadiusChanges);
+    g["traffic.staticParking"] =
+        fmt::format("{} {} {} {} {} {} {}", keptStatics.size(), staticRemovals.size(), liveStayers.size(),
+                    adjustRequested.load(), realToleranceReached, softToleranceReached, softPositionsUsed);
     return g;
 }
 
@@ -152,6 +158,8 @@ inline Globals keptGlobals() {
         fmt::format("{} {} {} {} {} {} {}", gf_parkAirportCount(), reservedStand, reservedStandShown, runMaxLive,
                     loadPending, learnSoftAllowed, gf_userStandName());
     g["airports.scan"] = fmt::format("{} {}", airportsGenerated.load(), tbloCount.load());
+    // Static hexids run on for the whole process.
+    g["traffic.staticHexid"] = text(staticHexidCounter);
     g["liveries.tables"] = fmt::format("{} {} {} {} {}", gf_catalogueTitleCount(), liveryCount.load(),
                                        liveriesProcessed, liveries.size(), gf_liveryResetDue());
     g["liveries.lists"] = fmt::format("{} {} {} {}", specialTitles.size(), regcodeMessages.size(),
