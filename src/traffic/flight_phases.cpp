@@ -32,6 +32,7 @@ constexpr double attitudeAglFt = 1000.0;
 constexpr double approachAttitudeAglFt = 2000.0;
 
 constexpr double stepSeconds = 0.01;  // one traffic step
+constexpr double settledBankRad = 1e-9;  // far below anything seen, far above rounding
 
 // Descents: the vertical speed of a descent to the ground, steeper with a higher QNH.
 constexpr int32_t standardQnh = 1013;
@@ -324,6 +325,14 @@ void setBankRate(LiveAc& ac, double turn, double steps) {
     const double turnPerSecond = steps > 0.0 && std::isfinite(turn) ? turn / (steps * stepSeconds) : 0.0;
     const double coordinated = std::atan(turnPerSecond * ktToMps(std::fabs(ac.targetTas)) / standardGravity);
     const double target = -std::clamp(coordinated, -maxBank, maxBank);
+    // Added step by step, a rate leaves the bank a few ulps short of (or past) its target, and the
+    // next leg's rate to close that gap is lost in the sum: a bank that near is set on the target,
+    // so a turn at the category's limit banks exactly that limit.
+    if (std::fabs(target - ac.bank) <= settledBankRad) {
+        ac.bank = target;
+        ac.bankRate = 0.0;
+        return;
+    }
     const double rate = steps > 0.0 ? (target - ac.bank) / steps : 0.0;
     ac.bankRate = std::clamp(std::isfinite(rate) ? rate : 0.0, -maxRate, maxRate);
 }

@@ -167,6 +167,44 @@ TEST(BankRate, CoordinatedWithTurnRateAndSpeedWithinTheCategory) {
     EXPECT_DOUBLE_EQ(heavy.bankRate, 0.0);
 }
 
+// A turn held at the category's bank limit: the bank rolled in step by step ends a few ulps off
+// the limit, and there it must settle on the limit itself, neither stay short nor beyond it.
+TEST(BankRate, SettlesExactlyOnTheLimitAfterTheRollIn) {
+    StreamPos p = makePoint(52.3, 4.76, 2000, 190, 90, true);
+    LiveAc heavy(p, harnessIdentity(AircraftCategory::Heavy), 1.0);
+    heavy.targetTas = 190.0;
+    const double limit = degToRad(20.0);  // a left turn of 3.4 deg/s at 190 kt needs 30
+    const double leftTurn = degToRad(-3.4) * 2.0;
+    // The roll-in as the traffic step flies it: 200-step legs, the bank summed each step.
+    heavy.bank = 0.0;
+    for (int leg = 0; leg < 10; ++leg) {
+        setBankRate(heavy, leftTurn, 200.0);
+        for (int i = 0; i < 200; ++i) heavy.bank += heavy.bankRate;
+    }
+    setBankRate(heavy, leftTurn, 200.0);
+    EXPECT_EQ(heavy.bank, limit);
+    EXPECT_EQ(heavy.bankRate, 0.0);
+    struct Case {
+        double bank;
+        double turn;
+        double bankAfter;
+        bool rolls;
+    };
+    const Case cases[] = {
+        {std::nextafter(limit, 0.0), leftTurn, limit, false},
+        {std::nextafter(limit, 1.0), leftTurn, limit, false},
+        {-std::nextafter(limit, 0.0), -leftTurn, -limit, false},
+        {limit - 1e-6, leftTurn, limit - 1e-6, true},  // still short: rolls on at a rate
+        {1e-12, 0.0, 0.0, false},                      // wings level
+    };
+    for (const Case& c : cases) {
+        heavy.bank = c.bank;
+        setBankRate(heavy, c.turn, 200.0);
+        EXPECT_EQ(heavy.bank, c.bankAfter) << c.bank;
+        EXPECT_EQ(heavy.bankRate != 0.0, c.rolls) << c.bank;
+    }
+}
+
 }  // namespace
 }  // namespace vdl::test
 
