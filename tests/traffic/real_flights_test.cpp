@@ -21,6 +21,7 @@
 #include "feed/rttfc.h"
 #include "foundation/geo.h"
 #include "liveries/livery_tables.h"
+#include "refdata/dbase.h"
 #include "simulator/stand_in.h"
 #include "standins/rttfc_replay.h"
 #include "standins/track_checks.h"
@@ -261,8 +262,9 @@ TEST_P(ZurichParking, ParksOnTheStandAndLearnsItsUse) {
     std::vector<RecordedTrack> tracks;
     for (const auto& o : sim->aiObjects()) tracks.push_back(tracks::gf_recordedTrack(o));
     ASSERT_FALSE(tracks.empty()) << c.flight << " was never created\n" << logText();
+    // Judged by the class of the type the flight is given here, as the program flies it.
     const auto verdict = tracks::gf_checkTracks(
-        tracks, [](const RecordedTrack&) { return tracks::gf_limitsOfCategory(AircraftCategory::Large); });
+        tracks, [&](const RecordedTrack&) { return tracks::gf_limitsOfCategory(gf_modelCategory(f->type)); });
     EXPECT_TRUE(verdict.passed()) << verdict.failures() << verdict.report();
 
     if (f->arrival) {
