@@ -122,6 +122,16 @@ std::string MainWindow::value(WindowArea area, std::string_view name) const {
     return {};
 }
 
+std::vector<std::pair<std::string, std::string>> MainWindow::values(WindowArea area) const {
+    Lock lock(windowMutex);
+    return values_.at(static_cast<size_t>(area));
+}
+
+void MainWindow::setChangeHook(std::function<void()> hook) {
+    Lock lock(windowMutex);
+    changeHook_ = std::move(hook);
+}
+
 void MainWindow::requestRepaint(WindowArea area) {
     Lock lock(windowMutex);
     repaintRequested_.at(static_cast<size_t>(area)) = true;

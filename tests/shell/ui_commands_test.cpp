@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -22,14 +23,6 @@ class UiCommandTest : public test::ShellTest {
         ASSERT_TRUE(gf_makeProgramFolder());
         ASSERT_TRUE(gf_loadParameters());
         gf_initMainWindow();
-    }
-    static std::string savedValue(const std::string& name) {
-        const std::string xml = test::readWholeFile(gf_parametersPath());
-        const std::string key = "name=\"" + name + "\" value=\"";
-        const auto at = xml.find(key);
-        if (at == std::string::npos) return "?";
-        const auto start = at + key.size();
-        return xml.substr(start, xml.find('"', start) - start);
     }
 };
 
@@ -113,6 +106,40 @@ TEST_F(UiCommandTest, SimulatorSwitchStartsANewRunAndQuitEndsIt) {
     EXPECT_TRUE(userClosed.load());
     gf_handleCommand("quit");  // ignored while the exit is under way
     EXPECT_EQ(exits, (std::vector{ExitReason::NewSettings, ExitReason::UserClosedSim}));
+}
+
+// The window's controls reach the parameters by their control ids, as the commands by names.
+TEST_F(UiCommandTest, ControlsByIdTakeValuesAndToggles) {
+    DESTINATION.set("EDDL");
+    LOG.set(true);
+    const int destination = DESTINATION.controlId(), maxLive = MAX_LIVE.controlId(), log = LOG.controlId();
+    const struct {
+        std::function<std::string()> act;
+        Parameter* parameter;
+        const char* value;
+    } cases[] = {
+        // A cleared box is a value: the destination goes.
+        {[&] { return gf_confirmBox(destination, ""); }, &DESTINATION, ""},
+        {[&] { return gf_confirmBox(maxLive, " 12 "); }, &MAX_LIVE, "12"},
+        {[&] { return gf_confirmBox(log, "off"); }, &LOG, "false"},
+        {[&] { return gf_pressControl(log); }, &LOG, "true"},
+        {[&] { return gf_pressControl(maxLive); }, &MAX_LIVE, "12"},  // a box is not pressed
+        {[&] { return gf_confirmBox(maxLive, ""); }, &MAX_LIVE, "12"},  // no number: kept
+    };
+    for (const auto& c : cases) {
+        const std::string answer = c.act();
+        EXPECT_EQ(c.parameter->text(), c.value) << answer;
+        EXPECT_EQ(savedValue(c.parameter->name()), c.value) << answer;
+    }
+    EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::NewDestination, RunRequest::EnforceMaxLive}));
+    EXPECT_NE(gf_confirmBox(4242, "1").find("no control"), std::string::npos);
+    EXPECT_NE(gf_pressControl(4242).find("no control"), std::string::npos);
+}
+
+TEST_F(UiCommandTest, AfterTheUsersCloseARestartEndsTheLoop) {
+    EXPECT_TRUE(gf_handleUiMessage(UiMessage::SaveAndQuit));
+    userClosed = true;
+    EXPECT_TRUE(gf_handleUiMessage(UiMessage::StartRun)) << "no new run once the user closed";
 }
 
 TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {
