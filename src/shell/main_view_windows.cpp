@@ -11,6 +11,7 @@
 #include "airports/park_airport_state.h"
 #include "foundation/encoding.h"
 #include "foundation/log.h"
+#include "foundation/parameters.h"
 #include "foundation/version.h"
 #include "shell/main_view.h"
 #include "shell/ui_messages.h"
@@ -30,8 +31,8 @@ constexpr int lineHeight = 20;
 constexpr int optionLines = 10;  // option rows per column
 constexpr int optionPitch = 26;
 constexpr int boxWidth = 80;
-constexpr int counterColumns = 3;
-constexpr int counterPitch = 21;
+constexpr int counterColumns = 4;
+constexpr int counterPitch = 20;
 constexpr int buttonWidth = 150;
 constexpr int buttonHeight = 26;
 constexpr int iconResource = 1;  // res/vandrel.rc
@@ -56,10 +57,6 @@ std::wstring lf_windowText(HWND hwnd) {
     return text;
 }
 
-bool lf_hasBox(ControlKind kind) {
-    return kind == ControlKind::TbInt || kind == ControlKind::TbFloat || kind == ControlKind::TbText;
-}
-
 std::wstring lf_joinValues(const std::vector<std::pair<std::string, std::string>>& values) {
     std::string text;
     for (const auto& [name, value] : values) {
@@ -67,6 +64,33 @@ std::wstring lf_joinValues(const std::vector<std::pair<std::string, std::string>
         text += fmt::format("{}: {}", name, value);
     }
     return lf_wide(text);
+}
+
+// Where the window was when the program last ended, while that place is still on a monitor.
+POINT lf_savedPosition() {
+    const int left = WINDOW_LEFT.value(), top = WINDOW_TOP.value();
+    if (left == windowNotPlaced || top == windowNotPlaced) return {CW_USEDEFAULT, CW_USEDEFAULT};
+    // The caption's middle must be on a screen, else the window could not be moved back.
+    const POINT caption{left + clientWidth / 2, top + 8};
+    if (MonitorFromPoint(caption, MONITOR_DEFAULTTONULL) == nullptr) return {CW_USEDEFAULT, CW_USEDEFAULT};
+    return {left, top};
+}
+
+void lf_savePosition(HWND hwnd) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    RECT rect{};
+    if (IsIconic(hwnd)) {
+        if (!GetWindowPlacement(hwnd, &placement)) return;
+        rect = placement.rcNormalPosition;
+    } else if (!GetWindowRect(hwnd, &rect)) {
+        return;
+    }
+    if (WINDOW_LEFT.value() == rect.left && WINDOW_TOP.value() == rect.top) return;
+    WINDOW_LEFT.set(rect.left);
+    WINDOW_TOP.set(rect.top);
+    gf_saveParameter(WINDOW_LEFT);
+    gf_saveParameter(WINDOW_TOP);
 }
 
 }  // namespace
@@ -121,9 +145,9 @@ bool Win32Window::create(bool show, std::atomic<bool>* closeRequest) {
         if (RegisterClassExW(&wc) == 0) return false;
     }
     constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    // TODO: open the window where it was when the program last ended (saved on WM_APP+2).
-    if (CreateWindowExW(0, windowClass, lf_wide(programName).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                        clientWidth, clientHeight, nullptr, nullptr, instance, this) == nullptr) {
+    const POINT at = lf_savedPosition();
+    if (CreateWindowExW(0, windowClass, lf_wide(programName).c_str(), style, at.x, at.y, clientWidth, clientHeight,
+                        nullptr, nullptr, instance, this) == nullptr) {
         hwnd_ = nullptr;
         return false;
     }
@@ -224,7 +248,7 @@ void Win32Window::layout() {
         const int x = margin + (c.row / optionLines) * columnWidth;
         const int y = options.top + 4 + (c.row % optionLines) * optionPitch;
         HWND control = item(c.controlId);
-        if (lf_hasBox(c.kind)) {
+        if (gf_controlHasBox(c.kind)) {
             // The label is the window made just before its box.
             place(GetWindow(control, GW_HWNDPREV), x, y + 3, columnWidth - boxWidth - 2 * margin, lineHeight);
             place(control, x + columnWidth - boxWidth - margin, y, boxWidth, 22);
@@ -241,10 +265,13 @@ void Win32Window::layout() {
     place(item(idReservedStand), 2 * margin + buttonWidth, clientHeight - buttonHeight - margin, buttonWidth,
           buttonHeight);
 
-    RECT frame{0, 0, scale(clientWidth), scale(clientHeight)};
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                             static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    // The client area gets its size; the frame is measured rather than computed, so that it is
+    // right whatever the system draws around it at this DPI.
+    RECT outer{}, client{};
+    GetWindowRect(hwnd_, &outer);
+    GetClientRect(hwnd_, &client);
+    SetWindowPos(hwnd_, nullptr, 0, 0, scale(clientWidth) + (outer.right - outer.left) - client.right,
+                 scale(clientHeight) + (outer.bottom - outer.top) - client.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -286,7 +313,7 @@ void Win32Window::refresh(bool force) {
             HWND control = GetDlgItem(hwnd_, c.controlId);
             if (control == nullptr) continue;
             if ((IsWindowEnabled(control) != FALSE) != c.enabled) EnableWindow(control, c.enabled);
-            if (lf_hasBox(c.kind)) {
+            if (gf_controlHasBox(c.kind)) {
                 setText(c.controlId, lf_wide(c.text));
             } else {
                 const WPARAM state = c.checked ? BST_CHECKED : BST_UNCHECKED;
@@ -370,7 +397,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case wmStartRun:
         case wmSaveAndQuit:
             if (gf_handleUiMessage(message == wmStartRun ? UiMessage::StartRun : UiMessage::SaveAndQuit)) {
-                // TODO: keep the window's position for the next start.
+                lf_savePosition(hwnd_);
                 destroying_ = true;
                 detach();
                 DestroyWindow(hwnd_);

@@ -29,7 +29,7 @@ enum Win32ControlId : int {
     idStatistics = 121,
     idCounterFirst = 200,  // the counters, one static text each, in the order first set
 };
-inline constexpr int counterSlots = 12;
+inline constexpr int counterSlots = 16;
 
 class Win32Window {
   public:

@@ -33,6 +33,11 @@ constexpr AreaRect gf_areaRect(WindowArea area) {
     return {0, 0, 0, 0};
 }
 
+// Number, decimal and text options are edit boxes; the others are clicked.
+constexpr bool gf_controlHasBox(ControlKind kind) {
+    return kind == ControlKind::TbInt || kind == ControlKind::TbFloat || kind == ControlKind::TbText;
+}
+
 // One control as the window shows it, bound to its parameter.
 struct ControlView {
     const Parameter* parameter = nullptr;

@@ -213,6 +213,45 @@ TEST_F(Win32WindowTest, ARestartAfterTheCloseEndsTheWindowToo) {
     EXPECT_FALSE(window->pumpMessages());
 }
 
+TEST_F(Win32WindowTest, TheWindowOpensWhereItWasLeftWhileAMonitorShowsThatPlace) {
+    SetWindowPos(window->handle(), nullptr, 123, 77, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(window->handle(), WM_CLOSE, 0, 0);
+    gf_postUiMessage(UiMessage::SaveAndQuit);
+    EXPECT_FALSE(window->pumpMessages());
+    EXPECT_EQ(savedValue("WINDOW_LEFT"), "123");
+    EXPECT_EQ(savedValue("WINDOW_TOP"), "77");
+
+    for (const auto& [left, expectAt] : {std::pair{123, true}, std::pair{30000, false}}) {
+        WINDOW_LEFT.set(left);
+        Win32Window again(std::chrono::milliseconds(0));
+        ASSERT_TRUE(again.create(true));
+        RECT rect{};
+        GetWindowRect(again.handle(), &rect);
+        EXPECT_EQ(rect.left == left && rect.top == 77, expectAt) << left << ": at " << rect.left << "," << rect.top;
+    }
+}
+
+TEST_F(Win32WindowTest, ANewDpiScalesTheWindowAndItsControls) {
+    const HWND hwnd = window->handle();
+    const int dpi = static_cast<int>(GetDpiForWindow(hwnd));
+    RECT client{}, button{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, MulDiv(880, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(516, dpi, 96));
+    GetWindowRect(item(idFlushStatic), &button);
+    const int buttonWidth = button.right - button.left;
+
+    // Smaller: a larger window would not fit the screen of Wine's null display (1024 x 768).
+    const int newDpi = dpi * 3 / 4;
+    RECT suggested{0, 0, MulDiv(900, newDpi, 96), MulDiv(560, newDpi, 96)};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, MulDiv(880, newDpi, 96)) << "the client area keeps its size in 96-dpi units";
+    EXPECT_EQ(client.bottom, MulDiv(516, newDpi, 96));
+    GetWindowRect(item(idFlushStatic), &button);
+    EXPECT_NEAR(button.right - button.left, buttonWidth * 3 / 4, 1);
+}
+
 TEST(Win32WindowQueue, MessagesPostedBeforeTheWindowReachIt) {
     gf_resetEverything();
     test::TempWorkDir dir;
