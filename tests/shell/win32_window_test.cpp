@@ -14,36 +14,18 @@
 #include "shell/ui_messages.h"
 #include "shell/win32_window.h"
 #include "support/shell_env.h"
+#include "support/win32_env.h"
 #include "window/exit.h"
 #include "window/main_window.h"
 
 namespace vdl {
 namespace {
 
-std::string lf_text(HWND hwnd) {
-    wchar_t buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    std::string out;
-    for (const wchar_t* c = buffer; *c != 0; ++c) out += static_cast<char>(*c < 128 ? *c : '?');
-    return out;
-}
-
-// Whether this session can make windows at all (Wine without a display driver cannot).
-bool lf_windowsPossible() {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-    if (probe == nullptr) return false;
-    DestroyWindow(probe);
-    return true;
-}
-
 class Win32WindowTest : public test::ShellTest {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
-        if (!lf_windowsPossible())
-            GTEST_SKIP() << "no window can be made in this session (Wine needs a display, or the "
-                            "registry value HKCU\\Software\\Wine\\Drivers Graphics=null)";
+        if (!test::windowsPossible()) GTEST_SKIP() << test::noWindowsHere;
         makeProgramFolders();
         ASSERT_TRUE(gf_makeProgramFolder());
         ASSERT_TRUE(gf_loadParameters());
@@ -59,7 +41,7 @@ class Win32WindowTest : public test::ShellTest {
         ShellTest::TearDown();
     }
     HWND item(int id) const { return GetDlgItem(window->handle(), id); }
-    std::string text(int id) const { return lf_text(item(id)); }
+    std::string text(int id) const { return test::windowText(item(id)); }
     bool checked(int id) const { return SendMessageW(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void type(int id, const wchar_t* typed) {
         SetFocus(item(id));
@@ -191,7 +173,7 @@ TEST_F(Win32WindowTest, StatusErrorAndCountersShowTheModel) {
     window->pumpMessages();
     EXPECT_EQ(text(idErrorLine), "Error disk full");
     EXPECT_EQ(text(idStatusLine), "scanning");
-    EXPECT_NE(lf_text(window->handle()).find("Vandrel"), std::string::npos) << "the title names the program";
+    EXPECT_NE(test::windowText(window->handle()).find("Vandrel"), std::string::npos) << "the title names the program";
 }
 
 TEST_F(Win32WindowTest, ClosingTheWindowEndsTheRunAndTheWindowGoesWithTheExit) {
@@ -255,7 +237,7 @@ TEST_F(Win32WindowTest, ANewDpiScalesTheWindowAndItsControls) {
 TEST(Win32WindowQueue, MessagesPostedBeforeTheWindowReachIt) {
     gf_resetEverything();
     test::TempWorkDir dir;
-    if (!lf_windowsPossible()) GTEST_SKIP() << "no window can be made in this session";
+    if (!test::windowsPossible()) GTEST_SKIP() << test::noWindowsHere;
     // The start-up posts its StartRun before the window exists.
     uiMessages.clear();
     gf_postUiMessage(UiMessage::SaveAndQuit);

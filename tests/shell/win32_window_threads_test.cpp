@@ -10,18 +10,11 @@
 #include "shell/ui_messages.h"
 #include "shell/win32_window.h"
 #include "support/shell_env.h"
+#include "support/win32_env.h"
 #include "window/main_window.h"
 
 namespace vdl {
 namespace {
-
-std::string lf_text(HWND hwnd) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(hwnd, buffer, 256);
-    std::string out;
-    for (const wchar_t* c = buffer; *c != 0; ++c) out += static_cast<char>(*c < 128 ? *c : '?');
-    return out;
-}
 
 class Win32WindowThreads : public test::ShellTest {
   protected:
@@ -29,10 +22,9 @@ class Win32WindowThreads : public test::ShellTest {
         ShellTest::SetUp();
         uiMessages.clear();
         // No timer: only what other threads post reaches the window.
+        if (!test::windowsPossible()) GTEST_SKIP() << test::noWindowsHere;
         window = std::make_unique<Win32Window>(std::chrono::milliseconds(0));
-        if (!window->create(false))
-            GTEST_SKIP() << "no window can be made in this session (Wine needs a display, or the "
-                            "registry value HKCU\\Software\\Wine\\Drivers Graphics=null)";
+        ASSERT_TRUE(window->create(false)) << GetLastError();
     }
     void TearDown() override {
         window.reset();
@@ -42,7 +34,7 @@ class Win32WindowThreads : public test::ShellTest {
     bool shows(int id, const std::string& wanted) {
         return test::eventually([&] {
             window->pumpMessages();
-            return lf_text(GetDlgItem(window->handle(), id)) == wanted;
+            return test::windowText(GetDlgItem(window->handle(), id)) == wanted;
         });
     }
 
