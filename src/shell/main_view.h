@@ -10,9 +10,9 @@ namespace vdl {
 
 // Creates the main window and runs the UI thread's loop on its message queue until a run ends
 // with quit (the UI queue's StartRun and SaveAndQuit arrive as its WM_APP+1 and WM_APP+2); the
-// terminal view keeps printing beside it. `closeRequest`, when set, closes the window as its
-// close box does. Answers false at once, having done nothing, when there is no such window here
+// terminal view keeps printing beside it and command lines from inputFd (-1: none) are taken as
+// in gf_runUiLoop. `closeRequest`, when set, closes the window as its close box does. Answers false at once, having done nothing, when there is no such window here
 // or it cannot be created (Wine without a display): the caller runs gf_runUiLoop instead.
-bool gf_runWindowLoop(TerminalView& view, std::atomic<bool>* closeRequest);
+bool gf_runWindowLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest);
 
 }  // namespace vdl

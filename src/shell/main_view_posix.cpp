@@ -3,6 +3,6 @@
 
 namespace vdl {
 
-bool gf_runWindowLoop(TerminalView&, std::atomic<bool>*) { return false; }
+bool gf_runWindowLoop(int, TerminalView&, std::atomic<bool>*) { return false; }
 
 }  // namespace vdl

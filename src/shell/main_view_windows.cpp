@@ -13,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/version.h"
+#include "shell/console.h"
 #include "shell/main_view.h"
 #include "shell/ui_messages.h"
 #include "shell/win32_window.h"
@@ -455,14 +456,20 @@ void Win32Window::run() {
     while (!quitSeen_ && hwnd_ != nullptr && GetMessageW(&msg, nullptr, 0, 0) > 0) dispatch(msg);
 }
 
-bool gf_runWindowLoop(TerminalView& view, std::atomic<bool>* closeRequest) {
+bool gf_runWindowLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest) {
     Win32Window window(defaultRefresh);
     if (!window.create(true, closeRequest)) {
         gf_log(fmt::format("gf_runWindowLoop: no window (error {}): the terminal view alone", GetLastError()));
         return false;
     }
-    // The terminal view goes on printing beside the window, on the window's timer.
-    window.setOnTimer([&view] { view.refresh(); });
+    // The console goes on beside the window, on the window's timer: the terminal view prints and
+    // typed commands are taken.
+    CommandInput input(inputFd);
+    window.setOnTimer([&view, &input] {
+        if (input.waitFd() >= 0 && gf_waitUi(uiMessages.wakeUp(), input.waitFd(), std::chrono::milliseconds(0)).input)
+            input.take();
+        view.refresh();
+    });
     window.run();
     view.refresh(true);
     return true;

@@ -113,7 +113,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     view.refresh(true);
     uiMessages.clear();
     gf_postUiMessage(UiMessage::StartRun);
-    if (!options.window || !gf_runWindowLoop(view, &closeRequested))
+    if (!options.window || !gf_runWindowLoop(options.inputFd, view, &closeRequested))
         gf_runUiLoop(options.inputFd, view, &closeRequested);
 
     if (!gf_waitForExitThread(exitThreadWait)) err << "the exit thread did not end\n";

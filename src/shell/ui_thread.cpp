@@ -28,6 +28,8 @@ namespace vdl {
 namespace {
 
 constexpr auto uiPoll = std::chrono::milliseconds(100);
+// A command line longer than this is dropped, not kept growing.
+constexpr size_t longestCommand = 4096;
 constexpr const char* flushStaticButton = "Flush static";
 constexpr const char* reservedStandButton = "show reserved stand";
 constexpr const char* liveriesScannedFile = "output/LiveriesScanned.xml";
@@ -223,30 +225,36 @@ std::string gf_handleCommand(std::string_view line) {
     return fmt::format("unknown command \"{}\", try help", text);
 }
 
+void CommandInput::take() {
+    if (!open_) return;
+    char buffer[1024];
+    bool again = false;
+    const std::optional<size_t> got = gf_readInput(fd_, buffer, sizeof buffer, again);
+    if (got && *got > 0) {
+        pending_.append(buffer, *got);
+        for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
+            const std::string answer = gf_handleCommand(pending_.substr(0, nl));
+            pending_.erase(0, nl + 1);
+            if (!answer.empty()) gf_setStatusLine(answer, true);
+        }
+        if (pending_.size() > longestCommand) {
+            pending_.clear();
+            gf_setStatusLine(fmt::format("a command line longer than {} bytes is ignored", longestCommand), true);
+        }
+    } else if (!again) {
+        // No more commands (CI gives /dev/null): the program runs on until the run ends.
+        open_ = false;
+    }
+}
+
 void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest) {
-    bool inputOpen = inputFd >= 0;
-    std::string pending;
+    CommandInput input(inputFd);
     bool quit = false;
     while (!quit) {
-        const UiWait ready = gf_waitUi(uiMessages.wakeUp(), inputOpen ? inputFd : -1, uiPoll);
+        const UiWait ready = gf_waitUi(uiMessages.wakeUp(), input.waitFd(), uiPoll);
         if (closeRequest != nullptr && closeRequest->exchange(false))
             gf_setStatusLine(gf_handleCommand("quit"), false);
-        if (ready.input) {
-            char buffer[1024];
-            bool again = false;
-            const std::optional<size_t> got = gf_readInput(inputFd, buffer, sizeof buffer, again);
-            if (got && *got > 0) {
-                pending.append(buffer, *got);
-                for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-                    const std::string answer = gf_handleCommand(pending.substr(0, nl));
-                    pending.erase(0, nl + 1);
-                    if (!answer.empty()) gf_setStatusLine(answer, true);
-                }
-            } else if (!again) {
-                // No more commands (CI gives /dev/null): the program runs on until the run ends.
-                inputOpen = false;
-            }
-        }
+        if (ready.input) input.take();
         while (auto message = uiMessages.take())
             if (gf_handleUiMessage(*message)) quit = true;
         view.refresh();

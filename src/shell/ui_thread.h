@@ -59,6 +59,22 @@ std::string gf_closeProgram();
 // the reports instead); answers whether the UI loop ends (SaveAndQuit, or that close).
 bool gf_handleUiMessage(UiMessage message);
 
+// Command lines read from a file descriptor without blocking (a pipe, a file or the console),
+// each handled as gf_handleCommand and answered on the status line.
+class CommandInput {
+  public:
+    explicit CommandInput(int fd) : fd_(fd), open_(fd >= 0) {}
+    // The descriptor to wait on; -1 once its end was read (or none was given).
+    int waitFd() const { return open_ ? fd_ : -1; }
+    // Reads what waits and handles every whole line.
+    void take();
+
+  private:
+    int fd_;
+    bool open_;
+    std::string pending_;
+};
+
 // The message loop: StartRun starts a run worker, SaveAndQuit ends the loop; commands come
 // from inputFd (-1: none; at its end the loop goes on without). `closeRequest`, when given and
 // set, is taken as the command "quit".

@@ -11,6 +11,7 @@
 #include "window/exit.h"
 #include "window/main_window.h"
 #include "window/reset.h"
+#include "support/platform.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -140,6 +141,27 @@ TEST_F(UiCommandTest, AfterTheUsersCloseARestartEndsTheLoop) {
     EXPECT_TRUE(gf_handleUiMessage(UiMessage::SaveAndQuit));
     userClosed = true;
     EXPECT_TRUE(gf_handleUiMessage(UiMessage::StartRun)) << "no new run once the user closed";
+}
+
+TEST_F(UiCommandTest, TypedLinesAreCommandsAndAnEndlessLineIsDropped) {
+    int fds[2];
+    ASSERT_TRUE(test::makePipe(fds));
+    CommandInput input(fds[0]);
+    // A line without end, a read at a time (the pipe holds 4096 bytes on Windows).
+    const std::string part(1024, 'x');
+    for (int read = 0; read < 5; ++read) {
+        test::writeFd(fds[1], part.data(), 1024);
+        input.take();
+    }
+    EXPECT_NE(mainWindow.statusLine().find("longer than 4096 bytes"), std::string::npos) << mainWindow.statusLine();
+    const bool log = LOG.value();
+    test::writeFd(fds[1], "press LOG\n", 10);
+    input.take();
+    EXPECT_EQ(LOG.value(), !log) << "the next line is read whole, nothing of the dropped one before it";
+    test::closeFd(fds[1]);
+    input.take();
+    EXPECT_EQ(input.waitFd(), -1) << "its end";
+    test::closeFd(fds[0]);
 }
 
 TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {
