@@ -190,6 +190,8 @@ IntParameter MATCHING_DEPTH("MATCHING_DEPTH", 4, 1, 4);
 IntParameter MAX_FIT("MAX_FIT", 47, 0, 47);
 StringParameter MSFS_INSTALL_PATH("MSFS_INSTALL_PATH", "");
 StringParameter MSFS_2024_INSTALL_PATH("MSFS_2024_INSTALL_PATH", "");
+IntParameter WINDOW_LEFT("WINDOW_LEFT", windowNotPlaced, windowNotPlaced, 32767);
+IntParameter WINDOW_TOP("WINDOW_TOP", windowNotPlaced, windowNotPlaced, 32767);
 IntParameter CUSTOM_PARKING_PERCENTAGE("CUSTOM_PARKING_PERCENTAGE", -1, -1, 100);
 BoolParameter LIG_AUTOMATIC("LIG_AUTOMATIC", true);
 BoolParameter LIG_PRIORITIZE("LIG_PRIORITIZE", false);

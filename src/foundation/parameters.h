@@ -227,6 +227,10 @@ extern TbIntParameter MAX_LIVE;      // -1 (no limit)..300
 extern ButtonParameter MSFS_2020;    // on: MSFS 2020, off: MSFS 2024
 extern StringParameter MSFS_INSTALL_PATH;
 extern StringParameter MSFS_2024_INSTALL_PATH;
+// Where the main window was when the program last ended (screen pixels); windowNotPlaced: never.
+inline constexpr int32_t windowNotPlaced = -32768;
+extern IntParameter WINDOW_LEFT;
+extern IntParameter WINDOW_TOP;
 extern CheckBoxParameter NAV_LIGHTS_WHILE_PARKED;
 extern TbIntParameter parking_percentage;       // 0..100
 extern IntParameter CUSTOM_PARKING_PERCENTAGE;  // -1 (not set)..100

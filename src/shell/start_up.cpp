@@ -18,6 +18,7 @@
 #include "shell/console.h"
 #include "shell/final_exit.h"
 #include "shell/hooks.h"
+#include "shell/main_view.h"
 #include "shell/single_instance.h"
 #include "shell/ui_messages.h"
 #include "shell/ui_thread.h"
@@ -116,9 +117,9 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     view.refresh(true);
     uiMessages.clear();
     gf_postUiMessage(UiMessage::StartRun);
-    gf_runUiLoop(options.inputFd, view, &closeRequested);
+    if (!options.window || !gf_runWindowLoop(options.inputFd, view, &closeRequested))
+        gf_runUiLoop(options.inputFd, view, &closeRequested);
 
-    // WM_APP+2: a window on a screen saves its position here; this one has none.
     if (!gf_waitForExitThread(exitThreadWait)) err << "the exit thread did not end\n";
     gf_stopRunWorker();
     gf_stopSimConnectThread();
@@ -137,6 +138,7 @@ void gf_clearCloseRequest() {
 int gf_programMain(std::ostream& out, std::ostream& err) {
     gf_onConsoleClose(lf_onConsoleClose);
     ProgramOptions options;
+    options.window = true;
     options.redraw = &out == &std::cout && gf_stdoutIsTerminal();
     // The stand-in simulator's installed titles come from the file the environment names (the
     // run script gives it the catalogue's titles); its tracks go beside the other reports.

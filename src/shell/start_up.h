@@ -16,6 +16,9 @@ struct ProgramOptions {
     int inputFd = 0;      // commands; -1: none
     bool redraw = false;  // the terminal view clears the screen and draws the whole window
     std::chrono::milliseconds viewInterval{1000};
+    // The program's own window where the system has one (Windows), the terminal view beside it;
+    // without one, or when it cannot be created, the terminal view and its commands alone.
+    bool window = false;
 };
 
 // Takes the single-instance mutex (a second instance ends at once, answering 1), opens Log.txt
@@ -29,7 +32,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
 // Where the program's simulator streams the tracks of its objects; finished when it stops.
 inline constexpr const char* tracksFilePath = "output/tracks.json";
 
-// The program as main() runs it: commands from standard input, the view on standard output
+// The program as main() runs it: its own window where there is one, commands from standard input, the view on standard output
 // (redrawn when that is a terminal), SIGINT and SIGTERM taken as the command "quit"; the
 // simulator's titles from VDL_SIM_TITLES, its end from VDL_SIM_SECONDS and its tracks into output/tracks.json.
 int gf_programMain(std::ostream& out, std::ostream& err);

@@ -16,8 +16,17 @@ UiMessageQueue::~UiMessageQueue() = default;
 
 void UiMessageQueue::post(UiMessage message) {
     std::lock_guard lock(mutex_);
+    if (poster_ && poster_(message)) return;
     messages_.push_back(message);
     wake_.signal();
+}
+
+void UiMessageQueue::setPoster(Poster poster) {
+    std::lock_guard lock(mutex_);
+    poster_ = std::move(poster);
+    if (!poster_) return;
+    while (!messages_.empty() && poster_(messages_.front())) messages_.pop_front();
+    if (messages_.empty()) wake_.drain();
 }
 
 std::optional<UiMessage> UiMessageQueue::take() {

@@ -1,6 +1,7 @@
 #pragma once
 // The UI thread's message queue: the private window messages of the run's start and end.
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -20,19 +21,22 @@ class UiMessageQueue {
     UiMessageQueue(const UiMessageQueue&) = delete;
     UiMessageQueue& operator=(const UiMessageQueue&) = delete;
 
-    // Any thread.
+    // Any thread. With a poster set the message goes to it; kept here when it refuses.
     void post(UiMessage message);
+    // A window's own message queue takes the messages (PostMessage of WM_APP+1 and WM_APP+2);
+    // messages waiting here go to it at once. Empty: they are kept here again. clear() keeps it.
+    using Poster = std::function<bool(UiMessage)>;
+    void setPoster(Poster poster);
     // The oldest message, or none.
     std::optional<UiMessage> take();
     // Signalled while messages wait, for the UI thread's wait.
-    // TODO: on Windows the queue becomes the window's own message queue (PostMessage of WM_APP+1
-    // and WM_APP+2, GetMessage) once the program has its real window.
     const WakeUp& wakeUp() const { return wake_; }
     void clear();
 
   private:
-    std::mutex mutex_;  // guards messages_
+    std::mutex mutex_;  // guards messages_ and poster_
     std::deque<UiMessage> messages_;
+    Poster poster_;
     WakeUp wake_;
 };
 

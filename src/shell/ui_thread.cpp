@@ -28,6 +28,8 @@ namespace vdl {
 namespace {
 
 constexpr auto uiPoll = std::chrono::milliseconds(100);
+// A command line longer than this is dropped, not kept growing.
+constexpr size_t longestCommand = 4096;
 constexpr const char* flushStaticButton = "Flush static";
 constexpr const char* reservedStandButton = "show reserved stand";
 constexpr const char* liveriesScannedFile = "output/LiveriesScanned.xml";
@@ -91,56 +93,98 @@ std::string lf_confirmed(Parameter& p) {
     return fmt::format("{} = {}", p.name(), p.text());
 }
 
+// A value for the parameter's control: a check box or button takes on or off, a box its text.
+std::string lf_setValue(Parameter& p, std::string_view value) {
+    const ParamControl* c = p.control();
+    if (!c->enabled()) return fmt::format("{} is disabled", p.name());
+    if (c->controlKind() == ControlKind::CheckBox || c->controlKind() == ControlKind::Button) {
+        const std::string v = gf_toUpper(gf_trim(value));
+        if (v == "ON" || v == "TRUE" || v == "1") return lf_switch(static_cast<BoolParameter&>(p), true);
+        if (v == "OFF" || v == "FALSE" || v == "0") return lf_switch(static_cast<BoolParameter&>(p), false);
+        return fmt::format("\"{}\" is no value for {}", gf_trim(value), p.name());
+    }
+    mainWindow.setBoxText(c->controlId(), value);
+    if (!p.setText(gf_trim(value))) {
+        mainWindow.showParameterValue(p);
+        return fmt::format("\"{}\" is no value for {}", gf_trim(value), p.name());
+    }
+    return lf_confirmed(p);
+}
+
 std::string lf_set(std::string_view name, std::string_view value) {
     Parameter* p = lf_findByName(name);
     if (p == nullptr || p->control() == nullptr) return fmt::format("no box named \"{}\"", gf_trim(name));
-    const ParamControl* c = p->control();
-    if (!c->enabled()) return fmt::format("{} is disabled", p->name());
-    if (c->controlKind() == ControlKind::CheckBox || c->controlKind() == ControlKind::Button) {
-        const std::string v = gf_toUpper(gf_trim(value));
-        if (v == "ON" || v == "TRUE" || v == "1") return lf_switch(*static_cast<BoolParameter*>(p), true);
-        if (v == "OFF" || v == "FALSE" || v == "0") return lf_switch(*static_cast<BoolParameter*>(p), false);
-        return fmt::format("\"{}\" is no value for {}: on or off", gf_trim(value), p->name());
-    }
-    mainWindow.setBoxText(c->controlId(), value);
-    if (!p->setText(gf_trim(value))) {
-        mainWindow.showParameterValue(*p);
-        return fmt::format("\"{}\" is no value for {}", gf_trim(value), p->name());
-    }
-    return lf_confirmed(*p);
+    const ControlKind kind = p->control()->controlKind();
+    std::string answer = lf_setValue(*p, value);
+    if ((kind == ControlKind::CheckBox || kind == ControlKind::Button) && answer.starts_with('"'))
+        answer += ": on or off";
+    return answer;
+}
+
+// A check box or button toggled.
+std::string lf_toggle(Parameter& p) {
+    const ParamControl* c = p.control();
+    if (c->controlKind() != ControlKind::CheckBox && c->controlKind() != ControlKind::Button)
+        return fmt::format("{} is a box: set {} VALUE", p.name(), p.name());
+    if (!c->enabled()) return fmt::format("{} is disabled", p.name());
+    auto& option = static_cast<BoolParameter&>(p);
+    return lf_switch(option, !option.value());
 }
 
 std::string lf_press(std::string_view name) {
     const std::string wanted = gf_toUpper(gf_trim(name));
-    if (wanted == gf_toUpper(flushStaticButton)) {
-        gf_postRunRequest(RunRequest::FlushStatic);
-        return fmt::format("{}: asked", flushStaticButton);
-    }
-    if (wanted == gf_toUpper(reservedStandButton)) {
-        gf_postRunRequest(RunRequest::ShowReservedStand);
-        return fmt::format("{}: asked", reservedStandButton);
-    }
+    if (wanted == gf_toUpper(flushStaticButton)) return gf_pressButton(WindowButton::FlushStatic);
+    if (wanted == gf_toUpper(reservedStandButton)) return gf_pressButton(WindowButton::ShowReservedStand);
     Parameter* p = lf_findByName(name);
     if (p == nullptr || p->control() == nullptr) return fmt::format("no button named \"{}\"", gf_trim(name));
-    const ParamControl* c = p->control();
-    if (c->controlKind() != ControlKind::CheckBox && c->controlKind() != ControlKind::Button)
-        return fmt::format("{} is a box: set {} VALUE", p->name(), p->name());
-    if (!c->enabled()) return fmt::format("{} is disabled", p->name());
-    auto* option = static_cast<BoolParameter*>(p);
-    return lf_switch(*option, !option->value());
+    return lf_toggle(*p);
 }
 
-// After the window's quit: a restart that slipped through ends here.
-void lf_startRun(bool& quit) {
-    if (userClosed.load()) {
-        gf_writeMatchReports();
-        quit = true;
-        return;
-    }
-    gf_startRunWorker();
+Parameter* lf_findByControlId(int controlId) {
+    for (Parameter* p : gf_parameters())
+        if (p->control() != nullptr && p->control()->controlId() == controlId) return p;
+    return nullptr;
 }
 
 }  // namespace
+
+const char* gf_buttonCaption(WindowButton button) {
+    return button == WindowButton::FlushStatic ? flushStaticButton : reservedStandButton;
+}
+
+std::string gf_pressButton(WindowButton button) {
+    gf_postRunRequest(button == WindowButton::FlushStatic ? RunRequest::FlushStatic : RunRequest::ShowReservedStand);
+    return fmt::format("{}: asked", gf_buttonCaption(button));
+}
+
+std::string gf_confirmBox(int controlId, std::string_view text) {
+    Parameter* p = lf_findByControlId(controlId);
+    if (p == nullptr) return fmt::format("no control {}", controlId);
+    return lf_setValue(*p, text);
+}
+
+std::string gf_pressControl(int controlId) {
+    Parameter* p = lf_findByControlId(controlId);
+    if (p == nullptr) return fmt::format("no control {}", controlId);
+    return lf_toggle(*p);
+}
+
+std::string gf_closeProgram() {
+    userClosed = true;
+    gf_startFinalExit(ExitReason::UserClosedSim, 0);
+    return "closing";
+}
+
+bool gf_handleUiMessage(UiMessage message) {
+    if (message == UiMessage::SaveAndQuit) return true;
+    // After the window's quit: a restart that slipped through ends here.
+    if (userClosed.load()) {
+        gf_writeMatchReports();
+        return true;
+    }
+    gf_startRunWorker();
+    return false;
+}
 
 TerminalView::TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval)
     : out_(out), redraw_(redraw), interval_(interval) {}
@@ -173,11 +217,7 @@ std::string gf_handleCommand(std::string_view line) {
     const size_t space = text.find_first_of(" \t");
     const std::string command = gf_toUpper(text.substr(0, space));
     const std::string rest = space == std::string::npos ? std::string() : gf_trim(text.substr(space));
-    if (command == "QUIT" || command == "EXIT") {
-        userClosed = true;
-        gf_startFinalExit(ExitReason::UserClosedSim, 0);
-        return "closing";
-    }
+    if (command == "QUIT" || command == "EXIT") return gf_closeProgram();
     if (command == "HELP") {
         return fmt::format("commands: set NAME VALUE | press NAME (a check box, \"{}\", \"{}\") | quit",
                            flushStaticButton, reservedStandButton);
@@ -194,34 +234,38 @@ std::string gf_handleCommand(std::string_view line) {
     return fmt::format("unknown command \"{}\", try help", text);
 }
 
+void CommandInput::take() {
+    if (!open_) return;
+    char buffer[1024];
+    bool again = false;
+    const std::optional<size_t> got = gf_readInput(fd_, buffer, sizeof buffer, again);
+    if (got && *got > 0) {
+        pending_.append(buffer, *got);
+        for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
+            const std::string answer = gf_handleCommand(pending_.substr(0, nl));
+            pending_.erase(0, nl + 1);
+            if (!answer.empty()) gf_setStatusLine(answer, true);
+        }
+        if (pending_.size() > longestCommand) {
+            pending_.clear();
+            gf_setStatusLine(fmt::format("a command line longer than {} bytes is ignored", longestCommand), true);
+        }
+    } else if (!again) {
+        // No more commands (CI gives /dev/null): the program runs on until the run ends.
+        open_ = false;
+    }
+}
+
 void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeRequest) {
-    bool inputOpen = inputFd >= 0;
-    std::string pending;
+    CommandInput input(inputFd);
     bool quit = false;
     while (!quit) {
-        const UiWait ready = gf_waitUi(uiMessages.wakeUp(), inputOpen ? inputFd : -1, uiPoll);
+        const UiWait ready = gf_waitUi(uiMessages.wakeUp(), input.waitFd(), uiPoll);
         if (closeRequest != nullptr && closeRequest->exchange(false))
             gf_setStatusLine(gf_handleCommand("quit"), false);
-        if (ready.input) {
-            char buffer[1024];
-            bool again = false;
-            const std::optional<size_t> got = gf_readInput(inputFd, buffer, sizeof buffer, again);
-            if (got && *got > 0) {
-                pending.append(buffer, *got);
-                for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-                    const std::string answer = gf_handleCommand(pending.substr(0, nl));
-                    pending.erase(0, nl + 1);
-                    if (!answer.empty()) gf_setStatusLine(answer, true);
-                }
-            } else if (!again) {
-                // No more commands (CI gives /dev/null): the program runs on until the run ends.
-                inputOpen = false;
-            }
-        }
-        while (auto message = uiMessages.take()) {
-            if (*message == UiMessage::StartRun) lf_startRun(quit);
-            if (*message == UiMessage::SaveAndQuit) quit = true;
-        }
+        if (ready.input) input.take();
+        while (auto message = uiMessages.take())
+            if (gf_handleUiMessage(*message)) quit = true;
         view.refresh();
     }
     view.refresh(true);

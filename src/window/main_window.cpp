@@ -15,10 +15,6 @@ MainWindow mainWindow;
 
 namespace {
 
-bool lf_hasBox(ControlKind kind) {
-    return kind == ControlKind::TbInt || kind == ControlKind::TbFloat || kind == ControlKind::TbText;
-}
-
 // What an edit box shows for its parameter's current value.
 std::string lf_boxTextOf(const Parameter& parameter, ControlKind kind) {
     if (kind == ControlKind::TbFloat) {
@@ -122,6 +118,16 @@ std::string MainWindow::value(WindowArea area, std::string_view name) const {
     return {};
 }
 
+std::vector<std::pair<std::string, std::string>> MainWindow::values(WindowArea area) const {
+    Lock lock(windowMutex);
+    return values_.at(static_cast<size_t>(area));
+}
+
+void MainWindow::setChangeHook(std::function<void()> hook) {
+    Lock lock(windowMutex);
+    changeHook_ = std::move(hook);
+}
+
 void MainWindow::requestRepaint(WindowArea area) {
     Lock lock(windowMutex);
     repaintRequested_.at(static_cast<size_t>(area)) = true;
@@ -149,7 +155,7 @@ void MainWindow::bind(const Lock& lock) {
                                                    other.parameter->name()));
             }
         }
-        bound.push_back({p, c, lf_hasBox(c->controlKind()) ? lf_boxTextOf(*p, c->controlKind()) : std::string(),
+        bound.push_back({p, c, gf_controlHasBox(c->controlKind()) ? lf_boxTextOf(*p, c->controlKind()) : std::string(),
                          c->enabled(), lf_checkedOf(*p)});
     }
     std::stable_sort(bound.begin(), bound.end(), [](const BoundControl& a, const BoundControl& b) {
@@ -196,7 +202,7 @@ std::vector<ControlView> MainWindow::controls() {
 
 void MainWindow::showParameterValue(const Parameter& parameter) {
     const ParamControl* c = parameter.control();
-    if (c == nullptr || !lf_hasBox(c->controlKind())) return;
+    if (c == nullptr || !gf_controlHasBox(c->controlKind())) return;
     std::string text = lf_boxTextOf(parameter, c->controlKind());
     Lock lock(windowMutex);
     BoundControl* b = findControl(lock, c->controlId());
@@ -209,7 +215,7 @@ void MainWindow::showParameterValue(const Parameter& parameter) {
 bool MainWindow::setBoxText(int controlId, std::string_view text) {
     Lock lock(windowMutex);
     BoundControl* b = findControl(lock, controlId);
-    if (b == nullptr || !lf_hasBox(b->control->controlKind())) return false;
+    if (b == nullptr || !gf_controlHasBox(b->control->controlKind())) return false;
     if (b->boxText != text) {
         b->boxText = text;
         changed(lock);

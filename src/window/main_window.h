@@ -33,6 +33,11 @@ constexpr AreaRect gf_areaRect(WindowArea area) {
     return {0, 0, 0, 0};
 }
 
+// Number, decimal and text options are edit boxes; the others are clicked.
+constexpr bool gf_controlHasBox(ControlKind kind) {
+    return kind == ControlKind::TbInt || kind == ControlKind::TbFloat || kind == ControlKind::TbText;
+}
+
 // One control as the window shows it, bound to its parameter.
 struct ControlView {
     const Parameter* parameter = nullptr;
@@ -70,6 +75,8 @@ public:
     // first set. Storing a value does not repaint; requestRepaint does.
     void setValue(WindowArea area, std::string_view name, std::string value);
     std::string value(WindowArea area, std::string_view name) const;
+    // The area's values in the order first set.
+    std::vector<std::pair<std::string, std::string>> values(WindowArea area) const;
 
     // InvalidateRect: marks the area for repainting.
     void requestRepaint(WindowArea area);
@@ -95,6 +102,11 @@ public:
     // The window as plain text lines.
     std::vector<std::string> lines();
 
+    // Called after every change, on the changing thread with the window's mutex held: a view
+    // on a screen asks its own thread to repaint (it may post a message, nothing that locks).
+    // Empty: none. Kept by reset().
+    void setChangeHook(std::function<void()> hook);
+
     // Empties everything (unbinds the controls).
     void reset();
 
@@ -115,7 +127,10 @@ private:
     void syncControls(const Lock& lock);
     void bind(const Lock& lock);
     BoundControl* findControl(const Lock& lock, int controlId);
-    void changed(const Lock&) { ++version_; }
+    void changed(const Lock&) {
+        ++version_;
+        if (changeHook_) changeHook_();
+    }
 
     NowFunction now_;
     mutable std::mutex windowMutex;
@@ -127,6 +142,7 @@ private:
     std::array<bool, windowAreaCount> repaintRequested_{};
     bool bound_ = false;
     std::vector<BoundControl> controls_;
+    std::function<void()> changeHook_;
 };
 
 // The program's one main window.

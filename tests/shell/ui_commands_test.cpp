@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "window/exit.h"
 #include "window/main_window.h"
 #include "window/reset.h"
+#include "support/platform.h"
 #include "support/shell_env.h"
 
 namespace vdl {
@@ -22,14 +24,6 @@ class UiCommandTest : public test::ShellTest {
         ASSERT_TRUE(gf_makeProgramFolder());
         ASSERT_TRUE(gf_loadParameters());
         gf_initMainWindow();
-    }
-    static std::string savedValue(const std::string& name) {
-        const std::string xml = test::readWholeFile(gf_parametersPath());
-        const std::string key = "name=\"" + name + "\" value=\"";
-        const auto at = xml.find(key);
-        if (at == std::string::npos) return "?";
-        const auto start = at + key.size();
-        return xml.substr(start, xml.find('"', start) - start);
     }
 };
 
@@ -122,6 +116,61 @@ TEST_F(UiCommandTest, SimulatorSwitchStartsANewRunAndQuitEndsIt) {
     EXPECT_TRUE(userClosed.load());
     gf_handleCommand("quit");  // ignored while the exit is under way
     EXPECT_EQ(exits, (std::vector{ExitReason::NewSettings, ExitReason::UserClosedSim}));
+}
+
+// The window's controls reach the parameters by their control ids, as the commands by names.
+TEST_F(UiCommandTest, ControlsByIdTakeValuesAndToggles) {
+    DESTINATION.set("EDDL");
+    LOG.set(true);
+    const int destination = DESTINATION.controlId(), maxLive = MAX_LIVE.controlId(), log = LOG.controlId();
+    const struct {
+        std::function<std::string()> act;
+        Parameter* parameter;
+        const char* value;
+    } cases[] = {
+        // A cleared box is a value: the destination goes.
+        {[&] { return gf_confirmBox(destination, ""); }, &DESTINATION, ""},
+        {[&] { return gf_confirmBox(maxLive, " 12 "); }, &MAX_LIVE, "12"},
+        {[&] { return gf_confirmBox(log, "off"); }, &LOG, "false"},
+        {[&] { return gf_pressControl(log); }, &LOG, "true"},
+        {[&] { return gf_pressControl(maxLive); }, &MAX_LIVE, "12"},  // a box is not pressed
+        {[&] { return gf_confirmBox(maxLive, ""); }, &MAX_LIVE, "12"},  // no number: kept
+    };
+    for (const auto& c : cases) {
+        const std::string answer = c.act();
+        EXPECT_EQ(c.parameter->text(), c.value) << answer;
+        EXPECT_EQ(savedValue(c.parameter->name()), c.value) << answer;
+    }
+    EXPECT_EQ(gf_takeRunRequests(), (std::vector{RunRequest::NewDestination, RunRequest::EnforceMaxLive}));
+    EXPECT_NE(gf_confirmBox(4242, "1").find("no control"), std::string::npos);
+    EXPECT_NE(gf_pressControl(4242).find("no control"), std::string::npos);
+}
+
+TEST_F(UiCommandTest, AfterTheUsersCloseARestartEndsTheLoop) {
+    EXPECT_TRUE(gf_handleUiMessage(UiMessage::SaveAndQuit));
+    userClosed = true;
+    EXPECT_TRUE(gf_handleUiMessage(UiMessage::StartRun)) << "no new run once the user closed";
+}
+
+TEST_F(UiCommandTest, TypedLinesAreCommandsAndAnEndlessLineIsDropped) {
+    int fds[2];
+    ASSERT_TRUE(test::makePipe(fds));
+    CommandInput input(fds[0]);
+    // A line without end, a read at a time (the pipe holds 4096 bytes on Windows).
+    const std::string part(1024, 'x');
+    for (int read = 0; read < 5; ++read) {
+        test::writeFd(fds[1], part.data(), 1024);
+        input.take();
+    }
+    EXPECT_NE(mainWindow.statusLine().find("longer than 4096 bytes"), std::string::npos) << mainWindow.statusLine();
+    const bool log = LOG.value();
+    test::writeFd(fds[1], "press LOG\n", 10);
+    input.take();
+    EXPECT_EQ(LOG.value(), !log) << "the next line is read whole, nothing of the dropped one before it";
+    test::closeFd(fds[1]);
+    input.take();
+    EXPECT_EQ(input.waitFd(), -1) << "its end";
+    test::closeFd(fds[0]);
 }
 
 TEST(TerminalView, WholeWindowFirstThenOnlyNewLines) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
+#include "foundation/paths.h"
 #include "shell/reset.h"
 #include "support/foundation_env.h"
 #include "support/wait.h"
@@ -30,6 +32,15 @@ class ShellTest : public ::testing::Test {
         std::filesystem::copy_file(shipped, "input/dbase.xml",
                                    std::filesystem::copy_options::overwrite_existing);
         return true;
+    }
+    // The value parameters.xml holds for the parameter; "?" when it has none.
+    static std::string savedValue(const std::string& name) {
+        const std::string xml = readWholeFile(gf_parametersPath());
+        const std::string key = "name=\"" + name + "\" value=\"";
+        const auto at = xml.find(key);
+        if (at == std::string::npos) return "?";
+        const auto start = at + key.size();
+        return xml.substr(start, xml.find('"', start) - start);
     }
     // RealTraffic counts as installed on this PC.
     void installRealTraffic() { std::filesystem::create_directories(dir.path() / "data" / "RealTraffic"); }
