@@ -11,13 +11,18 @@ cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/deps.sh xvfb xauth imagemagick x11-utils wine wine64
 build=$root/build/win64
-[ -f "$build/vandrel.exe" ] || { echo "no $build/vandrel.exe: run scripts/build-windows.sh first" >&2; exit 1; }
+for f in vandrel.exe standin/SimConnect.dll make_community.exe; do
+  [ -f "$build/$f" ] || { echo "no $build/$f: run scripts/build-windows.sh first" >&2; exit 1; }
+done
 out=$(realpath -m "${1:-work/output}")
 mkdir -p "$out"
 
 shot=$build/window-shot
 rm -rf "$shot"
 mkdir -p "$shot"/{airports/{learned,archive,my_thirdparty,my_simaddon},input,output/{info,errors},TBLO}
+# The program with the stand-in SimConnect.dll beside it, which hosts the simulator stand-in.
+mkdir -p "$build/window-shot-program"
+cp "$build/vandrel.exe" "$build/standin/SimConnect.dll" "$build/window-shot-program/"
 cp -r data/input/. "$shot/input/"
 cp -r data/airports/. "$shot/airports/" 2>/dev/null || true
 
@@ -39,7 +44,7 @@ xvfb-run -a -s "-screen 0 960x640x24" bash -c '
   mkdir -p "$cfg"
   printf "InstalledPackagesPath \"%s\"\r\n" "$(winepath -w "$PWD/sim")" >"$cfg/UserCfg.opt"
 
-  wine ../vandrel.exe </dev/null >vandrel.out 2>&1 &
+  wine ../window-shot-program/vandrel.exe </dev/null >vandrel.out 2>&1 &
   program=$!
   # The window is up once its title names the simulator; the counters follow within a second.
   for _ in $(seq 240); do
