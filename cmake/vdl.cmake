@@ -34,15 +34,26 @@ function(vdl_test_binary target label libs)
   target_compile_definitions(${target} PRIVATE
     VDL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VDL_RECORDED_TRAFFIC_DIR="${VDL_RECORDED_TRAFFIC_DIR}")
+  # The test code's own flags after the build's (the Windows build: an optimised program, its
+  # tests compiled quickly).
+  separate_arguments(testFlags UNIX_COMMAND "${VDL_TEST_CXX_FLAGS}")
+  target_compile_options(${target} PRIVATE ${testFlags})
   # On Windows the named mutex of the single instance is one for the whole session: the tests that
   # take it run one at a time.
   set(lock)
   if(WIN32 AND target IN_LIST VDL_WINDOWS_INSTANCE_TESTS)
     set(lock RESOURCE_LOCK instance_mutex)
   endif()
+  # The long replays (VDL_REPLAY_TESTS) are labelled "replay" alone: a second label does not pass
+  # through the discovery's properties.
   gtest_discover_tests(${target}
+    TEST_FILTER "-${VDL_REPLAY_TESTS}"
     DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${label} TIMEOUT 300 ${lock})
+  gtest_discover_tests(${target}
+    TEST_FILTER "${VDL_REPLAY_TESTS}"
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS replay TIMEOUT 300 ${lock})
 endfunction()
 
 # vdl_test(<name> <folder> LIBS ...): the folder's *_threads_test.cpp files

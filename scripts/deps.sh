@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libpugixml-dev nlohmann-json3-dev libcurl4-openssl-dev
       libzip-dev libfmt-dev googletest libgtest-dev libgmock-dev libbenchmark-dev python3 zip
-      clang-14 libclang-rt-14-dev "$@")
+      clang-14 libclang-rt-14-dev ccache "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
