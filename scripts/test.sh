@@ -63,3 +63,7 @@ lf_stage soak env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs
 # The Windows x64 cross-build and its tests under Wine, but for the long replays that the
 # sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").
 lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
+
+# The Windows program as a user starts it, under Wine: with the stand-in SimConnect.dll beside
+# it, its window on Wine's null display, the EDDL scenario shortened to a minute, ending by itself.
+lf_stage windows-main-job env VDL_WIN_SIM_SECONDS=60 bash scripts/main-job-windows.sh
