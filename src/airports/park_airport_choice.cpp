@@ -158,7 +158,7 @@ void gf_checkForParkAirportUpdates(bool announce) {
             if (!empty || empty()) {
                 lf_call(&ParkAirportHooks::enableParkingControls);
                 gf_clearStatusLine();
-                // TODO: show the average parked times of static and live aircraft once parking keeps them.
+                lf_call(&ParkAirportHooks::showParkedTimes);
             }
         }
         if (loadPending) {

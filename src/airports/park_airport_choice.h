@@ -19,6 +19,7 @@ struct ParkAirportHooks {
     std::function<void()> enableParkingControls;   // gf_enableParkingControls (clears parkingBusy)
     std::function<void()> removeAircraftOnReservedStand;  // gf_removeAircraftOnReservedStand
     std::function<void()> parkAirportChanged;      // the airport was loaded or forgotten
+    std::function<void()> showParkedTimes;         // the average parked times of live and static aircraft
 };
 void gf_setParkAirportHooks(ParkAirportHooks hooks);
 void gf_clearParkAirportHooks();

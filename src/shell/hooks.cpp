@@ -59,6 +59,10 @@ void gf_installRunHooks() {
     park.disableParkingControls = gf_disableParkingControls;
     park.enableParkingControls = gf_enableParkingControls;
     park.parkAirportChanged = gf_syncMovementParkAirport;
+    park.showParkedTimes = [] {
+        gf_countParkedLiveAc(true);
+        gf_countParkedStaticAc(true);
+    };
     gf_setParkAirportHooks(std::move(park));
 }
 
