@@ -196,9 +196,10 @@ struct ParkingFlight {
 };
 
 // CAI3208's records keep the landing's ground speed (104 kt) all the way to its stand.
-// TODO: VJT796 (stops on Z9) leaves its stand again: its positions jump up to 24 m around the stand
-// for half an hour, which reads as a move off it. EDW229's recording ends while it still taxies,
-// 50 m before Z14, so its data never ends in a stop.
+// TODO: VJT796 (a business jet: the test catalogue needs its type) stops on Z9, jitters up to 24 m
+// around it, is moved about 50 m off it and back, and ends taxiing 12 m from Z9 without ever
+// parking there. EDW229's recording ends while it still taxies, 50 m before Z14, so its data
+// never ends in a stop.
 constexpr ParkingFlight parkingFlights[] = {
     {"CAI3208", "B738", "Boeing 737-800 ZZZ", "TC-TJO", "Z3", true, ""},
     {"ACA879", "B77W", "Boeing 777-300ER ZZZ", "C-FITL", "Z1", false, ""},
