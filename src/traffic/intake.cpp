@@ -265,12 +265,36 @@ bool lf_staleVelocity(const StreamPos& last, double dt, StreamPos& p) {
     return true;
 }
 
+// A ground line repeating the last line's velocity to the digit while its positions move at less
+// than half that speed: the velocity was frozen (typically the landing's speed kept all the way to
+// the stand). Its velocity and any later line repeating it are stale, whatever noise the
+// positions show; a real roll's speed changes from line to line.
+bool lf_repeatedStaleVelocity(LiveAc& a, const StreamPos& last, double dt, StreamPos& p) {
+    const bool repeated = p.speed == a.givenSpeedKt && p.track == a.givenTrackDeg;
+    a.givenSpeedKt = p.speed;
+    a.givenTrackDeg = p.track;
+    if (!repeated || p.airborneFlag || p.speedUnknown || p.trackUnknown || p.speed <= maxFilledSpeedKt) return false;
+    if (dt < staleCheckMinSeconds || dt > staleCheckMaxSeconds) return false;
+    const double kt = gf_distanceNm({last.lat, last.lon}, {p.lat, p.lon}) / dt * secondsPerHour;
+    const bool known = p.speed == a.staleSpeedKt && p.track == a.staleTrackDeg;
+    if (!known && kt * 2.0 >= p.speed) return false;
+    a.staleSpeedKt = p.speed;
+    a.staleTrackDeg = p.track;
+    p.speed = std::min(kt, maxFilledSpeedKt);
+    p.tas = p.speed;
+    p.airborne = 0;
+    p.alt = 0.0;
+    p.vs = 0.0;
+    return true;
+}
+
 void lf_staleVelocity(LiveAc& a, TrafficRecord& r) {
     if (a.stream.empty() || a.identity.category == AircraftCategory::Rotorcraft) return;
     StreamPos& last = a.stream.back();
     const double given = r.pos.speed;
     const double givenTrack = r.pos.track;
-    if (!lf_staleVelocity(last, r.sampleTime - a.lastSampleTime, r.pos)) return;
+    const double dt = r.sampleTime - a.lastSampleTime;
+    if (!lf_repeatedStaleVelocity(a, last, dt, r.pos) && !lf_staleVelocity(last, dt, r.pos)) return;
     // The first line of an aircraft not yet flown had the same velocity: stale too, and it
     // must not spawn the aircraft in the air.
     if (a.state == AcState::fresh && a.stream.size() == 1 && last.speed == given && last.track == givenTrack &&
@@ -317,6 +341,8 @@ void gf_createLiveAc(TrafficRecord& r) {
                                       std::move(r.reg), 0, r.hexid);
     gf_setCategoryValues(id);
     liveAircraft.emplace_back(r.pos, std::move(id), r.sampleTime);
+    liveAircraft.back().givenSpeedKt = r.pos.speed;
+    liveAircraft.back().givenTrackDeg = r.pos.track;
 }
 
 void gf_takeTrafficRecord(TrafficRecord& r) {

@@ -115,6 +115,12 @@ struct LiveAc : AiAircraft {
     double tas = 0.0;      // kt, as sent to the simulator
     PosStream stream;      // front: start of the current leg; second: its target
     double lastSampleTime = 0.0;
+    // The velocity of the last line as given, and one found stale: a feed that keeps repeating a
+    // velocity it has no update for repeats it exactly.
+    double givenSpeedKt = -1.0;
+    double givenTrackDeg = -1.0;
+    double staleSpeedKt = -1.0;
+    double staleTrackDeg = -1.0;
     uint64_t parkTicks = 0;  // gf_steadyTicks() when it parked
     int32_t extensionCount = 0;
     uint32_t holdStart = 0;

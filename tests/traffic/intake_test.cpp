@@ -303,3 +303,47 @@ TEST_F(Intake, StaleVelocityIsToldFromAFlight) {
 
 }  // namespace
 }  // namespace vdl::test
+namespace vdl::test {
+namespace {
+
+// A ground speed the feed keeps repeating to the digit while the positions taxi is frozen (the
+// landing's speed kept to the stand): it and later lines repeating it take the move's speed, at
+// taxi speed at most, so no take-off roll is read from it. A roll's changing speeds are kept.
+TEST_F(Intake, FrozenGroundSpeedIsReadAsTaxi) {
+    struct Line {
+        double speed;
+        double movedMetres;  // from the line before, along the track, 3 s later
+    };
+    struct Case {
+        const char* name;
+        std::vector<Line> lines;
+        double lastSpeed;  // of the last point taken
+    };
+    const double taxiMetres = 35.0;  // in 3 s: 22.7 kt
+    const double taxiKt = taxiMetres / 3.0 * secondsPerHour / metresPerNm;
+    const Case cases[] = {
+        {"a frozen landing speed while taxiing", {{104.1, 0.0}, {104.1, taxiMetres}}, taxiKt},
+        {"a noisy hop at the frozen speed", {{104.1, 0.0}, {104.1, taxiMetres}, {104.1, 150.0}}, 30.0},
+        {"a decelerating landing roll", {{104.1, 0.0}, {98.0, 150.0}, {90.0, 140.0}}, 90.0},
+        {"a steady roll the positions follow", {{100.0, 0.0}, {100.0, 154.0}}, 100.0},
+        {"one line slower than its speed", {{104.1, 0.0}, {90.0, taxiMetres}}, 90.0},
+    };
+    uint32_t hexid = 28000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LatLon at{47.46, 8.55};
+        double time = 1000.0;
+        for (const Line& l : c.lines) {
+            at = gf_destination(at, degToRad(137.73), metresToFeet(l.movedMetres));
+            feed(record(hexid, "MSR3208", time, at.lat, at.lon, 0.0, l.speed, 137.73));
+            time += 3.0;
+        }
+        ASSERT_EQ(liveAircraft.size(), 1u);
+        EXPECT_NEAR(liveAircraft[0].stream.back().speed, c.lastSpeed, 0.5);
+        liveAircraft.clear();
+        ++hexid;
+    }
+}
+
+}  // namespace
+}  // namespace vdl::test

@@ -195,13 +195,13 @@ struct ParkingFlight {
     const char* knownFault;  // why it does not park yet; reported as skipped while so
 };
 
-// CAI3208's records keep the landing's ground speed (104 kt) all the way to its stand: the intake
-// takes the taxi-in for a take-off roll and drops its stops, so the data never ends in a stop.
-// TODO: tell a stale velocity on the ground from a roll, then this arrival parks on Z3.
-constexpr const char* staleTaxiSpeed = "stale ground speed during the taxi-in";
-
+// CAI3208's records keep the landing's ground speed (104 kt) all the way to its stand.
+// TODO: VJT796 (a business jet: the test catalogue needs its type) stops on Z9, jitters up to 24 m
+// around it, is moved about 50 m off it and back, and ends taxiing 12 m from Z9 without ever
+// parking there. EDW229's recording ends while it still taxies, 50 m before Z14, so its data
+// never ends in a stop.
 constexpr ParkingFlight parkingFlights[] = {
-    {"CAI3208", "B738", "Boeing 737-800 ZZZ", "TC-TJO", "Z3", true, staleTaxiSpeed},
+    {"CAI3208", "B738", "Boeing 737-800 ZZZ", "TC-TJO", "Z3", true, ""},
     {"ACA879", "B77W", "Boeing 777-300ER ZZZ", "C-FITL", "Z1", false, ""},
     {"SWR137H", "A320", replayTitle, "HB-JLT", "Z5", false, ""},
 };
