@@ -145,7 +145,6 @@ void gf_clearParkAirportState() {
         std::lock_guard lock(parkAirportMutex);
         currentParkAirport = {};
     }
-    // TODO: empty the window's per-stand texts once the window keeps them.
     parkPositions.clear();
     gf_forgetStandNameAnswer();
     handmadeLoaded = false;
