@@ -67,3 +67,6 @@ lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 # The Windows program as a user starts it, under Wine: with the stand-in SimConnect.dll beside
 # it, its window on Wine's null display, the EDDL scenario shortened to a minute, ending by itself.
 lf_stage windows-main-job env VDL_WIN_SIM_SECONDS=60 bash scripts/main-job-windows.sh
+
+# The real window on a virtual screen, its picture written to build/win64/output/window.png.
+lf_stage windows-window env VDL_SIM_SECONDS=20 bash scripts/window-shot.sh build/win64/output
