@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "feed/reset.h"
 #include "feed/rttfc.h"
@@ -38,7 +39,7 @@ constexpr double userLon = 6.7668;
 constexpr double elevationFt = 150.0;
 constexpr size_t maxLines = 12;
 constexpr uint32_t stepsPerLine = 100;      // one line a second
-constexpr uint32_t stepsAfterLines = 1500;  // then 15 s of flight on what came
+constexpr uint32_t stepsAfterLines = 1500;  // after the last is due: 15 s more
 
 constexpr std::string_view dbaseXml = R"(<?xml version="1.0"?>
 <dbase>
@@ -126,24 +127,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lf_placeUser();
     clock100 = 100000;
 
-    // Line i is due i seconds from now, so that the run need not wait out the feed's delay.
-    size_t lines = 0;
-    size_t start = 0;
-    while (start < text.size() && lines < maxLines) {
+    // Line i arrives i seconds into the run, as the feed sends one a second; each is due the
+    // feed's delay later.
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < text.size() && lines.size() < maxLines;) {
         const size_t end = std::min(text.find('\n', start), text.size());
-        try {
-            TrafficRecord r = gf_parseRttfc(text.substr(start, end - start),
-                                            clock100.load() - dueDelay + static_cast<uint32_t>(lines) * stepsPerLine);
-            std::lock_guard lock(trafficMutex);
-            trafficQueue.push_back(std::move(r));
-        } catch (const std::exception&) {
-            // a refused line
-        }
-        ++lines;
+        lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    const uint32_t steps = static_cast<uint32_t>(lines) * stepsPerLine + stepsAfterLines;
+    const uint32_t steps = static_cast<uint32_t>(lines.size()) * stepsPerLine + dueDelay + stepsAfterLines;
     for (uint32_t i = 0; i < steps; ++i) {
+        if (i % stepsPerLine == 0 && i / stepsPerLine < lines.size()) {
+            try {
+                TrafficRecord r = gf_parseRttfc(lines[i / stepsPerLine], clock100.load());
+                std::lock_guard lock(trafficMutex);
+                trafficQueue.push_back(std::move(r));
+            } catch (const std::exception&) {
+                // a refused line
+            }
+        }
         try {
             gf_updateAI();
         } catch (const UserErrorException&) {

@@ -129,6 +129,21 @@ void gf_clearCloseRequest() {
     closeRequested = false;
 }
 
+namespace {
+
+// A positive number of seconds from the environment; none when unset or not such a number.
+std::optional<double> lf_secondsVariable(const char* name, std::ostream& err) {
+    const char* seconds = std::getenv(name);
+    if (seconds == nullptr || *seconds == '\0') return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(seconds, &end);
+    if (end != seconds && *end == '\0' && value > 0.0 && std::isfinite(value)) return value;
+    err << "ignored " << name << "=\"" << seconds << "\": not a number of seconds\n";
+    return std::nullopt;
+}
+
+}  // namespace
+
 int gf_programMain(std::ostream& out, std::ostream& err) {
     gf_onConsoleClose(lf_onConsoleClose);
     ProgramOptions options;
@@ -137,15 +152,10 @@ int gf_programMain(std::ostream& out, std::ostream& err) {
     // run script gives it the catalogue's titles); its tracks go beside the other reports.
     if (const auto titles = gf_environmentText(installedTitlesVariable))
         options.scenario.installedTitles = gf_pathFromUtf8(*titles);
-    // A soak flies longer than the ten minutes of the main job.
-    if (const char* seconds = std::getenv(simSecondsVariable); seconds != nullptr && *seconds != '\0') {
-        char* end = nullptr;
-        const double value = std::strtod(seconds, &end);
-        if (end != seconds && *end == '\0' && value > 0.0 && std::isfinite(value))
-            options.scenario.endAtSimSeconds = value;
-        else
-            err << "ignored " << simSecondsVariable << "=\"" << seconds << "\": not a number of seconds\n";
-    }
+    // A soak flies longer than the ten minutes of the main job, and thins its tracks.
+    if (const auto seconds = lf_secondsVariable(simSecondsVariable, err)) options.scenario.endAtSimSeconds = *seconds;
+    if (const auto seconds = lf_secondsVariable(trackPointSecondsVariable, err))
+        options.scenario.trackPointSeconds = *seconds;
     options.scenario.tracksFile = tracksFilePath;
     return gf_runProgram(options, out, err);
 }

@@ -28,6 +28,9 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
 inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
 // The environment variable giving the simulation time (s) at which the simulator closes.
 inline constexpr const char* simSecondsVariable = "VDL_SIM_SECONDS";
+// The environment variable giving the least simulation time (s) between two points of one object
+// in the tracks file (a soak's); every point without it.
+inline constexpr const char* trackPointSecondsVariable = "VDL_SIM_TRACK_SECONDS";
 // Where the program's simulator streams the tracks of its objects; finished when it stops.
 inline constexpr const char* tracksFilePath = "output/tracks.json";
 

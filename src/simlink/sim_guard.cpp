@@ -53,7 +53,8 @@ std::string gf_unsoundValue(const PositionUpdate& p) {
         .check("pitch", p.pitch, -halfPi, halfPi)
         .check("bank", p.bank, -halfPi, halfPi)
         .check("heading", p.heading, -twoPi, twoPi)
-        .check("true airspeed", p.trueAirspeed, 0.0, simMaxSpeedKt)
+        // The movement code may hand a slightly negative speed while it slows down (a few kt).
+        .check("true airspeed", p.trueAirspeed, -simMaxSpeedKt, simMaxSpeedKt)
         .check("vertical speed", p.verticalSpeed, -HUGE_VAL, HUGE_VAL)
         .fault();
 }

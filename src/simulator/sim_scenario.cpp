@@ -213,6 +213,7 @@ void SimulatorScenario::start() {
     if (!config_.tracksFile.empty()) {
         RecordLimits limits;
         limits.maxCalls = programCallRecords;
+        limits.streamedPointSeconds = config_.trackPointSeconds;
         sim_->setRecordLimits(limits);
         tracksDue_ = sim_->streamTracksTo(config_.tracksFile);
         if (!tracksDue_)

@@ -49,6 +49,8 @@ struct SimScenarioConfig {
     // Where the objects' tracks are written as the world runs, finished when the simulator
     // stops; nothing when empty.
     std::filesystem::path tracksFile;
+    // At most one point per object this often in the tracks file (simulation seconds; 0 every point).
+    double trackPointSeconds = 0.0;
     // The user's flight elsewhere; empty: the EDDL flight of gf_scenarioUserFlight.
     std::vector<UserKeyframe> userFlight;
     // The ground of further airports of the world, beside EDDL's.

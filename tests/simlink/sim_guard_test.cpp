@@ -108,7 +108,7 @@ TEST_F(LinkTest, UnsoundValuesNeverReachTheSimulator) {
 TEST(SimGuard, BoundsAreSound) {
     const SimInitPosition edge{-90.0, 180.0, 100000.0, -90.0, 90.0, 360.0, 0, 2000};
     EXPECT_EQ(gf_unsoundValue(edge), "");
-    const PositionUpdate low{90.0, -180.0, -1.57, 1.57, 6.28, -2000.0, -1e4, 2000.0, 1};
+    const PositionUpdate low{90.0, -180.0, -1.57, 1.57, 6.28, -2000.0, -1e4, -2000.0, 1};
     EXPECT_EQ(gf_unsoundValue(low), "");
 }
 
