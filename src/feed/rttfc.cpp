@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/encoding.h"
 #include "foundation/units.h"
 #include "refdata/identity.h"
 
@@ -44,6 +45,18 @@ enum Field : size_t {
 // No aircraft rolls on the ground faster than this; a ground flag at a higher speed is an
 // older release's 0 in flight.
 constexpr double maxGroundSpeedKt = 200.0;
+
+// Beyond these no aircraft flies: such a value is a broken feed, and flown it would carry the
+// object out of the simulator's world.
+constexpr double minAltitudeFt = -2000.0;
+constexpr double maxAltitudeFt = 100000.0;
+constexpr double maxSpeedKt = 2000.0;
+constexpr double maxVerticalRateFpm = 30000.0;
+constexpr double maxRollDeg = 90.0;
+
+void lf_refuseOutside(std::optional<double> v, double lo, double hi, std::string_view name) {
+    if (v && (*v < lo || *v > hi)) throw std::runtime_error(fmt::format("{} {} out of range", name, *v));
+}
 
 std::string_view lf_trim(std::string_view s) {
     constexpr std::string_view blanks = " \t\r\n";
@@ -148,6 +161,7 @@ void lf_readMovement(const Fields& f, TrafficRecord& r) {
     p.speed = speed.value_or(0.0);
     p.speedUnknown = speed ? 0 : 1;
     if (p.speed < 0.0) throw std::runtime_error(fmt::format("ground speed {} negative", p.speed));
+    lf_refuseOutside(speed, 0.0, maxSpeedKt, "ground speed");
     const auto track = f.number(fTrack, "track", true);
     if (!track && !ground) throw std::runtime_error("track missing");
     p.track = track.value_or(0.0);
@@ -173,6 +187,10 @@ void lf_readFlightState(const Fields& f, StreamPos& p) {
     const auto tas = f.number(fTas, "true airspeed", true);
     const auto roll = f.number(fRoll, "roll", false);
     const auto heading = f.number(fTrueHeading, "true heading", true);
+    lf_refuseOutside(baroAlt, minAltitudeFt, maxAltitudeFt, "altitude");
+    lf_refuseOutside(baroRate, -maxVerticalRateFpm, maxVerticalRateFpm, "vertical rate");
+    lf_refuseOutside(geomRate, -maxVerticalRateFpm, maxVerticalRateFpm, "geometric vertical rate");
+    lf_refuseOutside(tas, 0.0, maxSpeedKt, "true airspeed");
 
     if (p.airborne) {
         if (!baroAlt) throw std::runtime_error("altitude missing");
@@ -180,7 +198,7 @@ void lf_readFlightState(const Fields& f, StreamPos& p) {
         // The barometric rate first, the geometric one only when it is unknown: a descent
         // stays a descent.
         p.vs = baroRate ? *baroRate : geomRate.value_or(0.0);
-        if (roll) {
+        if (roll && std::abs(*roll) <= maxRollDeg) {
             p.bank = -degToRad(*roll);
             p.bankValid = 1;
         }
@@ -193,13 +211,15 @@ void lf_readFlightState(const Fields& f, StreamPos& p) {
     p.attitudeFlag = (p.bankValid && p.headingValid) ? 1 : 0;
 }
 
+// Made printable once, here: the tail number in the simulator, the ATC id binding and the log
+// then all see the same text.
 void lf_readIdentity(const Fields& f, TrafficRecord& r) {
-    r.callsign = f.text(fCallsign);
+    r.callsign = gf_printableText(f.text(fCallsign));
     r.callsignCopy = r.callsign;
-    r.type = f.text(fType);
-    r.reg = f.text(fTailNo);
-    r.origin = f.text(fFrom);
-    r.dest = f.text(fTo);
+    r.type = gf_printableText(f.text(fType));
+    r.reg = gf_printableText(f.text(fTailNo));
+    r.origin = gf_printableText(f.text(fFrom));
+    r.dest = gf_printableText(f.text(fTo));
     if (auto airl = gf_airlineOfCallsign(r.callsign)) r.airl = std::move(*airl);
 }
 

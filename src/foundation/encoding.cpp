@@ -1,5 +1,7 @@
 #include "foundation/encoding.h"
 
+#include <fmt/format.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -71,6 +73,71 @@ std::string gf_utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at bytes[i] (its code point in cp), 0 when the bytes
+// there are no valid sequence.
+size_t lf_utf8Sequence(std::string_view bytes, size_t i, char32_t& cp) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    size_t len = 0;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > bytes.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto cc = static_cast<unsigned char>(bytes[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and code points above U+10FFFF.
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+bool lf_isControl(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
+
+// Copies the text with every control character (but those `keep` allows) and every byte of
+// no valid sequence replaced by what `replace` appends for that byte or sequence.
+template <class Keep, class Replace>
+std::string lf_replaceUnprintable(std::string_view bytes, Keep keep, Replace replace) {
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t cp = 0;
+        const size_t len = lf_utf8Sequence(bytes, i, cp);
+        if (len == 0) {
+            replace(out, bytes.substr(i, 1));
+            ++i;
+        } else if (lf_isControl(cp) && !keep(cp)) {
+            replace(out, bytes.substr(i, len));
+            i += len;
+        } else {
+            out.append(bytes.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 bool gf_isValidUtf8(std::string_view bytes) {
     size_t i = 0;
     const size_t n = bytes.size();
@@ -83,38 +150,35 @@ bool gf_isValidUtf8(std::string_view bytes) {
             i += 8;
         }
         if (i >= n) break;
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t len = 0;
         char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        for (size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(bytes[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and code points above U+10FFFF.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        const size_t len = lf_utf8Sequence(bytes, i, cp);
+        if (len == 0) return false;
         i += len;
     }
     return true;
+}
+
+std::string gf_printableText(std::string_view bytes) {
+    return lf_replaceUnprintable(
+        bytes, [](char32_t) { return false; }, [](std::string& out, std::string_view) { out += '?'; });
+}
+
+std::string gf_escapedForLog(std::string_view bytes) {
+    // Most lines need nothing: the scan alone.
+    bool clean = true;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80 || (c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+            clean = false;
+            break;
+        }
+    }
+    if (clean) return std::string(bytes);
+    return lf_replaceUnprintable(
+        bytes, [](char32_t cp) { return cp == U'\n' || cp == U'\t'; },
+        [](std::string& out, std::string_view unit) {
+            for (const char ch : unit) out += fmt::format("\\x{:02X}", static_cast<unsigned char>(ch));
+        });
 }
 
 std::string gf_ansiToUtf8(std::string_view bytes) {

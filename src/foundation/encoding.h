@@ -13,5 +13,11 @@ std::string gf_utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
 // (the simulator's "ANSI" files) and converted.
 std::string gf_ansiToUtf8(std::string_view bytes);
 bool gf_isValidUtf8(std::string_view bytes);
+// Text made safe to show and pass on: every control character and every byte of no valid UTF-8
+// sequence becomes '?'.
+std::string gf_printableText(std::string_view bytes);
+// The same for Log.txt, where the bytes stay readable: each such byte becomes "\xNN"; line
+// breaks and tabs stay.
+std::string gf_escapedForLog(std::string_view bytes);
 
 }  // namespace vdl

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vdl {
 
@@ -18,5 +19,13 @@ class UserErrorException : public std::runtime_error {
     int code_;
     std::string text_;
 };
+
+// A fault of the program itself, never of outside input: the caller logs it and drops what it
+// concerned; this tells the tests (and the fuzz targets), which set a handler that fails them.
+void gf_reportProgramFault(std::string_view text);
+using ProgramFaultHandler = void (*)(std::string_view text);
+// Set at the start of a test binary and kept for its whole life (no reset clears it); answers
+// the handler it replaces.
+ProgramFaultHandler gf_setProgramFaultHandlerForTests(ProgramFaultHandler handler);
 
 }  // namespace vdl

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "foundation/encoding.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "foundation/version.h"
@@ -43,6 +44,25 @@ std::string lf_grouped(uint64_t n) {
     return out;
 }
 
+// Each physical line cut to maxLineChars: outside text (a path, a title) may be of any length.
+std::string lf_cutLongLines(std::string_view text) {
+    std::string out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        if (line.size() <= LogFile::maxLineChars) {
+            out += line;
+        } else {
+            out += fmt::format("{}... ({} characters)", line.substr(0, LogFile::maxLineChars), line.size());
+        }
+        if (end == text.size()) break;
+        out += '\n';
+        start = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 bool LogFile::open(const std::filesystem::path& path) {
@@ -71,9 +91,12 @@ void LogFile::writeLine(std::string_view text) {
 }
 
 void LogFile::writeLine(std::string_view prefix, std::string_view text) {
+    // Control bytes and broken UTF-8 from outside text must not reach a terminal or an editor raw.
+    std::string line = gf_escapedForLog(text);
+    if (line.size() > maxLineChars) line = lf_cutLongLines(line);
     std::lock_guard lock(logMutex);
     if (!open_) return;
-    stream_ << prefix << text << '\n';
+    stream_ << prefix << line << '\n';
     stream_.flush();  // the log is read after crashes
 }
 

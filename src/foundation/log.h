@@ -16,6 +16,9 @@ namespace vdl {
 // is open; lines written before opening or after closing are dropped.
 class LogFile {
   public:
+    // Longer lines are cut; control bytes and bytes of no valid UTF-8 are written as "\xNN".
+    static constexpr size_t maxLineChars = 1000;
+
     // Opens (truncates) the file; false when it cannot be opened.
     bool open(const std::filesystem::path& path);
     void close();

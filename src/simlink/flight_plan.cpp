@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "foundation/log.h"
+#include "simlink/sim_guard.h"
 #include "foundation/paths.h"
 #include "foundation/utf8_path.h"
 
@@ -78,6 +79,7 @@ std::string gf_flightPlanFileName(uint32_t objectId) { return fmt::format("{}.pl
 
 bool gf_writeFlightPlan(const std::filesystem::path& path, const FlightPlanData& plan) {
     if (!lf_validCode(plan.departure.code) || !lf_validCode(plan.destination.code)) return false;
+    if (!gf_passesSimGuard(plan, [&] { return "flight plan " + gf_utf8FromPath(path.filename()); })) return false;
     pugi::xml_document doc;
     auto decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version").set_value("1.0");

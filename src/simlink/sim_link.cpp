@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "foundation/log.h"
+#include "simlink/sim_guard.h"
 #include "foundation/parameters.h"
 #include "foundation/threads.h"
 #include "window/exit.h"
@@ -475,6 +476,7 @@ void gf_setSaveUserStandHook(std::function<void(const std::string&)> hook) {
 }
 
 void gf_queueCreateAc(const CreateAcCmd& command) {
+    if (!gf_passesSimGuard(command.initPosition, [&] { return fmt::format("create of hexid {}", command.hexid); })) return;
     std::lock_guard lock(simMutex);
     simCreateQueue.push_back(command);
 }
@@ -492,7 +494,10 @@ void gf_setCabinLights(uint32_t objectId, uint32_t value) {
     gf_queueClientEvent(objectId, CABIN_LIGHTS_SET, value);
 }
 
-void gf_updateAircraft(const PositionUpdate& position) { positionWriteBuffer.push_back(position); }
+void gf_updateAircraft(const PositionUpdate& position) {
+    if (!gf_passesSimGuard(position, [&] { return fmt::format("position of object {}", position.objectId); })) return;
+    positionWriteBuffer.push_back(position);
+}
 
 void gf_swapPositionBuffers(const SimLock&) {
     positionWriteBuffer.swap(positionSendBuffer);

@@ -182,16 +182,23 @@ std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesy
 std::string gf_applyScenarioEnvironment(SimScenarioConfig& config) {
     if (const auto titles = gf_environmentText(installedTitlesVariable))
         config.installedTitles = gf_pathFromUtf8(*titles);
-    // A soak flies longer than the ten minutes of the main job.
-    const auto seconds = gf_environmentText(simSecondsVariable);
-    if (!seconds) return {};
-    char* end = nullptr;
-    const double value = std::strtod(seconds->c_str(), &end);
-    if (end != seconds->c_str() && *end == '\0' && value > 0.0 && std::isfinite(value)) {
-        config.endAtSimSeconds = value;
-        return {};
-    }
-    return fmt::format("ignored {}=\"{}\": not a number of seconds", simSecondsVariable, *seconds);
+    std::string ignored;
+    const auto seconds = [&](const char* name, double& into) {
+        const auto text = gf_environmentText(name);
+        if (!text) return;
+        char* end = nullptr;
+        const double value = std::strtod(text->c_str(), &end);
+        if (end != text->c_str() && *end == '\0' && value > 0.0 && std::isfinite(value)) {
+            into = value;
+            return;
+        }
+        if (!ignored.empty()) ignored += '\n';
+        ignored += fmt::format("ignored {}=\"{}\": not a number of seconds", name, *text);
+    };
+    // A soak flies longer than the ten minutes of the main job, and thins its tracks.
+    seconds(simSecondsVariable, config.endAtSimSeconds);
+    seconds(trackPointSecondsVariable, config.trackPointSeconds);
+    return ignored;
 }
 
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config) {
@@ -231,6 +238,7 @@ void SimulatorScenario::start() {
     if (!config_.tracksFile.empty()) {
         RecordLimits limits;
         limits.maxCalls = programCallRecords;
+        limits.streamedPointSeconds = config_.trackPointSeconds;
         sim_->setRecordLimits(limits);
         tracksDue_ = sim_->streamTracksTo(config_.tracksFile);
         if (!tracksDue_)

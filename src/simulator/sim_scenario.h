@@ -49,6 +49,8 @@ struct SimScenarioConfig {
     // Where the objects' tracks are written as the world runs, finished when the simulator
     // stops; nothing when empty.
     std::filesystem::path tracksFile;
+    // At most one point per object this often in the tracks file (simulation seconds; 0 every point).
+    double trackPointSeconds = 0.0;
     // The user's flight elsewhere; empty: the EDDL flight of gf_scenarioUserFlight.
     std::vector<UserKeyframe> userFlight;
     // The ground of further airports of the world, beside EDDL's.
@@ -64,9 +66,12 @@ struct SimScenarioConfig {
 inline constexpr const char* installedTitlesVariable = "VDL_SIM_TITLES";
 // The environment variable giving the simulation time (s) at which the simulator closes.
 inline constexpr const char* simSecondsVariable = "VDL_SIM_SECONDS";
+// The least simulation time (s) between two points of one object in the tracks file (a soak's);
+// every point without it.
+inline constexpr const char* trackPointSecondsVariable = "VDL_SIM_TRACK_SECONDS";
 
-// Takes the installed titles and the end time from the environment into the configuration;
-// answers what it ignored (a VDL_SIM_SECONDS that is not a number of seconds), empty when nothing.
+// Takes the installed titles, the end time and the track-point interval from the environment into the configuration;
+// answers what it ignored (a number of seconds that is none), empty when nothing.
 std::string gf_applyScenarioEnvironment(SimScenarioConfig& config);
 
 // The user's flight: parked at a stand, taxi to an intersection of 23L, take-off and climb,

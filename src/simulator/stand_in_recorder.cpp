@@ -92,6 +92,7 @@ std::vector<CallRecord> StandInRecorder::callsFor(uint32_t objectId) const {
 bool StandInRecorder::streamTracksTo(const std::filesystem::path& path) {
     std::lock_guard lock(recordMutex);
     if (trackFile_.isOpen()) trackFile_.close();
+    lastStreamedPoint_.clear();
     if (trackFile_.open(path)) return true;
     trackFile_.close();
     return false;
@@ -122,7 +123,14 @@ void StandInRecorder::addPoint(StandInObject& o, TrackPoint p) {
     o.groundSpeed = p.groundSpeed;
     // A streamed track keeps its latest point for the next ground speed.
     const std::size_t keep = trackFile_.isOpen() ? 1 : limits_.maxTrackPoints;
-    if (trackFile_.isOpen()) trackFile_.point(o.id, p);
+    if (trackFile_.isOpen()) {
+        // Thinned, a long run's file stays within a disk's means.
+        const auto last = lastStreamedPoint_.find(o.id);
+        if (last == lastStreamedPoint_.end() || p.time - last->second >= limits_.streamedPointSeconds) {
+            trackFile_.point(o.id, p);
+            lastStreamedPoint_[o.id] = p.time;
+        }
+    }
     o.track.push_back(p);
     while (o.track.size() > keep) o.track.pop_front();
 }
@@ -137,6 +145,7 @@ void StandInRecorder::addEvent(StandInObject& o, TrackEvent e) {
 
 void StandInRecorder::addRemoval(const StandInObject& o) {
     std::lock_guard lock(recordMutex);
+    lastStreamedPoint_.erase(o.id);
     if (trackFile_.isOpen()) trackFile_.removed(o.id, o.removedAt);
 }
 

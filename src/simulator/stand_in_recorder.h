@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "simulator/stand_in_types.h"
@@ -61,6 +62,7 @@ class StandInRecorder {
     uint64_t callsDropped_ = 0;  // calls forgotten from the front of calls_
     std::deque<StrayCall> strays_;
     TrackFileWriter trackFile_;  // open while the tracks stream to it
+    std::unordered_map<uint32_t, double> lastStreamedPoint_;  // object id: time of its last point in the file
 };
 
 }  // namespace vdl

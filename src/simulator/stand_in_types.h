@@ -146,6 +146,9 @@ struct RecordLimits {
     std::size_t maxCalls = 200000;
     std::size_t maxTrackPoints = 36000;  // per object: ten minutes of positions at 60 frames/s
     std::size_t maxRemovedObjects = 1000;
+    // While the tracks stream to a file: at most one point per object this often (simulation
+    // seconds; 0 every point). Events, removals and stray calls all go to the file.
+    double streamedPointSeconds = 0.0;
 };
 
 struct TitleInfo {

@@ -13,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/units.h"
+#include "simlink/sim_guard.h"
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
 #include "traffic/intake.h"
@@ -42,7 +43,11 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
     if (lf_isDue(clock, ac.stream.front().time)) {
         nextPosMain(ac);
         ac.vsFps = fpmToFps(ac.targetVs);
-        ac.tas = (!ac.stream.empty() && ac.stream.front().stop) ? 0.0 : ac.targetTas;
+        // Two points far apart in little time ask for a speed no aircraft has: the object still
+        // gets there, but tells the simulator no more than the fastest airspeed.
+        ac.tas = (!ac.stream.empty() && ac.stream.front().stop)
+                     ? 0.0
+                     : std::clamp(ac.targetTas, -simMaxSpeedKt, simMaxSpeedKt);
     }
     if (ac.state != AcState::active) return;
     if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);

@@ -133,6 +133,17 @@ TEST(RttfcRefusal, EachRuleRefusesItsLine) {
         {"RTPARK," + airborneLine.substr(6), "not a traffic line"},
         {withField(airborneLine, 9, std::string(1024 - airborneLine.size() + 7, 'X')),
          "line of 1025 characters"},
+        // Values no aircraft reaches, in the air and on the ground alike.
+        {withField(airborneLine, 4, "1e300"), "altitude 1e+300 out of range"},
+        {withField(airborneLine, 4, "-1e300"), "altitude -1e+300 out of range"},
+        {withField(airborneLine, 4, "100000.5"), "altitude 100000.5 out of range"},
+        {withField(groundLine, 4, "-2001"), "altitude -2001 out of range"},
+        {withField(airborneLine, 8, "2000.1"), "ground speed 2000.1 out of range"},
+        {withField(airborneLine, 20, "1e9"), "true airspeed 1000000000 out of range"},
+        {withField(airborneLine, 20, "-5"), "true airspeed -5 out of range"},
+        {withField(airborneLine, 5, "-30001"), "vertical rate -30001 out of range"},
+        {withField(groundLine, 5, "30001"), "vertical rate 30001 out of range"},
+        {withField(airborneLine, 26, "1e6"), "geometric vertical rate 1000000 out of range"},
     };
     for (const auto& [line, message] : cases) {
         SCOPED_TRACE(message);
@@ -154,6 +165,10 @@ TEST(RttfcRefusal, EachRuleRefusesItsLine) {
     EXPECT_EQ(gf_parseRttfc(withField(airborneLine, 1, "10001"), 0).hexid, 10001u);
     EXPECT_DOUBLE_EQ(gf_parseRttfc(withField(airborneLine, 2, "90"), 0).pos.lat, 90.0);
     EXPECT_DOUBLE_EQ(gf_parseRttfc(withField(airborneLine, 7, "360"), 0).pos.track, 0.0);
+    const std::pair<size_t, const char*> limits[] = {
+        {4, "100000"}, {4, "-2000"}, {8, "2000"}, {20, "2000"}, {5, "-30000"}, {26, "30000"}};
+    for (const auto& [index, value] : limits)
+        EXPECT_NO_THROW(gf_parseRttfc(withField(airborneLine, index, value), 0)) << index << " " << value;
     for (const char* category : {"C0", "C6", "null"})
         EXPECT_NO_THROW(gf_parseRttfc(withField(airborneLine, 28, category), 0)) << category;
 }
@@ -188,10 +203,39 @@ TEST(RttfcUnknowns, NullEmptyAndMinusOne) {
     EXPECT_DOUBLE_EQ(north.pos.trueHeading, 0.0);
 }
 
+// Identity fields become printable at intake, whatever bytes the feed sends.
+TEST(RttfcIdentity, ControlBytesAndBrokenUtf8BecomePrintable) {
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("KLM\0" "12", 6), "KLM?12"},
+        {"KLM\x1B[2J1", "KLM?[2J1"},
+        {"AF\xFF\xFE", "AF??"},
+        {"SAS\xC2\x9B" "1", "SAS?1"},
+        {"D-\xC3\x84" "BC", "D-\xC3\x84" "BC"},  // printable beyond ASCII stays
+        {"Z\x7F", "Z?"},
+    };
+    for (size_t field : {9, 10, 11, 12, 13})
+        for (const auto& [in, out] : cases) {
+            const TrafficRecord r = gf_parseRttfc(withField(airborneLine, field, in), 0);
+            const std::string got[] = {r.callsign, r.type, r.reg, r.origin, r.dest};
+            EXPECT_EQ(got[field - 9], out) << field << " " << in;
+            if (field == 9) {
+                EXPECT_EQ(r.callsignCopy, out);
+            }
+        }
+    EXPECT_EQ(gf_parseRttfc(withField(airborneLine, 9, "\x1B" "KLM123"), 0).airl, "");
+}
+
 TEST(RttfcFields, BankGroundAltitudeAndDueTime) {
     const TrafficRecord left = gf_parseRttfc(withField(airborneLine, 23, "-12.48"), 0);
     EXPECT_EQ(left.pos.bankValid, 1);
     EXPECT_DOUBLE_EQ(left.pos.bank, 12.48 * rad);
+    // A roll past the vertical is no bank, but the line stays.
+    for (const char* roll : {"90.5", "-91", "1e300"}) {
+        const TrafficRecord r = gf_parseRttfc(withField(airborneLine, 23, roll), 0);
+        EXPECT_EQ(std::tie(r.pos.bankValid, r.pos.attitudeFlag), std::make_tuple(0, 0)) << roll;
+        EXPECT_DOUBLE_EQ(r.pos.bank, 0.0) << roll;
+    }
+    EXPECT_EQ(gf_parseRttfc(withField(airborneLine, 23, "-90"), 0).pos.bankValid, 1);
     const TrafficRecord ground = gf_parseRttfc(withField(groundLine, 23, "5"), 0);
     EXPECT_EQ(std::tie(ground.pos.bankValid, ground.pos.attitudeFlag), std::make_tuple(0, 0));
     EXPECT_DOUBLE_EQ(ground.pos.bank, 0.0);

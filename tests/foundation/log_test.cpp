@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/encoding.h"
 #include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/parameters.h"
@@ -68,6 +69,34 @@ TEST(LogLimiterTest, FloodsBecomeOneCountedLine) {
     ASSERT_EQ(lines->size(), 3u);
     EXPECT_EQ((*lines)[1], "fresh allowance");
     EXPECT_EQ((*lines)[2], std::string(LogLimiter::maxLogLineChars, 'x') + "... (1570000 characters)");
+}
+
+// Outside text in a line: control bytes and broken UTF-8 escaped, each physical line cut; titles
+// and paths keep their bytes everywhere else, so only the log escapes them.
+TEST(LogTest, OutsideTextIsEscapedAndCut) {
+    TempWorkDir dir;
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain Z\xC3\xBCrich \xE2\x9C\x88", "plain Z\xC3\xBCrich \xE2\x9C\x88"},
+        {std::string("nul\0here", 8), "nul\\x00here"},
+        {"esc \x1B[31mred\x7F", "esc \\x1B[31mred\\x7F"},
+        {"ansi Caf\xE9 \xFF", "ansi Caf\\xE9 \\xFF"},
+        {"c1 \xC2\x9B" "2J cut \xE2\x9C", "c1 \\xC2\\x9B2J cut \\xE2\\x9C"},
+        {"overlong \xC0\xAF", "overlong \\xC0\\xAF"},
+        {"tab\tkept", "tab\tkept"},
+    };
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    for (const auto& [in, out] : cases) EXPECT_EQ(gf_escapedForLog(in), out) << in;
+    gf_log("Title: \x1B]0;pwned\x07");
+    const std::string path(6000, 'p');
+    gf_log("\nInstall path " + path + "\nnext line");
+    gf_closeLog();
+    const auto lines = gf_readFileLines("Log.txt");
+    ASSERT_TRUE(lines.has_value());
+    EXPECT_EQ(std::vector(lines->begin() + 1, lines->end()),
+              (std::vector<std::string>{"Title: \\x1B]0;pwned\\x07", "",
+                                        ("Install path " + path).substr(0, LogFile::maxLineChars) +
+                                            "... (6013 characters)",
+                                        "next line"}));
 }
 
 TEST(UserErrorTest, MessageCarriesTheCodeExceptFor99) {

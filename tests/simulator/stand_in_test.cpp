@@ -52,6 +52,20 @@ protected:
         drain();
     }
 
+    // Six seconds at 30 frames a second of an object flying north at 60 kt, `eachFrame` after
+    // every position set; answers the frame count.
+    template <class EachFrame>
+    int flyNorthSixSeconds(uint32_t object, EachFrame eachFrame) {
+        const int frames = 30 * 6;
+        for (int f = 1; f <= frames; ++f) {
+            const double block[3] = {worldAirportLat + (1.0 / 600.0) * f / frames, worldAirportLon, 1500.0};
+            sim_->setDataOnSimObject(DEF_POS, object, 0, 1, sizeof block, block);
+            eachFrame(f);
+            sim_->step();
+        }
+        return frames;
+    }
+
     std::vector<SimRecv> drain() {
         std::vector<SimRecv> all;
         SimRecv m;
@@ -234,12 +248,7 @@ TEST_F(StandInTest, StreamedTracksReachTheFileWhileTheObjectsKeepOnlyTheLatestPo
     ASSERT_TRUE(sim_->streamTracksTo(path));
     const uint32_t moving = create("KLM7");
     const uint32_t parked = create("KLM8");
-    const int frames = 30 * 6;
-    for (int f = 1; f <= frames; ++f) {
-        const double block[3] = {worldAirportLat + (1.0 / 600.0) * f / frames, worldAirportLon, 1500.0};
-        sim_->setDataOnSimObject(DEF_POS, moving, 0, 1, sizeof block, block);
-        sim_->step();
-    }
+    const int frames = flyNorthSixSeconds(moving, [](int) {});
     sim_->transmitClientEvent(moving, EV_NAV, 1, 301, 0);
     sim_->aiRemoveObject(parked, 1);
     sim_->stepFrames(1);
@@ -272,6 +281,34 @@ TEST_F(StandInTest, StreamedTracksReachTheFileWhileTheObjectsKeepOnlyTheLatestPo
     EXPECT_EQ(sim_->object(moving)->events.size(), 1u);
     EXPECT_FALSE(sim_->object(moving)->lights.nav);
     EXPECT_TRUE(sim_->object(moving)->lights.beacon);
+}
+
+// A soak's file: one point a second per object, every event and removal still there.
+TEST_F(StandInTest, ThinnedTracksKeepEveryEventAndRemoval) {
+    test::TempWorkDir dir;
+    const auto path = dir.path() / "tracks.json";
+    RecordLimits limits;
+    limits.streamedPointSeconds = 1.0;
+    sim_->setRecordLimits(limits);
+    ASSERT_TRUE(sim_->streamTracksTo(path));
+    const uint32_t moving = create("KLM7");
+    const uint32_t parked = create("KLM8");
+    flyNorthSixSeconds(moving, [&](int f) {
+        if (f % 45 == 0) sim_->transmitClientEvent(moving, EV_NAV, f / 45 % 2, 301, 0);
+    });
+    sim_->aiRemoveObject(parked, 1);
+    sim_->stepFrames(1);
+    ASSERT_EQ(sim_->finishTracks(), std::optional<std::size_t>(2));
+    const auto read = gf_readTrackFile(path);
+    ASSERT_EQ(read.size(), 2u);
+    const auto& track = read[0].track;
+    ASSERT_GE(track.size(), 6u);
+    EXPECT_LE(track.size(), 8u);
+    for (std::size_t i = 1; i < track.size(); ++i) EXPECT_GE(track[i].time - track[i - 1].time, 1.0 - 1e-9);
+    EXPECT_NEAR(track.back().groundSpeed, 60.0, 0.5);  // of the last frame, not of the thinned gap
+    EXPECT_EQ(read[0].events.size(), 5u);  // created, and four light sets
+    EXPECT_TRUE(read[1].removed);
+    EXPECT_EQ(read[1].events.back().name, "removed");
 }
 
 // A soak counts the calls that reach objects the world does not know or has removed; calls on
