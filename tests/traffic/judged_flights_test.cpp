@@ -86,18 +86,15 @@ protected:
     std::shared_ptr<SimStandIn> sim;
 };
 
-// Time of the first event of that name and value, or -1.
-double eventAt(const StandInObject& o, const std::string& name, uint32_t data) {
-    auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
-    return e == o.events.end() ? -1.0 : e->time;
-}
+// Runway 27 with its threshold 1 km east of the airport's reference point.
+LatLon lf_runway27Threshold() { return offsetMetres({worldAirportLat, worldAirportLon}, 90.0, 1000.0); }
 
-TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
-    // Runway 27 with its threshold 1 km east of the airport's reference point.
-    const LatLon threshold = offsetMetres({worldAirportLat, worldAirportLon}, 90.0, 1000.0);
+// A 3-degree final at 140 kt from fromNm onto runway 27, then the roll-out down to 15 kt;
+// answers where the roll-out ends.
+LatLon lf_landOnRunway27(double fromNm, std::vector<Leg>& pts) {
+    const LatLon threshold = lf_runway27Threshold();
     const double tan3 = std::tan(degToRad(3.0));
-    std::vector<Leg> pts;
-    for (double nm = 15.0; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
+    for (double nm = fromNm; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
         const LatLon p = offsetMetres(threshold, 90.0, nm * 1852.0);
         pts.push_back({p.lat, p.lon, worldAirportElevation + 50.0 + std::max(0.0, nm) * feetPerNm * tan3, 140.0, 270.0,
                        -140.0 * 101.27 * tan3});
@@ -107,6 +104,19 @@ TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
         pos = offsetMetres(pos, 270.0, kt * 0.5144 * 4.0);
         pts.push_back({pos.lat, pos.lon, 0.0, kt, 270.0, 0.0});
     }
+    return pos;
+}
+
+// Time of the first event of that name and value, or -1.
+double eventAt(const StandInObject& o, const std::string& name, uint32_t data) {
+    auto e = std::find_if(o.events.begin(), o.events.end(), [&](const TrackEvent& ev) { return ev.name == name && ev.data == data; });
+    return e == o.events.end() ? -1.0 : e->time;
+}
+
+TEST_F(JudgedFlights, ArrivalFromFifteenMilesLandsRollsOutAndVacates) {
+    const LatLon threshold = lf_runway27Threshold();
+    std::vector<Leg> pts;
+    LatLon pos = lf_landOnRunway27(15.0, pts);
     for (int i = 0; i < 5; ++i) {
         pos = offsetMetres(pos, 315.0, 15.0 * 0.5144 * 4.0);
         pts.push_back({pos.lat, pos.lon, 0.0, 15.0, 315.0, 0.0});
@@ -212,19 +222,8 @@ TEST_F(JudgedFlights, ArrivalTaxisInParksOnItsStandAndItsUseIsSaved) {
     parkingActive.store(true);
     // Final approach from 3 nm onto runway 27, roll-out, then a taxi to the north-west that comes
     // to rest 12 m short of a stand whose axis points north.
-    const LatLon threshold = offsetMetres({worldAirportLat, worldAirportLon}, 90.0, 1000.0);
-    const double tan3 = std::tan(degToRad(3.0));
     std::vector<Leg> pts;
-    for (double nm = 3.0; nm > -0.15; nm -= 140.0 * 4.0 / 3600.0) {
-        const LatLon p = offsetMetres(threshold, 90.0, nm * 1852.0);
-        pts.push_back({p.lat, p.lon, worldAirportElevation + 50.0 + std::max(0.0, nm) * feetPerNm * tan3, 140.0, 270.0,
-                       -140.0 * 101.27 * tan3});
-    }
-    LatLon pos = offsetMetres(threshold, 270.0, 450.0);
-    for (double kt : {125.0, 105.0, 85.0, 65.0, 45.0, 30.0, 20.0, 15.0}) {
-        pos = offsetMetres(pos, 270.0, kt * 0.5144 * 4.0);
-        pts.push_back({pos.lat, pos.lon, 0.0, kt, 270.0, 0.0});
-    }
+    LatLon pos = lf_landOnRunway27(3.0, pts);
     for (double kt : {15.0, 15.0, 15.0, 15.0, 12.0, 8.0, 4.0, 0.0}) {
         if (kt > 0.0) pos = offsetMetres(pos, 315.0, kt * 0.5144 * 4.0);
         pts.push_back({pos.lat, pos.lon, 0.0, kt, 315.0, 0.0});
