@@ -23,7 +23,7 @@ constexpr double airportLat = 47.45;
 constexpr double airportLon = 8.55;
 constexpr WeekSlot now{4, 20};
 
-struct StandSpec {
+struct StandLayout {
     const char* name;
     double radiusM;
     bool cargo = false;
@@ -59,9 +59,9 @@ class StandSoft : public TrafficTest {
         currentParkAirport.code = code;
     }
 
-    static void stands(const std::vector<StandSpec>& specs) {
+    static void stands(const std::vector<StandLayout>& layouts) {
         parkPositions.clear();
-        for (const StandSpec& s : specs) {
+        for (const StandLayout& s : layouts) {
             ParkPos& p = parkPositions.emplace_back(s.name, std::vector<ParkPosOption>{}, airportLat, airportLon, 0.0,
                                                     s.radiusM, s.cargo, s.ramp, s.heli);
             p.id = static_cast<uint32_t>(parkPositions.size());
@@ -100,7 +100,7 @@ class StandSoft : public TrafficTest {
 TEST_F(StandSoft, TheStandOfTheAircraftsGroupAndSize) {
     struct Case {
         const char* name;
-        std::vector<StandSpec> stands;
+        std::vector<StandLayout> stands;
         AircraftCategory category;
         double halfSpanM;
         const char* airline;
@@ -156,7 +156,7 @@ TEST_F(StandSoft, ASmallAirportTriesTheNextHalfHourOnce) {
     gf_addOption(parkPositions.front().options, flight().identity, optionSoft, {7, 47}, "EZY99", "G-EZAA");
     gf_addOption(parkPositions.front().options, flight().identity, optionSoft, {1, 0}, "EZY98", "G-EZAB");
     EXPECT_EQ(chosen({7, 47}, true), "none");
-    std::vector<StandSpec> eleven(11, StandSpec{"G20", 20, false, false, false, true});
+    std::vector<StandLayout> eleven(11, StandLayout{"G20", 20, false, false, false, true});
     stands(eleven);
     EXPECT_EQ(chosen(now, true), "none");
 }
