@@ -1,6 +1,7 @@
 // Airport stand files: the bytes up to the first NUL as a park airport's stand file, the rest (or
 // the same bytes when there is no NUL) as its learned file; load, check the stands, save the
-// learned file and load again; then the information readers on the same bytes.
+// learned file and load again; then the information readers on the same bytes. Whenever the
+// plain reader takes one of the files, pugixml's parse of it must give the same values.
 #include <cmath>
 #include <cstdint>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "airports/stand_locations.h"
 #include "foundation/parameters.h"
 #include "fuzz_support.h"
+#include "standins/stand_plain_check.h"
 
 using namespace vdl;
 using fuzz::gf_expect;
@@ -62,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         gf_learnedApfPath("airports/my_thirdparty/EDDL.xml", gf_readApfPublisher("airports/my_thirdparty/EDDL.xml"));
     fs::create_directories(learnedPath.parent_path(), ec);
     std::ofstream(learnedPath, std::ios::binary).write(learned.data(), static_cast<std::streamsize>(learned.size()));
+    gf_expect(gf_plainReadDifference("airports/my_thirdparty/EDDL.xml").empty(), "plain reader differs from pugixml");
+    gf_expect(gf_plainReadDifference(learnedPath).empty(), "plain reader differs from pugixml");
     lf_load();
     if (parkingActive.load()) {
         updateCount = 1;

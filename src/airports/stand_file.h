@@ -1,6 +1,6 @@
 // Airport stand files ("apf"): one XML file per airport with the top-level elements "meta",
 // "parameters" and "parkpositions" (no single root). The writer of generated and learned files,
-// and the element readers every reader of the format uses.
+// and the parameter readers (the element readers are in stand_read.h).
 #pragma once
 
 #include <pugixml.hpp>
@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "airports/stand_read.h"
 #include "airports/stand_records.h"
 
 namespace vdl {
@@ -49,36 +50,6 @@ std::optional<std::string> gf_apfText(const AirportRecord& record, int32_t mode)
 // Writes the file atomically (temporary file renamed); true when meta, parameters and save
 // succeeded. Logs nothing: the callers report the outcome.
 bool gf_writeApf(const AirportRecord& record, const std::filesystem::path& dest, int32_t mode);
-
-// Reads one "parkpos" into a stand appended to `stands` (options with ids 1.. by position, the
-// fixed flag given). A stand at 0/0 is skipped silently; one whose position or radius is no
-// number or out of range is refused with a log line. True when a stand was appended.
-bool gf_readParkPos(const pugi::xml_node& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands);
-
-// The "parkpos" children of the first top-level "parkpositions", in document order, appended
-// through gf_readParkPos. A repeated "id" (a missing one counts as empty) raises
-// UserErrorException 94; the stands before it stay. False when a stand was left out.
-bool gf_readParkPositions(const pugi::xml_document& doc, uint32_t fixed, std::vector<ParkPos>& stands);
-
-struct OptIdentity {
-    std::string callsign1;
-    std::string callsign2;
-    std::string airline;
-    std::string type;
-};
-// "cs" split at its one ':' (more than one: the first part alone); airline and type from a
-// registration the data base knows, else from "airl" and "type".
-OptIdentity gf_readOptIdentity(const pugi::xml_node& opt);
-
-// One "opt" into `o`, a default-constructed option (built in place: learned files hold tens of
-// thousands), all but its id: kind, day, half hours, registration, identity and the fixed flag
-// given. `context` names the reader in the log line of an invalid half hour.
-void gf_readOptInto(const pugi::xml_node& opt, uint32_t fixed, std::string_view context, ParkPosOption& o);
-
-// The "opt" children of a "parkpos" without a look-up by name per child: node itself when it
-// is an "opt", else its next sibling that is one.
-// for (auto opt = gf_nextOpt(parkpos.first_child()); opt; opt = gf_nextOpt(opt.next_sibling()))
-pugi::xml_node gf_nextOpt(pugi::xml_node node);
 
 // The "value" of the top-level "parameters"' "parameter" of that name; none when absent.
 std::optional<bool> gf_apfBoolValue(const pugi::xml_document& doc, std::string_view name);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "airports/stand_file.h"
-#include "airports/stand_xml.h"
+#include "airports/stand_plain.h"
 #include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -101,31 +101,24 @@ bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& exist
            added.reg == existing.reg && added.airline == existing.airline && added.type == existing.type;
 }
 
-// opts: room for the element's "opt" children, kept by the caller so the merge allocates it once.
-bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, ParkPos& stand,
-                            std::vector<pugi::xml_node>& opts) {
-    if (stand.name != id) return false;
-    if (e.attribute("radius_change").as_bool()) {
-        stand.radius = e.attribute("radius").as_double() * nmPerMetre;
+void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
+    const ParkPosFields& f = e.fields;
+    if (gf_apfFlag(f.radiusChange)) {
+        stand.radius = gf_apfNumber(f.radius) * nmPerMetre;
         stand.radiusChange = 1;
     }
-    if (e.attribute("cargo_change").as_bool()) {
-        stand.cargo = e.attribute("cargo").as_bool() ? 1 : 0;
+    if (gf_apfFlag(f.cargoChange)) {
+        stand.cargo = gf_apfFlag(f.cargo) ? 1 : 0;
         stand.cargoChange = 1;
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
     auto& options = stand.options;
-    // One walk over the children: the document is far larger than the caches, and a second
-    // walk to count them costs as much as the first.
-    opts.clear();
-    for (pugi::xml_node opt = gf_nextOpt(e.first_child()); opt; opt = gf_nextOpt(opt.next_sibling()))
-        opts.push_back(opt);
-    options.reserve(options.size() + opts.size());
+    options.reserve(options.size() + e.opts.size());
     // An option that shares no half hour with any option of the stand is no duplicate: most
     // learned options are new, and this spares comparing them with every option.
     HalfHourSet anyHours;
     for (const auto& o : options) anyHours |= o.hours;
-    for (const pugi::xml_node& opt : opts) {
+    for (const OptFields& opt : e.opts) {
         // Read in place; a duplicate is taken off again.
         ParkPosOption& o = options.emplace_back();
         try {
@@ -144,38 +137,35 @@ bool lf_mergeLearnedParkPos(const std::string& id, const pugi::xml_node& e, Park
         anyHours |= o.hours;
         o.id = next++;
     }
-    return true;
 }
 
 // A handmade file: its stands replace the base stands. False when a stand was left out.
-bool lf_readHandmade(const pugi::xml_document& doc, std::vector<ParkPos>& stands) {
+bool lf_readHandmade(ParkPosSource& source, std::vector<ParkPos>& stands) {
     handmadeLoaded = true;
     stands.clear();
-    return gf_readParkPositions(doc, 1, stands);
+    return gf_readParkPositions(source, 1, stands);
 }
 
 // The learned stands merged into the base stands, found by name. False when an element was dropped.
-bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, std::vector<ParkPos>& stands) {
-    pugi::xml_node parkpositions = doc.child("parkpositions");
-    if (!parkpositions) return true;
+bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vector<ParkPos>& stands) {
     const std::string path = gf_utf8FromPath(learnedPath);
     std::unordered_map<std::string, size_t> byName;
     byName.reserve(stands.size() * 2);
     for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
     bool complete = true;
-    std::vector<pugi::xml_node> opts;
     static LogLimiter limiter("learned stand file");
-    for (pugi::xml_node e : parkpositions.children("parkpos")) {
-        const std::string id = e.attribute("id").as_string();
-        if (e.attribute("manual").as_bool()) {
+    ParkPosElement e;
+    while (source.next(e)) {
+        const std::string id(e.fields.id);
+        if (gf_apfFlag(e.fields.manual)) {
             if (byName.count(id) != 0) {
                 limiter.logError(fmt::format("manually created standid {} already exists in {}", id, path));
                 complete = false;
                 continue;
             }
-            const double lat = e.attribute("latitude").as_double();
-            const double lon = e.attribute("longitude").as_double();
-            const double radius = e.attribute("radius").as_double();
+            const double lat = gf_apfNumber(e.fields.latitude);
+            const double lon = gf_apfNumber(e.fields.longitude);
+            const double radius = gf_apfNumber(e.fields.radius);
             if (radius == 0.0 || (lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05)) {
                 limiter.logError(fmt::format("manually created standid {} misses correct attributes in {}", id, path));
                 complete = false;
@@ -196,7 +186,7 @@ bool lf_mergeStands(const pugi::xml_document& doc, const fs::path& learnedPath, 
             complete = false;
             continue;
         }
-        lf_mergeLearnedParkPos(id, e, stands[it->second], opts);
+        lf_mergeLearnedParkPos(e, stands[it->second]);
     }
     return complete;
 }
@@ -227,8 +217,8 @@ fs::path gf_learnedBackupPath(const fs::path& learnedPath) {
 void gf_readLearned(const fs::path& learnedPath, const StandFileInfo& info, std::vector<ParkPos>& stands) {
     const std::string path = gf_utf8FromPath(learnedPath);
     try {
-        StandXmlDocument parsed;
-        const pugi::xml_parse_result loaded = parsed.loadFile(learnedPath);
+        StandFileReader parsed;
+        const pugi::xml_parse_result loaded = parsed.load(learnedPath);
         if (!loaded) {
             lf_backUp(learnedPath);
             gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path, loaded.description()));
@@ -251,7 +241,7 @@ void gf_readLearned(const fs::path& learnedPath, const StandFileInfo& info, std:
         if (auto handmade = gf_apfStringValue(doc, "handmade")) {
             bool complete = false;
             try {
-                complete = lf_readHandmade(doc, stands);
+                complete = lf_readHandmade(parsed.parkPositions(), stands);
             } catch (...) {
                 lf_backUp(learnedPath);
                 throw;
@@ -261,7 +251,7 @@ void gf_readLearned(const fs::path& learnedPath, const StandFileInfo& info, std:
             return;
         }
         handmadeLoaded = false;
-        if (!lf_mergeStands(doc, learnedPath, stands)) lf_backUp(learnedPath);
+        if (!lf_mergeStands(parsed.parkPositions(), learnedPath, stands)) lf_backUp(learnedPath);
     } catch (const std::exception& e) {
         gf_log(fmt::format("{}: {}", "gf_readLearned", e.what()));
     }

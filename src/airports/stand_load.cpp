@@ -12,7 +12,7 @@
 
 #include "airports/stand_file.h"
 #include "airports/stand_learned.h"
-#include "airports/stand_xml.h"
+#include "airports/stand_plain.h"
 #include "feed/traffic_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geo.h"
@@ -44,8 +44,8 @@ void lf_showStatistic(std::string_view name, std::string value) {
 // Steps 5 to 9 of the load: the document, its parameters and its base stands.
 std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, StandFileInfo& info,
                             QualityFactor& quality, std::vector<ParkPos>& stands) {
-    StandXmlDocument parsed;
-    const pugi::xml_parse_result loaded = parsed.loadFile(file);
+    StandFileReader parsed;
+    const pugi::xml_parse_result loaded = parsed.load(file);
     if (!loaded) return fmt::format("{} could not be loaded: {}", filePath, loaded.description());
     const pugi::xml_document& doc = parsed.doc();
     if (!gf_checkMeta(doc)) return fmt::format("{} but refused to load, copyright problem", filePath);
@@ -59,7 +59,7 @@ std::string lf_readBaseFile(const std::string& filePath, const fs::path& file, S
         currentParkAirport.elevation = static_cast<double>(*altitude);
     }
     info.airportName = gf_apfStringValue(doc, "airport_name").value_or("");
-    gf_readParkPositions(doc, 1, stands);
+    gf_readParkPositions(parsed.parkPositions(), 1, stands);
     quality.real = gf_apfIntValue(doc, "Qf_real").value_or(-1);
     quality.soft = gf_apfIntValue(doc, "Qf_soft").value_or(-1);
     return {};

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace vdl {
@@ -80,8 +82,16 @@ struct KeptState {
     bool releaseLater = false;
     size_t size = 0;  // of memory when last not held
 };
+// The kept file buffer and whether a StandFileBytes holds it.
+struct KeptBytes {
+    std::unique_ptr<char[]> buffer;
+    size_t capacity = 0;
+    bool held = false;
+    bool releaseLater = false;
+};
 std::mutex standXmlMemoryMutex;
 KeptState keptState;  // guarded by standXmlMemoryMutex
+KeptBytes keptBytes;  // guarded by standXmlMemoryMutex
 
 // Set on the thread whose document holds the kept memory; parsing: while its parse runs.
 thread_local KeptMemory* lt_held = nullptr;
@@ -131,13 +141,55 @@ pugi::xml_parse_result StandXmlDocument::loadFile(const std::filesystem::path& f
     return result;
 }
 
+StandFileBytes::StandFileBytes() {
+    std::lock_guard lock(standXmlMemoryMutex);
+    if (keptBytes.held) return;
+    keptBytes.held = kept_ = true;
+    buffer_ = std::move(keptBytes.buffer);
+    capacity_ = std::exchange(keptBytes.capacity, 0);
+}
+
+StandFileBytes::~StandFileBytes() {
+    if (!kept_) return;
+    std::lock_guard lock(standXmlMemoryMutex);
+    if (!keptBytes.releaseLater && capacity_ <= standXmlMemoryKept) {
+        keptBytes.buffer = std::move(buffer_);
+        keptBytes.capacity = capacity_;
+    }
+    keptBytes.held = keptBytes.releaseLater = false;
+}
+
+bool StandFileBytes::read(const std::filesystem::path& file) {
+    size_ = 0;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.seekg(0, std::ios::end)) return false;
+    const std::streamoff end = in.tellg();
+    if (end < 0 || !in.seekg(0)) return false;
+    const auto size = static_cast<size_t>(end);
+    if (size + 1 > capacity_) {
+        // Not value-initialised: the read fills it.
+        buffer_.reset(new char[size + 1]);
+        capacity_ = size + 1;
+    }
+    if (!in.read(buffer_.get(), static_cast<std::streamsize>(size))) return false;
+    buffer_[size] = '\0';
+    size_ = size;
+    return true;
+}
+
 size_t gf_standXmlMemorySize() {
     std::lock_guard lock(standXmlMemoryMutex);
-    return keptState.size;
+    return keptState.size + keptBytes.capacity;
 }
 
 void gf_releaseStandXmlMemory() {
     std::lock_guard lock(standXmlMemoryMutex);
+    if (keptBytes.held) {
+        keptBytes.releaseLater = true;
+    } else {
+        keptBytes.buffer.reset();
+        keptBytes.capacity = 0;
+    }
     if (keptState.held) {
         keptState.releaseLater = true;
         return;

@@ -1,10 +1,12 @@
-// Parsed stand files whose memory is kept from one park-airport load to the next.
+// Stand files read into memory kept from one park-airport load to the next: parsed documents
+// and the bytes of files.
 #pragma once
 
 #include <pugixml.hpp>
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 
 namespace vdl {
 
@@ -44,10 +46,34 @@ private:
     pugi::xml_document doc_;
 };
 
-// Bytes of kept memory (reserved, not all of it touched) when no document held it.
+// A file's bytes followed by a NUL, read in one go into a buffer kept for the next load: a
+// learned file is some megabytes, and fresh pages for it cost the kernel more than reading it.
+// One object at a time holds the kept buffer; another one meanwhile has its own.
+class StandFileBytes {
+public:
+    StandFileBytes();
+    ~StandFileBytes();
+    StandFileBytes(const StandFileBytes&) = delete;
+    StandFileBytes& operator=(const StandFileBytes&) = delete;
+
+    // The whole file; false when it cannot be opened or read whole.
+    bool read(const std::filesystem::path& file);
+    char* data() { return buffer_.get(); }
+    size_t size() const { return size_; }
+    // Whether this object holds the kept buffer.
+    bool kept() const { return kept_; }
+
+private:
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+    bool kept_ = false;
+};
+
+// Bytes of kept memory (reserved, not all of it touched) when no document or file held it.
 size_t gf_standXmlMemorySize();
 
-// Gives the kept memory back, or, while a document holds it, when that document is destroyed.
+// Gives the kept memory back, or, while a document or file holds it, when that one is destroyed.
 void gf_releaseStandXmlMemory();
 
 }  // namespace vdl
