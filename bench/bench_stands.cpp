@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
             currentParkAirport.code = "BNCH";
             if (!gf_readParkedFile().empty()) std::abort();
         },
-        [] { parkPositions.clear(); });
+        [] { gf_clearParkAirportState(); });
     size_t options = 0, links = 0;
     for (const auto& s : parkPositions) options += s.options.size(), links += s.adjacent.size();
     const auto parse = lf_time([] {

@@ -10,6 +10,7 @@
 #include "airports/stand_file.h"
 #include "airports/stand_load.h"
 #include "airports/stand_save.h"
+#include "airports/stand_xml.h"
 #include "feed/traffic_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geo.h"
@@ -96,7 +97,7 @@ std::string gf_parkAirportCode() {
 }
 
 std::string gf_readParkedFile() {
-    parkPositions.clear();
+    gf_keepOptionStorage(parkPositions);
     gf_forgetStandNameAnswer();
     CurrentParkAirport airport;
     {
@@ -145,7 +146,7 @@ void gf_clearParkAirportState() {
         std::lock_guard lock(parkAirportMutex);
         currentParkAirport = {};
     }
-    parkPositions.clear();
+    gf_keepOptionStorage(parkPositions);
     gf_forgetStandNameAnswer();
     handmadeLoaded = false;
     // No park airport: its elevation counts as none for the feed and the movement.

@@ -13,6 +13,7 @@
 
 #include "airports/stand_file.h"
 #include "airports/stand_plain.h"
+#include "airports/stand_xml.h"
 #include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -113,7 +114,11 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
     auto& options = stand.options;
-    options.reserve(options.size() + e.opts.size());
+    if (const size_t needed = options.size() + e.opts.size(); options.capacity() < needed) {
+        std::vector<ParkPosOption> room = gf_optionStorage(needed);
+        std::move(options.begin(), options.end(), std::back_inserter(room));
+        options.swap(room);
+    }
     // An option that shares no half hour with any option of the stand is no duplicate: most
     // learned options are new, and this spares comparing them with every option.
     HalfHourSet anyHours;
@@ -142,7 +147,7 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
 // A handmade file: its stands replace the base stands. False when a stand was left out.
 bool lf_readHandmade(ParkPosSource& source, std::vector<ParkPos>& stands) {
     handmadeLoaded = true;
-    stands.clear();
+    gf_keepOptionStorage(stands);
     return gf_readParkPositions(source, 1, stands);
 }
 

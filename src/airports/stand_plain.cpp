@@ -151,8 +151,9 @@ enum TagEnd { notPlain, emptyTag, openTag };
 
 // The attributes of a start tag after its name, up to "/>" or ">"; take(name, valueBegin,
 // valueEnd, decode) for each, in order, decode telling that the value has escapes or white
-// space to convert.
-template <typename Take>
+// space to convert. Plain: a checked text without either in any value, whose values end at the
+// next quote of their kind.
+template <bool Plain = false, typename Take>
 TagEnd lf_attributes(char*& at, Take&& take) {
     char* p = at;
     for (;;) {
@@ -177,6 +178,13 @@ TagEnd lf_attributes(char*& at, Take&& take) {
         if (quote != '"' && quote != '\'') return notPlain;
         char* value = ++p;
         bool decode = false;
+        if constexpr (Plain) {
+            while (*p != quote && *p != '\0') ++p;
+            if (*p == '\0') return notPlain;
+            take(name, value, p, false);
+            ++p;
+            continue;
+        }
         for (;;) {
             while (!lf_is(*p, valueStop)) ++p;
             const char c = *p;
@@ -272,9 +280,9 @@ std::string_view* lf_optField(OptFields& o, std::string_view name) {
 }
 
 // The attributes into the fields that fieldFor names; the first of a name counts.
-template <typename Fields, typename FieldFor>
+template <bool Plain, typename Fields, typename FieldFor>
 TagEnd lf_readFields(char*& p, Fields& fields, FieldFor fieldFor) {
-    return lf_attributes(p, [&](std::string_view name, char* begin, char* end, bool decode) {
+    return lf_attributes<Plain>(p, [&](std::string_view name, char* begin, char* end, bool decode) {
         std::string_view* field = fieldFor(fields, name);
         if (field == nullptr || field->data() != nullptr) return;
         *field = decode ? lf_decode(begin, end) : std::string_view(begin, static_cast<size_t>(end - begin));
@@ -306,7 +314,9 @@ bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout) {
         const std::string_view name = lf_name(p);
         if (name.empty()) return false;  // a processing instruction, or no name
         anyElement = true;
-        const TagEnd end = lf_attributes(p, lf_ignore);
+        const TagEnd end = lf_attributes(p, [&layout](std::string_view, char*, char*, bool decode) {
+            layout.escapes = layout.escapes || decode;
+        });
         if (end == notPlain) return false;
         if (open.size() == 1 && layout.end == nullptr && layout.begin != nullptr && name == "parkpos")
             ++layout.parkPosCount;
@@ -320,36 +330,42 @@ bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout) {
     }
 }
 
-bool PlainParkPosSource::next(ParkPosElement& element) {
-    while (p_ != nullptr) {
-        if (!lf_skipMisc(p_) || *p_ != '<' || p_[1] == '/') break;  // the end of "parkpositions"
-        ++p_;
-        const std::string_view name = lf_name(p_);
-        if (name != "parkpos") {
-            const TagEnd end = lf_attributes(p_, lf_ignore);
-            if (end == notPlain || (end == openTag && !lf_skipContent(p_))) break;
-            continue;
-        }
-        element.fields = {};
-        element.opts.clear();
-        TagEnd end = lf_readFields(p_, element.fields, lf_parkPosField);
-        if (end == notPlain) break;
-        if (end == emptyTag) return true;
-        for (;;) {
-            if (!lf_skipMisc(p_) || *p_ != '<') break;
-            if (p_[1] == '/') {
-                lf_endTag(p_);
-                return true;
-            }
-            ++p_;
-            if (lf_name(p_) == "opt")
-                end = lf_readFields(p_, element.opts.emplace_back(), lf_optField);
-            else
-                end = lf_attributes(p_, lf_ignore);
-            if (end == notPlain || (end == openTag && !lf_skipContent(p_))) break;
-        }
-        break;
+namespace {
+
+// The next "parkpos" of a checked text's "parkpositions" into element; false at its end.
+template <bool Plain>
+bool lf_nextParkPos(char*& p, ParkPosElement& element) {
+    for (;;) {
+        if (!lf_skipMisc(p) || *p != '<' || p[1] == '/') return false;  // the end of "parkpositions"
+        ++p;
+        if (lf_name(p) == "parkpos") break;
+        const TagEnd end = lf_attributes(p, lf_ignore);
+        if (end == notPlain || (end == openTag && !lf_skipContent(p))) return false;
     }
+    element.fields = {};
+    element.opts.clear();
+    TagEnd end = lf_readFields<Plain>(p, element.fields, lf_parkPosField);
+    if (end != openTag) return end == emptyTag;
+    for (;;) {
+        if (!lf_skipMisc(p) || *p != '<') return false;
+        if (p[1] == '/') {
+            lf_endTag(p);
+            return true;
+        }
+        ++p;
+        if (lf_name(p) == "opt")
+            end = lf_readFields<Plain>(p, element.opts.emplace_back(), lf_optField);
+        else
+            end = lf_attributes(p, lf_ignore);
+        if (end == notPlain || (end == openTag && !lf_skipContent(p))) return false;
+    }
+}
+
+}  // namespace
+
+bool PlainParkPosSource::next(ParkPosElement& element) {
+    if (p_ != nullptr && (escapes_ ? lf_nextParkPos<false>(p_, element) : lf_nextParkPos<true>(p_, element)))
+        return true;
     p_ = nullptr;
     return false;
 }
@@ -371,7 +387,7 @@ bool PlainStandFile::load(const std::filesystem::path& file) {
         head.append(layout.end, static_cast<size_t>(text + size - layout.end));
     }
     if (!head_.load_buffer(head.data(), head.size())) return false;
-    source_.start(layout.content, layout.parkPosCount);
+    source_.start(layout.content, layout.parkPosCount, layout.escapes);
     return true;
 }
 

@@ -23,10 +23,12 @@ namespace vdl {
 // decoded into the bytes they came from.
 class PlainParkPosSource final : public ParkPosSource {
 public:
-    // content: the first byte after the start tag of "parkpositions"; null: no elements.
-    void start(char* content, size_t count) {
+    // content: the first byte after the start tag of "parkpositions" (null: no elements); count:
+    // the number of elements; escapes: whether any value has escapes or white space to convert.
+    void start(char* content, size_t count, bool escapes) {
         p_ = content;
         count_ = count;
+        escapes_ = escapes;
     }
     bool next(ParkPosElement& element) override;
     size_t countHint() const override { return count_; }
@@ -34,6 +36,7 @@ public:
 private:
     char* p_ = nullptr;
     size_t count_ = 0;
+    bool escapes_ = true;
 };
 
 // One stand file in the plain form.
@@ -56,12 +59,14 @@ private:
 
 // Whether the text (followed by a NUL) is wholly in the plain form; when it is, the layout gives
 // where the first top-level "parkpositions" begins and ends (both null without one), the first
-// byte of its content (null when it is empty) and the number of its "parkpos" children.
+// byte of its content (null when it is empty), the number of its "parkpos" children, and
+// whether any value has escapes or white space to convert.
 struct PlainLayout {
     const char* begin = nullptr;
     const char* end = nullptr;
     char* content = nullptr;
     size_t parkPosCount = 0;
+    bool escapes = false;
 };
 bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout);
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "airports/stand_file.h"
+#include "airports/stand_xml.h"
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/time.h"
@@ -192,8 +193,8 @@ bool gf_readParkPos(const ParkPosElement& element, std::string name, uint32_t fi
                                      a.latitude, a.longitude, a.radius));
         return false;
     }
-    std::vector<ParkPosOption> options;
-    options.reserve(element.opts.size());  // the exact size: most stands have few options or none
+    // The exact size: most stands have few options or none.
+    std::vector<ParkPosOption> options = gf_optionStorage(element.opts.size());
     uint32_t position = 0;
     for (const OptFields& opt : element.opts) {
         ParkPosOption& o = options.emplace_back();

@@ -89,9 +89,16 @@ struct KeptBytes {
     bool held = false;
     bool releaseLater = false;
 };
+// Option lists' room kept from the stands of the last load, taken from `next` on.
+struct KeptOptions {
+    std::vector<std::vector<ParkPosOption>> lists;
+    size_t next = 0;
+    size_t bytes = 0;
+};
 std::mutex standXmlMemoryMutex;
-KeptState keptState;  // guarded by standXmlMemoryMutex
-KeptBytes keptBytes;  // guarded by standXmlMemoryMutex
+KeptState keptState;      // guarded by standXmlMemoryMutex
+KeptBytes keptBytes;      // guarded by standXmlMemoryMutex
+KeptOptions keptOptions;  // guarded by standXmlMemoryMutex
 
 // Set on the thread whose document holds the kept memory; parsing: while its parse runs.
 thread_local KeptMemory* lt_held = nullptr;
@@ -177,13 +184,50 @@ bool StandFileBytes::read(const std::filesystem::path& file) {
     return true;
 }
 
+void gf_keepOptionStorage(std::vector<ParkPos>& stands) {
+    {
+        std::lock_guard lock(standXmlMemoryMutex);
+        KeptOptions& kept = keptOptions;
+        kept.lists.erase(kept.lists.begin(), kept.lists.begin() + static_cast<std::ptrdiff_t>(kept.next));
+        kept.next = 0;
+        for (ParkPos& s : stands) {
+            const size_t bytes = s.options.capacity() * sizeof(ParkPosOption);
+            if (bytes == 0 || kept.bytes + bytes > standXmlMemoryKept) continue;
+            s.options.clear();
+            kept.lists.push_back(std::move(s.options));
+            kept.bytes += bytes;
+        }
+    }
+    stands.clear();
+}
+
+std::vector<ParkPosOption> gf_optionStorage(size_t n) {
+    std::vector<ParkPosOption> room;
+    if (n == 0) return room;
+    {
+        std::lock_guard lock(standXmlMemoryMutex);
+        KeptOptions& kept = keptOptions;
+        if (kept.next < kept.lists.size()) {
+            room = std::move(kept.lists[kept.next++]);
+            kept.bytes -= room.capacity() * sizeof(ParkPosOption);
+            if (kept.next == kept.lists.size()) {
+                kept.lists.clear();
+                kept.next = 0;
+            }
+        }
+    }
+    room.reserve(n);
+    return room;
+}
+
 size_t gf_standXmlMemorySize() {
     std::lock_guard lock(standXmlMemoryMutex);
-    return keptState.size + keptBytes.capacity;
+    return keptState.size + keptBytes.capacity + keptOptions.bytes;
 }
 
 void gf_releaseStandXmlMemory() {
     std::lock_guard lock(standXmlMemoryMutex);
+    keptOptions = {};
     if (keptBytes.held) {
         keptBytes.releaseLater = true;
     } else {

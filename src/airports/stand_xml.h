@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <vector>
+
+#include "airports/stand_records.h"
 
 namespace vdl {
 
@@ -69,6 +72,14 @@ private:
     size_t size_ = 0;
     bool kept_ = false;
 };
+
+// Empties `stands`, keeping their option lists' room for the next load: a large learned file
+// fills some 11 MB of options, and fresh pages for them cost about as much as reading the file.
+void gf_keepOptionStorage(std::vector<ParkPos>& stands);
+
+// An empty option list with room for n options: kept room when there is some, in the order it
+// was kept (a reload of the same airport finds lists of the sizes it needs).
+std::vector<ParkPosOption> gf_optionStorage(size_t n);
 
 // Bytes of kept memory (reserved, not all of it touched) when no document or file held it.
 size_t gf_standXmlMemorySize();

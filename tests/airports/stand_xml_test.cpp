@@ -1,5 +1,6 @@
-// Stand files parsed into memory kept between loads: the same documents as an ordinary parse,
-// the memory reused rather than grown, and other documents untouched by it.
+// Stand files read into memory kept between loads: the same documents as an ordinary parse,
+// the memory reused rather than grown, and other documents untouched by it; the bytes of files
+// and the room of option lists reused in turn.
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "airports/stand_xml.h"
 #include "support/foundation_env.h"
@@ -86,6 +88,51 @@ TEST(StandXml, SameDocumentAsAnOrdinaryParseAndMemoryReused) {
         gf_releaseStandXmlMemory();
         EXPECT_EQ(lf_text(again.doc()), expected);
     }
+    EXPECT_EQ(gf_standXmlMemorySize(), 0u);
+}
+
+// The bytes of files and the room of option lists, kept from one load to the next.
+TEST(StandXml, FileBytesAndOptionRoomKept) {
+    test::TempWorkDir work;
+    gf_releaseStandXmlMemory();
+    test::writeWholeFile("a.xml", std::string(300000, 'a'));
+    test::writeWholeFile("b.xml", "<b/>");
+    const char* firstData = nullptr;
+    for (const char* file : {"a.xml", "b.xml", "a.xml"}) {
+        StandFileBytes bytes;
+        EXPECT_TRUE(bytes.kept());
+        ASSERT_TRUE(bytes.read(file));
+        EXPECT_EQ(bytes.data()[bytes.size()], '\0');
+        if (firstData == nullptr) firstData = bytes.data();
+        EXPECT_EQ(bytes.data(), firstData) << file;  // the first file's room serves the smaller one
+        StandFileBytes other;
+        EXPECT_FALSE(other.kept());
+        EXPECT_FALSE(other.read("missing.xml"));
+        ASSERT_TRUE(other.read("b.xml"));
+        EXPECT_EQ(std::string(other.data(), other.size()), "<b/>");
+    }
+    EXPECT_GE(gf_standXmlMemorySize(), 300001u);
+
+    std::vector<ParkPos> stands;
+    for (size_t n : {3, 0, 5}) {
+        std::vector<ParkPosOption> options(n);
+        stands.emplace_back("S", std::move(options), 1.0, 1.0, 0.0, 10.0, false, false, false);
+    }
+    const ParkPosOption* first = stands[0].options.data();
+    const ParkPosOption* third = stands[2].options.data();
+    const size_t before = gf_standXmlMemorySize();
+    gf_keepOptionStorage(stands);
+    EXPECT_TRUE(stands.empty());
+    EXPECT_EQ(gf_standXmlMemorySize(), before + 8 * sizeof(ParkPosOption));
+    EXPECT_EQ(gf_optionStorage(0).capacity(), 0u);
+    const auto a = gf_optionStorage(2);  // in the order kept, the list of none left out
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(a.data(), first);
+    const auto b = gf_optionStorage(5);
+    EXPECT_EQ(b.data(), third);
+    const auto c = gf_optionStorage(4);  // nothing kept left: new room
+    EXPECT_GE(c.capacity(), 4u);
+    gf_releaseStandXmlMemory();
     EXPECT_EQ(gf_standXmlMemorySize(), 0u);
 }
 
