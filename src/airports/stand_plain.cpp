@@ -37,8 +37,8 @@ char* lf_skipSpace(char* p) {
     return p;
 }
 
-// The name at p, p moved past it; empty when none starts there.
-std::string_view lf_name(char*& at) {
+// The name at p, p moved past it; empty when none starts there. In line: called for every name.
+[[gnu::always_inline]] inline std::string_view lf_name(char*& at) {
     char* p = at;
     if (!lf_is(*p, nameStart)) return {};
     while (lf_is(*++p, nameChar)) {
@@ -157,23 +157,30 @@ template <bool Plain = false, typename Take>
 TagEnd lf_attributes(char*& at, Take&& take) {
     char* p = at;
     for (;;) {
-        const bool space = lf_is(*p, spaceChar);
-        p = lf_skipSpace(p);
-        if (*p == '>') {
-            at = p + 1;
-            return openTag;
+        if (*p == ' ' && lf_is(p[1], nameStart)) {
+            ++p;  // mostly one blank before the next name
+        } else {
+            const bool space = lf_is(*p, spaceChar);
+            p = lf_skipSpace(p);
+            if (*p == '>') {
+                at = p + 1;
+                return openTag;
+            }
+            if (*p == '/') {
+                if (p[1] != '>') return notPlain;
+                at = p + 2;
+                return emptyTag;
+            }
+            if (!space) return notPlain;
         }
-        if (*p == '/') {
-            if (p[1] != '>') return notPlain;
-            at = p + 2;
-            return emptyTag;
-        }
-        if (!space) return notPlain;
         const std::string_view name = lf_name(p);
         if (name.empty()) return notPlain;
-        p = lf_skipSpace(p);
-        if (*p != '=') return notPlain;
-        p = lf_skipSpace(p + 1);
+        // Blanks around '=' are rare: looked for only when the next byte is not the one expected.
+        if (*p != '=') {
+            p = lf_skipSpace(p);
+            if (*p != '=') return notPlain;
+        }
+        if (lf_is(*++p, spaceChar)) p = lf_skipSpace(p);
         const char quote = *p;
         if (quote != '"' && quote != '\'') return notPlain;
         char* value = ++p;
