@@ -1,9 +1,11 @@
 #include "airports/stand_xml.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -172,11 +174,14 @@ bool StandFileBytes::read(const std::filesystem::path& file) {
     if (!in.seekg(0, std::ios::end)) return false;
     const std::streamoff end = in.tellg();
     if (end < 0 || !in.seekg(0)) return false;
+    // Larger ones (and what a directory claims) are left to pugixml's own answer.
+    if (static_cast<uint64_t>(end) >= maxStandFileBytes) return false;
     const auto size = static_cast<size_t>(end);
     if (size + 1 > capacity_) {
         // Not value-initialised: the read fills it.
-        buffer_.reset(new char[size + 1]);
-        capacity_ = size + 1;
+        buffer_.reset(new (std::nothrow) char[size + 1]);
+        capacity_ = buffer_ ? size + 1 : 0;
+        if (!buffer_) return false;
     }
     if (!in.read(buffer_.get(), static_cast<std::streamsize>(size))) return false;
     buffer_[size] = '\0';

@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -49,6 +50,9 @@ private:
     pugi::xml_document doc_;
 };
 
+// Files from this size on are not read into a StandFileBytes.
+inline constexpr uint64_t maxStandFileBytes = uint64_t{1} << 30;
+
 // A file's bytes followed by a NUL, read in one go into a buffer kept for the next load: a
 // learned file is some megabytes, and fresh pages for it cost the kernel more than reading it.
 // One object at a time holds the kept buffer; another one meanwhile has its own.
@@ -59,7 +63,7 @@ public:
     StandFileBytes(const StandFileBytes&) = delete;
     StandFileBytes& operator=(const StandFileBytes&) = delete;
 
-    // The whole file; false when it cannot be opened or read whole.
+    // The whole file; false when it cannot be opened or read whole, or is too large.
     bool read(const std::filesystem::path& file);
     char* data() { return buffer_.get(); }
     size_t size() const { return size_; }
