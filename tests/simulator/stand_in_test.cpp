@@ -355,6 +355,41 @@ TEST_F(StandInTest, CallsOnRemovedOrUnknownObjectsAreRecordedAsStrays) {
     EXPECT_EQ(withoutPoints.strays.size(), expected.size());
 }
 
+// What the simulator received before it quits is answered ahead of the Quit; its objects go
+// with it, and nothing is accepted afterwards.
+TEST_F(StandInTest, QuitAnswersWhatCameBeforeAndTakesTheObjects) {
+    const uint32_t first = create("KLM1");
+    SimInitPosition p;
+    p.latitude = worldAirportLat;
+    p.longitude = worldAirportLon;
+    p.onGround = 1;
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM2", p, 501), SIM_OK);
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft("Airbus A380 Nobody", "BAW1", p, 502), SIM_OK);
+    sim_->injectFault(SimCall::AICreateNonATCAircraft, FaultKind::Late, 1, 20);
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM3", p, 503), SIM_OK);
+    sim_->quit();
+
+    std::vector<SimRecvId> kinds;
+    std::vector<uint32_t> requests;
+    for (const auto& m : drain()) {
+        kinds.push_back(m.id);
+        if (m.id == SimRecvId::AssignedObjectId) requests.push_back(m.requestId);
+    }
+    EXPECT_EQ(kinds, (std::vector{SimRecvId::AssignedObjectId, SimRecvId::Exception, SimRecvId::AssignedObjectId,
+                                  SimRecvId::Quit}));
+    EXPECT_EQ(requests, (std::vector<uint32_t>{501, 503}));
+    const auto objects = sim_->aiObjects();
+    ASSERT_EQ(objects.size(), 3u);
+    for (const auto& o : objects) {
+        EXPECT_TRUE(o.removed) << o.tailNumber;
+        EXPECT_EQ(o.events.back().name, "removed at quit") << o.tailNumber;
+    }
+    EXPECT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM4", p, 504), SIM_FAIL);
+    EXPECT_EQ(sim_->aiRemoveObject(first, 505), SIM_FAIL);
+    sim_->close();
+    EXPECT_EQ(sim_->object(first)->events.back().name, "removed at quit") << "not removed twice";
+}
+
 TEST_F(StandInTest, BadRequestsComeBackAsExceptions) {
     const uint32_t id = create("E1");
     const double three[3] = {1, 2, 3};
