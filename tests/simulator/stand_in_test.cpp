@@ -83,6 +83,14 @@ protected:
         return r;
     }
 
+    static SimInitPosition onAirportGround() {
+        SimInitPosition p;
+        p.latitude = worldAirportLat;
+        p.longitude = worldAirportLon;
+        p.onGround = 1;
+        return p;
+    }
+
     // Creates an object and steps until it exists; returns its id.
     uint32_t create(const char* tail, double latOffset = 0, double alt = 0, bool onGround = true,
                     const char* title = worldTitleJet) {
@@ -101,10 +109,7 @@ protected:
 };
 
 TEST_F(StandInTest, CreatedObjectsGetFreshIdsAndUnknownTitlesAreRefused) {
-    SimInitPosition p;
-    p.latitude = worldAirportLat;
-    p.longitude = worldAirportLon;
-    p.onGround = 1;
+    const SimInitPosition p = onAirportGround();
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM123", p, 700), SIM_OK);
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft("Not Installed", "XXX1", p, 701), SIM_OK);
     uint32_t refusedSend = 0;
@@ -359,10 +364,7 @@ TEST_F(StandInTest, CallsOnRemovedOrUnknownObjectsAreRecordedAsStrays) {
 // with it, and nothing is accepted afterwards.
 TEST_F(StandInTest, QuitAnswersWhatCameBeforeAndTakesTheObjects) {
     const uint32_t first = create("KLM1");
-    SimInitPosition p;
-    p.latitude = worldAirportLat;
-    p.longitude = worldAirportLon;
-    p.onGround = 1;
+    const SimInitPosition p = onAirportGround();
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM2", p, 501), SIM_OK);
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft("Airbus A380 Nobody", "BAW1", p, 502), SIM_OK);
     sim_->injectFault(SimCall::AICreateNonATCAircraft, FaultKind::Late, 1, 20);
