@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto objects = vdl::soak::gf_objectFigures(contents);
-    std::cout << fmt::format("objects: {} created, {} removed, at most {} at once\n", objects.created,
-                             objects.removed, objects.mostAtOnce);
+    std::cout << fmt::format("objects: {} created, {} removed, at most {} at once, {} never taken over\n",
+                             objects.created, objects.removed, objects.mostAtOnce, objects.neverTakenOver);
     if (!objects.leftOver.empty()) {
         ok = false;
         std::cout << fmt::format("FAIL {} objects left in the simulator after the exit:\n",

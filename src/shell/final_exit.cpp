@@ -35,7 +35,7 @@ int exitThreads = 0;
 
 // Every AI aircraft of the run goes; the run worker is no longer stepping the lists. The
 // removals skip the traffic step's pacing: the link's next frame sends them all.
-// Answers whether any removal waits for the link.
+// Answers whether any removal waits for the link, or for the id of a create just sent.
 bool lf_removeAllAircraft() {
     gf_removeAllLiveAc();
     gf_removeAllStaticAc();
@@ -45,20 +45,20 @@ bool lf_removeAllAircraft() {
     gf_removeUnboundCreates(lock);
     simRemovalIds.insert(simRemovalIds.end(), removalQueue.begin(), removalQueue.end());
     removalQueue.clear();
-    return !simRemovalIds.empty();
+    return !simRemovalIds.empty() || gf_createsAwaitingId(lock) > 0;
 }
 
-// Until the frame handler has sent the removals and the simulator has had a few frames to
-// carry them out (closing the link at once would leave that to the close), the simulator is
-// gone, or the wait is over.
+// Until the frame handler has sent the removals (also those of creates whose id comes meanwhile)
+// and the simulator has had a few frames to carry them out (closing the link at once would leave
+// that to the close), the simulator is gone, or the wait is over.
 void lf_waitForRemovalsSent() {
     const auto until = std::chrono::steady_clock::now() + removalsSentWait;
     while (std::chrono::steady_clock::now() < until) {
         bool sent = false;
         {
-            std::lock_guard lock(simMutex);
+            SimLock lock(simMutex);
             if (hSimConnect == nullptr) return;
-            sent = simRemovalIds.empty();
+            sent = simRemovalIds.empty() && gf_createsAwaitingId(lock) == 0;
         }
         if (sent) {
             const double fps = std::max(10.0f, simFrameRate.load());

@@ -640,6 +640,11 @@ void gf_removeUnboundCreates(const SimLock&) {
     });
 }
 
+std::size_t gf_createsAwaitingId(const SimLock&) {
+    return static_cast<std::size_t>(std::count_if(pendingCreates.begin(), pendingCreates.end(),
+                                                   [](const PendingCreate& p) { return p.removeOnAssign; }));
+}
+
 // The create request ids go on counting across runs, as they always have.
 void gf_resetSimLinkBetweenRuns() {
     {

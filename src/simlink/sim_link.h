@@ -8,6 +8,7 @@
 // window and the exit entry only after letting it go, so a caller may take simMutex while
 // holding its own reply lock.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -98,6 +99,8 @@ void gf_swapPositionBuffers(const SimLock& lock);
 // The end of a run: objects created but never bound are removed with the others, at once when
 // their id is known, else when the simulator tells it.
 void gf_removeUnboundCreates(const SimLock& lock);
+// Creates marked so whose id has not come yet: their removal is still to be queued.
+std::size_t gf_createsAwaitingId(const SimLock& lock);
 // Asks for the user aircraft's state (unless simStopped) and answers the last one received.
 UserAcState gf_getUserAcData();
 // Counts a failed request; from the third on the run ends with "SIMCONNECT ERROR". It takes

@@ -126,9 +126,15 @@ void SimStandIn::loadFlight(std::string fileName) {
 void SimStandIn::quit() {
     std::lock_guard lock(worldMutex);
     if (quit_) return;
+    // Its last frame carries out and answers what it received (a create with its id or an
+    // exception), ahead of the Quit; then its objects go with it.
+    ++frame_;
+    if (simRunning_ && !paused_) simTime_ += 1.0 / frameRate_;
+    runJobs(true);
     quit_ = true;
     simRunning_ = false;
-    client_.jobs.clear();
+    for (uint32_t id : std::vector<uint32_t>(client_.objects.begin(), client_.objects.end()))
+        if (auto* o = findAi(id)) removeObject(*o, "removed at quit");
     if (client_.open) {
         SimRecv m;
         m.id = SimRecvId::Quit;
@@ -206,16 +212,16 @@ void SimStandIn::frameLocked() {
     const bool live = simRunning_ && !paused_ && !quit_;
     if (live) simTime_ += 1.0 / frameRate_;
     userScript_.place(user_, simTime_);
-    runDueJobs();
+    runJobs(false);
     if (!live || !client_.open) return;
     postFrameEvent();
     sendPeriodicData();
 }
 
-void SimStandIn::runDueJobs() {
+void SimStandIn::runJobs(bool all) {
     auto& jobs = client_.jobs;
-    auto firstLater =
-        std::stable_partition(jobs.begin(), jobs.end(), [&](const Job& j) { return j.dueFrame <= frame_; });
+    auto firstLater = std::stable_partition(jobs.begin(), jobs.end(),
+                                            [&](const Job& j) { return all || j.dueFrame <= frame_; });
     std::vector<Job> due(std::make_move_iterator(jobs.begin()), std::make_move_iterator(firstLater));
     jobs.erase(jobs.begin(), firstLater);
     for (auto& job : due) {

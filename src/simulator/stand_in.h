@@ -59,7 +59,9 @@ class SimStandIn : public SimBackend {
     void stopSim();
     void setPaused(bool paused);
     void loadFlight(std::string fileName);
-    void quit();  // the client gets Quit; every later call fails
+    // The calls received so far are answered, the client's objects go ("removed at quit") and
+    // the client gets Quit; every later call fails.
+    void quit();
     bool paused() const;
     bool running() const;
     bool hasQuit() const;
@@ -193,7 +195,7 @@ class SimStandIn : public SimBackend {
 
     // One frame: time, the user's script, due answers, frame events and periodic data.
     void frameLocked();
-    void runDueJobs();
+    void runJobs(bool all);  // those due by this frame, or all
     void postFrameEvent();
     void sendPeriodicData();
     // The frame thread's body; takes worldMutex for each frame.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -137,6 +138,41 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     EXPECT_EQ(staticAircraft[0].state, AcState::removed);
     EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
     EXPECT_FALSE(gf_simConnectThreadRunning());
+}
+
+// A create the link sent just before the exit began, its id not yet back: the exit waits for
+// the id and removes the object itself instead of leaving it to the link's close.
+TEST_F(FinalExitTest, ACreateWhoseIdComesDuringTheExitIsRemovedByTheProgram) {
+    auto sim = connectedWorld();
+    sim->stopFrameThread();
+    ASSERT_TRUE(test::eventually([&] {
+        std::lock_guard lock(simMutex);
+        return sim->undeliveredMessages() == 0;
+    }));
+    gf_queueCreateAc(test::createCommand(10090, "DLH5CD"));
+    sim->step();  // the frame on which the link sends it; the answer comes with the next one
+    ASSERT_TRUE(test::eventually([&] {
+        const auto calls = sim->calls();
+        return std::any_of(calls.begin(), calls.end(),
+                           [](const CallRecord& c) { return c.call == SimCall::AICreateNonATCAircraft; });
+    }));
+    // Not sent before the exit has taken over: its going shows that the exit has.
+    gf_queueCreateAc(test::createCommand(10091, "DLH6EF"));
+
+    gf_startFinalExit(ExitReason::UserClosedSim, 0);
+    ASSERT_TRUE(test::eventually([] {
+        std::lock_guard lock(simMutex);
+        return simCreateQueue.empty();
+    }));
+    sim->startFrameThread();
+    EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
+    sim->stopFrameThread();
+    const auto objects = sim->aiObjects();
+    ASSERT_EQ(objects.size(), 1u) << "created, and nothing more";
+    EXPECT_EQ(objects[0].tailNumber, "DLH5CD");
+    ASSERT_FALSE(objects[0].events.empty());
+    EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
+    EXPECT_TRUE(sim->strayCalls().empty());
 }
 
 TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {

@@ -101,16 +101,19 @@ TEST(SoakChecks, ObjectsLeftOverAndStrayCallsAreFound) {
         return t;
     };
     c.tracks = {track(1, 0, 10), track(2, 5, 10), track(3, 10, 20), track(4, 12, std::nullopt),
-                track(5, 1, 30), track(6, 29.5, 30)};
-    c.tracks[4].events.push_back({30, "removed at close", 0});
-    c.tracks[5].events.push_back({30, "removed at close", 0});  // created just before the close
+                track(5, 1, 32), track(6, 29.5, 32), track(7, 10, 32)};
+    c.tracks[4].events.push_back({32, "removed at quit", 0});
+    c.tracks[5].events.push_back({32, "removed at quit", 0});  // created just before the end
+    // Never in an in-range list, but younger than the link keeps an object it has not bound.
+    c.tracks[6].events.push_back({32, "removed at close", 0});
     c.tracks[3].events.push_back({12, "AI released", 0});
     c.tracks[2].events = {{10, "AI released", 0}, {20, "removed at close", 0}};
     c.strays = {{7, 3.0, "TransmitClientEvent"}};
     const auto f = soak::gf_objectFigures(c);
-    EXPECT_EQ(std::tuple(f.created, f.removed, f.mostAtOnce), std::tuple(6u, 4u, 3u))
+    EXPECT_EQ(std::tuple(f.created, f.removed, f.mostAtOnce, f.neverTakenOver), std::tuple(7u, 5u, 4u, 5u))
         << "a removal and a creation in the same frame are not two at once";
-    EXPECT_EQ(f.leftOver, (std::vector<std::string>{"4 T4", "5 T5"})) << "5 was never taken over";
+    EXPECT_EQ(f.leftOver, (std::vector<std::string>{"4 T4", "5 T5"}))
+        << "5 was never taken over and older than the link keeps one";
     ASSERT_EQ(f.strays.size(), 1u);
 }
 

@@ -83,6 +83,14 @@ protected:
         return r;
     }
 
+    static SimInitPosition onAirportGround() {
+        SimInitPosition p;
+        p.latitude = worldAirportLat;
+        p.longitude = worldAirportLon;
+        p.onGround = 1;
+        return p;
+    }
+
     // Creates an object and steps until it exists; returns its id.
     uint32_t create(const char* tail, double latOffset = 0, double alt = 0, bool onGround = true,
                     const char* title = worldTitleJet) {
@@ -101,10 +109,7 @@ protected:
 };
 
 TEST_F(StandInTest, CreatedObjectsGetFreshIdsAndUnknownTitlesAreRefused) {
-    SimInitPosition p;
-    p.latitude = worldAirportLat;
-    p.longitude = worldAirportLon;
-    p.onGround = 1;
+    const SimInitPosition p = onAirportGround();
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM123", p, 700), SIM_OK);
     ASSERT_EQ(sim_->aiCreateNonAtcAircraft("Not Installed", "XXX1", p, 701), SIM_OK);
     uint32_t refusedSend = 0;
@@ -353,6 +358,38 @@ TEST_F(StandInTest, CallsOnRemovedOrUnknownObjectsAreRecordedAsStrays) {
     EXPECT_TRUE(withoutPoints.tracks[1].track.empty());
     EXPECT_EQ(withoutPoints.tracks[1].events.size(), contents.tracks[1].events.size());
     EXPECT_EQ(withoutPoints.strays.size(), expected.size());
+}
+
+// What the simulator received before it quits is answered ahead of the Quit; its objects go
+// with it, and nothing is accepted afterwards.
+TEST_F(StandInTest, QuitAnswersWhatCameBeforeAndTakesTheObjects) {
+    const uint32_t first = create("KLM1");
+    const SimInitPosition p = onAirportGround();
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM2", p, 501), SIM_OK);
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft("Airbus A380 Nobody", "BAW1", p, 502), SIM_OK);
+    sim_->injectFault(SimCall::AICreateNonATCAircraft, FaultKind::Late, 1, 20);
+    ASSERT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM3", p, 503), SIM_OK);
+    sim_->quit();
+
+    std::vector<SimRecvId> kinds;
+    std::vector<uint32_t> requests;
+    for (const auto& m : drain()) {
+        kinds.push_back(m.id);
+        if (m.id == SimRecvId::AssignedObjectId) requests.push_back(m.requestId);
+    }
+    EXPECT_EQ(kinds, (std::vector{SimRecvId::AssignedObjectId, SimRecvId::Exception, SimRecvId::AssignedObjectId,
+                                  SimRecvId::Quit}));
+    EXPECT_EQ(requests, (std::vector<uint32_t>{501, 503}));
+    const auto objects = sim_->aiObjects();
+    ASSERT_EQ(objects.size(), 3u);
+    for (const auto& o : objects) {
+        EXPECT_TRUE(o.removed) << o.tailNumber;
+        EXPECT_EQ(o.events.back().name, "removed at quit") << o.tailNumber;
+    }
+    EXPECT_EQ(sim_->aiCreateNonAtcAircraft(worldTitleJet, "KLM4", p, 504), SIM_FAIL);
+    EXPECT_EQ(sim_->aiRemoveObject(first, 505), SIM_FAIL);
+    sim_->close();
+    EXPECT_EQ(sim_->object(first)->events.back().name, "removed at quit") << "not removed twice";
 }
 
 TEST_F(StandInTest, BadRequestsComeBackAsExceptions) {

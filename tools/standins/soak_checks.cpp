@@ -10,9 +10,12 @@
 namespace vdl::soak {
 
 namespace {
-// The program takes a new object over at the next in-range list (every 0.2 s); one created so
-// shortly before the simulator closes goes with the close without having been missed.
-constexpr double takeOverSeconds = 2.0;
+// The program takes a new object over at the first in-range list (every 0.2 s) that has it. One
+// it never sees there (created at the edge of the range as the user moves away) the link removes
+// after 100 lists, some 20 s; half as long again for a loaded machine. An object the simulator
+// took away at its end without the program having taken it over was left behind only when it
+// was older than that: a younger one the program still kept to remove.
+constexpr double unboundKeptSeconds = 30.0;
 }  // namespace
 
 ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
@@ -22,13 +25,17 @@ ObjectFigures gf_objectFigures(const TrackFileContents& contents) {
         ++f.created;
         changes.emplace_back(t.createdAt, 1);
         if (t.removed) changes.emplace_back(t.removedAt, -1);
-        // The simulator's close removes the objects alive at the end of the run; one the program
-        // never took over (no release of the AI's control) in time it had left behind.
+        // The simulator's quit, or the close of the link, removes the objects alive at the end of
+        // the run; one the program never took over (no release of the AI's control) in time it
+        // had left behind.
         const auto has = [&](std::string_view name) {
             return std::any_of(t.events.begin(), t.events.end(), [&](const TrackEvent& e) { return e.name == name; });
         };
-        const bool byProgram = t.removed && (!has("removed at close") || has("AI released") ||
-                                             t.removedAt - t.createdAt < takeOverSeconds);
+        const bool takenOver = has("AI released");
+        if (!takenOver) ++f.neverTakenOver;
+        const bool bySimulator = has("removed at close") || has("removed at quit");
+        const bool byProgram =
+            t.removed && (!bySimulator || takenOver || t.removedAt - t.createdAt < unboundKeptSeconds);
         if (byProgram)
             ++f.removed;
         else

@@ -13,7 +13,10 @@ namespace vdl::soak {
 
 struct ObjectFigures {
     std::size_t created = 0;
-    std::size_t removed = 0;  // by the program, or at the close after it took them over
+    // By the program, or by the simulator's end after the program took them over (or while it
+    // still kept them to remove, see gf_objectFigures).
+    std::size_t removed = 0;
+    std::size_t neverTakenOver = 0;     // objects never in an in-range list, never flown
     std::size_t mostAtOnce = 0;         // objects alive at the same time
     std::vector<std::string> leftOver;  // "id title" of objects never removed
     std::vector<StrayCall> strays;      // calls on unknown or removed objects
