@@ -33,7 +33,7 @@ void lf_addLiveryRegcode(std::vector<std::string>& clashes, const LiveryRecord& 
                                       gf_airlModelKey(liv), liv.atcid, liv.title));
         return;
     }
-    auto [it, inserted] = regcodeTitles.try_emplace(std::string(liv.atcid), title);
+    auto [it, inserted] = regcodeTitles.try_emplace(liv.atcid, title);
     if (inserted || it->second == title) return;
     clashes.push_back(fmt::format("{} \"{}\" => already in use by \"{}\"", liv.atcid, liv.title, it->second));
 }

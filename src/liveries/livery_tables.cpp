@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -30,56 +29,9 @@ std::atomic<bool> resetDue{false};
 std::atomic<uint64_t> tablesGeneration{0};
 bool tablesReserved = false;
 
-// Title -> the first title inserted with these bytes. Open addressing over one array of slots,
-// so that a build of 200,000 titles makes two allocations, and a clear frees them at once.
-class TitleIndex {
-  public:
-    void build(size_t count) {
-        slots_.assign(std::bit_ceil(std::max<size_t>(2 * count, 16)), Slot{});
-        titles_.clear();
-        titles_.reserve(count);
-    }
-    void insert(TitleView title) {
-        if (title.empty() || slots_.empty()) return;
-        const size_t hash = std::hash<std::string_view>{}(title);
-        const size_t mask = slots_.size() - 1;
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            Slot& slot = slots_[i];
-            if (slot.index == 0) {
-                titles_.push_back(title);
-                slot = Slot{static_cast<uint32_t>(hash), static_cast<uint32_t>(titles_.size())};
-                return;
-            }
-            if (slot.tag == static_cast<uint32_t>(hash) && titles_[slot.index - 1] == title) return;
-        }
-    }
-    TitleView find(std::string_view title) const {
-        if (title.empty() || slots_.empty()) return {};
-        const size_t hash = std::hash<std::string_view>{}(title);
-        const size_t mask = slots_.size() - 1;
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            const Slot& slot = slots_[i];
-            if (slot.index == 0) return {};
-            if (slot.tag == static_cast<uint32_t>(hash) && titles_[slot.index - 1] == title)
-                return titles_[slot.index - 1];
-        }
-    }
-    void clear() {
-        slots_ = {};
-        titles_ = {};
-    }
-
-  private:
-    struct Slot {
-        uint32_t tag = 0;    // low bits of the hash
-        uint32_t index = 0;  // into titles_, plus one; 0: free
-    };
-    std::vector<Slot> slots_;  // at most half full
-    std::vector<TitleView> titles_;
-};
-
-// Built once per build so that the registration sources need no linear search.
-TitleIndex catalogueIndex;
+// Title -> the first stored title with these bytes (airlines, models, titles in table order);
+// built once per build so that the registration sources need no linear search.
+FlatTextMap<TitleView, TitleView> catalogueIndex;
 
 // The title store: every title of the catalogue, one after the other.
 std::unique_ptr<char[]> titleStore;
@@ -140,10 +92,10 @@ void lf_buildAirlineModels(const std::vector<LiveryRecord>& records) {
 }
 
 void lf_buildCatalogueIndex() {
-    catalogueIndex.build(gf_catalogueTitleCount());
+    catalogueIndex.reserve(gf_catalogueTitleCount());
     for (const auto& [airline, models] : airlineModels)
         for (const auto& [model, titles] : models)
-            for (const auto& t : titles) catalogueIndex.insert(t.title);
+            for (const auto& t : titles) catalogueIndex.try_emplace(t.title, t.title);
 }
 
 void lf_buildAirlineModelTitles() {
@@ -420,7 +372,9 @@ std::vector<std::string> gf_liveryAirlines() {
 }
 
 TitleView gf_findCatalogueTitle(std::string_view title) {
-    return catalogueIndex.find(title);
+    if (title.empty()) return {};
+    auto it = catalogueIndex.find(title);
+    return it == catalogueIndex.end() ? TitleView{} : it->second;
 }
 
 void gf_addSpecialTitle(TitleView title) {

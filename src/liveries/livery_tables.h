@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "liveries/flat_text_map.h"
+
 namespace vdl {
 
 using TitleView = std::string_view;
@@ -48,7 +50,7 @@ inline std::array<TextMap<ModelViews>, 2> airlineModelTitles;
 // [pax, cargo]: model -> titles of every airline (steps 5 and 6).
 inline std::array<ModelViews, 2> genericTitles;
 // registration -> title (step 1).
-inline TextMap<TitleView> regcodeTitles;
+inline FlatTextMap<std::string, TitleView> regcodeTitles;
 // Titles painted for particular registrations, avoided by random picks (gf_addSpecialTitle).
 inline std::vector<TitleView> specialTitles;
 
