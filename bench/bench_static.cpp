@@ -2,19 +2,31 @@
 // options each (30 real, 10 soft, scattered over the week), 200 static aircraft already parked,
 // MAX_FIT 47 and the soft pass on, so that the search widens through every half hour.
 // Reported per call: median and max in milliseconds, and the plan's size.
+//
+// The once-a-minute jobs of the main loop at the same airport: `--live N` live aircraft (300),
+// 45 % of them on the ground (a third of those parked), and `--static N` static aircraft (200):
+// the scan for static twins of live aircraft on the ground (one in ten has one, by callsign or
+// by registration), and Callsign2ObjectId.txt, its lines alone and with the file's write.
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
+
+#include "bench_sizes.h"
 
 #include "airports/stand_records.h"
 #include "foundation/parameters.h"
 #include "foundation/time.h"
 #include "traffic/static_adjust.h"
 #include "traffic/static_plan.h"
+#include "traffic/static_twins.h"
 #include "traffic/traffic_lists.h"
+#include "traffic/traffic_services.h"
 
 namespace {
 
@@ -134,6 +146,125 @@ void BM_StaticAdjust(benchmark::State& state) {
 BENCHMARK(BM_StaticPlan)->Arg(40)->Arg(100)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StaticAdjust)->Arg(40)->Arg(100)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
+size_t minuteLive = 300;
+size_t minuteStatic = 200;
+
+// The fleet of the once-a-minute jobs: statics on the stands in turn, live aircraft in the air,
+// taxiing and parked; every tenth live aircraft on the ground has a static twin, by callsign or
+// by registration.
+void lf_minuteFleet() {
+    lf_setUp(40);
+    staticAircraft.clear();
+    liveAircraft.clear();
+    for (size_t i = 0; i < minuteStatic; ++i) {
+        const ParkPos& p = parkPositions[i % parkPositions.size()];
+        AcIdentity id;
+        id.airl = airlines[i % 10];
+        id.type = i % 2 ? "A320" : "B738";
+        id.callsign = fmt::format("{}{}*", id.airl, 7000 + i);
+        id.reg = i % 3 == 0 ? fmt::format("D-S{:04}", i) : std::string();
+        id.hexid = static_cast<uint32_t>(i + 1);
+        AiAircraft& s = staticAircraft.emplace_back(std::move(id), p.id, p.lat, p.lon, p.heading, false);
+        s.objectId = static_cast<uint32_t>(1000 + i);
+    }
+    size_t twins = 0;
+    for (size_t i = 0; i < minuteLive; ++i) {
+        const bool onGround = i % 20 < 9;
+        AcIdentity id;
+        id.airl = airlines[i % 10];
+        id.type = i % 2 ? "A320" : "B738";
+        id.callsign = fmt::format("{}{}", id.airl, 100 + i);
+        id.reg = fmt::format("D-L{:04}", i);
+        if (onGround && i % 10 == 0 && minuteStatic > 0) {
+            // A twin: by callsign, or by a registration the static carries.
+            const size_t s = (twins++ * 7) % minuteStatic;
+            if (twins % 2 == 0 || staticAircraft[s].identity.reg.empty()) {
+                const std::string& starred = staticAircraft[s].identity.callsign;
+                id.callsign = starred.substr(0, starred.size() - 1);
+            } else {
+                id.reg = staticAircraft[s].identity.reg;
+            }
+        }
+        id.hexid = static_cast<uint32_t>(10001 + i);
+        StreamPos first;
+        LiveAc& ac = liveAircraft.emplace_back(first, std::move(id), 0.0);
+        ac.state = AcState::active;
+        ac.onGround = onGround;
+        ac.objectId = static_cast<uint32_t>(20000 + i);
+        if (onGround && i % 3 == 0) {
+            ac.groundState = GroundState::parked;
+            ac.standId = parkPositions[(i * 7) % parkPositions.size()].id;
+        }
+    }
+}
+
+void lf_reportMinute(benchmark::State& state, std::vector<double>& micros) {
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["max_us"] = micros.back();
+    state.counters["live"] = static_cast<double>(minuteLive);
+    state.counters["static"] = static_cast<double>(minuteStatic);
+}
+
+void BM_StaticTwinScan(benchmark::State& state) {
+    lf_minuteFleet();
+    std::vector<double> micros;
+    size_t removed = 0;
+    for (auto _ : state) {
+        for (AiAircraft& s : staticAircraft) s.state = AcState::active;
+        removalQueue.clear();
+        const auto t0 = std::chrono::steady_clock::now();
+        gf_removeStaticTwinsOfLiveAc();
+        const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+        micros.push_back(us);
+        state.SetIterationTime(us / 1e6);
+        removed = removalQueue.size();
+    }
+    lf_reportMinute(state, micros);
+    state.counters["removed"] = static_cast<double>(removed);
+}
+
+// The listing of Callsign2ObjectId.txt: with Arg(1) the file is written too (flushed to disk).
+void BM_Callsign2ObjectId(benchmark::State& state) {
+    lf_minuteFleet();
+    const bool write = state.range(0) != 0;
+    std::vector<double> micros;
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (write) {
+            gf_writeCallsign2ObjectId();
+        } else {
+            const auto lines = gf_callsign2ObjectIdLines();
+            bytes = 0;
+            for (const auto& l : lines) bytes += l.size() + 1;
+        }
+        const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+        micros.push_back(us);
+        state.SetIterationTime(us / 1e6);
+    }
+    lf_reportMinute(state, micros);
+    if (!write) state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+BENCHMARK(BM_StaticTwinScan)->UseManualTime()->Iterations(200)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Callsign2ObjectId)->ArgName("write")->Arg(0)->Arg(1)->UseManualTime()->Iterations(100)->Unit(
+    benchmark::kMicrosecond);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    vdl::bench::gf_takeSizeFlags(argc, argv, {{"live", &minuteLive}, {"static", &minuteStatic}});
+    // Callsign2ObjectId.txt goes to a folder of its own.
+    std::string dir = (std::filesystem::temp_directory_path() / "vdl-bench-XXXXXX").string();
+    if (!::mkdtemp(dir.data())) return 1;
+    std::filesystem::current_path(dir);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 0;
+}

@@ -4,7 +4,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <list>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
+
+namespace pugi {
+class xml_document;
+}
 
 namespace vdl {
 
@@ -34,9 +41,41 @@ inline const std::filesystem::path scannedLiveriesPath{"output/LiveriesScanned.x
 // kept) when the file could not be written.
 bool gf_saveScannedLiveries();
 
+// One record of output/LiveriesScanned.xml; the texts are views into the parsed file.
+struct LiveryRecord {
+    std::string_view airl;
+    std::string_view type;
+    std::string_view title;
+    std::string_view atcid;
+    bool cargo = false;
+};
+
+// output/LiveriesScanned.xml parsed, its records sorted stably by airline, type and title (byte
+// order). The views stay valid while the object lives; the table build reads the catalogue
+// through it without copying a text.
+class ScannedLiveries {
+  public:
+    ScannedLiveries();
+    ~ScannedLiveries();
+    ScannedLiveries(const ScannedLiveries&) = delete;
+    ScannedLiveries& operator=(const ScannedLiveries&) = delete;
+
+    // Throws vdl::UserErrorException 51 (not loadable), 52 (no <liveries>) or 533 (no liveries).
+    void read();
+    std::vector<LiveryRecord>& records() { return records_; }
+
+  private:
+    std::unique_ptr<pugi::xml_document> doc_;
+    std::vector<LiveryRecord> records_;
+};
+
+// Sorts stably by airline, type and title without comparing an airline or type text per pair:
+// the records are counted into their (airline, type) groups in group order, then each group is
+// sorted by title and file position.
+void gf_sortLiveryRecords(std::vector<LiveryRecord>& records);
+
 // Replaces `liveries` with the records of output/LiveriesScanned.xml, sorted stably by airline,
-// type and title. Throws vdl::UserErrorException 51 (not loadable), 52 (no <liveries>) or 533
-// (no liveries).
+// type and title. Throws as ScannedLiveries::read.
 void gf_readScannedLiveries();
 
 }  // namespace vdl

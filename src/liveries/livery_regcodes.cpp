@@ -25,9 +25,9 @@ struct ApplyCounts {
     size_t special = 0;
 };
 
-void lf_addLiveryRegcode(std::vector<std::string>& clashes, const LiveryData& liv) {
+void lf_addLiveryRegcode(std::vector<std::string>& clashes, const LiveryRecord& liv) {
     if (liv.atcid.empty()) return;
-    const TitleView title = gf_findCatalogueTitle(liv.title);
+    const TitleView title = liv.title;
     if (title.empty()) {
         clashes.push_back(fmt::format("==> [{}] {} \"{}\" not available, system error, should not happen?",
                                       gf_airlModelKey(liv), liv.atcid, liv.title));
@@ -125,9 +125,12 @@ void gf_removeInlineRegcodes() {
     lf_removeFile(inlineRegcodesPath);
 }
 
-void gf_buildRegcodeTitles() {
+void gf_buildRegcodeTitles(const std::vector<LiveryRecord>& records) {
     std::vector<std::string> clashes;
-    for (const auto& liv : liveries) lf_addLiveryRegcode(clashes, liv);
+    size_t withReg = 0;
+    for (const auto& liv : records) withReg += liv.atcid.empty() ? 0 : 1;
+    regcodeTitles.reserve(regcodeTitles.size() + withReg);
+    for (const auto& liv : records) lf_addLiveryRegcode(clashes, liv);
     if (clashes.empty()) return;
     if (!lf_writeReportFile(clashes, inlineRegcodesPath)) {
         gf_logError(fmt::format("{} in-line regcode clashes, not reported", clashes.size()));

@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "liveries/livery_data.h"
+
 namespace vdl {
 
 inline const std::filesystem::path aigRegcodesZip{"AIG-regcodes.zip"};
@@ -22,9 +24,10 @@ inline std::unordered_set<std::string> dontUseTitles;
 
 // Table build: registrations of the liveries (clashes to InlineRegcodes.txt), then the AIG file
 // and the user's files, each overriding the one before. Every build first removes the old clash
-// report, so that it never outlives its cause.
+// report, so that it never outlives its cause. The records are the catalogue in its sorted
+// order, their titles already the stored ones.
 void gf_removeInlineRegcodes();
-void gf_buildRegcodeTitles();
+void gf_buildRegcodeTitles(const std::vector<LiveryRecord>& records);
 void gf_processRegcodeFiles();
 
 // Scan preparation: titles without registrations of the AIG file / of input/my_regcodes.

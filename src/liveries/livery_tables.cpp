@@ -3,7 +3,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 
@@ -27,9 +29,12 @@ std::atomic<bool> resetDue{false};
 std::atomic<uint64_t> tablesGeneration{0};
 bool tablesReserved = false;
 
-// Title -> first stored title with these bytes (airlines, models, titles in table order); built
-// once per build so that the registration sources need no linear search.
-std::unordered_map<std::string_view, TitleView> catalogueIndex;
+// Title -> the first stored title with these bytes (airlines, models, titles in table order);
+// built once per build so that the registration sources need no linear search.
+FlatTextMap<TitleView, TitleView> catalogueIndex;
+
+// The title store: every title of the catalogue, one after the other.
+std::unique_ptr<char[]> titleStore;
 
 std::unordered_set<TitleView> specialTitleSet;
 // Table list -> its titles that are not special; the lists do not move until the next reset.
@@ -43,52 +48,51 @@ void lf_clearTables() {
     specialTitleSet.clear();
     specialTitles.clear();
     regcodeTitles.clear();
-    for (auto& table : genericTitles) table.clear();
-    for (auto& table : airlineModelTitles) table.clear();
-    airlineModels.clear();  // last: the owner of the titles
+    // Fresh maps, not cleared ones: a cleared map keeps its buckets, and the order of the lists
+    // built from their iteration would depend on the catalogue of the build before.
+    for (auto& table : genericTitles) table = ModelViews();
+    for (auto& table : airlineModelTitles) table = TextMap<ModelViews>();
+    airlineModels = decltype(airlineModels)();
+    titleStore.reset();  // last: the owner of the titles
     tablesGeneration.fetch_add(1);
 }
 
-// The sorted list cut into runs of one airline and model. Keys already present keep their first
-// value, so the input must be sorted (the reader does it).
-void lf_buildAirlineModels() {
-    std::string currentModel;
-    std::string currentAirline;
-    std::vector<CatalogueTitle> titles;
-    TextMap<std::vector<CatalogueTitle>> inner;
-
-    auto flushTitles = [&] {
-        if (titles.empty()) return;
-        titles.shrink_to_fit();
-        inner.try_emplace(currentModel, std::move(titles));
-        titles = {};
-    };
-    auto flushAirline = [&] {
-        flushTitles();
-        if (inner.empty()) return;
-        airlineModels.try_emplace(currentAirline, std::move(inner));
-        inner = {};
-    };
-
-    for (auto& liv : liveries) {
-        if (liv.type != currentModel) {
-            flushTitles();
-            currentModel = liv.type;
-        }
-        if (liv.airl != currentAirline) {
-            flushAirline();
-            currentAirline = liv.airl;
-        }
-        titles.push_back(CatalogueTitle{liv.title, liv.cargo});
+// Copies the titles into the title store and points the records at their copies.
+void lf_storeTitles(std::vector<LiveryRecord>& records) {
+    size_t bytes = 0;
+    for (const auto& r : records) bytes += r.title.size();
+    titleStore = std::make_unique_for_overwrite<char[]>(std::max<size_t>(bytes, 1));
+    char* at = titleStore.get();
+    for (auto& r : records) {
+        if (!r.title.empty()) std::memcpy(at, r.title.data(), r.title.size());
+        r.title = TitleView(at, r.title.size());
+        at += r.title.size();
     }
-    flushAirline();
+}
+
+// The sorted records cut into runs of one airline and model. Keys already present keep their
+// first value, so the input must be sorted (the reader does it).
+void lf_buildAirlineModels(const std::vector<LiveryRecord>& records) {
+    TextMap<std::vector<CatalogueTitle>> inner;
+    size_t i = 0;
+    while (i < records.size()) {
+        const std::string_view airline = records[i].airl;
+        const std::string_view model = records[i].type;
+        size_t end = i + 1;
+        while (end < records.size() && records[end].airl == airline && records[end].type == model) ++end;
+        std::vector<CatalogueTitle> titles;
+        titles.reserve(end - i);
+        for (; i < end; ++i) titles.push_back(CatalogueTitle{records[i].title, records[i].cargo});
+        inner.try_emplace(std::string(model), std::move(titles));
+        if (i == records.size() || records[i].airl != airline) {
+            airlineModels.try_emplace(std::string(airline), std::move(inner));
+            inner = {};
+        }
+    }
 }
 
 void lf_buildCatalogueIndex() {
-    size_t count = 0;
-    for (const auto& [airline, models] : airlineModels)
-        for (const auto& [model, titles] : models) count += titles.size();
-    catalogueIndex.reserve(count);
+    catalogueIndex.reserve(gf_catalogueTitleCount());
     for (const auto& [airline, models] : airlineModels)
         for (const auto& [model, titles] : models)
             for (const auto& t : titles) catalogueIndex.try_emplace(t.title, t.title);
@@ -267,14 +271,19 @@ void lf_categorySummary(AircraftCategory c) {
 
 void lf_buildTables() {
     gf_removeInlineRegcodes();
-    gf_readScannedLiveries();
-    liveryCount.store(liveries.size());
+    // The file is the catalogue: a scan's list has been written to it.
+    liveries.clear();
+    ScannedLiveries scanned;
+    scanned.read();
+    auto& records = scanned.records();
+    liveryCount.store(records.size());
     lf_showLiveryCount();
 
-    lf_buildAirlineModels();
+    lf_storeTitles(records);
+    lf_buildAirlineModels(records);
     lf_buildCatalogueIndex();
     lf_buildAirlineModelTitles();
-    gf_buildRegcodeTitles();
+    gf_buildRegcodeTitles(records);
     gf_processRegcodeFiles();
     gf_log(fmt::format("{} registration codes", regcodeTitles.size()));
 

@@ -1,9 +1,9 @@
 // The in-memory livery catalogue and the matching tables built from it.
 //
-// airlineModels owns every title string; all other tables hold views into it. airlineModels is
-// never changed while views exist, so the views stay valid until gf_clearLiveryTables, which runs
-// only between runs (gf_requestLiveryReset / gf_runPendingLiveryReset). The tables belong to the run
-// worker and take no lock.
+// Every title string lies in one block of the build (the title store); airlineModels and all other
+// tables hold views into it. The store is never changed while views exist, so the views stay
+// valid until gf_clearLiveryTables, which runs only between runs (gf_requestLiveryReset /
+// gf_runPendingLiveryReset). The tables belong to the run worker and take no lock.
 #pragma once
 
 #include <array>
@@ -14,6 +14,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "liveries/flat_text_map.h"
 
 namespace vdl {
 
@@ -32,7 +34,7 @@ template <typename T>
 using TextMap = std::unordered_map<std::string, T, TextHash, TextEqual>;
 
 struct CatalogueTitle {
-    std::string title;
+    TitleView title;
     bool cargo = false;
 };
 
@@ -41,14 +43,14 @@ using ModelViews = TextMap<std::vector<TitleView>>;
 inline constexpr size_t paxTable = 0;
 inline constexpr size_t cargoTable = 1;
 
-// airline -> model -> titles in ascending byte order; the owner of every title string.
+// airline -> model -> titles in ascending byte order (equal titles in file order).
 inline TextMap<TextMap<std::vector<CatalogueTitle>>> airlineModels;
 // [pax, cargo]: airline -> model -> titles (steps 2 to 4).
 inline std::array<TextMap<ModelViews>, 2> airlineModelTitles;
 // [pax, cargo]: model -> titles of every airline (steps 5 and 6).
 inline std::array<ModelViews, 2> genericTitles;
 // registration -> title (step 1).
-inline TextMap<TitleView> regcodeTitles;
+inline FlatTextMap<std::string, TitleView> regcodeTitles;
 // Titles painted for particular registrations, avoided by random picks (gf_addSpecialTitle).
 inline std::vector<TitleView> specialTitles;
 
@@ -69,7 +71,7 @@ void gf_processScannedLiveries(bool rescanned = false);
 // Reserves the tables' capacities once per process; never touches a title string.
 void gf_reserveLiveryTables();
 
-// Empties every table (airlineModels last) and clears liveriesProcessed. Refused titles stay.
+// Empties every table (the title store last) and clears liveriesProcessed. Refused titles stay.
 // Only between runs: call it through gf_runPendingLiveryReset.
 void gf_clearLiveryTables();
 

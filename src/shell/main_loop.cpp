@@ -33,6 +33,7 @@
 #include "traffic/stand_learning.h"
 #include "traffic/static_adjust.h"
 #include "traffic/static_placing.h"
+#include "traffic/static_twins.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
 #include "traffic/traffic_step.h"
@@ -235,26 +236,6 @@ void gf_clearMainLoopState() {
     mainLoopSteps = 0;
     showObjectIdAsked = false;
     flushStaticAsked = false;
-}
-
-void gf_removeStaticTwinsOfLiveAc() {
-    for (const LiveAc& live : liveAircraft) {
-        if (live.state != AcState::active || !live.onGround) continue;
-        const std::string& callsign = live.identity.callsign;
-        const std::string& reg = live.identity.reg;
-        for (AiAircraft& parked : staticAircraft) {
-            if (parked.state != AcState::active) continue;
-            const bool sameCallsign =
-                !callsign.empty() && parked.identity.callsign.size() == callsign.size() + 1 &&
-                parked.identity.callsign.starts_with(callsign) && parked.identity.callsign.back() == '*';
-            const bool sameReg = !reg.empty() && parked.identity.reg == reg;
-            if (!sameCallsign && !sameReg) continue;
-            lf_detail(
-                fmt::format("{} removed: {} is live", gf_acText(parked.identity), gf_acText(live.identity)));
-            removeAircraftFromSim(parked);
-            break;
-        }
-    }
 }
 
 void gf_mainLoop(std::stop_token stop) {

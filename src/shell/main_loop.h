@@ -38,10 +38,3 @@ inline std::atomic<uint64_t> mainLoopSteps{0};
 void gf_clearMainLoopState();
 
 }  // namespace vdl
-
-namespace vdl {
-// Tick job 61: for every active live aircraft on the ground, the first active static aircraft
-// whose callsign is the live one's followed by "*", or whose registration equals the live one's
-// (an empty registration matches nothing), is removed from the simulator.
-void gf_removeStaticTwinsOfLiveAc();
-}  // namespace vdl

@@ -153,7 +153,7 @@ void gf_showObjectIdOfCallsign() {
     gf_setStatusLine(fmt::format("callsign \"{}\" is unknown", callsign), true);
 }
 
-void gf_writeCallsign2ObjectId() {
+std::vector<std::string> gf_callsign2ObjectIdLines() {
     std::vector<std::string> lines;
     for (const LiveAc& ac : liveAircraft) {
         if (ac.state != AcState::active) continue;
@@ -163,7 +163,11 @@ void gf_writeCallsign2ObjectId() {
                                     ac.identity.airl, ac.identity.type, ac.objectId, parked));
     }
     std::sort(lines.begin(), lines.end());
-    gf_writeLines(lines, callsign2ObjectIdFile);
+    return lines;
+}
+
+void gf_writeCallsign2ObjectId() {
+    gf_writeLines(gf_callsign2ObjectIdLines(), callsign2ObjectIdFile);
 }
 
 bool gf_cancelPendingCreate(std::deque<CreateAcCmd>& queue, std::string_view callsign, uint32_t hexid) {

@@ -58,6 +58,8 @@ void gf_showObjectIdOfCallsign();
 
 // One sorted line per active live aircraft into Callsign2ObjectId.txt.
 void gf_writeCallsign2ObjectId();
+// Its lines.
+std::vector<std::string> gf_callsign2ObjectIdLines();
 
 // Drops every command of the queue with the callsign as tail number and the hexid; the others
 // keep their order. True when one was dropped. Another aircraft may carry the same callsign, so

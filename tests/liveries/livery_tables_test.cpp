@@ -21,7 +21,7 @@ std::map<std::string, std::vector<std::string>> snapshot() {
     std::map<std::string, std::vector<std::string>> out;
     for (const auto& [airline, models] : airlineModels)
         for (const auto& [model, titles] : models)
-            for (const auto& t : titles) out["am " + airline + " " + model].push_back(t.title + (t.cargo ? "*" : ""));
+            for (const auto& t : titles) out["am " + airline + " " + model].push_back(std::string(t.title) + (t.cargo ? "*" : ""));
     for (size_t k : {paxTable, cargoTable}) {
         for (const auto& [airline, models] : airlineModelTitles[k])
             for (const auto& [model, titles] : models)
