@@ -116,7 +116,7 @@ void gf_pushSimReply(const SimReply& reply) {
 void gf_installTrafficHooks() { gf_setSimReplyHook(gf_pushSimReply); }
 
 void gf_resetTraffic() {
-    std::vector<LiveAc>().swap(liveAircraft);
+    liveAircraft.release();
     std::vector<AiAircraft>().swap(staticAircraft);
     std::vector<uint32_t>().swap(pendingSpawns);
     liveCreateQueue.clear();

@@ -82,7 +82,7 @@ void lf_updateAllLiveAc() {
         for (size_t i = 0; i < liveAircraft.size(); ++i) {
             if (updateLiveAc(liveAircraft[i])) anyErase = true;
         }
-        if (anyErase) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
+        if (anyErase) liveAircraft.eraseFlagged();
         lf_handOverPositions();
     } catch (const UserErrorException&) {
         throw;
@@ -119,10 +119,9 @@ void lf_buildCreateCommand() {
     if (pendingSpawns.empty()) return;
     const uint32_t hexid = pendingSpawns.back();
     pendingSpawns.pop_back();
-    auto it = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                           [hexid](const LiveAc& ac) { return ac.identity.hexid == hexid; });
-    if (it == liveAircraft.end()) return;
-    LiveAc& ac = *it;
+    LiveAc* found = liveAircraft.findHexid(hexid);
+    if (found == nullptr) return;
+    LiveAc& ac = *found;
     if (ac.identity.callsign.empty()) {
         gf_logError(fmt::format("lf_buildCreateCommand {} objectid = 0?", gf_acInfo(ac.identity)));
         return;
