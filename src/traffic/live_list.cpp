@@ -51,6 +51,7 @@ void LiveAcList::clear() {
     items_.clear();
     hexids_.clear();
     std::fill(table_.begin(), table_.end(), Slot{});
+    ++generation_;
 }
 
 size_t LiveAcList::eraseFlagged() {
@@ -61,6 +62,7 @@ size_t LiveAcList::eraseFlagged() {
     if (gone == 0) return 0;
     hexids_.resize(kept);
     std::erase_if(items_, [](const LiveAc& ac) { return ac.erase; });
+    ++generation_;
     rebuildIndex();
     return gone;
 }
@@ -73,6 +75,7 @@ void LiveAcList::eraseUnordered(LiveAc* record) {
     }
     items_.pop_back();
     hexids_.pop_back();
+    ++generation_;
     rebuildIndex();
 }
 
@@ -80,6 +83,7 @@ void LiveAcList::release() {
     std::vector<LiveAc>().swap(items_);
     std::vector<uint32_t>().swap(hexids_);
     std::vector<Slot>().swap(table_);
+    ++generation_;
 }
 
 LiveAc* LiveAcList::findHexid(uint32_t hexid) {

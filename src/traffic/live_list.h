@@ -53,6 +53,10 @@ public:
     // The first record with the hexid; null when none.
     LiveAc* findHexid(uint32_t hexid);
 
+    // Changes whenever records are erased, that is whenever positions in the list move;
+    // appending keeps it.
+    uint64_t generation() const { return generation_; }
+
 private:
     struct Slot {
         uint32_t hexid = 0;
@@ -69,6 +73,7 @@ private:
     std::vector<LiveAc> items_;
     std::vector<uint32_t> hexids_;  // the hexid of each record, in the same order
     std::vector<Slot> table_;       // open addressing, a power of two at least twice the records
+    uint64_t generation_ = 0;
 };
 
 }  // namespace vdl
