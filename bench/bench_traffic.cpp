@@ -266,7 +266,9 @@ void lf_trafficSteps(benchmark::State& state, bool paced) {
     size_t active = 0;
     for (const LiveAc& a : liveAircraft) active += a.state == AcState::active;
     state.counters["median_us"] = at(0.5);
+    state.counters["p90_us"] = at(0.90);
     state.counters["p99_us"] = at(0.99);
+    state.counters["p999_us"] = at(0.999);
     state.counters["max_us"] = micros.back();
     state.counters["allocs_per_step"] = static_cast<double>(allocs) / static_cast<double>(micros.size());
     state.counters["active"] = static_cast<double>(active);
