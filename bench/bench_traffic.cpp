@@ -1,16 +1,22 @@
 // One traffic step with 300 live aircraft: 55 % airborne, 30 % taxiing, 15 % parked, and 200
-// static aircraft parked on stands; the feed at two records per step and no simulator behind
-// the link (positions and events go to the link's queues, which are emptied between steps as the
-// link's frame would). Once a second (every 100 steps) the step also does the per-second scan of
-// the live aircraft against the user's path. The steps run back to back, and 10 ms apart as the
-// main loop runs them. Reported per step: median, p99 and max in microseconds, and heap
-// allocations per step.
+// static aircraft parked on stands; the feed at two records per step (more for a larger fleet:
+// a record per moving aircraft every 4 s) and no simulator behind the link (positions and events
+// go to the link's queues, which are emptied between steps as the link's frame would). Once a
+// second (every 100 steps) the step also does the per-second scan of the live aircraft against
+// the user's path. The steps run back to back, and 10 ms apart as the main loop runs them.
+// Reported per step: median, p99 and max in microseconds, and heap allocations per step.
+//
+//   bench_traffic [--live N] [--static N] [--spaced | --back-to-back] [--steps N] [benchmark flags]
+//
+// Without --spaced or --back-to-back both run.
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <string>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -55,8 +61,15 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 using namespace vdl;
-constexpr size_t fleet = 300;
-constexpr size_t statics = 200;
+
+struct Sizes {
+    size_t live = 300;
+    size_t statics = 200;
+    bool spaced = true;
+    bool backToBack = true;
+    int64_t steps = 6000;
+};
+Sizes sizes;
 
 struct Mover {
     size_t index = 0;
@@ -116,6 +129,7 @@ Fleet lf_build() {
     gf_initTrafficLists();
     clock100.store(1000);
     const uint32_t clock = clock100.load();
+    const size_t fleet = sizes.live;
     for (size_t i = 0; i < fleet; ++i) {
         const bool airborne = i < fleet * 55 / 100;
         const bool taxi = !airborne && i < fleet * 85 / 100;
@@ -123,7 +137,7 @@ Fleet lf_build() {
         m.index = i;
         m.airborne = airborne;
         m.kt = airborne ? 250.0 : (taxi ? 15.0 : 0.0);
-        m.alt = 3000.0 + 100.0 * static_cast<double>(i);
+        m.alt = 3000.0 + 100.0 * static_cast<double>(i % 300);
         m.trackDeg = static_cast<double>((i * 37) % 360);
         m.pos = {50.0 + 0.01 * static_cast<double>(i % 30), 7.0 + 0.01 * static_cast<double>(i / 30)};
         m.nextDue = clock + static_cast<uint32_t>(i % 400);
@@ -147,7 +161,7 @@ Fleet lf_build() {
         }
         f.movers.push_back(m);
     }
-    for (size_t i = 0; i < statics; ++i) {
+    for (size_t i = 0; i < sizes.statics; ++i) {
         AiAircraft& s = staticAircraft.emplace_back(lf_identity(static_cast<uint32_t>(i + 1), AircraftCategory::Large),
                                                     static_cast<uint32_t>(i + 1), 50.5 + 0.001 * static_cast<double>(i),
                                                     7.5, 0.0, false);
@@ -158,10 +172,13 @@ Fleet lf_build() {
     return f;
 }
 
-// Two records per step for the moving aircraft in turn, through the feed's queue; when the
-// intake does not take them the points go straight onto the streams so the data never ends.
+// Two records per step for the moving aircraft in turn (or one per moving aircraft every 4 s,
+// when that is more), through the feed's queue; when the intake does not take them the points go
+// straight onto the streams so the data never ends.
 void lf_feed(Fleet& f) {
-    for (int k = 0; k < 2; ++k) {
+    if (f.movers.empty()) return;
+    const size_t perStep = std::max<size_t>(2, (f.movers.size() + 399) / 400);
+    for (size_t k = 0; k < perStep; ++k) {
         Mover& m = f.movers[f.cursor++ % f.movers.size()];
         LiveAc& a = liveAircraft[m.index];
         if (a.stream.size() > 12) continue;
@@ -249,18 +266,59 @@ void lf_trafficSteps(benchmark::State& state, bool paced) {
     size_t active = 0;
     for (const LiveAc& a : liveAircraft) active += a.state == AcState::active;
     state.counters["median_us"] = at(0.5);
+    state.counters["p90_us"] = at(0.90);
     state.counters["p99_us"] = at(0.99);
+    state.counters["p999_us"] = at(0.999);
     state.counters["max_us"] = micros.back();
     state.counters["allocs_per_step"] = static_cast<double>(allocs) / static_cast<double>(micros.size());
     state.counters["active"] = static_cast<double>(active);
 }
 
-void BM_TrafficStep300(benchmark::State& state) { lf_trafficSteps(state, false); }
-void BM_TrafficStep300Paced(benchmark::State& state) { lf_trafficSteps(state, true); }
-
-BENCHMARK(BM_TrafficStep300)->UseManualTime()->Iterations(6000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TrafficStep300Paced)->UseManualTime()->Iterations(6000)->Unit(benchmark::kMicrosecond);
+// Takes this benchmark's own flags out of argv; false on a bad one.
+bool lf_takeSizes(int& argc, char** argv) {
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--spaced" || arg == "--back-to-back") {
+            sizes.spaced = arg == "--spaced";
+            sizes.backToBack = !sizes.spaced;
+            continue;
+        }
+        if (arg != "--live" && arg != "--static" && arg != "--steps") {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (i + 1 >= argc) return false;
+        char* end = nullptr;
+        const long long v = std::strtoll(argv[++i], &end, 10);
+        if (*end != '\0' || v < 0 || v > 100000) return false;
+        if (arg == "--live") sizes.live = static_cast<size_t>(v);
+        else if (arg == "--static") sizes.statics = static_cast<size_t>(v);
+        else sizes.steps = std::max<long long>(v, 100);
+    }
+    argc = kept;
+    // Static hexids stay below 10000.
+    return sizes.statics < 10000;
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (!lf_takeSizes(argc, argv)) {
+        std::fprintf(stderr, "usage: bench_traffic [--live N] [--static N] [--spaced | --back-to-back] [--steps N] "
+                             "[benchmark flags]\n");
+        return 2;
+    }
+    const std::string name = fmt::format("TrafficStep/live:{}/static:{}", sizes.live, sizes.statics);
+    if (sizes.backToBack)
+        benchmark::RegisterBenchmark(name.c_str(), [](benchmark::State& s) { lf_trafficSteps(s, false); })
+            ->UseManualTime()->Iterations(sizes.steps)->Unit(benchmark::kMicrosecond);
+    if (sizes.spaced)
+        benchmark::RegisterBenchmark((name + "/spaced").c_str(), [](benchmark::State& s) { lf_trafficSteps(s, true); })
+            ->UseManualTime()->Iterations(sizes.steps)->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

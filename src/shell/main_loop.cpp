@@ -164,7 +164,7 @@ void lf_everySecond(bool simulatorRuns) {
     if (simulatorRuns && userOnGround.load().known && userOnGround.load().value == 0) {
         bool removed = false;
         for (LiveAc& ac : liveAircraft) removed = gf_removeIfInUserPath(ac) || removed;
-        if (removed) std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
+        if (removed) liveAircraft.eraseFlagged();
     }
     gf_removeStaticForCollisionAvoidance();
     if (simulatorRuns) gf_autoRange();

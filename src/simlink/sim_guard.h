@@ -2,6 +2,8 @@
 // traffic manager must never hand the simulator a value no aircraft can have.
 #pragma once
 
+#include <cmath>
+#include <numbers>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,25 @@ bool gf_passesSimGuard(const T& values, What what) {
     const std::string fault = gf_unsoundValue(values);
     if (fault.empty()) return true;
     gf_dropUnsound(fault, what());
+    return false;
+}
+
+// The ranges gf_unsoundValue checks a position against, without its text: every aircraft's
+// position passes here every step.
+inline bool gf_soundPosition(const PositionUpdate& p) {
+    constexpr double halfPi = std::numbers::pi / 2.0;
+    constexpr double twoPi = 2.0 * std::numbers::pi;
+    const auto within = [](double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; };
+    return within(p.latitude, -90.0, 90.0) && within(p.longitude, -180.0, 180.0) &&
+           within(p.altitude, simMinAltitudeFt, simMaxAltitudeFt) && within(p.pitch, -halfPi, halfPi) &&
+           within(p.bank, -halfPi, halfPi) && within(p.heading, -twoPi, twoPi) &&
+           within(p.trueAirspeed, -simMaxSpeedKt, simMaxSpeedKt) && std::isfinite(p.verticalSpeed);
+}
+
+template <class What>
+bool gf_passesSimGuard(const PositionUpdate& values, What what) {
+    if (gf_soundPosition(values)) return true;
+    gf_dropUnsound(gf_unsoundValue(values), what());
     return false;
 }
 

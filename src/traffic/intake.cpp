@@ -346,8 +346,10 @@ void gf_createLiveAc(TrafficRecord& r) {
 }
 
 void gf_takeTrafficRecord(TrafficRecord& r) {
-    for (LiveAc& a : liveAircraft)
-        if (gf_matchRecord(r, a)) return;
+    if (LiveAc* a = liveAircraft.findHexid(r.hexid)) {
+        gf_matchRecord(r, *a);
+        return;
+    }
     if (lf_sameFlightPresent(r)) return;
     gf_createLiveAc(r);
 }

@@ -54,6 +54,10 @@ constexpr int maxPointChangeRounds = 32;
 
 double lf_wrap2Pi(double a) {
     if (!std::isfinite(a)) return 0.0;
+    // Every step for every turning aircraft: within a turn of the range the result is exact
+    // without std::fmod (the operands lie within a factor of two of each other).
+    if (a >= 0.0 && a < twoPi) return a;
+    if (a >= twoPi && a < 2.0 * twoPi) return a - twoPi;
     a = std::fmod(a, twoPi);
     if (a < 0.0) a += twoPi;
     return a;

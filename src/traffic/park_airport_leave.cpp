@@ -33,7 +33,7 @@ void gf_releaseParkedLiveAc() {
         // Creating: the queued create is taken back (erased), or the object goes once it exists.
         if (ac.state == AcState::active || ac.state == AcState::creating) removeAircraftFromSim(ac);
     }
-    std::erase_if(liveAircraft, [](const LiveAc& ac) { return ac.erase; });
+    liveAircraft.eraseFlagged();
 }
 
 void gf_syncMovementParkAirport() {

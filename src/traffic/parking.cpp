@@ -333,17 +333,18 @@ void gf_removeAircraftOnReservedStand() {
 
 namespace {
 
-template <typename Ac>
-void lf_removeAll(std::vector<Ac>& list) {
-    for (Ac& ac : list)
+void lf_removeAll(std::vector<AiAircraft>& list) {
+    for (AiAircraft& ac : list)
         if (ac.state != AcState::removed) removeAircraftFromSim(ac);
-    std::erase_if(list, [](const Ac& ac) { return ac.erase; });
+    std::erase_if(list, [](const AiAircraft& ac) { return ac.erase; });
 }
 
 }  // namespace
 
 void gf_removeAllLiveAc() {
-    lf_removeAll(liveAircraft);
+    for (LiveAc& ac : liveAircraft)
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+    liveAircraft.eraseFlagged();
 }
 
 void gf_removeAllStaticAc() {

@@ -105,6 +105,9 @@ struct AiAircraft {
 
 // A live aircraft fed from the live traffic feed: movement state and position stream.
 struct LiveAc : AiAircraft {
+    // What every traffic step reads of an aircraft whose next point is not due comes first,
+    // together: steps 10 ms apart find the records out of the cache, and the step fetches these
+    // lines a few aircraft ahead.
     double lat = 0.0;
     double lon = 0.0;
     double pitch = 0.0;  // radians, negative = nose up
@@ -113,25 +116,6 @@ struct LiveAc : AiAircraft {
     double alt = 0.0;      // ft
     double vsFps = 0.0;    // ft/s, as sent to the simulator
     double tas = 0.0;      // kt, as sent to the simulator
-    PosStream stream;      // front: start of the current leg; second: its target
-    double lastSampleTime = 0.0;
-    // The velocity of the last line as given, and one found stale: a feed that keeps repeating a
-    // velocity it has no update for repeats it exactly.
-    double givenSpeedKt = -1.0;
-    double givenTrackDeg = -1.0;
-    double staleSpeedKt = -1.0;
-    double staleTrackDeg = -1.0;
-    uint64_t parkTicks = 0;  // gf_steadyTicks() when it parked
-    int32_t extensionCount = 0;
-    uint32_t holdStart = 0;
-    GroundState groundState = GroundState::fresh;
-    GroundState prevGroundState = GroundState::fresh;
-    bool standChecked = false;
-    bool onGround = false;
-    bool planSet = false;
-    bool heldForUser = false;
-    bool holding = false;
-
     // Motion working values of the movement step: per-step rates and leg targets.
     double latRate = 0.0;      // degrees per step
     double lonRate = 0.0;      // degrees per step
@@ -142,11 +126,37 @@ struct LiveAc : AiAircraft {
     double targetVs = 0.0;     // ft/min
     double targetTas = 0.0;    // kt, signed: negative when reversing
     double legBearing = 0.0;   // radians; the heading for a ground spawn, 0 airborne
+    double aglFt = 2500.0;
+    // The simulator's ground under the aircraft (ft), from its last notice; none before one came.
+    double groundElevFt = 0.0;
+    PosStream stream;  // front: start of the current leg; second: its target
+    GroundState groundState = GroundState::fresh;
+    uint32_t configStage = 0;
+    bool onGround = false;
+    bool groundElevKnown = false;
+    bool touchdown = false;
+    bool approach = false;
     // The curve flown through a ground corner, none on a straight leg; its parameter and the
     // parameter's step per traffic step.
     std::optional<BezierCurve> curve;
     double curveT = 0.0;
     double curveStep = 0.0;
+
+    double lastSampleTime = 0.0;
+    // The velocity of the last line as given, and one found stale: a feed that keeps repeating a
+    // velocity it has no update for repeats it exactly.
+    double givenSpeedKt = -1.0;
+    double givenTrackDeg = -1.0;
+    double staleSpeedKt = -1.0;
+    double staleTrackDeg = -1.0;
+    uint64_t parkTicks = 0;  // gf_steadyTicks() when it parked
+    int32_t extensionCount = 0;
+    uint32_t holdStart = 0;
+    GroundState prevGroundState = GroundState::fresh;
+    bool standChecked = false;
+    bool planSet = false;
+    bool heldForUser = false;
+    bool holding = false;
 
     double turnWork = 0.0;  // ground turns: the curve angle, degrees
     StreamPos pushPoint{};
@@ -162,10 +172,6 @@ struct LiveAc : AiAircraft {
     uint32_t departureCountdown = 0;
     uint32_t standMoveCount = 0;
     double course = 0.0;
-    double aglFt = 2500.0;
-    // The simulator's ground under the aircraft (ft), from its last notice; none before one came.
-    double groundElevFt = 0.0;
-    bool groundElevKnown = false;
     double approachWork = 0.0;
     double touchdownHeading = 0.0;
     double pullOutDistance = 0.0;
@@ -178,13 +184,10 @@ struct LiveAc : AiAircraft {
     bool turnDirKnown = false;
     double refAlt = 0.0;
     bool refAltSet = false;
-    uint32_t configStage = 0;
-    bool approach = false;
     bool landed = false;
     bool towed = false;
     bool moveFlag = false;
     bool takeoffRoll = false;
-    bool touchdown = false;
     bool landingRoll = false;
     bool atStand = false;
     bool turnSlow = false;

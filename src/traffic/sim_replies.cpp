@@ -56,6 +56,8 @@ void lf_eraseUnordered(std::vector<T>& list, T* record) {
     list.pop_back();
 }
 
+void lf_eraseUnordered(LiveAcList& list, LiveAc* record) { list.eraseUnordered(record); }
+
 // An object nobody wants any more (its record is gone): out of the simulator with it.
 void lf_removeStrayObject(uint32_t objectId) {
     if (objectId < firstAiObjectId) return;

@@ -16,6 +16,7 @@
 #include "simlink/sim_link.h"
 #include "traffic/flight_phases.h"
 #include "traffic/movement.h"
+#include "traffic/neighbour_grid.h"
 #include "traffic/parking_max.h"
 #include "traffic/removal.h"
 #include "traffic/sim_replies.h"
@@ -74,14 +75,7 @@ LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
 LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
 
 // A taxiing neighbour close enough to need the place where the aircraft would hold.
-bool lf_neighbourNeedsPlace(const LiveAc& ac) {
-    for (const LiveAc& other : liveAircraft) {
-        if (&other == &ac || !other.onGround || other.groundState != GroundState::taxi || other.state != AcState::active) continue;
-        const double limit = neighbourSpanFactor * (ac.identity.halfWingspan + other.identity.halfWingspan);
-        if (gf_distanceNm(lf_pos(ac), lf_pos(other)) <= limit) return true;
-    }
-    return false;
-}
+bool lf_neighbourNeedsPlace(const LiveAc& ac) { return gf_taxiingNeighbourWithin(ac, neighbourSpanFactor); }
 
 // Holds where the data ended, up to MAX_HOLDING_MINUTES; false when the aircraft is to go.
 bool lf_holdWhereDataEnded(LiveAc& ac) {

@@ -7,6 +7,7 @@
 #include "airports/stand_records.h"
 #include "simlink/sim_link.h"
 #include "traffic/movement.h"
+#include "traffic/neighbour_grid.h"
 #include "traffic/parking_max.h"
 #include "traffic/sim_replies.h"
 #include "traffic/spawn_gate.h"
@@ -64,6 +65,7 @@ void gf_initTrafficLists() {
 
 void gf_clearTrafficLists() {
     liveAircraft.clear();
+    gf_forgetNeighbourGrid();
     staticAircraft.clear();
     pendingSpawns.clear();
     liveCreateQueue.clear();
@@ -116,7 +118,8 @@ void gf_pushSimReply(const SimReply& reply) {
 void gf_installTrafficHooks() { gf_setSimReplyHook(gf_pushSimReply); }
 
 void gf_resetTraffic() {
-    std::vector<LiveAc>().swap(liveAircraft);
+    liveAircraft.release();
+    gf_forgetNeighbourGrid();
     std::vector<AiAircraft>().swap(staticAircraft);
     std::vector<uint32_t>().swap(pendingSpawns);
     liveCreateQueue.clear();

@@ -16,11 +16,12 @@
 #include "foundation/time.h"
 #include "liveries/match_reports.h"  // noMatchKeys
 #include "simlink/sim_types.h"
+#include "traffic/live_list.h"
 #include "traffic/records.h"
 
 namespace vdl {
 
-inline std::vector<LiveAc> liveAircraft;        // in order of creation
+inline LiveAcList liveAircraft;                  // in order of creation, indexed by hexid
 inline std::vector<AiAircraft> staticAircraft;  // static parked aircraft
 inline std::vector<uint32_t> pendingSpawns;     // hexids whose create command is still to be built
 inline std::deque<CreateAcCmd> liveCreateQueue;

@@ -42,7 +42,7 @@ void lf_enableParkingControls(bool on) {
 }  // namespace
 
 LiveAc* gf_findLiveAcByHexid(uint32_t hexid) {
-    return lf_findBy(liveAircraft, [hexid](const LiveAc& ac) { return ac.identity.hexid == hexid; });
+    return liveAircraft.findHexid(hexid);
 }
 
 LiveAc* gf_findLiveAcByObjectId(uint32_t objectId) {

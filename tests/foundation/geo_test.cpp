@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
 namespace vdl {
 namespace {
 
@@ -62,6 +67,24 @@ TEST(GeoTest, AngleDiffWrapsIntoMinusPiToPi) {
             double d = gf_angleDiff(a, b);
             EXPECT_TRUE(d >= -pi && d <= pi) << a << " " << b;
         }
+}
+
+// The quick paths give exactly what std::remainder gives, at the turn boundaries as well.
+TEST(GeoTest, AngleDiffIsExactlyTheRemainderOfAFullTurn) {
+    const double edges[] = {0.0, -0.0, pi, -pi, 3 * pi, -3 * pi, std::nextafter(pi, 0.0), std::nextafter(pi, 4.0),
+                            std::nextafter(3 * pi, 0.0), std::nextafter(3 * pi, 10.0), 4 * pi, -4 * pi, 1e300,
+                            std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    auto same = [](double x, double y) { return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0; };
+    for (double e : edges) {
+        EXPECT_TRUE(same(gf_angleDiff(0.0, e), std::remainder(e, 2 * pi))) << e;
+        EXPECT_TRUE(same(gf_angleDiff(e, 0.0), std::remainder(0.0 - e, 2 * pi))) << e;
+    }
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> angle(-5 * pi, 5 * pi);
+    for (int i = 0; i < 200000; ++i) {
+        const double a = angle(rng), b = angle(rng);
+        ASSERT_TRUE(same(gf_angleDiff(a, b), std::remainder(b - a, 2 * pi))) << a << " " << b;
+    }
 }
 
 }  // namespace
