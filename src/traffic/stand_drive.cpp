@@ -120,8 +120,8 @@ void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeadi
         const auto cornerUnits = rate > 0.0 && radToDeg(corner) > maxCurveDeg
                                      ? static_cast<uint32_t>(std::ceil(corner / rate))
                                      : 0u;
-        StreamPos q = lf_drivePoint(p, onAxis, standHeading, taxi,
-                                    cornerUnits + static_cast<uint32_t>(gf_legUnits(gf_distanceNm(*lead, onAxis), taxi, minLegUnits)));
+        const auto axisUnits = static_cast<uint32_t>(gf_legUnits(gf_distanceNm(*lead, onAxis), taxi, minLegUnits));
+        StreamPos q = lf_drivePoint(p, onAxis, standHeading, taxi, cornerUnits + axisUnits);
         ac.stream.push_back(p);
         ac.stream.push_back(q);
         start = q.time;

@@ -178,7 +178,8 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
 // The departure created on its gate: its first metres go tail first, then it turns and, nose first,
 // taxis away.
 void expectPushbackThenTaxi(const std::vector<RecordedTrack>& tracks, const std::string& callsign) {
-    const auto t = std::find_if(tracks.begin(), tracks.end(), [&](const RecordedTrack& r) { return r.tailNumber == callsign; });
+    const auto t = std::find_if(tracks.begin(), tracks.end(),
+                                [&](const RecordedTrack& r) { return r.tailNumber == callsign; });
     ASSERT_NE(t, tracks.end()) << callsign << " was never created";
     const std::vector<TrackPoint>& pts = t->track;
     ASSERT_FALSE(pts.empty());
