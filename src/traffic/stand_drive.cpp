@@ -112,8 +112,16 @@ void drive2Stand(LiveAc& ac, double standLat, double standLon, double standHeadi
                                     pivotUnits + static_cast<uint32_t>(gf_legUnits(gf_distanceNm(lf_at(from), *lead), taxi, minLegUnits)));
         const LatLon onAxis = gf_destination(stand, std::fmod(standHeading + pi, 2.0 * pi),
                                              nmToFeet(gf_distanceNm(*lead, stand) * axisShare));
-        StreamPos q = lf_drivePoint(p, onAxis, standHeading, taxi,
-                                    static_cast<uint32_t>(gf_legUnits(gf_distanceNm(*lead, onAxis), taxi, minLegUnits)));
+        // A reversal onto the axis is never curved: the nose turns round at the lead-in point, and
+        // the drive waits for it, or its time runs out short of the stand. With the data's last
+        // point reached, the way to the lead-in point starts where the aircraft is.
+        const LatLon origin = fromHere ? LatLon{ac.lat, ac.lon} : lf_at(from);
+        const double corner = std::fabs(gf_angleDiff(gf_bearing(origin, *lead), standHeading));
+        const auto cornerUnits = rate > 0.0 && radToDeg(corner) > maxCurveDeg
+                                     ? static_cast<uint32_t>(std::ceil(corner / rate))
+                                     : 0u;
+        const auto axisUnits = static_cast<uint32_t>(gf_legUnits(gf_distanceNm(*lead, onAxis), taxi, minLegUnits));
+        StreamPos q = lf_drivePoint(p, onAxis, standHeading, taxi, cornerUnits + axisUnits);
         ac.stream.push_back(p);
         ac.stream.push_back(q);
         start = q.time;

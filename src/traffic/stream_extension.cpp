@@ -240,6 +240,10 @@ void arriveAtStand(LiveAc& ac) {
         return;
     }
     if (gf_distanceNm(lf_pos(ac), {ac.standLat, ac.standLon}) > atStandNm) {
+        // Short of the stand it taxies on: the stand it was given is free again, for it as for
+        // others, or nobody could ever park there.
+        if (stand != nullptr) stand->occupied = 0;
+        ac.standId = 0;
         gf_setGroundState(ac, GroundState::taxi);
         return;
     }

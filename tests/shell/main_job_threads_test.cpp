@@ -175,9 +175,38 @@ TEST_F(MainJobTest, RunsTheScenarioReceivesTrafficAndEndsCleanly) {
         << test::threadCount() << " threads, " << threadsBefore << " before";
 }
 
+// The departure created on its gate: its first metres go tail first, then it turns and, nose first,
+// taxis away.
+void expectPushbackThenTaxi(const std::vector<RecordedTrack>& tracks, const std::string& callsign) {
+    const auto t = std::find_if(tracks.begin(), tracks.end(),
+                                [&](const RecordedTrack& r) { return r.tailNumber == callsign; });
+    ASSERT_NE(t, tracks.end()) << callsign << " was never created";
+    const std::vector<TrackPoint>& pts = t->track;
+    ASSERT_FALSE(pts.empty());
+    const auto at = [](const TrackPoint& p) { return LatLon{p.latitude, p.longitude}; };
+    const auto offDeg = [&](const TrackPoint& from, const TrackPoint& to) {
+        return radToDeg(std::fabs(gf_angleDiff(to.heading, gf_bearing(at(from), at(to)))));
+    };
+    const double moveNm = metresToNm(5.0);
+    const TrackPoint& gate = pts.front();
+    size_t i = 0;
+    while (i < pts.size() && gf_distanceNm(at(gate), at(pts[i])) < moveNm) ++i;
+    ASSERT_LT(i, pts.size()) << callsign << " never left its gate";
+    EXPECT_GT(offDeg(gate, pts[i]), 150.0) << callsign << " does not leave its gate tail first";
+    while (i < pts.size() && radToDeg(std::fabs(gf_angleDiff(pts[i].heading, gate.heading))) < 45.0) ++i;
+    ASSERT_LT(i, pts.size()) << callsign << " never turned after leaving its gate";
+    bool forward = false;
+    for (size_t j = i, k = i; !forward && k < pts.size(); ++k) {
+        if (gf_distanceNm(at(pts[j]), at(pts[k])) < moveNm) continue;
+        forward = offDeg(pts[j], pts[k]) < 30.0;
+        j = k;
+    }
+    EXPECT_TRUE(forward) << callsign << " never taxied nose first after its pushback";
+}
+
 // Long enough for the feed's first aircraft (it runs 30 s behind) to be created, flown, landed
-// and taxied: every object of the run passes the track checks, each is bound at once and none
-// is created twice.
+// and taxied, and for the gate departure to push back and taxi away: every object of the run
+// passes the track checks, each is bound at once and none is created twice.
 TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     // The simulator's frames run on real time: under ThreadSanitizer the program falls behind them,
     // and the jumps would measure the sanitizer. The other builds judge the tracks.
@@ -185,7 +214,7 @@ TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     installRealTraffic();
     installScannedCommunity(12);
     installEddl();
-    options.scenario.endAtSimSeconds = 75.0;
+    options.scenario.endAtSimSeconds = 115.0;
     rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
     std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
     EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
@@ -219,6 +248,7 @@ TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     const std::string learned = test::readWholeFile("airports/learned/stock/EDDL.xml");
     for (const char* reg : {"D-AEWK", "G-EUPY", "TC-JFC"}) EXPECT_NE(learned.find(reg), std::string::npos) << reg;
+    expectPushbackThenTaxi(tracks, "EWG7KT");
 }
 
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {

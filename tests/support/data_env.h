@@ -33,6 +33,7 @@ inline constexpr std::string_view dbaseXml = R"(<?xml version="1.0"?>
     <t icao="A319" cat="2"/><t icao="A320" cat="2" span="35.8"/><t icao="A20N" cat="2"/><t icao="A321" cat="2"/>
     <t icao="B738" cat="2" span="35.8"/><t icao="B77W" cat="3" span="64.8"/><t icao="B772" cat="3"/>
     <t icao="C172" cat="0" span="11"/><t icao="C152" cat="0"/><t icao="PA28" cat="0"/><t icao="C56X" cat="1" span="17.2"/>
+    <t icao="CL35" cat="1" span="21.0"/>
     <t icao="R44" cat="5" span="10"/><t icao="EC35" cat="5"/><t icao="F16" cat="4"/>
   </types>
   <similar><group models="A320 A20N A321 A319"/><group models="B77W B772"/><group models="C172 C152 PA28"/>

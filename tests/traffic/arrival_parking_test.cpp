@@ -87,6 +87,8 @@ TEST_F(ArrivalParking, TaxiesInParksOnItsStandOnItsHeadingAndTheUseIsSaved) {
         {"along the stand's axis", 200.0, 6.0, 20.0},
         {"stopping 17 m off the axis, 60 degrees to it", 230.0, 8.0, 80.0},
         {"stopping 18 m beside the stand, square to it", 290.0, 8.0, 110.0},
+        // Over the stand and on, nose out: it turns round behind the stand and drives on nose-in.
+        {"rolling 9 m past the stand against its heading", 182.0, 9.0, 182.0},
     };
     for (const Arrival& a : arrivals) {
         SCOPED_TRACE(a.name);

@@ -16,6 +16,7 @@
 #include "traffic/movement.h"
 #include "traffic/parking.h"
 #include "traffic/spawn_gate.h"
+#include "traffic/stream_extension.h"
 
 namespace vdl::test {
 namespace {
@@ -111,6 +112,25 @@ TEST_F(Parking, TheArrivalTakesTheNearestFittingStandAndDrivesOntoIt) {
     try2Park(second, false);
     EXPECT_EQ(second.standId, 0u);
     EXPECT_EQ(second.groundState, GroundState::taxi);
+}
+
+// Its drive ended short of the stand: it taxies again, and the stand it was given is free, for
+// it when its data comes to rest there again as for any other arrival.
+TEST_F(Parking, AnArrivalShortOfItsStandGivesItBack) {
+    ParkPos& near = stand("A2", 10.0, 25.0);
+    LiveAc& ac = taxiing(1);
+    try2Park(ac, true);
+    ASSERT_EQ(ac.groundState, GroundState::toStand);
+    ac.stream.resize(1);
+    arriveAtStand(ac);
+    EXPECT_EQ(ac.groundState, GroundState::taxi);
+    EXPECT_EQ(ac.standId, 0u);
+    EXPECT_FALSE(near.occupied);
+
+    LiveAc& second = taxiing(2, "SWR34");
+    try2Park(second, true);
+    EXPECT_EQ(second.standId, near.id);
+    EXPECT_EQ(second.groundState, GroundState::toStand);
 }
 
 TEST_F(Parking, StandChoiceByDistanceSizeAndKind) {
