@@ -113,7 +113,7 @@ TEST_F(StaticTwins, IndexedScanRemovesWhatThePlainScanRemovesInItsOrder) {
             addLive(callsigns[pick(callsigns.size())], regs[pick(regs.size())], states[pick(4)], pick(4) != 0);
         for (size_t i = 0; i < staticCount; ++i)
             addStatic(callsigns[pick(callsigns.size())], regs[pick(regs.size())], states[pick(std::size(states))]);
-        const auto expected = lf_plainScan(liveAircraft, staticAircraft);
+        const auto expected = lf_plainScan({liveAircraft.begin(), liveAircraft.end()}, staticAircraft);
         gf_removeStaticTwinsOfLiveAc();
         const std::vector<uint32_t> removed(removalQueue.begin(), removalQueue.end());
         ASSERT_EQ(removed, expected) << "fleet " << fleet;
