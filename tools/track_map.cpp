@@ -235,10 +235,14 @@ vdl::maps::Box lf_drawNorthArrow(std::ostream& svg, double r) {
 }
 
 // The labels where gf_placeLabels puts them, a thin line to the point of each moved one;
-// answers how many were drawn.
+// answers how many of those on the map found no free place.
 size_t lf_drawLabels(std::ostream& svg, Labels labels, const std::vector<vdl::maps::Box>& furniture,
                      const vdl::maps::Box& area) {
-    // The aircraft's names before the marks, the marks before the stands' names.
+    // Points off the map keep no label; the aircraft's names go before the marks, the marks
+    // before the stands' names.
+    std::erase_if(labels, [&](const LabelWish& w) {
+        return w.anchorX < area.left || w.anchorX > area.right || w.anchorY < area.top || w.anchorY > area.bottom;
+    });
     std::stable_sort(labels.begin(), labels.end(),
                      [](const LabelWish& a, const LabelWish& b) { return a.fontSize > b.fontSize; });
     const auto placed = vdl::maps::gf_placeLabels(labels, furniture, area);
@@ -254,7 +258,7 @@ size_t lf_drawLabels(std::ostream& svg, Labels labels, const std::vector<vdl::ma
         svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"{:.0f}\" fill=\"{}\">{}</text>\n", p.x, p.y,
                            w.fontSize, w.colour, lf_escape(w.text));
     }
-    return placed.size();
+    return labels.size() - placed.size();
 }
 
 }  // namespace
@@ -311,11 +315,11 @@ int main(int argc, char** argv) {
                            -r + 1.5 * legendFont, legendFont, lf_escape(legend));
         const std::vector<vdl::maps::Box> furniture = {vdl::maps::gf_labelBox(legend, -r + legendFont, -r + 1.5 * legendFont, legendFont),
                                                        lf_drawScaleBar(svg, r), lf_drawNorthArrow(svg, r)};
-        const size_t placed = lf_drawLabels(svg, labels, furniture, {-r, -r, r, r});
+        const size_t leftOut = lf_drawLabels(svg, labels, furniture, {-r, -r, r, r});
         svg << "</svg>\n";
         if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
         std::cout << fmt::format("track_map: {} aircraft drawn into {}", tracks.size(), o.out);
-        if (placed < labels.size()) std::cout << fmt::format(" ({} labels found no free place)", labels.size() - placed);
+        if (leftOut > 0) std::cout << fmt::format(" ({} labels found no free place)", leftOut);
         std::cout << '\n';
         return 0;
     } catch (const std::exception& e) {
