@@ -162,7 +162,9 @@ TEST_F(FinalExitTest, RemovalsNotSentAreAnErrorOnlyWhenTheSimulatorDidNotQuit) {
             }));
             gf_startFinalExit(ExitReason::SystemError, 0);
         }
-        ASSERT_TRUE(test::eventually([] { return exiting.load(); }));
+        // The exit thread is counted only once it starts: its last line tells that it ended.
+        ASSERT_TRUE(test::eventually(
+            [] { return test::readWholeFile("Log.txt").find("FinalExit: the program ends") != std::string::npos; }));
         messagesAfterExit();
         sim->stopFrameThread();
         const std::string log = test::readWholeFile("Log.txt");
