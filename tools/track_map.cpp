@@ -1,6 +1,8 @@
 // Draws the tracks of a run as an SVG map: the scenario airport's runways and stands, each
 // aircraft's path (ground solid, air dashed), and where it touched down, stopped and parked;
-// static parked aircraft (callsigns ending in '*') as a filled shape on their stand.
+// static parked aircraft (callsigns ending in '*') as a filled shape on their stand; labels
+// placed so that none covers another (moved ones joined to their point by a thin line), a scale
+// bar and a north arrow.
 //
 //   track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]
 //
@@ -21,10 +23,13 @@
 #include "foundation/units.h"
 #include "simulator/sim_scenario.h"
 #include "simulator/track_file.h"
+#include "standins/map_labels.h"
 
 namespace {
 
 using vdl::LatLon;
+using vdl::maps::LabelWish;
+using Labels = std::vector<LabelWish>;
 
 constexpr double metresPerDegree = 111132.95;
 constexpr const char* palette[] = {"#1f77b4", "#2ca02c", "#9467bd", "#8c564b", "#e377c2",
@@ -108,21 +113,21 @@ Options lf_parse(int argc, char** argv) {
     return o;
 }
 
-void lf_marker(std::ostream& svg, double x, double y, const char* shape, const char* colour, const std::string& label) {
+void lf_marker(std::ostream& svg, Labels& labels, double x, double y, const char* shape, const char* colour,
+               const std::string& label) {
     if (std::string_view(shape) == "triangle")
         svg << fmt::format("<path d=\"M{:.1f},{:.1f} l30,52 l-60,0 z\" fill=\"{}\"/>\n", x, y - 35, colour);
     else if (std::string_view(shape) == "square")
         svg << fmt::format("<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"44\" height=\"44\" fill=\"{}\"/>\n", x - 22, y - 22, colour);
     else
         svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"26\" fill=\"{}\"/>\n", x, y, colour);
-    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"60\" fill=\"{}\">{}</text>\n", x + 34, y - 10, colour,
-                       lf_escape(label));
+    labels.push_back({label, x, y, 60, colour});
 }
 
 bool lf_isStatic(const vdl::RecordedTrack& t) { return !t.tailNumber.empty() && t.tailNumber.back() == '*'; }
 
 // A static aircraft stands still: a wing-and-fuselage cross along its heading where it stands.
-void lf_drawStatic(std::ostream& svg, const Projection& pr, const vdl::RecordedTrack& t) {
+void lf_drawStatic(std::ostream& svg, Labels& labels, const Projection& pr, const vdl::RecordedTrack& t) {
     if (t.track.empty()) return;
     const auto& at = t.track.front();
     const LatLon p{at.latitude, at.longitude};
@@ -131,11 +136,11 @@ void lf_drawStatic(std::ostream& svg, const Projection& pr, const vdl::RecordedT
                        "<rect x=\"-4\" y=\"-19\" width=\"8\" height=\"38\"/><rect x=\"-17\" y=\"-4\" width=\"34\" "
                        "height=\"7\"/></g>\n",
                        pr.x(p), pr.y(p), deg);
-    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"20\" fill=\"#404040\">{}</text>\n", pr.x(p) + 10,
-                       pr.y(p) + 26, lf_escape(t.tailNumber));
+    labels.push_back({t.tailNumber, pr.x(p), pr.y(p), 20, "#404040"});
 }
 
-void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTrack& t, const char* colour) {
+void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const vdl::RecordedTrack& t,
+                  const char* colour) {
     if (t.track.empty()) return;
     // Ground parts solid, airborne parts dashed; points closer than 2 m to the last drawn are left out.
     size_t i = 0;
@@ -162,8 +167,7 @@ void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTr
     }
     const auto& first = t.track.front();
     const LatLon p0{first.latitude, first.longitude};
-    svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"70\" fill=\"{}\">{}</text>\n", pr.x(p0) + 20,
-                       pr.y(p0) + 70, colour, lf_escape(t.tailNumber));
+    labels.push_back({t.tailNumber, pr.x(p0), pr.y(p0), 70, colour});
 
     bool wasAirborne = false;
     double stillSince = -1.0;
@@ -173,13 +177,13 @@ void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTr
         const LatLon p{s.latitude, s.longitude};
         if (!s.onGround) wasAirborne = true;
         if (s.onGround && wasAirborne) {
-            lf_marker(svg, pr.x(p), pr.y(p), "triangle", "#d62728", fmt::format("{} touchdown", t.tailNumber));
+            lf_marker(svg, labels, pr.x(p), pr.y(p), "triangle", "#d62728", fmt::format("{} touchdown", t.tailNumber));
             wasAirborne = false;
         }
         if (s.onGround && s.groundSpeed < 1.0) {
             if (stillSince < 0.0) stillSince = s.time;
             if (!stillMarked && s.time - stillSince >= 10.0) {
-                lf_marker(svg, pr.x(p), pr.y(p), "square", "#ff7f0e", fmt::format("{} stop", t.tailNumber));
+                lf_marker(svg, labels, pr.x(p), pr.y(p), "square", "#ff7f0e", fmt::format("{} stop", t.tailNumber));
                 stillMarked = true;
             }
         } else {
@@ -193,8 +197,68 @@ void lf_drawTrack(std::ostream& svg, const Projection& pr, const vdl::RecordedTr
                                    [](const vdl::TrackPoint& p, double time) { return p.time < time; });
         if (at == t.track.end()) at = std::prev(t.track.end());
         const LatLon p{at->latitude, at->longitude};
-        lf_marker(svg, pr.x(p), pr.y(p), "circle", "#0050d0", fmt::format("{} parked", t.tailNumber));
+        lf_marker(svg, labels, pr.x(p), pr.y(p), "circle", "#0050d0", fmt::format("{} parked", t.tailNumber));
     }
+}
+
+// A bar of a round length near a fifth of the map, bottom left; answers the room it takes.
+vdl::maps::Box lf_drawScaleBar(std::ostream& svg, double r) {
+    double metres = 100.0;
+    for (double m : {200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0, 50000.0})
+        if (m <= 2 * r / 5) metres = m;
+    const double x = -r + 0.04 * 2 * r;
+    const double y = r - 0.04 * 2 * r;
+    const double h = 0.004 * 2 * r;
+    const double font = 0.005 * 2 * r;
+    svg << fmt::format("<rect x=\"{:.0f}\" y=\"{:.0f}\" width=\"{:.0f}\" height=\"{:.0f}\" fill=\"#fff\" stroke=\"#222\" "
+                       "stroke-width=\"{:.0f}\"/>\n",
+                       x, y, metres, h, h / 4);
+    svg << fmt::format("<rect x=\"{:.0f}\" y=\"{:.0f}\" width=\"{:.0f}\" height=\"{:.0f}\" fill=\"#222\"/>\n", x, y,
+                       metres / 2, h);
+    const std::string label = metres >= 1000.0 ? fmt::format("{:g} km", metres / 1000.0) : fmt::format("{:g} m", metres);
+    svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#222\">0</text>\n", x, y - h, font);
+    svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#222\">{}</text>\n", x + metres, y - h,
+                       font, label);
+    return {x - h, y - h - font, x + metres + 0.6 * font * static_cast<double>(label.size()) + h, y + 2 * h};
+}
+
+// North is up (the projection keeps meridians vertical): an arrow and "N", top right.
+vdl::maps::Box lf_drawNorthArrow(std::ostream& svg, double r) {
+    const double size = 0.03 * 2 * r;
+    const double x = r - 0.04 * 2 * r;
+    const double y = -r + 0.04 * 2 * r + size;
+    svg << fmt::format("<path d=\"M{:.0f},{:.0f} l{:.0f},{:.0f} l{:.0f},{:.0f} l{:.0f},{:.0f} z\" fill=\"#222\"/>\n", x,
+                       y - size, size / 3, size, -size / 3, -size / 4, -size / 3, size / 4);
+    svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#222\" text-anchor=\"middle\">N</text>\n",
+                       x, y + size * 0.55, size * 0.5);
+    return {x - size / 2, y - size, x + size / 2, y + size * 0.7};
+}
+
+// The labels where gf_placeLabels puts them, a thin line to the point of each moved one;
+// answers how many of those on the map found no free place.
+size_t lf_drawLabels(std::ostream& svg, Labels labels, const std::vector<vdl::maps::Box>& furniture,
+                     const vdl::maps::Box& area) {
+    // Points off the map keep no label; the aircraft's names go before the marks, the marks
+    // before the stands' names.
+    std::erase_if(labels, [&](const LabelWish& w) {
+        return w.anchorX < area.left || w.anchorX > area.right || w.anchorY < area.top || w.anchorY > area.bottom;
+    });
+    std::stable_sort(labels.begin(), labels.end(),
+                     [](const LabelWish& a, const LabelWish& b) { return a.fontSize > b.fontSize; });
+    const auto placed = vdl::maps::gf_placeLabels(labels, furniture, area);
+    for (const auto& p : placed) {
+        const LabelWish& w = p.wish;
+        if (p.leader) {
+            const double tx = std::clamp(w.anchorX, p.box.left, p.box.right);
+            const double ty = std::clamp(w.anchorY, p.box.top, p.box.bottom);
+            svg << fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"{}\" "
+                               "stroke-width=\"{:.1f}\"/>\n",
+                               w.anchorX, w.anchorY, tx, ty, w.colour, w.fontSize / 20);
+        }
+        svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"{:.0f}\" fill=\"{}\">{}</text>\n", p.x, p.y,
+                           w.fontSize, w.colour, lf_escape(w.text));
+    }
+    return labels.size() - placed.size();
 }
 
 }  // namespace
@@ -226,28 +290,37 @@ int main(int argc, char** argv) {
             svg << fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#9a9a9a\" stroke-width=\"45\"/>\n",
                                pr.x(a), pr.y(a), pr.x(b), pr.y(b));
         }
+        Labels labels;
         for (const Stand& s : stands) {
             svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"none\" stroke=\"#555\" stroke-width=\"2\"/>\n",
                                pr.x(s.pos), pr.y(s.pos), std::max(5.0, s.radiusM));
-            svg << fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"24\" fill=\"#555\">{}</text>\n", pr.x(s.pos) + 8,
-                               pr.y(s.pos) - 8, lf_escape(s.name));
+            labels.push_back({s.name, pr.x(s.pos), pr.y(s.pos), 24, "#555"});
         }
         size_t n = 0;
         size_t statics = 0;
         for (const auto& t : tracks) {
             if (lf_isStatic(t)) {
-                lf_drawStatic(svg, pr, t);
+                lf_drawStatic(svg, labels, pr, t);
                 ++statics;
                 continue;
             }
-            lf_drawTrack(svg, pr, t, palette[n++ % std::size(palette)]);
+            lf_drawTrack(svg, labels, pr, t, palette[n++ % std::size(palette)]);
         }
-        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"90\" fill=\"#333\">{} aircraft, {} of them static; ground "
-                           "solid, air dashed; triangle touchdown, square stop, circle parked</text>\n",
-                           -r + 60, -r + 120, tracks.size(), statics);
+        const std::string legend = fmt::format(
+            "{} aircraft, {} of them static; ground solid, air dashed; triangle touchdown, square stop, circle parked",
+            tracks.size(), statics);
+        // The legend keeps its size on the page whatever the map's radius (90 at 4 nm).
+        const double legendFont = 0.006 * 2 * r;
+        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#333\">{}</text>\n", -r + legendFont,
+                           -r + 1.5 * legendFont, legendFont, lf_escape(legend));
+        const std::vector<vdl::maps::Box> furniture = {vdl::maps::gf_labelBox(legend, -r + legendFont, -r + 1.5 * legendFont, legendFont),
+                                                       lf_drawScaleBar(svg, r), lf_drawNorthArrow(svg, r)};
+        const size_t leftOut = lf_drawLabels(svg, labels, furniture, {-r, -r, r, r});
         svg << "</svg>\n";
         if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
-        std::cout << fmt::format("track_map: {} aircraft drawn into {}\n", tracks.size(), o.out);
+        std::cout << fmt::format("track_map: {} aircraft drawn into {}", tracks.size(), o.out);
+        if (leftOut > 0) std::cout << fmt::format(" ({} labels found no free place)", leftOut);
+        std::cout << '\n';
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "track_map: " << e.what() << '\n';

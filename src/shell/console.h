@@ -18,6 +18,13 @@ void gf_onConsoleClose(void (*onClose)());
 // Standard output is a terminal that understands the escape sequences of a redraw.
 bool gf_stdoutIsTerminal();
 
+struct TerminalSize {
+    int rows = 0;
+    int columns = 0;
+};
+// The size of the terminal (its visible window) on standard output; none when there is none.
+std::optional<TerminalSize> gf_terminalSize();
+
 struct UiWait {
     bool messages = false;  // the wake-up of the UI message queue was signalled
     bool input = false;     // inputFd has a line, its end or an error to read

@@ -1,6 +1,7 @@
 // The POSIX side of shell/console.h.
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,12 @@ void gf_onConsoleClose(void (*onClose)()) {
 
 bool gf_stdoutIsTerminal() {
     return ::isatty(STDOUT_FILENO) != 0;
+}
+
+std::optional<TerminalSize> gf_terminalSize() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return std::nullopt;
+    return TerminalSize{size.ws_row, size.ws_col};
 }
 
 UiWait gf_waitUi(const WakeUp& messages, int inputFd, std::chrono::milliseconds timeout) {

@@ -65,6 +65,15 @@ bool gf_stdoutIsTerminal() {
     return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+std::optional<TerminalSize> gf_terminalSize() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return std::nullopt;
+    const int rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (rows <= 0 || columns <= 0) return std::nullopt;
+    return TerminalSize{rows, columns};
+}
+
 UiWait gf_waitUi(const WakeUp& messages, int inputFd, std::chrono::milliseconds timeout) {
     // The input is looked at between short waits on the wake-up: pipes and the console cannot
     // join a socket wait.

@@ -69,9 +69,14 @@ void lf_waitForRemovalsSent() {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     std::lock_guard lock(simMutex);
-    if (!simRemovalIds.empty())
-        gf_logError(fmt::format("FinalExit: {} removal{} not sent", simRemovalIds.size(),
-                                simRemovalIds.size() == 1 ? "" : "s"));
+    if (simRemovalIds.empty()) return;
+    const std::string notSent =
+        fmt::format("FinalExit: {} removal{} not sent", simRemovalIds.size(), simRemovalIds.size() == 1 ? "" : "s");
+    // A simulator that quit took its objects with it: nothing was left to remove.
+    if (simQuit.load())
+        gf_log(fmt::format("{} (the simulator closed with its objects)", notSent));
+    else
+        gf_logError(notSent);
 }
 
 // Counts down on the status line; false when the user closed meanwhile.

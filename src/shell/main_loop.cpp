@@ -53,12 +53,6 @@ void lf_detail(std::string_view text) {
     if (LOG.value()) gf_log(text);
 }
 
-std::string lf_simulatorState() {
-    if (simQuit.load()) return "closed";
-    if (!simConnected.load()) return "not connected";
-    if (simRunning.load()) return "running";
-    return simPaused.load() ? "paused" : "no flight running";
-}
 
 std::string lf_realTrafficState() {
     if (EXTERNAL_LINK.value()) return "link held by another program";
@@ -71,8 +65,7 @@ std::string lf_realTrafficState() {
 
 // The counters of the main window.
 void lf_refreshCounters() {
-    gf_setWindowValue(WindowArea::Counters, "simulator", lf_simulatorState());
-    gf_setWindowValue(WindowArea::Counters, "RealTraffic", lf_realTrafficState());
+    gf_showConnectionStates();
     gf_setWindowValue(WindowArea::Counters, "QNH", fmt::format("{} hPa", qnh.load()));
     gf_setWindowValue(WindowArea::Counters, "traffic records queued", std::to_string(gf_trafficQueueSize()));
     gf_setWindowValue(WindowArea::Counters, "live aircraft", std::to_string(liveAircraft.size()));
@@ -215,6 +208,16 @@ void lf_workVDRL(uint64_t step) {
 }
 
 }  // namespace
+
+void gf_showConnectionStates() {
+    const std::string simulator = simQuit.load()         ? "closed"
+                                  : !simConnected.load() ? "not connected"
+                                  : simRunning.load()    ? "running"
+                                  : simPaused.load()     ? "paused"
+                                                         : "no flight running";
+    gf_setWindowValue(WindowArea::Counters, "simulator", simulator);
+    gf_setWindowValue(WindowArea::Counters, "RealTraffic", lf_realTrafficState());
+}
 
 uint32_t gf_nextTickCount(uint32_t count) {
     return (count + 1) % tickCountRestart;

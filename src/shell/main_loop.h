@@ -30,6 +30,9 @@ uint32_t gf_tickJobs(uint32_t count);
 // under way; the main-loop-running flag is set meanwhile. Exceptions go to the reporter.
 void gf_mainLoop(std::stop_token stop);
 
+// The counters "simulator" (closed, not connected, running, paused, ...) and "RealTraffic".
+void gf_showConnectionStates();
+
 // Steps the main loop has done since the process started (for the window and tests).
 inline std::atomic<uint64_t> mainLoopSteps{0};
 

@@ -468,10 +468,11 @@ bool gf_runWindowLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeR
     window.setOnTimer([&view, &input] {
         if (input.waitFd() >= 0 && gf_waitUi(uiMessages.wakeUp(), input.waitFd(), std::chrono::milliseconds(0)).input)
             input.take();
+        if (input.takeHelpAsked()) view.askOptions();
         view.refresh();
     });
     window.run();
-    view.refresh(true);
+    view.finish();
     return true;
 }
 

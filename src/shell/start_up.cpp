@@ -114,6 +114,10 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
         simulator.start();
 
     TerminalView view(out, options.redraw, options.viewInterval);
+    if (!options.simConnectDll) {
+        view.setTimeLeft([&simulator] { return simulator.secondsLeft(); });
+        view.setTracksFile(gf_utf8FromPath(options.scenario.tracksFile));
+    }
     view.refresh(true);
     uiMessages.clear();
     gf_postUiMessage(UiMessage::StartRun);

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
-#include <set>
 
 #include "airports/airport_links.h"
 #include "foundation/log.h"
@@ -186,31 +185,6 @@ bool gf_handleUiMessage(UiMessage message) {
     return false;
 }
 
-TerminalView::TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval)
-    : out_(out), redraw_(redraw), interval_(interval) {}
-
-void TerminalView::refresh(bool force) {
-    const auto now = std::chrono::steady_clock::now();
-    const uint64_t version = mainWindow.version();
-    if (!force && (version == shownVersion_ || now - lastPrint_ < interval_)) return;
-    std::vector<std::string> lines = mainWindow.lines();
-    if (redraw_) {
-        out_ << "\x1b[H\x1b[2J";
-        for (const auto& line : lines) out_ << line << '\n';
-    } else if (force || shown_.empty()) {
-        out_ << "==== window ====\n";
-        for (const auto& line : lines) out_ << line << '\n';
-    } else {
-        const std::set<std::string> before(shown_.begin(), shown_.end());
-        for (const auto& line : lines)
-            if (!before.contains(line)) out_ << line << '\n';
-    }
-    out_.flush();
-    shown_ = std::move(lines);
-    shownVersion_ = version;
-    lastPrint_ = now;
-}
-
 std::string gf_handleCommand(std::string_view line) {
     const std::string text = gf_trim(line);
     if (text.empty()) return {};
@@ -242,7 +216,9 @@ void CommandInput::take() {
     if (got && *got > 0) {
         pending_.append(buffer, *got);
         for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
-            const std::string answer = gf_handleCommand(pending_.substr(0, nl));
+            const std::string line = pending_.substr(0, nl);
+            if (gf_toUpper(gf_trim(line)) == "HELP") helpAsked_ = true;
+            const std::string answer = gf_handleCommand(line);
             pending_.erase(0, nl + 1);
             if (!answer.empty()) gf_setStatusLine(answer, true);
         }
@@ -264,11 +240,12 @@ void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeReque
         if (closeRequest != nullptr && closeRequest->exchange(false))
             gf_setStatusLine(gf_handleCommand("quit"), false);
         if (ready.input) input.take();
+        if (input.takeHelpAsked()) view.askOptions();
         while (auto message = uiMessages.take())
             if (gf_handleUiMessage(*message)) quit = true;
         view.refresh();
     }
-    view.refresh(true);
+    view.finish();
 }
 
 }  // namespace vdl

@@ -7,30 +7,13 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "shell/terminal_view.h"
 #include "shell/ui_messages.h"
 
 namespace vdl {
-
-// Prints the window's lines when they change. With redraw the screen is cleared and the whole
-// window drawn (a terminal); without it the whole window is printed first and afterwards only
-// the lines that are new (a log or a pipe).
-class TerminalView {
-  public:
-    TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval);
-    // Prints when the window changed and the interval has passed since the last print; `force`
-    // prints the whole window now.
-    void refresh(bool force = false);
-
-  private:
-    std::ostream& out_;
-    bool redraw_;
-    std::chrono::milliseconds interval_;
-    uint64_t shownVersion_ = 0;
-    std::vector<std::string> shown_;
-    std::chrono::steady_clock::time_point lastPrint_{};
-};
 
 // One command line (lf_HandleWMCOMMAND's terminal form):
 //   set NAME VALUE   a box or check box: the value confirmed, saved and acted on
@@ -68,10 +51,13 @@ class CommandInput {
     int waitFd() const { return open_ ? fd_ : -1; }
     // Reads what waits and handles every whole line.
     void take();
+    // Whether `help` was among the lines taken since the last call.
+    bool takeHelpAsked() { return std::exchange(helpAsked_, false); }
 
   private:
     int fd_;
     bool open_;
+    bool helpAsked_ = false;
     std::string pending_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -249,6 +250,11 @@ void SimulatorScenario::start() {
     gf_setSimBackendProvider([sim] { return std::static_pointer_cast<SimBackend>(sim); });
     sim_->startFrameThread();
     driver_ = std::jthread([this](std::stop_token stop) { drive(stop); });
+}
+
+std::optional<double> SimulatorScenario::secondsLeft() const {
+    if (!sim_) return std::nullopt;
+    return std::max(0.0, config_.endAtSimSeconds - sim_->simTime());
 }
 
 void SimulatorScenario::stop() {

@@ -98,6 +98,8 @@ class SimulatorScenario {
     // stop after a start finishes the track file when the configuration names one.
     void stop();
     std::shared_ptr<SimStandIn> standIn() const { return sim_; }
+    // Simulation seconds until the simulator closes; none before the first start.
+    std::optional<double> secondsLeft() const;
 
   private:
     void drive(std::stop_token stop);

@@ -236,26 +236,16 @@ uint64_t MainWindow::version() {
     return version_;
 }
 
-std::vector<std::string> MainWindow::lines() {
+WindowText MainWindow::text() {
     Lock lock(windowMutex);
     expireStatus(lock);
     syncControls(lock);
 
-    std::vector<std::string> out;
-    out.push_back(fmt::format("{} {} for {}", programName, programVersion.text(), gf_simulatorName()));
-    out.push_back(fmt::format("status: {}", statusLine_));
-    if (!errorLine_.empty()) out.push_back(errorLine_);
-
-    auto addValues = [&](WindowArea area) {
-        for (const auto& [name, value] : values_[static_cast<size_t>(area)]) {
-            out.push_back(fmt::format("  {}: {}", name, value));
-        }
-    };
-
-    out.emplace_back(lf_areaTitle(WindowArea::Counters));
-    addValues(WindowArea::Counters);
-
-    out.emplace_back(lf_areaTitle(WindowArea::Options));
+    WindowText t;
+    t.title = fmt::format("{} {} for {}", programName, programVersion.text(), gf_simulatorName());
+    t.status = fmt::format("status: {}", statusLine_);
+    t.error = errorLine_;
+    t.counters = values_[static_cast<size_t>(WindowArea::Counters)];
     for (size_t i = 0; i < controls_.size();) {
         // One line per row of controls.
         int row = controls_[i].control->row();
@@ -267,12 +257,29 @@ std::vector<std::string> MainWindow::lines() {
             line += "  ";
             line += lf_controlText(v);
         }
-        out.push_back(std::move(line));
+        t.optionRows.push_back(std::move(line));
     }
-    addValues(WindowArea::Options);
+    t.optionValues = values_[static_cast<size_t>(WindowArea::Options)];
+    t.statistics = values_[static_cast<size_t>(WindowArea::Statistics)];
+    return t;
+}
 
+std::vector<std::string> MainWindow::lines() {
+    WindowText t = text();
+    std::vector<std::string> out;
+    out.push_back(std::move(t.title));
+    out.push_back(std::move(t.status));
+    if (!t.error.empty()) out.push_back(std::move(t.error));
+    auto addValues = [&](const std::vector<std::pair<std::string, std::string>>& values) {
+        for (const auto& [name, value] : values) out.push_back(fmt::format("  {}: {}", name, value));
+    };
+    out.emplace_back(lf_areaTitle(WindowArea::Counters));
+    addValues(t.counters);
+    out.emplace_back(lf_areaTitle(WindowArea::Options));
+    for (auto& row : t.optionRows) out.push_back(std::move(row));
+    addValues(t.optionValues);
     out.emplace_back(lf_areaTitle(WindowArea::Statistics));
-    addValues(WindowArea::Statistics);
+    addValues(t.statistics);
     return out;
 }
 

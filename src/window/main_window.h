@@ -50,6 +50,17 @@ struct ControlView {
     std::string text;      // edit boxes: the text in the box
 };
 
+// What the window shows, part by part, as plain text: the terminal view lays it out.
+struct WindowText {
+    std::string title;
+    std::string status;  // "status: ..."
+    std::string error;   // "Error ...", empty without one
+    std::vector<std::pair<std::string, std::string>> counters;
+    std::vector<std::string> optionRows;  // one line per row of controls
+    std::vector<std::pair<std::string, std::string>> optionValues;
+    std::vector<std::pair<std::string, std::string>> statistics;
+};
+
 class MainWindow {
 public:
     using Clock = std::chrono::steady_clock;
@@ -101,6 +112,8 @@ public:
     uint64_t version();
     // The window as plain text lines.
     std::vector<std::string> lines();
+    // The same, part by part.
+    WindowText text();
 
     // Called after every change, on the changing thread with the window's mutex held: a view
     // on a screen asks its own thread to repaint (it may post a message, nothing that locks).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -173,6 +174,46 @@ TEST_F(FinalExitTest, ACreateWhoseIdComesDuringTheExitIsRemovedByTheProgram) {
     ASSERT_FALSE(objects[0].events.empty());
     EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
     EXPECT_TRUE(sim->strayCalls().empty());
+}
+
+// Removals the exit could not send: no fault when the simulator quit (its objects went with it),
+// an error when the link could not send them in time.
+TEST_F(FinalExitTest, RemovalsNotSentAreAnErrorOnlyWhenTheSimulatorDidNotQuit) {
+    for (const bool quits : {true, false}) {
+        gf_closeLog();
+        gf_resetEverything();
+        ASSERT_TRUE(gf_openLog("MSFS 2020"));
+        gf_installFinalExit();
+        auto sim = connectedWorld();
+        gf_queueCreateAc(test::createCommand(17, "DLH4AB"));
+        ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }));
+        staticAircraft.push_back(staticAc(sim->aiObjects().front().id, "DLH4AB*", "D-AIZQ"));
+        if (quits) {
+            sim->quit();
+        } else {
+            sim->stopFrameThread();  // the removal waits for a frame that does not come
+            ASSERT_TRUE(test::eventually([&] {
+                std::lock_guard lock(simMutex);
+                return sim->undeliveredMessages() == 0;
+            }));
+            gf_startFinalExit(ExitReason::SystemError, 0);
+        }
+        // The exit thread is counted only once it starts: its last line tells that it ended.
+        ASSERT_TRUE(test::eventually(
+            [] { return test::readWholeFile("Log.txt").find("FinalExit: the program ends") != std::string::npos; }));
+        messagesAfterExit();
+        sim->stopFrameThread();
+        const std::string log = test::readWholeFile("Log.txt");
+        // The object, and its create unless an in-range reply bound it meanwhile.
+        if (quits) {
+            EXPECT_TRUE(std::regex_search(
+                log, std::regex("\nFinalExit: [12] removals? not sent \\(the simulator closed with its objects\\)\n")))
+                << log;
+            EXPECT_EQ(log.find("===> FinalExit"), std::string::npos) << log;
+        } else {
+            EXPECT_TRUE(std::regex_search(log, std::regex("\n===> FinalExit: [12] removals? not sent\n"))) << log;
+        }
+    }
 }
 
 TEST_F(FinalExitTest, UserErrorOutOfTheTrafficStepReachesTheReporter) {
