@@ -26,7 +26,6 @@ namespace {
 
 constexpr int32_t slotsPerDay = 48;
 constexpr int32_t maxFitLimit = 47;
-constexpr uint64_t ticksPerMinute = 60 * steadyTicksPerSecond;
 
 // 0: no turn yet; 1: the controls are disabled and the feed's callsigns are being collected.
 uint32_t adjustTurn = 0;
