@@ -6,7 +6,7 @@
 // The once-a-minute jobs of the main loop at the same airport: `--live N` live aircraft (300),
 // 45 % of them on the ground (a third of those parked), and `--static N` static aircraft (200):
 // the scan for static twins of live aircraft on the ground (one in ten has one, by callsign or
-// by registration), and Callsign2ObjectId.txt, its lines alone and with the file's write.
+// by registration), and Callsign2ObjectId.txt, its text alone and with the hand-over of its write.
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 #include <stdlib.h>
@@ -224,7 +224,9 @@ void BM_StaticTwinScan(benchmark::State& state) {
     state.counters["removed"] = static_cast<double>(removed);
 }
 
-// The listing of Callsign2ObjectId.txt: with Arg(1) the file is written too (flushed to disk).
+// Callsign2ObjectId.txt: with Arg(0) its text alone; with Arg(1) what the main loop spends on
+// it (the text and handing it to its writer; the write itself, on its own thread, is waited
+// for outside the time).
 void BM_Callsign2ObjectId(benchmark::State& state) {
     lf_minuteFleet();
     const bool write = state.range(0) != 0;
@@ -233,13 +235,12 @@ void BM_Callsign2ObjectId(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         if (write) {
-            gf_writeCallsign2ObjectId();
+            if (!gf_writeCallsign2ObjectId()) state.SkipWithError("the last write still ran");
         } else {
-            const auto lines = gf_callsign2ObjectIdLines();
-            bytes = 0;
-            for (const auto& l : lines) bytes += l.size() + 1;
+            bytes = gf_callsign2ObjectIdText().size();
         }
         const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+        if (write) gf_waitForCallsign2ObjectId();
         micros.push_back(us);
         state.SetIterationTime(us / 1e6);
     }

@@ -59,6 +59,7 @@ void gf_initTrafficLists() {
     lf_reserveAtLeast(keptStatics, 256);
     lf_reserveAtLeast(staticRemovals, 256);
     lf_reserveAtLeast(liveStayers, 256);
+    gf_waitForCallsign2ObjectId();
     lf_deleteCallsign2ObjectId();
     trafficListsInitialised = true;
 }
@@ -118,6 +119,7 @@ void gf_pushSimReply(const SimReply& reply) {
 void gf_installTrafficHooks() { gf_setSimReplyHook(gf_pushSimReply); }
 
 void gf_resetTraffic() {
+    gf_waitForCallsign2ObjectId();
     liveAircraft.release();
     gf_forgetNeighbourGrid();
     std::vector<AiAircraft>().swap(staticAircraft);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <string_view>
 
 #include <fmt/format.h>
 
 #include "feed/traffic_reader.h"
+#include "foundation/background_write.h"
 #include "foundation/files.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -19,6 +23,9 @@
 namespace vdl {
 
 namespace {
+
+// Callsign2ObjectId.txt is a diagnostic listing: its write must not cost the main loop a step.
+BackgroundFileWriter callsign2ObjectIdWriter;
 
 template <typename List>
 auto* lf_findBy(List& list, auto pred) {
@@ -153,22 +160,67 @@ void gf_showObjectIdOfCallsign() {
     gf_setStatusLine(fmt::format("callsign \"{}\" is unknown", callsign), true);
 }
 
-std::vector<std::string> gf_callsign2ObjectIdLines() {
-    std::vector<std::string> lines;
+std::string gf_callsign2ObjectIdText() {
+    // Each line's first 16 bytes ("Air " or "Gnd ", the padded callsign, the airline) as two
+    // big-endian numbers decide most comparisons of the sort; zero filling keeps a shorter line
+    // first, and equal keys fall back to the whole text.
+    struct Line {
+        uint64_t key[2];
+        uint32_t begin;
+        uint32_t size;
+    };
+    std::string text;
+    text.reserve(liveAircraft.size() * 48);
+    std::vector<Line> lines;
+    lines.reserve(liveAircraft.size());
     for (const LiveAc& ac : liveAircraft) {
         if (ac.state != AcState::active) continue;
-        const std::string parked =
-            ac.groundState == GroundState::parked ? fmt::format("Parked at {}", gf_standNameById(ac.standId)) : std::string();
-        lines.push_back(fmt::format("{} {:9} {} {}: {} {}", ac.onGround ? "Gnd" : "Air", ac.identity.callsign,
-                                    ac.identity.airl, ac.identity.type, ac.objectId, parked));
+        const size_t begin = text.size();
+        // As "{} {:9} {} {}: {} " would write it; fmt's width counts code points, bytes do for ASCII.
+        const std::string& callsign = ac.identity.callsign;
+        text += ac.onGround ? "Gnd " : "Air ";
+        if (std::all_of(callsign.begin(), callsign.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            text += callsign;
+            if (callsign.size() < 9) text.append(9 - callsign.size(), ' ');
+        } else {
+            fmt::format_to(std::back_inserter(text), "{:9}", callsign);
+        }
+        text += ' ';
+        text += ac.identity.airl;
+        text += ' ';
+        text += ac.identity.type;
+        text += ": ";
+        text += fmt::format_int(ac.objectId).c_str();
+        text += ' ';
+        if (ac.groundState == GroundState::parked) {
+            text += "Parked at ";
+            text += gf_standNameById(ac.standId);
+        }
+        Line line{{0, 0}, static_cast<uint32_t>(begin), static_cast<uint32_t>(text.size() - begin)};
+        for (size_t i = 0; i < 16 && i < line.size; ++i)
+            line.key[i / 8] |= uint64_t{static_cast<unsigned char>(text[begin + i])} << (8 * (7 - i % 8));
+        lines.push_back(line);
     }
-    std::sort(lines.begin(), lines.end());
-    return lines;
+    const auto view = [&text](const Line& l) { return std::string_view(text).substr(l.begin, l.size); };
+    std::sort(lines.begin(), lines.end(), [&view](const Line& a, const Line& b) {
+        if (a.key[0] != b.key[0]) return a.key[0] < b.key[0];
+        if (a.key[1] != b.key[1]) return a.key[1] < b.key[1];
+        return view(a) < view(b);
+    });
+    std::string sorted;
+    sorted.reserve(text.size() + lines.size());
+    for (const Line& l : lines) {
+        sorted += view(l);
+        sorted += '\n';
+    }
+    return sorted;
 }
 
-void gf_writeCallsign2ObjectId() {
-    gf_writeLines(gf_callsign2ObjectIdLines(), callsign2ObjectIdFile);
+bool gf_writeCallsign2ObjectId() {
+    return callsign2ObjectIdWriter.start(callsign2ObjectIdFile, gf_callsign2ObjectIdText());
 }
+
+bool gf_waitForCallsign2ObjectId() { return callsign2ObjectIdWriter.wait(); }
 
 bool gf_cancelPendingCreate(std::deque<CreateAcCmd>& queue, std::string_view callsign, uint32_t hexid) {
     if (callsign.empty()) return false;
@@ -183,6 +235,8 @@ std::vector<ParkPos>::iterator gf_findStandByName(std::string_view name) {
 
 ParkPos* gf_findStandById(uint32_t standId) {
     if (standId == 0) return nullptr;
+    // Numbering gives stand n the id n; the search covers a list numbered otherwise.
+    if (standId <= parkPositions.size() && parkPositions[standId - 1].id == standId) return &parkPositions[standId - 1];
     return lf_findBy(parkPositions, [standId](const ParkPos& p) { return p.id == standId; });
 }
 

@@ -56,10 +56,14 @@ size_t gf_removeForMaxPark(uint32_t hexid);
 // The CALLSIGN_2_OBJECTID look-up of the per-second work.
 void gf_showObjectIdOfCallsign();
 
-// One sorted line per active live aircraft into Callsign2ObjectId.txt.
-void gf_writeCallsign2ObjectId();
-// Its lines.
-std::vector<std::string> gf_callsign2ObjectIdLines();
+// One sorted line per active live aircraft into Callsign2ObjectId.txt. The text is made here;
+// the file is written from a thread of its own. False (the file left as it is) while the last
+// write still runs.
+bool gf_writeCallsign2ObjectId();
+// Waits for that write, if one runs; whether the last one succeeded.
+bool gf_waitForCallsign2ObjectId();
+// The file's text: its lines sorted, each ended by "\n".
+std::string gf_callsign2ObjectIdText();
 
 // Drops every command of the queue with the callsign as tail number and the hexid; the others
 // keep their order. True when one was dropped. Another aircraft may carry the same callsign, so

@@ -4,12 +4,15 @@
 #include <fmt/format.h>
 
 #include <atomic>
+#include <filesystem>
+#include <iterator>
 #include <regex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "foundation/background_write.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/net.h"
@@ -134,6 +137,35 @@ TEST(SleepTest, EndsAtItsTimeOrAtTheStopRequest) {
     EXPECT_FALSE(slept);
 
     EXPECT_FALSE(gf_sleepFor(stop.get_token(), 1h)) << "already stopped: no sleep";
+}
+
+// Writes land in order, a failed one says so and leaves the file alone, a relative path is
+// the folder current at the start, and the writer's end waits for its write.
+TEST(BackgroundFileWriterTest, WritesInOrderAndReportsFailures) {
+    TempWorkDir dir;
+    const auto read = [](const std::filesystem::path& p) {
+        auto lines = gf_readFileLines(p);
+        return lines ? *lines : std::vector<std::string>{};
+    };
+    {
+        BackgroundFileWriter writer;
+        EXPECT_TRUE(writer.wait());  // none yet
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_TRUE(writer.start("list.txt", fmt::format("{}\n", i)));
+            ASSERT_TRUE(writer.wait());
+        }
+        EXPECT_EQ(read(dir.path() / "list.txt"), std::vector<std::string>{"19"});
+        ASSERT_TRUE(writer.start("no-such-folder/list.txt", "x\n"));
+        EXPECT_FALSE(writer.wait());
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "no-such-folder"));
+
+        std::filesystem::create_directory("sub");
+        ASSERT_TRUE(writer.start("list.txt", "last\n"));
+        std::filesystem::current_path("sub");
+    }
+    EXPECT_EQ(read(dir.path() / "list.txt"), std::vector<std::string>{"last"});
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "sub" / "list.txt"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
 }
 
 TEST(RandomTest, SeededDrawsRepeatOnEveryThread) {

@@ -1,9 +1,11 @@
 // Removal, ghosts, duplicates, the live-aircraft limit and Callsign2ObjectId.txt.
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -93,7 +95,8 @@ TEST_F(Removal, Callsign2ObjectIdIsSorted) {
     LiveAc& g = activeAt(52002, 72, 3.0, "AFR123");
     g.onGround = true;
     activeAt(52003, 73, 4.0, "BAW9").state = AcState::creating;
-    gf_writeCallsign2ObjectId();
+    ASSERT_TRUE(gf_writeCallsign2ObjectId());
+    ASSERT_TRUE(gf_waitForCallsign2ObjectId());
     const auto lines = gf_readFileLines(callsign2ObjectIdFile);
     ASSERT_TRUE(lines.has_value());
     const std::vector<std::string> expected = {
@@ -102,6 +105,41 @@ TEST_F(Removal, Callsign2ObjectIdIsSorted) {
         "Gnd TRA555    KLM B738: 70 Parked at B12",
     };
     EXPECT_EQ(*lines, expected);
+}
+
+// The listing's text against formatting each line and sorting the strings: callsigns of every
+// length, shared prefixes, non-ASCII ones (fmt pads them by code points), parked and not.
+TEST_F(Removal, Callsign2ObjectIdMatchesFormattingAndSorting) {
+    const std::vector<std::string> pool = {"", "A", "AB", "DLH4", "DLH40", "DLH400", "DLH4000", "DLH40000",
+                                           "DLH400000", "DLH4000000", "\xc3\x84" "BC1", "Z\xc3\xa9", "AAAAAAAAAAAAAAAAAAA"};
+    for (uint32_t i = 1; i <= 5; ++i)
+        parkPositions.emplace_back(i % 2 ? "B" + std::to_string(i) : "\xc3\x9c" + std::to_string(i),
+                                   std::vector<ParkPosOption>{}, 52.0, 5.0, 0.0, 20.0, false, false, false)
+            .id = i;
+    std::mt19937 rng(7);
+    for (uint32_t i = 0; i < 300; ++i) {
+        LiveAc& ac = activeAt(60000 + i, 1 + rng() % 40, 1.0 + i % 30, pool[rng() % pool.size()]);
+        ac.onGround = rng() % 2 == 0;
+        ac.identity.airl = rng() % 3 == 0 ? "" : "DLH";
+        if (rng() % 3 == 0) {
+            ac.groundState = GroundState::parked;
+            ac.standId = rng() % 7;  // 6 is no stand of the list, 0 none
+        }
+        if (rng() % 10 == 0) ac.state = AcState::removed;
+    }
+    std::vector<std::string> lines;
+    for (const LiveAc& ac : liveAircraft) {
+        if (ac.state != AcState::active) continue;
+        const std::string parked = ac.groundState == GroundState::parked
+                                       ? fmt::format("Parked at {}", gf_standNameById(ac.standId))
+                                       : std::string();
+        lines.push_back(fmt::format("{} {:9} {} {}: {} {}", ac.onGround ? "Gnd" : "Air", ac.identity.callsign,
+                                    ac.identity.airl, ac.identity.type, ac.objectId, parked));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string expected;
+    for (const auto& l : lines) expected += l + "\n";
+    EXPECT_EQ(gf_callsign2ObjectIdText(), expected);
 }
 
 TEST_F(Removal, RemovingClearsStandAndSelection) {
