@@ -281,6 +281,31 @@ bool lf_named(std::string_view name, const char (&literal)[N]) {
 // What an element gives the tape.
 enum class TapeKind { none, parkPos, opt };
 
+// n bytes from `from` to `to`, where the two may overlap. Values are mostly a few bytes long: a
+// call to memmove and its set-up cost more than the copy. Each size class loads before it
+// stores, so an overlap never reads a byte already written.
+[[gnu::always_inline]] inline void lf_moveDown(char* to, const char* from, size_t n) {
+    auto copyPair = [&](auto word) {
+        decltype(word) head, tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+    };
+    if (n > 16) {
+        std::memmove(to, from, n);
+    } else if (n >= 8) {
+        copyPair(uint64_t{});
+    } else if (n >= 4) {
+        copyPair(uint32_t{});
+    } else if (n > 0) {
+        const char first = from[0], middle = from[n / 2], last = from[n - 1];
+        to[0] = first;
+        to[n / 2] = middle;
+        to[n - 1] = last;
+    }
+}
+
 class TapeWriter {
 public:
     explicit TapeWriter(char* at) : w_(at) {}
@@ -297,10 +322,8 @@ public:
         const auto n = static_cast<uint32_t>(v.size());
         *w_ = static_cast<char>(code);
         std::memcpy(w_ + 1, &n, tapeLengthBytes);
-        // Forward, byte by byte: the value lies at or after where it goes, and is mostly a few
-        // bytes long.
         char* out = w_ + 1 + tapeLengthBytes;
-        for (uint32_t i = 0; i < n; ++i) out[i] = v[i];
+        lf_moveDown(out, v.data(), n);
         w_ = out + n;
     }
     char* at() const { return w_; }

@@ -86,6 +86,13 @@ TEST_F(StandPlainReader, TakesThePlainFormsAndReadsThemAsPugixml) {
         {"no parkpositions", file("")},
         {"elements after parkpositions", file(stand("")) + "<parameters><parameter name=\"x\" value=\"y\"/></parameters>"},
         {"an end tag with blanks", file("<parkpositions><parkpos id=\"A\"></parkpos  ></parkpositions >")},
+        {"values of every length up to 40, some with escapes", file(stand("", [] {
+             std::string opts;
+             for (size_t n = 0; n <= 40; ++n)
+                 opts += "<opt reg=\"" + std::string(n, 'r') + "\" cs=\"" + std::string(n, 'c') + "&amp;" +
+                         std::string(n / 2, 'd') + "\" hh=\"" + std::to_string(n) + "\"/>";
+             return opts;
+         }()))},
     };
     for (const Form& f : forms) {
         SCOPED_TRACE(f.what);
