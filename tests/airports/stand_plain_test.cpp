@@ -53,6 +53,34 @@ Reading lf_read(const std::string& text) {
     return r;
 }
 
+void lf_expectSameStands(const std::vector<ParkPos>& x, const std::vector<ParkPos>& y) {
+    ASSERT_EQ(x.size(), y.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const ParkPos& a = x[i];
+        const ParkPos& b = y[i];
+        EXPECT_EQ(a.name, b.name);
+        EXPECT_EQ(a.lat, b.lat);
+        EXPECT_EQ(a.lon, b.lon);
+        EXPECT_EQ(a.radius, b.radius);
+        EXPECT_EQ(a.heading, b.heading);
+        EXPECT_EQ(a.cargo, b.cargo);
+        EXPECT_EQ(a.heli, b.heli);
+        ASSERT_EQ(a.options.size(), b.options.size());
+        for (size_t k = 0; k < a.options.size(); ++k) {
+            const ParkPosOption& o = a.options[k];
+            const ParkPosOption& p = b.options[k];
+            EXPECT_EQ(o.airline(), p.airline());
+            EXPECT_EQ(o.type(), p.type());
+            EXPECT_EQ(o.reg(), p.reg());
+            EXPECT_EQ(o.callsign1(), p.callsign1());
+            EXPECT_EQ(o.callsign2(), p.callsign2());
+            EXPECT_EQ(o.day, p.day);
+            EXPECT_EQ(o.kind, p.kind);
+            EXPECT_EQ(o.hours, p.hours);
+        }
+    }
+}
+
 using StandPlainReader = StandFilesTest;
 
 TEST_F(StandPlainReader, TakesThePlainFormsAndReadsThemAsPugixml) {
@@ -194,28 +222,7 @@ TEST_F(StandPlainReader, LoadsTheSameStandsEitherWay) {
         gf_readParkPositions(reader.parkPositions(), 0, stands);
     }
     ASSERT_EQ(loads[0].size(), 5u);
-    ASSERT_EQ(loads[0].size(), loads[1].size());
-    for (size_t i = 0; i < loads[0].size(); ++i) {
-        const ParkPos& a = loads[0][i];
-        const ParkPos& b = loads[1][i];
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(a.lat, b.lat);
-        EXPECT_EQ(a.lon, b.lon);
-        EXPECT_EQ(a.radius, b.radius);
-        EXPECT_EQ(a.heading, b.heading);
-        EXPECT_EQ(a.cargo, b.cargo);
-        EXPECT_EQ(a.heli, b.heli);
-        ASSERT_EQ(a.options.size(), b.options.size());
-        for (size_t k = 0; k < a.options.size(); ++k) {
-            EXPECT_EQ(a.options[k].airline(), b.options[k].airline());
-            EXPECT_EQ(a.options[k].type(), b.options[k].type());
-            EXPECT_EQ(a.options[k].callsign1(), b.options[k].callsign1());
-            EXPECT_EQ(a.options[k].callsign2(), b.options[k].callsign2());
-            EXPECT_EQ(a.options[k].day, b.options[k].day);
-            EXPECT_EQ(a.options[k].kind, b.options[k].kind);
-            EXPECT_EQ(a.options[k].hours, b.options[k].hours);
-        }
-    }
+    lf_expectSameStands(loads[0], loads[1]);
     EXPECT_EQ(loads[0][2].options[2].day, 3u);
     EXPECT_EQ(loads[0][3].radius, 16.0 * nmPerMetre);  // strtod reads hexadecimal
 }
@@ -253,18 +260,7 @@ TEST_F(StandPlainReader, AFileFoundNotPlainHalfwayIsReadByPugixmlAlone) {
         }
         if (loads.empty()) continue;
         ASSERT_EQ(loads.size(), 2u);
-        ASSERT_EQ(loads[0].size(), loads[1].size());
-        for (size_t i = 0; i < loads[0].size(); ++i) {
-            const ParkPos& a = loads[0][i];
-            const ParkPos& b = loads[1][i];
-            EXPECT_EQ(a.name, b.name);
-            EXPECT_EQ(a.lat, b.lat);
-            ASSERT_EQ(a.options.size(), b.options.size());
-            for (size_t k = 0; k < a.options.size(); ++k) {
-                EXPECT_EQ(a.options[k].reg(), b.options[k].reg());
-                EXPECT_EQ(a.options[k].callsign2(), b.options[k].callsign2());
-            }
-        }
+        lf_expectSameStands(loads[0], loads[1]);
     }
     // The middle form as pugixml reads it: every stand, the odd one's value as it stands.
     writeWholeFile("t.xml", forms[0].text);
