@@ -42,13 +42,13 @@ AirportRecord lf_airport(bool learned) {
         if (learned)
             for (int k = 0; k < learnedPerStand; ++k) {
                 ParkPosOption o;
-                o.airline = k % 2 ? "DLH" : "EWG";
-                o.type = k % 3 ? "A320" : "B738";
+                o.setAirline(k % 2 ? "DLH" : "EWG");
+                o.setType(k % 3 ? "A320" : "B738");
                 o.day = static_cast<uint32_t>(1 + k % 7);
                 o.hours.set(static_cast<size_t>((k * 5 + i) % 48));
                 o.id = static_cast<uint32_t>(k + 1);
                 o.kind = optionReal;
-                o.callsign1 = fmt::format("DLH{}", k);
+                o.setCallsign1(fmt::format("DLH{}", k));
                 options.push_back(o);
             }
         r.stands.emplace_back(fmt::format("S{}", i), std::move(options), p.lat, p.lon, 0.0, 30.0 + i % 16, false, false,
@@ -110,19 +110,26 @@ Figures lf_firstLoads(const fs::path& dir, int count) {
     return {ms[ms.size() / 2], ms.back()};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc == 3 && std::string_view(argv[1]) == "--first") return lf_firstLoad(argv[2]);
-    std::string pattern = (fs::temp_directory_path() / "vdl-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    const fs::path dir = pattern;
+// The two files under dir.
+bool lf_writeFiles(const fs::path& dir) {
     fs::current_path(dir);
     fs::create_directories("airports/my_thirdparty");
     fs::create_directories("airports/learned/stock");
-    if (!gf_writeApf(lf_airport(false), "airports/my_thirdparty/BNCH.xml", apfFullMode) ||
-        !gf_writeApf(lf_airport(true), "airports/learned/stock/BNCH.xml", apfLearnedMode))
-        return 1;
+    return gf_writeApf(lf_airport(false), "airports/my_thirdparty/BNCH.xml", apfFullMode) &&
+           gf_writeApf(lf_airport(true), "airports/learned/stock/BNCH.xml", apfLearnedMode);
+}
+
+}  // namespace
+
+// "--write <folder>" writes the files there and stops, for counting one "--first" load alone
+// (perf stat, callgrind).
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--first") return lf_firstLoad(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "--write") return lf_writeFiles(argv[2]) ? 0 : 1;
+    std::string pattern = (fs::temp_directory_path() / "vdl-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return 1;
+    const fs::path dir = pattern;
+    if (!lf_writeFiles(dir)) return 1;
     // The first load of a process takes fresh memory for its records; later loads reuse memory.
     const int firstRuns = std::getenv("BENCH_FIRST_RUNS") ? std::atoi(std::getenv("BENCH_FIRST_RUNS")) : 10;
     const auto first = lf_firstLoads(dir, std::max(firstRuns, 1));

@@ -62,8 +62,8 @@ void lf_addWeekOptions(std::vector<ParkPos>& stands) {
         for (uint32_t day = 1; day <= 7; ++day) {
             ParkPosOption o;
             const auto& [airline, type] = users[(i + day) % std::size(users)];
-            o.airline = airline;
-            o.type = type;
+            o.setAirline(airline);
+            o.setType(type);
             o.hours.set();
             o.day = day;
             o.id = day;
@@ -213,8 +213,8 @@ bool lf_write(const AirportRecord& r, const fs::path& file) {
         for (const auto& o : r.stands[i].options) {
             pugi::xml_node opt = e.append_child("opt");
             opt.append_attribute("reg") = "";
-            opt.append_attribute("airl") = o.airline.c_str();
-            opt.append_attribute("type") = o.type.c_str();
+            opt.append_attribute("airl") = std::string(o.airline()).c_str();
+            opt.append_attribute("type") = std::string(o.type()).c_str();
             opt.append_attribute("day") = o.day;
             opt.append_attribute("hh") = gf_bitset2hours(o.hours).c_str();
         }

@@ -75,16 +75,17 @@ bool lf_knownReg(std::string_view reg) { return !reg.empty() && gf_regcodeData(r
 void lf_writeOpt(pugi::xml_node parkpos, const ParkPosOption& o) {
     if (o.id == 0) return;
     pugi::xml_node opt = parkpos.append_child("opt");
-    lf_setAttribute(opt, "reg", o.reg);
-    if (!lf_knownReg(o.reg)) {
-        lf_setAttribute(opt, "airl", o.airline);
-        lf_setAttribute(opt, "type", o.type);
+    lf_setAttribute(opt, "reg", o.reg());
+    if (!lf_knownReg(o.reg())) {
+        lf_setAttribute(opt, "airl", o.airline());
+        lf_setAttribute(opt, "type", o.type());
     }
     if (o.kind == optionSoft) lf_setAttribute(opt, "soft", "true");
     lf_setAttribute(opt, "day", std::to_string(o.day));
     lf_setAttribute(opt, "hh", gf_bitset2hours(o.hours));
-    if (!o.callsign1.empty() || !o.callsign2.empty())
-        lf_setAttribute(opt, "cs", o.callsign2.empty() ? o.callsign1 : o.callsign1 + ":" + o.callsign2);
+    if (!o.callsign1().empty() || !o.callsign2().empty())
+        lf_setAttribute(opt, "cs",
+                        o.callsign2().empty() ? std::string(o.callsign1()) : fmt::format("{}:{}", o.callsign1(), o.callsign2()));
 }
 
 void lf_writeFullAttributes(pugi::xml_node e, const ParkPos& s) {

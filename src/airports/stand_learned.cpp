@@ -99,7 +99,7 @@ void lf_readOptions(const pugi::xml_document& doc) {
 // The half hours first: they are the cheapest test and the one that most often tells options apart.
 bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& existing) {
     return (added.hours & existing.hours).any() && added.day == existing.day && added.kind == existing.kind &&
-           added.reg == existing.reg && added.airline == existing.airline && added.type == existing.type;
+           added.reg() == existing.reg() && added.airline() == existing.airline() && added.type() == existing.type();
 }
 
 void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {

@@ -151,9 +151,8 @@ enum TagEnd { notPlain, emptyTag, openTag };
 
 // The attributes of a start tag after its name, up to "/>" or ">"; take(name, valueBegin,
 // valueEnd, decode) for each, in order, decode telling that the value has escapes or white
-// space to convert. Plain: a checked text without either in any value, whose values end at the
-// next quote of their kind.
-template <bool Plain = false, typename Take>
+// space to convert.
+template <typename Take>
 TagEnd lf_attributes(char*& at, Take&& take) {
     char* p = at;
     for (;;) {
@@ -185,13 +184,6 @@ TagEnd lf_attributes(char*& at, Take&& take) {
         if (quote != '"' && quote != '\'') return notPlain;
         char* value = ++p;
         bool decode = false;
-        if constexpr (Plain) {
-            while (*p != quote && *p != '\0') ++p;
-            if (*p == '\0') return notPlain;
-            take(name, value, p, false);
-            ++p;
-            continue;
-        }
         for (;;) {
             while (!lf_is(*p, valueStop)) ++p;
             const char c = *p;
@@ -216,33 +208,6 @@ TagEnd lf_attributes(char*& at, Take&& take) {
     }
 }
 
-void lf_ignore(std::string_view, char*, char*, bool) {}
-
-// p at "</": past the end tag.
-void lf_endTag(char*& p) {
-    p += 2;
-    lf_name(p);
-    p = lf_skipSpace(p) + 1;
-}
-
-// The content of an open element of a checked text, up to and past its end tag. False only
-// where the check would have refused the text.
-bool lf_skipContent(char*& p) {
-    for (size_t depth = 1;;) {
-        if (!lf_skipMisc(p) || *p != '<') return false;
-        if (p[1] == '/') {
-            lf_endTag(p);
-            if (--depth == 0) return true;
-            continue;
-        }
-        ++p;
-        if (lf_name(p).empty()) return false;
-        const TagEnd end = lf_attributes(p, lf_ignore);
-        if (end == notPlain) return false;
-        if (end == openTag) ++depth;
-    }
-}
-
 // Only the version, as the writer gives it: an encoding named here would change how pugixml
 // reads every byte after it.
 bool lf_declaration(char*& p) {
@@ -260,50 +225,124 @@ bool lf_declaration(char*& p) {
     return true;
 }
 
-std::string_view* lf_parkPosField(ParkPosFields& f, std::string_view name) {
+// The tape: the "parkpos" elements of the first top-level "parkpositions" as the check reads
+// them, written over the text already read: for each element tapeParkPos, its values, for each
+// "opt" child tapeOpt and its values, and tapeEnd. A value is its field's code, its length (four
+// bytes) and its bytes, decoded; only the first of a name is written. It is never longer than
+// the text it replaces (a value takes at least five bytes more there: blank, a name of two
+// letters or more, '=' and the quotes), so it never overtakes the check.
+enum : uint8_t { tapeParkPos = 0x40, tapeOpt, tapeEnd };
+
+constexpr std::string_view ParkPosFields::*parkPosMembers[] = {
+    &ParkPosFields::id,     &ParkPosFields::latitude, &ParkPosFields::longitude,   &ParkPosFields::heading,
+    &ParkPosFields::radius, &ParkPosFields::cargo,    &ParkPosFields::ramp,        &ParkPosFields::heli,
+    &ParkPosFields::manual, &ParkPosFields::radiusChange, &ParkPosFields::cargoChange};
+constexpr std::string_view OptFields::*optMembers[] = {&OptFields::reg, &OptFields::airl, &OptFields::type,
+                                                       &OptFields::soft, &OptFields::day, &OptFields::hh,
+                                                       &OptFields::cs};
+constexpr size_t tapeLengthBytes = sizeof(uint32_t);
+
+// Names compared in line: a call per attribute shows in the profile of a large load.
+template <size_t N>
+bool lf_named(std::string_view name, const char (&literal)[N]) {
+    if (name.size() != N - 1) return false;
+    for (size_t i = 0; i < N - 1; ++i)
+        if (name[i] != literal[i]) return false;
+    return true;
+}
+
+// The index into parkPosMembers of an attribute's name; -1: not read.
+[[gnu::always_inline]] inline int lf_parkPosCode(std::string_view name) {
     switch (name[0]) {
-        case 'i': return name == "id" ? &f.id : nullptr;
-        case 'l': return name == "latitude" ? &f.latitude : (name == "longitude" ? &f.longitude : nullptr);
-        case 'r':
-            return name == "radius" ? &f.radius : name == "ramp" ? &f.ramp : name == "radius_change" ? &f.radiusChange : nullptr;
-        case 'h': return name == "heading" ? &f.heading : (name == "heli" ? &f.heli : nullptr);
-        case 'c': return name == "cargo" ? &f.cargo : (name == "cargo_change" ? &f.cargoChange : nullptr);
-        case 'm': return name == "manual" ? &f.manual : nullptr;
-        default: return nullptr;
+        case 'i': return lf_named(name, "id") ? 0 : -1;
+        case 'l': return lf_named(name, "latitude") ? 1 : lf_named(name, "longitude") ? 2 : -1;
+        case 'h': return lf_named(name, "heading") ? 3 : lf_named(name, "heli") ? 7 : -1;
+        case 'r': return lf_named(name, "radius") ? 4 : lf_named(name, "ramp") ? 6 : lf_named(name, "radius_change") ? 9 : -1;
+        case 'c': return lf_named(name, "cargo") ? 5 : lf_named(name, "cargo_change") ? 10 : -1;
+        case 'm': return lf_named(name, "manual") ? 8 : -1;
+        default: return -1;
     }
 }
 
-std::string_view* lf_optField(OptFields& o, std::string_view name) {
+// The same into optMembers.
+[[gnu::always_inline]] inline int lf_optCode(std::string_view name) {
     switch (name[0]) {
-        case 'r': return name == "reg" ? &o.reg : nullptr;
-        case 'a': return name == "airl" ? &o.airl : nullptr;
-        case 't': return name == "type" ? &o.type : nullptr;
-        case 's': return name == "soft" ? &o.soft : nullptr;
-        case 'd': return name == "day" ? &o.day : nullptr;
-        case 'h': return name == "hh" ? &o.hh : nullptr;
-        case 'c': return name == "cs" ? &o.cs : nullptr;
-        default: return nullptr;
+        case 'r': return lf_named(name, "reg") ? 0 : -1;
+        case 'a': return lf_named(name, "airl") ? 1 : -1;
+        case 't': return lf_named(name, "type") ? 2 : -1;
+        case 's': return lf_named(name, "soft") ? 3 : -1;
+        case 'd': return lf_named(name, "day") ? 4 : -1;
+        case 'h': return lf_named(name, "hh") ? 5 : -1;
+        case 'c': return lf_named(name, "cs") ? 6 : -1;
+        default: return -1;
     }
 }
 
-// The attributes into the fields that fieldFor names; the first of a name counts.
-template <bool Plain, typename Fields, typename FieldFor>
-TagEnd lf_readFields(char*& p, Fields& fields, FieldFor fieldFor) {
-    return lf_attributes<Plain>(p, [&](std::string_view name, char* begin, char* end, bool decode) {
-        std::string_view* field = fieldFor(fields, name);
-        if (field == nullptr || field->data() != nullptr) return;
-        *field = decode ? lf_decode(begin, end) : std::string_view(begin, static_cast<size_t>(end - begin));
-    });
+// What an element gives the tape.
+enum class TapeKind { none, parkPos, opt };
+
+// n bytes from `from` to `to`, where the two may overlap. Values are mostly a few bytes long: a
+// call to memmove and its set-up cost more than the copy. Each size class loads before it
+// stores, so an overlap never reads a byte already written.
+[[gnu::always_inline]] inline void lf_moveDown(char* to, const char* from, size_t n) {
+    auto copyPair = [&](auto word) {
+        decltype(word) head, tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+    };
+    if (n > 16) {
+        std::memmove(to, from, n);
+    } else if (n >= 8) {
+        copyPair(uint64_t{});
+    } else if (n >= 4) {
+        copyPair(uint32_t{});
+    } else if (n > 0) {
+        const char first = from[0], middle = from[n / 2], last = from[n - 1];
+        to[0] = first;
+        to[n / 2] = middle;
+        to[n - 1] = last;
+    }
 }
+
+class TapeWriter {
+public:
+    explicit TapeWriter(char* at) : w_(at) {}
+    void mark(uint8_t code) {
+        *w_++ = static_cast<char>(code);
+        seen_ = 0;
+    }
+    // One attribute's value.
+    void value(TapeKind kind, std::string_view name, char* begin, char* end, bool decode) {
+        const int code = kind == TapeKind::opt ? lf_optCode(name) : lf_parkPosCode(name);
+        if (code < 0 || (seen_ & (1u << code)) != 0) return;
+        seen_ |= 1u << code;
+        const std::string_view v = decode ? lf_decode(begin, end) : std::string_view(begin, static_cast<size_t>(end - begin));
+        const auto n = static_cast<uint32_t>(v.size());
+        *w_ = static_cast<char>(code);
+        std::memcpy(w_ + 1, &n, tapeLengthBytes);
+        char* out = w_ + 1 + tapeLengthBytes;
+        lf_moveDown(out, v.data(), n);
+        w_ = out + n;
+    }
+    char* at() const { return w_; }
+
+private:
+    char* w_;
+    uint32_t seen_ = 0;
+};
 
 }  // namespace
 
-bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout) {
+bool gf_readPlainStandText(char* text, size_t size, PlainLayout& layout) {
     layout = {};
     char* p = text;
     if (p[0] == '<' && p[1] == '?' && !lf_declaration(p)) return false;
     std::vector<std::string_view> open;  // the names of the open elements
     bool anyElement = false;             // pugixml refuses a document without one
+    TapeWriter tape(nullptr);
+    bool inParkPos = false;  // a "parkpos" of the tape is open
     for (;;) {
         if (!lf_skipMisc(p)) return false;
         if (*p == '\0') return p == text + size && open.empty() && anyElement;  // not a NUL inside
@@ -314,67 +353,81 @@ bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout) {
             p = lf_skipSpace(p);
             if (*p++ != '>') return false;
             open.pop_back();
-            if (open.empty() && layout.begin != nullptr && layout.end == nullptr) layout.end = p;
+            if (inParkPos && open.size() == 1) {
+                tape.mark(tapeEnd);
+                inParkPos = false;
+            }
+            if (open.empty() && layout.begin != nullptr && layout.end == nullptr) {
+                layout.end = p;
+                layout.tapeEnd = tape.at();
+            }
             continue;
         }
         const char* start = p++;
         const std::string_view name = lf_name(p);
         if (name.empty()) return false;  // a processing instruction, or no name
         anyElement = true;
-        const TagEnd end = lf_attributes(p, [&layout](std::string_view, char*, char*, bool decode) {
-            layout.escapes = layout.escapes || decode;
+        // What the element gives the tape: its values as a "parkpos" of the first top-level
+        // "parkpositions" or as an "opt" of one, or nothing.
+        const bool inRegion = layout.begin != nullptr && layout.end == nullptr;
+        TapeKind kind = TapeKind::none;
+        if (inRegion && open.size() == 1 && name == "parkpos") {
+            kind = TapeKind::parkPos;
+            tape.mark(tapeParkPos);
+            ++layout.parkPosCount;
+        } else if (inParkPos && open.size() == 2 && name == "opt") {
+            kind = TapeKind::opt;
+            tape.mark(tapeOpt);
+        }
+        const TagEnd end = lf_attributes(p, [&tape, kind](std::string_view attribute, char* begin, char* valueEnd,
+                                                          bool decode) {
+            if (kind != TapeKind::none) tape.value(kind, attribute, begin, valueEnd, decode);
         });
         if (end == notPlain) return false;
-        if (open.size() == 1 && layout.end == nullptr && layout.begin != nullptr && name == "parkpos")
-            ++layout.parkPosCount;
+        if (kind == TapeKind::parkPos) {
+            if (end == emptyTag)
+                tape.mark(tapeEnd);
+            else
+                inParkPos = true;
+        }
         if (open.empty() && name == "parkpositions") {
             if (layout.begin != nullptr) return false;  // a second one: left to pugixml
             layout.begin = start;
-            if (end == emptyTag) layout.end = p;
-            else layout.content = p;
+            if (end == emptyTag) {
+                layout.end = p;
+            } else {
+                layout.tape = p;
+                tape = TapeWriter(p);
+            }
         }
-        if (end == openTag) open.push_back(name);
+        // The tape may have been written over the name of an element it took values from.
+        if (end == openTag)
+            open.push_back(kind == TapeKind::parkPos ? "parkpos" : kind == TapeKind::opt ? "opt" : name);
     }
 }
-
-namespace {
-
-// The next "parkpos" of a checked text's "parkpositions" into element; false at its end.
-template <bool Plain>
-bool lf_nextParkPos(char*& p, ParkPosElement& element) {
-    for (;;) {
-        if (!lf_skipMisc(p) || *p != '<' || p[1] == '/') return false;  // the end of "parkpositions"
-        ++p;
-        if (lf_name(p) == "parkpos") break;
-        const TagEnd end = lf_attributes(p, lf_ignore);
-        if (end == notPlain || (end == openTag && !lf_skipContent(p))) return false;
-    }
-    element.fields = {};
-    element.opts.clear();
-    TagEnd end = lf_readFields<Plain>(p, element.fields, lf_parkPosField);
-    if (end != openTag) return end == emptyTag;
-    for (;;) {
-        if (!lf_skipMisc(p) || *p != '<') return false;
-        if (p[1] == '/') {
-            lf_endTag(p);
-            return true;
-        }
-        ++p;
-        if (lf_name(p) == "opt")
-            end = lf_readFields<Plain>(p, element.opts.emplace_back(), lf_optField);
-        else
-            end = lf_attributes(p, lf_ignore);
-        if (end == notPlain || (end == openTag && !lf_skipContent(p))) return false;
-    }
-}
-
-}  // namespace
 
 bool PlainParkPosSource::next(ParkPosElement& element) {
-    if (p_ != nullptr && (escapes_ ? lf_nextParkPos<false>(p_, element) : lf_nextParkPos<true>(p_, element)))
-        return true;
-    p_ = nullptr;
-    return false;
+    if (p_ == end_) return false;
+    ++p_;  // tapeParkPos
+    element.fields = {};
+    element.opts.clear();
+    OptFields* opt = nullptr;
+    for (;;) {
+        const auto code = static_cast<uint8_t>(*p_++);
+        if (code == tapeEnd) return true;
+        if (code == tapeOpt) {
+            opt = &element.opts.emplace_back();
+            continue;
+        }
+        uint32_t n = 0;
+        std::memcpy(&n, p_, tapeLengthBytes);
+        const std::string_view value(p_ + tapeLengthBytes, n);
+        p_ += tapeLengthBytes + n;
+        if (opt != nullptr)
+            opt->*optMembers[code] = value;
+        else
+            element.fields.*parkPosMembers[code] = value;
+    }
 }
 
 bool PlainStandFile::load(const std::filesystem::path& file) {
@@ -382,7 +435,7 @@ bool PlainStandFile::load(const std::filesystem::path& file) {
     char* text = bytes_.data();
     const size_t size = bytes_.size();
     PlainLayout layout;
-    if (!gf_checkPlainStandText(text, size, layout)) return false;
+    if (!gf_readPlainStandText(text, size, layout)) return false;
     // The small rest of the file (meta block and parameters) parsed as it is: the same values
     // as from the whole document.
     std::string head;
@@ -394,7 +447,7 @@ bool PlainStandFile::load(const std::filesystem::path& file) {
         head.append(layout.end, static_cast<size_t>(text + size - layout.end));
     }
     if (!head_.load_buffer(head.data(), head.size())) return false;
-    source_.start(layout.content, layout.parkPosCount, layout.escapes);
+    source_.start(layout.tape, layout.tapeEnd, layout.parkPosCount);
     return true;
 }
 

@@ -19,31 +19,29 @@
 
 namespace vdl {
 
-// The "parkpos" elements of a checked plain text, read in place: values with escapes are
-// decoded into the bytes they came from.
+// The "parkpos" elements of a plain text, from the tape its reading wrote (values decoded).
 class PlainParkPosSource final : public ParkPosSource {
 public:
-    // content: the first byte after the start tag of "parkpositions" (null: no elements); count:
-    // the number of elements; escapes: whether any value has escapes or white space to convert.
-    void start(char* content, size_t count, bool escapes) {
-        p_ = content;
+    // The tape from tape to end (both null: no elements), of count elements.
+    void start(char* tape, char* end, size_t count) {
+        p_ = tape;
+        end_ = end;
         count_ = count;
-        escapes_ = escapes;
     }
     bool next(ParkPosElement& element) override;
     size_t countHint() const override { return count_; }
 
 private:
-    char* p_ = nullptr;
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
     size_t count_ = 0;
-    bool escapes_ = true;
 };
 
 // One stand file in the plain form.
 class PlainStandFile {
 public:
-    // Reads and checks the whole file; false when it cannot be read or is not wholly in the
-    // plain form, and then nothing of it is used.
+    // Reads and checks the whole file in one pass; false when it cannot be read or is not
+    // wholly in the plain form, and then nothing of it is used.
     bool load(const std::filesystem::path& file);
     // Every top-level element but the first "parkpositions", parsed by pugixml: the meta block
     // and the parameters, read as from the whole document.
@@ -57,18 +55,20 @@ private:
     PlainParkPosSource source_;
 };
 
-// Whether the text (followed by a NUL) is wholly in the plain form; when it is, the layout gives
-// where the first top-level "parkpositions" begins and ends (both null without one), the first
-// byte of its content (null when it is empty), the number of its "parkpos" children, and
-// whether any value has escapes or white space to convert.
+// Whether the text (followed by a NUL) is wholly in the plain form, in one pass over it that
+// also writes the values of the "parkpos" elements of the first top-level "parkpositions" and of
+// their "opt" children over the bytes it has read (a tape for PlainParkPosSource): the text is
+// changed even when the answer is no. When it is yes, the layout gives where that
+// "parkpositions" begins and ends (both null without one), the tape (null when it is empty) and
+// the number of its "parkpos" elements.
 struct PlainLayout {
     const char* begin = nullptr;
     const char* end = nullptr;
-    char* content = nullptr;
+    char* tape = nullptr;
+    char* tapeEnd = nullptr;
     size_t parkPosCount = 0;
-    bool escapes = false;
 };
-bool gf_checkPlainStandText(char* text, size_t size, PlainLayout& layout);
+bool gf_readPlainStandText(char* text, size_t size, PlainLayout& layout);
 
 // A stand file read for loading: in the plain form straight from its bytes, any other through
 // pugixml (StandXmlDocument).

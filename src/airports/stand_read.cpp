@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 
@@ -60,26 +61,29 @@ bool lf_validPosition(double lat, double lon) {
     return std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90.0 && std::fabs(lon) <= 180.0;
 }
 
-// Written straight into the option's fields: no temporary strings per option.
-void lf_optIdentity(const OptFields& a, std::string& callsign1, std::string& callsign2, std::string& airline,
-                    std::string& type) {
+// The strings of an option read from an "opt", in the order of OptionField; `known` holds the
+// data base's entry they may point into.
+OptionStrings::Values lf_optStrings(const OptFields& a, std::optional<RegcodeData>& known) {
+    OptionStrings::Values v;
+    auto field = [&v](OptionField f) -> std::string_view& { return v[static_cast<size_t>(f)]; };
     const std::string_view cs = a.cs;
     const size_t colon = cs.find(':');
     if (colon == std::string_view::npos) {
-        callsign1 = cs;
+        field(OptionField::callsign1) = cs;
     } else {
-        callsign1 = cs.substr(0, colon);
-        if (cs.find(':', colon + 1) == std::string_view::npos) callsign2 = cs.substr(colon + 1);
+        field(OptionField::callsign1) = cs.substr(0, colon);
+        if (cs.find(':', colon + 1) == std::string_view::npos) field(OptionField::callsign2) = cs.substr(colon + 1);
     }
-    if (!a.reg.empty()) {
-        if (auto known = gf_regcodeData(a.reg)) {
-            type = known->type;
-            airline = known->opr.empty() ? known->airl : known->opr;
-            return;
-        }
+    field(OptionField::reg) = a.reg;
+    if (!a.reg.empty()) known = gf_regcodeData(a.reg);
+    if (known) {
+        field(OptionField::type) = known->type;
+        field(OptionField::airline) = known->opr.empty() ? known->airl : known->opr;
+    } else {
+        field(OptionField::airline) = a.airl;
+        field(OptionField::type) = a.type;
     }
-    airline = a.airl;
-    type = a.type;
+    return v;
 }
 
 }  // namespace
@@ -170,15 +174,17 @@ void gf_readOptInto(const OptFields& opt, uint32_t fixed, std::string_view conte
     o.kind = gf_apfFlag(opt.soft) ? optionSoft : optionReal;
     o.day = gf_apfUnsigned(opt.day);
     o.hours = gf_hours2bitset(opt.hh, context);
-    o.reg = opt.reg;
-    lf_optIdentity(opt, o.callsign1, o.callsign2, o.airline, o.type);
+    std::optional<RegcodeData> known;
+    o.setStrings(lf_optStrings(opt, known));
     o.fixed = fixed;
 }
 
 OptIdentity gf_readOptIdentity(const pugi::xml_node& opt) {
-    OptIdentity id;
-    lf_optIdentity(gf_optFields(opt), id.callsign1, id.callsign2, id.airline, id.type);
-    return id;
+    std::optional<RegcodeData> known;
+    const OptionStrings::Values v = lf_optStrings(gf_optFields(opt), known);
+    auto text = [&v](OptionField f) { return std::string(v[static_cast<size_t>(f)]); };
+    return {text(OptionField::callsign1), text(OptionField::callsign2), text(OptionField::airline),
+            text(OptionField::type)};
 }
 
 bool gf_readParkPos(const ParkPosElement& element, std::string name, uint32_t fixed, std::vector<ParkPos>& stands) {

@@ -37,10 +37,10 @@ void lf_addOptionCallsign(std::vector<ParkPosOption>& options, uint32_t id, std:
     if (cs.empty()) return;
     ParkPosOption* option = lf_optionById(options, id);
     if (option == nullptr) return;
-    if (option->callsign1.empty())
-        option->callsign1 = cs;
-    else if (cs != option->callsign1 && cs != option->callsign2)
-        option->callsign2 = cs;  // a third callsign replaces the second
+    if (option->callsign1().empty())
+        option->setCallsign1(cs);
+    else if (cs != option->callsign1() && cs != option->callsign2())
+        option->setCallsign2(cs);  // a third callsign replaces the second
 }
 
 WeekSlot lf_halfHourBefore(WeekSlot s) {
@@ -68,7 +68,7 @@ void ParkPosOption::updateOption(int32_t slot) {
     try {
         hours.set(static_cast<size_t>(static_cast<int64_t>(slot)));
     } catch (const std::exception& e) {
-        gf_logError(fmt::format("{} \"{}\" \"{}\" bit:{} exception:{}", "updateOption", callsign1, callsign2, slot,
+        gf_logError(fmt::format("{} \"{}\" \"{}\" bit:{} exception:{}", "updateOption", callsign1(), callsign2(), slot,
                                 e.what()));
     }
 }
@@ -103,25 +103,20 @@ int32_t gf_addOption(std::vector<ParkPosOption>& options, const AcIdentity& ac, 
     for (const auto& option : options) largest = std::max(largest, option.id);
     const uint32_t id = largest + 1;
 
-    std::string airline;
-    std::string type;
-    if (auto known = gf_regcodeData(reg)) {
-        type = std::move(known->type);
-        airline = known->opr.empty() ? std::move(known->airl) : std::move(known->opr);
-    } else {
-        airline = ac.airl;
-        type = ac.type;
+    std::string_view airline = ac.airl;
+    std::string_view type = ac.type;
+    const auto known = gf_regcodeData(reg);
+    if (known) {
+        type = known->type;
+        airline = known->opr.empty() ? known->airl : known->opr;
     }
 
     const uint32_t day = static_cast<uint32_t>(now.weekday);
     for (const auto& option : options)
-        if (option.reg == reg && option.day == day && option.hours == hours && option.callsign1 == cs) return 0;
+        if (option.reg() == reg && option.day == day && option.hours == hours && option.callsign1() == cs) return 0;
 
     ParkPosOption added;
-    added.airline = std::move(airline);
-    added.type = std::move(type);
-    added.reg = reg;
-    added.callsign1 = cs;
+    added.setStrings(airline, type, reg, cs, {});
     added.hours = hours;
     added.id = id;
     added.day = day;
@@ -167,8 +162,8 @@ void gf_updateOptionRangeOverMidnight(std::vector<ParkPosOption>& options, WeekS
 
 bool gf_matchOption(const ParkPosOption& option, std::string_view callsign, const AcIdentity& ac) {
     if (option.id == 0 || option.dropped || option.kind != optionReal) return false;
-    return option.callsign1 == callsign || option.callsign2 == callsign ||
-           (option.airline == ac.airl && option.type == ac.type);
+    return option.callsign1() == callsign || option.callsign2() == callsign ||
+           (option.airline() == ac.airl && option.type() == ac.type);
 }
 
 }  // namespace vdl

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "airports/option_strings.h"
 #include "foundation/time.h"
 #include "refdata/identity.h"
 
@@ -18,13 +19,9 @@ inline constexpr uint32_t optionReal = 1;  // seen in live traffic
 inline constexpr double nmPerMetre = 0.0005399568034557236;
 
 // One learned use of a stand: this airline and type (or registration, or callsigns) stood here
-// on `day` in the half hours set in `hours`.
+// on `day` in the half hours set in `hours`. 64 bytes: a large learned file holds tens of
+// thousands.
 struct ParkPosOption {
-    std::string airline;
-    std::string type;
-    std::string reg;
-    std::string callsign1;
-    std::string callsign2;  // a second, different callsign
     HalfHourSet hours;
     uint32_t id = 0;     // from 1 within its stand; 0 = no option, never found by id
     uint32_t day = 0;    // weekday 1..7
@@ -34,6 +31,25 @@ struct ParkPosOption {
     // id stays taken.
     bool dropped = false;
 
+    // ICAO airline code, ICAO type, registration (may be empty), the first callsign recorded and
+    // a second, different one (both may be empty). Views valid until the option changes.
+    std::string_view airline() const { return strings_.get(OptionField::airline); }
+    std::string_view type() const { return strings_.get(OptionField::type); }
+    std::string_view reg() const { return strings_.get(OptionField::reg); }
+    std::string_view callsign1() const { return strings_.get(OptionField::callsign1); }
+    std::string_view callsign2() const { return strings_.get(OptionField::callsign2); }
+    void setAirline(std::string_view v) { strings_.set(OptionField::airline, v); }
+    void setType(std::string_view v) { strings_.set(OptionField::type, v); }
+    void setReg(std::string_view v) { strings_.set(OptionField::reg, v); }
+    void setCallsign1(std::string_view v) { strings_.set(OptionField::callsign1, v); }
+    void setCallsign2(std::string_view v) { strings_.set(OptionField::callsign2, v); }
+    // All five at once: one copy instead of five.
+    void setStrings(std::string_view airline, std::string_view type, std::string_view reg, std::string_view callsign1,
+                    std::string_view callsign2) {
+        strings_.assign({airline, type, reg, callsign1, callsign2});
+    }
+    void setStrings(const OptionStrings::Values& values) { strings_.assign(values); }
+
     // Sets the slot's bit. A slot outside 0..47 is logged and leaves the option unchanged.
     void updateOption(int32_t slot);
 
@@ -41,7 +57,11 @@ struct ParkPosOption {
     // the window reaches into the previous day, overhang is the number of its half hours there
     // (at most 46); otherwise -1. A start above 47 is logged and answers false.
     bool testRange(int32_t start, int32_t offset, int32_t& overhang) const;
+
+private:
+    OptionStrings strings_;
 };
+static_assert(sizeof(ParkPosOption) == 64);
 
 // The last week slot at which an aircraft was recorded on a stand, and on which option.
 struct StandUse {

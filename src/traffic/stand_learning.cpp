@@ -29,7 +29,7 @@ void lf_countChange() {
 
 uint32_t lf_optionOf(const ParkPos& stand, uint32_t kind, int32_t weekday, const std::string& reg) {
     for (const ParkPosOption& o : stand.options)
-        if (o.id != 0 && !o.dropped && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg == reg)
+        if (o.id != 0 && !o.dropped && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
             return o.id;
     return 0;
 }
@@ -119,9 +119,9 @@ void gf_searchForCoupledCsAroundThisTime(WeekSlot now, LiveAc& ac) {
             for (const ParkPosOption& o : p.options) {
                 if (o.id == 0 || o.dropped || o.day != static_cast<uint32_t>(now.weekday) || (o.hours & window).none())
                     continue;
-                if (o.airline != id.airl || o.callsign2.empty() || (o.callsign1 != cs && o.callsign2 != cs)) continue;
-                id.callsignCopy = o.callsign1;
-                id.coupledCallsign = o.callsign2;
+                if (o.airline() != id.airl || o.callsign2().empty() || (o.callsign1() != cs && o.callsign2() != cs)) continue;
+                id.callsignCopy = o.callsign1();
+                id.coupledCallsign = o.callsign2();
                 return;
             }
         }

@@ -35,8 +35,7 @@ uint32_t adjustTurn = 0;
 std::unordered_map<uint32_t, size_t> candidateOnStand;
 std::vector<bool> candidateTaken;
 
-bool lf_sameType(const std::string& airlA, const std::string& typeA, const std::string& airlB,
-                 const std::string& typeB) {
+bool lf_sameType(std::string_view airlA, std::string_view typeA, std::string_view airlB, std::string_view typeB) {
     return airlA == airlB && typeA == typeB;
 }
 
@@ -74,7 +73,7 @@ int32_t lf_optionReach(const ParkPos& stand, const AiAircraft& s, WeekSlot now, 
     const WeekSlot yesterday = gf_slotBack({now.weekday, 0}, 1);
     for (const ParkPosOption& o : stand.options) {
         // Dropped only means "not planned again": the option the static stands on may be one.
-        if (o.id == 0 || !lf_sameType(o.airline, o.type, s.identity.airl, s.identity.type)) continue;
+        if (o.id == 0 || !lf_sameType(o.airline(), o.type(), s.identity.airl, s.identity.type)) continue;
         for (int32_t back = 0; back <= limit && (best < 0 || back < best); ++back) {
             const int32_t slot = now.slot - back;
             const uint32_t day = static_cast<uint32_t>(slot >= 0 ? now.weekday : yesterday.weekday);
@@ -131,8 +130,8 @@ void lf_reviewOneStatic(const AiAircraft& s, WeekSlot now) {
 // Whether the option under the row's first callsign ends with the current half hour.
 bool lf_markIfLeavingNow(KeptStatic& row, const ParkPosOption& o, const ParkPos& stand, const std::string& callsign,
                          WeekSlot now) {
-    if (o.id == 0 || o.day != static_cast<uint32_t>(now.weekday) || o.callsign1 != callsign ||
-        !lf_sameType(o.airline, o.type, row.airl, row.type))
+    if (o.id == 0 || o.day != static_cast<uint32_t>(now.weekday) || o.callsign1() != callsign ||
+        !lf_sameType(o.airline(), o.type(), row.airl, row.type))
         return false;
     const WeekSlot next = gf_slotAfter(now);
     if (next.weekday == now.weekday) {
@@ -141,7 +140,7 @@ bool lf_markIfLeavingNow(KeptStatic& row, const ParkPosOption& o, const ParkPos&
     }
     row.leavesNow = std::none_of(stand.options.begin(), stand.options.end(), [&](const ParkPosOption& t) {
         return t.id > 0 && t.day == static_cast<uint32_t>(next.weekday) &&
-               lf_sameType(t.airline, t.type, row.airl, row.type) && t.hours.test(0);
+               lf_sameType(t.airline(), t.type(), row.airl, row.type) && t.hours.test(0);
     });
     return true;
 }

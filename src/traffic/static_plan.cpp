@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -36,18 +37,25 @@ constexpr size_t tempCandidatesRoom = 512;
 // What the drop tests and the neighbour test look up, built once per plan or adjustment instead
 // of scanning staticAircraft per stand, option and neighbour. The plan's part follows
 // staticCandidates as it grows.
+// Sets looked up by the options' string views, with no string made per look-up.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
 struct SearchIndex {
     bool built = false;
     size_t staticsIndexed = 0;
     std::unordered_map<uint32_t, size_t> firstActiveOnStand;        // stand id -> static index
     std::unordered_map<uint32_t, std::vector<size_t>> staticsOnStand;  // in list order, any state
-    std::unordered_set<std::string> staticCallsigns;                // first callsigns of the statics
-    std::unordered_set<std::string> staticRegs;
-    std::unordered_set<std::string> stayerCallsigns;
+    TextSet staticCallsigns;                // first callsigns of the statics
+    TextSet staticRegs;
+    TextSet stayerCallsigns;
     const std::vector<StaticCandidate>* plan = nullptr;
     size_t planIndexed = 0;
-    std::unordered_set<std::string> planRegs;
-    std::unordered_set<std::string> planCallsigns;
+    TextSet planRegs;
+    TextSet planCallsigns;
 };
 SearchIndex searchIndex;
 
@@ -88,22 +96,22 @@ void lf_indexStatics() {
     x.built = true;
 }
 
-bool lf_inSet(const std::unordered_set<std::string>& set, const std::string& key) {
+bool lf_inSet(const TextSet& set, std::string_view key) {
     return !key.empty() && set.contains(key);
 }
 
 // The drop tests, in their order; true drops the option for the rest of the plan.
 bool lf_dropOption(const ParkPosOption& o) {
     const SearchIndex& x = searchIndex;
-    if (lf_inSet(x.planRegs, o.reg)) return true;
-    if (gf_callsignInFeed(o.callsign1) || gf_callsignInFeed(o.callsign2)) return true;
-    if (lf_inSet(x.staticCallsigns, o.callsign1) || lf_inSet(x.staticCallsigns, o.callsign2) ||
-        lf_inSet(x.staticRegs, o.reg))
+    if (lf_inSet(x.planRegs, o.reg())) return true;
+    if (gf_callsignInFeed(o.callsign1()) || gf_callsignInFeed(o.callsign2())) return true;
+    if (lf_inSet(x.staticCallsigns, o.callsign1()) || lf_inSet(x.staticCallsigns, o.callsign2()) ||
+        lf_inSet(x.staticRegs, o.reg()))
         return true;
-    if (lf_inSet(x.planCallsigns, o.callsign1) || lf_inSet(x.planCallsigns, o.callsign2) ||
-        lf_inSet(x.planRegs, o.reg))
+    if (lf_inSet(x.planCallsigns, o.callsign1()) || lf_inSet(x.planCallsigns, o.callsign2()) ||
+        lf_inSet(x.planRegs, o.reg()))
         return true;
-    return lf_inSet(x.stayerCallsigns, o.callsign1) || lf_inSet(x.stayerCallsigns, o.callsign2);
+    return lf_inSet(x.stayerCallsigns, o.callsign1()) || lf_inSet(x.stayerCallsigns, o.callsign2());
 }
 
 // A static aircraft on a neighbouring stand that the option's type would touch.
@@ -112,7 +120,7 @@ bool lf_neighbourConflict(const ParkPos& stand, const ParkPosOption& o) {
         const auto it = searchIndex.firstActiveOnStand.find(adjacentId);
         if (it == searchIndex.firstActiveOnStand.end()) continue;
         const AiAircraft& s = staticAircraft[it->second];
-        if (gf_halfWingspan(s.identity.type) + gf_halfWingspan(o.type) >
+        if (gf_halfWingspan(s.identity.type) + gf_halfWingspan(o.type()) >
             gf_distanceNm({s.standLat, s.standLon}, {stand.lat, stand.lon}))
             return true;
     }
@@ -126,6 +134,12 @@ bool lf_eligible(const ParkPos& stand, const ParkPosOption& o, uint32_t kind, We
     return !lf_neighbourConflict(stand, o);
 }
 
+// A static shows an option's callsign with a '*' after it.
+bool lf_showsCallsign(std::string_view shown, std::string_view callsign) {
+    return !callsign.empty() && shown.size() == callsign.size() + 1 && shown.back() == '*' &&
+           shown.substr(0, callsign.size()) == callsign;
+}
+
 // With RANDOM on, an option that a static aircraft on the stand already shows is preferred.
 uint32_t lf_optionShownOnStand(const ParkPos& stand) {
     const auto it = searchIndex.staticsOnStand.find(stand.id);
@@ -133,9 +147,9 @@ uint32_t lf_optionShownOnStand(const ParkPos& stand) {
     for (size_t i : it->second) {
         const AiAircraft& s = staticAircraft[i];
         for (const ParkPosOption& o : stand.options) {
-            const bool shows = (!o.callsign1.empty() && s.identity.callsign == o.callsign1 + "*") ||
-                               (!o.callsign2.empty() && s.identity.callsign == o.callsign2 + "*");
-            if (shows && o.airline == s.identity.airl && o.type == s.identity.type) return o.id;
+            const bool shows = lf_showsCallsign(s.identity.callsign, o.callsign1()) ||
+                               lf_showsCallsign(s.identity.callsign, o.callsign2());
+            if (shows && o.airline() == s.identity.airl && o.type() == s.identity.type) return o.id;
         }
     }
     return 0;
@@ -154,12 +168,12 @@ ParkPosOption* lf_chooseOption(ParkPos& stand, std::vector<uint32_t>& ids) {
 }
 
 bool lf_nextSlotFlag(const ParkPos& stand, const ParkPosOption& chosen, WeekSlot now) {
-    if (chosen.callsign2.empty()) return true;
+    if (chosen.callsign2().empty()) return true;
     const WeekSlot next = gf_slotAfter(now);
     if (next.weekday == now.weekday) return chosen.hours.test(static_cast<size_t>(next.slot));
     return std::any_of(stand.options.begin(), stand.options.end(), [&](const ParkPosOption& o) {
-        return o.id > 0 && o.day == static_cast<uint32_t>(next.weekday) && o.airline == chosen.airline &&
-               o.type == chosen.type &&
+        return o.id > 0 && o.day == static_cast<uint32_t>(next.weekday) && o.airline() == chosen.airline() &&
+               o.type() == chosen.type() &&
                o.hours.test(0);
     });
 }
@@ -312,8 +326,9 @@ void gf_searchStands(WeekSlot now, uint32_t kind, int32_t tolerance, std::vector
                 chosen->dropped = true;
                 continue;
             }
-            temp.push_back({stand.id, tolerance, chosen->airline, chosen->type, chosen->callsign1, chosen->callsign2,
-                            chosen->reg, lf_nextSlotFlag(stand, *chosen, now)});
+            temp.push_back({stand.id, tolerance, std::string(chosen->airline()), std::string(chosen->type()),
+                            std::string(chosen->callsign1()), std::string(chosen->callsign2()),
+                            std::string(chosen->reg()), lf_nextSlotFlag(stand, *chosen, now)});
             lf_markTaken(stand);
         }
     } catch (const std::exception& e) {
@@ -373,8 +388,12 @@ void gf_planStaticParking() {
 
 void gf_forgetStaticSearchIndex() { searchIndex = SearchIndex{}; }
 
-bool gf_callsignInFeed(const std::string& callsign) {
-    return !callsign.empty() && (feedCallsigns.contains(callsign) || feedCallsigns.contains(callsign + "_"));
+bool gf_callsignInFeed(std::string_view callsign) {
+    if (callsign.empty()) return false;
+    std::string key(callsign);
+    if (feedCallsigns.contains(key)) return true;
+    key += '_';
+    return feedCallsigns.contains(key);
 }
 
 }  // namespace vdl

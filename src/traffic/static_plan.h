@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/time.h"
@@ -54,7 +55,7 @@ void gf_searchPass(WeekSlot now, int32_t wanted, int32_t base, uint32_t kind);
 void gf_planStaticParking();
 
 // The callsign (or its ghost form with '_') flies live: the feed reported it in range.
-bool gf_callsignInFeed(const std::string& callsign);
+bool gf_callsignInFeed(std::string_view callsign);
 
 // The search's look-ups of static aircraft and candidates are rebuilt on the next search.
 void gf_forgetStaticSearchIndex();

@@ -12,17 +12,13 @@
 namespace vdl::test {
 namespace {
 
-ParkPosOption option(std::string airline, std::string type, std::string reg, std::vector<int> slots, uint32_t day,
-                     uint32_t kind, std::string cs1 = "", std::string cs2 = "", uint32_t id = 1) {
+ParkPosOption option(std::string_view airline, std::string_view type, std::string_view reg, std::vector<int> slots,
+                     uint32_t day, uint32_t kind, std::string_view cs1 = "", std::string_view cs2 = "", uint32_t id = 1) {
     ParkPosOption o;
-    o.airline = std::move(airline);
-    o.type = std::move(type);
-    o.reg = std::move(reg);
+    o.setStrings(airline, type, reg, cs1, cs2);
     for (int s : slots) o.hours.set(static_cast<size_t>(s));
     o.day = day;
     o.kind = kind;
-    o.callsign1 = std::move(cs1);
-    o.callsign2 = std::move(cs2);
     o.id = id;
     return o;
 }
@@ -136,13 +132,13 @@ TEST_F(StandFileFormat, RoundTripOfStandsAndOptions) {
     EXPECT_EQ(s.cargo + s.ramp + s.heli, 2);
     ASSERT_EQ(s.options.size(), 3u);
     EXPECT_EQ(s.options[0].hours.count(), 2u);
-    EXPECT_EQ(s.options[0].callsign1, "DLH1");
+    EXPECT_EQ(s.options[0].callsign1(), "DLH1");
     EXPECT_EQ(s.options[1].kind, optionSoft);
-    EXPECT_EQ(s.options[1].callsign1, "");
-    EXPECT_EQ(s.options[1].callsign2, "BAW2");
+    EXPECT_EQ(s.options[1].callsign1(), "");
+    EXPECT_EQ(s.options[1].callsign2(), "BAW2");
     // A known registration: airline (its operator) and type come from the data base again.
-    EXPECT_EQ(s.options[2].airline, "CLH");
-    EXPECT_EQ(s.options[2].type, "A320");
+    EXPECT_EQ(s.options[2].airline(), "CLH");
+    EXPECT_EQ(s.options[2].type(), "A320");
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(s.options[i].id, i + 1);
         EXPECT_EQ(s.options[i].fixed, 1u);
@@ -197,11 +193,11 @@ TEST_F(StandFileFormat, ElementReaderDefaultsAndRefusals) {
     EXPECT_EQ(o[0].day, 0u);
     EXPECT_TRUE(o[0].hours.none());
     EXPECT_EQ(o[1].kind, optionReal);
-    EXPECT_EQ(o[1].callsign1, "A");
-    EXPECT_EQ(o[1].callsign2, "");
-    EXPECT_EQ(o[1].airline, "X");
-    EXPECT_EQ(o[2].callsign1, "");
-    EXPECT_EQ(o[2].callsign2, "B");
+    EXPECT_EQ(o[1].callsign1(), "A");
+    EXPECT_EQ(o[1].callsign2(), "");
+    EXPECT_EQ(o[1].airline(), "X");
+    EXPECT_EQ(o[2].callsign1(), "");
+    EXPECT_EQ(o[2].callsign2(), "B");
     EXPECT_EQ(o[2].hours.count(), 1u);
     EXPECT_NE(log().find("refused"), std::string::npos);
 }

@@ -214,7 +214,7 @@ TEST_F(StandLoad, LearnedFileMerge) {
     ASSERT_NE(a1, nullptr);
     ASSERT_EQ(a1->options.size(), 3u);
     EXPECT_EQ(a1->options[1].id, 2u);
-    EXPECT_EQ(a1->options[1].callsign1, "DLH7");
+    EXPECT_EQ(a1->options[1].callsign1(), "DLH7");
     EXPECT_EQ(a1->options[1].fixed, 0u);
     EXPECT_EQ(a1->options[2].id, 3u);
     EXPECT_EQ(a1->options[2].kind, optionSoft);
@@ -284,7 +284,7 @@ TEST_F(StandLoad, LearnedOptionDuplicates) {
         ++k;
     }
     EXPECT_EQ(gf_bitset2hours(a1->options[1].hours), "20,21");
-    EXPECT_EQ(a1->options[5].reg, "X-TEST");
+    EXPECT_EQ(a1->options[5].reg(), "X-TEST");
     EXPECT_EQ(gf_bitset2hours(a1->options.back().hours), "9,22");
     EXPECT_NE(log().find("lf_mergeLearnedParkPos invalid hour \"x\" in 10,x"), std::string::npos);
 }

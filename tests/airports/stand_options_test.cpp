@@ -94,8 +94,8 @@ TEST_F(StandOptions, AddOptionTakesAirlineAndTypeOfAKnownRegistration) {
     for (const auto& [reg, airline, type] : cases) {
         std::vector<ParkPosOption> list;
         ASSERT_EQ(gf_addOption(list, makeAc("UAE", "A388"), optionReal, {1, 0}, "UAE1", reg), 1);
-        EXPECT_EQ(list[0].airline, airline) << reg;
-        EXPECT_EQ(list[0].type, type) << reg;
+        EXPECT_EQ(list[0].airline(), airline) << reg;
+        EXPECT_EQ(list[0].type(), type) << reg;
     }
 }
 
@@ -106,10 +106,10 @@ TEST(StandOptionRange, SetsTheRunAndNotesTwoCallsigns) {
     EXPECT_EQ(list[1].hours, hoursOf({0, 1, 40, 47}));
     EXPECT_TRUE(list[0].hours.none());
     for (const char* cs : {"BBB2", "CCC3", "AAA1", "CCC3_", ""}) gf_updateOptionRange(list, {3, 1}, cs, 0, 2);
-    EXPECT_EQ(list[1].callsign1, "AAA1");
-    EXPECT_EQ(list[1].callsign2, "CCC3");              // a third replaces the second
+    EXPECT_EQ(list[1].callsign1(), "AAA1");
+    EXPECT_EQ(list[1].callsign2(), "CCC3");              // a third replaces the second
     gf_updateOptionRange(list, {3, 1}, "DDD4", 3, 0);  // id 0 is never found
-    EXPECT_EQ(list[0].callsign1, "");
+    EXPECT_EQ(list[0].callsign1(), "");
 }
 
 TEST(StandOptionRange, OverMidnightSplitsTheRun) {
@@ -130,7 +130,7 @@ TEST(StandOptionRange, OverMidnightSplitsTheRun) {
         gf_updateOptionRangeOverMidnight(list, c.now, "DLH1", c.count, 5, 6);
         for (const auto& o : list) {
             EXPECT_EQ(o.hours, hoursOf(o.id == 5 ? c.earlier : c.later)) << c.now.slot << " option " << o.id;
-            EXPECT_EQ(o.callsign1, "DLH1");
+            EXPECT_EQ(o.callsign1(), "DLH1");
         }
     }
 }
@@ -181,8 +181,8 @@ TEST(MatchOption, RealOptionByCallsignOrAirlineAndType) {
     };
     for (const auto& c : cases) {
         ParkPosOption o;
-        o.id = c.id, o.kind = c.kind, o.callsign1 = "DLH1", o.callsign2 = c.callsign2;
-        o.airline = c.airline, o.type = c.type;
+        o.id = c.id, o.kind = c.kind, o.setCallsign1("DLH1"), o.setCallsign2(c.callsign2);
+        o.setAirline(c.airline), o.setType(c.type);
         EXPECT_EQ(gf_matchOption(o, "UAE1", makeAc("UAE", "A388")), c.matches) << c.airline << c.type << c.id;
     }
 }

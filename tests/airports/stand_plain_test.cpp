@@ -53,6 +53,34 @@ Reading lf_read(const std::string& text) {
     return r;
 }
 
+void lf_expectSameStands(const std::vector<ParkPos>& x, const std::vector<ParkPos>& y) {
+    ASSERT_EQ(x.size(), y.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const ParkPos& a = x[i];
+        const ParkPos& b = y[i];
+        EXPECT_EQ(a.name, b.name);
+        EXPECT_EQ(a.lat, b.lat);
+        EXPECT_EQ(a.lon, b.lon);
+        EXPECT_EQ(a.radius, b.radius);
+        EXPECT_EQ(a.heading, b.heading);
+        EXPECT_EQ(a.cargo, b.cargo);
+        EXPECT_EQ(a.heli, b.heli);
+        ASSERT_EQ(a.options.size(), b.options.size());
+        for (size_t k = 0; k < a.options.size(); ++k) {
+            const ParkPosOption& o = a.options[k];
+            const ParkPosOption& p = b.options[k];
+            EXPECT_EQ(o.airline(), p.airline());
+            EXPECT_EQ(o.type(), p.type());
+            EXPECT_EQ(o.reg(), p.reg());
+            EXPECT_EQ(o.callsign1(), p.callsign1());
+            EXPECT_EQ(o.callsign2(), p.callsign2());
+            EXPECT_EQ(o.day, p.day);
+            EXPECT_EQ(o.kind, p.kind);
+            EXPECT_EQ(o.hours, p.hours);
+        }
+    }
+}
+
 using StandPlainReader = StandFilesTest;
 
 TEST_F(StandPlainReader, TakesThePlainFormsAndReadsThemAsPugixml) {
@@ -60,9 +88,9 @@ TEST_F(StandPlainReader, TakesThePlainFormsAndReadsThemAsPugixml) {
     record.name = "Q & \"A\" <Field>\t'x'";
     record.publisher = "stock";
     ParkPosOption o;
-    o.airline = "DLH";
-    o.type = "A320";
-    o.callsign1 = "A&B<C>\"D\"\x01\t\n";
+    o.setAirline("DLH");
+    o.setType("A320");
+    o.setCallsign1("A&B<C>\"D\"\x01\t\n");
     o.id = 1;
     o.day = 3;
     o.hours.set(5);
@@ -86,6 +114,13 @@ TEST_F(StandPlainReader, TakesThePlainFormsAndReadsThemAsPugixml) {
         {"no parkpositions", file("")},
         {"elements after parkpositions", file(stand("")) + "<parameters><parameter name=\"x\" value=\"y\"/></parameters>"},
         {"an end tag with blanks", file("<parkpositions><parkpos id=\"A\"></parkpos  ></parkpositions >")},
+        {"values of every length up to 40, some with escapes", file(stand("", [] {
+             std::string opts;
+             for (size_t n = 0; n <= 40; ++n)
+                 opts += "<opt reg=\"" + std::string(n, 'r') + "\" cs=\"" + std::string(n, 'c') + "&amp;" +
+                         std::string(n / 2, 'd') + "\" hh=\"" + std::to_string(n) + "\"/>";
+             return opts;
+         }()))},
     };
     for (const Form& f : forms) {
         SCOPED_TRACE(f.what);
@@ -187,30 +222,57 @@ TEST_F(StandPlainReader, LoadsTheSameStandsEitherWay) {
         gf_readParkPositions(reader.parkPositions(), 0, stands);
     }
     ASSERT_EQ(loads[0].size(), 5u);
-    ASSERT_EQ(loads[0].size(), loads[1].size());
-    for (size_t i = 0; i < loads[0].size(); ++i) {
-        const ParkPos& a = loads[0][i];
-        const ParkPos& b = loads[1][i];
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(a.lat, b.lat);
-        EXPECT_EQ(a.lon, b.lon);
-        EXPECT_EQ(a.radius, b.radius);
-        EXPECT_EQ(a.heading, b.heading);
-        EXPECT_EQ(a.cargo, b.cargo);
-        EXPECT_EQ(a.heli, b.heli);
-        ASSERT_EQ(a.options.size(), b.options.size());
-        for (size_t k = 0; k < a.options.size(); ++k) {
-            EXPECT_EQ(a.options[k].airline, b.options[k].airline);
-            EXPECT_EQ(a.options[k].type, b.options[k].type);
-            EXPECT_EQ(a.options[k].callsign1, b.options[k].callsign1);
-            EXPECT_EQ(a.options[k].callsign2, b.options[k].callsign2);
-            EXPECT_EQ(a.options[k].day, b.options[k].day);
-            EXPECT_EQ(a.options[k].kind, b.options[k].kind);
-            EXPECT_EQ(a.options[k].hours, b.options[k].hours);
-        }
-    }
+    lf_expectSameStands(loads[0], loads[1]);
     EXPECT_EQ(loads[0][2].options[2].day, 3u);
     EXPECT_EQ(loads[0][3].radius, 16.0 * nmPerMetre);  // strtod reads hexadecimal
+}
+
+// A file found not plain only after the reading has written over many of its stands, in the
+// middle of "parkpositions" or after it: read by pugixml from the file, none of the values the
+// plain reading had taken.
+TEST_F(StandPlainReader, AFileFoundNotPlainHalfwayIsReadByPugixmlAlone) {
+    auto plainStands = [](const std::string& prefix) {
+        std::string text;
+        for (int i = 0; i < 40; ++i)
+            text += "<parkpos id=\"" + prefix + std::to_string(i) + "\" latitude=\"50." + std::to_string(i + 10) +
+                    "\" longitude=\"6.1\"><opt reg=\"D-AB" + std::to_string(i) +
+                    "\" airl=\"DLH\" type=\"A320\" day=\"1\" hh=\"4\" cs=\"DLH" + std::to_string(i) +
+                    ":&amp;X\"/></parkpos>\n";
+        return text;
+    };
+    const std::string odd = "<parkpos id=\"odd\" latitude=\"51\" longitude=\"7\"><![CDATA[x]]><opt cs=\"&nbsp;\"/></parkpos>";
+    const Form forms[] = {
+        {"in the middle of parkpositions", file("<parkpositions>" + plainStands("S") + odd + plainStands("T") + "</parkpositions>")},
+        {"after parkpositions", file("<parkpositions>" + plainStands("S") + "</parkpositions>") + "<?pi x?>"},
+        {"in the last bytes", file("<parkpositions>" + plainStands("S") + "</parkpositions>") + "<!-- a -- b -->"},
+    };
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.what);
+        writeWholeFile("t.xml", f.text);
+        std::vector<std::vector<ParkPos>> loads;
+        for (const bool plainFirst : {true, false}) {
+            StandFileReader reader;
+            const bool loaded = static_cast<bool>(reader.load("t.xml", plainFirst));
+            pugi::xml_document doc;
+            ASSERT_EQ(loaded, static_cast<bool>(doc.load_file("t.xml")));
+            EXPECT_FALSE(reader.plain());
+            if (loaded) gf_readParkPositions(reader.parkPositions(), 0, loads.emplace_back());
+        }
+        if (loads.empty()) continue;
+        ASSERT_EQ(loads.size(), 2u);
+        lf_expectSameStands(loads[0], loads[1]);
+    }
+    // The middle form as pugixml reads it: every stand, the odd one's value as it stands.
+    writeWholeFile("t.xml", forms[0].text);
+    StandFileReader reader;
+    ASSERT_TRUE(reader.load("t.xml"));
+    std::vector<ParkPos> stands;
+    gf_readParkPositions(reader.parkPositions(), 0, stands);
+    ASSERT_EQ(stands.size(), 81u);
+    EXPECT_EQ(stands[39].options[0].callsign1(), "DLH39");
+    EXPECT_EQ(stands[39].options[0].callsign2(), "&X");
+    EXPECT_EQ(stands[40].name, "odd");
+    EXPECT_EQ(stands[40].options[0].callsign1(), "&nbsp;");
 }
 
 }  // namespace

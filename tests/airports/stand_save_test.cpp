@@ -33,7 +33,7 @@ class StandSave : public StandFilesTest {
             ParkPosOption o;
             o.id = static_cast<uint32_t>(options.size() + 1);
             o.fixed = f;
-            o.airline = f ? "BASE" : "LEARNED";
+            o.setAirline(f ? "BASE" : "LEARNED");
             o.day = 1;
             o.hours.set(3);
             options.push_back(o);
@@ -107,8 +107,8 @@ TEST_F(StandSave, LeavingSavesOnlyChangesAndTheNextLoadReadsThem) {
     ASSERT_EQ(gf_readParkedFile(), "");
     ParkPosOption o;
     o.id = 2;
-    o.airline = "EWG";
-    o.type = "A20N";
+    o.setAirline("EWG");
+    o.setType("A20N");
     o.day = 4;
     o.kind = optionReal;
     o.hours.set(20);
@@ -122,7 +122,7 @@ TEST_F(StandSave, LeavingSavesOnlyChangesAndTheNextLoadReadsThem) {
     setParkAirport("EDDL");
     ASSERT_EQ(gf_readParkedFile(), "");
     ASSERT_EQ(parkPositions[0].options.size(), 2u);
-    EXPECT_EQ(parkPositions[0].options[1].airline, "EWG");
+    EXPECT_EQ(parkPositions[0].options[1].airline(), "EWG");
     EXPECT_EQ(parkPositions[0].options[1].fixed, 0u);
     EXPECT_EQ(updateCount, 0);
 }

@@ -137,8 +137,8 @@ TEST_F(ArrivalParking, TaxiesInParksOnItsStandOnItsHeadingAndTheUseIsSaved) {
         const ParkPos& stand = parkPositions.front();
         ASSERT_EQ(stand.options.size(), 1u);
         EXPECT_EQ(stand.options[0].kind, optionReal);
-        EXPECT_EQ(stand.options[0].reg, "HB-JXA");
-        EXPECT_EQ(stand.options[0].callsign1, "SWR287");
+        EXPECT_EQ(stand.options[0].reg(), "HB-JXA");
+        EXPECT_EQ(stand.options[0].callsign1(), "SWR287");
     }
     EXPECT_GE(updateCount, 1);
     gf_clearParkAirportState();

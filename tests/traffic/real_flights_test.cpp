@@ -303,7 +303,7 @@ TEST_P(ZurichParking, ParksOnTheStandAndLearnsItsUse) {
         }
     }
     const bool learned = std::any_of(stand->options.begin(), stand->options.end(), [&](const ParkPosOption& o) {
-        return o.kind == optionReal && o.reg == f->reg;
+        return o.kind == optionReal && o.reg() == f->reg;
     });
     EXPECT_EQ(learned, f->parks) << "real option of " << f->reg << " on " << f->stand;
     if (f->parks) {

@@ -265,9 +265,9 @@ TEST_F(StandSoft, TheCoupledCallsignWindow) {
         o.day = static_cast<uint32_t>(c.option.weekday);
         o.hours.set(static_cast<size_t>(c.option.slot));
         o.kind = optionReal;
-        o.airline = c.airline;
-        o.callsign1 = "SWR12";
-        o.callsign2 = c.callsign2;
+        o.setAirline(c.airline);
+        o.setCallsign1("SWR12");
+        o.setCallsign2(c.callsign2);
         parkPositions.front().options.push_back(o);
         gf_searchForCoupledCsAroundThisTime(now, ac);
         EXPECT_EQ(ac.identity.coupledCallsign, c.found ? "SWR13" : "");

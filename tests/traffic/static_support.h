@@ -41,12 +41,12 @@ inline ParkPosOption makeOption(const OptionSpec& s) {
     o.id = s.id;
     o.day = s.day;
     for (int slot : s.slots) o.hours.set(static_cast<size_t>(slot));
-    o.callsign1 = s.callsign1;
-    o.callsign2 = s.callsign2;
-    o.reg = s.reg;
+    o.setCallsign1(s.callsign1);
+    o.setCallsign2(s.callsign2);
+    o.setReg(s.reg);
     o.kind = s.kind;
-    o.airline = s.airline;
-    o.type = s.type;
+    o.setAirline(s.airline);
+    o.setType(s.type);
     return o;
 }
 
