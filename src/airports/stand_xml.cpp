@@ -9,10 +9,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace vdl {
 
 namespace {
@@ -90,7 +86,7 @@ struct KeptState {
 };
 // The kept file buffer and whether a StandFileBytes holds it.
 struct KeptBytes {
-    ByteBuffer buffer;
+    std::unique_ptr<char[]> buffer;
     size_t capacity = 0;
     bool held = false;
     bool releaseLater = false;
@@ -119,28 +115,6 @@ void lf_deallocate(void* p) {
     std::free(p);
 }
 
-// At least n bytes, not initialised (a read fills them); capacity: how many. A few megabytes are
-// taken in transparent huge pages where the system has them: fresh 4 KiB pages cost the kernel
-// about 2 µs each on a virtual machine, and a learned file of 4 MB takes a thousand of them.
-ByteBuffer lf_allocateBytes(size_t n, size_t& capacity) {
-    capacity = 0;
-#ifdef __linux__
-    constexpr size_t hugePage = size_t{2} << 20;
-    if (n >= hugePage) {
-        const size_t rounded = (n + hugePage - 1) / hugePage * hugePage;
-        ByteBuffer buffer(static_cast<char*>(std::aligned_alloc(hugePage, rounded)));
-        if (buffer) {
-            ::madvise(buffer.get(), rounded, MADV_HUGEPAGE);  // a hint: without it, ordinary pages
-            capacity = rounded;
-            return buffer;
-        }
-    }
-#endif
-    ByteBuffer buffer(static_cast<char*>(std::malloc(n)));
-    if (buffer) capacity = n;
-    return buffer;
-}
-
 // Set before main, while no other thread can be inside pugixml.
 const bool hooksSet = [] {
     pugi::set_memory_management_functions(lf_allocate, lf_deallocate);
@@ -148,8 +122,6 @@ const bool hooksSet = [] {
 }();
 
 }  // namespace
-
-void FreeBytes::operator()(char* p) const { std::free(p); }
 
 StandXmlDocument::Claim::Claim() {
     (void)hooksSet;
@@ -206,12 +178,13 @@ bool StandFileBytes::read(const std::filesystem::path& file) {
     if (static_cast<uint64_t>(end) >= maxStandFileBytes) return false;
     const auto size = static_cast<size_t>(end);
     if (size + 1 > capacity_) {
-        buffer_.reset();
-        buffer_ = lf_allocateBytes(size + 1, capacity_);
+        // Not value-initialised: the read fills it.
+        buffer_.reset(new (std::nothrow) char[size + 1]);
+        capacity_ = buffer_ ? size + 1 : 0;
         if (!buffer_) return false;
     }
     if (!in.read(buffer_.get(), static_cast<std::streamsize>(size))) return false;
-    buffer_.get()[size] = '\0';
+    buffer_[size] = '\0';
     size_ = size;
     return true;
 }

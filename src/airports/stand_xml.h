@@ -50,12 +50,6 @@ private:
     pugi::xml_document doc_;
 };
 
-// A file buffer, given back with std::free.
-struct FreeBytes {
-    void operator()(char* p) const;
-};
-using ByteBuffer = std::unique_ptr<char, FreeBytes>;
-
 // Files from this size on are not read into a StandFileBytes.
 inline constexpr uint64_t maxStandFileBytes = uint64_t{1} << 30;
 
@@ -77,7 +71,7 @@ public:
     bool kept() const { return kept_; }
 
 private:
-    ByteBuffer buffer_;
+    std::unique_ptr<char[]> buffer_;
     size_t capacity_ = 0;
     size_t size_ = 0;
     bool kept_ = false;

@@ -91,23 +91,6 @@ TEST(StandXml, SameDocumentAsAnOrdinaryParseAndMemoryReused) {
     EXPECT_EQ(gf_standXmlMemorySize(), 0u);
 }
 
-// Files of some megabytes, around the size of the large pages their buffers are taken in.
-TEST(StandXml, LargeFilesReadWhole) {
-    test::TempWorkDir work;
-    gf_releaseStandXmlMemory();
-    for (const size_t size : {size_t{2} << 20, (size_t{2} << 20) - 1, (size_t{5} << 20) + 7}) {
-        std::string text(size, ' ');
-        for (size_t i = 0; i < size; i += 4093) text[i] = static_cast<char>('a' + i % 26);
-        test::writeWholeFile("big.xml", text);
-        StandFileBytes bytes;
-        ASSERT_TRUE(bytes.read("big.xml"));
-        ASSERT_EQ(bytes.size(), size);
-        EXPECT_EQ(bytes.data()[size], '\0');
-        EXPECT_TRUE(std::string_view(bytes.data(), size) == text) << size;
-    }
-    gf_releaseStandXmlMemory();
-}
-
 // The bytes of files and the room of option lists, kept from one load to the next.
 TEST(StandXml, FileBytesAndOptionRoomKept) {
     test::TempWorkDir work;
