@@ -46,19 +46,14 @@ struct AcIdentity {
     std::string reg;               // registration
     uint64_t coupledSearched = 0;  // 1 once the coupled callsign was searched
 
-    AircraftCategory category = AircraftCategory::Light;
     double halfWingspan = 0.0;  // nm
 
-    // Per-category pitch values, radians (negative = nose up), set by the traffic manager.
-    double groundPitch = 0.0;
+    // Per-category pitch values, radians (negative = nose up), set by the traffic manager (the
+    // ground pitch below).
     double rotationPitch = 0.0;
     double climbPitch = 0.0;
-
-    double staticCgHeight = 0.0;  // ft, the simulator's "Static CG to Ground"
     double staticPitch = 0.0;     // radians, the simulator's "Static Pitch"
 
-    double baseTurnRate = 0.0;    // radians per traffic step
-    double turnRate = 0.0;        // radians per traffic step
     double groundAccel = 0.0;     // kt per step
     double standTaxiSpeed = 0.0;  // kt
 
@@ -73,6 +68,13 @@ struct AcIdentity {
 
     uint8_t cargo = 0;
     uint8_t fsltl = 0;  // the title holds "FSLTL_"
+
+    // Last: the values every traffic step reads, next to the aircraft record's own hot fields.
+    double groundPitch = 0.0;     // radians
+    double staticCgHeight = 0.0;  // ft, the simulator's "Static CG to Ground"
+    double baseTurnRate = 0.0;    // radians per traffic step
+    double turnRate = 0.0;        // radians per traffic step
+    AircraftCategory category = AircraftCategory::Light;
 };
 
 // Builds an identity with category and half wingspan from the data base, and the touchdown step

@@ -29,7 +29,7 @@ uint64_t gf_steadyTicks() {
 }
 
 AiAircraft::AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, bool cargo)
-    : identity(std::move(id)), standLat(lat), standLon(lon), standHeading(heading), standId(stand), cargoStand(cargo) {}
+    : standLat(lat), standLon(lon), standHeading(heading), standId(stand), identity(std::move(id)), cargoStand(cargo) {}
 
 LiveAc::LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime)
     : AiAircraft(std::move(id), 0, 0.0, 0.0, 0.0, false), lastSampleTime(sampleTime) {

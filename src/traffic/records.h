@@ -2,17 +2,15 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 
 #include "feed/traffic_record.h"
 #include "foundation/time.h"
 #include "refdata/identity.h"
+#include "traffic/pos_stream.h"
 
 namespace vdl {
-
-using PosStream = std::deque<StreamPos>;
 
 // Life states of an AiAircraft or LiveAc.
 enum class AcState : uint32_t {
@@ -85,29 +83,38 @@ struct BezierCurve {
 
 // An AI aircraft in the simulator. Alone it is a static parked aircraft.
 struct AiAircraft {
-    AcIdentity identity;
-    uint32_t objectId = 0;  // 0 while the object does not exist
     double standLat = 0.0;
     double standLon = 0.0;
     double standHeading = 0.0;   // radians
     WeekSlot parkSlot{0, 0};     // week slot at which it was seen parked on the stand; {0, 0} = none
     uint32_t standId = 0;        // 0 = none
-    AcState state = AcState::fresh;
     uint32_t throttleStep = throttleStepNone;
-    uint32_t flapsStep = flapsStepNone;
+    // With the identity's hot values at its end: what the traffic step reads of every aircraft,
+    // in one cache line of a LiveAc (the fields after erase fill the line).
+    AcIdentity identity;
+    uint32_t objectId = 0;  // 0 while the object does not exist
+    AcState state = AcState::fresh;
+    bool erase = false;
     bool cargoStand = false;
     bool removeWhenCreated = false;
-    bool erase = false;
     bool makeWayMark = false;
+    uint32_t flapsStep = flapsStepNone;
 
     AiAircraft(AcIdentity&& id, uint32_t stand, double lat, double lon, double heading, bool cargo);
 };
 
 // A live aircraft fed from the live traffic feed: movement state and position stream.
+//
+// Steps 10 ms apart find the records out of the cache, and most aircraft do little in a step
+// (their next point is not due): the step waits on memory. What it reads of such an aircraft lies
+// together: the identity's hot values and AiAircraft's state at the end of the base, then (after
+// the curve's payload, a cache line of its own that only a curve reads) the curve's flag, the hot
+// fields below and the stream's flag and first point's due time and stop flag. The traffic step
+// fetches these lines a few aircraft ahead; tests/traffic/live_layout_test.cpp counts them.
 struct LiveAc : AiAircraft {
-    // What every traffic step reads of an aircraft whose next point is not due comes first,
-    // together: steps 10 ms apart find the records out of the cache, and the step fetches these
-    // lines a few aircraft ahead.
+    // The curve flown through a ground corner, none on a straight leg. Its payload fills a cache
+    // line and its flag comes after it, on the first line of the hot fields.
+    alignas(64) std::optional<BezierCurve> curve;
     double lat = 0.0;
     double lon = 0.0;
     double pitch = 0.0;  // radians, negative = nose up
@@ -123,24 +130,26 @@ struct LiveAc : AiAircraft {
     double bankRate = 0.0;     // radians per step
     double headingRate = 0.0;  // radians per step
     double altRate = 0.0;      // ft per step
-    double targetVs = 0.0;     // ft/min
     double targetTas = 0.0;    // kt, signed: negative when reversing
     double legBearing = 0.0;   // radians; the heading for a ground spawn, 0 airborne
     double aglFt = 2500.0;
     // The simulator's ground under the aircraft (ft), from its last notice; none before one came.
     double groundElevFt = 0.0;
-    PosStream stream;  // front: start of the current leg; second: its target
     GroundState groundState = GroundState::fresh;
     uint32_t configStage = 0;
     bool onGround = false;
     bool groundElevKnown = false;
     bool touchdown = false;
     bool approach = false;
-    // The curve flown through a ground corner, none on a straight leg; its parameter and the
-    // parameter's step per traffic step.
-    std::optional<BezierCurve> curve;
+    bool turnSlow = false;
+    bool reversing = false;  // the data moves it tail first (a pushback seen in the data)
+    PosStream stream;        // front: start of the current leg; second: its target
+    // The end of the hot fields.
+
+    // The curve's parameter and the parameter's step per traffic step.
     double curveT = 0.0;
     double curveStep = 0.0;
+    double targetVs = 0.0;  // ft/min
 
     double lastSampleTime = 0.0;
     // The velocity of the last line as given, and one found stale: a feed that keeps repeating a
@@ -190,8 +199,6 @@ struct LiveAc : AiAircraft {
     bool takeoffRoll = false;
     bool landingRoll = false;
     bool atStand = false;
-    bool turnSlow = false;
-    bool reversing = false;  // the data moves it tail first (a pushback seen in the data)
 
     // A copy owns a stream of its own (the deque is copied point by point).
     LiveAc(const StreamPos& first, AcIdentity&& id, double sampleTime);

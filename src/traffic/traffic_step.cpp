@@ -76,21 +76,20 @@ void lf_handOverPositions() {
 }
 
 // Steps 10 ms apart find the records out of the cache, and an aircraft whose next point is not
-// due does little work: the loop waits on memory. The lines an update reads (the identity's
-// numbers, the state, the step fields at the head of LiveAc) are fetched some aircraft ahead,
-// the stream's first point once its record has come in.
+// due does little work: the loop waits on memory. The lines an update reads (the identity's hot
+// values and the state at the end of the base, the curve's flag to the stream's first point in
+// LiveAc) are fetched some aircraft ahead.
 constexpr size_t prefetchAhead = 8;
 constexpr size_t cacheLine = 64;
 
 void lf_prefetchRecord(const LiveAc& ac) {
-    const auto* p = reinterpret_cast<const char*>(&ac.identity.groundPitch);
-    const auto* end = reinterpret_cast<const char*>(&ac.curve) + sizeof(ac.curve);
+    __builtin_prefetch(&ac.identity.groundPitch);
+    __builtin_prefetch(&ac.erase);
+    // Past the curve's payload: only a curve reads it.
+    const auto* p = reinterpret_cast<const char*>(&ac.curve) + sizeof(BezierCurve);
+    const auto* end = reinterpret_cast<const char*>(&ac.stream.front().headingValid) + 1;
     for (; p < end; p += cacheLine) __builtin_prefetch(p);
     __builtin_prefetch(end - 1);
-}
-
-void lf_prefetchFront(const LiveAc& ac) {
-    if (!ac.stream.empty()) __builtin_prefetch(&ac.stream.front().time);
 }
 
 void lf_updateAllLiveAc() {
@@ -99,7 +98,6 @@ void lf_updateAllLiveAc() {
         // By index: an update may append to the list.
         for (size_t i = 0; i < liveAircraft.size(); ++i) {
             if (i + prefetchAhead < liveAircraft.size()) lf_prefetchRecord(liveAircraft[i + prefetchAhead]);
-            if (i + prefetchAhead / 2 < liveAircraft.size()) lf_prefetchFront(liveAircraft[i + prefetchAhead / 2]);
             if (updateLiveAc(liveAircraft[i])) anyErase = true;
         }
         if (anyErase) liveAircraft.eraseFlagged();
