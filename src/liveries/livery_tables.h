@@ -15,23 +15,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "foundation/text_keys.h"
 #include "liveries/flat_text_map.h"
 
 namespace vdl {
 
 using TitleView = std::string_view;
-
-// Hash and equality that let the tables be searched with a string_view without a copy.
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-};
-struct TextEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
-};
-template <typename T>
-using TextMap = std::unordered_map<std::string, T, TextHash, TextEqual>;
 
 struct CatalogueTitle {
     TitleView title;

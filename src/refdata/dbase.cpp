@@ -31,6 +31,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/text_keys.h"
 #include "foundation/utf8_path.h"
 #include "refdata/hooks.h"
 
@@ -45,24 +46,16 @@ constexpr size_t maxFaultLines = 20;
 // Used for a category without any wingspan in the data base (metres).
 constexpr std::array<double, categoryCount> fallbackWingspan = {11.0, 18.0, 34.0, 60.0, 11.0, 11.0};
 
-struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
-template <typename V>
-using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
-
 struct TypeInfo {
     std::optional<AircraftCategory> category;
     std::optional<double> halfWingspan;  // nm
 };
 
 struct DbaseData {
-    StringMap<TypeInfo> types;
+    TextMap<TypeInfo> types;
     std::array<double, categoryCount> meanHalfWingspan{};
-    StringSet airlines;
-    StringMap<RegcodeData> regs;
+    TextSet airlines;
+    TextMap<RegcodeData> regs;
     std::vector<std::string> pvtPrefixes;
     std::unordered_map<std::string, std::string> fixes;
     std::set<std::string> simaddons20;

@@ -17,6 +17,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/random.h"
+#include "foundation/text_keys.h"
 #include "refdata/dbase.h"
 #include "simlink/sim_link.h"
 #include "traffic/parking_max.h"
@@ -37,13 +38,6 @@ constexpr size_t tempCandidatesRoom = 512;
 // What the drop tests and the neighbour test look up, built once per plan or adjustment instead
 // of scanning staticAircraft per stand, option and neighbour. The plan's part follows
 // staticCandidates as it grows.
-// Sets looked up by the options' string views, with no string made per look-up.
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
-
 struct SearchIndex {
     bool built = false;
     size_t staticsIndexed = 0;
