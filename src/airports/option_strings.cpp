@@ -97,14 +97,11 @@ void OptionStrings::set(OptionField f, std::string_view value) {
 
 void OptionStrings::assign(const Values& values) {
     size_t total = 0;
-    bool small = true;
-    for (const std::string_view s : values) {
-        total += s.size();
-        small = small && s.size() <= std::numeric_limits<unsigned char>::max();
-    }
+    for (const std::string_view s : values) total += s.size();
     // Built apart first: the values may lie in this object's own storage.
     unsigned char built[blockBytes] = {};
-    if (small && total <= inlineChars) {
+    static_assert(inlineChars <= std::numeric_limits<unsigned char>::max(), "inline lengths are single bytes");
+    if (total <= inlineChars) {
         size_t offset = 0;
         for (size_t i = 0; i < fieldCount; ++i) {
             if (!values[i].empty()) std::memcpy(built + offset, values[i].data(), values[i].size());
