@@ -24,6 +24,7 @@ void gf_setCategoryValues(AcIdentity& identity) {
 }
 
 uint64_t gf_steadyTicks() {
+    if (const uint64_t set = steadyTicksOverride.load(std::memory_order_relaxed)) return set;
     using Ticks = std::chrono::duration<uint64_t, std::ratio<1, steadyTicksPerSecond>>;
     return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }

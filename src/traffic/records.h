@@ -1,6 +1,7 @@
 // The records of the AI aircraft the traffic manager puts into the simulator.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -67,6 +68,10 @@ bool gf_categoryEnabled(AircraftCategory c);
 // clock changes and make parked times negative or huge.
 inline constexpr uint64_t steadyTicksPerSecond = 10'000'000;
 uint64_t gf_steadyTicks();
+
+// When not 0, gf_steadyTicks() returns this instead: tests set the clock, so that a time some
+// minutes back never depends on how long the machine has been up.
+inline std::atomic<uint64_t> steadyTicksOverride{0};
 
 // A quadratic Bezier path in local metres around its start P0 (east x, north y), through the
 // control point P1 to P2, for the parameter from start to end.

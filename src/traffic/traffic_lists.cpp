@@ -153,6 +153,7 @@ void gf_resetTraffic() {
     staticHexidCounter = 0;
     gf_forgetNoticeWaits();
     gf_resetMovementForTests();
+    steadyTicksOverride = 0;
     trafficListsInitialised = false;
 }
 

@@ -102,6 +102,7 @@ inline Globals runGlobals() {
     }
     g["traffic.selected"] = fmt::format("{} {}", selectedObjectId, feedCallsigns.size());
     g["traffic.parkingMaximum"] = text(parkingMaximum);
+    g["traffic.steadyTicksOverride"] = text(steadyTicksOverride.load());
     g["traffic.parkingCounters"] = fmt::format("{} {} {} {}", averageParkedHoursLive, averageParkedHoursStatic,
                                                standChangeCount, standRadiusChanges);
     g["traffic.staticParking"] =

@@ -53,6 +53,8 @@ class TrafficTest : public DataEnv {
         DataEnv::SetUp();
         buildFrom(trafficCatalogue());
         clock100 = 100000;
+        // A day's uptime, whatever the machine's: parked times reach back minutes or hours.
+        steadyTicksOverride = 86'400 * steadyTicksPerSecond;
         placeUser(userLat, userLon, true);
     }
     void TearDown() override {
