@@ -11,6 +11,7 @@
 #   bash scripts/build-windows.sh            # deps (once), build, tests under Wine, zip
 #   VDL_WIN_TESTS=0 bash scripts/build-windows.sh   # without the tests
 #   VDL_WIN_REPLAYS=1 bash scripts/build-windows.sh # with the long replays (label "replay") too
+#   VDL_WIN_DEPS_ONLY=1 bash scripts/build-windows.sh # the packages and the dependencies alone
 #
 # The program and its libraries build optimised (Release); the test code at -O0 (VDL_TEST_CXX_FLAGS):
 # it compiles a fifth faster, and the tests spend their time in the libraries.
@@ -21,7 +22,7 @@ jobs=${VDL_JOBS:-$(nproc)}
 
 # --- packages -------------------------------------------------------------------------------
 # The host's own dev packages name the versions of the sources built below.
-bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev zip
+bash scripts/deps.sh windows
 
 # --- dependencies, once per set of versions -------------------------------------------------
 srcver() { dpkg-query -W -f='${source:Version}' "$1"; }
@@ -138,6 +139,7 @@ if [ ! -d "$deps" ]; then
   fi
   exec 9>&-
 fi
+[ "${VDL_WIN_DEPS_ONLY:-0}" = 1 ] && exit 0
 
 # --- the program, its tools and its tests ---------------------------------------------------
 build=build/win64

@@ -11,6 +11,7 @@ parallel=${VDL_FUZZ_PARALLEL:-2}
 jobs=$(nproc)
 ((jobs > 3)) && jobs=3
 
+bash scripts/deps.sh fuzz
 CXX=clang++-14 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" \
   -DVDL_FUZZ=ON -DVDL_TESTS=OFF >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzzers

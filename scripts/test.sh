@@ -19,9 +19,31 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 fi
 
+# The later stages' packages and the Windows libraries (built from Debian's sources once per
+# machine) are fetched and built in the background while the first stage compiles and runs its
+# tests, at the lowest priority, so that they take only what the tests leave of the cores. The
+# stages that need them wait for them (deps.sh and build-windows.sh take locks); on a machine
+# that has them this is over at once.
+mkdir -p build
+nice -n 19 bash -c 'bash scripts/deps.sh fuzz windows screen &&
+  VDL_WIN_DEPS_ONLY=1 VDL_JOBS="$0" bash scripts/build-windows.sh' "$jobs" >build/background.log 2>&1 &
+background=$!
+lf_background() {
+  local rc=0 t0=$SECONDS c0
+  lf_cpu
+  c0=$cpu
+  wait "$background" || rc=$?
+  background=""
+  lf_cpu
+  echo "background: packages and Windows libraries ready after $((SECONDS - t0)) s more wall, $((cpu - c0)) s CPU in all"
+  ((rc == 0)) || { tail -30 build/background.log; echo "fetching the later stages' packages failed" >&2; }
+  return "$rc"
+}
+# An early failure ends the command, but never in the middle of a package install.
+trap '[ -z "$background" ] || wait "$background" 2>/dev/null || true' EXIT
+
 # The children's CPU seconds so far (user + system) into cpu, from the shell's own count: times
 # runs in this shell (in a subshell it would count that subshell's children only).
-mkdir -p build
 lf_cpu() {
   times >build/times.txt
   cpu=$(awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' build/times.txt)
@@ -62,6 +84,7 @@ lf_stage soak env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs
 
 # The Windows x64 cross-build and its tests under Wine, but for the long replays that the
 # sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").
+lf_background
 lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 
 # The Windows program as a user starts it, under Wine: with the stand-in SimConnect.dll beside

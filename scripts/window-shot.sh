@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/deps.sh xvfb xauth imagemagick x11-utils wine wine64
+bash scripts/deps.sh screen
 build=$root/build/win64
 for f in vandrel.exe standin/SimConnect.dll make_community.exe; do
   [ -f "$build/$f" ] || { echo "no $build/$f: run scripts/build-windows.sh first" >&2; exit 1; }
