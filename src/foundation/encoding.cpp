@@ -181,6 +181,47 @@ std::string gf_escapedForLog(std::string_view bytes) {
         });
 }
 
+bool gf_isInvisible(char32_t cp) {
+    struct Range {
+        char32_t first, last;
+    };
+    // White_Space, then Cf (Unicode 15.1), merged and in order.
+    static constexpr Range ranges[] = {
+        {0x09, 0x0D},       {0x20, 0x20},       {0x85, 0x85},       {0xA0, 0xA0},       {0xAD, 0xAD},
+        {0x600, 0x605},     {0x61C, 0x61C},     {0x6DD, 0x6DD},     {0x70F, 0x70F},     {0x890, 0x891},
+        {0x8E2, 0x8E2},     {0x1680, 0x1680},   {0x180E, 0x180E},   {0x2000, 0x200F},   {0x2028, 0x202F},
+        {0x205F, 0x2064},   {0x2066, 0x206F},   {0x3000, 0x3000},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},
+        {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+        {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+    };
+    for (const Range& r : ranges) {
+        if (cp < r.first) return false;
+        if (cp <= r.last) return true;
+    }
+    return false;
+}
+
+std::string_view gf_trimInvisible(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        char32_t cp = 0;
+        const size_t len = lf_utf8Sequence(text, start, cp);
+        if (len == 0 || !gf_isInvisible(cp)) break;
+        start += len;
+    }
+    size_t end = text.size();
+    while (end > start) {
+        // The sequence that ends at `end`: a lead byte and up to three continuation bytes.
+        size_t lead = end - 1;
+        while (lead > start && end - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
+        char32_t cp = 0;
+        const size_t len = lf_utf8Sequence(text, lead, cp);
+        if (len != end - lead || !gf_isInvisible(cp)) break;
+        end = lead;
+    }
+    return text.substr(start, end - start);
+}
+
 std::string gf_ansiToUtf8(std::string_view bytes) {
     if (gf_isValidUtf8(bytes)) return std::string(bytes);
     // 0x80..0x9F of Windows-1252; its five unassigned bytes become U+FFFD.

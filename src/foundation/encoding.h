@@ -20,4 +20,10 @@ std::string gf_printableText(std::string_view bytes);
 // breaks and tabs stay.
 std::string gf_escapedForLog(std::string_view bytes);
 
+// A code point of Unicode's White_Space property or of category Cf (format characters such as
+// U+00A0 no-break space, U+200E left-to-right mark, U+FEFF).
+bool gf_isInvisible(char32_t cp);
+// The text without invisible characters at both ends. Bytes of no valid UTF-8 sequence stay.
+std::string_view gf_trimInvisible(std::string_view text);
+
 }  // namespace vdl
