@@ -98,8 +98,9 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
                     continue;
                 }
                 std::error_code statusError;
-                if (topLinks && it.depth() == 0 && entry.is_symlink(statusError) && entry.is_directory(statusError)) {
-                    topLinks->push_back(entry.path());
+                if (entry.is_directory(statusError) && gf_isFolderLink(entry.path())) {
+                    it.disable_recursion_pending();  // the iterator follows links on Windows
+                    if (topLinks && it.depth() == 0) topLinks->push_back(entry.path());
                     continue;
                 }
                 if (!entry.is_regular_file(statusError) ||

@@ -21,17 +21,16 @@ bool lf_within(const fs::path& inner, const fs::path& outer) {
 
 LinkedFolders gf_sortLinkedFolders(const fs::path& folder, const std::vector<fs::path>& links) {
     LinkedFolders sorted;
-    std::error_code ec;
-    const fs::path base = fs::weakly_canonical(folder, ec);
-    if (ec) {
+    const fs::path base = gf_finalFolderPath(folder);
+    if (base.empty()) {
         sorted.repeat = links;
         return sorted;
     }
     std::vector<fs::path> targets;
     for (const fs::path& link : links) {
-        const fs::path target = fs::canonical(link, ec);
+        const fs::path target = gf_finalFolderPath(link);
         // A dangling link has no folder to walk; the walk itself reports it.
-        if (ec) continue;
+        if (target.empty()) continue;
         const bool seen = std::any_of(targets.begin(), targets.end(), [&](const fs::path& t) {
             return lf_within(target, t) || lf_within(t, target);
         });

@@ -196,10 +196,12 @@ void gf_scanLiveryFolder(int32_t folderNo, const fs::path& root, const std::stop
                 } else if (directory) {
                     const std::string pathText = gf_utf8FromPath(path);
                     if (lf_charCount(pathText) > maxPathChars ||
-                        lf_holdsSkipWord(lf_below(pathText, folderText, path, folder)))
+                        lf_holdsSkipWord(lf_below(pathText, folderText, path, folder))) {
                         it.disable_recursion_pending();
-                    else if (topLinks && it.depth() == 0 && it->is_symlink(statusError))
-                        topLinks->push_back(path);
+                    } else if (gf_isFolderLink(path)) {
+                        it.disable_recursion_pending();  // the iterator follows links on Windows
+                        if (topLinks && it.depth() == 0) topLinks->push_back(path);
+                    }
                 } else if (regular && lf_isAircraftCfg(path)) {
                     if (!pool) pool.emplace(limit);
                     lf_startWorker(*pool, pending, folderNo, path, lf_isModelSet(gf_utf8FromPath(path)));
