@@ -12,6 +12,9 @@ std::string gf_utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
 // Text of a file without byte-order mark: kept when it is valid UTF-8, else read as Windows-1252
 // (the simulator's "ANSI" files) and converted.
 std::string gf_ansiToUtf8(std::string_view bytes);
+// The same line by line: a line that is valid UTF-8 stays, another is read as Windows-1252
+// (edited files mix them).
+std::string gf_mixedLinesToUtf8(std::string_view bytes);
 bool gf_isValidUtf8(std::string_view bytes);
 // Text made safe to show and pass on: every control character and every byte of no valid UTF-8
 // sequence becomes '?'.

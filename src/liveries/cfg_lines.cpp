@@ -74,20 +74,6 @@ const std::unordered_map<std::string_view, std::string_view>& lf_defaultAircraft
 
 }  // namespace
 
-std::string gf_mixedLinesToUtf8(std::string_view bytes) {
-    if (gf_isValidUtf8(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    size_t start = 0;
-    while (start < bytes.size()) {
-        const size_t end = bytes.find('\n', start);
-        const size_t stop = end == std::string_view::npos ? bytes.size() : end + 1;
-        out += gf_ansiToUtf8(bytes.substr(start, stop - start));  // valid UTF-8 stays as it is
-        start = stop;
-    }
-    return out;
-}
-
 CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
     const std::string_view raw = bytes;
     if (raw.starts_with("\xFF\xFE"))
@@ -100,6 +86,7 @@ CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
         cfg.text = std::move(bytes);
     else
         cfg.text = gf_mixedLinesToUtf8(raw);
+    std::string().swap(bytes);  // the file's bytes go before the lines are made
 
     cfg.lines.clear();
     const std::string_view text = cfg.text;

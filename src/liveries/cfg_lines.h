@@ -36,8 +36,6 @@ inline constexpr size_t maxCfgLines = 250'000;
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg);
 // The same from bytes already read: Ok or TooManyLines (then `cfg` holds no lines).
 CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg);
-// The text of a file without mark, decoded line by line.
-std::string gf_mixedLinesToUtf8(std::string_view bytes);
 
 // The raw value of a "key = value" line (key compared ignoring ASCII case); none when the line
 // is no such line or its value is empty.

@@ -84,5 +84,31 @@ TEST(TextTest, InvisibleCharactersLeaveBothEndsOnly) {
     EXPECT_FALSE(gf_isInvisible(0xE0080));
 }
 
+TEST(TextTest, DecodedTextsAreMadeInOnePiece) {
+    // UTF-16: a pair, an unpaired high and low surrogate, a dangling last byte.
+    const std::string le("A\0\xAC\x20\x3D\xD8\x00\xDE\x3D\xD8" "B\0\x00\xDC\xE9\0\x01", 17);
+    const std::string out = gf_utf16BytesToUtf8(le, false);
+    EXPECT_EQ(out, "A€\U0001F600\uFFFDB\uFFFDé\uFFFD");
+    std::string many;
+    for (int i = 0; i < 1000; ++i) many += std::string("A\0\xAC\x20\xE9\0", 6);
+    const std::string manyOut = gf_utf16BytesToUtf8(many, false);
+    EXPECT_EQ(manyOut.size(), 6000u);
+    EXPECT_LE(manyOut.capacity(), manyOut.size() + 3);  // no doubling: the size was counted first
+    std::string be;
+    for (size_t i = 0; i + 1 < 16; i += 2) be += std::string{le[i + 1], le[i]};
+    EXPECT_EQ(gf_utf16BytesToUtf8(be, true), "A€\U0001F600\uFFFDB\uFFFDé");
+
+    // Windows-1252 lines among UTF-8 ones; every byte of 0x80..0xFF once.
+    std::string high;
+    for (int c = 0x80; c <= 0xFF; ++c) high += static_cast<char>(c);
+    const std::string mixed = gf_mixedLinesToUtf8("Café\n" + high + "\nTürk\r\n" + high);
+    const std::string decoded = gf_ansiToUtf8(high);
+    EXPECT_EQ(mixed, "Café\n" + decoded + "\nTürk\r\n" + decoded);
+    EXPECT_EQ(mixed.capacity(), mixed.size());
+    EXPECT_EQ(decoded.substr(0, 3), "€");
+    EXPECT_EQ(decoded.substr(decoded.size() - 2), "ÿ");
+    EXPECT_EQ(decoded.capacity(), decoded.size());
+}
+
 }  // namespace
 }  // namespace vdl
