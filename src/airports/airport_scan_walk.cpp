@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "airports/bgl_reader.h"
+#include "foundation/linked_folders.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/utf8_path.h"
@@ -79,41 +81,64 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
         workers.pop_front();
     };
 
-    std::error_code ec;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    const fs::recursive_directory_iterator end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::string entryText;
-        try {
-            const fs::directory_entry& entry = *it;
-            entryText = gf_utf8FromPath(entry.path());
-            const std::string below = gf_utf8FromPath(entry.path().lexically_relative(folder));
-            if (gf_skipAirportPath(below, entryText.size())) {
-                if (entry.is_directory()) it.disable_recursion_pending();
-                continue;
+    // Walks one tree; links below it are not followed. With `topLinks`, the linked folders at its
+    // top level are collected there.
+    const auto walk = [&](const fs::path& start, std::vector<fs::path>* topLinks) {
+        std::error_code ec;
+        fs::recursive_directory_iterator it(start, fs::directory_options::skip_permission_denied, ec);
+        const fs::recursive_directory_iterator end;
+        for (; !ec && it != end; it.increment(ec)) {
+            std::string entryText;
+            try {
+                const fs::directory_entry& entry = *it;
+                entryText = gf_utf8FromPath(entry.path());
+                const std::string below = gf_utf8FromPath(entry.path().lexically_relative(folder));
+                if (gf_skipAirportPath(below, entryText.size())) {
+                    if (entry.is_directory()) it.disable_recursion_pending();
+                    continue;
+                }
+                std::error_code statusError;
+                if (entry.is_directory(statusError) && gf_isFolderLink(entry.path())) {
+                    it.disable_recursion_pending();  // the iterator follows links on Windows
+                    if (topLinks && it.depth() == 0) topLinks->push_back(entry.path());
+                    continue;
+                }
+                if (!entry.is_regular_file(statusError) ||
+                    !gf_isBglExtension(gf_utf8FromPath(entry.path().extension())) || gf_hasExcludedFileWord(below) ||
+                    !gf_hasAirportSection(entry.path()))
+                    continue;
+                if (exiting.load() || userClosed.load()) break;
+                gf_waitForWorkerSlot();
+                std::packaged_task<void()> task([readFile, path = entry.path()] {
+                    WorkerSlotGuard slot;
+                    readFile(path);
+                });
+                std::future<void> result = task.get_future();
+                workers.push_back(Worker{std::thread(std::move(task)), std::move(result)});
+                gf_workerStarted();
+                if (workers.size() > hwThreads.load()) finishOldest(entryText);
+            } catch (const std::exception& e) {
+                gf_addAirportsScanLog(
+                    fmt::format("{} airports search in folder {} aborted, cause: {}", warn, folderText, e.what()));
             }
-            std::error_code statusError;
-            if (!entry.is_regular_file(statusError) || !gf_isBglExtension(gf_utf8FromPath(entry.path().extension())) ||
-                gf_hasExcludedFileWord(below) || !gf_hasAirportSection(entry.path()))
-                continue;
-            if (exiting.load() || userClosed.load()) break;
-            gf_waitForWorkerSlot();
-            std::packaged_task<void()> task([readFile, path = entry.path()] {
-                WorkerSlotGuard slot;
-                readFile(path);
-            });
-            std::future<void> result = task.get_future();
-            workers.push_back(Worker{std::thread(std::move(task)), std::move(result)});
-            gf_workerStarted();
-            if (workers.size() > hwThreads.load()) finishOldest(entryText);
-        } catch (const std::exception& e) {
-            gf_addAirportsScanLog(
-                fmt::format("{} airports search in folder {} aborted, cause: {}", warn, folderText, e.what()));
         }
+        if (ec)
+            gf_addAirportsScanLog(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
+                                              warn, gf_utf8FromPath(start), ec.message()));
+    };
+
+    std::vector<fs::path> links;
+    walk(folder, &links);
+    // Add-on managers link packages into the Community folder and the simulator loads them.
+    const LinkedFolders linked = gf_sortLinkedFolders(folder, links);
+    for (const fs::path& package : linked.repeat)
+        gf_addAirportsScanLog(fmt::format("Linked package {} skipped: its folder is scanned already",
+                                          gf_utf8FromPath(package)));
+    for (const fs::path& package : linked.enter) {
+        if (exiting.load() || userClosed.load()) break;
+        gf_addAirportsScanLog("Scanning linked package " + gf_utf8FromPath(package));
+        walk(package, nullptr);
     }
-    if (ec)
-        gf_addAirportsScanLog(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
-                                          warn, folderText, ec.message()));
     // Every worker is waited for, also after a fault of the walk: none may outlive the scan.
     while (!workers.empty()) {
         if (const auto error = lf_finish(workers.front()))

@@ -1,5 +1,6 @@
 #include "liveries/cfg_lines.h"
 
+#include <algorithm>
 #include <fstream>
 #include <unordered_map>
 
@@ -73,7 +74,7 @@ const std::unordered_map<std::string_view, std::string_view>& lf_defaultAircraft
 
 }  // namespace
 
-void gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
+CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
     const std::string_view raw = bytes;
     if (raw.starts_with("\xFF\xFE"))
         cfg.text = gf_utf16BytesToUtf8(raw.substr(2), false);
@@ -84,11 +85,19 @@ void gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
     else if (gf_isValidUtf8(raw))
         cfg.text = std::move(bytes);
     else
-        cfg.text = gf_ansiToUtf8(raw);
+        cfg.text = gf_mixedLinesToUtf8(raw);
+    std::string().swap(bytes);  // the file's bytes go before the lines are made
 
     cfg.lines.clear();
-    cfg.lines.reserve(4048);
     const std::string_view text = cfg.text;
+    const size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    const size_t lineCount = breaks + (!text.empty() && !text.ends_with('\n') ? 1 : 0);
+    if (lineCount > maxCfgLines) {
+        cfg.text.clear();
+        cfg.text.shrink_to_fit();
+        return CfgRead::TooManyLines;
+    }
+    cfg.lines.reserve(std::max<size_t>(4048, lineCount));
     size_t start = 0;
     while (start < text.size()) {
         const size_t end = text.find('\n', start);
@@ -99,6 +108,7 @@ void gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
+    return CfgRead::Ok;
 }
 
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg) {
@@ -106,12 +116,12 @@ CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg) {
     const auto size = std::filesystem::file_size(path, ec);  // fails for a folder
     std::ifstream in(path, std::ios::binary);
     if (!in) return CfgRead::CannotOpen;
-    if (ec || size > maxCfgBytes) return CfgRead::ReadFailed;
+    if (ec) return CfgRead::ReadFailed;
+    if (size > maxCfgBytes) return CfgRead::TooLarge;
     std::string bytes(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
     if (in.bad() || static_cast<uintmax_t>(in.gcount()) != size) return CfgRead::ReadFailed;
-    gf_cfgFromBytes(std::move(bytes), cfg);
-    return CfgRead::Ok;
+    return gf_cfgFromBytes(std::move(bytes), cfg);
 }
 
 std::optional<std::string_view> gf_cfgRawValue(std::string_view line, std::string_view key) {
@@ -209,6 +219,16 @@ bool gf_readTexture(std::string_view line, std::string& texture) {
 
 bool gf_mentions(std::string_view line, std::string_view text) {
     return line.find(text) != std::string_view::npos && !gf_isCfgComment(line);
+}
+
+bool gf_hasControlByte(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return true;
+    return false;
+}
+
+std::string gf_registrationItem(std::string_view item) {
+    return std::string(gf_trimInvisible(item));
 }
 
 std::string_view gf_utf8Prefix(std::string_view text, size_t count) {

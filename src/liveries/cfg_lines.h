@@ -22,16 +22,20 @@ struct CfgText {
     std::vector<std::string_view> lines;
 };
 
-enum class CfgRead { Ok, CannotOpen, ReadFailed };
+enum class CfgRead { Ok, CannotOpen, ReadFailed, TooLarge, TooManyLines };
 
-// A larger file is no aircraft.cfg; it is not read.
-inline constexpr uintmax_t maxCfgBytes = 64u << 20;
+// A larger or longer file is no aircraft.cfg (the biggest real ones hold well under a megabyte
+// and 25,000 lines); it is not read. The limits bound the memory of a scan: a reading thread holds
+// at most about four copies of the bytes (read, decoded) and 16 bytes per line.
+inline constexpr uintmax_t maxCfgBytes = 8u << 20;
+inline constexpr size_t maxCfgLines = 250'000;
 
 // Reads the whole file at once: UTF-16 (either byte order, by its mark) and UTF-8 with mark are
-// converted, a file without mark is kept when it is valid UTF-8 and read as Windows-1252 otherwise.
+// converted; in a file without mark each line is kept when it is valid UTF-8 and read as
+// Windows-1252 otherwise (edited files mix them).
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg);
-// The same from bytes already read.
-void gf_cfgFromBytes(std::string bytes, CfgText& cfg);
+// The same from bytes already read: Ok or TooManyLines (then `cfg` holds no lines).
+CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg);
 
 // The raw value of a "key = value" line (key compared ignoring ASCII case); none when the line
 // is no such line or its value is empty.
@@ -64,6 +68,14 @@ bool gf_readTexture(std::string_view line, std::string& texture);
 
 // The plain tests for a second key: the text occurs in a line that is no comment.
 bool gf_mentions(std::string_view line, std::string_view text);
+
+// A byte below 0x20 other than tab: XML 1.0 cannot hold it, and a NUL would cut the text where
+// it is stored.
+bool gf_hasControlByte(std::string_view text);
+
+// An atc_id item without invisible characters (no-break spaces, direction marks ...) at its ends,
+// which no registration of the feed carries.
+std::string gf_registrationItem(std::string_view item);
 
 // At most `count` bytes, never cutting a UTF-8 character.
 std::string_view gf_utf8Prefix(std::string_view text, size_t count);

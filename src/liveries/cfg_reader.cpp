@@ -64,6 +64,13 @@ bool gf_checkFltsimNumbers(const CfgLines& lines, std::string_view path) {
     return true;
 }
 
+void gf_reportOversizedCfg(std::string_view path, CfgRead why) {
+    if (why == CfgRead::TooLarge)
+        gf_reportInvalidCfg(fmt::format("{} is larger than {} bytes and was not read", path, maxCfgBytes));
+    else
+        gf_reportInvalidCfg(fmt::format("{} has more than {} lines and was not read", path, maxCfgLines));
+}
+
 std::string gf_checkModelCode(const std::string& code, std::string_view path) {
     if (gf_isValidModel(code)) return code;
     const auto& fixMap = fixes();
@@ -144,6 +151,10 @@ std::list<LiveryData> gf_searchLiveriesinFile(int32_t folderNo, const std::files
         const CfgRead read = gf_readCfgFile(path, cfg);
         if (read == CfgRead::CannotOpen) {
             gf_logScanError(fmt::format("could not open \"{}\"", pathText));
+            return result;
+        }
+        if (read == CfgRead::TooLarge || read == CfgRead::TooManyLines) {
+            gf_reportOversizedCfg(pathText, read);
             return result;
         }
         if (read != CfgRead::Ok) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "liveries/cfg_lines.h"
 #include "liveries/livery_data.h"
 
 namespace vdl {
@@ -26,6 +27,9 @@ std::list<LiveryData> gf_searchIvaoLiveriesinFile(int32_t folderNo, const std::f
 // Sections numbered 0, 1, 2, ... in any order; a file without [fltsim.N] section is reported as
 // empty and passes. `path` is the path as text.
 bool gf_checkFltsimNumbers(const CfgLines& lines, std::string_view path);
+// The report line of a file refused for its size or its number of lines.
+void gf_reportOversizedCfg(std::string_view path, CfgRead why);
+
 // The file's type code from its first icao_type_designator, else its first base_container of a
 // default aircraft; "" (reported where the rule says) when none.
 std::string gf_modelOfFile(std::string_view path, const CfgLines& lines);

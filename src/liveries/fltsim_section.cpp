@@ -22,7 +22,8 @@ bool lf_isBig(std::string_view model) {
 // The registration of an atc_id value: one good registration, else "" (the fault logged).
 std::string lf_registration(std::string_view value, std::string_view title) {
     const std::string_view cut = value.substr(0, value.find(';'));
-    const std::vector<std::string> items = gf_splitComma(cut);
+    std::vector<std::string> items = gf_splitComma(cut);
+    for (auto& item : items) item = gf_registrationItem(item);
     if (items.empty()) {
         gf_logScan(fmt::format("invalid atc_id={} ==> in: {}", cut, title));
         return {};
@@ -59,6 +60,7 @@ std::list<LiveryData> lf_section(const SectionSource& source, CfgLines& lines) {
     std::string title, airline, parkingTypes, registration, value;
     for (const auto line : lines) {
         if (title.empty() && gf_readTitle(line, title)) {
+            if (gf_hasControlByte(title)) return reject("has a control character in its title");
             title = gf_trim(title);
             if (title.find("FenixA320") != std::string::npos || title.find("PMDG 737") != std::string::npos ||
                 (SUPPRESS_STUB.value() && title.ends_with("-STUB")))
@@ -77,6 +79,7 @@ std::list<LiveryData> lf_section(const SectionSource& source, CfgLines& lines) {
         } else if (const KeyLine parking = gf_parkingTypesLine(line, parkingTypes); parking != KeyLine::Other) {
             if (parking == KeyLine::Second) return reject("has more than one atc_parking_types key");
         } else if (registration.empty() && gf_readAtcId(line, value)) {
+            if (gf_hasControlByte(value)) return reject("has a control character in its atc_id");
             registration = lf_registration(value, title);
         } else if (!registration.empty() && gf_mentions(line, "atc_id=")) {
             gf_reportIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", source.folder, header));

@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "foundation/linked_folders.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/utf8_path.h"
@@ -157,7 +158,7 @@ bool gf_liveryScanStopping(const std::stop_token& stop) {
     return exiting.load() || userClosed.load() || stop.stop_requested();
 }
 
-void gf_scanLiveryFolder(int32_t folderNo, const fs::path& root, const std::stop_token& stop) {
+void gf_scanLiveryFolder(int32_t folderNo, const fs::path& root, const std::stop_token& stop, bool enterLinkedPackages) {
     // One separator in every path the walk yields: "D:/Liveries" typed on Windows would
     // otherwise show as "D:/Liveries\pkg\aircraft.cfg" in the reports.
     const fs::path folder = fs::path(root).make_preferred();
@@ -168,42 +169,66 @@ void gf_scanLiveryFolder(int32_t folderNo, const fs::path& root, const std::stop
     const std::string folderText = gf_utf8FromPath(folder);
     std::optional<ReaderPool> pool;
     Pending pending;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(folder, ec);
-    const fs::recursive_directory_iterator end;
-    if (ec) {
-        gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}", folderText,
-                                ec.message()));
-        it = end;
-    }
-    while (it != end && !gf_liveryScanStopping(stop)) {
-        const fs::path& path = it->path();
-        try {
-            // The type comes with the folder listing; a status error is a link that loops or dangles.
-            std::error_code statusError;
-            const bool directory = it->is_directory(statusError);
-            const bool regular = !statusError && !directory && it->is_regular_file(statusError);
-            if (statusError) {
-                gf_logError(fmt::format("liveries search in {} skipped, cause: {}", gf_utf8FromPath(path),
-                                        statusError.message()));
-            } else if (directory) {
-                const std::string pathText = gf_utf8FromPath(path);
-                if (lf_charCount(pathText) > maxPathChars || lf_holdsSkipWord(lf_below(pathText, folderText, path, folder)))
-                    it.disable_recursion_pending();
-            } else if (regular && lf_isAircraftCfg(path)) {
-                if (!pool) pool.emplace(limit);
-                lf_startWorker(*pool, pending, folderNo, path, lf_isModelSet(gf_utf8FromPath(path)));
-                if (pending.size() > window) pending.collectFirst("inner");
-            }
-        } catch (const std::exception& e) {
-            gf_logError(fmt::format("liveries search in {} aborted, cause: {}", gf_utf8FromPath(path), e.what()));
-        }
-        it.increment(ec);
+    std::vector<fs::path> linkedPackages;
+
+    // Walks one tree; links below it are not followed. With `topLinks`, the linked folders at its
+    // top level are collected there.
+    const auto walk = [&](const fs::path& start, std::vector<fs::path>* topLinks) {
+        const std::string startText = gf_utf8FromPath(start);
+        std::error_code ec;
+        fs::recursive_directory_iterator it(start, ec);
+        const fs::recursive_directory_iterator end;
         if (ec) {
             gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}",
-                                    folderText, ec.message()));
-            break;
+                                    startText, ec.message()));
+            it = end;
         }
+        while (it != end && !gf_liveryScanStopping(stop)) {
+            const fs::path& path = it->path();
+            try {
+                // The type comes with the folder listing; a status error is a link that loops or dangles.
+                std::error_code statusError;
+                const bool directory = it->is_directory(statusError);
+                const bool regular = !statusError && !directory && it->is_regular_file(statusError);
+                if (statusError) {
+                    gf_logError(fmt::format("liveries search in {} skipped, cause: {}", gf_utf8FromPath(path),
+                                            statusError.message()));
+                } else if (directory) {
+                    const std::string pathText = gf_utf8FromPath(path);
+                    if (lf_charCount(pathText) > maxPathChars ||
+                        lf_holdsSkipWord(lf_below(pathText, folderText, path, folder))) {
+                        it.disable_recursion_pending();
+                    } else if (gf_isFolderLink(path)) {
+                        it.disable_recursion_pending();  // the iterator follows links on Windows
+                        if (topLinks && it.depth() == 0) topLinks->push_back(path);
+                    }
+                } else if (regular && lf_isAircraftCfg(path)) {
+                    if (!pool) pool.emplace(limit);
+                    lf_startWorker(*pool, pending, folderNo, path, lf_isModelSet(gf_utf8FromPath(path)));
+                    if (pending.size() > window) pending.collectFirst("inner");
+                }
+            } catch (const std::exception& e) {
+                gf_logError(fmt::format("liveries search in {} aborted, cause: {}", gf_utf8FromPath(path), e.what()));
+            }
+            it.increment(ec);
+            if (ec) {
+                gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}",
+                                        startText, ec.message()));
+                break;
+            }
+        }
+    };
+
+    walk(folder, enterLinkedPackages ? &linkedPackages : nullptr);
+    // Add-on managers link packages into the Community folder and the simulator loads them.
+    const LinkedFolders linked = gf_sortLinkedFolders(folder, linkedPackages);
+    for (const fs::path& package : linked.repeat)
+        gf_logScan(fmt::format("liveries search skips linked package {}: its folder is searched already",
+                               gf_utf8FromPath(package)));
+    for (const fs::path& package : linked.enter) {
+        if (gf_liveryScanStopping(stop)) break;
+        gf_logScan(fmt::format("liveries search enters linked package {}", gf_utf8FromPath(package)));
+        walk(package, nullptr);
     }
     // The records of every file that was started are kept, also after an iterator problem.
     while (pending.size() > 0) pending.collectFirst("outer");

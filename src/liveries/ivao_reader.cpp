@@ -63,7 +63,8 @@ std::string lf_codeInSet(std::string_view path, std::string_view set) {
 
 // The registration of an atc_id value of an IVAO section: one good registration, else "".
 std::string lf_ivaoRegistration(std::string_view value, std::string_view title) {
-    const std::vector<std::string> items = gf_splitComma(value);
+    std::vector<std::string> items = gf_splitComma(value);
+    for (auto& item : items) item = gf_registrationItem(item);
     for (const auto& item : items) {
         if (item.empty()) {
             gf_logScan(fmt::format("empty regcode in: {}", value));
@@ -134,6 +135,7 @@ LiveryData gf_procesIvaoFltSimSection(const SectionSource& source, CfgLines& lin
     bool haveTexture = false;
     for (const auto line : lines) {
         if (title.empty() && gf_readTitle(line, value)) {
+            if (gf_hasControlByte(value)) return reject("has a control character in its title");
             title = gf_trim(value);
             if (title != value) gf_logScan(fmt::format("removed spaces around title \"{}\" --> \"{}\"", value, title));
             value.clear();
@@ -142,6 +144,7 @@ LiveryData gf_procesIvaoFltSimSection(const SectionSource& source, CfgLines& lin
         } else if (const KeyLine parking = gf_parkingTypesLine(line, parkingTypes); parking != KeyLine::Other) {
             if (parking == KeyLine::Second) return reject("has more than one atc_parking_types key");
         } else if (registration.empty() && gf_readAtcId(line, value)) {
+            if (gf_hasControlByte(value)) return reject("has a control character in its atc_id");
             registration = lf_ivaoRegistration(value, title);
         } else if (!registration.empty() && gf_mentions(line, "atc_id=")) {
             gf_reportIncompleteSection(fmt::format("{}, {}, has more than one atc_id key", source.folder, header));
@@ -191,6 +194,10 @@ std::list<LiveryData> gf_searchIvaoLiveriesinFile(int32_t folderNo, const std::f
     const CfgRead read = gf_readCfgFile(path, cfg);
     if (read == CfgRead::CannotOpen) {
         gf_logScanError(fmt::format("no character set found for {}", pathText));
+        return result;
+    }
+    if (read == CfgRead::TooLarge || read == CfgRead::TooManyLines) {
+        gf_reportOversizedCfg(pathText, read);
         return result;
     }
     if (read != CfgRead::Ok) {

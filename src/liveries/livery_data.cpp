@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "foundation/encoding.h"
 #include "foundation/errors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -82,7 +83,9 @@ void ScannedLiveries::read() {
         rec.airl = node.attribute("airl").as_string();
         rec.type = node.attribute("type").as_string();
         rec.title = node.attribute("title").as_string();
-        rec.atcid = node.attribute("atcid").as_string();
+        // A catalogue written before registrations were trimmed may hold a no-break space or a
+        // direction mark at an end; no feed registration matches that.
+        rec.atcid = gf_trimInvisible(node.attribute("atcid").as_string());
         const auto cargo = node.attribute("cargo");
         rec.cargo = cargo && gf_textToBool(cargo.as_string());
     }

@@ -105,7 +105,9 @@ FolderList lf_manualFolders() {
     return folders;
 }
 
-void lf_scanListedFolder(ScanCounters& counters, const std::string& folder, const std::stop_token& stop) {
+// A listed folder is a Community folder or like one: packages linked into it are searched too.
+void lf_scanListedFolder(ScanCounters& counters, const std::string& folder, bool enterLinkedPackages,
+                         const std::stop_token& stop) {
     if (folder.empty()) return;
     const fs::path path = gf_pathFromUtf8(folder);
     std::error_code ec;
@@ -120,7 +122,7 @@ void lf_scanListedFolder(ScanCounters& counters, const std::string& folder, cons
     const std::string place = "found in " + folder;
     if (counters.folderNo < 10) ++counters.folderNo;
     if (gf_liveryScanStopping(stop)) return;
-    gf_scanLiveryFolder(counters.folderNo, path, stop);
+    gf_scanLiveryFolder(counters.folderNo, path, stop, enterLinkedPackages);
     const size_t n = liveries.size();
     if (n > 0) {
         const size_t found = n - counters.seen;
@@ -142,13 +144,14 @@ void lf_prioritize() {
     liveries.remove_if([&](const LiveryData& liv) { return liv.folderNo > firstFolder[liv.airl + '\n' + liv.type]; });
 }
 
-ScanResult lf_scanAndSaveLiveries(const FolderList& folders, const std::stop_token& stop) {
+ScanResult lf_scanAndSaveLiveries(const FolderList& folders, bool automatic, const std::stop_token& stop) {
     const ScanCleanup cleanup;
     liveries.clear();
     gf_removeOldScanReports();
     gf_fetchAigRegcodes();
     ScanCounters counters;
-    for (const auto& folder : folders) lf_scanListedFolder(counters, folder, stop);
+    // The automatic scan's folders are packages, each walked as a root already.
+    for (const auto& folder : folders) lf_scanListedFolder(counters, folder, !automatic, stop);
     if (gf_liveryScanStopping(stop)) {
         liveries.clear();
         return ScanResult::Interrupted;
@@ -193,7 +196,7 @@ void gf_scanLiveries(const std::stop_token& stop) {
         throw UserErrorException(
             48, "Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check Liveries automatic)");
 
-    switch (lf_scanAndSaveLiveries(folders, stop)) {
+    switch (lf_scanAndSaveLiveries(folders, automatic, stop)) {
         case ScanResult::Interrupted:
             gf_log("liveries scan stopped: the run ends; the next start-up scans again");
             return;

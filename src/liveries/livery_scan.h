@@ -19,8 +19,11 @@ namespace vdl {
 void gf_scanLiveries(const std::stop_token& stop = {});
 
 // Scans one folder tree on worker threads (at most hwThreads at a time) and appends the records
-// to `liveries` in the order of the files found. Every worker has ended when it returns.
-void gf_scanLiveryFolder(int32_t folderNo, const std::filesystem::path& folder, const std::stop_token& stop = {});
+// to `liveries` in the order of the files found. Every worker has ended when it returns. Links
+// to folders are not followed, except, with `enterLinkedPackages`, those at the folder's top
+// level (packages linked into the Community folder), each after the folder itself.
+void gf_scanLiveryFolder(int32_t folderNo, const std::filesystem::path& folder, const std::stop_token& stop = {},
+                         bool enterLinkedPackages = false);
 
 // An exit or a new run is under way, or the caller asked to stop: no further worker starts.
 bool gf_liveryScanStopping(const std::stop_token& stop);

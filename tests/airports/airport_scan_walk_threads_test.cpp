@@ -139,6 +139,31 @@ TEST_F(AirportWalk, FailingWorkersAndAMissingFolderGoToTheScanLog) {
     EXPECT_NE(log[1].find("aborted because of iterator problem"), std::string::npos) << log[1];
 }
 
+TEST_F(AirportWalk, PackagesLinkedIntoTheTopLevelAreScannedOnceAndDeeperLinksNot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "MinGW's std::filesystem makes no links";
+#else
+    const fs::path store = work.path() / "store", root = work.path() / "Community";
+    writeAirportFile(store / "pkgA/scenery/a.bgl");
+    writeAirportFile(store / "deeper/d.bgl");
+    writeAirportFile(store / "fsltl-x/f.bgl");
+    writeAirportFile(root / "real/r.bgl");
+    fs::create_directory_symlink("../../deeper", store / "pkgA/scenery/deep");
+    fs::create_directory_symlink(store / "pkgA", root / "linkA");
+    fs::create_directory_symlink(store / "pkgA/scenery", root / "linkAInner");  // inside linkA's folder
+    fs::create_directory_symlink(store / "fsltl-x", root / "fsltl-linked");     // a skip word
+    fs::create_directory_symlink("..", root / "up");                            // holds the Community folder
+    gf_scanFolderForAirports(root, recorder(root));
+    EXPECT_EQ(reads.paths, (std::set<std::string>{"linkA/scenery/a.bgl", "real/r.bgl"}));
+    const auto log = gf_takeAirportsScanLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Scanning linked package " + (root / "linkA").string()), 1);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find("scanned already") != std::string::npos; }),
+              2);
+    EXPECT_EQ(runningWorkers.load(), 0);
+#endif
+}
+
 TEST_F(AirportWalk, TheScanReaderReadsAndLogsBrokenFiles) {
     const fs::path root = work.path() / "Community";
     writeAirportFile(root / "p/a.bgl");

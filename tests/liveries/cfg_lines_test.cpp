@@ -214,5 +214,36 @@ TEST(CfgLines, TheFourEncodingsReadAlike) {
     EXPECT_EQ(gf_readCfgFile("missing.cfg", cfg), CfgRead::CannotOpen);
 }
 
+TEST(CfgLines, AFileMixingWindows1252AndUtf8IsDecodedLineByLine) {
+    // An edited file: UTF-8 lines among Windows-1252 ones, a line break inside neither.
+    const std::string bytes =
+        "[fltsim.0]\r\ntitle = \"T\xC3\xBCrk\xE2\x80\xA6\"\r\nui_variation = Caf\xE9 \x80\r\n"
+        "atc_id = \"RA-89035\xC2\xA0\"\nx = \xC3\x28\n\xEF\xBB\xBFmark";
+    const std::vector<std::string_view> expected = {
+        "[fltsim.0]", "title = \"Türk…\"", "ui_variation = Café €", "atc_id = \"RA-89035\u00A0\"",
+        "x = Ã(", "\uFEFFmark"};
+    CfgText cfg;
+    ASSERT_EQ(gf_cfgFromBytes(bytes, cfg), CfgRead::Ok);
+    EXPECT_EQ(cfg.lines, expected);
+    // A byte-order mark still decides for the whole file.
+    ASSERT_EQ(gf_cfgFromBytes("\xEF\xBB\xBF" "a\n\xE9", cfg), CfgRead::Ok);
+    EXPECT_EQ(cfg.lines, (std::vector<std::string_view>{"a", "\xE9"}));
+}
+
+TEST(CfgLines, LineLimitCountsTheLastLineWithoutBreak) {
+    CfgText cfg;
+    EXPECT_EQ(gf_cfgFromBytes(std::string(maxCfgLines, '\n'), cfg), CfgRead::Ok);
+    EXPECT_EQ(cfg.lines.size(), maxCfgLines);
+    EXPECT_EQ(gf_cfgFromBytes(std::string(maxCfgLines - 1, '\n') + "x", cfg), CfgRead::Ok);
+    EXPECT_EQ(cfg.lines.size(), maxCfgLines);
+    EXPECT_EQ(gf_cfgFromBytes(std::string(maxCfgLines, '\n') + "x", cfg), CfgRead::TooManyLines);
+    EXPECT_TRUE(cfg.lines.empty());
+    // UTF-16 is counted after decoding: a byte 0x0A inside a character is no line break.
+    std::string wide = "\xFF\xFE";
+    for (size_t i = 0; i <= maxCfgLines; ++i) wide += "\x0A\x01";  // U+010A
+    EXPECT_EQ(gf_cfgFromBytes(wide, cfg), CfgRead::Ok);
+    EXPECT_EQ(cfg.lines.size(), 1u);
+}
+
 }  // namespace
 }  // namespace vdl::test

@@ -99,6 +99,49 @@ TEST_F(CfgReader, SectionRules) {
     EXPECT_EQ(section({"title=T25-STUB", "icao_airline=DLH"}).size(), 1u);
 }
 
+TEST_F(CfgReader, RegistrationsLoseInvisibleCharactersAtBothEnds) {
+    const char* invisible[] = {"\u00A0", "\u2007", "\u202F", "\u200B", "\u200C", "\u200D",
+                               "\u200E", "\u200F", "\u2060", "\uFEFF", "\u3000", "\u00AD"};
+    int n = 0;
+    for (const std::string c : invisible) {
+        const auto title = [&] { return "R" + std::to_string(++n); };
+        // Behind, before and both; the 12-character limit counts what remains.
+        for (const auto& [value, registration] :
+             std::vector<std::pair<std::string, std::string>>{{"RA-89035" + c, "RA-89035"},
+                                                              {c + c + "D-ABCD", "D-ABCD"},
+                                                              {c + "ABCDEFGHIJKL " + c, "ABCDEFGHIJKL"},
+                                                              {"     " + c + c, ""},
+                                                              {"D-ABCD," + c, ""}}) {
+            const auto result = section({"title=" + title(), "icao_airline=DLH", "atc_id = \"" + value + "\""});
+            ASSERT_EQ(result.size(), 1u) << value;
+            EXPECT_EQ(result.front().atcid, registration) << value;
+        }
+        // Only invisible characters: no registration to look the airline up with.
+        EXPECT_TRUE(section({"title=" + title(), "atc_id = \"" + c + c + c + c + c + "\""}).empty()) << c;
+    }
+    EXPECT_EQ(incompleteSections.size(), std::size(invisible));
+}
+
+TEST_F(CfgReader, ControlBytesInTitleOrRegistrationRefuseTheSection) {
+    const struct {
+        Lines body;
+        std::string report;
+    } cases[] = {
+        {{std::string("title=\"A\0B C-17\"", 16), "icao_airline=DLH"}, "pkg/A [fltsim.0] has a control character in its title"},
+        {{"title=Esc\x1B", "icao_airline=DLH"}, "pkg/A [fltsim.0] has a control character in its title"},
+        {{"title=C1", "icao_airline=DLH", "atc_id=D-AB\x1B" "CD"}, "pkg/A [fltsim.0] has a control character in its atc_id"},
+        {{"title=C2", "icao_airline=DLH", std::string("atc_id=D-ABCD\0", 14)}, "pkg/A [fltsim.0] has a control character in its atc_id"},
+    };
+    for (const auto& c : cases) {
+        const size_t before = incompleteSections.size();
+        EXPECT_TRUE(section(c.body).empty()) << c.report;
+        ASSERT_EQ(incompleteSections.size(), before + 1) << c.report;
+        EXPECT_EQ(incompleteSections.lines().back(), c.report);
+    }
+    // A tab inside a title is no such byte.
+    EXPECT_EQ(section({"title=\"Tab\there\"", "icao_airline=DLH"}).size(), 1u);
+}
+
 TEST_F(CfgReader, NumberingCheck) {
     const struct {
         const char* name;
@@ -193,6 +236,28 @@ TEST_F(CfgReader, FilesAndTheWorkerSlot) {
     EXPECT_EQ(runningWorkers.load(), 0);
 }
 
+TEST_F(CfgReader, OversizedFilesAreRefusedWithAReportLine) {
+    const std::string section = "[GENERAL]\nicao_type_designator = A320\n[fltsim.0]\ntitle=Big\nicao_airline=DLH\n";
+    std::string tooLarge = section;
+    tooLarge.resize(maxCfgBytes + 1, ' ');
+    std::string tooLong = section + std::string(maxCfgLines, '\n');
+    std::string atTheLimits = section + std::string(maxCfgLines - 6, '\n');
+    atTheLimits.resize(maxCfgBytes, ' ');
+    EXPECT_TRUE(file("pkg/L/aircraft.cfg", tooLarge).empty());
+    EXPECT_TRUE(file("pkg/M/aircraft.cfg", tooLong).empty());
+    EXPECT_EQ(file("pkg/N/aircraft.cfg", atTheLimits).size(), 1u);
+    // The IVAO reader refuses alike.
+    const std::string ivao = "Community/IVAO_MTL/SimObjects/Airplanes/IVAO_B738/aircraft.cfg";
+    gf_workerStarted();
+    EXPECT_TRUE(gf_searchIvaoLiveriesinFile(1, writeCfg(ivao, tooLong)).empty());
+    const auto path = [](const std::string& p) { return gf_utf8FromPath(gf_pathFromUtf8(p).make_preferred()); };
+    EXPECT_EQ(invalidCfgFiles.lines(),
+              (Lines{path("pkg/L/aircraft.cfg") + " is larger than 8388608 bytes and was not read",
+                     path("pkg/M/aircraft.cfg") + " has more than 250000 lines and was not read",
+                     path(ivao) + " has more than 250000 lines and was not read"}));
+    EXPECT_EQ(runningWorkers.load(), 0);
+}
+
 TEST_F(CfgReader, IvaoModelSets) {
     const std::string root = "Community/IVAO_MTL/SimObjects/Airplanes/";
     for (const auto* folder : {"IVAO_B738", "IVAO_B738WLfa"})
@@ -206,13 +271,16 @@ TEST_F(CfgReader, IvaoModelSets) {
         "[fltsim.4]\ntitle = Boeing unknown\ntexture = KLM\natc_id = D-QQQQ\n"
         "[fltsim.5]\ntitle = Boeing plain\ntexture = SP\n"
         "[fltsim.6]\ntitle = B738 QQQ\ntexture = SP\n"
-        "[fltsim.7]\ntitle = B738 BAW\ntexture = missing\n";
+        "[fltsim.7]\ntitle = B738 BAW\ntexture = missing\n"
+        "[fltsim.8]\ntitle = Boeing marked\ntexture = KLM\natc_id = \"\u200EPH-BXA\u00A0\"\n"
+        "[fltsim.9]\ntitle = \"B738 KLM\x1B\"\ntexture = KLM\n";
     const auto plain = writeCfg(root + "IVAO_B738/aircraft.cfg", sections);
     gf_workerStarted();
     const auto result = gf_searchIvaoLiveriesinFile(2, plain);
     std::vector<std::string> got;
     for (const auto& l : result) got.push_back(fmt::format("{} {} {} {}", l.airl, l.type, l.title, l.atcid));
-    EXPECT_EQ(got, (Lines{"DLH B738 B738 DLH Lufthansa ", "KLM B738 B738KLM ", "KLM B738 Boeing of PH-BXA PH-BXA"}));
+    EXPECT_EQ(got, (Lines{"DLH B738 B738 DLH Lufthansa ", "KLM B738 B738KLM ", "KLM B738 Boeing of PH-BXA PH-BXA",
+                          "KLM B738 Boeing marked PH-BXA"}));
     const std::filesystem::path folderPath =
         std::filesystem::path("Community") / "IVAO_MTL" / "SimObjects" / "Airplanes" / "IVAO_B738";
     const std::string folder = gf_utf8FromPath(folderPath);
@@ -220,7 +288,8 @@ TEST_F(CfgReader, IvaoModelSets) {
               (Lines{folder + " [fltsim.2] misses airlinecode in title: B738W DLH winglets, and no regcode",
                      folder + " [fltsim.4] misses airlinecode in title: Boeing unknown, and regcode unknownD-QQQQ",
                      folder + " [fltsim.5] misses airlinecode in title: Boeing plain, and no regcode",
-                     gf_utf8FromPath(folderPath / "texture.missing") + " [fltsim.7] does not exist"}));
+                     gf_utf8FromPath(folderPath / "texture.missing") + " [fltsim.7] does not exist",
+                     folder + " [fltsim.9] has a control character in its title"}));
     EXPECT_NE(logText().find("removed spaces around title \"  B738 DLH Lufthansa \" --> \"B738 DLH Lufthansa\""),
               std::string::npos);
 

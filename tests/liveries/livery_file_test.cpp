@@ -87,6 +87,17 @@ TEST_F(LiveryFile, CargoAttributeReadAsBooleanAndIncompleteMetaOnlyLogged) {
     EXPECT_TRUE(contains(newLogLines(), "===> meta data incorrect?"));
 }
 
+TEST_F(LiveryFile, RegistrationsOfAnOlderCatalogueLoseInvisibleCharactersAtTheirEnds) {
+    writeWholeFile("output/LiveriesScanned.xml",
+                   "<liveries><liv airl='A' type='T' title='1' atcid='RA-89035\u00A0'/>"
+                   "<liv airl='A' type='T' title='2' atcid='\u200e\u200e'/>"
+                   "<liv airl='A' type='T' title='3' atcid='\uFEFFD-A\u00A0BC'/></liveries>");
+    gf_readScannedLiveries();
+    std::vector<std::string> got;
+    for (const auto& l : liveries) got.push_back(l.atcid);
+    EXPECT_EQ(got, (std::vector<std::string>{"RA-89035", "", "D-A\u00A0BC"}));
+}
+
 TEST_F(LiveryFile, ReadFailuresThrowTheirCodeAndText) {
     const std::string file = "output/LiveriesScanned.xml";
     const std::tuple<const char*, int, std::string> cases[] = {

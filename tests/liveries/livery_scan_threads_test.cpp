@@ -202,6 +202,43 @@ TEST_F(LiveryScan, ManualFoldersErrorsAndPrioritisation) {
               std::string::npos);
 }
 
+TEST_F(LiveryScan, PackagesLinkedIntoAListedFolderAreSearchedOnceAndDeeperLinksNot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "MinGW's std::filesystem makes no links";
+#else
+    writeCfg("store/pkgA/x/aircraft.cfg", cfg("A320", {"L1"}));
+    writeCfg("store/pkgB/aircraft.cfg", cfg("A320", {"L2"}));
+    writeCfg("store/deeper/aircraft.cfg", cfg("A320", {"L3"}));
+    writeCfg("comm/real/aircraft.cfg", cfg("A320", {"R1"}));
+    fs::create_directory_symlink("../deeper", "store/pkgB/deep");
+    fs::create_directory_symlink("../store/pkgA", "comm/linkA");
+    fs::create_directory_symlink(fs::current_path() / "store/pkgA", "comm/linkA2");  // the same package again
+    fs::create_directory_symlink("../store/pkgB", "comm/linkB");
+    fs::create_directory_symlink(".", "comm/self");
+    fs::create_directory_symlink("real", "comm/inner");
+    fs::create_directory_symlink("../nowhere", "comm/dangling");
+
+    // A folder walked on its own follows no link; the start-up's manual scan enters the top level's.
+    gf_scanLiveryFolder(1, "comm");
+    EXPECT_EQ(titles(), Lines{"R1"});
+    liveries.clear();
+    gf_resetScanReports();
+    LIG_AUTOMATIC.set(false);
+    lfolder0.set("comm");
+    ASSERT_EQ(scanError(), std::nullopt);
+    gf_readScannedLiveries();
+    EXPECT_EQ(titles(), (Lines{"L1", "L2", "R1"}));
+    liveries.clear();
+    size_t entered = 0, skipped = 0;
+    for (const auto& line : newLogLines()) {
+        entered += line.find("liveries search enters linked package comm") != std::string::npos;
+        skipped += line.find("its folder is searched already") != std::string::npos;
+    }
+    EXPECT_EQ(entered, 2u);
+    EXPECT_EQ(skipped, 3u);  // linkA or linkA2, self, inner
+#endif
+}
+
 TEST_F(LiveryScan, ReportsAlsoWhenNothingIsFoundAndTheOldCatalogueStays) {
     writeCatalogue({{"DLH", "A320", "Old", "", 0, false}});
     const std::string old = readWholeFile(scannedLiveriesPath);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,22 @@ TEST_F(ShippedDbase, KnowsCommonTypesAirlinesAndGenericCodes) {
     EXPECT_EQ(gf_findPvtPrefix("Cessna 172 D-EABC"), "D-E");
     EXPECT_EQ(fixes().at("A320N"), "A20N");
     EXPECT_EQ(gf_similarGroups().groupOf.at("A319"), gf_similarGroups().groupOf.at("A321"));
+}
+
+// Airlines flying today on every continent, passenger and cargo, and the size of the list that
+// tools/make_dbase.py reports, so that a regenerated list that lost codes shows here.
+TEST_F(ShippedDbase, KnowsCurrentAirlineDesignators) {
+    for (const char* code :
+         {"AAL", "DAL", "UAL", "SWA", "ASA", "JBU", "AAY", "FFT", "NKS", "SKW", "ACA", "WJA", "BAW", "EZY", "RYR",
+          "AFR", "KLM", "IBE", "VLG", "SAS", "FIN", "AUA", "SWR", "TAP", "LOT", "THY", "UAE", "QTR", "ETD", "SVA",
+          "ETH", "KQA", "SAA", "RAM", "QFA", "ANZ", "VOZ", "JST", "SIA", "CPA", "CES", "CSN", "CCA", "JAL", "ANA",
+          "KAL", "EVA", "CAL", "THA", "GIA", "VJC", "IGO", "AIC", "AMX", "AVA", "LAN", "GLO", "AZU", "CMP", "FDX",
+          "UPS", "GTI", "CLX", "WZZ", "EXS", "ICE", "TKJ", "ITY", "WUK", "BOX"})
+        EXPECT_TRUE(gf_isValidAirline(code)) << code;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file((std::filesystem::path(VDL_SOURCE_DIR) / "data/input/dbase.xml").c_str()));
+    const auto list = doc.child("dbase").child("ICAO_airlines").children("a");
+    EXPECT_EQ(std::distance(list.begin(), list.end()), 5789);
 }
 
 // Every registration in the Düsseldorf capture is known with the type the feed reports.
