@@ -37,6 +37,25 @@ TEST_F(AirportScanLog, TakesOverPublisherLinesWrittenBeforeAndDuringTheScan) {
     EXPECT_TRUE(gf_takePendingScanLog().empty());
 }
 
+// A worker's lines wait in its buffer and go in together when it ends; a buffer inside another
+// hands its lines to the outer one.
+TEST_F(AirportScanLog, ABufferKeepsItsLinesTogether) {
+    gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
+    {
+        const AirportsScanLogBuffer outer;
+        gf_addAirportsScanLog("a1");
+        {
+            const AirportsScanLogBuffer inner;
+            gf_addPublisherScanLog("b1");
+            EXPECT_TRUE(gf_takeAirportsScanLog().empty());
+        }
+        gf_addAirportsScanLog("a2");
+        EXPECT_TRUE(gf_takeAirportsScanLog().empty());
+    }
+    gf_addAirportsScanLog("after");
+    EXPECT_EQ(gf_takeAirportsScanLog(), (Lines{"a1", "b1", "a2", "after"}));
+}
+
 TEST_F(AirportScanLog, LinesPastTheBoundAreCounted) {
     for (size_t i = 0; i < airportsScanLogMaxLines + 5; ++i) gf_addAirportsScanLog("x");
     Lines lines = gf_takeAirportsScanLog();
