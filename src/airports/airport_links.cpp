@@ -132,8 +132,9 @@ bool lf_claimGeneratedFile(const fs::path& file, const std::string& icao, const 
     auto [it, first] = generatedFrom.try_emplace(file, source);
     if (first) return true;
     if (source < it->second) {
-        gf_addAirportsScanLog(fmt::format("{} of \"{}\" passed over: the one of \"{}\" is kept, the path that sorts last wins",
-                                          gf_apfFileName(icao), source, it->second));
+        gf_addAirportsScanLog(
+            fmt::format("{} of \"{}\" passed over: the one of \"{}\" is kept, the path that sorts last wins",
+                        gf_apfFileName(icao), source, it->second));
         return false;
     }
     gf_addAirportsScanLog(fmt::format("{} of \"{}\" replaces the one of \"{}\": the path that sorts last wins",

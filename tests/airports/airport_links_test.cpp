@@ -204,7 +204,8 @@ TEST_F(AirportLinks, WithoutAServerALinkedAirportIsReadWrittenAndStillLinked) {
         {"microsoft-airport-lfpg", "LFPG", simaddonFolder, "archive/simaddon/LFPG.xml\n"},
     };
     for (const auto& c : cases) {
-        const fs::path bgl = package(community, c.packageName, "{}", "a.bgl", bw::gf_airportFile({bw::gf_sampleAirport(c.icao, 3)}));
+        const fs::path bgl =
+            package(community, c.packageName, "{}", "a.bgl", bw::gf_airportFile({bw::gf_sampleAirport(c.icao, 3)}));
         for (const bool msfs2020 : {true, false}) {
             fs::remove_all("airports");
             MSFS_2020.set(msfs2020);

@@ -161,7 +161,8 @@ TEST_F(AirportScan, DoneOnlyWhenThirdPartyAirportsWereChecked) {
         fs::remove_all(community);
         fs::create_directories(community);
         if (c.thirdparty)
-            package(community, "flytampa-egkk", "{}", "egkk.bgl", bw::gf_airportFile({bw::gf_sampleAirport("EGKK", 6)}));
+            package(community, "flytampa-egkk", "{}", "egkk.bgl",
+                    bw::gf_airportFile({bw::gf_sampleAirport("EGKK", 6)}));
         gf_setServerBaseForTests(c.server ? server.base() : "");
         const size_t before = logLines().size();
         gf_scanAddonAirports();

@@ -71,9 +71,10 @@ TEST_F(StandLocations, LinksCountOnlyWithAnUpdateServer) {
             const fs::path path = fs::path("airports") / file;
             fs::create_directories(path.parent_path());
             const bool link = path.extension() == ".txt";
-            writeWholeFile(path, !link                             ? "x"
-                                 : path.string().find("simaddon") != std::string::npos ? "archive/simaddon/EDDL.xml\n"
-                                                                                        : "archive/thirdparty/JustSim/EDDL.xml\n");
+            const bool simaddon = path.string().find("simaddon") != std::string::npos;
+            writeWholeFile(path, !link      ? "x"
+                                 : simaddon ? "archive/simaddon/EDDL.xml\n"
+                                            : "archive/thirdparty/JustSim/EDDL.xml\n");
             named += std::string(file) + " ";
         }
         gf_setServerBaseForTests("");

@@ -142,8 +142,8 @@ TEST_F(StartUpTest, TheUpdaterRefreshesTheDataBaseRefillsMySimaddonAndReportsANe
     EXPECT_NE(log.find("dbase.xml updated from"), std::string::npos) << log;
     EXPECT_EQ(test::readWholeFile("input/dbase.xml"), dbase);
     EXPECT_TRUE(gf_isValidModel("QQ99")) << "the data base read is the new one";
-    expectIn(log, {"my_simaddon updated to 1.1.0: 1 file", "my_simaddon was refilled: the add-on airports are scanned again",
-                   "airports scan ends"});
+    expectIn(log, {"my_simaddon updated to 1.1.0: 1 file",
+                   "my_simaddon was refilled: the add-on airports are scanned again", "airports scan ends"});
     // The refill is the server's list; the scan's file of the add-on airport is back beside it.
     EXPECT_FALSE(fs::exists("airports/my_simaddon/OLD1.txt"));
     EXPECT_EQ(test::readWholeFile("airports/my_simaddon/EGLL.txt"), "archive/simaddon/EGLL.xml\n");
