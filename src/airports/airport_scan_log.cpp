@@ -31,16 +31,25 @@ void gf_addAirportsScanLog(std::string_view line) {
 
 AirportsScanLogBuffer::AirportsScanLogBuffer() : outer_(threadBuffer) { threadBuffer = this; }
 
+void AirportsScanLogBuffer::add(std::string_view line) {
+    if (lines_.size() < airportsScanLogMaxLines)
+        lines_.emplace_back(line);
+    else
+        ++leftOut_;
+}
+
 AirportsScanLogBuffer::~AirportsScanLogBuffer() {
     threadBuffer = outer_;
     if (lines_.empty()) return;
     try {
         if (outer_) {
             for (const auto& line : lines_) outer_->add(line);
+            outer_->leftOut_ += leftOut_;
             return;
         }
         std::lock_guard lock(scanLogMutex);
         for (const auto& line : lines_) lf_addLocked(line);
+        linesLeftOut += leftOut_;
     } catch (...) {
         // Out of memory: the scan log loses these lines, the scan goes on.
     }

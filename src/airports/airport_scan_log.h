@@ -31,10 +31,11 @@ class AirportsScanLogBuffer {
     ~AirportsScanLogBuffer();
     AirportsScanLogBuffer(const AirportsScanLogBuffer&) = delete;
     AirportsScanLogBuffer& operator=(const AirportsScanLogBuffer&) = delete;
-    void add(std::string_view line) { lines_.emplace_back(line); }
+    void add(std::string_view line);
 
   private:
     std::vector<std::string> lines_;
+    size_t leftOut_ = 0;  // past the scan log's bound: a broken file may say one thing endlessly
     AirportsScanLogBuffer* outer_;
 };
 

@@ -64,6 +64,15 @@ TEST_F(AirportScanLog, LinesPastTheBoundAreCounted) {
     gf_addAirportsScanLog("y");
     EXPECT_EQ(gf_takeAirportsScanLog(), Lines{"y"});  // the count starts again
 
+    // The same bound inside a worker's buffer, and the count goes with its lines.
+    {
+        const AirportsScanLogBuffer buffer;
+        for (size_t i = 0; i < airportsScanLogMaxLines + 3; ++i) gf_addAirportsScanLog("w");
+    }
+    lines = gf_takeAirportsScanLog();
+    ASSERT_EQ(lines.size(), airportsScanLogMaxLines + 1);
+    EXPECT_EQ(lines.back(), "... and 3 more lines left out");
+
     gf_addAirportsScanLog("z");
     gf_resetAirports();
     EXPECT_TRUE(gf_takeAirportsScanLog().empty());
