@@ -4,13 +4,15 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "feed/qnh.h"
+#include "feed/rt_link.h"
+#include "feed/traffic_reader.h"
 #include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/utf8_path.h"
@@ -24,10 +26,6 @@
 #include "standins/rt_standin.h"
 #include "support/http_server.h"
 #include "support/shell_env.h"
-#include "window/main_window.h"
-#include "feed/qnh.h"
-#include "feed/rt_link.h"
-#include "feed/traffic_reader.h"
 
 namespace vdl {
 namespace {
