@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -30,6 +31,11 @@ namespace {
 constexpr const char* warn = "===> ";
 constexpr std::string_view simaddon = "simaddon";
 constexpr std::string_view unknownPublisher = "unknown";
+
+std::mutex generatedFilesMutex;
+// The BGL path each generated stand file of this scan was written from; guarded by
+// generatedFilesMutex, which is also held while such a file is written.
+std::map<fs::path, std::string> generatedFrom;
 
 // The folder of the airport's link or generated file.
 fs::path lf_linkFolder(std::string_view publisher) {
@@ -119,10 +125,31 @@ void lf_trimToCommunity(std::string& path) {
     if (at != std::string::npos) path.erase(0, at);
 }
 
+// Whether the BGL file may write the generated file: the first of the scan does, a later one
+// only when its path sorts after the one written (a fixed order, not the workers' timing).
+// Called under generatedFilesMutex.
+bool lf_claimGeneratedFile(const fs::path& file, const std::string& icao, const std::string& source) {
+    auto [it, first] = generatedFrom.try_emplace(file, source);
+    if (first) return true;
+    if (source < it->second) {
+        gf_addAirportsScanLog(
+            fmt::format("{} of \"{}\" passed over: the one of \"{}\" is kept, the path that sorts last wins",
+                        gf_apfFileName(icao), source, it->second));
+        return false;
+    }
+    gf_addAirportsScanLog(fmt::format("{} of \"{}\" replaces the one of \"{}\": the path that sorts last wins",
+                                      gf_apfFileName(icao), source, it->second));
+    it->second = source;
+    return true;
+}
+
 void lf_writeGeneratedStandFile(AirportRecord& record, int32_t helipadNumber) {
     if (record.stands.empty()) return;
-    if (record.publisher != unknownPublisher) lf_trimToCommunity(record.bglPath);
     const fs::path folder = lf_linkFolder(record.publisher);
+    const fs::path file = folder / gf_apfXmlPath(record.icao);
+    std::lock_guard lock(generatedFilesMutex);
+    if (!lf_claimGeneratedFile(file, record.icao, record.bglPath)) return;
+    if (record.publisher != unknownPublisher) lf_trimToCommunity(record.bglPath);
     const int32_t helipads = helipadNumber - 1;
     const std::string helipadText =
         helipads > 0 ? fmt::format(", of which {} helipad{}", helipads, gf_plural(helipads)) : std::string();
@@ -132,8 +159,6 @@ void lf_writeGeneratedStandFile(AirportRecord& record, int32_t helipadNumber) {
     std::stable_sort(record.stands.begin(), record.stands.end(),
                      [](const ParkPos& a, const ParkPos& b) { return a.name < b.name; });
     lf_createFolder(folder);
-    // Atomic: two files of one airport may write it at the same time; the later rename wins whole.
-    const fs::path file = folder / gf_apfXmlPath(record.icao);
     if (gf_writeApf(record, file, apfFullMode))
         airportsGenerated = true;
     else
@@ -173,6 +198,11 @@ std::optional<std::string> lf_guessIcao(const std::string& bglPath) {
 
 }  // namespace
 
+void gf_clearGeneratedStandFiles() {
+    std::lock_guard lock(generatedFilesMutex);
+    generatedFrom.clear();
+}
+
 fs::path gf_tbloFolder() { return "TBLO"; }
 
 bool gf_numberAfterPrefix(std::string_view publisher, std::string_view icao, int32_t& count, std::string_view entry) {
@@ -196,7 +226,9 @@ void gf_processAirportRecord(const BglAirport& airport, const std::string& icao,
     record.qfReal = 0;
     record.qfSoft = 0;
     int32_t archivedCount = 0;
-    const bool linked = lf_linkToArchive(record, archivedCount, bglPath);
+    // Without an update server the link is still written (a server set later needs no new scan),
+    // but nothing can fetch the archive: the airport is read and written as one not linked.
+    const bool linked = lf_linkToArchive(record, archivedCount, bglPath) && gf_archiveLinksCount();
     if (!MSFS_2020.value() && linked) return;  // under MSFS 2024 the archive is the airport's file
     std::optional<BglAirportStands> read = gf_readAirportStands(airport, icao, bglPath);
     if (!read) return;  // broken record, logged

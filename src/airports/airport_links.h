@@ -23,6 +23,10 @@ inline std::atomic<int32_t> tbloCount{0};
 // Serialises publisher detection and linking (manifests, reference data, link files).
 inline std::mutex linkMutex;
 
+// Forgets which BGL file each generated stand file of the scan came from (at the start of a
+// scan, and part of gf_resetAirports).
+void gf_clearGeneratedStandFiles();
+
 // "TBLO" in the working folder: airports to be learned offline.
 std::filesystem::path gf_tbloFolder();
 
@@ -32,7 +36,9 @@ std::filesystem::path gf_tbloFolder();
 bool gf_numberAfterPrefix(std::string_view publisher, std::string_view icao, int32_t& count,
                           std::string_view entry);
 
-// One airport record of a BGL file: linked, generated, or both. Runs on the scan's workers.
+// One airport record of a BGL file: linked, generated, or both. Runs on the scan's workers. Two
+// BGL files of one airport in a scan: the generated file of the path that sorts last is kept,
+// whichever worker ends first.
 void gf_processAirportRecord(const BglAirport& airport, const std::string& icao, const std::string& bglPath);
 
 // A BGL file with an airport the program does not recognise: its code guessed from the file name,

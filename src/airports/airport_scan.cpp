@@ -115,6 +115,7 @@ bool lf_scanAirportFolders(const std::vector<fs::path>& folders) {
         gf_log("problems with removing previous files (maybe still open?)");
     tbloCount = 0;
     airportsGenerated = false;
+    gf_clearGeneratedStandFiles();
     gf_beginAirportsScanLog();
     // The folder stays: the working-folder check of every start-up needs it.
     const fs::path tblo = gf_tbloFolder();
@@ -136,7 +137,10 @@ bool lf_scanAirportFolders(const std::vector<fs::path>& folders) {
             gf_log("");
         }
     }
-    if (tbloCount.load() == 0) gf_log("All your third party airports are done, no off line learning needed.");
+    // "Done" only after a check: there was something to check, and a server to check it with.
+    const bool checked = !codes.empty() && !gf_stockUrl(codes.front()).empty();
+    if (checked && tbloCount.load() == 0)
+        gf_log("All your third party airports are done, no off line learning needed.");
     if (airportsGenerated.load()) gf_log("Airports scan successful");
     return airportsGenerated.load();
 }

@@ -9,6 +9,7 @@ namespace vdl {
 namespace {
 
 size_t linesLeftOut = 0;  // guarded by scanLogMutex
+thread_local AirportsScanLogBuffer* threadBuffer = nullptr;
 
 void lf_addLocked(std::string_view line) {
     if (airportsScanLog.size() < airportsScanLogMaxLines)
@@ -20,8 +21,38 @@ void lf_addLocked(std::string_view line) {
 }  // namespace
 
 void gf_addAirportsScanLog(std::string_view line) {
+    if (threadBuffer) {
+        threadBuffer->add(line);
+        return;
+    }
     std::lock_guard lock(scanLogMutex);
     lf_addLocked(line);
+}
+
+AirportsScanLogBuffer::AirportsScanLogBuffer() : outer_(threadBuffer) { threadBuffer = this; }
+
+void AirportsScanLogBuffer::add(std::string_view line) {
+    if (lines_.size() < airportsScanLogMaxLines)
+        lines_.emplace_back(line);
+    else
+        ++leftOut_;
+}
+
+AirportsScanLogBuffer::~AirportsScanLogBuffer() {
+    threadBuffer = outer_;
+    if (lines_.empty()) return;
+    try {
+        if (outer_) {
+            for (const auto& line : lines_) outer_->add(line);
+            outer_->leftOut_ += leftOut_;
+            return;
+        }
+        std::lock_guard lock(scanLogMutex);
+        for (const auto& line : lines_) lf_addLocked(line);
+        linesLeftOut += leftOut_;
+    } catch (...) {
+        // Out of memory: the scan log loses these lines, the scan goes on.
+    }
 }
 
 void gf_beginAirportsScanLog() {

@@ -18,8 +18,26 @@ inline std::vector<std::string> airportsScanLog;  // guarded by scanLogMutex
 inline constexpr size_t airportsScanLogMaxLines = 100000;
 inline constexpr size_t airportsScanLogReserve = 2048;
 
-// Appends a copy of the line; any thread.
+// Appends a copy of the line; any thread. On a thread with an AirportsScanLogBuffer the line
+// waits in that buffer.
 void gf_addAirportsScanLog(std::string_view line);
+
+// Keeps the lines of one scan worker together: while it lives, the lines its thread adds are
+// gathered, and when it ends they go into the scan log in one piece, not mixed with the lines of
+// the other workers.
+class AirportsScanLogBuffer {
+  public:
+    AirportsScanLogBuffer();
+    ~AirportsScanLogBuffer();
+    AirportsScanLogBuffer(const AirportsScanLogBuffer&) = delete;
+    AirportsScanLogBuffer& operator=(const AirportsScanLogBuffer&) = delete;
+    void add(std::string_view line);
+
+  private:
+    std::vector<std::string> lines_;
+    size_t leftOut_ = 0;  // past the scan log's bound: a broken file may say one thing endlessly
+    AirportsScanLogBuffer* outer_;
+};
 
 // At the start of a scan: room for the usual number of lines, then the lines that publisher
 // detection wrote while no scan took them.

@@ -150,6 +150,7 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
 
 void gf_toParkingPositions(const fs::path& path) {
     const std::string pathText = gf_utf8FromPath(path);
+    const AirportsScanLogBuffer lines;  // this file's lines stay together
     BglHandOffs handOffs;
     handOffs.airport = [&](const BglAirport& airport, const std::string& icao) {
         gf_processAirportRecord(airport, icao, pathText);

@@ -20,6 +20,7 @@ void gf_resetAirports() {
     gf_clearParkAirportHooks();
     airportsGenerated = false;
     tbloCount = 0;
+    gf_clearGeneratedStandFiles();
     gf_releaseStandXmlMemory();
 }
 

@@ -124,10 +124,11 @@ bool lf_readApfLink(const fs::path& linkFile, std::string& line) {
 
 std::string gf_findApf(std::string_view code) {
     if (!gf_isAirportCode(code)) return {};
+    const bool links = gf_archiveLinksCount();
     for (const fs::path& folder : {gf_myThirdpartyFolder(), gf_mySimaddonFolder()}) {
         const fs::path link = folder / gf_apfTxtPath(code);
         std::string line;
-        if (lf_exists(link) && lf_readApfLink(link, line)) return line;
+        if (links && lf_exists(link) && lf_readApfLink(link, line)) return line;
         const fs::path file = folder / gf_apfXmlPath(code);
         if (lf_exists(file)) return lf_referenceIn(folder, code);
     }
@@ -140,11 +141,14 @@ std::string gf_findApf(std::string_view code) {
 
 bool gf_hasApf(std::string_view code) {
     if (!gf_isAirportCode(code)) return false;
+    const bool links = gf_archiveLinksCount();
     for (const fs::path& folder : {gf_myThirdpartyFolder(), gf_mySimaddonFolder()})
-        if (lf_exists(folder / gf_apfXmlPath(code)) || lf_exists(folder / gf_apfTxtPath(code))) return true;
+        if (lf_exists(folder / gf_apfXmlPath(code)) || (links && lf_exists(folder / gf_apfTxtPath(code)))) return true;
     if (lf_exists(gf_localStockFolder() / gf_apfXmlPath(code))) return true;
     return gf_stockApfOnServer(code);
 }
+
+bool gf_archiveLinksCount() { return !gf_serverFolder(false).empty(); }
 
 bool gf_stockApfOnServer(std::string_view code) {
     if (!gf_isAirportCode(code)) return false;

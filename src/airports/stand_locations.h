@@ -38,10 +38,15 @@ bool gf_isAirportCode(std::string_view code);
 
 // The stand file reference of an airport: the line of its link file in my_thirdparty, its file
 // there, the same in my_simaddon, its shipped file in airports/stock, "archive/stock/<code>.xml"
-// when the server has it; empty when none or when the file system fails (logged).
+// when the server has it; empty when none or when the file system fails (logged). Link files
+// count only while gf_archiveLinksCount().
 std::string gf_findApf(std::string_view code);
-// Whether a stand file exists locally (file or link) or in the stock archive.
+// Whether a stand file exists locally (file, or link while gf_archiveLinksCount()) or in the
+// stock archive.
 bool gf_hasApf(std::string_view code);
+// Whether link files to the server's archive count: only with an update server to fetch from.
+// Without one the search and the scan pass them over and take the local files.
+bool gf_archiveLinksCount();
 // The first line of a link file, trimmed; false when there is none, it is empty or it is no safe
 // reference.
 bool lf_readApfLink(const std::filesystem::path& linkFile, std::string& line);

@@ -209,13 +209,14 @@ bool gf_updateMySimaddon() {
     }
 }
 
-bool gf_runUpdater() {
+UpdaterOutcome gf_runUpdater() {
+    UpdaterOutcome outcome;
     // Without a server nothing is asked for; gf_serverBase said so once in the log.
-    if (gf_serverBase().empty()) return false;
-    gf_checkProgramVersion();
-    const bool dbase = gf_updateDbase();
-    gf_updateMySimaddon();
-    return dbase;
+    if (gf_serverBase().empty()) return outcome;
+    outcome.newerProgram = gf_checkProgramVersion();
+    outcome.dbaseReplaced = gf_updateDbase();
+    outcome.mySimaddonRefilled = gf_updateMySimaddon();
+    return outcome;
 }
 
 }  // namespace vdl

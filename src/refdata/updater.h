@@ -40,8 +40,15 @@ bool gf_updateDbase(const std::filesystem::path& dbaseFile = "input/dbase.xml");
 // True when the folder was refilled.
 bool gf_updateMySimaddon();
 
-// The three above, in that order; true when the data base was replaced. Without an update
-// server (gf_serverBase empty) none of them asks for anything.
-bool gf_runUpdater();
+// What one run of the updater changed.
+struct UpdaterOutcome {
+    std::optional<Version> newerProgram;  // reported, not installed
+    bool dbaseReplaced = false;
+    bool mySimaddonRefilled = false;  // the airport scan's files in that folder are gone
+};
+
+// The three above, in that order. Without an update server (gf_serverBase empty) none of them
+// asks for anything.
+UpdaterOutcome gf_runUpdater();
 
 }  // namespace vdl

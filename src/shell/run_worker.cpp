@@ -84,7 +84,8 @@ void lf_liveryStep(const std::stop_token& stop) {
     gf_scanLiveries(stop);
 }
 
-// The airport reference list, once per process: the park airports are looked up in it.
+// The airport reference list, once per process: the airport scan and the park airports look
+// airports up in it.
 void lf_readAirportRefsOnce() {
     {
         std::lock_guard lock(airportRefsMutex);
@@ -115,8 +116,9 @@ bool lf_startUpVDRL(const std::stop_token& stop) {
         // A livery reset asked for by the window runs now, between runs; remembered titles go with it.
         if (gf_runPendingLiveryReset()) gf_forgetLiveryTitles();
         lf_liveryStep(stop);
-        if (SCAN_AIRPORTS.value()) gf_scanAddonAirports();
+        // The scan recognises airports by their codes in this list: it is read first.
         lf_readAirportRefsOnce();
+        if (SCAN_AIRPORTS.value()) gf_scanAddonAirports();
         gf_readMyParkAirports();
         runMaxLive = MAX_LIVE.value();
         return !lf_ending(stop);

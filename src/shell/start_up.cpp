@@ -15,6 +15,7 @@
 #include "foundation/utf8_path.h"
 #include "foundation/version.h"
 #include "refdata/dbase.h"
+#include "refdata/updater.h"
 #include "shell/console.h"
 #include "shell/final_exit.h"
 #include "shell/hooks.h"
@@ -60,6 +61,18 @@ void lf_removeStaleTempFiles() {
     gf_removeStaleTempFiles("TBLO", false);
 }
 
+// Once per start-up, before the data base is read, so that a fresh one is the one read. A refill
+// of airports/my_simaddon took the add-on airport scan's links and generated files with it: the
+// scan is asked for again, saved, so that the run's start-up makes it (or the next start, should
+// this one end first).
+void lf_runUpdater() {
+    const UpdaterOutcome outcome = gf_runUpdater();
+    if (!outcome.mySimaddonRefilled || SCAN_AIRPORTS.value()) return;
+    SCAN_AIRPORTS.set(true);
+    gf_saveBoolParameter(SCAN_AIRPORTS);
+    gf_log("my_simaddon was refilled: the add-on airports are scanned again");
+}
+
 // Parameters and data base; answers false when the start cannot go on.
 bool lf_startUp(std::ostream& err) {
     try {
@@ -71,6 +84,7 @@ bool lf_startUp(std::ostream& err) {
             gf_setStatusLine(fmt::format("cannot write \"{}\"", gf_utf8FromPath(gf_parametersPath())), true);
         }
         gf_initMainWindow();
+        lf_runUpdater();
         gf_loadDbase("input/dbase.xml");
         return true;
     } catch (const std::exception& e) {
@@ -97,6 +111,8 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     // The simulator in the first line is the default until parameters.xml is read.
     if (!gf_openLog(gf_simulatorName())) err << "cannot open Log.txt in the working folder\n";
 
+    // The updater's refill of my_simaddon empties the folder through its hook.
+    gf_installRunHooks();
     if (!lf_startUp(err)) {
         lf_printWindow(out);
         gf_closeLog();
@@ -104,7 +120,6 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     }
 
     gf_setRunConfig(options.run);
-    gf_installRunHooks();
     SimulatorScenario simulator(options.scenario);
     SimConnectDllLink simConnectDll(
         gf_simConnectDllCandidates(gf_executableFolder(), gf_pathFromUtf8(SIMCONNECT_SDK_PATH.value())));

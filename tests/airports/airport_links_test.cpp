@@ -189,5 +189,63 @@ TEST_F(AirportLinks, ATbloEntryThatCannotBeWrittenIsNotCounted) {
     EXPECT_EQ(tbloCount.load(), 0);
 }
 
+// With no update server a link cannot be fetched: the airport is read and its generated file
+// written as for an airport without archive, under both simulators, and the link is still written
+// for a server set later.
+TEST_F(AirportLinks, WithoutAServerALinkedAirportIsReadWrittenAndStillLinked) {
+    gf_setServerBaseForTests("");
+    struct Case {
+        const char* packageName;
+        const char* icao;
+        fs::path folder;
+        const char* link;
+    } cases[] = {
+        {"flytampa-egll", "EGLL", thirdparty, "archive/thirdparty/FlyTampa/EGLL.xml\n"},
+        {"microsoft-airport-lfpg", "LFPG", simaddonFolder, "archive/simaddon/LFPG.xml\n"},
+    };
+    for (const auto& c : cases) {
+        const fs::path bgl =
+            package(community, c.packageName, "{}", "a.bgl", bw::gf_airportFile({bw::gf_sampleAirport(c.icao, 3)}));
+        for (const bool msfs2020 : {true, false}) {
+            fs::remove_all("airports");
+            MSFS_2020.set(msfs2020);
+            const auto lines = scan(bgl);
+            EXPECT_EQ(readWholeFile(c.folder / (std::string(c.icao) + ".txt")), c.link) << c.icao << msfs2020;
+            EXPECT_TRUE(has(lines, std::string("Generated ") + c.icao + ".xml: 3 positions")) << c.icao << msfs2020;
+            const auto doc = load(c.folder / (std::string(c.icao) + ".xml"));
+            EXPECT_EQ(gf_apfIntValue(doc, "num_parkpos"), 3) << c.icao << msfs2020;
+        }
+    }
+}
+
+// Two BGL files of one airport in one package: whichever worker ends first, the generated file
+// is that of the path that sorts last, and the scan log says which was passed over.
+TEST_F(AirportLinks, TheSameAirportTwiceKeepsThePathThatSortsLast) {
+    const std::string manifest = R"({"manufacturer":"Nobody","creator":"Noone"})";
+    const fs::path first = package(community, "someone-abcd", manifest, "abcd.bgl",
+                                   bw::gf_airportFile({bw::gf_sampleAirport("ABCD", 4)}));
+    const fs::path last = package(community / "someone-abcd", "test", "", "abcd.bgl",
+                                  bw::gf_airportFile({bw::gf_sampleAirport("ABCD", 2)}));
+    ASSERT_LT(first.string(), last.string());
+    const auto stands = [this] { return gf_apfIntValue(load(thirdparty / "ABCD.xml"), "num_parkpos"); };
+    for (const bool lastFirst : {false, true}) {
+        fs::remove_all("airports");
+        gf_clearGeneratedStandFiles();
+        scan(lastFirst ? last : first);
+        const auto lines = scan(lastFirst ? first : last);
+        EXPECT_EQ(stands(), 2) << lastFirst;
+        const std::string said = lastFirst ? "ABCD.xml of \"" + first.string() + "\" passed over: the one of \"" +
+                                                 last.string() + "\" is kept, the path that sorts last wins"
+                                           : "ABCD.xml of \"" + last.string() + "\" replaces the one of \"" +
+                                                 first.string() + "\": the path that sorts last wins";
+        EXPECT_TRUE(has(lines, said)) << lastFirst;
+        EXPECT_EQ(has(lines, "Generated ABCD.xml"), !lastFirst);
+    }
+    // A new scan forgets the old one's files.
+    gf_clearGeneratedStandFiles();
+    scan(first);
+    EXPECT_EQ(stands(), 4);
+}
+
 }  // namespace
 }  // namespace vdl::test

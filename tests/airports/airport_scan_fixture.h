@@ -10,6 +10,7 @@
 #include "airports/airport_links.h"
 #include "airports/airport_scan_log.h"
 #include "refdata/airport_refs.h"
+#include "refdata/download.h"
 #include "refdata/hooks.h"
 #include "standins/bgl_writer.h"
 #include "stand_fixture.h"
@@ -20,6 +21,8 @@ namespace bw = bglwriter;
 
 class AirportScanTest : public StandFilesTest {
   protected:
+    static constexpr const char* unreachableServer = "http://127.0.0.1:1/";
+
     void SetUp() override {
         StandFilesTest::SetUp();
         writeWholeFile("input/dbase.xml", R"(<dbase><types><t icao="A320" cat="2"/></types>
@@ -40,6 +43,8 @@ class AirportScanTest : public StandFilesTest {
                        R"(<AirportNames><airport ICAO="EKCH" name="Copenhagen Kastrup"/></AirportNames>)");
         gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
         MSFS_2020.set(true);
+        // An update server, so that links count; nothing of these tests fetches from it.
+        gf_setServerBaseForTests(unreachableServer);
     }
 
     // <root>/<package>/scenery/<file> with the airports, and the package's manifest.json.

@@ -37,6 +37,25 @@ TEST_F(AirportScanLog, TakesOverPublisherLinesWrittenBeforeAndDuringTheScan) {
     EXPECT_TRUE(gf_takePendingScanLog().empty());
 }
 
+// A worker's lines wait in its buffer and go in together when it ends; a buffer inside another
+// hands its lines to the outer one.
+TEST_F(AirportScanLog, ABufferKeepsItsLinesTogether) {
+    gf_setAirportsScanLogHook([](const std::string& line) { gf_addAirportsScanLog(line); });
+    {
+        const AirportsScanLogBuffer outer;
+        gf_addAirportsScanLog("a1");
+        {
+            const AirportsScanLogBuffer inner;
+            gf_addPublisherScanLog("b1");
+            EXPECT_TRUE(gf_takeAirportsScanLog().empty());
+        }
+        gf_addAirportsScanLog("a2");
+        EXPECT_TRUE(gf_takeAirportsScanLog().empty());
+    }
+    gf_addAirportsScanLog("after");
+    EXPECT_EQ(gf_takeAirportsScanLog(), (Lines{"a1", "b1", "a2", "after"}));
+}
+
 TEST_F(AirportScanLog, LinesPastTheBoundAreCounted) {
     for (size_t i = 0; i < airportsScanLogMaxLines + 5; ++i) gf_addAirportsScanLog("x");
     Lines lines = gf_takeAirportsScanLog();
@@ -44,6 +63,15 @@ TEST_F(AirportScanLog, LinesPastTheBoundAreCounted) {
     EXPECT_EQ(lines.back(), "... and 5 more lines left out");
     gf_addAirportsScanLog("y");
     EXPECT_EQ(gf_takeAirportsScanLog(), Lines{"y"});  // the count starts again
+
+    // The same bound inside a worker's buffer, and the count goes with its lines.
+    {
+        const AirportsScanLogBuffer buffer;
+        for (size_t i = 0; i < airportsScanLogMaxLines + 3; ++i) gf_addAirportsScanLog("w");
+    }
+    lines = gf_takeAirportsScanLog();
+    ASSERT_EQ(lines.size(), airportsScanLogMaxLines + 1);
+    EXPECT_EQ(lines.back(), "... and 3 more lines left out");
 
     gf_addAirportsScanLog("z");
     gf_resetAirports();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -140,11 +141,63 @@ TEST_F(AirportScan, NothingFoundWarnsAndKeepsTheTbloFolder) {
     EXPECT_TRUE(fs::is_directory("TBLO"));
     const auto lines = logLines();
     EXPECT_TRUE(has(lines, "Warning: Scan has not found any add-on airports"));
-    EXPECT_TRUE(has(lines, "All your third party airports are done, no off line learning needed."));
+    EXPECT_FALSE(has(lines, "no off line learning needed"));  // nothing was checked
     EXPECT_TRUE(has(lines, (packages(true) / "Official").string() + " does not exist, skipped!"));
     EXPECT_FALSE(has(lines, "Airports scan successful"));
     EXPECT_FALSE(SCAN_AIRPORTS.value());
     EXPECT_FALSE(savedOn());
+}
+
+// "Done" is said only of third party airports that were checked: there are some, and a server to
+// ask whether they need offline learning.
+TEST_F(AirportScan, DoneOnlyWhenThirdPartyAirportsWereChecked) {
+    struct Case {
+        bool thirdparty;  // a generated third party stand file
+        bool server;
+        bool done;
+    } cases[] = {{false, true, false}, {true, false, false}, {true, true, true}};
+    const fs::path community = packages(true) / "Community";
+    for (const auto& c : cases) {
+        fs::remove_all(community);
+        fs::create_directories(community);
+        if (c.thirdparty)
+            package(community, "flytampa-egkk", "{}", "egkk.bgl",
+                    bw::gf_airportFile({bw::gf_sampleAirport("EGKK", 6)}));
+        gf_setServerBaseForTests(c.server ? server.base() : "");
+        const size_t before = logLines().size();
+        gf_scanAddonAirports();
+        const auto all = logLines();
+        const std::vector<std::string> lines(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        EXPECT_EQ(has(lines, "All your third party airports are done, no off line learning needed."), c.done)
+            << c.thirdparty << c.server;
+        EXPECT_EQ(fs::exists("airports/my_thirdparty/EGKK.xml"), c.thirdparty);
+    }
+}
+
+// Each BGL file's scan-log lines (publisher detection's among them) stay together, however the
+// workers run.
+TEST_F(AirportScan, EachFilesLinesStayTogether) {
+    const fs::path community = packages(true) / "Community";
+    std::vector<std::string> codes;
+    for (int i = 0; i < 24; ++i) {
+        const std::string code = std::string("Q") + char('A' + i / 26) + char('A' + i % 26) + "Z";
+        codes.push_back(code);
+        bw::Airport airport = bw::gf_sampleAirport(code, 5, 1);
+        // A stand too small to use: one more line of the worker, from the stands reader.
+        std::get<bw::ParkingList>(airport.subrecords.back()).parkings[1].radius = 0.0f;
+        package(community, "nobody-" + code, "", code + ".bgl", bw::gf_airportFile({airport}));
+    }
+    gf_scanAddonAirports();
+    const auto lines = scanLogFile();
+    for (const std::string& code : codes) {
+        std::string lower = code;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        std::vector<size_t> at;
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(code) != std::string::npos || lines[i].find(lower) != std::string::npos) at.push_back(i);
+        ASSERT_GE(at.size(), 3u) << code;
+        EXPECT_EQ(at.back() - at.front() + 1, at.size()) << code << ": lines of other files in between";
+    }
 }
 
 TEST_F(AirportScan, AnExitInTheMiddleStopsTheWalkAndKeepsTheScanDue) {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "airports/stand_info.h"
 #include "airports/stand_save.h"
+#include "refdata/download.h"
 #include "stand_fixture.h"
 
 namespace vdl::test {
@@ -22,6 +24,8 @@ TEST_F(StandLocations, FindApfSearchOrderAndLinkFiles) {
     // No server set: the stock archive is "no" without any transfer.
     EXPECT_EQ(gf_findApf("EDDL"), "");
     EXPECT_FALSE(gf_hasApf("EDDL"));
+    // Links count with a server to fetch from (one that does not answer: nothing is fetched here).
+    gf_setServerBaseForTests("http://127.0.0.1:1/");
     writeWholeFile("airports/my_simaddon/EDDL.xml", "x");
     EXPECT_EQ(gf_findApf("EDDL"), "airports/my_simaddon/EDDL.xml");
     writeWholeFile("airports/my_simaddon/EDDL.txt", "archive/simaddon/EDDL.xml\r\n");
@@ -37,9 +41,53 @@ TEST_F(StandLocations, FindApfSearchOrderAndLinkFiles) {
     }
     EXPECT_TRUE(gf_hasApf("EDDL"));
     EXPECT_EQ(gf_findApf("../x"), "");
+    gf_setServerBaseForTests("");
     // Without an update server the offline-learning check fetches nothing and reports no failure.
     EXPECT_FALSE(gf_isOfflineLearningCandidate("EDDL"));
     EXPECT_EQ(log().find("Not suitable"), std::string::npos);
+}
+
+// A link names a file on the update server: without one it is passed over and the search goes
+// on to the local files; with one the link comes first and counts without being read.
+TEST_F(StandLocations, LinksCountOnlyWithAnUpdateServer) {
+    struct Case {
+        std::vector<const char*> files;
+        const char* withoutServer;
+        const char* withServer;
+    } cases[] = {
+        {{"my_thirdparty/EDDL.txt", "my_thirdparty/EDDL.xml"}, "airports/my_thirdparty/EDDL.xml",
+         "archive/thirdparty/JustSim/EDDL.xml"},
+        {{"my_thirdparty/EDDL.txt", "my_simaddon/EDDL.xml"}, "airports/my_simaddon/EDDL.xml",
+         "archive/thirdparty/JustSim/EDDL.xml"},
+        {{"my_simaddon/EDDL.txt", "stock/EDDL.xml"}, "airports/stock/EDDL.xml", "archive/simaddon/EDDL.xml"},
+        {{"my_simaddon/EDDL.txt", "my_simaddon/EDDL.xml"}, "airports/my_simaddon/EDDL.xml",
+         "archive/simaddon/EDDL.xml"},
+        {{"my_thirdparty/EDDL.txt"}, "", "archive/thirdparty/JustSim/EDDL.xml"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all("airports");
+        std::string named;
+        for (const char* file : c.files) {
+            const fs::path path = fs::path("airports") / file;
+            fs::create_directories(path.parent_path());
+            const bool link = path.extension() == ".txt";
+            const bool simaddon = path.string().find("simaddon") != std::string::npos;
+            writeWholeFile(path, !link      ? "x"
+                                 : simaddon ? "archive/simaddon/EDDL.xml\n"
+                                            : "archive/thirdparty/JustSim/EDDL.xml\n");
+            named += std::string(file) + " ";
+        }
+        gf_setServerBaseForTests("");
+        EXPECT_EQ(gf_findApf("EDDL"), c.withoutServer) << named;
+        EXPECT_EQ(gf_hasApf("EDDL"), *c.withoutServer != '\0') << named;
+        gf_setServerBaseForTests("http://127.0.0.1:1/");
+        EXPECT_EQ(gf_findApf("EDDL"), c.withServer) << named;
+        EXPECT_TRUE(gf_hasApf("EDDL")) << named;
+        // An empty link is still a link file to the existence test, which does not read it.
+        writeWholeFile("airports/my_thirdparty/EDDL.txt", "");
+        EXPECT_TRUE(gf_hasApf("EDDL")) << named;
+    }
+    gf_setServerBaseForTests("");
 }
 
 TEST_F(StandLocations, LearnedPathIsTheSaversPlace) {

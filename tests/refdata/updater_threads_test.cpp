@@ -144,7 +144,10 @@ TEST_F(UpdaterTest, MySimaddonRefilledOnlyFromANewerWholeList) {
 TEST_F(UpdaterTest, WholeUpdaterWithAnUnreachableServerChangesNothing) {
     writeWholeFile("input/dbase.xml", dbaseWithVersion("1.0.0", "LOCAL"));
     gf_setServerBaseForTests(LocalHttpServer::unreachableBase());
-    EXPECT_FALSE(gf_runUpdater());
+    const UpdaterOutcome outcome = gf_runUpdater();
+    EXPECT_FALSE(outcome.dbaseReplaced);
+    EXPECT_FALSE(outcome.mySimaddonRefilled);
+    EXPECT_FALSE(outcome.newerProgram);
     EXPECT_EQ(readWholeFile("input/dbase.xml"), dbaseWithVersion("1.0.0", "LOCAL"));
     EXPECT_FALSE(fs::exists(mySimaddonFolder));
     EXPECT_EQ(mainWindow.statusLine(), "");
@@ -165,7 +168,7 @@ TEST_F(UpdaterTest, WithoutAnHttpsServerTheUpdaterAsksNothing) {
         UPDATE_SERVER.set(setting);
         const size_t logged = logText().size();
         for (int start = 0; start < 3; ++start) {
-            EXPECT_FALSE(gf_runUpdater());
+            EXPECT_FALSE(gf_runUpdater().dbaseReplaced);
             EXPECT_FALSE(gf_updateDbase());
             EXPECT_FALSE(gf_checkProgramVersion());
             EXPECT_FALSE(gf_updateMySimaddon());
