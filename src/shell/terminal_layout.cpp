@@ -97,7 +97,7 @@ std::vector<std::string> gf_layoutEnding(int rows, int columns, const WindowText
 std::vector<std::string> gf_optionHelpLines(const WindowText& text) {
     std::vector<std::string> lines = text.optionNames;
     for (const WindowButton button : {WindowButton::FlushStatic, WindowButton::ShowReservedStand})
-        lines.push_back(fmt::format("\"{}\"  <button>", gf_buttonCaption(button)));
+        lines.push_back(fmt::format("{}  <button>", gf_buttonCaption(button)));
     return lines;
 }
 

@@ -10,6 +10,7 @@
 
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
+#include "shell/run_requests.h"
 #include "shell/terminal_layout.h"
 #include "shell/terminal_view.h"
 #include "shell/ui_thread.h"
@@ -238,8 +239,11 @@ TEST_F(TerminalScreenTest, HelpPagesNameEveryOptionAsSetAndPressTakeIt) {
         EXPECT_EQ(p->text(), before) << command;
     }
     EXPECT_EQ(names.size(), controls + 2) << "every control and the window's two buttons";
-    EXPECT_TRUE(names.contains("\"Flush static\""));
-    EXPECT_TRUE(names.contains("\"show reserved stand\""));
+    for (const char* button : {"Flush static", "show reserved stand"}) {
+        ASSERT_TRUE(names.contains(button)) << button;
+        EXPECT_EQ(gf_handleCommand(std::string("press ") + button), std::string(button) + ": asked");
+    }
+    gf_takeRunRequests();
 }
 
 TEST_F(TerminalScreenTest, HelpLinesAskForTheirPage) {
