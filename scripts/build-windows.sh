@@ -156,8 +156,13 @@ wineboot >/dev/null 2>&1
 # No screen here: Wine's null display driver still makes windows, for the window's tests.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 t0=$SECONDS
+# zlib comes in through the dependencies' CMake packages, and FindZLIB prefers MinGW's import
+# library (zlib1.dll, which Windows does not have): name the static one, over any cached choice.
+zlib_static=/usr/x86_64-w64-mingw32/lib/libz.a
+[ -f "$zlib_static" ] || { echo "windows: $zlib_static is missing (package libz-mingw-w64-dev)" >&2; exit 1; }
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$deps" \
-  -DCMAKE_BUILD_TYPE=Release -DVDL_TEST_CXX_FLAGS="-O0 -g0" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DVDL_TEST_CXX_FLAGS="-O0 -g0" \
+  -DZLIB_LIBRARY_RELEASE="$zlib_static" -DZLIB_USE_STATIC_LIBS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 echo "windows: built in $((SECONDS - t0)) s"
 
@@ -184,6 +189,12 @@ cp -r data/input "$stage/input"
 # The working folder the program checks for and writes into, as scripts/run.sh makes it.
 mkdir -p "$stage"/{airports/{learned,archive,my_thirdparty,my_simaddon},output/{info,errors},TBLO}
 cp "$deps"/share/licenses/* "$stage/licenses/"
+# What a Windows user reads first, and the data's attributions beside the libraries' licences;
+# with Windows line ends.
+sed 's/$/\r/' docs/windows-zip/README.txt >"$stage/README.txt"
+sed 's/$/\r/' docs/windows-zip/data-attributions.txt >"$stage/licenses/data-attributions.txt"
 rm -f dist/vandrel-win64.zip
 (cd "$build/dist" && zip -qr "$root/dist/vandrel-win64.zip" vandrel)
 echo "dist/vandrel-win64.zip written"
+# Windows has no zlib1.dll or MinGW runtime DLLs: the zip's programs may import system DLLs only.
+bash scripts/check-windows-imports.sh --self-test dist/vandrel-win64.zip

@@ -6,8 +6,8 @@
 # loaded the DLL, created aircraft, wrote its reports and the simulator's tracks, and ended with 0.
 #
 # Needs the Windows build (scripts/build-windows.sh; VDL_WIN_TESTS=0 for the build alone). It
-# uses the fixed ports of the RealTraffic link: run it isolated (vdl-isolated) where other
-# checkouts run theirs.
+# uses the fixed ports of the RealTraffic link: run it where no other checkout runs its own at
+# the same time.
 #   bash scripts/main-job-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -40,10 +40,11 @@ wait "$rt_pid" || true
 tail -n 1 rt_standin.log
 echo "Log: work/Log.txt"
 
-# The simulator's tracks of the run, drawn on a map of EDDL's runways.
+# The simulator's tracks of the run, drawn on a map of EDDL's runways, and the ground movement
+# on a map of its own at a scale to read the stands and callsigns.
 if [ -f output/tracks.json ]; then
-    ../build/release/track_map output/tracks.json output/tracks.svg --radius 4 --stands airports/stock/EDDL.xml ||
-        status=$?
-    echo "Tracks: work/output/tracks.svg"
+    ../build/release/track_map output/tracks.json output/tracks.svg --radius 4 --stands airports/stock/EDDL.xml \
+        --airport output/tracks-airport.svg || status=$?
+    echo "Tracks: work/output/tracks.svg, the airport: work/output/tracks-airport.svg"
 fi
 exit "$status"

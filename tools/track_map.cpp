@@ -2,9 +2,11 @@
 // aircraft's path (ground solid, air dashed), and where it touched down, stopped and parked;
 // static parked aircraft (callsigns ending in '*') as a filled shape on their stand; labels
 // placed so that none covers another (moved ones joined to their point by a thin line), a scale
-// bar and a north arrow.
+// bar and a north arrow. With --airport a second map of the ground movement alone, its frame
+// fitted to where the aircraft moved and stood on the ground, drawn large enough to read.
 //
 //   track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]
+//             [--airport AIRPORT.svg]
 //
 // TRACKS.json is written by the simulator stand-in (gf_writeTrackFile); the stand file is an
 // airport stand file ("parkpos" elements with "id", "latitude", "longitude", "radius").
@@ -47,7 +49,19 @@ struct Options {
     std::string stands;
     double radiusNm = 3.0;
     LatLon centre{vdl::eddl::latitude, vdl::eddl::longitude};
+    std::string airport;
 };
+
+// Sizes on the map in metres: the overview keeps its own; the airport map sets them from the
+// pixels they should take.
+struct Sizes {
+    double callsign = 70, mark = 60, stand = 24, statics = 20;
+    double shape = 1.0;  // markers and the static aircraft's cross
+    double line = 6.0;   // ground paths; air paths two thirds of it
+};
+
+// The picture is this many pixels square.
+constexpr double picturePixels = 1200.0;
 
 // East and north metres from the centre; SVG's y grows southwards.
 struct Projection {
@@ -99,6 +113,7 @@ Options lf_parse(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "--stands") o.stands = next();
+        else if (a == "--airport") o.airport = next();
         else if (a == "--radius") o.radiusNm = std::stod(next());
         else if (a == "--centre") {
             const std::string v = next();
@@ -113,34 +128,37 @@ Options lf_parse(int argc, char** argv) {
     return o;
 }
 
-void lf_marker(std::ostream& svg, Labels& labels, double x, double y, const char* shape, const char* colour,
-               const std::string& label) {
+void lf_marker(std::ostream& svg, Labels& labels, const Sizes& z, double x, double y, const char* shape,
+               const char* colour, const std::string& label) {
+    const double k = z.shape;
     if (std::string_view(shape) == "triangle")
-        svg << fmt::format("<path d=\"M{:.1f},{:.1f} l30,52 l-60,0 z\" fill=\"{}\"/>\n", x, y - 35, colour);
+        svg << fmt::format("<path d=\"M{:.1f},{:.1f} l{:.1f},{:.1f} l{:.1f},0 z\" fill=\"{}\"/>\n", x, y - 35 * k, 30 * k,
+                           52 * k, -60 * k, colour);
     else if (std::string_view(shape) == "square")
-        svg << fmt::format("<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"44\" height=\"44\" fill=\"{}\"/>\n", x - 22, y - 22, colour);
+        svg << fmt::format("<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"{:.1f}\" height=\"{:.1f}\" fill=\"{}\"/>\n", x - 22 * k,
+                           y - 22 * k, 44 * k, 44 * k, colour);
     else
-        svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"26\" fill=\"{}\"/>\n", x, y, colour);
-    labels.push_back({label, x, y, 60, colour});
+        svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"{}\"/>\n", x, y, 26 * k, colour);
+    labels.push_back({label, x, y, z.mark, colour});
 }
 
 bool lf_isStatic(const vdl::RecordedTrack& t) { return !t.tailNumber.empty() && t.tailNumber.back() == '*'; }
 
 // A static aircraft stands still: a wing-and-fuselage cross along its heading where it stands.
-void lf_drawStatic(std::ostream& svg, Labels& labels, const Projection& pr, const vdl::RecordedTrack& t) {
+void lf_drawStatic(std::ostream& svg, Labels& labels, const Projection& pr, const Sizes& z, const vdl::RecordedTrack& t) {
     if (t.track.empty()) return;
     const auto& at = t.track.front();
     const LatLon p{at.latitude, at.longitude};
     const double deg = vdl::radToDeg(at.heading);
-    svg << fmt::format("<g transform=\"translate({:.1f},{:.1f}) rotate({:.1f})\" fill=\"#404040\">"
+    svg << fmt::format("<g transform=\"translate({:.1f},{:.1f}) rotate({:.1f}) scale({:.3f})\" fill=\"#404040\">"
                        "<rect x=\"-4\" y=\"-19\" width=\"8\" height=\"38\"/><rect x=\"-17\" y=\"-4\" width=\"34\" "
                        "height=\"7\"/></g>\n",
-                       pr.x(p), pr.y(p), deg);
-    labels.push_back({t.tailNumber, pr.x(p), pr.y(p), 20, "#404040"});
+                       pr.x(p), pr.y(p), deg, z.shape);
+    labels.push_back({t.tailNumber, pr.x(p), pr.y(p), z.statics, "#404040"});
 }
 
-void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const vdl::RecordedTrack& t,
-                  const char* colour) {
+void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const Sizes& z,
+                  const vdl::RecordedTrack& t, const char* colour) {
     if (t.track.empty()) return;
     // Ground parts solid, airborne parts dashed; points closer than 2 m to the last drawn are left out.
     size_t i = 0;
@@ -161,13 +179,14 @@ void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const
             const LatLon p{t.track[j].latitude, t.track[j].longitude};
             points += fmt::format("{:.1f},{:.1f} ", pr.x(p), pr.y(p));
         }
-        svg << fmt::format("<polyline points=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"{}\"{}/>\n", points, colour,
-                           ground ? 6 : 4, ground ? "" : " stroke-dasharray=\"40,20\"");
+        svg << fmt::format("<polyline points=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"{:.1f}\"{}/>\n", points,
+                           colour, ground ? z.line : z.line * 2 / 3,
+                           ground ? "" : fmt::format(" stroke-dasharray=\"{:.0f},{:.0f}\"", z.line * 20 / 3, z.line * 10 / 3));
         i = j;
     }
     const auto& first = t.track.front();
     const LatLon p0{first.latitude, first.longitude};
-    labels.push_back({t.tailNumber, pr.x(p0), pr.y(p0), 70, colour});
+    labels.push_back({t.tailNumber, pr.x(p0), pr.y(p0), z.callsign, colour});
 
     bool wasAirborne = false;
     double stillSince = -1.0;
@@ -177,13 +196,13 @@ void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const
         const LatLon p{s.latitude, s.longitude};
         if (!s.onGround) wasAirborne = true;
         if (s.onGround && wasAirborne) {
-            lf_marker(svg, labels, pr.x(p), pr.y(p), "triangle", "#d62728", fmt::format("{} touchdown", t.tailNumber));
+            lf_marker(svg, labels, z, pr.x(p), pr.y(p), "triangle", "#d62728", fmt::format("{} touchdown", t.tailNumber));
             wasAirborne = false;
         }
         if (s.onGround && s.groundSpeed < 1.0) {
             if (stillSince < 0.0) stillSince = s.time;
             if (!stillMarked && s.time - stillSince >= 10.0) {
-                lf_marker(svg, labels, pr.x(p), pr.y(p), "square", "#ff7f0e", fmt::format("{} stop", t.tailNumber));
+                lf_marker(svg, labels, z, pr.x(p), pr.y(p), "square", "#ff7f0e", fmt::format("{} stop", t.tailNumber));
                 stillMarked = true;
             }
         } else {
@@ -197,7 +216,7 @@ void lf_drawTrack(std::ostream& svg, Labels& labels, const Projection& pr, const
                                    [](const vdl::TrackPoint& p, double time) { return p.time < time; });
         if (at == t.track.end()) at = std::prev(t.track.end());
         const LatLon p{at->latitude, at->longitude};
-        lf_marker(svg, labels, pr.x(p), pr.y(p), "circle", "#0050d0", fmt::format("{} parked", t.tailNumber));
+        lf_marker(svg, labels, z, pr.x(p), pr.y(p), "circle", "#0050d0", fmt::format("{} parked", t.tailNumber));
     }
 }
 
@@ -261,6 +280,56 @@ size_t lf_drawLabels(std::ostream& svg, Labels labels, const std::vector<vdl::ma
     return labels.size() - placed.size();
 }
 
+// One map of radius r metres around the centre into the file; answers how many labels found no
+// free place.
+size_t lf_drawMap(const std::string& path, const std::vector<vdl::RecordedTrack>& tracks,
+                  const std::vector<Stand>& stands, LatLon centre, double r, const Sizes& z) {
+    const Projection pr{centre};
+    std::ofstream svg(path, std::ios::trunc);
+    if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", path));
+    svg << fmt::format(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{:.0f}\" height=\"{:.0f}\" viewBox=\"{:.0f} {:.0f} {:.0f} {:.0f}\">\n",
+        picturePixels, picturePixels, -r, -r, 2 * r, 2 * r);
+    svg << fmt::format("<rect x=\"{:.0f}\" y=\"{:.0f}\" width=\"{:.0f}\" height=\"{:.0f}\" fill=\"#f4f1e8\"/>\n", -r, -r,
+                       2 * r, 2 * r);
+    for (bool north : {false, true}) {
+        const LatLon a = vdl::eddl::gf_threshold(north, false);
+        const LatLon b = vdl::eddl::gf_threshold(north, true);
+        svg << fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#9a9a9a\" stroke-width=\"45\"/>\n",
+                           pr.x(a), pr.y(a), pr.x(b), pr.y(b));
+    }
+    Labels labels;
+    for (const Stand& s : stands) {
+        svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"none\" stroke=\"#555\" stroke-width=\"{:.1f}\"/>\n",
+                           pr.x(s.pos), pr.y(s.pos), std::max(5.0, s.radiusM), 2 * z.shape);
+        labels.push_back({s.name, pr.x(s.pos), pr.y(s.pos), z.stand, "#555"});
+    }
+    size_t n = 0;
+    size_t statics = 0;
+    for (const auto& t : tracks) {
+        if (lf_isStatic(t)) {
+            lf_drawStatic(svg, labels, pr, z, t);
+            ++statics;
+            continue;
+        }
+        lf_drawTrack(svg, labels, pr, z, t, palette[n++ % std::size(palette)]);
+    }
+    const std::string legend = fmt::format(
+        "{} aircraft, {} of them static (dark crosses, callsign with *); grey rings: stands; ground solid, air "
+        "dashed; triangle touchdown, square stop, filled circle parked",
+        tracks.size(), statics);
+    // The legend keeps its size on the page whatever the map's radius (90 at 4 nm).
+    const double legendFont = 0.006 * 2 * r;
+    svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#333\">{}</text>\n", -r + legendFont,
+                       -r + 1.5 * legendFont, legendFont, lf_escape(legend));
+    const std::vector<vdl::maps::Box> furniture = {vdl::maps::gf_labelBox(legend, -r + legendFont, -r + 1.5 * legendFont, legendFont),
+                                                   lf_drawScaleBar(svg, r), lf_drawNorthArrow(svg, r)};
+    const size_t leftOut = lf_drawLabels(svg, labels, furniture, {-r, -r, r, r});
+    svg << "</svg>\n";
+    if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", path));
+    return leftOut;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -269,56 +338,31 @@ int main(int argc, char** argv) {
         o = lf_parse(argc, argv);
     } catch (const std::exception& e) {
         std::cerr << "track_map: " << e.what()
-                  << "\nusage: track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON]\n";
+                  << "\nusage: track_map TRACKS.json OUT.svg [--stands STANDFILE.xml] [--radius NM] [--centre LAT,LON] "
+                     "[--airport AIRPORT.svg]\n";
         return 2;
     }
     try {
         const auto tracks = vdl::gf_readTrackFile(o.tracks);
         const std::vector<Stand> stands = o.stands.empty() ? std::vector<Stand>{} : lf_readStands(o.stands);
-        const Projection pr{o.centre};
-        const double r = vdl::nmToMetres(o.radiusNm);
-        std::ofstream svg(o.out, std::ios::trunc);
-        if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
-        svg << fmt::format(
-            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"1200\" viewBox=\"{:.0f} {:.0f} {:.0f} {:.0f}\">\n",
-            -r, -r, 2 * r, 2 * r);
-        svg << fmt::format("<rect x=\"{:.0f}\" y=\"{:.0f}\" width=\"{:.0f}\" height=\"{:.0f}\" fill=\"#f4f1e8\"/>\n", -r, -r,
-                           2 * r, 2 * r);
-        for (bool north : {false, true}) {
-            const LatLon a = vdl::eddl::gf_threshold(north, false);
-            const LatLon b = vdl::eddl::gf_threshold(north, true);
-            svg << fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#9a9a9a\" stroke-width=\"45\"/>\n",
-                               pr.x(a), pr.y(a), pr.x(b), pr.y(b));
+        size_t leftOut = lf_drawMap(o.out, tracks, stands, o.centre, vdl::nmToMetres(o.radiusNm), Sizes{});
+        if (!o.airport.empty()) {
+            // The ground movement's frame, at least 400 m across the middle; sizes in pixels.
+            const Projection overview{o.centre};
+            std::vector<std::pair<double, double>> ground;
+            for (const auto& t : tracks)
+                for (const auto& p : t.track)
+                    if (p.onGround) ground.emplace_back(overview.x({p.latitude, p.longitude}), overview.y({p.latitude, p.longitude}));
+            const vdl::maps::Box frame = vdl::maps::gf_fitFrame(ground, 80.0, 400.0);
+            const double half = (frame.right - frame.left) / 2;
+            const LatLon middle{o.centre.lat - (frame.top + half) / metresPerDegree,
+                                o.centre.lon + (frame.left + half) / (std::cos(vdl::degToRad(o.centre.lat)) * metresPerDegree)};
+            const double perPixel = 2 * half / picturePixels;
+            const Sizes airport{16 * perPixel, 13 * perPixel, 11 * perPixel, 13 * perPixel, 0.25 * perPixel, 2.5 * perPixel};
+            leftOut += lf_drawMap(o.airport, tracks, stands, middle, half, airport);
         }
-        Labels labels;
-        for (const Stand& s : stands) {
-            svg << fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"none\" stroke=\"#555\" stroke-width=\"2\"/>\n",
-                               pr.x(s.pos), pr.y(s.pos), std::max(5.0, s.radiusM));
-            labels.push_back({s.name, pr.x(s.pos), pr.y(s.pos), 24, "#555"});
-        }
-        size_t n = 0;
-        size_t statics = 0;
-        for (const auto& t : tracks) {
-            if (lf_isStatic(t)) {
-                lf_drawStatic(svg, labels, pr, t);
-                ++statics;
-                continue;
-            }
-            lf_drawTrack(svg, labels, pr, t, palette[n++ % std::size(palette)]);
-        }
-        const std::string legend = fmt::format(
-            "{} aircraft, {} of them static; ground solid, air dashed; triangle touchdown, square stop, circle parked",
-            tracks.size(), statics);
-        // The legend keeps its size on the page whatever the map's radius (90 at 4 nm).
-        const double legendFont = 0.006 * 2 * r;
-        svg << fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" font-size=\"{:.0f}\" fill=\"#333\">{}</text>\n", -r + legendFont,
-                           -r + 1.5 * legendFont, legendFont, lf_escape(legend));
-        const std::vector<vdl::maps::Box> furniture = {vdl::maps::gf_labelBox(legend, -r + legendFont, -r + 1.5 * legendFont, legendFont),
-                                                       lf_drawScaleBar(svg, r), lf_drawNorthArrow(svg, r)};
-        const size_t leftOut = lf_drawLabels(svg, labels, furniture, {-r, -r, r, r});
-        svg << "</svg>\n";
-        if (!svg) throw std::runtime_error(fmt::format("cannot write \"{}\"", o.out));
-        std::cout << fmt::format("track_map: {} aircraft drawn into {}", tracks.size(), o.out);
+        std::cout << fmt::format("track_map: {} aircraft drawn into {}{}", tracks.size(), o.out,
+                                 o.airport.empty() ? std::string() : " and " + o.airport);
         if (leftOut > 0) std::cout << fmt::format(" ({} labels found no free place)", leftOut);
         std::cout << '\n';
         return 0;

@@ -137,7 +137,7 @@ void lf_followUpCreated() {
         if (parked.state != AcState::active || !gf_removeDuplicateLiveAc(*live, parked)) continue;
         lf_detail(fmt::format("{} removed: duplicate of {}", gf_acText(parked.identity),
                               gf_acText(live->identity)));
-        removeAircraftFromSim(parked);
+        removeAircraftFromSim(parked, fmt::format("a duplicate of live {}", gf_acText(live->identity)));
         break;
     }
 }

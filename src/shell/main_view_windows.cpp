@@ -468,7 +468,7 @@ bool gf_runWindowLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeR
     window.setOnTimer([&view, &input] {
         if (input.waitFd() >= 0 && gf_waitUi(uiMessages.wakeUp(), input.waitFd(), std::chrono::milliseconds(0)).input)
             input.take();
-        if (input.takeHelpAsked()) view.askOptions();
+        if (const int page = input.takeHelpAsked(); page > 0) view.askOptions(page);
         view.refresh();
     });
     window.run();

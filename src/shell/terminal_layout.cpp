@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "shell/ui_thread.h"
+
 namespace vdl {
 
 namespace {
@@ -61,7 +63,43 @@ bool lf_append(std::vector<std::string>& out, const std::vector<std::string>& bl
     return false;
 }
 
+// One page of the options by name under a line saying which page of how many it is.
+void lf_appendHelpPage(std::vector<std::string>& out, const std::vector<std::string>& help, size_t room, int page,
+                       int columns) {
+    if (room < 2 || help.empty()) return;
+    const size_t perPage = room - 1;
+    const size_t pages = (help.size() + perPage - 1) / perPage;
+    const size_t shown = std::clamp<size_t>(static_cast<size_t>(std::max(1, page)), 1, pages);
+    out.push_back(gf_fitColumns(
+        fmt::format("-- options {} of {}: set NAME VALUE | press NAME | help N: page N --", shown, pages), columns));
+    const size_t first = (shown - 1) * perPage;
+    for (size_t i = first; i < std::min(help.size(), first + perPage); ++i) out.push_back(gf_fitColumns(help[i], columns));
+}
+
 }  // namespace
+
+std::vector<std::string> gf_layoutEnding(int rows, int columns, const WindowText& text,
+                                         const std::vector<std::string>& ending) {
+    columns = std::max(1, columns);
+    Values connections;
+    Values counters;
+    for (const auto& value : text.counters) (lf_isConnection(value.first) ? connections : counters).push_back(value);
+    std::vector<std::string> out{gf_fitColumns(text.title, columns), gf_fitColumns(text.status, columns)};
+    if (!text.error.empty()) out.push_back(gf_fitColumns(text.error, columns));
+    for (auto& line : lf_flow(connections, columns)) out.push_back(std::move(line));
+    for (auto& line : lf_flow(counters, columns)) out.push_back(std::move(line));
+    for (const auto& line : ending) out.push_back(gf_fitColumns(line, columns));
+    const size_t most = static_cast<size_t>(std::max(1, rows));
+    if (out.size() > most) out.erase(out.begin(), out.end() - static_cast<long>(most));
+    return out;
+}
+
+std::vector<std::string> gf_optionHelpLines(const WindowText& text) {
+    std::vector<std::string> lines = text.optionNames;
+    for (const WindowButton button : {WindowButton::FlushStatic, WindowButton::ShowReservedStand})
+        lines.push_back(fmt::format("{}  <button>", gf_buttonCaption(button)));
+    return lines;
+}
 
 std::string gf_fitColumns(std::string_view text, int columns) {
     const size_t most = static_cast<size_t>(std::max(1, columns));
@@ -107,8 +145,7 @@ std::vector<std::string> gf_layoutTerminal(int rows, int columns, const WindowTe
     // The commands' line is the last one, when a row is left for it.
     const size_t room = avail - out.size() - 1;
     if (extras.optionsAsked) {
-        lf_append(out, options, room, true, columns);
-        lf_append(out, statistics, avail - 1 - out.size(), false, columns);
+        lf_appendHelpPage(out, gf_optionHelpLines(text), room, extras.helpPage, columns);
     } else {
         lf_append(out, statistics, room, true, columns);
         lf_append(out, options, avail - 1 - out.size(), false, columns);

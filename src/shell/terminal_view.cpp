@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "foundation/utf8_path.h"
 #include "shell/main_loop.h"
@@ -19,6 +20,8 @@ namespace {
 
 // Long enough to read the options and type a command.
 constexpr auto optionsShown = std::chrono::seconds(30);
+// The window's line of the tick statistic, as MainWindow::lines() writes it.
+constexpr std::string_view tickLine = "  tick: ";
 // Where the terminal does not say its size.
 constexpr TerminalSize fallbackSize{24, 80};
 
@@ -50,7 +53,11 @@ std::vector<std::string> gf_runEndingLines(const std::string& tracksFile) {
 TerminalView::TerminalView(std::ostream& out, bool redraw, std::chrono::milliseconds interval, SizeFunction size)
     : out_(out), redraw_(redraw), interval_(interval), size_(std::move(size)) {}
 
-void TerminalView::askOptions() { optionsUntil_ = std::chrono::steady_clock::now() + optionsShown; }
+void TerminalView::askOptions(int page) {
+    optionsUntil_ = std::chrono::steady_clock::now() + optionsShown;
+    helpPage_ = std::max(1, page);
+    printOptions_ = true;
+}
 
 std::vector<std::string> TerminalView::footer() const {
     if (ended_) return gf_runEndingLines(tracksFile_);
@@ -66,6 +73,11 @@ void TerminalView::refresh(bool force) {
         draw(force);
         return;
     }
+    if (std::exchange(printOptions_, false)) {
+        out_ << "==== options: set NAME VALUE | press NAME ====\n";
+        for (const auto& line : gf_optionHelpLines(mainWindow.text())) out_ << line << '\n';
+        out_.flush();
+    }
     const auto now = std::chrono::steady_clock::now();
     const uint64_t version = mainWindow.version();
     if (!force && (version == shownVersion_ || now - lastPrint_ < interval_)) return;
@@ -74,9 +86,10 @@ void TerminalView::refresh(bool force) {
         out_ << "==== window ====\n";
         for (const auto& line : lines) out_ << line << '\n';
     } else {
+        // The tick count changes every second and says nothing new.
         const std::set<std::string> before(shown_.begin(), shown_.end());
         for (const auto& line : lines)
-            if (!before.contains(line)) out_ << line << '\n';
+            if (!before.contains(line) && !line.starts_with(tickLine)) out_ << line << '\n';
     }
     if (ended_)
         for (const auto& line : footer()) out_ << line << '\n';
@@ -94,7 +107,7 @@ void TerminalView::draw(bool force) {
     lastPrint_ = now;
     std::optional<TerminalSize> size = size_ ? size_() : gf_terminalSize();
     if (!size || size->rows < terminalInputRows + 1 || size->columns < 1) size = fallbackSize;
-    const TerminalExtras extras{footer(), now < optionsUntil_, !ended_};
+    const TerminalExtras extras{footer(), now < optionsUntil_, !ended_, helpPage_};
     std::vector<std::string> lines = gf_layoutTerminal(size->rows, size->columns, mainWindow.text(), extras);
 
     const bool whole = size->rows != shownSize_.rows || size->columns != shownSize_.columns;
@@ -118,14 +131,27 @@ void TerminalView::draw(bool force) {
     shownSize_ = *size;
 }
 
+// On a terminal the frame gives way to a short ending, with how the run ended last, so that
+// what a script prints after the program still leaves it on screen.
 void TerminalView::finish() {
     gf_showConnectionStates();
     ended_ = true;
-    refresh(true);
-    if (redraw_) {
-        out_ << fmt::format("\x1b[r\x1b[{};1H\n", std::max(1, shownSize_.rows));
-        out_.flush();
+    if (!redraw_) {
+        refresh(true);
+        return;
     }
+    std::optional<TerminalSize> size = size_ ? size_() : gf_terminalSize();
+    if (!size || size->rows < terminalInputRows + 1 || size->columns < 1) size = fallbackSize;
+    // Rows kept free below for what follows the program.
+    constexpr int rowsAfter = 4;
+    const std::vector<std::string> lines =
+        gf_layoutEnding(std::max(1, size->rows - rowsAfter), size->columns, mainWindow.text(), footer());
+    std::string frame = "\x1b[r\x1b[H\x1b[2J";
+    for (const auto& line : lines) frame += line + '\n';
+    out_ << frame;
+    out_.flush();
+    shown_.clear();
+    shownSize_ = *size;
 }
 
 }  // namespace vdl

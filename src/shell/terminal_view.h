@@ -26,8 +26,9 @@ class TerminalView {
     void setTimeLeft(std::function<std::optional<double>()> secondsLeft) { secondsLeft_ = std::move(secondsLeft); }
     // The simulator's track file, named in the last frame (empty: none is written).
     void setTracksFile(std::string path) { tracksFile_ = std::move(path); }
-    // `help` was typed: the options show for a while.
-    void askOptions();
+    // `help` (page 1) or `help N` was typed: on a terminal that page of the options shows for a
+    // while; in a log or a pipe every option is printed once, as plain lines.
+    void askOptions(int page = 1);
     // Prints when the window changed and the interval has passed since the last print; `force`
     // prints the whole window now.
     void refresh(bool force = false);
@@ -46,6 +47,8 @@ class TerminalView {
     std::function<std::optional<double>()> secondsLeft_;
     std::string tracksFile_;
     std::chrono::steady_clock::time_point optionsUntil_{};
+    int helpPage_ = 1;
+    bool printOptions_ = false;
     bool ended_ = false;
     uint64_t shownVersion_ = 0;
     std::vector<std::string> shown_;

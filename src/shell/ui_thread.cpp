@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -185,6 +186,18 @@ bool gf_handleUiMessage(UiMessage message) {
     return false;
 }
 
+int gf_helpPageOf(std::string_view line) {
+    const std::string text = gf_trim(line);
+    if (text.size() < 4 || gf_toUpper(text.substr(0, 4)) != "HELP") return 0;
+    const std::string rest = gf_trim(text.substr(4));
+    if (rest.empty()) return 1;
+    if (text[4] != ' ' && text[4] != '\t') return 0;
+    int page = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), page);
+    if (ec != std::errc() || end != rest.data() + rest.size() || page < 1) return 0;
+    return page;
+}
+
 std::string gf_handleCommand(std::string_view line) {
     const std::string text = gf_trim(line);
     if (text.empty()) return {};
@@ -193,8 +206,8 @@ std::string gf_handleCommand(std::string_view line) {
     const std::string rest = space == std::string::npos ? std::string() : gf_trim(text.substr(space));
     if (command == "QUIT" || command == "EXIT") return gf_closeProgram();
     if (command == "HELP") {
-        return fmt::format("commands: set NAME VALUE | press NAME (a check box, \"{}\", \"{}\") | quit",
-                           flushStaticButton, reservedStandButton);
+        if (gf_helpPageOf(text) == 0) return fmt::format("\"{}\" is no page: help N", rest);
+        return "commands: set NAME VALUE | press NAME | help N (options page N) | quit";
     }
     if (command == "SET") {
         const size_t gap = rest.find_first_of(" \t");
@@ -217,7 +230,7 @@ void CommandInput::take() {
         pending_.append(buffer, *got);
         for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
             const std::string line = pending_.substr(0, nl);
-            if (gf_toUpper(gf_trim(line)) == "HELP") helpAsked_ = true;
+            if (const int page = gf_helpPageOf(line); page > 0) helpAsked_ = page;
             const std::string answer = gf_handleCommand(line);
             pending_.erase(0, nl + 1);
             if (!answer.empty()) gf_setStatusLine(answer, true);
@@ -240,7 +253,7 @@ void gf_runUiLoop(int inputFd, TerminalView& view, std::atomic<bool>* closeReque
         if (closeRequest != nullptr && closeRequest->exchange(false))
             gf_setStatusLine(gf_handleCommand("quit"), false);
         if (ready.input) input.take();
-        if (input.takeHelpAsked()) view.askOptions();
+        if (const int page = input.takeHelpAsked(); page > 0) view.askOptions(page);
         while (auto message = uiMessages.take())
             if (gf_handleUiMessage(*message)) quit = true;
         view.refresh();

@@ -19,9 +19,12 @@ namespace vdl {
 //   set NAME VALUE   a box or check box: the value confirmed, saved and acted on
 //   press NAME       a check box or button toggled; also "Flush static", "show reserved stand"
 //   quit             the program is closed
-//   help
+//   help [N]         the commands; the terminal view shows page N of the options by name
 // Answers the text for the status line.
 std::string gf_handleCommand(std::string_view line);
+
+// The page a `help` or `help N` line asks for (1 for `help`); 0 when it is none of them.
+int gf_helpPageOf(std::string_view line);
 
 // The window's own buttons, beside the controls of the parameters.
 enum class WindowButton { FlushStatic, ShowReservedStand };
@@ -51,13 +54,13 @@ class CommandInput {
     int waitFd() const { return open_ ? fd_ : -1; }
     // Reads what waits and handles every whole line.
     void take();
-    // Whether `help` was among the lines taken since the last call.
-    bool takeHelpAsked() { return std::exchange(helpAsked_, false); }
+    // The page of the last `help` or `help N` among the lines taken since the last call; 0: none.
+    int takeHelpAsked() { return std::exchange(helpAsked_, 0); }
 
   private:
     int fd_;
     bool open_;
-    bool helpAsked_ = false;
+    int helpAsked_ = 0;
     std::string pending_;
 };
 

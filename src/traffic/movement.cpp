@@ -413,12 +413,12 @@ void nextPosMain(LiveAc& ac) {
         if (!ac.stream.empty() && continueStream(ac)) continue;
         if (ac.groundState != GroundState::parked)
             recordLeavingAircraft(ac, ac.groundState != GroundState::airborne);
-        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac, "its data ended");
         return;
     }
     gf_logError(fmt::format("nextPosMain {} no leg after {} rounds, removed", gf_acText(ac.identity),
                             maxPointChangeRounds));
-    if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+    if (ac.state != AcState::removed) removeAircraftFromSim(ac, "no next position found");
 }
 
 void insertMidpoint(LiveAc& ac) {

@@ -31,7 +31,7 @@ void gf_releaseParkedLiveAc() {
         if (gs != GroundState::parked && gs > GroundState::climbOut) continue;
         lf_dropStand(ac);
         // Creating: the queued create is taken back (erased), or the object goes once it exists.
-        if (ac.state == AcState::active || ac.state == AcState::creating) removeAircraftFromSim(ac);
+        if (ac.state == AcState::active || ac.state == AcState::creating) removeAircraftFromSim(ac, "the park airport was left");
     }
     liveAircraft.eraseFlagged();
 }

@@ -51,7 +51,7 @@ void lf_removeParkedOnAdjacentStand(uint32_t adjacentId, const LiveAc& newcomer,
         if (LOG.value())
             gf_log(fmt::format("{:8}: {:8} removed by parking {} at adjacent and possibly colliding stand {}",
                                adjacent->name, other.identity.callsign, newcomer.identity.callsign, stand.name));
-        removeAircraftFromSim(other);
+        removeAircraftFromSim(other, fmt::format("on {}, touching {} where {} parks", adjacent->name, stand.name, newcomer.identity.callsign));
     }
 }
 
@@ -61,7 +61,7 @@ bool lf_staticMakesWay(AiAircraft& stat, const LiveAc& live, const ParkPos& stan
     const std::string forWhom =
         same ? std::string(" the same live version") : fmt::format(" {}", gf_acText(live.identity));
     if (stat.state == AcState::active) {
-        removeAircraftFromSim(stat);
+        removeAircraftFromSim(stat, fmt::format("makes way on {} for{}", stand.name, forWhom));
         stat.makeWayMark = true;
         if (LOG.value())
             gf_log(fmt::format("{:8}: {:8} {} makes way for{}", stand.name, stat.identity.callsign,
@@ -70,7 +70,7 @@ bool lf_staticMakesWay(AiAircraft& stat, const LiveAc& live, const ParkPos& stan
     }
     if (stat.state == AcState::creating) {
         // Taken back from the queue when still there, else removed as soon as it exists.
-        removeAircraftFromSim(stat);
+        removeAircraftFromSim(stat, fmt::format("makes way on {} for{}", stand.name, forWhom));
         if (stat.erase && LOG.value())
             gf_log(fmt::format("queued {:8}: {:8} {} makes way for{}", stand.name, stat.identity.callsign,
                                gf_acText(stat.identity), forWhom));
@@ -84,7 +84,7 @@ bool lf_removeStaticOnAdjacentStand(AiAircraft& stat, const LiveAc& live, const 
     if (stat.state != AcState::active || stat.standId != adjacent.id) return false;
     if (!lf_touches(stat.identity.type, live.identity.type, adjacent, stand)) return false;
     stat.makeWayMark = true;
-    removeAircraftFromSim(stat);
+    removeAircraftFromSim(stat, fmt::format("on {}, touching {} where {} parks", adjacent.name, stand.name, live.identity.callsign));
     if (LOG.value())
         gf_log(fmt::format("{:8}: {:8} removed by parking {} at adjacent and possibly colliding stand {}",
                            gf_standNameById(stat.standId), stat.identity.callsign, live.identity.callsign, stand.name));
@@ -183,7 +183,7 @@ void try2Park(LiveAc& ac, bool arrived) {
         if (LOG.value())
             gf_log(fmt::format("{:8}: {:8} removed, {} wants to park there", stand->name, other.identity.callsign,
                                ac.identity.callsign));
-        removeAircraftFromSim(other);
+        removeAircraftFromSim(other, fmt::format("{} wants to park on {}", ac.identity.callsign, stand->name));
     }
     for (uint32_t adjacentId : stand->adjacent) lf_removeParkedOnAdjacentStand(adjacentId, ac, *stand);
     checkStandOrExcludedIsOccupiedByStaticAndRemove(ac, *stand);
@@ -224,7 +224,7 @@ bool claimStandAtSpawn(const ParkPos& stand, const LiveAc& newcomer, LiveAc& occ
         why = fmt::format("{:8}: {:8} removed because another live {} wants the stand ...", stand.name, theirs, mine);
     }
     if (LOG.value()) gf_log(why);
-    removeAircraftFromSim(occupant);
+    removeAircraftFromSim(occupant, fmt::format("gives {} to live {}", stand.name, mine));
     return true;
 }
 
@@ -307,7 +307,7 @@ void gf_removeStaticForCollisionAvoidance() {
             if (gf_distanceNm({live.lat, live.lon}, {stat.standLat, stat.standLon}) > reach) continue;
             gf_log(fmt::format("{:8}: {:8} removed for collision avoidance with live {}", gf_standNameById(stat.standId),
                                stat.identity.callsign, live.identity.callsign));
-            removeAircraftFromSim(stat);
+            removeAircraftFromSim(stat, fmt::format("in the way of live {}", live.identity.callsign));
             break;
         }
     }
@@ -319,13 +319,13 @@ void gf_removeAircraftOnReservedStand() {
     if (stand == parkPositions.end()) return;
     for (AiAircraft& stat : staticAircraft) {
         if (stat.standId == stand->id && stat.state == AcState::active) {
-            removeAircraftFromSim(stat);
+            removeAircraftFromSim(stat, fmt::format("on the reserved stand {}", reservedStand));
             return;
         }
     }
     for (LiveAc& live : liveAircraft) {
         if (live.standId == stand->id && live.state == AcState::active && live.groundState == GroundState::parked) {
-            removeAircraftFromSim(live);
+            removeAircraftFromSim(live, fmt::format("on the reserved stand {}", reservedStand));
             return;
         }
     }
@@ -335,7 +335,7 @@ namespace {
 
 void lf_removeAll(std::vector<AiAircraft>& list) {
     for (AiAircraft& ac : list)
-        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac, "all static aircraft removed");
     std::erase_if(list, [](const AiAircraft& ac) { return ac.erase; });
 }
 
@@ -343,7 +343,7 @@ void lf_removeAll(std::vector<AiAircraft>& list) {
 
 void gf_removeAllLiveAc() {
     for (LiveAc& ac : liveAircraft)
-        if (ac.state != AcState::removed) removeAircraftFromSim(ac);
+        if (ac.state != AcState::removed) removeAircraftFromSim(ac, "all live aircraft removed");
     liveAircraft.eraseFlagged();
 }
 

@@ -84,7 +84,7 @@ void gf_checkMaxPark(uint8_t extra) {
                                          [now](const AiAircraft& a, const AiAircraft& b) {
                                              return gf_parkedSlots(a.parkSlot, now) < gf_parkedSlots(b.parkSlot, now);
                                          });
-        if (earliest->state == AcState::active) removeAircraftFromSim(*earliest);
+        if (earliest->state == AcState::active) removeAircraftFromSim(*earliest, "over the parking maximum, parked the longest");
     } catch (const std::exception& e) {
         throw std::runtime_error(fmt::format("{}: {}", "gf_checkMaxPark", e.what()));
     }
@@ -99,7 +99,7 @@ void gf_removeLongestParked(int64_t n) {
         if (ac.state != AcState::active || !chosen.contains(ac.identity.hexid)) continue;
         if (gf_logIsOpen())
             gf_log(fmt::format("live parked {} at {} removed", gf_acInfo(ac.identity), gf_standNameById(ac.standId)));
-        removeAircraftFromSim(ac);
+        removeAircraftFromSim(ac, "over the parking maximum");
     }
 }
 
@@ -170,7 +170,7 @@ std::vector<ParkedLiveAc> collectParkedLiveAc() {
                 if (LOG.value())
                     gf_log(fmt::format("{:8}: {:8} parked {} minutes, removed", gf_standNameById(ac.standId),
                                        ac.identity.callsign, minutes));
-                removeAircraftFromSim(ac);
+                removeAircraftFromSim(ac, fmt::format("parked {} minutes unconfirmed", minutes));
                 continue;
             }
         }

@@ -84,7 +84,7 @@ bool lf_holdingMovedAway(LiveAc& a, const StreamPos& p) {
         return false;
     a.holding = false;
     a.holdStart = 0;
-    removeAircraftFromSim(a);
+    removeAircraftFromSim(a, "its data moved away from where it held");
     return true;
 }
 
@@ -223,7 +223,7 @@ void lf_append(LiveAc& a, StreamPos& p) {
 }  // namespace
 
 void decodeExisting(LiveAc& a, StreamPos p) {
-    if (a.stream.size() > maxStreamPoints) removeAircraftFromSim(a);
+    if (a.stream.size() > maxStreamPoints) removeAircraftFromSim(a, "too many positions waiting");
     if (lf_holdingMovedAway(a, p)) return;
     if (!lf_checkByGroundState(a, p)) return;
     lf_append(a, p);
@@ -369,7 +369,7 @@ bool checkParkedMove(LiveAc& a, StreamPos& p) {
         }
         if (d > standFarNm) {
             if (a.state != AcState::active) return true;
-            removeAircraftFromSim(a);
+            removeAircraftFromSim(a, "its data is far from its stand");
             return false;
         }
     }

@@ -24,15 +24,23 @@ bool lf_cancelQueuedCreate(const AiAircraft& ac) {
     return gf_cancelPendingCreate(staticCreateQueue, ac.identity.callsign, hexid);
 }
 
+// A sky emptied at once (a flush, the exit) would fill the log.
+constexpr int removalLinesPerMinute = 30;
+
 }  // namespace
 
-void removeAircraftFromSim(AiAircraft& ac) {
+void removeAircraftFromSim(AiAircraft& ac, std::string_view reason) {
+    static LogLimiter removalLog("removed", removalLinesPerMinute);
     if (ac.state == AcState::fresh) {
         ac.erase = true;
         return;
     }
     // Its object is queued for removal already, or will be as soon as it is created.
     if (ac.state == AcState::removed) return;
+    // Created after its removal was asked: that removal was logged.
+    if (!ac.removeWhenCreated)
+        removalLog.log(reason.empty() ? fmt::format("{} removed", gf_acText(ac.identity))
+                                      : fmt::format("{} removed: {}", gf_acText(ac.identity), reason));
     if (ac.standId != 0) {
         auto stand = std::find_if(parkPositions.begin(), parkPositions.end(),
                                   [&](const ParkPos& p) { return p.id == ac.standId; });

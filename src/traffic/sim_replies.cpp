@@ -460,7 +460,7 @@ void gf_allLightsToggle(SwitchFollowUp& e, [[maybe_unused]] const std::unique_lo
         gf_parkEvents(*ac);
         e.counter = -1;
         if (LOG.value()) gf_log(fmt::format("{:8}: {:8} parked", gf_standNameById(ac->standId), ac->identity.callsign));
-        if (ac->removeWhenCreated) removeAircraftFromSim(*ac);
+        if (ac->removeWhenCreated) removeAircraftFromSim(*ac, "its removal was asked while it was created");
         return;
     }
     LiveAc* ac = lf_followUpLive(e);
@@ -475,7 +475,7 @@ void gf_allLightsToggle(SwitchFollowUp& e, [[maybe_unused]] const std::unique_lo
     }
     lf_initialSwitches(*ac);
     e.counter = -1;
-    if (ac->removeWhenCreated) removeAircraftFromSim(*ac);
+    if (ac->removeWhenCreated) removeAircraftFromSim(*ac, "its removal was asked while it was created");
 }
 
 void gf_SimCommands() {

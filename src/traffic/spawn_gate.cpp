@@ -290,7 +290,7 @@ bool gf_removeFarthest(double d0) {
         }
     }
     if (candidate == nullptr) return true;
-    removeAircraftFromSim(*candidate);
+    removeAircraftFromSim(*candidate, "the farthest from the user, over the live maximum");
     return false;
 }
 

@@ -190,7 +190,7 @@ void lf_replanLeavers() {
 void lf_removeLiveOnStand(uint32_t standId) {
     for (LiveAc& ac : liveAircraft) {
         if (ac.standId != standId || ac.state != AcState::active || ac.groundState != GroundState::parked) continue;
-        removeAircraftFromSim(ac);
+        removeAircraftFromSim(ac, "the adjusted static plan needs its stand");
         return;
     }
 }
@@ -223,7 +223,7 @@ void lf_removeListedStatics() {
         staticRemovals.pop_back();
         for (AiAircraft& s : staticAircraft) {
             if (s.standId != r.standId || s.identity.callsign != r.callsign || s.state != AcState::active) continue;
-            removeAircraftFromSim(s);
+            removeAircraftFromSim(s, "not in the adjusted static plan");
             break;
         }
     }

@@ -178,7 +178,7 @@ bool gf_removeIfInUserPath(LiveAc& ac) {
     }
     if (!inPath) return false;
     if (LOG.value()) gf_log(fmt::format("{} removed: in the user aircraft's path", gf_acText(ac.identity)));
-    removeAircraftFromSim(ac);
+    removeAircraftFromSim(ac, "in the user aircraft's path");
     return true;
 }
 

@@ -84,7 +84,7 @@ void gf_removeStaticTwinsOfLiveAc() {
         AiAircraft& parked = staticAircraft[pos];
         if (LOG.value())
             gf_log(fmt::format("{} removed: {} is live", gf_acText(parked.identity), gf_acText(live.identity)));
-        removeAircraftFromSim(parked);
+        removeAircraftFromSim(parked, fmt::format("{} is live", gf_acText(live.identity)));
     }
 }
 

@@ -235,7 +235,7 @@ void arriveAtStand(LiveAc& ac) {
     ParkPos* stand = gf_findStandById(ac.standId);
     if (stand != nullptr && stand->occupied && lf_standHeldByAnother(ac)) {
         ac.extensionCount = 1;
-        removeAircraftFromSim(ac);
+        removeAircraftFromSim(ac, "its stand is held by another aircraft");
         stand->occupied = 1;
         return;
     }

@@ -92,7 +92,7 @@ void gf_removeGhostOf(std::string_view callsign) {
             gf_log(fmt::format("          {:8} is a ghost and will be removed, continue with {}", ghost, callsign));
     }
     ghostCallsigns.push_back(ghost);
-    removeAircraftFromSim(*g);
+    removeAircraftFromSim(*g, fmt::format("a ghost of {}", callsign));
 }
 
 bool gf_ghostPresent(std::string_view ghostCallsign) {
@@ -140,7 +140,7 @@ size_t gf_removeForMaxPark(uint32_t hexid) {
     if (it == liveAircraft.end()) return liveAircraft.size();
     if (gf_logIsOpen())
         gf_log(fmt::format("{:}: {:8} max park exceeded, removed", gf_standNameById(it->standId), it->identity.callsign));
-    removeAircraftFromSim(*it);
+    removeAircraftFromSim(*it, "over the parking maximum");
     return static_cast<size_t>(it - liveAircraft.begin());
 }
 

@@ -37,7 +37,7 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
             "lf_updateActive stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{}, TAS:{:.0f}",
             gf_acInfo(ac.identity), ac.identity.hexid, ac.objectId, ac.alt, fmt::format("{:.6f},{:.6f}", ac.lat, ac.lon),
             ac.tas));
-        removeAircraftFromSim(ac);
+        removeAircraftFromSim(ac, "no position left");
         return;
     }
     if (lf_isDue(clock, ac.stream.front().time)) {
@@ -58,7 +58,7 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
     }
     gf_logError(fmt::format("lf_updateActive objectid=0? hexid: {},cs:{}, reg:{}, aimo:{} sz:{}", ac.identity.hexid,
                             ac.identity.callsign, ac.identity.reg, gf_airlModelKey(ac.identity), ac.stream.size()));
-    removeAircraftFromSim(ac);
+    removeAircraftFromSim(ac, "no object id");
 }
 
 // Swaps the position buffers with the link. At low frame rates a busy link costs this step's

@@ -256,6 +256,7 @@ WindowText MainWindow::text() {
                           b.control->caption(), b.shownEnabled, b.shownChecked, b.boxText};
             line += "  ";
             line += lf_controlText(v);
+            t.optionNames.push_back(fmt::format("{}  {}", b.parameter->name(), lf_controlText(v)));
         }
         t.optionRows.push_back(std::move(line));
     }

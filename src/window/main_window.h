@@ -59,6 +59,8 @@ struct WindowText {
     std::vector<std::string> optionRows;  // one line per row of controls
     std::vector<std::pair<std::string, std::string>> optionValues;
     std::vector<std::pair<std::string, std::string>> statistics;
+    // One line per control, led by the parameter's name that `set`/`press` take.
+    std::vector<std::string> optionNames;
 };
 
 class MainWindow {

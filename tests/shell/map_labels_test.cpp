@@ -52,4 +52,35 @@ TEST(MapLabels, ALabelWithNoRoomIsLeftOutAndNeverDrawnOver) {
 }
 
 }  // namespace
+// The airport map's frame: square, every ground point inside with its margin, never smaller
+// than the minimum, centred on the points.
+TEST(MapLabels, TheAirportFrameHoldsEveryPointInASquare) {
+    using Points = std::vector<std::pair<double, double>>;
+    const struct {
+        Points points;
+        double margin, minHalf;
+        vdl::maps::Box expected;
+    } cases[] = {
+        {{}, 80, 400, {-400, -400, 400, 400}},
+        {{{100, 200}}, 80, 400, {-300, -200, 500, 600}},
+        {{{-1000, 0}, {1000, 50}}, 80, 400, {-1080, -1055, 1080, 1105}},  // wide: the width decides
+        {{{0, -3000}, {10, 0}, {20, 3000}}, 100, 400, {-3090, -3100, 3110, 3100}},  // tall
+        {{{5, 5}, {6, 6}}, 0, 1, {4.5, 4.5, 6.5, 6.5}},
+    };
+    for (const auto& c : cases) {
+        const vdl::maps::Box b = vdl::maps::gf_fitFrame(c.points, c.margin, c.minHalf);
+        EXPECT_DOUBLE_EQ(b.left, c.expected.left);
+        EXPECT_DOUBLE_EQ(b.top, c.expected.top);
+        EXPECT_DOUBLE_EQ(b.right, c.expected.right);
+        EXPECT_DOUBLE_EQ(b.bottom, c.expected.bottom);
+        EXPECT_DOUBLE_EQ(b.right - b.left, b.bottom - b.top) << "square";
+        for (const auto& [x, y] : c.points) {
+            EXPECT_GE(x - b.left, c.margin);
+            EXPECT_GE(b.right - x, c.margin);
+            EXPECT_GE(y - b.top, c.margin);
+            EXPECT_GE(b.bottom - y, c.margin);
+        }
+    }
+}
+
 }  // namespace vdl::maps

@@ -64,4 +64,19 @@ std::vector<PlacedLabel> gf_placeLabels(const std::vector<LabelWish>& wishes, co
     return placed;
 }
 
+Box gf_fitFrame(const std::vector<std::pair<double, double>>& points, double margin, double minHalf) {
+    if (points.empty()) return {-minHalf, -minHalf, minHalf, minHalf};
+    Box b{points.front().first, points.front().second, points.front().first, points.front().second};
+    for (const auto& [x, y] : points) {
+        b.left = std::min(b.left, x);
+        b.right = std::max(b.right, x);
+        b.top = std::min(b.top, y);
+        b.bottom = std::max(b.bottom, y);
+    }
+    const double half = std::max(minHalf, std::max(b.right - b.left, b.bottom - b.top) / 2 + margin);
+    const double cx = (b.left + b.right) / 2;
+    const double cy = (b.top + b.bottom) / 2;
+    return {cx - half, cy - half, cx + half, cy + half};
+}
+
 }  // namespace vdl::maps

@@ -2,6 +2,7 @@
 // Label placement for the track map: every label near its point and none over another.
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vdl::maps {
@@ -39,5 +40,9 @@ struct PlacedLabel {
 // placed before or an obstacle, always inside `area`. A label that finds no place is left out.
 std::vector<PlacedLabel> gf_placeLabels(const std::vector<LabelWish>& wishes, const std::vector<Box>& obstacles,
                                         const Box& area);
+
+// The smallest square around the points (x, y), with `margin` on every side and at least
+// `minHalf` from its middle to an edge; around (0, 0) when there are none.
+Box gf_fitFrame(const std::vector<std::pair<double, double>>& points, double margin, double minHalf);
 
 }  // namespace vdl::maps
