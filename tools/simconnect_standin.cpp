@@ -96,6 +96,8 @@ VDL_EXPORT sc::HRESULT VDL_SC_CALL SimConnect_AddToDataDefinition(sc::HANDLE h, 
                                                                   sc::DWORD datumType, float, sc::DWORD) {
     const auto type = gf_simDataTypeFromSc(datumType);
     if (!type) return sc::RESULT_FAIL;
+    // As documented: strings take NULL units. Held to it here, so that a client passing "" is seen.
+    if (gf_simDataTypeIsString(*type) && unitsName != nullptr) return sc::RESULT_FAIL;
     return lf_onConnection(h, [&](Connection& c) {
         return lf_result(c.sim->addToDataDefinition(defineId, lf_text(datumName), lf_text(unitsName), *type));
     });

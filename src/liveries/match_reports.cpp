@@ -48,9 +48,9 @@ size_t gf_uncreatableCount() {
     return uncreatableTitles.size();
 }
 
-void gf_addNoMatchKey(std::string key) {
+void gf_addNoMatchKey(std::string key, std::string reason) {
     std::lock_guard lock(matchReportMutex);
-    if (noMatchKeys.size() < maxNoMatchKeys) noMatchKeys.insert(std::move(key));
+    if (noMatchKeys.size() < maxNoMatchKeys) noMatchKeys.try_emplace(std::move(key), std::move(reason));
 }
 
 void gf_clearNoMatchKeys() {
@@ -64,9 +64,9 @@ void gf_logNoMatch() {
     if (noMatchKeys.empty()) return;
     gf_log("\nNo match found for: ");
     size_t listed = 0;
-    for (const auto& key : noMatchKeys) {
+    for (const auto& [key, reason] : noMatchKeys) {
         if (listed == maxNoMatchReported) break;
-        gf_log(key);
+        gf_log(reason.empty() ? key : fmt::format("{}: {}", key, reason));
         ++listed;
     }
     if (noMatchKeys.size() > listed) gf_log(fmt::format("... and {} more", noMatchKeys.size() - listed));

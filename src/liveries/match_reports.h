@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <set>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +20,9 @@ inline std::mutex matchReportMutex;
 
 // Titles the simulator refused, owned (they outlive any rebuild of the catalogue); never emptied.
 inline std::vector<std::string> uncreatableTitles;
-// "gf_airlModelRegKey: gf_noMatchReason" of live aircraft without a livery (filled at spawn).
-inline std::set<std::string> noMatchKeys;
+// gf_airlModelRegKey of live aircraft without a livery (filled at spawn), each with the reason
+// the report gives for it.
+inline std::map<std::string, std::string, std::less<>> noMatchKeys;
 
 // Live aircraft matched at step i + 1 since the process started.
 inline std::array<std::atomic<int32_t>, 6> stepCounts{};
@@ -40,7 +41,7 @@ size_t gf_uncreatableCount();
 
 // Remembers the key while the set holds fewer than maxNoMatchKeys; beyond that the aircraft is
 // simply looked up again.
-void gf_addNoMatchKey(std::string key);
+void gf_addNoMatchKey(std::string key, std::string reason = {});
 void gf_clearNoMatchKeys();
 
 // "\nNo match found for: " and the first maxNoMatchReported keys, then how many more, while LOG is on.

@@ -45,6 +45,11 @@ bool lf_removeAllAircraft() {
     gf_removeUnboundCreates(lock);
     simRemovalIds.insert(simRemovalIds.end(), removalQueue.begin(), removalQueue.end());
     removalQueue.clear();
+    // The frame handler sends removals before positions and events: anything still buffered
+    // for the objects would reach them after their removal.
+    positionSendBuffer.clear();
+    positionWriteBuffer.clear();
+    simEventQueue.clear();
     return !simRemovalIds.empty() || gf_createsAwaitingId(lock) > 0;
 }
 

@@ -189,8 +189,9 @@ void lf_takeTick(bool simulatorRuns) {
     if (jobs & tickJob30) lf_every30Seconds();
 }
 
-// One step of the main loop.
-void lf_workVDRL(uint64_t step) {
+}  // namespace
+
+void gf_mainLoopStep(uint64_t step) {
     lf_serveRunRequests();
     const bool simulatorRuns = simRunning.load();
     if (simulatorRuns) {
@@ -206,8 +207,6 @@ void lf_workVDRL(uint64_t step) {
     }
     if (tickFlag.exchange(false)) lf_takeTick(simulatorRuns);
 }
-
-}  // namespace
 
 void gf_showConnectionStates() {
     const std::string simulator = simQuit.load()         ? "closed"
@@ -250,7 +249,7 @@ void gf_mainLoop(std::stop_token stop) {
         auto next = Clock::now();
         uint64_t step = 0;
         while (!stop.stop_requested() && !exiting.load()) {
-            lf_workVDRL(step++);
+            gf_mainLoopStep(step++);
             ++mainLoopSteps;
             next += std::chrono::milliseconds(mainLoopStepMs);
             const auto now = Clock::now();

@@ -26,6 +26,11 @@ uint32_t gf_nextTickCount(uint32_t count);
 // The TickJob bits of a tick count.
 uint32_t gf_tickJobs(uint32_t count);
 
+// One step of the main loop: the run worker's requests, the traffic step (or, while the
+// simulator does not run, its notices), then the tick's jobs when the link raised tickFlag.
+// `step` counts the loop's steps; every 100th refreshes the counters while the simulator stops.
+void gf_mainLoopStep(uint64_t step);
+
 // mainLoop: one step every 10 ms on absolute deadlines until a stop is asked or an exit is
 // under way; the main-loop-running flag is set meanwhile. Exceptions go to the reporter.
 void gf_mainLoop(std::stop_token stop);

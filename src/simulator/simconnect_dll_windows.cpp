@@ -104,8 +104,10 @@ class SimConnectDllBackend final : public SimBackend {
     SimResult addToDataDefinition(uint32_t defineId, std::string_view datumName, std::string_view unitsName,
                                   SimDataType type) override {
         const std::string datum(datumName), units(unitsName);
+        // Strings and structures take NULL units, not "".
+        const char* unitsText = units.empty() ? nullptr : units.c_str();
         return call([&](sc::HANDLE h) {
-            return lib_->addToDataDefinition(h, defineId, datum.c_str(), units.c_str(), gf_scDataType(type), 0.0f,
+            return lib_->addToDataDefinition(h, defineId, datum.c_str(), unitsText, gf_scDataType(type), 0.0f,
                                              sc::UNUSED);
         });
     }

@@ -17,6 +17,7 @@
 #include "simlink/sim_link.h"
 #include "traffic/flight_tables.h"
 #include "traffic/movement.h"
+#include "traffic/stand_learning.h"
 #include "traffic/stand_soft.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
@@ -537,7 +538,9 @@ void learnCargoStand(LiveAc& ac) {
     if (stand == nullptr || stand->cargo) return;
     stand->cargo = 1;
     stand->cargoChange = 1;
-    ++updateCount;
+    // The aircraft's copy of the flag decides its learning, leaving and cabin light.
+    ac.cargoStand = true;
+    gf_countStandChange();
     gf_log(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here", movementParkAirport.icao,
                        stand->name, gf_acText(ac.identity)));
 }

@@ -81,8 +81,17 @@ bool lf_staticMakesWay(AiAircraft& stat, const LiveAc& live, const ParkPos& stan
 
 bool lf_removeStaticOnAdjacentStand(AiAircraft& stat, const LiveAc& live, const ParkPos& adjacent,
                                     const ParkPos& stand) {
-    if (stat.state != AcState::active || stat.standId != adjacent.id) return false;
+    if (stat.standId != adjacent.id) return false;
+    if (stat.state != AcState::active && stat.state != AcState::creating) return false;
     if (!lf_touches(stat.identity.type, live.identity.type, adjacent, stand)) return false;
+    if (stat.state == AcState::creating) {
+        // Taken back from the queue when still there, else removed as soon as it exists.
+        removeAircraftFromSim(stat);
+        if (stat.erase && LOG.value())
+            gf_log(fmt::format("queued {:8}: {:8} removed by parking {} at adjacent and possibly colliding stand {}",
+                               adjacent.name, stat.identity.callsign, live.identity.callsign, stand.name));
+        return true;
+    }
     stat.makeWayMark = true;
     removeAircraftFromSim(stat, fmt::format("on {}, touching {} where {} parks", adjacent.name, stand.name, live.identity.callsign));
     if (LOG.value())

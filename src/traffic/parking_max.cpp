@@ -15,6 +15,7 @@
 #include "traffic/stand_learning.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
+#include "window/exit.h"
 #include "window/main_window.h"
 
 namespace vdl {
@@ -112,11 +113,19 @@ double lf_averageHours(int64_t slots, size_t count) {
     return count == 0 ? 0.0 : static_cast<double>(slots) / (2.0 * static_cast<double>(count)) + 0.5;
 }
 
+// The count with its average in hours; the count alone while the average is not shown (-1.0).
 void lf_showAverage(double& stored, double hours, const char* name, size_t count) {
     const bool changed = stored != hours;
     stored = hours;
-    gf_setWindowValue(WindowArea::Counters, name, fmt::format("{} ({:.1f} h)", count, hours));
+    gf_setWindowValue(WindowArea::Counters, name,
+                      hours < 0.0 ? std::to_string(count) : fmt::format("{} ({:.1f} h)", count, hours));
     if (changed) gf_repaintArea(WindowArea::Counters);
+}
+
+// While a plan or adjustment is computed and placed, the averages are not shown; the park-airport
+// check shows them again when it is done.
+double lf_shownHours(int64_t slots, size_t count) {
+    return parkingBusy.load() ? -1.0 : lf_averageHours(slots, count);
 }
 
 }  // namespace
@@ -130,7 +139,7 @@ size_t gf_countParkedLiveAc(bool show) {
         ++count;
         slots += gf_parkedSlots(ac.parkSlot, now);
     }
-    if (show) lf_showAverage(averageParkedHoursLive, lf_averageHours(slots, count), "parked live", count);
+    if (show) lf_showAverage(averageParkedHoursLive, lf_shownHours(slots, count), "parked live", count);
     return count;
 }
 
@@ -144,8 +153,13 @@ size_t gf_countParkedStaticAc(bool show) {
         slots += gf_parkedSlots(ac.parkSlot, now);
     }
     if (show && !WEEK.value())
-        lf_showAverage(averageParkedHoursStatic, lf_averageHours(slots, count), "parked static", count);
+        lf_showAverage(averageParkedHoursStatic, lf_shownHours(slots, count), "parked static", count);
     return count;
+}
+
+void gf_hideParkedAverages() {
+    lf_showAverage(averageParkedHoursLive, -1.0, "parked live", gf_countParkedLiveAc(false));
+    if (!WEEK.value()) lf_showAverage(averageParkedHoursStatic, -1.0, "parked static", gf_countParkedStaticAc(false));
 }
 
 void gf_forgetParkingCounters() {
@@ -153,6 +167,14 @@ void gf_forgetParkingCounters() {
     averageParkedHoursStatic = -1.0;
     standChangeCount = 0;
     standRadiusChanges = 0;
+}
+
+void gf_showForgottenParkingCounters() {
+    gf_hideParkedAverages();
+    gf_setWindowValue(WindowArea::Statistics, "stand changes", std::to_string(standChangeCount));
+    gf_setWindowValue(WindowArea::Statistics, "stand radius changes", std::to_string(standRadiusChanges));
+    gf_repaintArea(WindowArea::Counters);
+    gf_repaintArea(WindowArea::Statistics);
 }
 
 std::vector<ParkedLiveAc> collectParkedLiveAc() {

@@ -39,12 +39,18 @@ inline double averageParkedHoursStatic = -1.0;
 
 // Active parked live (static) aircraft. With show, their average parked time in hours, half-hour
 // slots from the parked slot to now across the week's end plus half an hour, is stored and
-// shown; the static one only while WEEK is off, as a whole-week plan has no parked times.
+// shown; the static one only while WEEK is off, as a whole-week plan has no parked times. While
+// parkingBusy is set the count is shown without it (-1.0).
 size_t gf_countParkedLiveAc(bool show);
 size_t gf_countParkedStaticAc(bool show);
 
+// The counts without their averages (-1.0, not shown), repainted when that changed.
+void gf_hideParkedAverages();
+
 // Back to no average shown and no stand changes counted (the library's resets).
 void gf_forgetParkingCounters();
+// The forgotten counters in the window, so that a cleared run shows no figures of the last one.
+void gf_showForgottenParkingCounters();
 
 // A parked live aircraft that stays through a static parking adjustment.
 struct ParkedLiveAc {

@@ -49,6 +49,12 @@ void removeAircraftFromSim(AiAircraft& ac, std::string_view reason) {
     const AcState previous = ac.state;
     ac.state = AcState::removed;
     if (ac.objectId != 0 && ac.objectId == selectedObjectId) gf_clearObjectIdSelection("");
+    // Being replaced: its object is queued for removal already. Its removed notice now erases
+    // the record instead of spawning it again.
+    if (previous == AcState::replacing) {
+        if (ac.objectId == 0) ac.erase = true;  // no removed notice will come
+        return;
+    }
     if (ac.objectId != 0) {
         removalQueue.push_back(ac.objectId);
         return;

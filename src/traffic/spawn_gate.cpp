@@ -302,7 +302,7 @@ void spawnLiveAc(LiveAc& ac) {
     lf_spawnStops(ac);
     if (ac.groundState == GroundState::fresh) {
         if (!gf_liveryLookup(ac)) {
-            gf_addNoMatchKey(fmt::format("{}: {}", gf_airlModelRegKey(ac.identity), gf_noMatchReason(ac.identity)));
+            gf_addNoMatchKey(gf_airlModelRegKey(ac.identity), gf_noMatchReason(ac.identity));
             ac.erase = true;
             return;
         }

@@ -20,13 +20,6 @@ constexpr int32_t maxFilledGap = 5;
 constexpr int32_t coupledWindow = 10;  // half hours either side of now
 constexpr int32_t coupledWindowHeavy = 14;
 
-void lf_countChange() {
-    ++updateCount;
-    ++standChangeCount;
-    gf_setWindowValue(WindowArea::Statistics, "stand changes", std::to_string(standChangeCount));
-    gf_repaintArea(WindowArea::Statistics);
-}
-
 uint32_t lf_optionOf(const ParkPos& stand, uint32_t kind, int32_t weekday, const std::string& reg) {
     for (const ParkPosOption& o : stand.options)
         if (o.id != 0 && !o.dropped && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
@@ -66,7 +59,7 @@ bool lf_addParkPosOption(uint32_t kind, const char* name, uint32_t standId, cons
             gf_fillSlotsSinceLastSighting(now, *stand, id, use->second, ac);
         else
             uses[hexid] = StandUse{now, id};
-        lf_countChange();
+        gf_countStandChange();
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("{}: hh_now: [{},{}], {}", name, now.weekday, now.slot, e.what()));
@@ -75,6 +68,13 @@ bool lf_addParkPosOption(uint32_t kind, const char* name, uint32_t standId, cons
 }
 
 }  // namespace
+
+void gf_countStandChange() {
+    ++updateCount;
+    ++standChangeCount;
+    gf_setWindowValue(WindowArea::Statistics, "stand changes", std::to_string(standChangeCount));
+    gf_repaintArea(WindowArea::Statistics);
+}
 
 void gf_fillSlotsSinceLastSighting(WeekSlot now, ParkPos& stand, uint32_t optionId, StandUse& last,
                                    const LiveAc& ac) {

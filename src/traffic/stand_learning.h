@@ -13,6 +13,9 @@ namespace vdl {
 // Window counter of learned stand changes.
 inline uint32_t standChangeCount = 0;
 
+// One more learned change: raises updateCount (the learned file is saved) and the window counter.
+void gf_countStandChange();
+
 // Records the aircraft on the stand for the week slot as a real (or soft) option. With remember,
 // a sighting one to five half hours after the last one of the same aircraft fills the half hours
 // in between. True when an option or slot was added; each change raises updateCount.

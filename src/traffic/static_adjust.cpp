@@ -66,21 +66,42 @@ void lf_resolveByParkedTime(const AiAircraft& s, size_t candidate, WeekSlot now)
     candidateTaken[candidate] = true;
 }
 
+// The smallest offset t in 0..limit for which the option covers a half hour from start back to
+// start - t; -1 when none.
+int32_t lf_firstCoverage(const ParkPosOption& o, int32_t start, int32_t limit) {
+    int32_t overhang = -1;
+    for (int32_t t = 0; t <= limit; ++t)
+        if (o.testRange(start, t, overhang)) return t;
+    return -1;
+}
+
 // The half hours back from now to the latest slot of an option of the static's airline and type
-// on its stand, within limit; -1 when none.
-int32_t lf_optionReach(const ParkPos& stand, const AiAircraft& s, WeekSlot now, int32_t limit) {
+// on its stand, within limit (yesterday's options when the window reaches past slot 0); -1 when
+// none.
+int32_t lf_rangeTolerance(const ParkPos& stand, const AiAircraft& s, WeekSlot now, int32_t limit) {
+    // Dropped only means "not planned again": the option the static stands on may be one.
+    const auto ofStatic = [&](const ParkPosOption& o, int32_t weekday) {
+        return o.id != 0 && o.day == static_cast<uint32_t>(weekday) &&
+               lf_sameType(o.airline(), o.type(), s.identity.airl, s.identity.type);
+    };
     int32_t best = -1;
-    const WeekSlot yesterday = gf_slotBack({now.weekday, 0}, 1);
     for (const ParkPosOption& o : stand.options) {
-        // Dropped only means "not planned again": the option the static stands on may be one.
-        if (o.id == 0 || !lf_sameType(o.airline(), o.type(), s.identity.airl, s.identity.type)) continue;
-        for (int32_t back = 0; back <= limit && (best < 0 || back < best); ++back) {
-            const int32_t slot = now.slot - back;
-            const uint32_t day = static_cast<uint32_t>(slot >= 0 ? now.weekday : yesterday.weekday);
-            if (o.day == day && o.hours.test(static_cast<size_t>(slot >= 0 ? slot : slot + slotsPerDay))) best = back;
-        }
+        if (!ofStatic(o, now.weekday)) continue;
+        const int32_t t = lf_firstCoverage(o, now.slot, limit);
+        if (t >= 0 && (best < 0 || t < best)) best = t;
     }
-    return best;
+    if (best >= 0) return best;
+    // How far the window reaches into yesterday does not depend on the option's slots.
+    int32_t overhang = -1;
+    ParkPosOption{}.testRange(now.slot, limit, overhang);
+    if (overhang <= 0) return -1;
+    const int32_t yesterday = gf_slotBack({now.weekday, 0}, 1).weekday;
+    for (const ParkPosOption& o : stand.options) {
+        if (!ofStatic(o, yesterday)) continue;
+        const int32_t t = lf_firstCoverage(o, slotsPerDay - 1, overhang - 1);
+        if (t >= 0 && (best < 0 || t < best)) best = t;
+    }
+    return best < 0 ? -1 : now.slot + 1 + best;
 }
 
 void lf_reviewOneStatic(const AiAircraft& s, WeekSlot now) {
@@ -120,7 +141,7 @@ void lf_reviewOneStatic(const AiAircraft& s, WeekSlot now) {
         }
     }
     const int32_t limit = std::min(maxFitLimit, std::max(realToleranceReached, softToleranceReached));
-    const int32_t reach = lf_optionReach(*stand, s, now, std::max(limit, 0));
+    const int32_t reach = lf_rangeTolerance(*stand, s, now, std::max(limit, 0));
     if (reach < 0)
         lf_remove(s);
     else

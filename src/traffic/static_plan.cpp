@@ -261,11 +261,6 @@ void lf_markUserStands() {
     if (auto it = gf_findStandByName(here); it != parkPositions.end() && &*it != reserved) it->reserved = 1;
 }
 
-void lf_hideAverages() {
-    gf_setWindowValue(WindowArea::Statistics, "avg parked static", "");
-    gf_setWindowValue(WindowArea::Statistics, "avg parked live", "");
-}
-
 }  // namespace
 
 WeekSlot gf_slotBack(WeekSlot now, int32_t halfHours) {
@@ -294,7 +289,9 @@ void gf_resetStandMarks() {
     lf_markUserStands();
     for (const LiveAc& ac : liveAircraft) {
         if (ac.standId == 0 || ac.erase || ac.state == AcState::removed) continue;
-        if (ac.groundState != GroundState::parked && ac.groundState != GroundState::toStand) continue;
+        // A parked one gave its mark up with its first stream end: a plan must not give it back,
+        // or whether a later arrival may claim its stand would depend on when the plan ran.
+        if (ac.groundState != GroundState::toStand) continue;
         if (ParkPos* p = lf_standById(ac.standId)) p->occupied = 1;
     }
 }
@@ -347,7 +344,7 @@ void gf_planStaticParking() {
     const WeekSlot now = gf_logParkingHeader();
     staticCandidates.clear();
     liveStayers.clear();
-    lf_hideAverages();
+    gf_hideParkedAverages();
     softPositionsUsed = false;
     gf_forgetStaticSearchIndex();
     gf_copyFeedMap();

@@ -37,8 +37,8 @@ WeekSlot gf_slotAfter(WeekSlot now);
 WeekSlot gf_logParkingHeader();
 
 // Clears taken, occupied, reserved and blocked on every stand, then marks again what may not be
-// planned over: the user's stands (reserved) and the stands that live aircraft stand on or
-// drive to (occupied), so that they keep them.
+// planned over: the user's stands (reserved) and the stands that live aircraft drive to
+// (occupied), so that they keep them.
 void gf_resetStandMarks();
 
 // One tolerance step of the stand search: appends to temp at most one candidate per stand whose

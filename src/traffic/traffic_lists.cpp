@@ -89,6 +89,7 @@ void gf_clearTrafficLists() {
     softPositionsUsed = false;
     selectedObjectId = 0;
     gf_forgetParkingCounters();
+    gf_showForgottenParkingCounters();
     feedCallsigns.clear();
     gf_forgetNoticeWaits();
     gf_forgetDroppedWithoutCallsign();

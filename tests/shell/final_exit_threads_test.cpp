@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -139,6 +140,63 @@ TEST_F(FinalExitTest, RemovalsReachTheSimulatorBeforeTheLinkStops) {
     EXPECT_EQ(staticAircraft[0].state, AcState::removed);
     EXPECT_EQ(objects[0].events.back().name, "removed") << "removed by the program, not by the link's close";
     EXPECT_FALSE(gf_simConnectThreadRunning());
+}
+
+// The last traffic step left positions and an event for the live aircraft: the exit removes the
+// objects and sends them nothing after their removal (the frame handler sends removals first).
+TEST_F(FinalExitTest, NothingIsSentToAnObjectAfterItsRemoval) {
+    std::atomic<uint32_t> bound{0};
+    gf_setSimReplyHook([&](const SimReply& r) {
+        if (r.kind == REPLY_LIVE_CREATED) bound = r.objectId;
+    });
+    auto sim = connectedWorld();
+    gf_queueCreateAc(test::createCommand(10092, "DLH7GH"));
+    ASSERT_TRUE(test::eventually([&] { return sim->liveObjectCount() == 1; }));
+    const uint32_t objectId = sim->aiObjects().front().id;
+    // Bound by the in-range list, as the traffic step asks for it.
+    ASSERT_TRUE(test::eventually([&] {
+        {
+            std::lock_guard lock(simMutex);
+            SimConnect_RequestDataOnSimObjectType(hSimConnect, REQUEST_IN_RANGE, DEF_IN_RANGE, 10000,
+                                                  SimObjectType::Aircraft);
+        }
+        return bound.load() == objectId;
+    }));
+    LiveAc& ac = liveAircraft.emplace_back(StreamPos{}, gf_makeAcIdentity("DLH", "A320", "", "", "DLH7GH", "", "", "",
+                                                                          0, 10092),
+                                           1.0);
+    ac.state = AcState::active;
+    ac.objectId = objectId;
+    sim->stopFrameThread();
+    ASSERT_TRUE(test::eventually([&] {
+        std::lock_guard lock(simMutex);
+        return sim->undeliveredMessages() == 0;
+    }));
+    {
+        SimLock lock(simMutex);
+        PositionUpdate p;
+        p.latitude = 51.28;
+        p.longitude = 6.76;
+        p.objectId = objectId;
+        positionSendBuffer.push_back(p);  // swapped in by the last step
+        positionWriteBuffer.push_back(p);
+        gf_pushClientEvent(lock, objectId, ENGINE_AUTO_SHUTDOWN);
+    }
+    gf_startFinalExit(ExitReason::UserClosedSim, 0);
+    ASSERT_TRUE(test::eventually([] {
+        std::lock_guard lock(simMutex);
+        return !simRemovalIds.empty();
+    }));
+    sim->startFrameThread();
+    EXPECT_EQ(messagesAfterExit(), std::vector<UiMessage>{UiMessage::SaveAndQuit});
+    sim->stopFrameThread();
+    const auto objects = sim->aiObjects();
+    ASSERT_EQ(objects.size(), 1u);
+    ASSERT_FALSE(objects[0].events.empty());
+    EXPECT_EQ(objects[0].events.back().name, "removed");
+    const auto strays = sim->strayCalls();
+    EXPECT_TRUE(strays.empty()) << strays.size() << " stray calls, the first " << strays.front().call;
+    EXPECT_EQ(test::readWholeFile("Log.txt").find("===> "), std::string::npos) << test::readWholeFile("Log.txt");
 }
 
 // A create the link sent just before the exit began, its id not yet back: the exit waits for

@@ -284,6 +284,47 @@ TEST_F(MainJobTest, TheScenariosAircraftPassTheTrackChecks) {
     expectPushbackThenTaxi(tracks, "EWG7KT");
 }
 
+// A typed quit while live aircraft fly: each object is removed once by the program, and the
+// simulator gets no call for an object after its removal.
+TEST_F(MainJobTest, AQuitWithLiveAircraftSendsNothingToTheRemovedObjects) {
+    installRealTraffic();
+    installScannedCommunity(12);
+    installEddl();
+    installAsTheRunScriptDoes();
+    options.scenario.endAtSimSeconds = 600.0;
+    rtstandin::RealTrafficStandIn realTraffic(realTrafficConfig());
+    std::jthread realTrafficThread([&](std::stop_token stop) { realTraffic.run(stop); });
+    int commands[2];
+    ASSERT_TRUE(test::makePipe(commands));
+    options.inputFd = commands[0];
+    // A live object (its tail has no '*') is in the simulator's tracks: a few seconds on, quit.
+    std::atomic<bool> sawLive{false};
+    std::jthread typist([&] {
+        const std::regex liveObject(R"(\["object",\d+,"[^"]*","[^"]*[^*"]")");
+        sawLive = test::eventually(
+            [&] {
+                std::this_thread::sleep_for(200ms);  // the file grows by megabytes: not read every millisecond
+                return std::regex_search(test::readWholeFile("output/tracks.json"), liveObject);
+            },
+            120s);
+        std::this_thread::sleep_for(3s);
+        test::writeFd(commands[1], "quit\n", 5);
+    });
+    EXPECT_EQ(gf_runProgram(options, out, err), 0) << err.str();
+    typist.join();
+    test::closeFd(commands[0]);
+    test::closeFd(commands[1]);
+    realTrafficThread.join();
+    ASSERT_TRUE(sawLive.load()) << "no live aircraft was created";
+
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_NE(log.find("FinalExit: the program ends (USER CLOSED SIM)"), std::string::npos) << log;
+    EXPECT_EQ(lf_errorLines(log), std::vector<std::string>{}) << log;
+    const auto contents = gf_readTrackContents("output/tracks.json", false);
+    for (const StrayCall& c : contents.strays) ADD_FAILURE() << "stray " << c.call << " for object " << c.objectId;
+    for (const RecordedTrack& t : contents.tracks) EXPECT_TRUE(t.removed) << t.tailNumber << " left in the simulator";
+}
+
 TEST_F(MainJobTest, QuitCommandEndsTheProgramWhileItWaitsForRealTraffic) {
     installRealTraffic();  // but none comes
     installCommunity(2);

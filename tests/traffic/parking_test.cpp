@@ -258,6 +258,51 @@ TEST_F(Parking, APendingStaticOnTheStandIsCancelledOrRemovedWhenCreated) {
     }
 }
 
+// The same for a static waiting for creation on a neighbouring stand the arrival's wings reach; one
+// on a neighbour out of reach is created as planned.
+TEST_F(Parking, APendingStaticOnATouchingStandIsCancelledOrRemovedWhenCreated) {
+    for (bool queued : {true, false}) {
+        SCOPED_TRACE(queued ? "still queued" : "sent to the simulator");
+        parkPositions.clear();
+        liveAircraft.clear();
+        staticAircraft.clear();
+        staticCreateQueue.clear();
+        ParkPos& p = stand("G1", 10.0, 25.0);
+        ParkPos& close = stand("G2", 40.0, 25.0);
+        ParkPos& far = stand("G3", 200.0, 25.0);
+        p.adjacent = {close.id, far.id};
+        for (const ParkPos* at : {&close, &far}) {
+            const uint32_t hexid = at->id * 10;
+            AcIdentity id = testIdentity(hexid, fmt::format("KLM{}*", hexid));
+            id.halfWingspan = halfSpanNm;
+            AiAircraft& stat = staticAircraft.emplace_back(std::move(id), at->id, at->lat, at->lon, 0.0, false);
+            stat.state = AcState::creating;
+            if (queued) {
+                CreateAcCmd cmd;
+                cmd.tailNumber = stat.identity.callsign;
+                cmd.hexid = hexid;
+                staticCreateQueue.push_back(cmd);
+            }
+        }
+        LiveAc& ac = taxiing(1);
+        try2Park(ac, false);
+        EXPECT_EQ(ac.standId, p.id);
+        const AiAircraft* touching = gf_findStaticAcByHexid(close.id * 10);
+        const AiAircraft* apart = gf_findStaticAcByHexid(far.id * 10);
+        ASSERT_NE(apart, nullptr);
+        EXPECT_EQ(apart->state, AcState::creating);
+        EXPECT_FALSE(apart->removeWhenCreated);
+        if (queued) {
+            EXPECT_EQ(touching, nullptr);
+            ASSERT_EQ(staticCreateQueue.size(), 1u);
+            EXPECT_EQ(staticCreateQueue.front().hexid, far.id * 10);
+        } else {
+            ASSERT_NE(touching, nullptr);
+            EXPECT_TRUE(touching->removeWhenCreated);
+        }
+    }
+}
+
 TEST_F(Parking, AnEmptyReservedStandNameReservesNothing) {
     ParkPos& unnamed = stand("", 10.0, 25.0);
     LiveAc& occupant = parkedOn(10, unnamed, "KLM10");

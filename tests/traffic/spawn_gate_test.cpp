@@ -169,15 +169,18 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
         bool spawns;
         std::string airline, callsignAfter;
         std::string noMatchKey;  // listed as having no livery
+        std::string reason;      // the report's text for it; "listed" when listed before
     };
     const Case cases[] = {
-        {"erased record", "KLM302", "", "B738", "", true, false, "", "", ""},
-        {"blocked callsign", "KLM123", "", "B738", "KLM123", false, false, "", "", ""},
-        {"airline from the callsign", "KLM125", "", "B738", "", false, true, "KLM", "KLM125", ""},
-        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZY", "A320", "", false, true, "XXX", "D-AIZY", ""},
-        {"invalid callsign without registration", "", "", "B738", "", false, false, "", "", ""},
-        {"no livery", "DLH400", "D-ABCD", "B77W", "", false, false, "", "",
-         "DLH B77W D-ABCD: no livery of DLH for B77W or a similar model, nor of ZZZ for B77W"},
+        {"erased record", "KLM302", "", "B738", "", true, false, "", "", "", ""},
+        {"blocked callsign", "KLM123", "", "B738", "KLM123", false, false, "", "", "", ""},
+        {"airline from the callsign", "KLM125", "", "B738", "", false, true, "KLM", "KLM125", "", ""},
+        {"registration gives operator and callsign", "@@@@@@@@", "D-AIZY", "A320", "", false, true, "XXX", "D-AIZY", "", ""},
+        {"invalid callsign without registration", "", "", "B738", "", false, false, "", "", "", ""},
+        {"no livery", "DLH400", "D-ABCD", "B77W", "", false, false, "", "", "DLH B77W D-ABCD",
+         "no livery of DLH for B77W or a similar model, nor of ZZZ for B77W"},
+        // Listed once without a livery, the identity is dropped before any look-up.
+        {"listed without livery", "KLM126", "PH-BXB", "B738", "", false, false, "", "", "KLM B738 PH-BXB", "listed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -187,6 +190,7 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
         ac.identity.type = c.type;
         ac.identity.airl.clear();
         ac.erase = c.erased;
+        if (c.reason == "listed") gf_addNoMatchKey(c.noMatchKey, c.reason);
         updateBufferAc(ac);
         EXPECT_EQ(ac.state, c.spawns ? AcState::creating : AcState::fresh);
         EXPECT_EQ(ac.erase, !c.spawns);
@@ -199,8 +203,12 @@ TEST_F(SpawnGate, DropsAndIdentityRules) {
         {
             std::lock_guard lock(matchReportMutex);
             EXPECT_EQ(noMatchKeys.contains(c.noMatchKey), !c.noMatchKey.empty());
+            if (!c.noMatchKey.empty()) {
+                EXPECT_EQ(noMatchKeys[c.noMatchKey], c.reason);
+            }
         }
         clearRun();
+        gf_clearNoMatchKeys();
         liveryByHexid.clear();
     }
 }
