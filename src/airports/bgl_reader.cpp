@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "airports/airport_scan_log.h"
+#include "foundation/files.h"
 #include "foundation/utf8_path.h"
 
 namespace vdl {
@@ -141,6 +142,7 @@ uint64_t lf_fileSize(std::ifstream& in) {
 }  // namespace
 
 bool gf_hasAirportSection(const std::filesystem::path& path) {
+    if (!gf_isRegularFile(path)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     const uint64_t size = lf_fileSize(in);
@@ -199,6 +201,7 @@ void gf_walkBglBytes(std::vector<uint8_t> bytes, std::string_view pathText, cons
 }
 
 void gf_readBglFile(const std::filesystem::path& path, const BglHandOffs& handOffs, bool msfs2020) {
+    if (!gf_isRegularFile(path)) return;
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
     const uint64_t size = lf_fileSize(in);

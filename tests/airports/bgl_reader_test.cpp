@@ -13,6 +13,7 @@
 #include "airports/reset.h"
 #include "standins/bgl_writer.h"
 #include "support/foundation_env.h"
+#include "support/odd_files.h"
 
 namespace vdl::test {
 namespace {
@@ -106,6 +107,12 @@ TEST_F(BglReader, QuickTestLooksOnlyAtTheSectionTable) {
         EXPECT_EQ(gf_hasAirportSection("f.bgl"), c.airport) << c.name;
     }
     EXPECT_FALSE(gf_hasAirportSection("missing.bgl"));
+    BglHandOffs none;
+    for (const OddFile kind : oddFileKinds()) {  // neither taken for a file nor waited for
+        ASSERT_TRUE(makeOddFile(kind, "odd.bgl"));
+        EXPECT_FALSE(gf_hasAirportSection("odd.bgl")) << oddFileName(kind);
+        EXPECT_NO_THROW(gf_readBglFile("odd.bgl", none, false)) << oddFileName(kind);
+    }
 }
 
 TEST_F(BglReader, ShortFilesThrowUpToFourBytesAndEndQuietlyUpTo56) {
