@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -96,13 +98,73 @@ void lf_readOptions(const pugi::xml_document& doc) {
     }
 }
 
-// The half hours first: they are the cheapest test and the one that most often tells options apart.
-bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& existing) {
-    return (added.hours & existing.hours).any() && added.day == existing.day && added.kind == existing.kind &&
-           added.reg() == existing.reg() && added.airline() == existing.airline() && added.type() == existing.type();
-}
+// The options of one stand that a learned option may repeat, by day, kind, registration, airline
+// and type. Options of the base file (fixed) are not widened: a learned option that meets one of
+// their half hours is discarded. A learned option that meets an earlier learned one adds its half
+// hours to it: recording never makes two options of one key, so such a pair comes from a file
+// saved while it did, and its half hours were learned all the same.
+class LearnedOptionIndex {
+  public:
+    explicit LearnedOptionIndex(const std::vector<ParkPosOption>& options) {
+        for (size_t i = 0; i < options.size(); ++i) note(options, i);
+    }
 
-void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
+    enum class Found { none, fixed, learned };
+
+    // Where the option's half hours already are; for a learned one, its index in options.
+    Found find(const std::vector<ParkPosOption>& options, const ParkPosOption& o, size_t& at) {
+        const auto it = keys_.find(lf_key(o));
+        if (it == keys_.end()) return Found::none;
+        const Key& k = it->second;
+        if ((o.hours & k.fixedHours).any()) return Found::fixed;
+        if ((o.hours & k.learnedHours).none()) return Found::none;
+        for (const uint32_t i : k.learned) {
+            if ((options[i].hours & o.hours).none()) continue;
+            at = i;
+            return Found::learned;
+        }
+        return Found::none;  // not reached: the listed options hold every learned half hour
+    }
+
+    // The option at i was appended or widened.
+    void note(const std::vector<ParkPosOption>& options, size_t i) {
+        const ParkPosOption& o = options[i];
+        if (o.hours.none()) return;  // meets nothing, ever
+        Key& k = keys_[lf_key(o)];
+        if (o.fixed != 0) {
+            k.fixedHours |= o.hours;
+            return;
+        }
+        // An option whose half hours all lie in earlier listed ones is never the first one met:
+        // the list stays at most 48 long whatever the file holds.
+        if ((o.hours & ~k.learnedHours).any() &&
+            std::find(k.learned.begin(), k.learned.end(), static_cast<uint32_t>(i)) == k.learned.end())
+            k.learned.push_back(static_cast<uint32_t>(i));
+        k.learnedHours |= o.hours;
+    }
+
+  private:
+    struct Key {
+        HalfHourSet fixedHours;
+        HalfHourSet learnedHours;
+        std::vector<uint32_t> learned;  // indices in options, in list order
+    };
+
+    // Each string with its length in front, so that no two keys run together.
+    static std::string lf_key(const ParkPosOption& o) {
+        std::string key = fmt::format("{}/{}", o.day, o.kind);
+        for (const std::string_view s : {o.reg(), o.airline(), o.type()}) {
+            key += fmt::format("/{}:", s.size());
+            key += s;
+        }
+        return key;
+    }
+
+    std::unordered_map<std::string, Key> keys_;
+};
+
+// False when an option was discarded.
+bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, std::optional<LearnedOptionIndex>& index) {
     const ParkPosFields& f = e.fields;
     if (gf_apfFlag(f.radiusChange)) {
         stand.radius = gf_apfNumber(f.radius) * nmPerMetre;
@@ -112,6 +174,7 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
         stand.cargo = gf_apfFlag(f.cargo) ? 1 : 0;
         stand.cargoChange = 1;
     }
+    if (e.opts.empty()) return true;
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
     auto& options = stand.options;
     if (const size_t needed = options.size() + e.opts.size(); options.capacity() < needed) {
@@ -119,12 +182,10 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
         std::move(options.begin(), options.end(), std::back_inserter(room));
         options.swap(room);
     }
-    // An option that shares no half hour with any option of the stand is no duplicate: most
-    // learned options are new, and this spares comparing them with every option.
-    HalfHourSet anyHours;
-    for (const auto& o : options) anyHours |= o.hours;
+    if (!index) index.emplace(options);
+    bool complete = true;
     for (const OptFields& opt : e.opts) {
-        // Read in place; a duplicate is taken off again.
+        // Read in place; a repetition is taken off again.
         ParkPosOption& o = options.emplace_back();
         try {
             gf_readOptInto(opt, 0, "lf_mergeLearnedParkPos", o);
@@ -132,16 +193,23 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
             options.pop_back();
             throw;
         }
-        const auto added = std::prev(options.end());
-        if ((o.hours & anyHours).any() && std::any_of(options.begin(), added, [&](const ParkPosOption& existing) {
-                return lf_sameLearnedOption(o, existing);
-            })) {
-            options.pop_back();
+        size_t at = 0;
+        const auto found = index->find(options, o, at);
+        if (found == LearnedOptionIndex::Found::none) {
+            o.id = next++;
+            index->note(options, options.size() - 1);
             continue;
         }
-        anyHours |= o.hours;
-        o.id = next++;
+        if (found == LearnedOptionIndex::Found::learned) {
+            options[at].hours |= o.hours;
+            options.pop_back();
+            index->note(options, at);
+            continue;
+        }
+        options.pop_back();
+        complete = false;
     }
+    return complete;
 }
 
 // A handmade file: its stands replace the base stands. False when a stand was left out.
@@ -159,6 +227,7 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
     for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
     bool complete = true;
     static LogLimiter limiter("learned stand file");
+    std::unordered_map<size_t, std::optional<LearnedOptionIndex>> indices;  // by stand
     ParkPosElement e;
     while (source.next(e)) {
         const std::string id(e.fields.id);
@@ -191,14 +260,14 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
             complete = false;
             continue;
         }
-        lf_mergeLearnedParkPos(e, stands[it->second]);
+        if (!lf_mergeLearnedParkPos(e, stands[it->second], indices[it->second])) complete = false;
     }
     return complete;
 }
 
 void lf_backUp(const fs::path& learnedPath) {
     const fs::path backup = gf_learnedBackupPath(learnedPath);
-    if (backup.empty()) return;
+    if (backup.empty() || !gf_isRegularFile(learnedPath)) return;  // a folder or FIFO holds nothing to keep
     // Removed first: MinGW's copy_file leaves an existing target as it is even when told to
     // overwrite it, and the older backup would stay.
     std::error_code ec;

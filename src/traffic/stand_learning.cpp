@@ -27,9 +27,11 @@ void lf_countChange() {
     gf_repaintArea(WindowArea::Statistics);
 }
 
+// A dropped option too: the drop only keeps it out of the static plan, and a second option of the
+// same registration and day would be saved beside it and merged away at the next load.
 uint32_t lf_optionOf(const ParkPos& stand, uint32_t kind, int32_t weekday, const std::string& reg) {
     for (const ParkPosOption& o : stand.options)
-        if (o.id != 0 && !o.dropped && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
+        if (o.id != 0 && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
             return o.id;
     return 0;
 }
