@@ -6,6 +6,9 @@
 #include <array>
 #include <cmath>
 #include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -116,14 +119,6 @@ void lf_parkingsToStands(const BglParkingList& list, AirportWork& work) {
     }
 }
 
-// A stand of the group named base or base + one of the suffixes.
-bool lf_collectDuplicateGroup(const ParkPos& stand, const std::string& base) {
-    if (stand.name.size() == base.size()) return stand.name == base;
-    if (stand.name.size() != base.size() + 1 || stand.name.compare(0, base.size(), base) != 0) return false;
-    const char last = stand.name.back();
-    return last >= 'a' && last <= 'f';
-}
-
 }  // namespace
 
 std::string gf_parkingNameText(uint8_t code) {
@@ -134,21 +129,38 @@ std::string gf_parkingNameText(uint8_t code) {
 }
 
 void gf_renameDuplicateStands(std::vector<ParkPos>& stands) {
-    while (true) {
-        const auto first = std::find_if(stands.begin(), stands.end(), [](const ParkPos& s) { return s.scanMark; });
-        if (first == stands.end()) return;
-        first->scanMark = 0;
-        const std::string base = first->name.empty() ? std::string() : first->name.substr(0, first->name.size() - 1);
-        std::vector<size_t> group;
-        for (size_t i = 0; i < stands.size(); ++i) {
-            if (!lf_collectDuplicateGroup(stands[i], base)) continue;
-            stands[i].scanMark = 0;
-            group.push_back(i);
-        }
+    // Stands by name: a group is found by its seven names instead of a walk over all stands,
+    // which took the square of the stand count at an airport of many repeated names.
+    std::unordered_map<std::string, std::vector<size_t>> byName;
+    byName.reserve(stands.size());
+    for (size_t i = 0; i < stands.size(); ++i) byName[stands[i].name].push_back(i);
+    std::vector<size_t> group;
+    std::vector<std::string> names;
+    // Marks are only ever cleared, so the first marked stand of each round comes in list order.
+    for (size_t first = 0; first < stands.size(); ++first) {
+        if (!stands[first].scanMark) continue;
+        stands[first].scanMark = 0;
+        const std::string& firstName = stands[first].name;
+        const std::string base = firstName.empty() ? std::string() : firstName.substr(0, firstName.size() - 1);
+        names.clear();
+        for (const std::string_view suffix : suffixes) names.push_back(base + std::string(suffix));
+        group.clear();
+        for (const std::string& name : names)
+            if (const auto it = byName.find(name); it != byName.end())
+                group.insert(group.end(), it->second.begin(), it->second.end());
+        std::sort(group.begin(), group.end());  // list order, as a walk over the stands finds them
+        for (const size_t i : group) stands[i].scanMark = 0;
         std::stable_sort(group.begin(), group.end(),
                          [&](size_t a, size_t b) { return stands[a].radius > stands[b].radius; });
-        for (size_t j = 0; j < group.size() && j < suffixes.size(); ++j)
-            stands[group[j]].name = base + std::string(suffixes[j]);
+        const size_t renamed = std::min(group.size(), suffixes.size());
+        for (size_t j = 0; j < renamed; ++j) {
+            std::vector<size_t>& holders = byName[stands[group[j]].name];
+            std::erase(holders, group[j]);
+        }
+        for (size_t j = 0; j < renamed; ++j) {
+            stands[group[j]].name = names[j];
+            byName[names[j]].push_back(group[j]);
+        }
     }
 }
 
