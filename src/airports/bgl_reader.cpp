@@ -27,7 +27,13 @@ class BglWalk {
 
     void run() {
         if (file_.bytes().size() < 8) throw std::out_of_range("a file of at most 4 bytes has no header size");
-        if (file_.headerSize() != bglHeaderSize || file_.bytes().size() < minFileBytes) return;
+        if (file_.bytes().size() < minFileBytes) return;
+        // The folder walk's quick test passed it as an airport file: say why none is read.
+        if (file_.headerSize() != bglHeaderSize) {
+            log(fmt::format("{}header size {} is not {}, no airport read, in {}", warn, file_.headerSize(), bglHeaderSize,
+                            path_));
+            return;
+        }
         const uint64_t n = file_.sectionCount();
         for (uint64_t i = 0; i < n; ++i) {
             if (!file_.holdsSection(i)) {
@@ -62,6 +68,11 @@ class BglWalk {
             const BglSubsection subsection(file_, entry);
             const uint64_t start = subsection.recordsOffset();
             uint64_t size = subsection.recordsBytes();
+            if (size < BglRecord::headerBytes) {
+                log(fmt::format("{}records of subsection {} of airport section {} have {} bytes, none read, in {}",
+                                warn, k, i, size, path_));
+                continue;
+            }
             if (start >= bytes.size()) {
                 log(fmt::format("{}records of subsection {} of airport section {} lie outside the file, in {}", warn,
                                 k, i, path_));

@@ -27,11 +27,15 @@ constexpr std::array<std::string_view, 7> suffixes = {"", "a", "b", "c", "d", "e
 // The working state of one airport while its record is read.
 struct AirportWork {
     std::string_view bglPath;
+    std::string_view icao;
     BglAirportStands& out;
     std::unordered_set<std::string> names;  // given to parking entries
     std::vector<std::pair<double, double>> helipads;
     bool suffixGiven = false;
+    bool entrySeen = false;  // a helipad or parking entry, stand or not, each said or skipped by rule
 };
+
+constexpr uint64_t minParkingBytes = 14 * 4;
 
 // Off the globe, or near 0/0 where a position left unset ends up.
 bool lf_positionIncorrect(double lat, double lon) {
@@ -43,6 +47,7 @@ bool lf_positionIncorrect(double lat, double lon) {
 bool lf_radiusUsable(double metres) { return metres > 1.0 && metres < 200.0; }
 
 void lf_helipadToStand(const BglHelipad& helipad, AirportWork& work) {
+    work.entrySeen = true;
     const double lat = gf_bglLatitude(helipad.latitude());
     const double lon = gf_bglLongitude(helipad.longitude());
     if (lf_positionIncorrect(lat, lon)) {
@@ -113,9 +118,16 @@ void lf_parkingsToStands(const BglParkingList& list, AirportWork& work) {
     const BglBytes entries = list.entries();
     uint64_t offset = 0;
     for (uint32_t i = 0; i < list.count(); ++i) {
+        work.entrySeen = true;
         const BglParking parking(entries, offset);
         lf_parkingToStand(parking, work);
         offset += parking.size();
+    }
+    // A count too small leaves entries unread that would each have made a stand.
+    if (entries.size() > offset && entries.size() - offset >= minParkingBytes) {
+        gf_addAirportsScanLog(fmt::format("{}parking list of {} counts {} entries and leaves {} bytes unread, in {}",
+                                          warn, work.icao, list.count(), entries.size() - offset, work.bglPath));
+        work.entrySeen = true;
     }
 }
 
@@ -173,7 +185,7 @@ std::optional<BglAirportStands> gf_readAirportStands(const BglAirport& airport, 
         std::lock_guard lock(airportNamesMutex);
         if (const auto it = airportNames.find(icao); it != airportNames.end()) out.name = it->second;
     }
-    AirportWork work{bglPath, out, {}, {}, false};
+    AirportWork work{bglPath, icao, out, {}, {}, false};
     try {
         const BglBytes area = airport.subrecords();
         for (uint64_t offset = 0; offset < area.size();) {
@@ -193,6 +205,9 @@ std::optional<BglAirportStands> gf_readAirportStands(const BglAirport& airport, 
         gf_addAirportsScanLog(fmt::format("{}airport {} skipped: {}, in {}", warn, icao, e.what(), bglPath));
         return std::nullopt;
     }
+    // No stand file can be made of it, and nothing else says so.
+    if (out.stands.empty() && !work.entrySeen)
+        gf_addAirportsScanLog(fmt::format("{}airport {} has no parkings, in {}", warn, icao, bglPath));
     return out;
 }
 

@@ -251,6 +251,24 @@ TEST_F(BglReader, SectionsSharingTheirSubsectionsHandEachAirportOnce) {
     EXPECT_TRUE(w.log.empty()) << w.log.front();
 }
 
+// Files that pass the quick test but whose airports are then lost say so in one line each.
+TEST_F(BglReader, AirportFilesReadToNothingSaySo) {
+    bw::File header = bw::gf_airportFile({bw::gf_sampleAirport("EDDF", 3)});
+    header.headerSize = 60;
+    std::vector<std::pair<bw::File, std::string>> cases = {
+        {header, "===> header size 60 is not 56, no airport read, in in.bgl"}};
+    for (const uint32_t size : {0u, 2u}) {
+        bw::File file = bw::gf_airportFile({bw::gf_sampleAirport("EDDF", 3)});
+        file.sections[1].subsections[0].size = size;
+        cases.emplace_back(file, "===> records of subsection 0 of airport section 1 have 0 bytes, none read, in in.bgl");
+    }
+    for (const auto& [file, line] : cases) {
+        const Walked w = walk(file);
+        EXPECT_TRUE(w.airports.empty()) << line;
+        EXPECT_EQ(w.log, Names{line});
+    }
+}
+
 TEST_F(BglReader, NotRecognisedMarkEndsTheFileOnlyUnderMsfs2024) {
     bw::File before = bw::gf_airportFile({bw::gf_sampleAirport("LIRF", 2)});
     auto& records = before.sections[1].subsections[0].records;

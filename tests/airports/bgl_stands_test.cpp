@@ -270,6 +270,40 @@ TEST_F(BglStands, ManyRepeatedNamesAreRenamedInLinearTime) {
     EXPECT_LT(took, std::chrono::seconds(10));
 }
 
+// An airport lost to a record too small for subrecords or a parking count too small says so; one
+// whose entries were each skipped by rule was said already, or is meant to stay silent.
+TEST_F(BglStands, AirportsReadToNoStandOrPartlySaySo) {
+    const std::vector<bw::Parking> three = {gate(10, 1), gate(10, 2), gate(10, 3)};
+    bw::Airport small = withParkings(three);
+    small.size = 44;
+    bw::Airport none = withParkings(three);
+    std::get<bw::ParkingList>(none.subrecords[0]).count = 0;
+    bw::Airport one = withParkings(three);
+    std::get<bw::ParkingList>(one.subrecords[0]).count = 1;
+    bw::Airport vehicles = withParkings({gate(10, 1)});
+    std::get<bw::ParkingList>(vehicles.subrecords[0]).parkings[0].type = 12;
+    struct Case {
+        const char* name;
+        bw::Airport airport;
+        size_t stands;
+        Names log;
+    };
+    const std::vector<Case> cases = {
+        {"record of 44 bytes", small, 0, {"===> airport EDDF has no parkings, in x.bgl"}},
+        {"no parking list", bw::Airport{}, 0, {"===> airport EDDF has no parkings, in x.bgl"}},
+        {"count 0", none, 0, {"===> parking list of EDDF counts 0 entries and leaves 168 bytes unread, in x.bgl"}},
+        {"count 1", one, 1, {"===> parking list of EDDF counts 1 entries and leaves 112 bytes unread, in x.bgl"}},
+        {"vehicle parking only", vehicles, 0, {}},
+        {"whole", withParkings(three), 3, {}},
+    };
+    for (const Case& c : cases) {
+        const Read r = read({c.airport});
+        ASSERT_EQ(r.airports.size(), 1u) << c.name;
+        EXPECT_EQ(r.only().stands.size(), c.stands) << c.name;
+        EXPECT_EQ(r.log, c.log) << c.name;
+    }
+}
+
 TEST_F(BglStands, ElevationInFeetWithinItsBounds) {
     struct Case {
         int32_t elevation;
