@@ -4,9 +4,10 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -103,22 +104,29 @@ void lf_readOptions(const pugi::xml_document& doc) {
 // their half hours is discarded. A learned option that meets an earlier learned one adds its half
 // hours to it: recording never makes two options of one key, so such a pair comes from a file
 // saved while it did, and its half hours were learned all the same.
-class LearnedOptionIndex {
+class OptionRepeats {
   public:
-    explicit LearnedOptionIndex(const std::vector<ParkPosOption>& options) {
-        for (size_t i = 0; i < options.size(); ++i) note(options, i);
-    }
-
     enum class Found { none, fixed, learned };
 
-    // Where the option's half hours already are; for a learned one, its index in options.
-    Found find(const std::vector<ParkPosOption>& options, const ParkPosOption& o, size_t& at) {
-        const auto it = keys_.find(lf_key(o));
-        if (it == keys_.end()) return Found::none;
-        const Key& k = it->second;
-        if ((o.hours & k.fixedHours).any()) return Found::fixed;
-        if ((o.hours & k.learnedHours).none()) return Found::none;
-        for (const uint32_t i : k.learned) {
+    // Where the last option of the list, just read, already is; for a learned one, its index.
+    Found find(const std::vector<ParkPosOption>& options, size_t& at) {
+        const ParkPosOption& o = options.back();
+        if (!started_) {
+            started_ = true;
+            for (size_t i = 0; i + 1 < options.size(); ++i) anyHours_ |= options[i].hours;
+        }
+        // Most learned options share no half hour with any other option of their stand: those
+        // need no index.
+        if (!indexed_) {
+            if ((o.hours & anyHours_).none()) return Found::none;
+            indexed_ = true;
+            for (size_t i = 0; i + 1 < options.size(); ++i) note(options, i);
+        }
+        const Key* k = lookUp(options, o);
+        if (k == nullptr) return Found::none;
+        if ((o.hours & k->fixedHours).any()) return Found::fixed;
+        if ((o.hours & k->learnedHours).none()) return Found::none;
+        for (uint32_t i = k->firstLearned; i != endOfList; i = nextLearned_[i]) {
             if ((options[i].hours & o.hours).none()) continue;
             at = i;
             return Found::learned;
@@ -126,45 +134,83 @@ class LearnedOptionIndex {
         return Found::none;  // not reached: the listed options hold every learned half hour
     }
 
-    // The option at i was appended or widened.
+    // The option at i was appended or widened (a widened one is listed already).
     void note(const std::vector<ParkPosOption>& options, size_t i) {
         const ParkPosOption& o = options[i];
+        if (!indexed_) {
+            anyHours_ |= o.hours;
+            return;
+        }
         if (o.hours.none()) return;  // meets nothing, ever
-        Key& k = keys_[lf_key(o)];
+        Key* k = lookUp(options, o);
+        if (k == nullptr) {
+            const uint64_t h = lf_hash(o);
+            const auto [it, added] = byHash_.try_emplace(h, static_cast<uint32_t>(keys_.size()));
+            k = &keys_.emplace_back();
+            k->option = static_cast<uint32_t>(i);
+            k->nextSameHash = added ? endOfList : it->second;
+            it->second = static_cast<uint32_t>(keys_.size() - 1);
+        }
         if (o.fixed != 0) {
-            k.fixedHours |= o.hours;
+            k->fixedHours |= o.hours;
             return;
         }
         // An option whose half hours all lie in earlier listed ones is never the first one met:
-        // the list stays at most 48 long whatever the file holds.
-        if ((o.hours & ~k.learnedHours).any() &&
-            std::find(k.learned.begin(), k.learned.end(), static_cast<uint32_t>(i)) == k.learned.end())
-            k.learned.push_back(static_cast<uint32_t>(i));
-        k.learnedHours |= o.hours;
+        // at most 48 are listed per key whatever the file holds. Appended options come in list
+        // order, so the list stays in it.
+        if ((o.hours & ~k->learnedHours).any() && (k->lastLearned == endOfList || k->lastLearned < i)) {
+            if (nextLearned_.size() <= i) nextLearned_.resize(std::max(options.size(), i + 1), endOfList);
+            if (k->lastLearned == endOfList)
+                k->firstLearned = static_cast<uint32_t>(i);
+            else
+                nextLearned_[k->lastLearned] = static_cast<uint32_t>(i);
+            k->lastLearned = static_cast<uint32_t>(i);
+        }
+        k->learnedHours |= o.hours;
     }
 
   private:
+    static constexpr uint32_t endOfList = UINT32_MAX;
+
     struct Key {
+        uint32_t option = 0;                // the first option of the key, which stays where it is
+        uint32_t nextSameHash = endOfList;  // another key whose hash is the same
         HalfHourSet fixedHours;
         HalfHourSet learnedHours;
-        std::vector<uint32_t> learned;  // indices in options, in list order
+        uint32_t firstLearned = endOfList;  // the listed learned options, linked in nextLearned_
+        uint32_t lastLearned = endOfList;
     };
 
-    // Each string with its length in front, so that no two keys run together.
-    static std::string lf_key(const ParkPosOption& o) {
-        std::string key = fmt::format("{}/{}", o.day, o.kind);
-        for (const std::string_view s : {o.reg(), o.airline(), o.type()}) {
-            key += fmt::format("/{}:", s.size());
-            key += s;
-        }
-        return key;
+    static bool lf_sameKey(const ParkPosOption& a, const ParkPosOption& b) {
+        return a.day == b.day && a.kind == b.kind && a.reg() == b.reg() && a.airline() == b.airline() &&
+               a.type() == b.type();
     }
 
-    std::unordered_map<std::string, Key> keys_;
+    static uint64_t lf_hash(const ParkPosOption& o) {
+        uint64_t h = (uint64_t{o.day} << 1) | o.kind;
+        for (const std::string_view v : {o.reg(), o.airline(), o.type()})
+            h ^= std::hash<std::string_view>{}(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        return h;
+    }
+
+    Key* lookUp(const std::vector<ParkPosOption>& options, const ParkPosOption& o) {
+        const auto it = byHash_.find(lf_hash(o));
+        if (it == byHash_.end()) return nullptr;
+        for (uint32_t k = it->second; k != endOfList; k = keys_[k].nextSameHash)
+            if (lf_sameKey(options[keys_[k].option], o)) return &keys_[k];
+        return nullptr;
+    }
+
+    bool started_ = false;
+    bool indexed_ = false;
+    HalfHourSet anyHours_;
+    std::vector<Key> keys_;
+    std::unordered_map<uint64_t, uint32_t> byHash_;  // the last key added of each hash
+    std::vector<uint32_t> nextLearned_;              // by option index
 };
 
 // False when an option was discarded.
-bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, std::optional<LearnedOptionIndex>& index) {
+bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, OptionRepeats& repeats) {
     const ParkPosFields& f = e.fields;
     if (gf_apfFlag(f.radiusChange)) {
         stand.radius = gf_apfNumber(f.radius) * nmPerMetre;
@@ -182,7 +228,6 @@ bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, std::option
         std::move(options.begin(), options.end(), std::back_inserter(room));
         options.swap(room);
     }
-    if (!index) index.emplace(options);
     bool complete = true;
     for (const OptFields& opt : e.opts) {
         // Read in place; a repetition is taken off again.
@@ -194,19 +239,19 @@ bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, std::option
             throw;
         }
         size_t at = 0;
-        const auto found = index->find(options, o, at);
-        if (found == LearnedOptionIndex::Found::none) {
+        const auto found = repeats.find(options, at);
+        if (found == OptionRepeats::Found::none) {
             o.id = next++;
-            index->note(options, options.size() - 1);
+            repeats.note(options, options.size() - 1);
             continue;
         }
-        if (found == LearnedOptionIndex::Found::learned) {
-            options[at].hours |= o.hours;
-            options.pop_back();
-            index->note(options, at);
-            continue;
-        }
+        const HalfHourSet hours = o.hours;
         options.pop_back();
+        if (found == OptionRepeats::Found::learned) {
+            options[at].hours |= hours;
+            repeats.note(options, at);
+            continue;
+        }
         complete = false;
     }
     return complete;
@@ -227,7 +272,7 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
     for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
     bool complete = true;
     static LogLimiter limiter("learned stand file");
-    std::unordered_map<size_t, std::optional<LearnedOptionIndex>> indices;  // by stand
+    std::vector<OptionRepeats> repeats(stands.size());  // by stand
     ParkPosElement e;
     while (source.next(e)) {
         const std::string id(e.fields.id);
@@ -260,7 +305,8 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
             complete = false;
             continue;
         }
-        if (!lf_mergeLearnedParkPos(e, stands[it->second], indices[it->second])) complete = false;
+        if (repeats.size() < stands.size()) repeats.resize(stands.size());
+        if (!lf_mergeLearnedParkPos(e, stands[it->second], repeats[it->second])) complete = false;
     }
     return complete;
 }
