@@ -116,6 +116,8 @@ void lf_parkingToStand(const BglParking& parking, AirportWork& work) {
 
 void lf_parkingsToStands(const BglParkingList& list, AirportWork& work) {
     const BglBytes entries = list.entries();
+    // Room for the entries the list can hold, not for what its count claims.
+    work.out.stands.reserve(work.out.stands.size() + std::min<uint64_t>(list.count(), entries.size() / minParkingBytes));
     uint64_t offset = 0;
     for (uint32_t i = 0; i < list.count(); ++i) {
         work.entrySeen = true;
