@@ -153,6 +153,8 @@ void gf_toParkingPositions(const fs::path& path) {
     const AirportsScanLogBuffer lines;  // this file's lines stay together
     BglHandOffs handOffs;
     handOffs.airport = [&](const BglAirport& airport, const std::string& icao) {
+        // A file may hold many large airports: a stop request need not wait for all of them.
+        if (exiting.load() || userClosed.load()) return;
         gf_processAirportRecord(airport, icao, pathText);
     };
     handOffs.notRecognised = [&] { gf_notRecognisedAirport(pathText); };

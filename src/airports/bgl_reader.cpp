@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "airports/airport_scan_log.h"
+#include "foundation/files.h"
 #include "foundation/utf8_path.h"
 
 namespace vdl {
@@ -26,7 +27,13 @@ class BglWalk {
 
     void run() {
         if (file_.bytes().size() < 8) throw std::out_of_range("a file of at most 4 bytes has no header size");
-        if (file_.headerSize() != bglHeaderSize || file_.bytes().size() < minFileBytes) return;
+        if (file_.bytes().size() < minFileBytes) return;
+        // The folder walk's quick test passed it as an airport file: say why none is read.
+        if (file_.headerSize() != bglHeaderSize) {
+            log(fmt::format("{}header size {} is not {}, no airport read, in {}", warn, file_.headerSize(), bglHeaderSize,
+                            path_));
+            return;
+        }
         const uint64_t n = file_.sectionCount();
         for (uint64_t i = 0; i < n; ++i) {
             if (!file_.holdsSection(i)) {
@@ -61,6 +68,11 @@ class BglWalk {
             const BglSubsection subsection(file_, entry);
             const uint64_t start = subsection.recordsOffset();
             uint64_t size = subsection.recordsBytes();
+            if (size < BglRecord::headerBytes) {
+                log(fmt::format("{}records of subsection {} of airport section {} have {} bytes, none read, in {}",
+                                warn, k, i, size, path_));
+                continue;
+            }
             if (start >= bytes.size()) {
                 log(fmt::format("{}records of subsection {} of airport section {} lie outside the file, in {}", warn,
                                 k, i, path_));
@@ -141,6 +153,7 @@ uint64_t lf_fileSize(std::ifstream& in) {
 }  // namespace
 
 bool gf_hasAirportSection(const std::filesystem::path& path) {
+    if (!gf_isRegularFile(path)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     const uint64_t size = lf_fileSize(in);
@@ -199,6 +212,7 @@ void gf_walkBglBytes(std::vector<uint8_t> bytes, std::string_view pathText, cons
 }
 
 void gf_readBglFile(const std::filesystem::path& path, const BglHandOffs& handOffs, bool msfs2020) {
+    if (!gf_isRegularFile(path)) return;
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
     const uint64_t size = lf_fileSize(in);

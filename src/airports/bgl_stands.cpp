@@ -6,6 +6,9 @@
 #include <array>
 #include <cmath>
 #include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -24,11 +27,15 @@ constexpr std::array<std::string_view, 7> suffixes = {"", "a", "b", "c", "d", "e
 // The working state of one airport while its record is read.
 struct AirportWork {
     std::string_view bglPath;
+    std::string_view icao;
     BglAirportStands& out;
     std::unordered_set<std::string> names;  // given to parking entries
     std::vector<std::pair<double, double>> helipads;
     bool suffixGiven = false;
+    bool entrySeen = false;  // a helipad or parking entry, stand or not, each said or skipped by rule
 };
+
+constexpr uint64_t minParkingBytes = 14 * 4;
 
 // Off the globe, or near 0/0 where a position left unset ends up.
 bool lf_positionIncorrect(double lat, double lon) {
@@ -40,6 +47,7 @@ bool lf_positionIncorrect(double lat, double lon) {
 bool lf_radiusUsable(double metres) { return metres > 1.0 && metres < 200.0; }
 
 void lf_helipadToStand(const BglHelipad& helipad, AirportWork& work) {
+    work.entrySeen = true;
     const double lat = gf_bglLatitude(helipad.latitude());
     const double lon = gf_bglLongitude(helipad.longitude());
     if (lf_positionIncorrect(lat, lon)) {
@@ -108,20 +116,21 @@ void lf_parkingToStand(const BglParking& parking, AirportWork& work) {
 
 void lf_parkingsToStands(const BglParkingList& list, AirportWork& work) {
     const BglBytes entries = list.entries();
+    // Room for the entries the list can hold, not for what its count claims.
+    work.out.stands.reserve(work.out.stands.size() + std::min<uint64_t>(list.count(), entries.size() / minParkingBytes));
     uint64_t offset = 0;
     for (uint32_t i = 0; i < list.count(); ++i) {
+        work.entrySeen = true;
         const BglParking parking(entries, offset);
         lf_parkingToStand(parking, work);
         offset += parking.size();
     }
-}
-
-// A stand of the group named base or base + one of the suffixes.
-bool lf_collectDuplicateGroup(const ParkPos& stand, const std::string& base) {
-    if (stand.name.size() == base.size()) return stand.name == base;
-    if (stand.name.size() != base.size() + 1 || stand.name.compare(0, base.size(), base) != 0) return false;
-    const char last = stand.name.back();
-    return last >= 'a' && last <= 'f';
+    // A count too small leaves entries unread that would each have made a stand.
+    if (entries.size() > offset && entries.size() - offset >= minParkingBytes) {
+        gf_addAirportsScanLog(fmt::format("{}parking list of {} counts {} entries and leaves {} bytes unread, in {}",
+                                          warn, work.icao, list.count(), entries.size() - offset, work.bglPath));
+        work.entrySeen = true;
+    }
 }
 
 }  // namespace
@@ -134,21 +143,38 @@ std::string gf_parkingNameText(uint8_t code) {
 }
 
 void gf_renameDuplicateStands(std::vector<ParkPos>& stands) {
-    while (true) {
-        const auto first = std::find_if(stands.begin(), stands.end(), [](const ParkPos& s) { return s.scanMark; });
-        if (first == stands.end()) return;
-        first->scanMark = 0;
-        const std::string base = first->name.empty() ? std::string() : first->name.substr(0, first->name.size() - 1);
-        std::vector<size_t> group;
-        for (size_t i = 0; i < stands.size(); ++i) {
-            if (!lf_collectDuplicateGroup(stands[i], base)) continue;
-            stands[i].scanMark = 0;
-            group.push_back(i);
-        }
+    // Stands by name: a group is found by its seven names instead of a walk over all stands,
+    // which took the square of the stand count at an airport of many repeated names.
+    std::unordered_map<std::string, std::vector<size_t>> byName;
+    byName.reserve(stands.size());
+    for (size_t i = 0; i < stands.size(); ++i) byName[stands[i].name].push_back(i);
+    std::vector<size_t> group;
+    std::vector<std::string> names;
+    // Marks are only ever cleared, so the first marked stand of each round comes in list order.
+    for (size_t first = 0; first < stands.size(); ++first) {
+        if (!stands[first].scanMark) continue;
+        stands[first].scanMark = 0;
+        const std::string& firstName = stands[first].name;
+        const std::string base = firstName.empty() ? std::string() : firstName.substr(0, firstName.size() - 1);
+        names.clear();
+        for (const std::string_view suffix : suffixes) names.push_back(base + std::string(suffix));
+        group.clear();
+        for (const std::string& name : names)
+            if (const auto it = byName.find(name); it != byName.end())
+                group.insert(group.end(), it->second.begin(), it->second.end());
+        std::sort(group.begin(), group.end());  // list order, as a walk over the stands finds them
+        for (const size_t i : group) stands[i].scanMark = 0;
         std::stable_sort(group.begin(), group.end(),
                          [&](size_t a, size_t b) { return stands[a].radius > stands[b].radius; });
-        for (size_t j = 0; j < group.size() && j < suffixes.size(); ++j)
-            stands[group[j]].name = base + std::string(suffixes[j]);
+        const size_t renamed = std::min(group.size(), suffixes.size());
+        for (size_t j = 0; j < renamed; ++j) {
+            std::vector<size_t>& holders = byName[stands[group[j]].name];
+            std::erase(holders, group[j]);
+        }
+        for (size_t j = 0; j < renamed; ++j) {
+            stands[group[j]].name = names[j];
+            byName[names[j]].push_back(group[j]);
+        }
     }
 }
 
@@ -161,7 +187,7 @@ std::optional<BglAirportStands> gf_readAirportStands(const BglAirport& airport, 
         std::lock_guard lock(airportNamesMutex);
         if (const auto it = airportNames.find(icao); it != airportNames.end()) out.name = it->second;
     }
-    AirportWork work{bglPath, out, {}, {}, false};
+    AirportWork work{bglPath, icao, out, {}, {}, false};
     try {
         const BglBytes area = airport.subrecords();
         for (uint64_t offset = 0; offset < area.size();) {
@@ -181,6 +207,9 @@ std::optional<BglAirportStands> gf_readAirportStands(const BglAirport& airport, 
         gf_addAirportsScanLog(fmt::format("{}airport {} skipped: {}, in {}", warn, icao, e.what(), bglPath));
         return std::nullopt;
     }
+    // No stand file can be made of it, and nothing else says so.
+    if (out.stands.empty() && !work.entrySeen)
+        gf_addAirportsScanLog(fmt::format("{}airport {} has no parkings, in {}", warn, icao, bglPath));
     return out;
 }
 

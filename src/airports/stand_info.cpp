@@ -11,6 +11,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 #include "refdata/download.h"
 
 namespace vdl {
@@ -32,13 +33,13 @@ void lf_removeCopy(const fs::path& copy) {
 
 std::string gf_readApfPublisher(const fs::path& path) {
     pugi::xml_document doc;
-    if (!doc.load_file(path.c_str())) return {};
+    if (!gf_loadXmlFile(doc, path)) return {};
     return gf_apfStringValue(doc, "publisher").value_or("");
 }
 
 std::string gf_readApfCreatorCheck(const fs::path& path) {
     pugi::xml_document doc;
-    if (!doc.load_file(path.c_str())) return fmt::format("\"{}\" not found", gf_utf8FromPath(path));
+    if (!gf_loadXmlFile(doc, path)) return fmt::format("\"{}\" not found", gf_utf8FromPath(path));
     const auto publisher = gf_apfStringValue(doc, "publisher");
     if (!publisher || *publisher != "unknown") return {};
     const std::string manufacturer = gf_apfStringValue(doc, "manufacturer").value_or("");
@@ -58,7 +59,7 @@ bool gf_isOfflineLearningCandidate(const std::string& code) {
         fetched = gf_download(handle.get(), url, copy, false);
     }
     pugi::xml_document doc;
-    if (fetched && doc.load_file(copy.c_str())) {
+    if (fetched && gf_loadXmlFile(doc, copy)) {
         lf_removeCopy(copy);
         const int32_t real = gf_apfIntValue(doc, "Qf_real").value_or(-1);
         const int32_t soft = gf_apfIntValue(doc, "Qf_soft").value_or(-1);
@@ -80,7 +81,7 @@ double gf_readDestApfForClosestStand(const std::string& code, double lat, double
     const bool local = reference.compare(0, 8, "airports") == 0;
     if (!local && !gf_downloadApf(reference, copy).empty()) return noStandNm;
     pugi::xml_document doc;
-    const bool loaded = doc.load_file(local ? gf_pathFromUtf8(reference).c_str() : copy.c_str());
+    const bool loaded = static_cast<bool>(gf_loadXmlFile(doc, local ? gf_pathFromUtf8(reference) : copy));
     pugi::xml_node parkpositions = doc.child("parkpositions");
     if (!loaded || !parkpositions) {
         if (!local) lf_removeCopy(copy);

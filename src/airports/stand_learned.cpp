@@ -4,9 +4,12 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -96,13 +99,118 @@ void lf_readOptions(const pugi::xml_document& doc) {
     }
 }
 
-// The half hours first: they are the cheapest test and the one that most often tells options apart.
-bool lf_sameLearnedOption(const ParkPosOption& added, const ParkPosOption& existing) {
-    return (added.hours & existing.hours).any() && added.day == existing.day && added.kind == existing.kind &&
-           added.reg() == existing.reg() && added.airline() == existing.airline() && added.type() == existing.type();
-}
+// The options of one stand that a learned option may repeat, by day, kind, registration, airline
+// and type. Options of the base file (fixed) are not widened: a learned option that meets one of
+// their half hours is discarded. A learned option that meets an earlier learned one adds its half
+// hours to it: recording never makes two options of one key, so such a pair comes from a file
+// saved while it did, and its half hours were learned all the same.
+class OptionRepeats {
+  public:
+    enum class Found { none, fixed, learned };
 
-void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
+    // Where the last option of the list, just read, already is; for a learned one, its index.
+    Found find(const std::vector<ParkPosOption>& options, size_t& at) {
+        const ParkPosOption& o = options.back();
+        if (!started_) {
+            started_ = true;
+            for (size_t i = 0; i + 1 < options.size(); ++i) anyHours_ |= options[i].hours;
+        }
+        // Most learned options share no half hour with any other option of their stand: those
+        // need no index.
+        if (!indexed_) {
+            if ((o.hours & anyHours_).none()) return Found::none;
+            indexed_ = true;
+            for (size_t i = 0; i + 1 < options.size(); ++i) note(options, i);
+        }
+        const Key* k = lookUp(options, o);
+        if (k == nullptr) return Found::none;
+        if ((o.hours & k->fixedHours).any()) return Found::fixed;
+        if ((o.hours & k->learnedHours).none()) return Found::none;
+        for (uint32_t i = k->firstLearned; i != endOfList; i = nextLearned_[i]) {
+            if ((options[i].hours & o.hours).none()) continue;
+            at = i;
+            return Found::learned;
+        }
+        return Found::none;  // not reached: the listed options hold every learned half hour
+    }
+
+    // The option at i was appended or widened (a widened one is listed already).
+    void note(const std::vector<ParkPosOption>& options, size_t i) {
+        const ParkPosOption& o = options[i];
+        if (!indexed_) {
+            anyHours_ |= o.hours;
+            return;
+        }
+        if (o.hours.none()) return;  // meets nothing, ever
+        Key* k = lookUp(options, o);
+        if (k == nullptr) {
+            const uint64_t h = lf_hash(o);
+            const auto [it, added] = byHash_.try_emplace(h, static_cast<uint32_t>(keys_.size()));
+            k = &keys_.emplace_back();
+            k->option = static_cast<uint32_t>(i);
+            k->nextSameHash = added ? endOfList : it->second;
+            it->second = static_cast<uint32_t>(keys_.size() - 1);
+        }
+        if (o.fixed != 0) {
+            k->fixedHours |= o.hours;
+            return;
+        }
+        // An option whose half hours all lie in earlier listed ones is never the first one met:
+        // at most 48 are listed per key whatever the file holds. Appended options come in list
+        // order, so the list stays in it.
+        if ((o.hours & ~k->learnedHours).any() && (k->lastLearned == endOfList || k->lastLearned < i)) {
+            if (nextLearned_.size() <= i) nextLearned_.resize(std::max(options.size(), i + 1), endOfList);
+            if (k->lastLearned == endOfList)
+                k->firstLearned = static_cast<uint32_t>(i);
+            else
+                nextLearned_[k->lastLearned] = static_cast<uint32_t>(i);
+            k->lastLearned = static_cast<uint32_t>(i);
+        }
+        k->learnedHours |= o.hours;
+    }
+
+  private:
+    static constexpr uint32_t endOfList = UINT32_MAX;
+
+    struct Key {
+        uint32_t option = 0;                // the first option of the key, which stays where it is
+        uint32_t nextSameHash = endOfList;  // another key whose hash is the same
+        HalfHourSet fixedHours;
+        HalfHourSet learnedHours;
+        uint32_t firstLearned = endOfList;  // the listed learned options, linked in nextLearned_
+        uint32_t lastLearned = endOfList;
+    };
+
+    static bool lf_sameKey(const ParkPosOption& a, const ParkPosOption& b) {
+        return a.day == b.day && a.kind == b.kind && a.reg() == b.reg() && a.airline() == b.airline() &&
+               a.type() == b.type();
+    }
+
+    static uint64_t lf_hash(const ParkPosOption& o) {
+        uint64_t h = (uint64_t{o.day} << 1) | o.kind;
+        for (const std::string_view v : {o.reg(), o.airline(), o.type()})
+            h ^= std::hash<std::string_view>{}(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        return h;
+    }
+
+    Key* lookUp(const std::vector<ParkPosOption>& options, const ParkPosOption& o) {
+        const auto it = byHash_.find(lf_hash(o));
+        if (it == byHash_.end()) return nullptr;
+        for (uint32_t k = it->second; k != endOfList; k = keys_[k].nextSameHash)
+            if (lf_sameKey(options[keys_[k].option], o)) return &keys_[k];
+        return nullptr;
+    }
+
+    bool started_ = false;
+    bool indexed_ = false;
+    HalfHourSet anyHours_;
+    std::vector<Key> keys_;
+    std::unordered_map<uint64_t, uint32_t> byHash_;  // the last key added of each hash
+    std::vector<uint32_t> nextLearned_;              // by option index
+};
+
+// False when an option was discarded.
+bool lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand, OptionRepeats& repeats) {
     const ParkPosFields& f = e.fields;
     if (gf_apfFlag(f.radiusChange)) {
         stand.radius = gf_apfNumber(f.radius) * nmPerMetre;
@@ -112,6 +220,7 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
         stand.cargo = gf_apfFlag(f.cargo) ? 1 : 0;
         stand.cargoChange = 1;
     }
+    if (e.opts.empty()) return true;
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().id + 1;
     auto& options = stand.options;
     if (const size_t needed = options.size() + e.opts.size(); options.capacity() < needed) {
@@ -119,12 +228,9 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
         std::move(options.begin(), options.end(), std::back_inserter(room));
         options.swap(room);
     }
-    // An option that shares no half hour with any option of the stand is no duplicate: most
-    // learned options are new, and this spares comparing them with every option.
-    HalfHourSet anyHours;
-    for (const auto& o : options) anyHours |= o.hours;
+    bool complete = true;
     for (const OptFields& opt : e.opts) {
-        // Read in place; a duplicate is taken off again.
+        // Read in place; a repetition is taken off again.
         ParkPosOption& o = options.emplace_back();
         try {
             gf_readOptInto(opt, 0, "lf_mergeLearnedParkPos", o);
@@ -132,16 +238,23 @@ void lf_mergeLearnedParkPos(const ParkPosElement& e, ParkPos& stand) {
             options.pop_back();
             throw;
         }
-        const auto added = std::prev(options.end());
-        if ((o.hours & anyHours).any() && std::any_of(options.begin(), added, [&](const ParkPosOption& existing) {
-                return lf_sameLearnedOption(o, existing);
-            })) {
-            options.pop_back();
+        size_t at = 0;
+        const auto found = repeats.find(options, at);
+        if (found == OptionRepeats::Found::none) {
+            o.id = next++;
+            repeats.note(options, options.size() - 1);
             continue;
         }
-        anyHours |= o.hours;
-        o.id = next++;
+        const HalfHourSet hours = o.hours;
+        options.pop_back();
+        if (found == OptionRepeats::Found::learned) {
+            options[at].hours |= hours;
+            repeats.note(options, at);
+            continue;
+        }
+        complete = false;
     }
+    return complete;
 }
 
 // A handmade file: its stands replace the base stands. False when a stand was left out.
@@ -159,6 +272,7 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
     for (size_t i = 0; i < stands.size(); ++i) byName.emplace(stands[i].name, i);
     bool complete = true;
     static LogLimiter limiter("learned stand file");
+    std::vector<OptionRepeats> repeats(stands.size());  // by stand
     ParkPosElement e;
     while (source.next(e)) {
         const std::string id(e.fields.id);
@@ -191,14 +305,15 @@ bool lf_mergeStands(ParkPosSource& source, const fs::path& learnedPath, std::vec
             complete = false;
             continue;
         }
-        lf_mergeLearnedParkPos(e, stands[it->second]);
+        if (repeats.size() < stands.size()) repeats.resize(stands.size());
+        if (!lf_mergeLearnedParkPos(e, stands[it->second], repeats[it->second])) complete = false;
     }
     return complete;
 }
 
 void lf_backUp(const fs::path& learnedPath) {
     const fs::path backup = gf_learnedBackupPath(learnedPath);
-    if (backup.empty()) return;
+    if (backup.empty() || !gf_isRegularFile(learnedPath)) return;  // a folder or FIFO holds nothing to keep
     // Removed first: MinGW's copy_file leaves an existing target as it is even when told to
     // overwrite it, and the older backup would stay.
     std::error_code ec;

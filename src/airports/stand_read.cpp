@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <optional>
 #include <unordered_set>
 #include <utility>
@@ -55,6 +57,16 @@ pugi::xml_attribute lf_asAttribute(pugi::xml_document& scratch, std::string_view
     pugi::xml_attribute a = scratch.append_child("v").append_attribute("v");
     a.set_value(std::string(value).c_str());
     return a;
+}
+
+// Whether a number can be read from the value at all: gf_apfNumber gives 0 for "" and "x" alike,
+// and a stand must not stand at latitude or longitude 0 for want of a value.
+bool lf_readableNumber(std::string_view value) {
+    if (value.empty()) return false;
+    const std::string text(value);
+    char* end = nullptr;
+    static_cast<void>(std::strtod(text.c_str(), &end));
+    return end != text.c_str();
 }
 
 bool lf_validPosition(double lat, double lon) {
@@ -192,6 +204,12 @@ bool gf_readParkPos(const ParkPosElement& element, std::string name, uint32_t fi
     const double lat = gf_apfNumber(a.latitude);
     const double lon = gf_apfNumber(a.longitude);
     if (lat == 0.0 && lon == 0.0) return false;
+    if (!lf_readableNumber(a.latitude) || !lf_readableNumber(a.longitude)) {
+        static LogLimiter limiter("stand position");
+        limiter.logError(fmt::format("stand \"{}\" refused: latitude \"{}\" or longitude \"{}\" is no number", name,
+                                     a.latitude, a.longitude));
+        return false;
+    }
     const double radius = gf_apfNumber(a.radius);
     if (!lf_validPosition(lat, lon) || !std::isfinite(radius)) {
         static LogLimiter limiter("gf_readParkPos");

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/files.h"
+#include "foundation/xml.h"
+
 namespace vdl {
 
 namespace {
@@ -145,7 +148,7 @@ StandXmlDocument::StandXmlDocument() = default;
 
 pugi::xml_parse_result StandXmlDocument::loadFile(const std::filesystem::path& file) {
     lt_parsing = claim_.held();
-    const pugi::xml_parse_result result = doc_.load_file(file.c_str());
+    const pugi::xml_parse_result result = gf_loadXmlFile(doc_, file);
     lt_parsing = false;
     return result;
 }
@@ -170,6 +173,7 @@ StandFileBytes::~StandFileBytes() {
 
 bool StandFileBytes::read(const std::filesystem::path& file) {
     size_ = 0;
+    if (!gf_isRegularFile(file)) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in.seekg(0, std::ios::end)) return false;
     const std::streamoff end = in.tellg();

@@ -66,6 +66,7 @@ bool lf_removeIfStale(const std::filesystem::directory_entry& entry) {
 }
 
 std::optional<std::string> lf_readBytes(const std::filesystem::path& path) {
+    if (!gf_isRegularFile(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -88,9 +89,15 @@ void lf_splitLines(std::string_view text, std::vector<std::string>& lines) {
 
 }  // namespace
 
+bool gf_isRegularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
 FileEncoding gf_detectEncoding(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ifstream in;
+    if (gf_isRegularFile(path)) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
         gf_logError(fmt::format("could not open \"{}\"", gf_utf8FromPath(path)));
         return CANNOT_OPEN;
     }
@@ -134,6 +141,7 @@ bool gf_readFileByEncoding(FileEncoding encoding, const std::filesystem::path& p
 }
 
 std::optional<std::vector<std::string>> gf_readFileLines(const std::filesystem::path& path, size_t reserve) {
+    if (!gf_isRegularFile(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::vector<std::string> lines;

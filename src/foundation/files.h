@@ -23,6 +23,10 @@ enum FileEncoding : int {
 // cannot be opened.
 FileEncoding gf_detectEncoding(const std::filesystem::path& path);
 
+// True when the path names a regular file, or a link to one. Nothing else is opened for reading:
+// opening a FIFO blocks for good, and a folder opens on some systems and claims an absurd size.
+bool gf_isRegularFile(const std::filesystem::path& path);
+
 // Appends every line of the file as UTF-8 (UTF-16 converted, a byte-order mark dropped,
 // ANSI bytes unchanged, a CR before the line end removed). False when it cannot be read.
 bool gf_readFileByEncoding(FileEncoding encoding, const std::filesystem::path& path,

@@ -17,6 +17,7 @@
 #include "foundation/paths.h"
 #include "foundation/text.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 
 namespace vdl {
 
@@ -271,7 +272,7 @@ enum class LoadResult { Loaded, Missing, Broken };
 LoadResult lf_loadDocument(pugi::xml_document& doc, const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return LoadResult::Missing;
-    pugi::xml_parse_result r = doc.load_file(path.c_str());
+    pugi::xml_parse_result r = gf_loadXmlFile(doc, path);
     if (!r || !doc.child("parameters")) return LoadResult::Broken;
     return LoadResult::Loaded;
 }

@@ -128,6 +128,15 @@ bool lf_plainHours(std::string_view text, HalfHourSet& set) {
     return true;
 }
 
+// A list or item cut to this many characters in the log line: a list of many bad items logs
+// each, and the whole list in every line grows with the square of its length.
+constexpr size_t maxQuotedHoursChars = 80;
+
+std::string lf_cutForLog(std::string_view text) {
+    if (text.size() <= maxQuotedHoursChars) return std::string(text);
+    return fmt::format("{}... ({} characters)", text.substr(0, maxQuotedHoursChars), text.size());
+}
+
 }  // namespace
 
 HalfHourSet gf_hours2bitset(std::string_view text, std::string_view context) {
@@ -147,7 +156,8 @@ HalfHourSet gf_hours2bitset(std::string_view text, std::string_view context) {
         if (!item.empty() && ec == std::errc() && ptr == item.data() + item.size() && v < 48) {
             set.set(v);
         } else {
-            gf_logError(fmt::format("{} invalid hour \"{}\" in {}", context, item, text));
+            static LogLimiter limiter("invalid half hours");
+            limiter.logError(fmt::format("{} invalid hour \"{}\" in {}", context, lf_cutForLog(item), lf_cutForLog(text)));
         }
     }
     return set;

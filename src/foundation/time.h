@@ -49,7 +49,8 @@ std::string_view gf_weekdayName(int32_t weekday);  // "Mon".."Sun", "???" otherw
 // "0,5,47"; empty set gives "".
 std::string gf_bitset2hours(const HalfHourSet& hours);
 // Items that are not whole numbers below 48 are left out and logged as
-// "{context} invalid hour \"{item}\" in {text}".
+// "{context} invalid hour \"{item}\" in {text}" (item and text cut to a bounded length, the lines
+// rate-limited).
 HalfHourSet gf_hours2bitset(std::string_view text, std::string_view context);
 
 }  // namespace vdl

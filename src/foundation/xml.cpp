@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <sstream>
+#include <system_error>
 
 #include "foundation/files.h"
 #include "foundation/log.h"
@@ -19,6 +20,15 @@ std::string lf_metaXPath(std::string_view name) {
     return fmt::format("/meta/info[@name='{}']", name);
 }
 }  // namespace
+
+pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path, unsigned options) {
+    if (gf_isRegularFile(path)) return doc.load_file(path.c_str(), options);
+    doc.reset();
+    pugi::xml_parse_result result;
+    std::error_code ec;
+    result.status = std::filesystem::exists(path, ec) ? pugi::status_io_error : pugi::status_file_not_found;
+    return result;
+}
 
 bool gf_saveXml(const pugi::xml_document& doc, const std::filesystem::path& path) {
     std::ostringstream out;

@@ -13,6 +13,11 @@ namespace vdl {
 // renamed over the old one; logs "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXml(const pugi::xml_document& doc, const std::filesystem::path& path);
 
+// pugixml's load_file for a regular file only (see gf_isRegularFile); anything else fails as a
+// file that cannot be read.
+pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path,
+                                      unsigned options = pugi::parse_default);
+
 // The meta block of the program's XML data files: five named values in a fixed order.
 struct MetaInfo {
     static constexpr std::array<std::string_view, 5> names{"author", "date", "version", "copyright", "MSFS"};

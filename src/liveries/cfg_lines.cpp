@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "foundation/encoding.h"
+#include "foundation/files.h"
 #include "foundation/text.h"
 
 namespace vdl {
@@ -112,8 +113,9 @@ CfgRead gf_cfgFromBytes(std::string bytes, CfgText& cfg) {
 }
 
 CfgRead gf_readCfgFile(const std::filesystem::path& path, CfgText& cfg) {
+    if (!gf_isRegularFile(path)) return CfgRead::CannotOpen;  // a FIFO would block the open
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);  // fails for a folder
+    const auto size = std::filesystem::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
     if (!in) return CfgRead::CannotOpen;
     if (ec) return CfgRead::ReadFailed;

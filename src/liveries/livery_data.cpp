@@ -63,7 +63,7 @@ void ScannedLiveries::read() {
     records_.clear();
     doc_->reset();
     const auto& path = scannedLiveriesPath;
-    const auto result = doc_->load_file(path.c_str());
+    const auto result = gf_loadXmlFile(*doc_, path);
     if (!result) throw UserErrorException(51, lf_loadError(result, path));
 
     // The meta block only informs; a failed query there must not cost the catalogue.

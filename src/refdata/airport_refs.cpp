@@ -11,6 +11,7 @@
 
 #include "foundation/log.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 #include "refdata/hooks.h"
 
 namespace vdl {
@@ -44,7 +45,7 @@ void gf_clearAirportRefs() {
 
 bool gf_readAirportRefs(const std::filesystem::path& file) {
     pugi::xml_document doc;
-    const auto result = doc.load_file(file.c_str());
+    const auto result = gf_loadXmlFile(doc, file);
     if (!result) {
         gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(file), result.description()));
         return false;
@@ -91,7 +92,7 @@ std::optional<AirportRef> gf_findAirportRef(std::string_view code) {
 
 bool gf_readAirportNames(const std::filesystem::path& file) {
     pugi::xml_document doc;
-    const auto result = doc.load_file(file.c_str());
+    const auto result = gf_loadXmlFile(doc, file);
     std::unordered_map<std::string, std::string> names;
     if (!result) {
         gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(file), result.description()));

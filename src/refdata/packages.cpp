@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
@@ -36,6 +37,7 @@ std::string lf_lower(std::string_view text) {
 StringParameter& lf_installParameter() { return MSFS_2020.value() ? MSFS_INSTALL_PATH : MSFS_2024_INSTALL_PATH; }
 
 std::optional<std::string> lf_readWholeFile(const fs::path& file) {
+    if (!gf_isRegularFile(file)) return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
     std::ostringstream ss;

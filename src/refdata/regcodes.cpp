@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 
 namespace vdl {
 
@@ -116,7 +117,7 @@ bool lf_readRegcodeFile(const std::filesystem::path& file, std::vector<LiveryReg
 
 bool gf_readAigRegcodes(const std::filesystem::path& path, std::vector<LiveryRegcodes>& records) {
     pugi::xml_document doc;
-    const auto result = doc.load_file(path.c_str());
+    const auto result = gf_loadXmlFile(doc, path);
     if (!result) {
         gf_logError(fmt::format("cannot load \"{}\": {}", gf_utf8FromPath(path), result.description()));
         return false;

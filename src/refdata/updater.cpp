@@ -14,6 +14,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 #include "refdata/download.h"
 #include "refdata/hooks.h"
 #include "refdata/zip_archive.h"
@@ -120,7 +121,7 @@ bool lf_updateMySimaddon() {
 
 std::optional<Version> gf_metaVersion(const fs::path& xmlFile) {
     pugi::xml_document doc;
-    if (!doc.load_file(xmlFile.c_str())) return std::nullopt;
+    if (!gf_loadXmlFile(doc, xmlFile)) return std::nullopt;
     const auto node = doc.select_node("//meta/info[@name='version']");
     if (!node) return std::nullopt;
     const std::string text = node.node().attribute("value").as_string();

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "foundation/file_system.h"
+#include "foundation/files.h"
 #include "foundation/parameters.h"
 #include "foundation/utf8_path.h"
 
@@ -53,9 +54,10 @@ bool ZipArchive::open() {
     // Through a FILE of our own: zip_open would read the name in the system's code page on Windows.
     zip_error_t err;
     zip_error_init(&err);
-    std::FILE* file = gf_openFile(path_, "rb");
+    const bool regular = gf_isRegularFile(path_);  // a FIFO would block the open
+    std::FILE* file = regular ? gf_openFile(path_, "rb") : nullptr;
     zip_source_t* source = file != nullptr ? zip_source_filep_create(file, 0, -1, &err) : nullptr;
-    if (file == nullptr) zip_error_set(&err, ZIP_ER_OPEN, errno);
+    if (file == nullptr) zip_error_set(&err, ZIP_ER_OPEN, regular ? errno : EINVAL);
     if (file != nullptr && source == nullptr) std::fclose(file);
     archive_ = source != nullptr ? zip_open_from_source(source, ZIP_RDONLY, &err) : nullptr;
     if (archive_ == nullptr) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "foundation/text.h"
@@ -169,6 +170,7 @@ std::vector<UserKeyframe> gf_scenarioUserFlight() {
 }
 
 std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesystem::path& path) {
+    if (!gf_isRegularFile(path)) return std::nullopt;
     std::ifstream in(path);
     if (!in) return std::nullopt;
     std::vector<std::string> titles;

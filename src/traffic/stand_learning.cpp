@@ -20,9 +20,11 @@ constexpr int32_t maxFilledGap = 5;
 constexpr int32_t coupledWindow = 10;  // half hours either side of now
 constexpr int32_t coupledWindowHeavy = 14;
 
+// A dropped option too: the drop only keeps it out of the static plan, and a second option of the
+// same registration and day would be saved beside it and merged away at the next load.
 uint32_t lf_optionOf(const ParkPos& stand, uint32_t kind, int32_t weekday, const std::string& reg) {
     for (const ParkPosOption& o : stand.options)
-        if (o.id != 0 && !o.dropped && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
+        if (o.id != 0 && o.kind == kind && o.day == static_cast<uint32_t>(weekday) && o.reg() == reg)
             return o.id;
     return 0;
 }

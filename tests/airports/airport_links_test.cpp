@@ -11,6 +11,7 @@
 #include "airports/airport_scan_walk.h"
 #include "airports/stand_file.h"
 #include "foundation/utf8_path.h"
+#include "window/exit.h"
 
 namespace vdl::test {
 namespace {
@@ -80,6 +81,20 @@ TEST_F(AirportLinks, SimaddonLinkedOrGenerated) {
     EXPECT_EQ(gf_apfStringValue(doc, "publisher"), "simaddon");
     EXPECT_FALSE(gf_apfStringValue(doc, "BGLpath"));
     EXPECT_TRUE(airportsGenerated.load());
+}
+
+// Once the program stops, the airports left in the file in hand are not read.
+TEST_F(AirportLinks, AStopRequestEndsTheFileInHand) {
+    const fs::path bgl = package(community, "asobo-airport-kjfk", "{}", "two.bgl",
+                                 bw::gf_airportFile({bw::gf_sampleAirport("KJFK", 4), bw::gf_sampleAirport("KLGA", 4)}));
+    userClosed = true;
+    scan(bgl);
+    userClosed = false;
+    EXPECT_FALSE(fs::exists(simaddonFolder / "KJFK.xml"));
+    EXPECT_FALSE(fs::exists(simaddonFolder / "KLGA.xml"));
+    scan(bgl);
+    EXPECT_TRUE(fs::exists(simaddonFolder / "KJFK.xml"));
+    EXPECT_TRUE(fs::exists(simaddonFolder / "KLGA.xml"));
 }
 
 TEST_F(AirportLinks, ThirdpartyWithMoreStandsThanTheArchiveUnder2020And2024) {

@@ -13,6 +13,7 @@
 #include "airports/reset.h"
 #include "standins/bgl_writer.h"
 #include "support/foundation_env.h"
+#include "support/odd_files.h"
 
 namespace vdl::test {
 namespace {
@@ -106,6 +107,12 @@ TEST_F(BglReader, QuickTestLooksOnlyAtTheSectionTable) {
         EXPECT_EQ(gf_hasAirportSection("f.bgl"), c.airport) << c.name;
     }
     EXPECT_FALSE(gf_hasAirportSection("missing.bgl"));
+    BglHandOffs none;
+    for (const OddFile kind : oddFileKinds()) {  // neither taken for a file nor waited for
+        ASSERT_TRUE(makeOddFile(kind, "odd.bgl"));
+        EXPECT_FALSE(gf_hasAirportSection("odd.bgl")) << oddFileName(kind);
+        EXPECT_NO_THROW(gf_readBglFile("odd.bgl", none, false)) << oddFileName(kind);
+    }
 }
 
 TEST_F(BglReader, ShortFilesThrowUpToFourBytesAndEndQuietlyUpTo56) {
@@ -242,6 +249,24 @@ TEST_F(BglReader, SectionsSharingTheirSubsectionsHandEachAirportOnce) {
     const Walked w = walk(shared);
     EXPECT_EQ(w.airports, (Names{"EGLL", "EGLC", "EGSS"}));
     EXPECT_TRUE(w.log.empty()) << w.log.front();
+}
+
+// Files that pass the quick test but whose airports are then lost say so in one line each.
+TEST_F(BglReader, AirportFilesReadToNothingSaySo) {
+    bw::File header = bw::gf_airportFile({bw::gf_sampleAirport("EDDF", 3)});
+    header.headerSize = 60;
+    std::vector<std::pair<bw::File, std::string>> cases = {
+        {header, "===> header size 60 is not 56, no airport read, in in.bgl"}};
+    for (const uint32_t size : {0u, 2u}) {
+        bw::File file = bw::gf_airportFile({bw::gf_sampleAirport("EDDF", 3)});
+        file.sections[1].subsections[0].size = size;
+        cases.emplace_back(file, "===> records of subsection 0 of airport section 1 have 0 bytes, none read, in in.bgl");
+    }
+    for (const auto& [file, line] : cases) {
+        const Walked w = walk(file);
+        EXPECT_TRUE(w.airports.empty()) << line;
+        EXPECT_EQ(w.log, Names{line});
+    }
 }
 
 TEST_F(BglReader, NotRecognisedMarkEndsTheFileOnlyUnderMsfs2024) {

@@ -2,9 +2,15 @@
 // headings, duplicate names by size, elevation, helipads and records that break their bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "airports/airport_scan_log.h"
@@ -175,6 +181,127 @@ TEST_F(BglStands, DuplicateNamesAreToldApartByRadius) {
     const Read many = read({withParkings(eight)});
     EXPECT_EQ(many.names(), (Names{"g3f", "g3e", "g3d", "g3c", "g3b", "g3a", "g3"}));
     EXPECT_EQ(many.log, Names{"===> Warning more then 6 the same ids g3, in x.bgl"});
+}
+
+// The renaming as it was first written: a walk over all stands per group, which took the square
+// of the stand count. Kept here to check that the faster one gives exactly its names.
+void renameDuplicatesByWalk(std::vector<ParkPos>& stands) {
+    constexpr std::array<std::string_view, 7> suffixes = {"", "a", "b", "c", "d", "e", "f"};
+    const auto inGroup = [](const ParkPos& stand, const std::string& base) {
+        if (stand.name.size() == base.size()) return stand.name == base;
+        if (stand.name.size() != base.size() + 1 || stand.name.compare(0, base.size(), base) != 0) return false;
+        const char last = stand.name.back();
+        return last >= 'a' && last <= 'f';
+    };
+    while (true) {
+        const auto first = std::find_if(stands.begin(), stands.end(), [](const ParkPos& s) { return s.scanMark; });
+        if (first == stands.end()) return;
+        first->scanMark = 0;
+        const std::string base = first->name.empty() ? std::string() : first->name.substr(0, first->name.size() - 1);
+        std::vector<size_t> group;
+        for (size_t i = 0; i < stands.size(); ++i) {
+            if (!inGroup(stands[i], base)) continue;
+            stands[i].scanMark = 0;
+            group.push_back(i);
+        }
+        std::stable_sort(group.begin(), group.end(),
+                         [&](size_t a, size_t b) { return stands[a].radius > stands[b].radius; });
+        for (size_t j = 0; j < group.size() && j < suffixes.size(); ++j)
+            stands[group[j]].name = base + std::string(suffixes[j]);
+    }
+}
+
+// Random airports: names repeated up to seven times and suffixed as the reader does, radii with
+// ties, and now and then a name or mark the reader never makes.
+TEST_F(BglStands, RenamingGivesTheNamesOfTheWalkOverAllStands) {
+    std::mt19937 random(20261207);
+    const std::vector<std::string> bases = {"g1", "g12", "g2", "p1", "A3", "7", "r10"};
+    const std::vector<std::string> odd = {"", "a", "g", "g1a", "g1x", "g12b", "1", "g1f"};
+    for (int round = 0; round < 1500; ++round) {
+        std::vector<ParkPos> stands;
+        std::set<std::string> taken;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            const float radius = static_cast<float>(10 + random() % 4 * 5);
+            if (random() % 10 == 0) {
+                ParkPos& s = stands.emplace_back(odd[random() % odd.size()], std::vector<ParkPosOption>{}, 1.0, 1.0,
+                                                 0.0, radius, false, false, false);
+                s.scanMark = random() % 2;
+                continue;
+            }
+            const std::string name = bases[random() % bases.size()];
+            std::string given = name;
+            for (const char* suffix : {"a", "b", "c", "d", "e", "f"}) {
+                if (taken.count(given) == 0) break;
+                given = name + suffix;
+            }
+            if (!taken.insert(given).second) continue;  // the seventh repeat is left out
+            ParkPos& s = stands.emplace_back(given, std::vector<ParkPosOption>{}, 1.0, 1.0, 0.0, radius, false, false,
+                                             false);
+            s.scanMark = given.size() != name.size();
+        }
+        std::vector<ParkPos> expected = stands;
+        renameDuplicatesByWalk(expected);
+        gf_renameDuplicateStands(stands);
+        ASSERT_EQ(stands.size(), expected.size());
+        for (size_t i = 0; i < stands.size(); ++i) {
+            ASSERT_EQ(stands[i].name, expected[i].name) << "round " << round << " stand " << i;
+            ASSERT_EQ(stands[i].scanMark, expected[i].scanMark) << "round " << round << " stand " << i;
+        }
+    }
+}
+
+// 65,535 parkings in same-name groups of seven took seconds (half a minute under the sanitizers),
+// and a stop request waited for them.
+TEST_F(BglStands, ManyRepeatedNamesAreRenamedInLinearTime) {
+    std::vector<bw::Parking> parkings;
+    for (uint32_t i = 0; i < 65535; ++i) {
+        const uint32_t group = i / 7;
+        parkings.push_back(gate(static_cast<uint8_t>(10 + group / 4096), static_cast<uint16_t>(group % 4096),
+                                20.0f + static_cast<float>(i % 7)));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Read r = read({withParkings(parkings)});
+    const auto took = std::chrono::steady_clock::now() - start;
+    const auto& s = r.only().stands;
+    ASSERT_EQ(s.size(), 65535u);
+    EXPECT_EQ(s[0].name, "g0f");  // the smallest of its group
+    EXPECT_EQ(s[6].name, "g0");
+    EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+// An airport lost to a record too small for subrecords or a parking count too small says so; one
+// whose entries were each skipped by rule was said already, or is meant to stay silent.
+TEST_F(BglStands, AirportsReadToNoStandOrPartlySaySo) {
+    const std::vector<bw::Parking> three = {gate(10, 1), gate(10, 2), gate(10, 3)};
+    bw::Airport small = withParkings(three);
+    small.size = 44;
+    bw::Airport none = withParkings(three);
+    std::get<bw::ParkingList>(none.subrecords[0]).count = 0;
+    bw::Airport one = withParkings(three);
+    std::get<bw::ParkingList>(one.subrecords[0]).count = 1;
+    bw::Airport vehicles = withParkings({gate(10, 1)});
+    std::get<bw::ParkingList>(vehicles.subrecords[0]).parkings[0].type = 12;
+    struct Case {
+        const char* name;
+        bw::Airport airport;
+        size_t stands;
+        Names log;
+    };
+    const std::vector<Case> cases = {
+        {"record of 44 bytes", small, 0, {"===> airport EDDF has no parkings, in x.bgl"}},
+        {"no parking list", bw::Airport{}, 0, {"===> airport EDDF has no parkings, in x.bgl"}},
+        {"count 0", none, 0, {"===> parking list of EDDF counts 0 entries and leaves 168 bytes unread, in x.bgl"}},
+        {"count 1", one, 1, {"===> parking list of EDDF counts 1 entries and leaves 112 bytes unread, in x.bgl"}},
+        {"vehicle parking only", vehicles, 0, {}},
+        {"whole", withParkings(three), 3, {}},
+    };
+    for (const Case& c : cases) {
+        const Read r = read({c.airport});
+        ASSERT_EQ(r.airports.size(), 1u) << c.name;
+        EXPECT_EQ(r.only().stands.size(), c.stands) << c.name;
+        EXPECT_EQ(r.log, c.log) << c.name;
+    }
 }
 
 TEST_F(BglStands, ElevationInFeetWithinItsBounds) {

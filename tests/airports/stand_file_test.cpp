@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "stand_fixture.h"
 
@@ -159,12 +160,40 @@ TEST_F(StandFileFormat, ElementReaderNumbersAsTheLibraryReadsThem) {
         const pugi::xml_node e = doc.child("parkpositions").child("parkpos");
         const double expected = e.attribute("latitude").as_double();
         std::vector<ParkPos> read;
-        const bool valid = std::isfinite(expected) && std::fabs(expected) <= 90.0;
+        // Nothing readable is no latitude 0: the stand is refused.
+        const bool readable = t != "-" && t != ".";
+        const bool valid = readable && std::isfinite(expected) && std::fabs(expected) <= 90.0;
         ASSERT_EQ(gf_readParkPos(e, "a", 0, read), valid) << text;
         if (!valid) continue;
         EXPECT_EQ(read[0].lat, expected) << text;
         EXPECT_EQ(read[0].radius, expected * nmPerMetre) << text;
         EXPECT_EQ(read[0].heading, expected * radiansPerDegree) << text;
+    }
+}
+
+// An unreadable latitude or longitude read as 0 put the stand on the equator or the prime
+// meridian. Both unreadable, or both 0, is the unset position: skipped without a word.
+TEST_F(StandFileFormat, UnreadablePositionsRefuseTheStand) {
+    struct Case {
+        const char* lat;
+        const char* lon;
+        bool appended;
+        bool logged;
+    };
+    const std::vector<Case> cases = {
+        {"", "5", false, true},  {"x", "5", false, true}, {"5", "", false, true}, {"5", "x", false, true},
+        {"-", "5", false, true}, {"", "", false, false},  {"x", "x", false, false}, {"0", "0", false, false},
+        {"0", "5", true, false}, {"5", "0", true, false}, {"5.5x", "6", true, false},
+    };
+    for (const Case& c : cases) {
+        const auto doc = parse(std::string("<parkpos id=\"s\" latitude=\"") + c.lat + "\" longitude=\"" + c.lon + "\"/>");
+        std::vector<ParkPos> read;
+        EXPECT_EQ(gf_readParkPos(doc.child("parkpos"), "s", 0, read), c.appended) << c.lat << "/" << c.lon;
+        gf_closeLog();
+        const std::string line = std::string("stand \"s\" refused: latitude \"") + c.lat + "\" or longitude \"" + c.lon +
+                                 "\" is no number";
+        EXPECT_EQ(log().find(line) != std::string::npos, c.logged) << c.lat << "/" << c.lon;
+        gf_openLog("test");
     }
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,9 @@
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "foundation/utf8_path.h"
+#include "foundation/xml.h"
 #include "support/foundation_env.h"
+#include "support/odd_files.h"
 #include "support/platform.h"
 
 namespace vdl {
@@ -207,6 +210,27 @@ TEST(FilesTest, KilledWriterLeavesTheFileWholeAndItsTemporaryFileIsRemoved) {
     for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(gf_utf8FromPath(e.path().filename()));
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"mine.tmp", "saved.xml"}));
+}
+
+// A folder claims an absurd size to some readers, and opening a FIFO waits for a writer for
+// good: the readers by name take neither for a file.
+TEST(FilesTest, OnlyRegularFilesAreRead) {
+    TempWorkDir dir;
+    test::writeWholeFile("plain.xml", "<a/>\n");
+    EXPECT_TRUE(gf_isRegularFile("plain.xml"));
+    EXPECT_FALSE(gf_isRegularFile("missing.xml"));
+    EXPECT_EQ(gf_loadXmlFile(*std::make_unique<pugi::xml_document>(), "missing.xml").status, pugi::status_file_not_found);
+    for (const test::OddFile kind : test::oddFileKinds()) {
+        const char* name = test::oddFileName(kind);
+        ASSERT_TRUE(test::makeOddFile(kind, "odd.xml")) << name;
+        EXPECT_FALSE(gf_isRegularFile("odd.xml")) << name;
+        EXPECT_EQ(gf_detectEncoding("odd.xml"), CANNOT_OPEN) << name;
+        std::vector<std::string> lines;
+        EXPECT_FALSE(gf_readFileByEncoding(UTF8, "odd.xml", lines)) << name;
+        EXPECT_FALSE(gf_readFileLines("odd.xml", 4).has_value()) << name;
+        pugi::xml_document doc;
+        EXPECT_EQ(gf_loadXmlFile(doc, "odd.xml").status, pugi::status_io_error) << name;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "foundation/paths.h"
 #include "foundation/utf8_path.h"
 #include "support/foundation_env.h"
+#include "support/odd_files.h"
 
 namespace vdl {
 namespace {
@@ -71,6 +72,15 @@ TEST(ParametersFileTest, MissingFileIsRebuiltFromTheDefaults) {
     ASSERT_TRUE(gf_loadParameters());
     EXPECT_EQ(fileValue("MAX_LIVE"), "-1");
     EXPECT_EQ(test::readWholeFile(gf_parametersPath().string() + ".bad"), broken);
+
+    // So is a folder or a FIFO in its place: loading neither aborts nor waits.
+    for (const test::OddFile kind : test::oddFileKinds()) {
+        std::filesystem::remove_all(gf_parametersPath().string() + ".bad");
+        ASSERT_TRUE(test::makeOddFile(kind, gf_parametersPath())) << test::oddFileName(kind);
+        ASSERT_TRUE(gf_loadParameters()) << test::oddFileName(kind);
+        EXPECT_EQ(fileValue("MAX_LIVE"), "-1") << test::oddFileName(kind);
+        EXPECT_TRUE(std::filesystem::exists(gf_parametersPath().string() + ".bad")) << test::oddFileName(kind);
+    }
 }
 
 TEST(ParametersFileTest, UnknownAndRepeatedEntriesAreRemovedAndMissingOnesAdded) {

@@ -62,6 +62,26 @@ TEST(TimeTest, HalfHourSetsToTextAndBack) {
     }
 }
 
+// A list of many bad items logged each with the whole list: 50,000 of them wrote 51 MB. The lines
+// keep their form with the list cut short, and only the first few are written.
+TEST(TimeTest, ManyBadHalfHoursLogABoundedPart) {
+    test::TempWorkDir dir;
+    ASSERT_TRUE(gf_openLog("MSFS 2020"));
+    std::string text = "5";
+    for (int i = 0; i < 50000; ++i) text += ",x" + std::to_string(i);
+    EXPECT_EQ(gf_bitset2hours(gf_hours2bitset(text, "EDDF")), "5");
+    const std::string longItem(500, '9');
+    EXPECT_TRUE(gf_hours2bitset(longItem, "EDDF").none());
+    gf_closeLog();
+    const std::string log = test::readWholeFile("Log.txt");
+    EXPECT_LT(log.size(), 8000u);
+    const std::string cut = text.substr(0, 80) + "... (" + std::to_string(text.size()) + " characters)";
+    EXPECT_NE(log.find("===> EDDF invalid hour \"x0\" in " + cut + "\n"), std::string::npos);
+    EXPECT_NE(log.find("===> EDDF invalid hour \"x9\" in " + cut + "\n"), std::string::npos);
+    EXPECT_EQ(log.find("\"x10\""), std::string::npos);
+    EXPECT_NE(log.find("invalid half hours: ... and 49,991 more"), std::string::npos);
+}
+
 // Texts near the writer's plain form read as the general rule says, and only bad items are logged.
 TEST(TimeTest, HalfHourTextsNearThePlainForm) {
     test::TempWorkDir dir;

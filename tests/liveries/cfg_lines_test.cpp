@@ -9,6 +9,7 @@
 
 #include "liveries/cfg_reader.h"
 #include "support/data_env.h"
+#include "support/odd_files.h"
 
 namespace vdl::test {
 namespace {
@@ -212,6 +213,10 @@ TEST(CfgLines, TheFourEncodingsReadAlike) {
     ASSERT_EQ(gf_readCfgFile("a.cfg", cfg), CfgRead::Ok);
     EXPECT_EQ(cfg.lines, expected);
     EXPECT_EQ(gf_readCfgFile("missing.cfg", cfg), CfgRead::CannotOpen);
+    for (const OddFile kind : oddFileKinds()) {  // a FIFO blocked the open
+        ASSERT_TRUE(makeOddFile(kind, "odd.cfg"));
+        EXPECT_EQ(gf_readCfgFile("odd.cfg", cfg), CfgRead::CannotOpen) << oddFileName(kind);
+    }
 }
 
 TEST(CfgLines, AFileMixingWindows1252AndUtf8IsDecodedLineByLine) {

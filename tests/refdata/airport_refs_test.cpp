@@ -5,6 +5,8 @@
 
 #include "files_fixture.h"
 #include "refdata/hooks.h"
+#include "refdata/regcodes.h"
+#include "support/odd_files.h"
 
 namespace vdl::test {
 namespace {
@@ -91,6 +93,18 @@ TEST_F(AirportRefsTest, ClosestAirportAsksTheStandsWhenTwoAreInReach) {
 
     gf_setClosestStandHook([](const std::string&, double, double, std::string&) { return 100.0; });
     EXPECT_EQ(gf_closestAirport(lat, lon, 30.0)->code, "EDDL");  // a tie keeps the nearest
+}
+
+// A reference or registration file that is a folder or a FIFO fails its load; the FIFO's open
+// waited for good.
+TEST_F(AirportRefsTest, ReferenceFilesThatAreNoFilesFailTheirLoad) {
+    for (const OddFile kind : oddFileKinds()) {
+        ASSERT_TRUE(makeOddFile(kind, "odd/file.xml"));
+        EXPECT_FALSE(gf_readAirportRefs("odd/file.xml")) << oddFileName(kind);
+        EXPECT_FALSE(gf_readAirportNames("odd/file.xml")) << oddFileName(kind);
+        std::vector<LiveryRegcodes> records;
+        EXPECT_FALSE(gf_readAigRegcodes("odd/file.xml", records)) << oddFileName(kind);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "files_fixture.h"
 #include "refdata/zip_archive.h"
 #include "support/http_server.h"
+#include "support/odd_files.h"
 
 namespace vdl::test {
 namespace {
@@ -47,6 +48,12 @@ TEST_F(ZipTest, MissingAndBrokenArchivesFailCleanly) {
     EXPECT_FALSE(missing.open());
     EXPECT_NE(missing.error().find("nothing.zip"), std::string::npos);
     EXPECT_FALSE(missing.readText(ZipEntry{"x", 0, 3}));
+
+    for (const OddFile kind : oddFileKinds()) {  // a FIFO blocked the open
+        ASSERT_TRUE(makeOddFile(kind, "odd.zip"));
+        ZipArchive odd("odd.zip");
+        EXPECT_FALSE(odd.open()) << oddFileName(kind);
+    }
 
     writeWholeFile("text.zip", "PK but not really a zip");
     ZipArchive notZip("text.zip");

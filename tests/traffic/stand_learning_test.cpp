@@ -7,6 +7,7 @@
 #include "airports/park_airport_state.h"
 #include "airports/reset.h"
 #include "airports/stand_records.h"
+#include "foundation/time.h"
 #include "support/traffic_env.h"
 #include "traffic/stand_learning.h"
 
@@ -83,14 +84,21 @@ TEST_F(StandLearning, WhatIsNotRecorded) {
     EXPECT_EQ(updateCount, count);
 }
 
-TEST_F(StandLearning, ADroppedOptionKeepsItsIdAndIsPassedOver) {
+// The drop keeps an option out of the static plan only: recording goes on with it. A second
+// option of the same registration and day was saved beside it and merged away at the next load.
+TEST_F(StandLearning, ADroppedOptionKeepsItsIdAndIsStillRecorded) {
     ASSERT_TRUE(gf_addRealParkPosOption(1, *ac, true, {2, 10}));
     ParkPosOption& first = parkPositions.front().options.front();
     first.dropped = true;
     EXPECT_FALSE(gf_matchOption(first, "SWR12", ac->identity));
-    ASSERT_TRUE(gf_addRealParkPosOption(1, *ac, false, {2, 11}));
-    ASSERT_EQ(parkPositions.front().options.size(), 2u);
+    ASSERT_TRUE(gf_addRealParkPosOption(1, *ac, true, {2, 12}));
+    ASSERT_EQ(parkPositions.front().options.size(), 1u);
     EXPECT_EQ(parkPositions.front().options[0].id, 1u);
+    EXPECT_EQ(gf_bitset2hours(parkPositions.front().options[0].hours), "10,11,12");  // the gap filled too
+    EXPECT_TRUE(parkPositions.front().options[0].dropped);
+    // Another weekday is another option.
+    ASSERT_TRUE(gf_addRealParkPosOption(1, *ac, false, {3, 12}));
+    ASSERT_EQ(parkPositions.front().options.size(), 2u);
     EXPECT_EQ(parkPositions.front().options[1].id, 2u);
 }
 
