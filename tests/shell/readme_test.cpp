@@ -36,13 +36,10 @@ std::string lf_section(const std::string& text, const std::string& heading) {
     return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-class ReadmeTest : public test::ShellTest {
+class ReadmeTest : public test::WindowShellTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        ASSERT_TRUE(gf_makeProgramFolder());
-        ASSERT_TRUE(gf_loadParameters());
-        gf_initMainWindow();
+        WindowShellTest::SetUp();
         readme_ = lf_readme("README.md");
         ASSERT_FALSE(readme_.empty()) << "README.md not found under " << VDL_SOURCE_DIR;
     }

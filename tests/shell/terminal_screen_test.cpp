@@ -132,17 +132,10 @@ class Screen {
     std::pair<int, int> saved_{0, 0};
 };
 
-bool lf_has(const std::vector<std::string>& lines, const std::string& part) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
-
-class TerminalScreenTest : public test::ShellTest {
+class TerminalScreenTest : public test::WindowShellTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        ASSERT_TRUE(gf_makeProgramFolder());
-        ASSERT_TRUE(gf_loadParameters());
-        gf_initMainWindow();
+        WindowShellTest::SetUp();
         const std::pair<const char*, const char*> counters[] = {
             {"# liveries", "2950"},           {"simulator", "running"},
             {"RealTraffic", "connected, version 10.0.240 level 2"},
@@ -164,7 +157,7 @@ class TerminalScreenTest : public test::ShellTest {
             auto lines = gf_layoutTerminal(rows, columns, text, {{}, true, true, page});
             const std::string last = "-- options " + std::to_string(page) + " of " + std::to_string(page) + ":";
             pages.push_back(std::move(lines));
-            if (lf_has(pages.back(), last)) return pages;
+            if (test::hasLine(pages.back(), last)) return pages;
         }
         ADD_FAILURE() << "no last page";
         return pages;

@@ -22,19 +22,8 @@ size_t lf_chars(const std::string& s) {
     return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
-bool lf_has(const std::vector<std::string>& lines, const std::string& part) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
-
-class TerminalViewTest : public test::ShellTest {
+class TerminalViewTest : public test::WindowShellTest {
   protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        ASSERT_TRUE(gf_makeProgramFolder());
-        ASSERT_TRUE(gf_loadParameters());
-        gf_initMainWindow();
-    }
-
     // The counters a run shows, in the order the main loop first sets them.
     static void setRunCounters() {
         const std::pair<const char*, const char*> counters[] = {
@@ -111,21 +100,21 @@ TEST_F(TerminalViewTest, StatusErrorCountersAndConnectionsStayOnScreenAtEverySiz
                                   (c.help ? " help" : "");
         EXPECT_LE(lines.size(), static_cast<size_t>(c.rows - terminalInputRows)) << where;
         for (const auto& line : lines) EXPECT_LE(lf_chars(line), static_cast<size_t>(c.columns)) << where << ": " << line;
-        EXPECT_TRUE(lf_has(lines, "status: a status line")) << where;
-        EXPECT_TRUE(lf_has(lines, "Error 30: input/dbase.xml not found")) << where;
-        EXPECT_TRUE(lf_has(lines, "simulator time left: 9:58")) << where;
-        for (const auto& [name, value] : text.counters) EXPECT_TRUE(lf_has(lines, name + ": ")) << where << ": " << name;
-        EXPECT_TRUE(lf_has(lines, "RealTraffic: connected")) << where;
+        EXPECT_TRUE(test::hasLine(lines, "status: a status line")) << where;
+        EXPECT_TRUE(test::hasLine(lines, "Error 30: input/dbase.xml not found")) << where;
+        EXPECT_TRUE(test::hasLine(lines, "simulator time left: 9:58")) << where;
+        for (const auto& [name, value] : text.counters) EXPECT_TRUE(test::hasLine(lines, name + ": ")) << where << ": " << name;
+        EXPECT_TRUE(test::hasLine(lines, "RealTraffic: connected")) << where;
         const bool everyOption = std::all_of(text.optionRows.begin(), text.optionRows.end(),
-                                             [&](const std::string& row) { return lf_has(lines, row); });
+                                             [&](const std::string& row) { return test::hasLine(lines, row); });
         EXPECT_EQ(everyOption, c.allOptions) << where;
         // On help the first page of the options by name; without it the option rows only when
         // all of them fit.
         if (c.help) {
-            EXPECT_TRUE(lf_has(lines, "-- options 1 of ")) << where;
-            EXPECT_TRUE(lf_has(lines, text.optionNames.front())) << where;
+            EXPECT_TRUE(test::hasLine(lines, "-- options 1 of ")) << where;
+            EXPECT_TRUE(test::hasLine(lines, text.optionNames.front())) << where;
         } else if (!c.allOptions) {
-            EXPECT_FALSE(lf_has(lines, "-- options --")) << where;
+            EXPECT_FALSE(test::hasLine(lines, "-- options --")) << where;
         }
     }
 }

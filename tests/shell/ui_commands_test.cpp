@@ -17,15 +17,7 @@
 namespace vdl {
 namespace {
 
-class UiCommandTest : public test::ShellTest {
-  protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        ASSERT_TRUE(gf_makeProgramFolder());
-        ASSERT_TRUE(gf_loadParameters());
-        gf_initMainWindow();
-    }
-};
+class UiCommandTest : public test::WindowShellTest {};
 
 TEST_F(UiCommandTest, BoxesTakeConfirmedValuesSaveThemAndAskTheRunWorker) {
     const struct {

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "shell/reset.h"
 #include "support/foundation_env.h"
 #include "support/wait.h"
+#include "window/main_window.h"
 
 namespace vdl::test {
 
@@ -47,5 +51,21 @@ class ShellTest : public ::testing::Test {
 
     TempWorkDir dir;
 };
+
+// With the program folder, the parameters and the main window made, as a start-up makes them.
+class WindowShellTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_TRUE(gf_makeProgramFolder());
+        ASSERT_TRUE(gf_loadParameters());
+        gf_initMainWindow();
+    }
+};
+
+// True when one of the lines holds the part.
+inline bool hasLine(const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
 
 }  // namespace vdl::test
