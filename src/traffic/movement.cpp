@@ -389,7 +389,8 @@ void nextPos(LiveAc& ac) {
         if (ac.reversing) gf_clearCurve(ac);
     }
 
-    if (ac.state != AcState::active) return;  // the ground half may have removed it
+    // The ground half may have removed it (an object created in the air flies before it is active).
+    if (ac.state != AcState::active && ac.state != AcState::creating) return;
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {
         lf_setLegRates(ac, clock);
     } else {
