@@ -76,10 +76,12 @@ protected:
         }
     }
 
+    // The object that flew the aircraft, removed or not.
     StandInObject object() {
-        const auto o = sim->objectByTail(callsign);
-        EXPECT_TRUE(o.has_value()) << callsign << " was never created";
-        return o.value_or(StandInObject{});
+        for (const auto& o : sim->aiObjects())
+            if (o.tailNumber == callsign) return o;
+        ADD_FAILURE() << callsign << " was never created\n" << logText();
+        return {};
     }
 
     tracks::RunVerdict verdict() {

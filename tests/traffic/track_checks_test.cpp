@@ -83,7 +83,7 @@ std::vector<FaultCase> faultCases() {
              auto r = makeTrack(20, 15, 90, true);
              for (std::size_t i = 1000; i < r.track.size(); ++i) r.track[i].longitude += 0.01;
              return std::vector{r};
-         }, {Check::jump, Check::groundAccel}},
+         }, {Check::jump, Check::groundAccel, Check::groundBrake}},
         {"air turn over the category's rate", [] { return std::vector{makeTrack(20, 250, 0, false, 9.0, 5000)}; },
          {Check::airTurn}},
         {"ground spin", [] { return std::vector{makeTrack(20, 2, 0, true, 40.0)}; }, {Check::groundTurn}},

@@ -18,7 +18,8 @@ namespace {
 constexpr std::array<std::string_view, checkCount> checkNames = {
     "jump m", "air turn deg/s", "ground turn deg/s", "bank deg", "below ground ft", "ground climb ft",
     "lift-off kt short", "slow climb fpm", "touchdown drop ft", "nose off path deg", "bound after s",
-    "flown twice s", "air climb fpm", "air descent fpm", "ground vs fpm", "ground accel kt/s", "still in air s",
+    "flown twice s", "air climb fpm", "air descent fpm", "ground vs fpm", "ground accel kt/s", "ground brake kt/s",
+    "still in air s",
     "air slow kt"};
 
 // Speeds and rates are judged over a little time, so that a single short frame does not count.
@@ -269,17 +270,21 @@ void lf_checkGroundVs(const Track& t, const CheckSettings& s, ObjectVerdict& v) 
     }
 }
 
-// Speed gained or lost on the ground: local speeds a second apart.
+// Speed gained and lost on the ground: local speeds a second apart.
 void lf_checkGroundAccel(const Track& t, const std::vector<double>& speed, const ObjectLimits& lim,
                          const CheckSettings& s, ObjectVerdict& v) {
-    CheckResult& r = v[Check::groundAccel];
-    r.limit = lim.groundAccelKtPerS * (1.0 + s.accelAllowance);
+    CheckResult& gain = v[Check::groundAccel];
+    CheckResult& loss = v[Check::groundBrake];
+    gain.limit = lim.groundAccelKtPerS * (1.0 + s.accelAllowance);
+    loss.limit = lim.groundBrakeKtPerS * (1.0 + s.accelAllowance);
     std::size_t j = 0;
     for (std::size_t i = 1; i < t.size(); ++i) {
         while (j + 1 < i && t[i].time - t[j + 1].time >= turnWindowSeconds) ++j;
         const double dt = t[i].time - t[j].time;
         if (dt < turnWindowSeconds || !t[i].onGround || !t[j].onGround) continue;
-        lf_note(r, mpsToKt(std::fabs(speed[i] - speed[j])) / dt, t[i].time);
+        const double rate = mpsToKt(speed[i] - speed[j]) / dt;
+        lf_note(gain, rate, t[i].time);
+        lf_note(loss, -rate, t[i].time);
     }
 }
 

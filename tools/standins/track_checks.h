@@ -26,7 +26,8 @@ struct ObjectLimits {
     bool rotorcraft = false;
     double maxClimbFpm = 3000.0;
     double airFloorKt = 0.0;           // neither airspeed nor ground speed below it in the air
-    double groundAccelKtPerS = 100.0;  // speed gained or lost per second on the ground
+    double groundAccelKtPerS = 100.0;  // speed gained per second on the ground
+    double groundBrakeKtPerS = 100.0;  // speed lost per second on the ground
 };
 
 // The category's limits, from the movement's own tables (one traffic step is 10 ms).
@@ -34,7 +35,8 @@ inline ObjectLimits gf_limitsOfCategory(AircraftCategory c) {
     const auto i = gf_categoryIndex(c);
     const FlightCategoryValues& f = flightValuesOfCategory[i];
     return {baseTurnRateDegOfCategory[i] * 100.0, f.maxBankDeg, f.maxBankRateDeg * 100.0, f.rotationSpeedKt,
-            c == AircraftCategory::Rotorcraft, f.maxClimbFtPerStep * 6000.0, f.airFloorKt, f.groundAccelKtPerS};
+            c == AircraftCategory::Rotorcraft, f.maxClimbFtPerStep * 6000.0, f.airFloorKt, f.groundAccelKtPerS,
+            f.groundBrakeKtPerS};
 }
 
 // The run-wide tolerances.
@@ -59,7 +61,7 @@ struct CheckSettings {
     double maxDescentFpm = 6000.0;
     double groundVsFpm = 1.0;          // vertical speed handed over on the ground
     double groundSettleSeconds = 1.0;  // after a touchdown, before the ground's vertical speed counts
-    double accelAllowance = 0.25;      // share above the category's ground acceleration
+    double accelAllowance = 0.25;      // share above the category's ground acceleration and braking
     double airStillSeconds = 0.5;      // standing still in the air after the binding
     double floorAboveGroundFt = 50.0;  // the air speed floor holds above this height
 };
@@ -80,11 +82,12 @@ enum class Check : std::size_t {
     airClimb,     // ft/min of climb in the air
     airDescent,   // ft/min of descent in the air
     groundVs,     // ft/min of vertical speed handed over on the ground
-    groundAccel,  // kt/s gained or lost on the ground
+    groundAccel,  // kt/s gained on the ground
+    groundBrake,  // kt/s lost on the ground
     airStill,     // s standing still in the air after the binding
     airSlow,      // kt below the category's floor in the air (airspeed or ground speed)
 };
-inline constexpr std::size_t checkCount = 18;
+inline constexpr std::size_t checkCount = 19;
 std::string_view gf_checkName(Check c);
 
 struct CheckResult {
