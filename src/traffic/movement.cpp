@@ -201,6 +201,14 @@ double lf_rollShare(LiveAc& ac, double stepNm) {
     return kt / wantKt;
 }
 
+// The nose turns towards the path: a rolling object brakes to a stop along its way meanwhile
+// rather than standing at once. Answers the share of the leg's step taken in this step.
+double lf_brakeWhileAligning(LiveAc& ac, double stepNm) {
+    const double wantKt = std::isfinite(stepNm) ? stepNm * clockUnitsPerHour : 0.0;
+    ac.movedKt = std::max(0.0, ac.movedKt - gf_flightValues(ac.identity.category).groundBrakeKtPerS / clockUnitsPerSecond);
+    return wantKt > 0.0 ? std::min(ac.movedKt / wantKt, 1.0) : 0.0;
+}
+
 // Length of a step of the position rates, nm (a plane around the position).
 double lf_rateStepNm(const LiveAc& ac) {
     const double north = ac.latRate * 60.0;
@@ -212,11 +220,8 @@ double lf_rateStepNm(const LiveAc& ac) {
 void lf_stepAlongLeg(LiveAc& ac) {
     const GroundState gs = ac.groundState;
     if (lf_groundFollowsPath(ac) && (ac.latRate != 0.0 || ac.lonRate != 0.0)) {
-        if (!lf_alignNose(ac, ac.legBearing)) {
-            ac.movedKt = 0.0;
-            return;
-        }
-        const double share = lf_rollShare(ac, lf_rateStepNm(ac));
+        const bool aligned = lf_alignNose(ac, ac.legBearing);
+        const double share = aligned ? lf_rollShare(ac, lf_rateStepNm(ac)) : lf_brakeWhileAligning(ac, lf_rateStepNm(ac));
         if (std::isfinite(ac.latRate)) ac.lat += ac.latRate * share;
         if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate * share);
         return;
@@ -235,40 +240,34 @@ void lf_stepAlongLeg(LiveAc& ac) {
 
 // Along the curve: the position on it, the nose towards its tangent (backwards in a pushback).
 void lf_stepAlongCurve(LiveAc& ac) {
-    double t = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
+    const double from = ac.curveT;
+    double t = std::min(from + ac.curveStep, maxCurveParameter);
     LatLon p;
     double bearing = 0.0;
-    bool ok = bezierPoint(*ac.curve, t, p, bearing);
-    if (ok) {
-        // The curve's parameter runs unevenly: the step is measured along it.
-        const double share = lf_rollShare(ac, gf_distanceNm(lf_pos(ac), p));
-        if (share != 1.0) {
-            t = std::min(ac.curveT + (t - ac.curveT) * share, maxCurveParameter);
-            ok = bezierPoint(*ac.curve, t, p, bearing);
-            // At the curve's end early: the next leg starts there and then.
-            const uint32_t next = clock100.load() + 1;
-            if (t >= maxCurveParameter && !ac.stream.empty() && gf_unitsFrom(next, ac.stream.front().time) > 0)
-                ac.stream.front().time = next;
-        }
-    }
-    if (!ok) {
-        ac.curveT = t;
+    const auto at = [&](double u) {
+        if (bezierPoint(*ac.curve, u, p, bearing)) return true;
+        ac.curveT = u;
         gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
-        return;
-    }
-    if (lf_groundFollowsPath(ac)) {
-        if (lf_alignNose(ac, bearing)) {
-            ac.curveT = t;
-            ac.lat = p.lat;
-            ac.lon = p.lon;
-        } else {
-            ac.movedKt = 0.0;
-        }
-        return;
+        return false;
+    };
+    if (!at(t)) return;
+    // The curve's parameter runs unevenly: the step is measured along it.
+    const double stepNm = gf_distanceNm(lf_pos(ac), p);
+    const bool follows = lf_groundFollowsPath(ac);
+    const bool aligned = !follows || lf_alignNose(ac, bearing);
+    const double share = aligned ? lf_rollShare(ac, stepNm) : lf_brakeWhileAligning(ac, stepNm);
+    if (share != 1.0) {
+        t = std::min(from + (t - from) * share, maxCurveParameter);
+        if (!at(t)) return;
+        // At the curve's end early: the next leg starts there and then.
+        const uint32_t next = clock100.load() + 1;
+        if (t >= maxCurveParameter && !ac.stream.empty() && gf_unitsFrom(next, ac.stream.front().time) > 0)
+            ac.stream.front().time = next;
     }
     ac.curveT = t;
     ac.lat = p.lat;
     ac.lon = p.lon;
+    if (follows) return;
     if (ac.groundState == GroundState::pushback) bearing = lf_wrap2Pi(bearing + pi);
     lf_turnTowards(ac, bearing, ac.identity.turnRate);
 }

@@ -62,8 +62,8 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
     // Rotating and lifting off, the object climbs as it really does, not as the data's leg says.
     if (ac.groundState == GroundState::climbOut) ac.vsFps = (ac.alt - altBefore) * clockUnitsPerSecond;
     // Rolling, the airspeed is the speed the object moves with, backwards in a pushback.
-    if (ac.onGround && ac.groundState != GroundState::climbOut && ac.tas != 0.0)
-        ac.tas = ac.tas < 0.0 ? -ac.movedKt : ac.movedKt;
+    if (ac.onGround && ac.groundState != GroundState::climbOut && !ac.stream.empty() && !ac.stream.front().stop)
+        ac.tas = ac.targetTas < 0.0 ? -ac.movedKt : ac.movedKt;
     if (ac.objectId != 0) {
         // Rolling or standing, the object does not sink or climb.
         const double vsFps = ac.onGround ? 0.0 : ac.vsFps;

@@ -33,6 +33,7 @@ struct Rec {
     double t = 0;  // seconds from the first record
     double lat = 0, lon = 0, alt = 0, kt = 0, track = 0, vs = 0;
     bool airborne = true;
+    double heading = -1.0;  // true heading, degrees; none when negative
 };
 
 class NoisyFlights : public TrafficTest {
@@ -66,6 +67,10 @@ protected:
                                          p.kt, p.track);
                 r.pos.vs = p.vs;
                 r.pos.airborne = p.airborne ? 1 : 0;
+                if (p.heading >= 0.0) {
+                    r.pos.trueHeading = degToRad(p.heading);
+                    r.pos.headingValid = 1;
+                }
                 r.reg = "PH-BXC";
                 queue(std::move(r));
                 feed.pop_front();
@@ -87,6 +92,7 @@ protected:
     tracks::RunVerdict verdict() {
         std::vector<RecordedTrack> all;
         for (const auto& o : sim->aiObjects()) all.push_back(tracks::gf_recordedTrack(o));
+        if (getenv("DUMPAT")) for (const auto& p : all[0].track) if (std::fabs(p.time - atof(getenv("DUMPAT"))) < 1.5) fprintf(stderr, "DUMP %.2f gs=%.1f tas=%.1f vs=%.1f og=%d lat=%.7f lon=%.7f hdg=%.1f\n", p.time, p.groundSpeed, p.trueAirspeed, p.verticalSpeed, p.onGround, p.latitude, p.longitude, radToDeg(p.heading));
         return tracks::gf_checkTracks(all, [](const RecordedTrack&) { return tracks::gf_limitsOfCategory(AircraftCategory::Large); });
     }
 
@@ -231,6 +237,40 @@ TEST_F(NoisyFlights, AircraftCreatedInTheAirFliesFromItsBinding) {
     const auto later = std::find_if(o.track.begin(), o.track.end(), [&](const TrackPoint& p) { return p.time >= bound->time + 1.0; });
     ASSERT_NE(later, o.track.end());
     EXPECT_GT(nmToMetres(gf_distanceNm({o.track.front().latitude, o.track.front().longitude}, {later->latitude, later->longitude})), 60.0);
+    const auto v = verdict();
+    EXPECT_TRUE(v.passed()) << v.failures() << v.report();
+}
+
+// Created while it is pushed back, where no stand is known: nose east, moving west at 4 kt for
+// 48 s, then it stands, and taxis off forwards to the north-east. The pushback is flown tail first from the start,
+// the nose where the records say it points, not turned round on the spot.
+TEST_F(NoisyFlights, PushbackUnderWayAtCreationIsFlownTailFirst) {
+    std::vector<Rec> recs;
+    LatLon pos = offsetMetres({worldAirportLat, worldAirportLon}, 0.0, 600.0);
+    double t = 0.0;
+    for (int i = 0; i <= 8; ++i, t += 6.0) {
+        recs.push_back({t, pos.lat, pos.lon, 0.0, 4.0, 270.0, 0.0, false, 90.0});
+        pos = offsetMetres(pos, 270.0, ktToMps(4.0) * 6.0);
+    }
+    for (int i = 0; i < 3; ++i, t += 6.0) recs.push_back({t, pos.lat, pos.lon, 0.0, 0.0, 270.0, 0.0, false, 90.0});
+    for (int i = 0; i < 8; ++i, t += 6.0) {
+        pos = offsetMetres(pos, 60.0, ktToMps(12.0) * 6.0);
+        recs.push_back({t, pos.lat, pos.lon, 0.0, 12.0, 60.0, 0.0, false, 60.0});
+    }
+    fly(recs, 30.0);
+    const StandInObject o = object();
+    ASSERT_GT(o.track.size(), 1000u);
+    EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(o.track.front().heading, degToRad(90.0)))), 5.0);
+    // While the records push it west it goes tail first with its nose east.
+    size_t backwards = 0;
+    for (const TrackPoint& p : o.track) {
+        if (p.time > o.track.front().time + 40.0) break;
+        if (p.groundSpeed < 1.0) continue;
+        ++backwards;
+        EXPECT_LT(p.trueAirspeed, 0.0) << "nose first at " << p.time << " s";
+        EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(p.heading, degToRad(90.0)))), 20.0) << "turned at " << p.time << " s";
+    }
+    EXPECT_GT(backwards, 1000u);
     const auto v = verdict();
     EXPECT_TRUE(v.passed()) << v.failures() << v.report();
 }

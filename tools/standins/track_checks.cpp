@@ -255,18 +255,21 @@ void lf_checkAirVerticalSpeed(const Track& t, const ObjectLimits& lim, const Che
     }
 }
 
-// The vertical speed handed to the simulator once the object has settled on the ground.
+// The vertical speed handed to the simulator once the object has settled on the ground, while
+// it neither rises nor sinks (a lift-off starts on the ground).
 void lf_checkGroundVs(const Track& t, const CheckSettings& s, ObjectVerdict& v) {
     CheckResult& r = v[Check::groundVs];
     r.limit = s.groundVsFpm;
     double since = -1.0;
-    for (const TrackPoint& p : t) {
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const TrackPoint& p = t[i];
         if (!p.onGround) {
             since = -1.0;
             continue;
         }
         if (since < 0.0) since = p.time;
-        if (p.time - since >= s.groundSettleSeconds) lf_note(r, std::fabs(p.verticalSpeed) * 60.0, p.time);
+        const bool level = i > 0 && t[i - 1].altAboveGround == p.altAboveGround;
+        if (level && p.time - since >= s.groundSettleSeconds) lf_note(r, std::fabs(p.verticalSpeed) * 60.0, p.time);
     }
 }
 
