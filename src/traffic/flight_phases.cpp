@@ -345,7 +345,8 @@ void setAirRates(LiveAc& ac) {
     lf_mark(ac, 0, markSlowRollDone);
     {
         const StreamPos& p1 = ac.stream[1];
-        ac.targetTas = p1.tas > 0.0 ? p1.tas : p1.speed;
+        // In the air no airspeed below the category's floor, whatever the data says.
+        ac.targetTas = std::max(p1.tas > 0.0 ? p1.tas : p1.speed, gf_flightValues(ac.identity.category).airFloorKt);
         ac.targetVs = p1.vs;
     }
     if (ac.configStage == 0) lf_altitudeRate(ac);

@@ -111,7 +111,12 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     // data's speed, on the ground no faster than a taxi, or a take-off or landing roll.
     if (!ac.onGround) {
         const double maxKt = maxAirCatchUp * std::max({ac.stream[0].speed, p1.speed, minAirCatchUpKt});
-        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+        const double nm = gf_distanceNm(lf_pos(ac), lf_pos(p1));
+        d = std::max(d, gf_legUnits(nm, maxKt, d));
+        // Nor slower than the category's floor: a point close by (noisy positions) is passed
+        // on the way to the next one.
+        const double floorKt = gf_flightValues(ac.identity.category).airFloorKt;
+        if (floorKt > 0.0) d = std::min(d, gf_legUnits(nm, floorKt, d));
     } else {
         const double maxKt = ac.landingRoll || ac.takeoffRoll ? maxRollKt : maxTaxiKt;
         d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
@@ -201,12 +206,15 @@ double lf_rollShare(LiveAc& ac, double stepNm) {
     return kt / wantKt;
 }
 
-// The nose turns towards the path: a rolling object brakes to a stop along its way meanwhile
-// rather than standing at once. Answers the share of the leg's step taken in this step.
-double lf_brakeWhileAligning(LiveAc& ac, double stepNm) {
-    const double wantKt = std::isfinite(stepNm) ? stepNm * clockUnitsPerHour : 0.0;
+// The nose turns towards the path: a rolling object brakes to a stop meanwhile, rolling on the
+// way its nose (or, backing, its tail) points rather than standing at once.
+void lf_brakeWhileAligning(LiveAc& ac) {
     ac.movedKt = std::max(0.0, ac.movedKt - gf_flightValues(ac.identity.category).groundBrakeKtPerS / clockUnitsPerSecond);
-    return wantKt > 0.0 ? std::min(ac.movedKt / wantKt, 1.0) : 0.0;
+    if (!(ac.movedKt > 0.0)) return;
+    const double way = ac.reversing ? lf_wrap2Pi(ac.heading + pi) : ac.heading;
+    const LatLon to = gf_destination(lf_pos(ac), way, nmToFeet(ac.movedKt / clockUnitsPerHour));
+    ac.lat = to.lat;
+    ac.lon = to.lon;
 }
 
 // Length of a step of the position rates, nm (a plane around the position).
@@ -220,8 +228,11 @@ double lf_rateStepNm(const LiveAc& ac) {
 void lf_stepAlongLeg(LiveAc& ac) {
     const GroundState gs = ac.groundState;
     if (lf_groundFollowsPath(ac) && (ac.latRate != 0.0 || ac.lonRate != 0.0)) {
-        const bool aligned = lf_alignNose(ac, ac.legBearing);
-        const double share = aligned ? lf_rollShare(ac, lf_rateStepNm(ac)) : lf_brakeWhileAligning(ac, lf_rateStepNm(ac));
+        if (!lf_alignNose(ac, ac.legBearing)) {
+            lf_brakeWhileAligning(ac);
+            return;
+        }
+        const double share = lf_rollShare(ac, lf_rateStepNm(ac));
         if (std::isfinite(ac.latRate)) ac.lat += ac.latRate * share;
         if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate * share);
         return;
@@ -254,8 +265,11 @@ void lf_stepAlongCurve(LiveAc& ac) {
     // The curve's parameter runs unevenly: the step is measured along it.
     const double stepNm = gf_distanceNm(lf_pos(ac), p);
     const bool follows = lf_groundFollowsPath(ac);
-    const bool aligned = !follows || lf_alignNose(ac, bearing);
-    const double share = aligned ? lf_rollShare(ac, stepNm) : lf_brakeWhileAligning(ac, stepNm);
+    if (follows && !lf_alignNose(ac, bearing)) {
+        lf_brakeWhileAligning(ac);
+        return;
+    }
+    const double share = lf_rollShare(ac, stepNm);
     if (share != 1.0) {
         t = std::min(from + (t - from) * share, maxCurveParameter);
         if (!at(t)) return;
@@ -452,6 +466,7 @@ void nextPosAir(LiveAc& ac) {
 // Braking no harder than its category, a rolling object may not have reached the stop its data
 // makes next: it rolls on to the stop's place first, slowing down, and stands there after.
 constexpr double rollOnMinNm = metresToNm(1.0);
+constexpr double curveStartNm = metresToNm(0.02);
 constexpr double rollOnMaxUnits = 2000.0;
 void lf_rollOnToStop(LiveAc& ac, uint32_t clock) {
     if (!ac.onGround || ac.stream.size() < 2 || !ac.stream[1].stop || !(ac.movedKt > 0.0)) return;
@@ -550,6 +565,11 @@ void splitOnSpeedChange(LiveAc& ac) {
 
 void stepPosition(LiveAc& ac) {
     const GroundState gs = ac.groundState;
+    // Lagging behind its data (it accelerates and brakes no harder than it can), the object may
+    // not stand where the curve starts: it takes the straight way from where it is.
+    if (ac.curve && ac.curveT == 0.0 &&
+        gf_distanceNm(lf_pos(ac), {ac.curve->refLat, ac.curve->refLon}) > curveStartNm)
+        gf_clearCurve(ac);
     if (!ac.curve) {
         lf_stepAlongLeg(ac);
         if (gs == GroundState::pullOut) return;

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,6 +272,29 @@ TEST_F(NoisyFlights, PushbackUnderWayAtCreationIsFlownTailFirst) {
         EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(p.heading, degToRad(90.0)))), 20.0) << "turned at " << p.time << " s";
     }
     EXPECT_GT(backwards, 1000u);
+    const auto v = verdict();
+    EXPECT_TRUE(v.passed()) << v.failures() << v.report();
+}
+
+// Level at 1,600 ft at a steady reported 195 kt, the positions jittering by up to 300 m either
+// way every 2 s (they show 40 to 700 kt): the object flies on at its speed, never crawls, and
+// keeps up with its data.
+TEST_F(NoisyFlights, JitteringPositionsDoNotSlowASteadyFlight) {
+    std::vector<Rec> recs;
+    std::mt19937 random(11);
+    const auto jitter = [&] { return static_cast<double>(random() % 601) - 300.0; };
+    const LatLon start = offsetMetres({worldAirportLat, worldAirportLon}, 90.0, 30000.0);
+    for (double t = 0.0; t <= 120.0; t += 2.0) {
+        const LatLon exact = offsetMetres(start, 270.0, ktToMps(195.0) * t);
+        const LatLon p = offsetMetres(offsetMetres(exact, 0.0, jitter()), 90.0, jitter());
+        recs.push_back({t, p.lat, p.lon, 1600.0, 195.0, 270.0, 0.0});
+    }
+    fly(recs, 0.0);
+    const StandInObject o = object();
+    ASSERT_GT(o.track.size(), 1000u);
+    const TrackPoint& last = o.track.back();
+    const LatLon exactEnd = offsetMetres(start, 270.0, ktToMps(195.0) * (last.time - simStart - dueDelaySeconds));
+    EXPECT_LT(nmToMetres(gf_distanceNm({last.latitude, last.longitude}, exactEnd)), 1500.0);
     const auto v = verdict();
     EXPECT_TRUE(v.passed()) << v.failures() << v.report();
 }
