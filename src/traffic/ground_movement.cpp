@@ -303,8 +303,6 @@ void lf_groundThrottle(LiveAc& ac) {
     gf_setThrottleLevel(ac, level);
 }
 
-constexpr double rotationOwnShare = 0.9;
-
 // During a fast take-off roll: the rotation starts when the points ahead climb, or when they
 // have all reached the rotation speed in the air.
 void lf_rotationCheck(LiveAc& ac, int32_t d) {
@@ -312,9 +310,6 @@ void lf_rotationCheck(LiveAc& ac, int32_t d) {
     bool allRotationSpeed = true;
     bool allAirborne = true;
     const double vr = gf_flightValues(ac.identity.category).rotationSpeedKt;
-    // Accelerating no faster than it can, the object may lag behind its data: it rotates once
-    // it is fast enough itself.
-    if (ac.movedKt < rotationOwnShare * vr) return;
     for (size_t i = 1; i < ac.stream.size(); ++i) {
         const StreamPos& p = ac.stream[i];
         if (p.vs <= slowClimbFpm) slowClimbAhead = true;

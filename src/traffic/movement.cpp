@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -156,85 +155,13 @@ bool lf_alignNose(LiveAc& ac, double pathBearing) {
     return off <= groundAlignRad || (std::fabs(ac.targetTas) > maxAlignWaitKt && off <= rollingBendRad);
 }
 
-// How far ahead the object has to come to rest, nm: at the next stop of the stream, or where
-// the data ends outside a take-off or landing roll (it holds there); infinite when neither
-// lies within a few points.
-constexpr size_t stopLookAhead = 6;
-constexpr double stopBrakeShare = 0.5;
-double lf_stopDistanceNm(const LiveAc& ac, double toGoNm) {
-    if (ac.groundState == GroundState::climbOut) return std::numeric_limits<double>::infinity();
-    double nm = toGoNm;
-    for (size_t i = 1; i < ac.stream.size() && i <= stopLookAhead; ++i) {
-        if (ac.stream[i].stop) return nm;
-        nm += gf_distanceNm(lf_pos(ac.stream[i - 1]), lf_pos(ac.stream[i]));
-    }
-    if (ac.stream.size() <= stopLookAhead && !ac.landingRoll && !ac.takeoffRoll) return nm;
-    return std::numeric_limits<double>::infinity();
-}
-
-// On the ground (and until the climb-out ends) the speed changes no faster than the category
-// accelerates or brakes, and slows down in time for a stop ahead. Answers the share of the
-// leg's step `stepNm` taken in this step.
-double lf_rollShare(LiveAc& ac, double stepNm) {
-    const double wantKt = std::isfinite(stepNm) ? stepNm * clockUnitsPerHour : 0.0;
-    if (!ac.onGround && ac.groundState != GroundState::climbOut) {
-        ac.movedKt = wantKt;
-        return 1.0;
-    }
-    const FlightCategoryValues& f = gf_flightValues(ac.identity.category);
-    const double brake = f.groundBrakeKtPerS;
-    const double dv = f.groundAccelKtPerS / clockUnitsPerSecond;
-    double kt = std::clamp(wantKt, ac.movedKt - brake / clockUnitsPerSecond, ac.movedKt + dv);
-    if (ac.stream.empty() || !(wantKt > 0.0)) {
-        ac.movedKt = 0.0;
-        return 0.0;
-    }
-    StreamPos& end = ac.stream.front();
-    const double toGoNm = gf_distanceNm(lf_pos(ac), lf_pos(end));
-    const double stopNm = lf_stopDistanceNm(ac, toGoNm);
-    // Planned at a gentle share of the hardest braking, so that the hardest remains for late stops.
-    if (std::isfinite(stopNm))
-        kt = std::min(kt, std::max(std::sqrt(2.0 * stopBrakeShare * brake * stopNm * secondsPerHour), dv));
-    kt = std::max(kt, 0.0);
-    ac.movedKt = kt;
-    // Still braking, it reaches the leg's end early: the next leg starts there and then, rather
-    // than the object rolling on past its point (by less than a step).
-    if (kt > wantKt && kt / clockUnitsPerHour >= toGoNm) {
-        const uint32_t next = clock100.load() + 1;
-        if (gf_unitsFrom(next, end.time) > 0) end.time = next;
-    }
-    return kt / wantKt;
-}
-
-// The nose turns towards the path: a rolling object brakes to a stop meanwhile, rolling on the
-// way its nose (or, backing, its tail) points rather than standing at once.
-void lf_brakeWhileAligning(LiveAc& ac) {
-    ac.movedKt = std::max(0.0, ac.movedKt - gf_flightValues(ac.identity.category).groundBrakeKtPerS / clockUnitsPerSecond);
-    if (!(ac.movedKt > 0.0)) return;
-    const double way = ac.reversing ? lf_wrap2Pi(ac.heading + pi) : ac.heading;
-    const LatLon to = gf_destination(lf_pos(ac), way, nmToFeet(ac.movedKt / clockUnitsPerHour));
-    ac.lat = to.lat;
-    ac.lon = to.lon;
-}
-
-// Length of a step of the position rates, nm (a plane around the position).
-double lf_rateStepNm(const LiveAc& ac) {
-    const double north = ac.latRate * 60.0;
-    const double east = ac.lonRate * 60.0 * std::cos(degToRad(ac.lat));
-    return std::hypot(north, east);
-}
-
 // Without a curve: heading by rate or towards the leg, position by the leg's rates.
 void lf_stepAlongLeg(LiveAc& ac) {
     const GroundState gs = ac.groundState;
     if (lf_groundFollowsPath(ac) && (ac.latRate != 0.0 || ac.lonRate != 0.0)) {
-        if (!lf_alignNose(ac, ac.legBearing)) {
-            lf_brakeWhileAligning(ac);
-            return;
-        }
-        const double share = lf_rollShare(ac, lf_rateStepNm(ac));
-        if (std::isfinite(ac.latRate)) ac.lat += ac.latRate * share;
-        if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate * share);
+        if (!lf_alignNose(ac, ac.legBearing)) return;
+        if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
+        if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
         return;
     }
     if (((gs == GroundState::pushback || gs == GroundState::pullOut || gs == GroundState::taxi) && ac.turnSlow) || gs == GroundState::toStand) {
@@ -244,44 +171,31 @@ void lf_stepAlongLeg(LiveAc& ac) {
         const double rate = std::isfinite(ac.headingRate) ? std::clamp(ac.headingRate, -limit, limit) : 0.0;
         ac.heading = lf_wrap2Pi(ac.heading + rate);
     }
-    const double share = lf_rollShare(ac, lf_rateStepNm(ac));
-    if (std::isfinite(ac.latRate)) ac.lat += ac.latRate * share;
-    if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate * share);
+    if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
+    if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
 }
 
 // Along the curve: the position on it, the nose towards its tangent (backwards in a pushback).
 void lf_stepAlongCurve(LiveAc& ac) {
-    const double from = ac.curveT;
-    double t = std::min(from + ac.curveStep, maxCurveParameter);
+    const double t = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
     LatLon p;
     double bearing = 0.0;
-    const auto at = [&](double u) {
-        if (bezierPoint(*ac.curve, u, p, bearing)) return true;
-        ac.curveT = u;
+    if (!bezierPoint(*ac.curve, t, p, bearing)) {
+        ac.curveT = t;
         gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
-        return false;
-    };
-    if (!at(t)) return;
-    // The curve's parameter runs unevenly: the step is measured along it.
-    const double stepNm = gf_distanceNm(lf_pos(ac), p);
-    const bool follows = lf_groundFollowsPath(ac);
-    if (follows && !lf_alignNose(ac, bearing)) {
-        lf_brakeWhileAligning(ac);
         return;
     }
-    const double share = lf_rollShare(ac, stepNm);
-    if (share != 1.0) {
-        t = std::min(from + (t - from) * share, maxCurveParameter);
-        if (!at(t)) return;
-        // At the curve's end early: the next leg starts there and then.
-        const uint32_t next = clock100.load() + 1;
-        if (t >= maxCurveParameter && !ac.stream.empty() && gf_unitsFrom(next, ac.stream.front().time) > 0)
-            ac.stream.front().time = next;
+    if (lf_groundFollowsPath(ac)) {
+        if (lf_alignNose(ac, bearing)) {
+            ac.curveT = t;
+            ac.lat = p.lat;
+            ac.lon = p.lon;
+        }
+        return;
     }
     ac.curveT = t;
     ac.lat = p.lat;
     ac.lon = p.lon;
-    if (follows) return;
     if (ac.groundState == GroundState::pushback) bearing = lf_wrap2Pi(bearing + pi);
     lf_turnTowards(ac, bearing, ac.identity.turnRate);
 }
@@ -463,31 +377,9 @@ void nextPosAir(LiveAc& ac) {
     p1.time = clock + static_cast<uint32_t>(due);
 }
 
-// Braking no harder than its category, a rolling object may not have reached the stop its data
-// makes next: it rolls on to the stop's place first, slowing down, and stands there after.
-constexpr double rollOnMinNm = metresToNm(1.0);
-constexpr double curveStartNm = metresToNm(0.02);
-constexpr double rollOnMaxUnits = 2000.0;
-void lf_rollOnToStop(LiveAc& ac, uint32_t clock) {
-    if (!ac.onGround || ac.stream.size() < 2 || !ac.stream[1].stop || !(ac.movedKt > 0.0)) return;
-    const double nm = gf_distanceNm(lf_pos(ac), lf_pos(ac.stream[1]));
-    if (nm < rollOnMinNm) return;
-    StreamPos q = ac.stream[1];
-    q.stop = 0;
-    q.speed = ac.movedKt / 2.0;
-    q.tas = q.speed;
-    q.time = clock + static_cast<uint32_t>(std::clamp(nm * clockUnitsPerHour / q.speed, static_cast<double>(minLegUnits), rollOnMaxUnits));
-    ac.stream[0].lat = ac.lat;
-    ac.stream[0].lon = ac.lon;
-    ac.stream.insert(ac.stream.begin() + 1, q);
-    for (size_t i = 2; i < ac.stream.size(); ++i)
-        if (gf_unitsFrom(ac.stream[i - 1].time, ac.stream[i].time) <= 0) ac.stream[i].time = ac.stream[i - 1].time + 1;
-}
-
 void nextPos(LiveAc& ac) {
     const uint32_t clock = clock100.load();
     gf_clearCurve(ac);
-    lf_rollOnToStop(ac, clock);
     {
         StreamPos& p0 = ac.stream[0];
         StreamPos& p1 = ac.stream[1];
@@ -510,7 +402,6 @@ void nextPos(LiveAc& ac) {
     } else {
         ac.latRate = 0.0;
         ac.lonRate = 0.0;
-        ac.movedKt = 0.0;
         if (!ac.landingRoll && !ac.takeoffRoll) gf_shrinkWindows(ac);
     }
     lf_popFront(ac);
@@ -565,11 +456,6 @@ void splitOnSpeedChange(LiveAc& ac) {
 
 void stepPosition(LiveAc& ac) {
     const GroundState gs = ac.groundState;
-    // Lagging behind its data (it accelerates and brakes no harder than it can), the object may
-    // not stand where the curve starts: it takes the straight way from where it is.
-    if (ac.curve && ac.curveT == 0.0 &&
-        gf_distanceNm(lf_pos(ac), {ac.curve->refLat, ac.curve->refLon}) > curveStartNm)
-        gf_clearCurve(ac);
     if (!ac.curve) {
         lf_stepAlongLeg(ac);
         if (gs == GroundState::pullOut) return;

@@ -168,7 +168,6 @@ struct LiveAc : AiAircraft {
     bool holding = false;
 
     double turnWork = 0.0;  // ground turns: the curve angle, degrees
-    double movedKt = 0.0;   // the speed of the last position step
     StreamPos pushPoint{};
     double tryParkLat = 0.0;
     double tryParkLon = 0.0;

@@ -1,7 +1,6 @@
 #include "traffic/traffic_step.h"
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
 #include <mutex>
 #include <utility>
@@ -62,9 +61,6 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
     if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
     // Rotating and lifting off, the object climbs as it really does, not as the data's leg says.
     if (ac.groundState == GroundState::climbOut) ac.vsFps = (ac.alt - altBefore) * clockUnitsPerSecond;
-    // Rolling, the airspeed is the speed the object moves with, backwards in a pushback.
-    if (ac.onGround && ac.groundState != GroundState::climbOut && !ac.stream.empty() && !ac.stream.front().stop)
-        ac.tas = std::signbit(ac.targetTas) ? -ac.movedKt : ac.movedKt;
     if (ac.objectId != 0) {
         // Rolling or standing, the object does not sink or climb.
         const double vsFps = ac.onGround ? 0.0 : ac.vsFps;

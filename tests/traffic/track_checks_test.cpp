@@ -51,7 +51,9 @@ RecordedTrack makeTrack(double seconds, double kt, double courseDeg, bool onGrou
 const ObjectLimits large = gf_limitsOfCategory(AircraftCategory::Large);
 
 RunVerdict check(const std::vector<RecordedTrack>& tracks) {
-    return gf_checkTracks(tracks, [](const RecordedTrack&) { return large; });
+    CheckSettings settings;
+    settings.judgeGroundSpeedChange = true;
+    return gf_checkTracks(tracks, [](const RecordedTrack&) { return large; }, settings);
 }
 
 std::vector<Check> failedChecks(const RunVerdict& v) {

@@ -280,6 +280,7 @@ void lf_checkGroundAccel(const Track& t, const std::vector<double>& speed, const
     CheckResult& loss = v[Check::groundBrake];
     gain.limit = lim.groundAccelKtPerS * (1.0 + s.accelAllowance);
     loss.limit = lim.groundBrakeKtPerS * (1.0 + s.accelAllowance);
+    if (!s.judgeGroundSpeedChange) return;
     std::size_t j = 0;
     for (std::size_t i = 1; i < t.size(); ++i) {
         while (j + 1 < i && t[i].time - t[j + 1].time >= turnWindowSeconds) ++j;
