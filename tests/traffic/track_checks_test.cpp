@@ -141,8 +141,8 @@ std::vector<FaultCase> faultCases() {
              return std::vector{r};
          }, {Check::airClimb}},
         {"diving", [] {
-             auto r = makeTrack(20, 250, 90, false, 0.0, 5000);
-             for (auto& p : r.track) p.altitude -= 120.0 * p.time;  // 7200 ft/min
+             auto r = makeTrack(20, 250, 90, false, 0.0, 8000);
+             for (auto& p : r.track) p.altitude -= 250.0 * p.time;  // 15,000 ft/min
              return std::vector{r};
          }, {Check::airDescent}},
         {"one record far above its neighbours", [] {

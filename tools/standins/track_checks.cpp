@@ -312,12 +312,16 @@ void lf_checkAirStill(const RecordedTrack& o, const CheckSettings& s, ObjectVerd
     }
 }
 
-// Airspeed and ground speed in the air, above the ground's own height, against the floor.
-void lf_checkAirSlow(const Track& t, const std::vector<double>& speed, const ObjectLimits& lim,
+// Airspeed and ground speed in the air from the binding on (before it the object is not yet
+// flown), above the ground's own height, against the floor.
+void lf_checkAirSlow(const RecordedTrack& o, const std::vector<double>& speed, const ObjectLimits& lim,
                      const CheckSettings& s, ObjectVerdict& v) {
     CheckResult& r = v[Check::airSlow];
-    r.limit = 0.0;
+    r.limit = s.floorToleranceKt;
     if (lim.airFloorKt <= 0.0) return;
+    const Track& t = o.track;
+    const auto bound = std::find_if(o.events.begin(), o.events.end(), [](const TrackEvent& e) { return e.name == "AI released"; });
+    if (bound == o.events.end()) return;
     // Around an object frozen in place the speeds are the still check's.
     std::vector<std::size_t> stillUpTo(t.size() + 1, 0);
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -329,7 +333,7 @@ void lf_checkAirSlow(const Track& t, const std::vector<double>& speed, const Obj
         while (t[i].time - t[a].time > speedWindowSeconds) ++a;
         if (b < i) b = i;
         while (b + 1 < t.size() && t[b + 1].time - t[i].time <= speedWindowSeconds) ++b;
-        if (t[i].onGround || t[i].altAboveGround <= s.floorAboveGroundFt) continue;
+        if (t[i].onGround || t[i].altAboveGround <= s.floorAboveGroundFt || t[a].time < bound->time) continue;
         if (stillUpTo[b + 1] != stillUpTo[a]) continue;
         const double slowest = std::min(std::fabs(t[i].trueAirspeed), mpsToKt(speed[i]));
         lf_note(r, lim.airFloorKt - slowest, t[i].time);
@@ -412,7 +416,7 @@ RunVerdict gf_checkTracks(const std::vector<RecordedTrack>& tracks, const Limits
         lf_checkGroundVs(o.track, settings, v);
         lf_checkGroundAccel(o.track, speed, lim, settings, v);
         lf_checkAirStill(o, settings, v);
-        lf_checkAirSlow(o.track, speed, lim, settings, v);
+        lf_checkAirSlow(o, speed, lim, settings, v);
     }
     lf_checkTwice(tracks, runEnd, run.objects);
     return run;

@@ -58,7 +58,7 @@ struct CheckSettings {
     double noseCheckKt = 3.0;
     double bindSeconds = 2.0;
     double climbAllowance = 0.25;      // share above the category's best climb
-    double maxDescentFpm = 6000.0;
+    double maxDescentFpm = 12000.0;    // recorded airliners descend at up to 9,800 ft/min
     double groundVsFpm = 1.0;          // vertical speed handed over on the ground
     double groundSettleSeconds = 1.0;  // after a touchdown, before the ground's vertical speed counts
     double accelAllowance = 0.25;      // share above the category's ground acceleration and braking
@@ -67,6 +67,7 @@ struct CheckSettings {
     bool judgeGroundSpeedChange = false;
     double airStillSeconds = 0.5;      // standing still in the air after the binding
     double floorAboveGroundFt = 50.0;  // the air speed floor holds above this height
+    double floorToleranceKt = 5.0;     // the ground speed may dip this far below the floor
 };
 
 enum class Check : std::size_t {
