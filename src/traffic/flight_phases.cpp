@@ -167,7 +167,8 @@ void lf_airborneLegRate(LiveAc& ac) {
     } else if (p0.alt == p1.alt && ac.aglFt <= lowClimbAglFt && p0.vs + p1.vs <= levelVsFpm) {
         lf_descend(ac, p1, descentRate(ac));
     } else {
-        ac.altRate = (p1.alt - ac.alt) / d;
+        // On final too no climb beyond the aircraft's best (a bad altitude in the data).
+        ac.altRate = std::min((p1.alt - ac.alt) / d, gf_maxClimbPerStep(ac));
     }
 }
 
@@ -345,7 +346,8 @@ void setAirRates(LiveAc& ac) {
     lf_mark(ac, 0, markSlowRollDone);
     {
         const StreamPos& p1 = ac.stream[1];
-        ac.targetTas = p1.tas > 0.0 ? p1.tas : p1.speed;
+        // In the air no airspeed below the category's floor, whatever the data says.
+        ac.targetTas = std::max(p1.tas > 0.0 ? p1.tas : p1.speed, gf_flightValues(ac.identity.category).airFloorKt);
         ac.targetVs = p1.vs;
     }
     if (ac.configStage == 0) lf_altitudeRate(ac);
@@ -354,7 +356,8 @@ void setAirRates(LiveAc& ac) {
     // During the flare the flare alone moves the nose.
     if (ac.groundState != GroundState::climbOut && ac.configStage == 0) lf_pitchRate(ac, d);
     lf_turnRates(ac, d);
-    lf_configByAltitude(ac);
+    // A bound object still waiting for its switches gets them first.
+    if (ac.state == AcState::active) lf_configByAltitude(ac);
 }
 
 void configAbove10000(LiveAc& ac) {

@@ -20,6 +20,7 @@
 #include "foundation/parameters.h"
 #include "foundation/units.h"
 #include "refdata/dbase.h"
+#include "traffic/flight_tables.h"
 #include "traffic/movement.h"
 #include "traffic/point_intake.h"
 #include "traffic/traffic_lists.h"
@@ -288,9 +289,19 @@ bool lf_repeatedStaleVelocity(LiveAc& a, const StreamPos& last, double dt, Strea
     return true;
 }
 
+// A flight whose reported speed holds steady from line to line at a speed it flies: positions
+// that jitter by hundreds of metres do not overrule it.
+constexpr double steadySpeedShare = 0.1;
+bool lf_steadyFlight(const LiveAc& a, const StreamPos& last, const StreamPos& p) {
+    if (!p.airborneFlag || !last.airborneFlag || p.speedUnknown || last.speedUnknown) return false;
+    const double floor = gf_flightValues(a.identity.category).airFloorKt;
+    return p.speed >= floor && std::fabs(p.speed - last.speed) <= steadySpeedShare * last.speed;
+}
+
 void lf_staleVelocity(LiveAc& a, TrafficRecord& r) {
     if (a.stream.empty() || a.identity.category == AircraftCategory::Rotorcraft) return;
     StreamPos& last = a.stream.back();
+    if (lf_steadyFlight(a, last, r.pos)) return;
     const double given = r.pos.speed;
     const double givenTrack = r.pos.track;
     const double dt = r.sampleTime - a.lastSampleTime;

@@ -10,6 +10,7 @@
 #include "foundation/log.h"
 #include "foundation/units.h"
 #include "traffic/flight_phases.h"
+#include "traffic/flight_tables.h"
 #include "traffic/ground_movement.h"
 #include "traffic/removal.h"
 #include "traffic/roll_path.h"
@@ -109,7 +110,12 @@ void lf_setLegRates(LiveAc& ac, uint32_t clock) {
     // data's speed, on the ground no faster than a taxi, or a take-off or landing roll.
     if (!ac.onGround) {
         const double maxKt = maxAirCatchUp * std::max({ac.stream[0].speed, p1.speed, minAirCatchUpKt});
-        d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
+        const double nm = gf_distanceNm(lf_pos(ac), lf_pos(p1));
+        d = std::max(d, gf_legUnits(nm, maxKt, d));
+        // Nor slower than the category's floor: a point close by (noisy positions) is passed
+        // on the way to the next one.
+        const double floorKt = gf_flightValues(ac.identity.category).airFloorKt;
+        if (floorKt > 0.0) d = std::min(d, gf_legUnits(nm, floorKt, d));
     } else {
         const double maxKt = ac.landingRoll || ac.takeoffRoll ? maxRollKt : maxTaxiKt;
         d = std::max(d, gf_legUnits(gf_distanceNm(lf_pos(ac), lf_pos(p1)), maxKt, d));
@@ -389,7 +395,8 @@ void nextPos(LiveAc& ac) {
         if (ac.reversing) gf_clearCurve(ac);
     }
 
-    if (ac.state != AcState::active) return;  // the ground half may have removed it
+    // The ground half may have removed it (an object created in the air flies before it is active).
+    if (ac.state != AcState::active && ac.state != AcState::creating) return;
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {
         lf_setLegRates(ac, clock);
     } else {

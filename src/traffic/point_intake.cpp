@@ -15,6 +15,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/ground_movement.h"
 #include "traffic/movement.h"
+#include "traffic/point_checks.h"
 #include "traffic/removal.h"
 #include "traffic/stand_learning.h"
 #include "traffic/stream_extension.h"
@@ -46,7 +47,6 @@ constexpr double pullOutFarSpans = 6.0;
 constexpr double extendingOffCourseDeg = 100.0;
 constexpr double landingOffCourseDeg = 90.0;
 constexpr double rollOffCourseDeg = 150.0;
-constexpr double landingMaxGainKt = 40.0;
 constexpr double rejectedRollKt = 20.0;  // a landing point may not speed up beyond this
 
 LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
@@ -139,6 +139,7 @@ bool lf_checkByGroundState(LiveAc& a, StreamPos& p) {
         case GroundState::fresh:
             if (a.stream.empty() || !classifyStop(a, p)) return false;
             p.time = lf_after(p.time, a.stream.back().time);
+            gf_mendAltitudeSpike(a.stream, p);
             a.stream.push_back(p);
             return false;
         case GroundState::toStand:
@@ -174,9 +175,22 @@ void lf_goAround(LiveAc& a) {
     a.earlyWindow = windowNormal;
 }
 
+// An airborne point after a touchdown whose positions show no lift-off: the feed's airborne
+// flag (and its speed with it) is stale; the point is a ground point at the speed it shows.
+void lf_staleAirborneFlag(LiveAc& a, StreamPos& p) {
+    const StreamPos& last = a.stream.back();
+    if (!a.landed || !p.airborne || gf_liftOffShown(a, last, p)) return;
+    p.airborne = 0;
+    p.alt = 0.0;
+    p.vs = 0.0;
+    p.speed = gf_shownSpeedKt(last, p);
+    p.tas = p.speed;
+}
+
 // An active aircraft on the ground and not yet rolling: the point may show a lift-off after a
 // touchdown or the start of a take-off roll.
-void lf_liftOffOrTakeoff(LiveAc& a, const StreamPos& p) {
+void lf_liftOffOrTakeoff(LiveAc& a, StreamPos& p) {
+    lf_staleAirborneFlag(a, p);
     const StreamPos& last = a.stream.back();
     if (a.landingRoll && last.airborne && p.airborne) {
         lf_goAround(a);
@@ -208,6 +222,7 @@ void lf_append(LiveAc& a, StreamPos& p) {
     }
     lf_thinStops(a, p);
     p.time = lf_after(p.time, a.stream.back().time);
+    gf_mendAltitudeSpike(a.stream, p);
     if (!a.takeoffRoll && a.onGround && a.state == AcState::active) lf_liftOffOrTakeoff(a, p);
     // Slowed down to taxi speed on the ground: no take-off (stopped, or the roll was misread).
     else if (a.takeoffRoll && a.onGround && !p.airborne && !p.stop && p.speed < rejectedRollKt &&
@@ -305,7 +320,7 @@ bool checkNewPosDuringLanding(LiveAc& a, StreamPos& p) {
         return true;
     }
     p.stop = 0;
-    if (p.speed > last.speed && p.speed > landingMaxGainKt) p.speed = last.speed;
+    p.speed = gf_landingPointSpeed(last, p);
     return true;
 }
 

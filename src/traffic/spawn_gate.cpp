@@ -249,12 +249,14 @@ void lf_spawnAttitude(LiveAc& ac) {
     ac.tas = f.tas;
 }
 
-// The heading at creation: a respawn keeps its own, a parked aircraft the stand's, one standing
-// its track, a moving one the course to the second point.
+// The heading at creation: a respawn keeps its own, a parked aircraft the stand's, one on the
+// ground the true heading of its record when it has one (pushed back, it moves against it),
+// else one standing its track, a moving one the course to the second point.
 double lf_spawnHeading(const LiveAc& ac) {
     const StreamPos& f = ac.stream.front();
     if (ac.spawnHeadingSet) return ac.spawnHeading;
     if (ac.groundState == GroundState::parked) return ac.standHeading;
+    if (!f.airborne && f.headingValid) return f.trueHeading;
     if (ac.stream[1].stop) return degToRad(f.track);
     return gf_bearing(lf_pos(f), lf_pos(ac.stream[1]));
 }

@@ -178,7 +178,7 @@ bool continueStream(LiveAc& ac) {
     } else if (ac.groundState == GroundState::pullOut || (ac.groundState == GroundState::taxi && !ac.landingRoll && !ac.takeoffRoll)) {
         return lf_holdWhereDataEnded(ac);
     }
-    if (ac.state != AcState::active) return false;
+    if (ac.state != AcState::active && ac.state != AcState::creating) return false;  // arrival may remove it
     if (ac.extensionCount < 0) return false;
     if (ac.extensionCount == 1) {
         ac.extensionCount = -1;

@@ -31,6 +31,13 @@ namespace {
 // Point times are compared as signed values so that the clock's wrap-around does not matter.
 bool lf_isDue(uint32_t clock, uint32_t time) { return static_cast<int32_t>(clock - time) >= 0; }
 
+// An object created in the air flies from its binding on; its switches still wait for the
+// follow-up. One created on the ground stands until then.
+bool lf_flies(const LiveAc& ac) {
+    if (ac.state == AcState::active) return true;
+    return ac.state == AcState::creating && ac.objectId != 0 && !ac.erase && !ac.onGround && !ac.stream.empty();
+}
+
 void lf_updateActive(LiveAc& ac, uint32_t clock) {
     if (ac.stream.empty()) {
         gf_logError(fmt::format(
@@ -49,10 +56,15 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
                      ? 0.0
                      : std::clamp(ac.targetTas, -simMaxSpeedKt, simMaxSpeedKt);
     }
-    if (ac.state != AcState::active) return;
+    if (!lf_flies(ac)) return;
+    const double altBefore = ac.alt;
     if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
+    // Rotating and lifting off, the object climbs as it really does, not as the data's leg says.
+    if (ac.groundState == GroundState::climbOut) ac.vsFps = (ac.alt - altBefore) * clockUnitsPerSecond;
     if (ac.objectId != 0) {
-        gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, ac.vsFps, ac.tas,
+        // Rolling or standing, the object does not sink or climb.
+        const double vsFps = ac.onGround ? 0.0 : ac.vsFps;
+        gf_updateAircraft(PositionUpdate{ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.alt, vsFps, ac.tas,
                                          ac.objectId});
         return;
     }
@@ -192,6 +204,9 @@ bool updateLiveAc(LiveAc& ac) {
                 break;
             case AcState::active:
                 lf_updateActive(ac, clock100.load());
+                break;
+            case AcState::creating:
+                if (lf_flies(ac)) lf_updateActive(ac, clock100.load());
                 break;
             default:
                 break;

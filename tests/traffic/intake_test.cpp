@@ -196,6 +196,11 @@ TEST_F(Intake, LiftOffAfterTouchdownSetsUpTheGoAround) {
     a.landed = true;
     a.lastSampleTime = 1000.0;
     a.stream.back().airborne = 1;
+    // The positions show the lift-off: 150 kt along the runway (north) over the 10 s.
+    a.touchdownHeading = 0.0;
+    a.stream.back().lat = 52.35 - 150.0 * 10.0 / 3600.0 / 60.0;
+    a.stream.back().lon = 4.8;
+    a.stream.back().time = clock100.load() + 3000 - 1000;
     feed(record(26400, "KLM740", 1010.0, 52.35, 4.8, 300.0, 140.0, 0.0));
     const LiveAc& b = liveAircraft[0];
     EXPECT_TRUE(b.takeoffRoll);

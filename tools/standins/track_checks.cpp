@@ -18,7 +18,9 @@ namespace {
 constexpr std::array<std::string_view, checkCount> checkNames = {
     "jump m", "air turn deg/s", "ground turn deg/s", "bank deg", "below ground ft", "ground climb ft",
     "lift-off kt short", "slow climb fpm", "touchdown drop ft", "nose off path deg", "bound after s",
-    "flown twice s"};
+    "flown twice s", "air climb fpm", "air descent fpm", "ground vs fpm", "ground accel kt/s", "ground brake kt/s",
+    "still in air s",
+    "air slow kt"};
 
 // Speeds and rates are judged over a little time, so that a single short frame does not count.
 constexpr double speedWindowSeconds = 1.0;
@@ -236,6 +238,108 @@ void lf_checkTwice(const std::vector<RecordedTrack>& all, double runEnd, std::ve
     }
 }
 
+// Climb and descent over a second in the air; from the first whole second on.
+void lf_checkAirVerticalSpeed(const Track& t, const ObjectLimits& lim, const CheckSettings& s, ObjectVerdict& v) {
+    CheckResult& climb = v[Check::airClimb];
+    CheckResult& descent = v[Check::airDescent];
+    climb.limit = lim.maxClimbFpm * (1.0 + s.climbAllowance);
+    descent.limit = s.maxDescentFpm;
+    std::size_t j = 0;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        while (j + 1 < i && t[i].time - t[j + 1].time >= turnWindowSeconds) ++j;
+        const double dt = t[i].time - t[j].time;
+        if (dt < turnWindowSeconds || t[i].onGround || t[j].onGround) continue;
+        const double fpm = (t[i].altitude - t[j].altitude) / dt * 60.0;
+        lf_note(climb, fpm, t[i].time);
+        lf_note(descent, -fpm, t[i].time);
+    }
+}
+
+// The vertical speed handed to the simulator once the object has settled on the ground, while
+// it neither rises nor sinks (a lift-off starts on the ground).
+void lf_checkGroundVs(const Track& t, const CheckSettings& s, ObjectVerdict& v) {
+    CheckResult& r = v[Check::groundVs];
+    r.limit = s.groundVsFpm;
+    double since = -1.0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const TrackPoint& p = t[i];
+        if (!p.onGround) {
+            since = -1.0;
+            continue;
+        }
+        if (since < 0.0) since = p.time;
+        const bool level = i > 0 && t[i - 1].altAboveGround == p.altAboveGround;
+        if (level && p.time - since >= s.groundSettleSeconds) lf_note(r, std::fabs(p.verticalSpeed) * 60.0, p.time);
+    }
+}
+
+// Speed gained and lost on the ground: local speeds a second apart.
+void lf_checkGroundAccel(const Track& t, const std::vector<double>& speed, const ObjectLimits& lim,
+                         const CheckSettings& s, ObjectVerdict& v) {
+    CheckResult& gain = v[Check::groundAccel];
+    CheckResult& loss = v[Check::groundBrake];
+    gain.limit = lim.groundAccelKtPerS * (1.0 + s.accelAllowance);
+    loss.limit = lim.groundBrakeKtPerS * (1.0 + s.accelAllowance);
+    if (!s.judgeGroundSpeedChange) return;
+    std::size_t j = 0;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        while (j + 1 < i && t[i].time - t[j + 1].time >= turnWindowSeconds) ++j;
+        const double dt = t[i].time - t[j].time;
+        if (dt < turnWindowSeconds || !t[i].onGround || !t[j].onGround) continue;
+        const double rate = mpsToKt(speed[i] - speed[j]) / dt;
+        lf_note(gain, rate, t[i].time);
+        lf_note(loss, -rate, t[i].time);
+    }
+}
+
+// The longest stretch in the air after the binding on which the object did not move.
+void lf_checkAirStill(const RecordedTrack& o, const CheckSettings& s, ObjectVerdict& v) {
+    CheckResult& r = v[Check::airStill];
+    r.limit = s.airStillSeconds;
+    const auto bound = std::find_if(o.events.begin(), o.events.end(), [](const TrackEvent& e) { return e.name == "AI released"; });
+    if (bound == o.events.end()) return;
+    const Track& t = o.track;
+    std::size_t from = t.size();
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        const bool still = !t[i].onGround && !t[i - 1].onGround && t[i].time >= bound->time &&
+                           t[i].latitude == t[i - 1].latitude && t[i].longitude == t[i - 1].longitude;
+        if (!still) {
+            from = t.size();
+            continue;
+        }
+        if (from == t.size()) from = i - 1;
+        lf_note(r, t[i].time - std::max(t[from].time, bound->time), t[i].time);
+    }
+}
+
+// Airspeed and ground speed in the air from the binding on (before it the object is not yet
+// flown), above the ground's own height, against the floor.
+void lf_checkAirSlow(const RecordedTrack& o, const std::vector<double>& speed, const ObjectLimits& lim,
+                     const CheckSettings& s, ObjectVerdict& v) {
+    CheckResult& r = v[Check::airSlow];
+    r.limit = s.floorToleranceKt;
+    if (lim.airFloorKt <= 0.0) return;
+    const Track& t = o.track;
+    const auto bound = std::find_if(o.events.begin(), o.events.end(), [](const TrackEvent& e) { return e.name == "AI released"; });
+    if (bound == o.events.end()) return;
+    // Around an object frozen in place the speeds are the still check's.
+    std::vector<std::size_t> stillUpTo(t.size() + 1, 0);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const bool still = i > 0 && t[i].latitude == t[i - 1].latitude && t[i].longitude == t[i - 1].longitude;
+        stillUpTo[i + 1] = stillUpTo[i] + (still ? 1 : 0);
+    }
+    std::size_t a = 0, b = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        while (t[i].time - t[a].time > speedWindowSeconds) ++a;
+        if (b < i) b = i;
+        while (b + 1 < t.size() && t[b + 1].time - t[i].time <= speedWindowSeconds) ++b;
+        if (t[i].onGround || t[i].altAboveGround <= s.floorAboveGroundFt || t[a].time < bound->time) continue;
+        if (stillUpTo[b + 1] != stillUpTo[a]) continue;
+        const double slowest = std::min(std::fabs(t[i].trueAirspeed), mpsToKt(speed[i]));
+        lf_note(r, lim.airFloorKt - slowest, t[i].time);
+    }
+}
+
 }  // namespace
 
 std::string_view gf_checkName(Check c) { return checkNames[static_cast<std::size_t>(c)]; }
@@ -308,6 +412,11 @@ RunVerdict gf_checkTracks(const std::vector<RecordedTrack>& tracks, const Limits
         lf_checkSlowClimb(o.track, speed, lim, settings, v);
         lf_checkNose(o.track, settings, v);
         lf_checkBinding(o, runEnd, settings, v);
+        lf_checkAirVerticalSpeed(o.track, lim, settings, v);
+        lf_checkGroundVs(o.track, settings, v);
+        lf_checkGroundAccel(o.track, speed, lim, settings, v);
+        lf_checkAirStill(o, settings, v);
+        lf_checkAirSlow(o, speed, lim, settings, v);
     }
     lf_checkTwice(tracks, runEnd, run.objects);
     return run;

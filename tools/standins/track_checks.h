@@ -24,6 +24,10 @@ struct ObjectLimits {
     double maxBankRateDegPerS = 2.0;
     double rotationKt = 140.0;
     bool rotorcraft = false;
+    double maxClimbFpm = 3000.0;
+    double airFloorKt = 0.0;           // neither airspeed nor ground speed below it in the air
+    double groundAccelKtPerS = 100.0;  // speed gained per second on the ground
+    double groundBrakeKtPerS = 100.0;  // speed lost per second on the ground
 };
 
 // The category's limits, from the movement's own tables (one traffic step is 10 ms).
@@ -31,7 +35,8 @@ inline ObjectLimits gf_limitsOfCategory(AircraftCategory c) {
     const auto i = gf_categoryIndex(c);
     const FlightCategoryValues& f = flightValuesOfCategory[i];
     return {baseTurnRateDegOfCategory[i] * 100.0, f.maxBankDeg, f.maxBankRateDeg * 100.0, f.rotationSpeedKt,
-            c == AircraftCategory::Rotorcraft};
+            c == AircraftCategory::Rotorcraft, f.maxClimbFtPerStep * 6000.0, f.airFloorKt, f.groundAccelKtPerS,
+            f.groundBrakeKtPerS};
 }
 
 // The run-wide tolerances.
@@ -52,6 +57,17 @@ struct CheckSettings {
     double noseOffDeg = 20.0;
     double noseCheckKt = 3.0;
     double bindSeconds = 2.0;
+    double climbAllowance = 0.25;      // share above the category's best climb
+    double maxDescentFpm = 12000.0;    // recorded airliners descend at up to 9,800 ft/min
+    double groundVsFpm = 1.0;          // vertical speed handed over on the ground
+    double groundSettleSeconds = 1.0;  // after a touchdown, before the ground's vertical speed counts
+    double accelAllowance = 0.25;      // share above the category's ground acceleration and braking
+    // TODO: judge by default once ground movement accelerates and brakes at the category's rate
+    // (the leg's speed is taken at once today).
+    bool judgeGroundSpeedChange = false;
+    double airStillSeconds = 0.5;      // standing still in the air after the binding
+    double floorAboveGroundFt = 50.0;  // the air speed floor holds above this height
+    double floorToleranceKt = 5.0;     // the ground speed may dip this far below the floor
 };
 
 enum class Check : std::size_t {
@@ -67,8 +83,15 @@ enum class Check : std::size_t {
     nose,         // deg between the nose and the path on the ground
     bound,        // s from creation to the binding
     twice,        // s during which another object flew the same aircraft
+    airClimb,     // ft/min of climb in the air
+    airDescent,   // ft/min of descent in the air
+    groundVs,     // ft/min of vertical speed handed over on the ground
+    groundAccel,  // kt/s gained on the ground
+    groundBrake,  // kt/s lost on the ground
+    airStill,     // s standing still in the air after the binding
+    airSlow,      // kt below the category's floor in the air (airspeed or ground speed)
 };
-inline constexpr std::size_t checkCount = 12;
+inline constexpr std::size_t checkCount = 19;
 std::string_view gf_checkName(Check c);
 
 struct CheckResult {
