@@ -36,7 +36,7 @@ class ParkingMax : public TrafficTest {
     static LiveAc& parkedLive(uint32_t hexid, uint64_t seconds) {
         LiveAc& ac = addActiveLiveAc(hexid, hexid + 100);
         ac.groundState = GroundState::parked;
-        ac.parkTicks = gf_steadyTicks() - seconds * steadyTicksPerSecond;
+        ac.parkTicks = steadyTicksOverride.load() - seconds * steadyTicksPerSecond;  // the fixture's clock: a day up
         return ac;
     }
 

@@ -226,7 +226,7 @@ TEST_F(StaticAdjust, OptionIdsStayLiveStandsStayAndTheCountHoldsTheWantedNumber)
         LiveAc& live = addActiveLiveAc(20001 + i, 901 + i, fmt::format("KLM7{}", i));
         live.standId = 2 + i;
         live.groundState = GroundState::parked;
-        live.parkTicks = gf_steadyTicks() - (3 - i) * 60 * steadyTicksPerSecond;
+        live.parkTicks = steadyTicksOverride.load() - (3 - i) * 60 * steadyTicksPerSecond;
     }
     CUSTOM_MAX_PARK.set(2);
     gf_adjustStaticParking();
