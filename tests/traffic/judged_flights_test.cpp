@@ -17,6 +17,7 @@
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
 #include "traffic/flight_harness.h"
+#include "traffic/world_flights.h"
 #include "traffic/movement.h"
 #include "traffic/traffic_step.h"
 
@@ -30,22 +31,8 @@ struct Leg {
     double lat, lon, alt, kt, trackDeg, vsFpm;
 };
 
-class JudgedFlights : public TrafficTest {
+class JudgedFlights : public WorldFlightsTest {
 protected:
-    void SetUp() override {
-        TrafficTest::SetUp();
-        sim = makeWorld();
-        sim->setFrameRate(100.0);  // one frame per traffic step
-        useWorld(sim);
-        gf_installTrafficHooks();
-        ASSERT_TRUE(gf_simLinkOpen());
-        movementParkAirport = {true, "EHAM", worldAirportLat, worldAirportLon, worldAirportElevation};
-    }
-    void TearDown() override {
-        gf_resetSimLink();
-        TrafficTest::TearDown();
-    }
-
     // Records every 4 s; each goes to the feed 30 s before it is due, as RealTraffic's do.
     void plan(uint32_t hexid, const std::string& callsign, const std::vector<Leg>& points) {
         for (size_t i = 0; i < points.size(); ++i) feed.push_back({hexid, callsign, 4.0 * static_cast<double>(i), points[i]});
@@ -83,7 +70,6 @@ protected:
         Leg leg;
     };
     std::deque<Planned> feed;
-    std::shared_ptr<SimStandIn> sim;
 };
 
 // Runway 27 with its threshold 1 km east of the airport's reference point.

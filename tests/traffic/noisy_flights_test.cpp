@@ -19,6 +19,7 @@
 #include "support/simulator_world.h"
 #include "support/traffic_env.h"
 #include "traffic/flight_harness.h"
+#include "traffic/world_flights.h"
 #include "traffic/movement.h"
 #include "traffic/traffic_step.h"
 
@@ -37,22 +38,8 @@ struct Rec {
     double heading = -1.0;  // true heading, degrees; none when negative
 };
 
-class NoisyFlights : public TrafficTest {
+class NoisyFlights : public WorldFlightsTest {
 protected:
-    void SetUp() override {
-        TrafficTest::SetUp();
-        sim = makeWorld();
-        sim->setFrameRate(100.0);  // one frame per traffic step
-        useWorld(sim);
-        gf_installTrafficHooks();
-        ASSERT_TRUE(gf_simLinkOpen());
-        movementParkAirport = {true, "EHAM", worldAirportLat, worldAirportLon, worldAirportElevation};
-    }
-    void TearDown() override {
-        gf_resetSimLink();
-        TrafficTest::TearDown();
-    }
-
     // Queues each record at its time and runs the traffic step until `afterSeconds` past the last.
     void fly(const std::vector<Rec>& recs, double afterSeconds) {
         simStart = sim->simTime();
@@ -109,7 +96,6 @@ protected:
         return {recs.back().lat, recs.back().lon};
     }
 
-    std::shared_ptr<SimStandIn> sim;
     double simStart = 0.0;
 };
 
