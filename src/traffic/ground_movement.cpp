@@ -324,7 +324,10 @@ void lf_rotationCheck(LiveAc& ac, int32_t d) {
         return;
     }
     const StreamPos& p1 = ac.stream[1];
-    ac.altRate = allAirborne ? std::max(p1.alt - ac.alt, minRotationClimbFtPerStep) / d : gf_maxClimbPerStep(ac);
+    // Rolling behind its data, it may rotate when the data is already high: no steeper than
+    // the category climbs.
+    ac.altRate = allAirborne ? std::min(std::max(p1.alt - ac.alt, minRotationClimbFtPerStep) / d, gf_maxClimbPerStep(ac))
+                             : gf_maxClimbPerStep(ac);
     startRotation(ac);
 }
 
@@ -472,7 +475,10 @@ void setGroundRates(LiveAc& ac) {
         ac.headingRate = gf_angleDiff(ac.heading, course) / d;
     }
     ac.targetTas = ac.groundState == GroundState::pushback ? -p1.speed : p1.speed;
-    if (ac.takeoffRoll && ac.groundState != GroundState::climbOut && ac.stream[0].speed >= takeoffRollSpeedKt)
+    // The rotation waits for the object's own speed too: it may roll behind its data.
+    const double ownKt = mpsToKt(std::max(0.0, ac.groundStepM) * clockUnitsPerSecond);
+    if (ac.takeoffRoll && ac.groundState != GroundState::climbOut && ac.stream[0].speed >= takeoffRollSpeedKt &&
+        ownKt >= gf_flightValues(ac.identity.category).rotationSpeedKt)
         lf_rotationCheck(ac, d);
 }
 

@@ -12,6 +12,7 @@
 #include "traffic/flight_phases.h"
 #include "traffic/flight_tables.h"
 #include "traffic/ground_movement.h"
+#include "traffic/ground_speed.h"
 #include "traffic/removal.h"
 #include "traffic/roll_path.h"
 #include "traffic/sim_replies.h"
@@ -33,22 +34,17 @@ constexpr double approachFallbackSpeedKt = 100.0;
 constexpr double splitSpeedChangeKt = 5.0;
 constexpr double splitMinLegMetres = 100.0;
 constexpr double flareStartAglFt = 400.0;
-// The nose within this of the path before a ground aircraft moves along it.
-constexpr double groundAlignRad = degToRad(10.0);
 // Tail first in the data: slow, and the path this far from the nose (it ends beyond the other).
 constexpr double reversingMaxKt = 6.0;
 constexpr double reversingStartRad = degToRad(120.0);
 constexpr double reversingEndRad = degToRad(90.0);
-constexpr double minPathNm = metresToNm(0.5);
-constexpr double maxTaxiKt = 40.0;
 constexpr double maxAlignWaitKt = 30.0;  // faster, it turns while it rolls through a bend
 constexpr double rollingBendRad = degToRad(11.0);
-constexpr double maxRollKt = 200.0;
 constexpr double maxAirCatchUp = 1.5;
 constexpr double minAirCatchUpKt = 60.0;
 constexpr double noseLoweringSteps = 100.0;  // after touchdown, when the rate would never get there
-constexpr double maxCurveParameter = 0.999999;
 constexpr int32_t windowShrinkStep = 100;
+constexpr double standAlignRad = degToRad(1.0);
 // A stream end hands over to continueStream, which always appends; this bounds a loop of
 // points that are appended and erased again (an airborne aeroplane given a stop point).
 constexpr int maxPointChangeRounds = 32;
@@ -155,13 +151,34 @@ bool lf_alignNose(LiveAc& ac, double pathBearing) {
     return off <= groundAlignRad || (std::fabs(ac.targetTas) > maxAlignWaitKt && off <= rollingBendRad);
 }
 
-// Without a curve: heading by rate or towards the leg, position by the leg's rates.
+void lf_addLegRates(LiveAc& ac) {
+    if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
+    if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
+}
+
+// Without a curve: heading by rate or towards the leg, position by the leg's rates (on the
+// ground by the governed speed).
 void lf_stepAlongLeg(LiveAc& ac) {
     const GroundState gs = ac.groundState;
-    if (lf_groundFollowsPath(ac) && (ac.latRate != 0.0 || ac.lonRate != 0.0)) {
-        if (!lf_alignNose(ac, ac.legBearing)) return;
-        if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
-        if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
+    const bool moving = ac.latRate != 0.0 || ac.lonRate != 0.0 || ac.settling;
+    if (lf_groundFollowsPath(ac) && moving) {
+        if (!gf_speedGoverned(ac)) {
+            if (lf_alignNose(ac, ac.legBearing)) lf_addLegRates(ac);
+            return;
+        }
+        const LatLon target = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
+        const double path = gf_distanceNm(lf_pos(ac), target) > minPathNm ? gf_bearing(lf_pos(ac), target) : ac.legBearing;
+        if (lf_alignNose(ac, path)) {
+            gf_groundAdvance(ac, true);
+            return;
+        }
+        // A bend it could not see coming: it brakes and turns where its nose points.
+        const double v = gf_groundStepMetres(ac, 0.0, false);
+        if (v <= 0.0) return;
+        const double nose = ac.reversing ? lf_wrap2Pi(ac.heading + pi) : ac.heading;
+        const LatLon to = gf_destination(lf_pos(ac), nose, metresToFeet(v));
+        ac.lat = to.lat;
+        ac.lon = to.lon;
         return;
     }
     if (((gs == GroundState::pushback || gs == GroundState::pullOut || gs == GroundState::taxi) && ac.turnSlow) || gs == GroundState::toStand) {
@@ -171,22 +188,46 @@ void lf_stepAlongLeg(LiveAc& ac) {
         const double rate = std::isfinite(ac.headingRate) ? std::clamp(ac.headingRate, -limit, limit) : 0.0;
         ac.heading = lf_wrap2Pi(ac.heading + rate);
     }
-    if (std::isfinite(ac.latRate)) ac.lat += ac.latRate;
-    if (std::isfinite(ac.lonRate)) ac.lon = gf_wrapLon(ac.lon + ac.lonRate);
+    if (gf_speedGoverned(ac) && moving) gf_groundAdvance(ac, true);
+    else lf_addLegRates(ac);
 }
 
 // Along the curve: the position on it, the nose towards its tangent (backwards in a pushback).
 void lf_stepAlongCurve(LiveAc& ac) {
-    const double t = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
     LatLon p;
     double bearing = 0.0;
+    if (!bezierPoint(*ac.curve, ac.curveT, p, bearing)) {
+        gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
+        ac.curveT = std::min(ac.curveT + ac.curveStep, maxCurveParameter);
+        return;
+    }
+    const bool follows = lf_groundFollowsPath(ac);
+    if (follows && gf_speedGoverned(ac)) {
+        const double nose = ac.reversing ? lf_wrap2Pi(bearing + pi) : bearing;
+        if (std::fabs(gf_angleDiff(ac.heading, nose)) > groundAlignRad) {
+            // A curve the nose cannot follow (a turn back, a bend come late): straight to its
+            // end, turning on the spot where needed.
+            gf_clearCurve(ac);
+            lf_stepAlongLeg(ac);
+            return;
+        }
+    }
+    const bool aligned = !follows || lf_alignNose(ac, bearing);
+    const double t = std::min(ac.curveT + gf_curveStep(ac, aligned), maxCurveParameter);
     if (!bezierPoint(*ac.curve, t, p, bearing)) {
         ac.curveT = t;
         gf_logError(fmt::format("lf_stepAlongCurve: {} error in curve at index: {:.2F}", ac.identity.callsign, ac.curveT));
         return;
     }
-    if (lf_groundFollowsPath(ac)) {
-        if (lf_alignNose(ac, bearing)) {
+    // Rolling on to where it stops: straight on from the curve's end.
+    if (ac.settling && t >= maxCurveParameter) {
+        ac.lat = p.lat;
+        ac.lon = p.lon;
+        gf_clearCurve(ac);
+        return;
+    }
+    if (follows) {
+        if (aligned || gf_speedGoverned(ac)) {
             ac.curveT = t;
             ac.lat = p.lat;
             ac.lon = p.lon;
@@ -397,15 +438,55 @@ void nextPos(LiveAc& ac) {
 
     // The ground half may have removed it (an object created in the air flies before it is active).
     if (ac.state != AcState::active && ac.state != AcState::creating) return;
+    ac.settling = false;
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {
         lf_setLegRates(ac, clock);
     } else {
         ac.latRate = 0.0;
         ac.lonRate = 0.0;
+        // Braking late (it started behind its data), it rolls on to the stop point.
+        if (ac.onGround && ac.groundStepM > 0.0 && gf_aheadToSettle(ac, lf_pos(ac.stream[0])))
+            gf_startSettling(ac, lf_pos(ac.stream[0]));
+        else if (ac.onGround && !gf_brakeToStandstill(ac))
+            ac.groundStepM = 0.0;
         if (!ac.landingRoll && !ac.takeoffRoll) gf_shrinkWindows(ac);
     }
     lf_popFront(ac);
 }
+
+namespace {
+
+bool lf_holdTheLastPoint(LiveAc& ac) {
+    ac.stream.front().time = clock100.load() + 1;
+    return true;
+}
+
+// Rolling behind its data on the ground, it first reaches the data's last point (a stand, the
+// end of the data) before what follows the data's end is decided there.
+bool lf_settleOnLastPoint(LiveAc& ac) {
+    if (ac.stream.size() != 1 || !ac.onGround || ac.groundState == GroundState::climbOut) return false;
+    if (gf_settledTooLong(ac)) {
+        ac.settling = false;
+        ac.groundStepM = 0.0;
+    }
+    // Settling, the step ends it when it stands where it rolled to.
+    if (ac.settling) return lf_holdTheLastPoint(ac);
+    const StreamPos& last = ac.stream.front();
+    if (!gf_aheadToSettle(ac, lf_pos(last))) {
+        if (gf_brakeToStandstill(ac)) return lf_holdTheLastPoint(ac);
+        // On a stand it came to late (behind its drive there), the nose turns onto the stand's
+        // heading before it parks.
+        if (ac.groundState != GroundState::toStand ||
+            std::fabs(gf_angleDiff(ac.heading, ac.standHeading)) <= standAlignRad)
+            return false;
+        lf_turnTowards(ac, ac.standHeading, gf_maxTurnPerStep(ac));
+        return lf_holdTheLastPoint(ac);
+    }
+    gf_startSettling(ac, lf_pos(last));
+    return lf_holdTheLastPoint(ac);
+}
+
+}  // namespace
 
 void nextPosMain(LiveAc& ac) {
     for (int round = 0; round < maxPointChangeRounds; ++round) {
@@ -417,6 +498,7 @@ void nextPosMain(LiveAc& ac) {
             nextPos(ac);
             return;
         }
+        if (lf_settleOnLastPoint(ac)) return;
         if (!ac.stream.empty() && continueStream(ac)) continue;
         if (ac.groundState != GroundState::parked)
             recordLeavingAircraft(ac, ac.groundState != GroundState::airborne);

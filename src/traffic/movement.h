@@ -59,6 +59,11 @@ void scheduleNextPoint(LiveAc& ac, int32_t units);
 
 // One traffic step of movement for an aircraft whose first point is not a stop.
 void stepPosition(LiveAc& ac);
+// The position moves in this step: a leg is flown, or it rolls on to a stop point it has not
+// quite reached.
+inline bool gf_movesThisStep(const LiveAc& ac) {
+    return !ac.stream.empty() && (!ac.stream.front().stop || ac.settling);
+}
 
 void insertMidpoint(LiveAc& ac);
 void splitOnSpeedChange(LiveAc& ac);

@@ -252,13 +252,15 @@ bool classifyStop(LiveAc& a, StreamPos& p) {
     const bool flying = p.airborne || (a.state == AcState::active && !a.onGround);
     if (p.stop) {
         if (flying) return false;
-        if (a.takeoffRoll && p.speed > 0.0 && last.speed >= rollStopKt) return false;
+        // Rolling fast, a repeated position is a stale one, whatever the roll (a take-off or
+        // landing roll, or one the data began with): it cannot have stopped dead.
+        if (p.speed > 0.0 && last.speed >= rollStopKt) return false;
         p.speed = 0.0;
         return true;
     }
     if (std::fabs(p.lat - last.lat) <= sameSpotDegrees && std::fabs(p.lon - last.lon) <= sameSpotDegrees) {
         if (flying) return false;
-        if (a.takeoffRoll && p.speed > 0.0 && last.speed >= rollSameSpotKt) return false;
+        if (p.speed > 0.0 && last.speed >= rollSameSpotKt) return false;
         const uint32_t time = p.time;
         p = last;
         p.time = time;

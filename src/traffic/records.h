@@ -148,6 +148,7 @@ struct LiveAc : AiAircraft {
     bool approach = false;
     bool turnSlow = false;
     bool reversing = false;  // the data moves it tail first (a pushback seen in the data)
+    bool settling = false;   // standing at a stop point it has not quite reached yet
     PosStream stream;        // front: start of the current leg; second: its target
     // The end of the hot fields.
 
@@ -155,6 +156,13 @@ struct LiveAc : AiAircraft {
     double curveT = 0.0;
     double curveStep = 0.0;
     double targetVs = 0.0;  // ft/min
+    // On the ground: the distance moved in the last step (m; below 0 the leg's own speed is
+    // taken, after a touchdown).
+    double groundStepM = -1.0;
+    // Where a settling aircraft rolls on to, since when.
+    double settleLat = 0.0;
+    double settleLon = 0.0;
+    uint32_t settleSince = 0;
 
     double lastSampleTime = 0.0;
     // The velocity of the last line as given, and one found stale: a feed that keeps repeating a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -25,6 +26,7 @@
 #include "refdata/airport_refs.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_link.h"
+#include "traffic/movement.h"
 #include "traffic/removal.h"
 #include "traffic/traffic_lists.h"
 #include "traffic/traffic_services.h"
@@ -403,6 +405,11 @@ void gf_touchdown(LiveAc& ac) {
         ac.touchdown = true;
         ac.landingRoll = true;
         ac.touchdownHeading = ac.heading;
+        // It rolls out from the speed it flew.
+        double east = 0.0;
+        double north = 0.0;
+        gf_toLocalMetres(ac.lat, ac.lon, ac.lat + ac.latRate, ac.lon + ac.lonRate, east, north);
+        ac.groundStepM = std::isfinite(east) && std::isfinite(north) ? std::hypot(east, north) : -1.0;
         ac.approach = false;
         ac.landed = true;
         if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SPOILERS_SET, spoilersExtended);

@@ -247,6 +247,9 @@ void lf_spawnAttitude(LiveAc& ac) {
     ac.alt = f.alt;
     ac.vsFps = fpmToFps(f.vs);
     ac.tas = f.tas;
+    // On the ground it stands until it is active, then starts from rest; in the air it flies on
+    // at its first leg's speed.
+    ac.groundStepM = f.airborne ? -1.0 : 0.0;
 }
 
 // The heading at creation: a respawn keeps its own, a parked aircraft the stand's, one on the

@@ -52,13 +52,11 @@ void lf_updateActive(LiveAc& ac, uint32_t clock) {
         ac.vsFps = fpmToFps(ac.targetVs);
         // Two points far apart in little time ask for a speed no aircraft has: the object still
         // gets there, but tells the simulator no more than the fastest airspeed.
-        ac.tas = (!ac.stream.empty() && ac.stream.front().stop)
-                     ? 0.0
-                     : std::clamp(ac.targetTas, -simMaxSpeedKt, simMaxSpeedKt);
+        ac.tas = gf_movesThisStep(ac) ? std::clamp(ac.targetTas, -simMaxSpeedKt, simMaxSpeedKt) : 0.0;
     }
     if (!lf_flies(ac)) return;
     const double altBefore = ac.alt;
-    if (!ac.stream.empty() && !ac.stream.front().stop) stepPosition(ac);
+    if (gf_movesThisStep(ac)) stepPosition(ac);
     // Rotating and lifting off, the object climbs as it really does, not as the data's leg says.
     if (ac.groundState == GroundState::climbOut) ac.vsFps = (ac.alt - altBefore) * clockUnitsPerSecond;
     if (ac.objectId != 0) {

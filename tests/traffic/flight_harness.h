@@ -137,10 +137,10 @@ public:
         if (a.state == AcState::active && !a.stream.empty() && static_cast<int32_t>(clock - a.stream.front().time) >= 0) {
             nextPosMain(a);
             a.vsFps = a.targetVs / 60.0;
-            a.tas = (!a.stream.empty() && a.stream.front().stop) ? 0.0 : a.targetTas;
+            a.tas = gf_movesThisStep(a) ? a.targetTas : 0.0;
         }
         LiveAc& b = ac();
-        if (b.state == AcState::active && !b.stream.empty() && !b.stream.front().stop) stepPosition(b);
+        if (b.state == AcState::active && gf_movesThisStep(b)) stepPosition(b);
         simulatorFrame(b);
         Sample s{step, b.lat, b.lon, b.alt, b.heading, 0.0, b.onGround, b.groundState};
         if (!track.empty()) s.speedKt = gf_distanceNm({track.back().lat, track.back().lon}, {s.lat, s.lon}) * 360000.0;

@@ -62,9 +62,7 @@ struct CheckSettings {
     double groundVsFpm = 1.0;          // vertical speed handed over on the ground
     double groundSettleSeconds = 1.0;  // after a touchdown, before the ground's vertical speed counts
     double accelAllowance = 0.25;      // share above the category's ground acceleration and braking
-    // TODO: judge by default once ground movement accelerates and brakes at the category's rate
-    // (the leg's speed is taken at once today).
-    bool judgeGroundSpeedChange = false;
+    bool judgeGroundSpeedChange = true;
     double airStillSeconds = 0.5;      // standing still in the air after the binding
     double floorAboveGroundFt = 50.0;  // the air speed floor holds above this height
     double floorToleranceKt = 5.0;     // the ground speed may dip this far below the floor
