@@ -17,10 +17,12 @@ flags="-O0 -g1"
 asan_flags=(-DCMAKE_CXX_FLAGS="-O1 -g1" -DVDL_TEST_CXX_FLAGS="-O0")
 
 # A compiler cache outside the clone, for every build below, when ccache is there (deps.sh
-# installs it). Paths under the clone are hashed relative to it, so that another clone hits too.
+# installs it). Paths under the clone are hashed relative to it, so that another clone hits too;
+# the sloppiness lets it cache files compiled with the precompiled headers.
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
   export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 fi
 
 # The later stages' packages and the Windows libraries (built from Debian's sources once per
