@@ -156,8 +156,8 @@ struct LiveAc : AiAircraft {
     double curveT = 0.0;
     double curveStep = 0.0;
     double targetVs = 0.0;  // ft/min
-    // On the ground: the distance moved in the last step (m; below 0 the leg's own speed is
-    // taken, after a touchdown).
+    // On the ground: the distance moved in the last step (m); below 0 not known yet, and the
+    // first step takes what its leg asks.
     double groundStepM = -1.0;
     // Where a settling aircraft rolls on to, since when.
     double settleLat = 0.0;

@@ -134,6 +134,22 @@ TEST_F(Intake, StopThinning) {
         EXPECT_DOUBLE_EQ(liveAircraft[0].stream[2].lat, 52.105);
         liveAircraft.clear();
     }
+    {
+        SCOPED_TRACE("rolling at 40 kt, a record that repeats the position but moves is stale: dropped");
+        taxiing({groundPoint(52.09, 5.0, t - 900, 40), groundPoint(52.1, 5.0, t, 40)});
+        feed(record(25000, "KLM600", 1030.0, 52.1, 5.0, 0.0, 40.0, 0.0));
+        ASSERT_EQ(liveAircraft[0].stream.size(), 2u);
+        EXPECT_FALSE(liveAircraft[0].stream[1].stop);
+        liveAircraft.clear();
+    }
+    {
+        SCOPED_TRACE("the same record saying it stands is a stop");
+        taxiing({groundPoint(52.09, 5.0, t - 900, 40), groundPoint(52.1, 5.0, t, 40)});
+        feed(record(25000, "KLM600", 1030.0, 52.1, 5.0, 0.0, 0.0, 0.0));
+        ASSERT_EQ(liveAircraft[0].stream.size(), 3u);
+        EXPECT_TRUE(liveAircraft[0].stream[2].stop);
+        liveAircraft.clear();
+    }
 }
 
 TEST_F(Intake, CallsignChangeRespawnsWithGuidChanges) {
