@@ -20,6 +20,8 @@ constexpr int curveSamples = 4;
 constexpr double overshootBrakeSteps = 50.0;
 
 LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
+// Lengths in metres on an airfield: no overflow for std::hypot to guard against, every step.
+double lf_length(double east, double north) { return std::sqrt(east * east + north * north); }
 LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
 
 double lf_ktPerStep(double kt) { return ktToMps(kt) / clockUnitsPerSecond; }
@@ -37,25 +39,30 @@ double lf_travel(const LiveAc& ac) { return lf_backwards(ac) ? ac.heading + pi :
 
 bool lf_tooFastToStand(const LiveAc& ac, double v) { return v > overshootBrakeSteps * lf_brakePerStep(ac); }
 
-// The path's direction at the end of the leg (the curve's tangent there).
+// The path's direction at the end of the leg: the curve's tangent there, or the leg's course.
 double lf_arrivalBearing(const LiveAc& ac) {
     if (ac.curve) {
         const BezierCurve& c = *ac.curve;
         return std::atan2(c.p2East - c.p1East, c.p2North - c.p1North);
     }
-    return gf_bearing(lf_pos(ac), lf_pos(ac.stream.front()));
+    return ac.legBearing;
 }
 
 // It stands at the leg's end: a stop follows, or the next leg turns off further than the nose
-// may be off the path while it rolls (it turns there before it moves on).
-bool lf_stopAhead(const LiveAc& ac) {
+// may be off the path while it rolls (it turns there before it moves on). The next leg's
+// course is worked out once for each pair of points, not in every step.
+bool lf_stopAhead(LiveAc& ac) {
     if (ac.settling) return true;
     if (ac.stream.size() < 2) return false;
     const StreamPos& target = ac.stream[0];
     const StreamPos& next = ac.stream[1];
     if (next.stop) return true;
-    if (gf_distanceNm(lf_pos(target), lf_pos(next)) <= minPathNm) return false;
-    const double bend = std::fabs(gf_angleDiff(lf_arrivalBearing(ac), gf_bearing(lf_pos(target), lf_pos(next))));
+    if (ac.nextCourseFor != next.time) {
+        ac.nextCourseFor = next.time;
+        ac.nextCourse = gf_distanceNm(lf_pos(target), lf_pos(next)) <= minPathNm ? NAN : gf_bearing(lf_pos(target), lf_pos(next));
+    }
+    if (std::isnan(ac.nextCourse)) return false;
+    const double bend = std::fabs(gf_angleDiff(lf_arrivalBearing(ac), ac.nextCourse));
     return std::isfinite(bend) && bend > groundAlignRad;
 }
 
@@ -67,7 +74,7 @@ void lf_curveDerivatives(const BezierCurve& c, double t, double& speed, double& 
     const double dN = (2.0 * u * (c.p2North - c.p1North) + 2.0 * (1.0 - u) * c.p1North) / span;
     const double ddE = 2.0 * (c.p2East - 2.0 * c.p1East) / (span * span);
     const double ddN = 2.0 * (c.p2North - 2.0 * c.p1North) / (span * span);
-    speed = std::hypot(dE, dN);
+    speed = lf_length(dE, dN);
     curvature = speed > 0.0 ? std::fabs(dE * ddN - dN * ddE) / (speed * speed * speed) : 0.0;
 }
 
@@ -78,24 +85,34 @@ double lf_curveSpeed(const BezierCurve& c, double t) {
     return speed;
 }
 
+// The curve's point (local metres from its start) at t.
+void lf_curveAt(const BezierCurve& c, double t, double& east, double& north) {
+    const double u = (t - c.start) / (c.end - c.start);
+    const double w = 1.0 - u;
+    east = 2.0 * w * u * c.p1East + u * u * c.p2East;
+    north = 2.0 * w * u * c.p1North + u * u * c.p2North;
+}
+
 // The fastest step at which the nose keeps up with the rest of the curve: at each point ahead
 // no faster than the turn rate allows there, braking in time for it.
 double lf_curveSpeedCap(const LiveAc& ac, double t) {
     const BezierCurve& c = *ac.curve;
     const double turn = curveTurnShare * gf_maxTurnPerStep(ac);
     const double brake = lf_brakePerStep(ac);
-    LatLon here;
-    LatLon there;
-    double bearing = 0.0;
-    if (!bezierPoint(c, t, here, bearing)) return HUGE_VAL;
+    double hereEast = 0.0;
+    double hereNorth = 0.0;
+    lf_curveAt(c, t, hereEast, hereNorth);
     double cap = HUGE_VAL;
     for (int i = 0; i <= curveSamples; ++i) {
         const double ti = t + (maxCurveParameter - t) * i / curveSamples;
         double speed = 0.0;
         double curvature = 0.0;
         lf_curveDerivatives(c, ti, speed, curvature);
-        if (!(curvature > 0.0) || !bezierPoint(c, ti, there, bearing)) continue;
-        const double ahead = nmToMetres(gf_distanceNm(here, there));
+        if (!(curvature > 0.0)) continue;
+        double east = 0.0;
+        double north = 0.0;
+        lf_curveAt(c, ti, east, north);
+        const double ahead = lf_length(east - hereEast, north - hereNorth);
         const double v = turn / curvature;
         cap = std::min(cap, std::sqrt(v * v + 2.0 * brake * ahead));
     }
@@ -123,12 +140,21 @@ double gf_groundStepMetres(LiveAc& ac, double remaining, bool aligned, double ca
     return v;
 }
 
-void gf_groundAdvance(LiveAc& ac, bool aligned) {
-    const LatLon target = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
+GroundTarget gf_groundTarget(const LiveAc& ac) {
+    GroundTarget g;
+    g.point = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
     double east = 0.0;
     double north = 0.0;
-    gf_toLocalMetres(ac.lat, ac.lon, target.lat, target.lon, east, north);
-    const double remaining = std::hypot(east, north);
+    gf_toLocalMetres(ac.lat, ac.lon, g.point.lat, g.point.lon, east, north);
+    g.metres = lf_length(east, north);
+    g.bearing = std::atan2(east, north);
+    if (g.bearing < 0.0) g.bearing += 2.0 * pi;
+    return g;
+}
+
+void gf_groundAdvance(LiveAc& ac, const GroundTarget& g, bool aligned) {
+    const LatLon target = g.point;
+    const double remaining = g.metres;
     if (!std::isfinite(remaining)) return;
     const double v = gf_groundStepMetres(ac, remaining, aligned);
     const bool arrives = remaining <= v || remaining < minSettleMetres;
@@ -138,7 +164,7 @@ void gf_groundAdvance(LiveAc& ac, bool aligned) {
         ac.lon = gf_wrapLon(ac.lon + gf_lonDiff(ac.lon, target.lon) * share);
         return;
     }
-    const double course = remaining > minSettleMetres ? gf_bearing(lf_pos(ac), target) : ac.legBearing;
+    const double course = remaining > minSettleMetres ? g.bearing : ac.legBearing;
     ac.lat = target.lat;
     ac.lon = target.lon;
     if ((ac.settling || ac.stream.size() == 1) && lf_tooFastToStand(ac, v)) {

@@ -31,8 +31,17 @@ inline bool gf_speedGoverned(const LiveAc& ac) { return ac.onGround || ac.ground
 // braking to a standstill when not `aligned`. Sets the true airspeed handed to the simulator.
 double gf_groundStepMetres(LiveAc& ac, double remaining, bool aligned, double capM = HUGE_VAL);
 
-// One step straight towards the leg's target (or the point it settles on).
-void gf_groundAdvance(LiveAc& ac, bool aligned);
+// Where a rolling aircraft goes in this step: the leg's target, or the point it settles on;
+// its distance (m) and bearing (radians) from the aircraft, in local metres.
+struct GroundTarget {
+    LatLon point;
+    double metres = 0.0;
+    double bearing = 0.0;
+};
+GroundTarget gf_groundTarget(const LiveAc& ac);
+
+// One step straight towards the target.
+void gf_groundAdvance(LiveAc& ac, const GroundTarget& target, bool aligned);
 
 // The parameter step along the aircraft's curve, at its governed speed and no faster than its
 // nose can turn with the curve.

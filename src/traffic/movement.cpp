@@ -166,10 +166,10 @@ void lf_stepAlongLeg(LiveAc& ac) {
             if (lf_alignNose(ac, ac.legBearing)) lf_addLegRates(ac);
             return;
         }
-        const LatLon target = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
-        const double path = gf_distanceNm(lf_pos(ac), target) > minPathNm ? gf_bearing(lf_pos(ac), target) : ac.legBearing;
+        const GroundTarget target = gf_groundTarget(ac);
+        const double path = target.metres > nmToMetres(minPathNm) ? target.bearing : ac.legBearing;
         if (lf_alignNose(ac, path)) {
-            gf_groundAdvance(ac, true);
+            gf_groundAdvance(ac, target, true);
             return;
         }
         // A bend it could not see coming: it brakes and turns where its nose points.
@@ -188,7 +188,7 @@ void lf_stepAlongLeg(LiveAc& ac) {
         const double rate = std::isfinite(ac.headingRate) ? std::clamp(ac.headingRate, -limit, limit) : 0.0;
         ac.heading = lf_wrap2Pi(ac.heading + rate);
     }
-    if (gf_speedGoverned(ac) && moving) gf_groundAdvance(ac, true);
+    if (gf_speedGoverned(ac) && moving) gf_groundAdvance(ac, gf_groundTarget(ac), true);
     else lf_addLegRates(ac);
 }
 

@@ -163,6 +163,9 @@ struct LiveAc : AiAircraft {
     double settleLat = 0.0;
     double settleLon = 0.0;
     uint32_t settleSince = 0;
+    // The course from the leg's target to the point after it, for that point's time.
+    double nextCourse = 0.0;
+    uint32_t nextCourseFor = 0;
 
     double lastSampleTime = 0.0;
     // The velocity of the last line as given, and one found stale: a feed that keeps repeating a
