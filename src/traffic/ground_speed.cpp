@@ -49,21 +49,24 @@ double lf_arrivalBearing(const LiveAc& ac) {
 }
 
 // It stands at the leg's end: a stop follows, or the next leg turns off further than the nose
-// may be off the path while it rolls (it turns there before it moves on). The next leg's
-// course is worked out once for each pair of points, not in every step.
+// may be off the path while it rolls (it turns there before it moves on). Worked out again only
+// when the leg or the number of points changes: the points after the first lie elsewhere in
+// memory, and reading them in every step of every rolling aircraft was most of its cost.
 bool lf_stopAhead(LiveAc& ac) {
     if (ac.settling) return true;
-    if (ac.stream.size() < 2) return false;
+    const size_t size = ac.stream.size();
+    if (size < 2) return false;
+    if (ac.stopAheadFor == size) return ac.stopAhead;
     const StreamPos& target = ac.stream[0];
     const StreamPos& next = ac.stream[1];
-    if (next.stop) return true;
-    if (ac.nextCourseFor != next.time) {
-        ac.nextCourseFor = next.time;
-        ac.nextCourse = gf_distanceNm(lf_pos(target), lf_pos(next)) <= minPathNm ? NAN : gf_bearing(lf_pos(target), lf_pos(next));
+    bool stop = next.stop != 0;
+    if (!stop && gf_distanceNm(lf_pos(target), lf_pos(next)) > minPathNm) {
+        const double bend = std::fabs(gf_angleDiff(lf_arrivalBearing(ac), gf_bearing(lf_pos(target), lf_pos(next))));
+        stop = std::isfinite(bend) && bend > groundAlignRad;
     }
-    if (std::isnan(ac.nextCourse)) return false;
-    const double bend = std::fabs(gf_angleDiff(lf_arrivalBearing(ac), ac.nextCourse));
-    return std::isfinite(bend) && bend > groundAlignRad;
+    ac.stopAheadFor = static_cast<uint32_t>(size);
+    ac.stopAhead = stop;
+    return stop;
 }
 
 // The curve's speed (m per unit of its parameter) and its curvature (1/m) at t.
@@ -140,15 +143,25 @@ double gf_groundStepMetres(LiveAc& ac, double remaining, bool aligned, double ca
     return v;
 }
 
-GroundTarget gf_groundTarget(const LiveAc& ac) {
+GroundTarget gf_groundTarget(LiveAc& ac) {
     GroundTarget g;
     g.point = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
-    double east = 0.0;
-    double north = 0.0;
-    gf_toLocalMetres(ac.lat, ac.lon, g.point.lat, g.point.lon, east, north);
+    if (g.point.lat != ac.pathLat || g.point.lon != ac.pathLon || !(ac.pathCosLat > 0.0)) {
+        ac.pathLat = g.point.lat;
+        ac.pathLon = g.point.lon;
+        ac.pathCosLat = std::cos(degToRad(ac.lat));
+        ac.pathBearingKnown = false;
+    }
+    const double north = (g.point.lat - ac.lat) * metresPerDegreeLat;
+    const double east = ac.pathCosLat * metresPerDegreeLat * gf_lonDiff(ac.lon, g.point.lon);
     g.metres = lf_length(east, north);
-    g.bearing = std::atan2(east, north);
-    if (g.bearing < 0.0) g.bearing += 2.0 * pi;
+    // Rolling straight towards the point, the bearing to it stays as it was.
+    if (!ac.pathBearingKnown) {
+        ac.pathBearing = std::atan2(east, north);
+        if (ac.pathBearing < 0.0) ac.pathBearing += 2.0 * pi;
+        ac.pathBearingKnown = true;
+    }
+    g.bearing = ac.pathBearing;
     return g;
 }
 

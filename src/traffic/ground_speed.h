@@ -38,7 +38,7 @@ struct GroundTarget {
     double metres = 0.0;
     double bearing = 0.0;
 };
-GroundTarget gf_groundTarget(const LiveAc& ac);
+GroundTarget gf_groundTarget(LiveAc& ac);
 
 // One step straight towards the target.
 void gf_groundAdvance(LiveAc& ac, const GroundTarget& target, bool aligned);

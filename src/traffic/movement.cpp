@@ -179,6 +179,7 @@ void lf_stepAlongLeg(LiveAc& ac) {
         const LatLon to = gf_destination(lf_pos(ac), nose, metresToFeet(v));
         ac.lat = to.lat;
         ac.lon = to.lon;
+        ac.pathBearingKnown = false;  // off the line to its target
         return;
     }
     if (((gs == GroundState::pushback || gs == GroundState::pullOut || gs == GroundState::taxi) && ac.turnSlow) || gs == GroundState::toStand) {
@@ -371,6 +372,8 @@ bool bezierPoint(const BezierCurve& c, double t, LatLon& position, double& beari
 void gf_clearCurve(LiveAc& ac) {
     ac.curve.reset();
     ac.curveT = 0.0;
+    ac.pathBearingKnown = false;  // the curve took it off any line it rolled along before
+    ac.stopAheadFor = 0;
 }
 
 double segmentSpeed(const LiveAc& ac) {
@@ -439,6 +442,7 @@ void nextPos(LiveAc& ac) {
     // The ground half may have removed it (an object created in the air flies before it is active).
     if (ac.state != AcState::active && ac.state != AcState::creating) return;
     ac.settling = false;
+    ac.stopAheadFor = 0;  // a new leg
     if (ac.stream.size() >= 2 && !ac.stream[1].stop) {
         lf_setLegRates(ac, clock);
     } else {

@@ -155,17 +155,25 @@ struct LiveAc : AiAircraft {
     // The curve's parameter and the parameter's step per traffic step.
     double curveT = 0.0;
     double curveStep = 0.0;
-    double targetVs = 0.0;  // ft/min
-    // On the ground: the distance moved in the last step (m); below 0 not known yet, and the
-    // first step takes what its leg asks.
+    // What a step of a rolling aircraft reads besides the hot fields, together after them (the
+    // traffic step fetches them ahead too). The distance moved in the last step (m); below 0 not
+    // known yet, and the first step takes what its leg asks.
     double groundStepM = -1.0;
+    // The point it rolls straight towards, the cosine of the latitude there and the bearing to
+    // it: worked out once while it keeps rolling along the line.
+    double pathLat = 0.0;
+    double pathLon = 0.0;
+    double pathCosLat = 0.0;
+    double pathBearing = 0.0;
+    // Whether it stands at the leg's end, for that many points in the stream (0: not known).
+    uint32_t stopAheadFor = 0;
+    bool stopAhead = false;
+    bool pathBearingKnown = false;
     // Where a settling aircraft rolls on to, since when.
     double settleLat = 0.0;
     double settleLon = 0.0;
     uint32_t settleSince = 0;
-    // The course from the leg's target to the point after it, for that point's time.
-    double nextCourse = 0.0;
-    uint32_t nextCourseFor = 0;
+    double targetVs = 0.0;  // ft/min
 
     double lastSampleTime = 0.0;
     // The velocity of the last line as given, and one found stale: a feed that keeps repeating a

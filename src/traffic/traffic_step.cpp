@@ -100,6 +100,9 @@ void lf_prefetchRecord(const LiveAc& ac) {
     const auto* end = reinterpret_cast<const char*>(&ac.stream.front().headingValid) + 1;
     for (; p < end; p += cacheLine) __builtin_prefetch(p);
     __builtin_prefetch(end - 1);
+    // A rolling aircraft's speed and path, after the hot fields.
+    __builtin_prefetch(&ac.curveT);
+    __builtin_prefetch(&ac.pathBearingKnown);
 }
 
 void lf_updateAllLiveAc() {
