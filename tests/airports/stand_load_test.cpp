@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::pair<std::string, std::string>> baseParameters = {
+const std::vector<std::pair<std::string, std::string>> stockParameters = {
     {"airport_name", "Test Field"}, {"publisher", "stock"}, {"altitude", "147"}, {"Qf_real", "50"}};
 
 std::string baseStands() {
@@ -56,7 +56,7 @@ class StandLoad : public StandFilesTest {
 };
 
 TEST_F(StandLoad, LocalFileWithoutLearnedFile) {
-    writeBase(standFileText(baseParameters, baseStands()));
+    writeBase(standFileText(stockParameters, baseStands()));
     parking_percentage.set(70);
     EXPECT_EQ(load(), "");
     ASSERT_EQ(parkPositions.size(), 3u);
@@ -86,10 +86,10 @@ TEST_F(StandLoad, ErrorTexts) {
     setParkAirport("EDDL");
     writeBase("<meta>");
     EXPECT_EQ(load().rfind("airports/my_thirdparty/EDDL.xml could not be loaded: ", 0), 0u);
-    writeBase(standFileText(baseParameters, baseStands(), false));
+    writeBase(standFileText(stockParameters, baseStands(), false));
     EXPECT_EQ(load(), "airports/my_thirdparty/EDDL.xml but refused to load, copyright problem");
     EXPECT_FALSE(parkingActive.load());
-    writeBase(standFileText(baseParameters, "", true, false));
+    writeBase(standFileText(stockParameters, "", true, false));
     EXPECT_EQ(load(), "no stands found");
     EXPECT_TRUE(parkingActive.load());
     // No update server: a server path fails without a transfer.
@@ -104,9 +104,9 @@ TEST_F(StandLoad, FailedChecksEndTheLoadNotTheRun) {
         std::string answer;
     } cases[] = {
         {standFileText({{"publisher", "stock"}}, baseStands()), 65, "65: Parameter altitude not found"},
-        {standFileText(baseParameters, baseStands() + standElement("A2", 51.3, 6.7, 20.0)), 94,
+        {standFileText(stockParameters, baseStands() + standElement("A2", 51.3, 6.7, 20.0)), 94,
          "94: Parking position A2 appears more than once?"},
-        {standFileText(baseParameters, "<parkpos latitude=\"1\" longitude=\"1\"/><parkpos/>"), 94,
+        {standFileText(stockParameters, "<parkpos latitude=\"1\" longitude=\"1\"/><parkpos/>"), 94,
          "94: Parking position  appears more than once?"},
     };
     for (const auto& c : cases) {
@@ -194,7 +194,7 @@ TEST_F(StandLoad, AdjacencyEqualsThePairwiseRule) {
 }
 
 TEST_F(StandLoad, LearnedFileMerge) {
-    writeBase(standFileText(baseParameters, baseStands()));
+    writeBase(standFileText(stockParameters, baseStands()));
     const std::string learnedStands =
         standElement("A1", 0, 0, 0, "",
                      "<opt airl=\"DLH\" type=\"A320\" day=\"1\" hh=\"9,10\"/>"  // same as the base option: dropped
@@ -246,7 +246,7 @@ TEST_F(StandLoad, LearnedFileMerge) {
 // Each learned option against the base option (DLH A320, day 1, half hour 10) and the options
 // appended before it from the same element; other children than "opt" are no options.
 TEST_F(StandLoad, LearnedOptionDuplicates) {
-    writeBase(standFileText(baseParameters, baseStands()));
+    writeBase(standFileText(stockParameters, baseStands()));
     struct Row {
         const char* opt;
         uint32_t id;  // 0: dropped as a duplicate
@@ -290,7 +290,7 @@ TEST_F(StandLoad, LearnedOptionDuplicates) {
 }
 
 TEST_F(StandLoad, LearnedParametersAbsentAndHandmadeFiles) {
-    writeBase(standFileText(baseParameters, baseStands()));
+    writeBase(standFileText(stockParameters, baseStands()));
     MAX_LIVE.set(20);
     LATERAL_RANGE.set(40);
     writeLearned(standFileText({{"airport_name", "Test Field"}, {"handmade", "false"}},
@@ -318,7 +318,7 @@ TEST_F(StandLoad, LearnedParametersAbsentAndHandmadeFiles) {
 }
 
 TEST_F(StandLoad, UnreadableOrRefusedLearnedFilesAreKeptAside) {
-    writeBase(standFileText(baseParameters, baseStands()));
+    writeBase(standFileText(stockParameters, baseStands()));
     parking_percentage.set(55);
     writeLearned("<meta><broken");
     EXPECT_EQ(load(), "");

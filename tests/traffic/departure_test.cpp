@@ -12,19 +12,19 @@
 namespace vdl::test {
 namespace {
 
-constexpr double standLat = 52.30;
-constexpr double standLon = 4.76;
-constexpr double terrain = 100.0;
+constexpr double ehamStandLat = 52.30;
+constexpr double ehamStandLon = 4.76;
+constexpr double ehamTerrain = 100.0;
 
-LatLon lf_along(LatLon from, double bearingDeg, double metres) { return offsetMetres(from, bearingDeg, metres); }
+LatLon lf_alongMetres(LatLon from, double bearingDeg, double metres) { return offsetMetres(from, bearingDeg, metres); }
 
 class Departure : public TrafficTest {
 protected:
     void SetUp() override {
         TrafficTest::SetUp();
-        movementParkAirport = {true, "EHAM", standLat, standLon, terrain};
+        movementParkAirport = {true, "EHAM", ehamStandLat, ehamStandLon, ehamTerrain};
         parkPositions.clear();
-        ParkPos& stand = parkPositions.emplace_back("A1", std::vector<ParkPosOption>{}, standLat, standLon, 0.0, 20.0,
+        ParkPos& stand = parkPositions.emplace_back("A1", std::vector<ParkPosOption>{}, ehamStandLat, ehamStandLon, 0.0, 20.0,
                                                     false, false, false);
         stand.id = 1;
         std::lock_guard lock(simMutex);
@@ -40,32 +40,32 @@ protected:
     // Parked on A1 (nose north), pushback records turning the nose to `pushHeadingDeg`, then the
     // taxi east and south to runway 27, the take-off roll and a climb at 2000 ft/min.
     void buildDeparture(double pushHeadingDeg, AircraftCategory category = AircraftCategory::Large) {
-        StreamPos parked = makePoint(standLat, standLon, 0, 0, 0, false);
+        StreamPos parked = makePoint(ehamStandLat, ehamStandLon, 0, 0, 0, false);
         parked.stop = 1;
         parked.bankValid = 1;
         LiveAc& a = h.start(parked, harnessIdentity(category), GroundState::parked);
         a.standId = 1;
-        a.standLat = standLat;
-        a.standLon = standLon;
+        a.standLat = ehamStandLat;
+        a.standLon = ehamStandLon;
         a.standHeading = 0.0;
         uint32_t due = 6000;
-        LatLon pos = lf_along({standLat, standLon}, 180.0, 6.0);
+        LatLon pos = lf_alongMetres({ehamStandLat, ehamStandLon}, 180.0, 6.0);
         for (int i = 0; i < 6; ++i) {
             StreamPos p = makePoint(pos.lat, pos.lon, 0, 3, 0, false);
             p.trueHeading = degToRad(pushHeadingDeg);
             p.headingValid = 1;
             h.addFeed(p, due);
-            pos = lf_along(pos, 180.0, 6.0);
+            pos = lf_alongMetres(pos, 180.0, 6.0);
             due += 400;
         }
         // Taxi: from 150 m east of the stand's pushback area east, a right corner south, a right
         // corner onto the runway heading west.
         due = 12000;
-        pos = lf_along(lf_along({standLat, standLon}, 180.0, 55.0), 90.0, 150.0);
+        pos = lf_alongMetres(lf_alongMetres({ehamStandLat, ehamStandLon}, 180.0, 55.0), 90.0, 150.0);
         auto leg = [&](double bearing, double metres, double kt) {
             const double perPoint = kt * 0.5144 * 4.0;
             for (double done = 0.0; done < metres; done += perPoint) {
-                pos = lf_along(pos, bearing, perPoint);
+                pos = lf_alongMetres(pos, bearing, perPoint);
                 h.addFeed(makePoint(pos.lat, pos.lon, 0, kt, bearing, false), due);
                 due += 400;
             }
@@ -78,13 +78,13 @@ protected:
         // Take-off roll, 3 s apart.
         const double rollKt[] = {20, 45, 70, 95, 115, 135, 150};
         for (double kt : rollKt) {
-            pos = lf_along(pos, 270.0, kt * 0.5144 * 3.0);
+            pos = lf_alongMetres(pos, 270.0, kt * 0.5144 * 3.0);
             h.addFeed(makePoint(pos.lat, pos.lon, 0, kt, 270, false), due);
             due += 300;
         }
-        double alt = terrain + 40.0;
+        double alt = ehamTerrain + 40.0;
         for (int i = 0; i < 40; ++i) {
-            pos = lf_along(pos, 270.0, 165.0 * 0.5144 * 4.0);
+            pos = lf_alongMetres(pos, 270.0, 165.0 * 0.5144 * 4.0);
             alt += 2000.0 / 15.0;
             h.addFeed(makePoint(pos.lat, pos.lon, alt, 165, 270, true, 2000.0), due);
             due += 400;
@@ -127,7 +127,7 @@ void expectMovesBackwards(const std::vector<Sample>& push) {
 void expectStraightFirst(const std::vector<Sample>& push) {
     for (size_t i = 0; i < push.size() / 3; ++i) {
         double east = 0, north = 0;
-        gf_toLocalMetres(standLat, standLon, push[i].lat, push[i].lon, east, north);
+        gf_toLocalMetres(ehamStandLat, ehamStandLon, push[i].lat, push[i].lon, east, north);
         EXPECT_LT(std::fabs(east), 0.5);
         EXPECT_LE(north, 0.01);
         EXPECT_NEAR(push[i].heading, 0.0, 1e-9);
@@ -157,7 +157,7 @@ TEST_P(Pushback, MovesBackwardsThenTurnsToTheChosenSide) {
     EXPECT_LT(radToDeg(std::fabs(gf_angleDiff(degToRad(c.expectedHeadingDeg), degToRad(after)))), 6.0);
     // Done 2.5 stand radii (50 m) behind the stand, half a wingspan to the side after a turn.
     double east = 0, north = 0;
-    gf_toLocalMetres(standLat, standLon, push.back().lat, push.back().lon, east, north);
+    gf_toLocalMetres(ehamStandLat, ehamStandLon, push.back().lat, push.back().lon, east, north);
     EXPECT_NEAR(north, -50.0, 3.0);
     EXPECT_NEAR(std::fabs(east), c.straightOnly ? 0.0 : 17.9, 3.0);
     for (size_t i = 1; i < push.size(); ++i) {
