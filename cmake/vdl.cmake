@@ -60,6 +60,15 @@ endfunction()
 # file-local names must therefore differ within a binary.
 option(VDL_UNITY_TESTS "Compile the test files in batches" ON)
 
+# The tests of a binary that pass the gtest filter, registered with CTest test by test under the
+# label, with further properties.
+function(vdl_discover target filter label)
+  gtest_discover_tests(${target}
+    TEST_FILTER "${filter}"
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS ${label} TIMEOUT 300 ${ARGN})
+endfunction()
+
 # One test binary, registered with CTest test by test under one label.
 function(vdl_test_binary target label libs)
   add_executable(${target} ${ARGN} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
@@ -76,22 +85,38 @@ function(vdl_test_binary target label libs)
   # tests compiled quickly).
   separate_arguments(testFlags UNIX_COMMAND "${VDL_TEST_CXX_FLAGS}")
   target_compile_options(${target} PRIVATE ${testFlags})
-  # On Windows the named mutex of the single instance is one for the whole session: the tests that
-  # take it run one at a time.
+  # On Windows the single-instance mutex's name is one for the whole session: the tests that take
+  # the program's own name run one at a time (the others take names of their own).
   set(lock)
   if(WIN32 AND target IN_LIST VDL_WINDOWS_INSTANCE_TESTS)
     set(lock RESOURCE_LOCK instance_mutex)
   endif()
-  # The long replays (VDL_REPLAY_TESTS) are labelled "replay" alone: a second label does not pass
-  # through the discovery's properties.
-  gtest_discover_tests(${target}
-    TEST_FILTER "-${VDL_REPLAY_TESTS}"
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS ${label} TIMEOUT 300 ${lock})
-  gtest_discover_tests(${target}
-    TEST_FILTER "${VDL_REPLAY_TESTS}"
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS replay TIMEOUT 300 ${lock})
+  # Four kinds of test, by gtest filter: the long replays (VDL_REPLAY_TESTS) are labelled "replay"
+  # alone (a second label does not pass through the discovery's properties); the tests that wait
+  # on real time (VDL_WAITING_TESTS) need no slot of the resource "cores", so that with a resource
+  # file of one slot per core ctest runs them beside the tests that compute.
+  set(computing RESOURCE_GROUPS cores:1)
+  set(waiting)
+  set(waitingReplays)
+  if(target IN_LIST VDL_WAITING_BINARIES)
+    set(waiting ${VDL_WAITING_TESTS})
+    string(REPLACE ":" ";" replays "${VDL_REPLAY_TESTS}")
+    string(REPLACE ":" ";" waitingList "${VDL_WAITING_TESTS}")
+    foreach(test IN LISTS waitingList)
+      if(test IN_LIST replays)
+        list(APPEND waitingReplays ${test})
+      endif()
+    endforeach()
+    list(JOIN waitingReplays ":" waitingReplays)
+  endif()
+  vdl_discover(${target} "-${VDL_REPLAY_TESTS}:${waiting}" ${label} ${lock} ${computing})
+  vdl_discover(${target} "${VDL_REPLAY_TESTS}-${waiting}" replay ${lock} ${computing})
+  if(waiting)
+    vdl_discover(${target} "${waiting}-${VDL_REPLAY_TESTS}" ${label} ${lock})
+  endif()
+  if(waitingReplays)
+    vdl_discover(${target} "${waitingReplays}" replay ${lock})
+  endif()
 endfunction()
 
 # vdl_test(<name> <folder> LIBS ...): the folder's *_threads_test.cpp files

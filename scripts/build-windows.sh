@@ -173,7 +173,7 @@ if [ "${VDL_WIN_TESTS:-1}" != 0 ]; then
   [ "${VDL_WIN_REPLAYS:-0}" != 0 ] && skip=()
   t0=$SECONDS
   status=0
-  (cd "$build" && ctest --output-on-failure --no-tests=error -j "$jobs" "${skip[@]}") || status=$?
+  bash scripts/ctest-cores.sh "$build" "$jobs" --no-tests=error "${skip[@]}" || status=$?
   if [ "$status" -ne 0 ]; then
     echo "windows: tests under Wine FAILED" >&2
     exit "$status"

@@ -68,25 +68,32 @@ lf_asan() {
   cmake -S . -B build/asan -DCMAKE_BUILD_TYPE= "${asan_flags[@]}" -DVDL_SANITIZE=ON >/dev/null
   cmake --build build/asan -j "$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    bash -c 'cd build/asan && ctest --output-on-failure -j "$0"' "$jobs"
+    bash scripts/ctest-cores.sh build/asan "$jobs"
 }
 
 lf_tsan() {
   cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" -DVDL_TSAN=ON >/dev/null
   cmake --build build/tsan -j "$jobs" --target threaded_tests
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    bash -c 'cd build/tsan && ctest --output-on-failure -j "$0" -L threads' "$jobs"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 bash scripts/ctest-cores.sh build/tsan "$jobs" -L threads
 }
 
 lf_stage asan lf_asan
 lf_stage tsan lf_tsan
 
-# 20 s per fuzz target, two at a time; any finding fails the command.
-lf_stage fuzz bash scripts/fuzz.sh 20
-
 # A two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
-# (scripts/soak.sh): every object removed, no call on a removed object, memory steady.
-lf_stage soak env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2
+# (scripts/soak.sh): every object removed, no call on a removed object, memory steady. Beside it,
+# since the soak mostly waits on real time, the fuzz targets are built and run 20 s each, two at a
+# time, at a lower priority, so that the soak's program keeps its pace; any finding fails.
+lf_soak_and_fuzz() {
+  local soak rc=0
+  env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2 >build/soak.log 2>&1 &
+  soak=$!
+  nice -n 10 bash scripts/fuzz.sh 20 || rc=$?
+  wait "$soak" || rc=$?
+  grep -v '^\[' build/soak.log || true  # its report, without the build's progress lines
+  return "$rc"
+}
+lf_stage soak-and-fuzz lf_soak_and_fuzz
 
 # The Windows x64 cross-build and its tests under Wine, but for the long replays that the
 # sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").

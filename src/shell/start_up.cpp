@@ -98,7 +98,7 @@ bool lf_startUp(std::ostream& err) {
 int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream& err) {
     std::optional<NamedMutex> instance;
     try {
-        instance.emplace(instanceMutexName);
+        instance.emplace(options.instanceMutex);
     } catch (const std::exception& e) {
         err << "gf_runProgram: " << e.what() << '\n';
         return 1;

@@ -2,8 +2,10 @@
 // The program: start, the UI thread's loop with its runs, and the end.
 #include <chrono>
 #include <ostream>
+#include <string>
 
 #include "shell/run_worker.h"
+#include "shell/single_instance.h"
 #include "simulator/sim_scenario.h"
 
 namespace vdl {
@@ -19,6 +21,9 @@ struct ProgramOptions {
     // The program's own window where the system has one (Windows), the terminal view beside it;
     // without one, or when it cannot be created, the terminal view and its commands alone.
     bool window = false;
+    // The single-instance mutex. Tests that run the program side by side in one Windows session,
+    // where a mutex name is one for the whole session, each take a name of their own.
+    std::string instanceMutex{instanceMutexName};
 };
 
 // Takes the single-instance mutex (a second instance ends at once, answering 1), opens Log.txt

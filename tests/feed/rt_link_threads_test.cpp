@@ -254,15 +254,19 @@ TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
         ASSERT_TRUE(test::eventually([&] { return stats.opened.load() > 2 * c.maxWaiting; }));
         Socket held;
         int served = 0;
-        for (int i = 0; i < 5; ++i)
-            served += rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), 5s, held, c.answer) ? 1 : 0;
 #ifdef _WIN32
         // Under Wine every socket call passes through wineserver, which a flood on a loaded host
-        // slows down: one late answer in five is allowed there (the goal is 19 in 20).
-        EXPECT_GE(served, 4);
+        // slows down: a probe may wait longer there, and one late answer in five is allowed (the
+        // goal is 19 in 20). A starved probe is closed, which fails it at once whatever the wait.
+        const auto wait = 15s;
+        const int least = 4;
 #else
-        EXPECT_EQ(served, 5);
+        const auto wait = 5s;
+        const int least = 5;
 #endif
+        for (int i = 0; i < 5; ++i)
+            served += rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), wait, held, c.answer) ? 1 : 0;
+        EXPECT_GE(served, least);
         stop.request_stop();
         flood.join();
         realTrafficLink.stop();

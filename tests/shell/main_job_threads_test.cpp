@@ -69,6 +69,7 @@ class MainJobTest : public test::ShellTest {
         options.run.trafficReaderDelay = 300ms;
         options.inputFd = -1;
         options.viewInterval = 200ms;
+        options.instanceMutex = ownInstanceMutexName();
         // The registration file of the table build is fetched from nowhere, at once.
         gf_setServerBaseForTests("http://127.0.0.1:1/");
     }

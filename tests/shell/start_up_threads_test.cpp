@@ -48,6 +48,7 @@ class StartUpTest : public test::ShellTest {
         options.run.qnhPort = 0;
         options.run.linkPort = 0;
         options.run.trafficReaderDelay = 300ms;
+        options.instanceMutex = ownInstanceMutexName();
         options.inputFd = -1;
         options.viewInterval = 200ms;
         gf_setServerBaseForTests("");

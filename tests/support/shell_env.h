@@ -12,6 +12,7 @@
 #include "foundation/parameters.h"
 #include "foundation/paths.h"
 #include "shell/reset.h"
+#include "shell/single_instance.h"
 #include "support/foundation_env.h"
 #include "support/wait.h"
 #include "window/main_window.h"
@@ -45,6 +46,14 @@ class ShellTest : public ::testing::Test {
         if (at == std::string::npos) return "?";
         const auto start = at + key.size();
         return xml.substr(start, xml.find('"', start) - start);
+    }
+    // A single-instance mutex of this test's own: on Windows the name is one for the whole session,
+    // and the tests run side by side.
+    static std::string ownInstanceMutexName() {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        std::replace(name.begin(), name.end(), '/', '_');  // a parameterised test's
+        return std::string(instanceMutexName) + "." + name;
     }
     // RealTraffic counts as installed on this PC.
     void installRealTraffic() { std::filesystem::create_directories(dir.path() / "data" / "RealTraffic"); }
