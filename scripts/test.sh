@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/check_floors.sh
+# The libraries compile in batches: no file-local function or macro may reach another file.
+python3 scripts/check_batches.py --self-test
 jobs=$(nproc)
 # Line tables are enough for sanitizer reports and build much faster than full debug info.
 flags="-O0 -g1"

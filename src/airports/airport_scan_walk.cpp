@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* warn = "===> ";
+constexpr const char* scanWarn = "===> ";
 constexpr size_t maxPathChars = 250;
 constexpr std::array<std::string_view, 14> skipWords = {
     "fs-base",   "tutorials",     "aircraft",           "bushtrip", "discovery", "point-of-interest", "simobjects",
@@ -76,7 +76,7 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
     std::deque<Worker> workers;
     auto finishOldest = [&](const std::string& entryText) {
         if (const auto error = lf_finish(workers.front()))
-            gf_addAirportsScanLog(fmt::format("{} airports search aborted, futs inner, \n{}\n{}\n{}", warn, *error,
+            gf_addAirportsScanLog(fmt::format("{} airports search aborted, futs inner, \n{}\n{}\n{}", scanWarn, *error,
                                               workers.size(), entryText));
         workers.pop_front();
     };
@@ -119,12 +119,12 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
                 if (workers.size() > hwThreads.load()) finishOldest(entryText);
             } catch (const std::exception& e) {
                 gf_addAirportsScanLog(
-                    fmt::format("{} airports search in folder {} aborted, cause: {}", warn, folderText, e.what()));
+                    fmt::format("{} airports search in folder {} aborted, cause: {}", scanWarn, folderText, e.what()));
             }
         }
         if (ec)
             gf_addAirportsScanLog(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
-                                              warn, gf_utf8FromPath(start), ec.message()));
+                                              scanWarn, gf_utf8FromPath(start), ec.message()));
     };
 
     std::vector<fs::path> links;
@@ -143,7 +143,7 @@ void gf_scanFolderForAirports(const fs::path& folder, const BglFileReader& readF
     while (!workers.empty()) {
         if (const auto error = lf_finish(workers.front()))
             gf_addAirportsScanLog(
-                fmt::format("{} airports search in {} aborted, futs outer error: {}", warn, folderText, *error));
+                fmt::format("{} airports search in {} aborted, futs outer error: {}", scanWarn, folderText, *error));
         workers.pop_front();
     }
 }

@@ -13,7 +13,7 @@ namespace vdl {
 
 namespace {
 
-constexpr const char* warn = "===> ";
+constexpr const char* bglWarn = "===> ";
 constexpr uint64_t minFileBytes = 15 * 4;  // header and the start of the section table
 
 // The walk over one file's airport sections. Each subsection's records are walked inside the
@@ -30,7 +30,7 @@ class BglWalk {
         if (file_.bytes().size() < minFileBytes) return;
         // The folder walk's quick test passed it as an airport file: say why none is read.
         if (file_.headerSize() != bglHeaderSize) {
-            log(fmt::format("{}header size {} is not {}, no airport read, in {}", warn, file_.headerSize(), bglHeaderSize,
+            log(fmt::format("{}header size {} is not {}, no airport read, in {}", bglWarn, file_.headerSize(), bglHeaderSize,
                             path_));
             return;
         }
@@ -38,7 +38,7 @@ class BglWalk {
         for (uint64_t i = 0; i < n; ++i) {
             if (!file_.holdsSection(i)) {
                 log(fmt::format("{}section table runs past the end of the file after {} of {} sections, in {}",
-                                warn, i, n, path_));
+                                bglWarn, i, n, path_));
                 return;
             }
             const BglSection section(file_, i);
@@ -58,7 +58,7 @@ class BglWalk {
         for (uint64_t k = 0; k < count; ++k) {
             const uint64_t entry = section.firstSubsectionOffset() + BglSubsection::entryBytes * k;
             if (!bytes.holds(entry, BglSubsection::entryBytes)) {
-                log(fmt::format("{}subsection {} of airport section {} lies outside the file, in {}", warn, k, i,
+                log(fmt::format("{}subsection {} of airport section {} lies outside the file, in {}", bglWarn, k, i,
                                 path_));
                 return true;
             }
@@ -70,18 +70,18 @@ class BglWalk {
             uint64_t size = subsection.recordsBytes();
             if (size < BglRecord::headerBytes) {
                 log(fmt::format("{}records of subsection {} of airport section {} have {} bytes, none read, in {}",
-                                warn, k, i, size, path_));
+                                bglWarn, k, i, size, path_));
                 continue;
             }
             if (start >= bytes.size()) {
-                log(fmt::format("{}records of subsection {} of airport section {} lie outside the file, in {}", warn,
+                log(fmt::format("{}records of subsection {} of airport section {} lie outside the file, in {}", bglWarn,
                                 k, i, path_));
                 continue;
             }
             if (size > bytes.size() - start) {
                 log(fmt::format("{}records of subsection {} of airport section {} run past the end of the file, "
                                 "read up to it, in {}",
-                                warn, k, i, path_));
+                                bglWarn, k, i, path_));
                 size = bytes.size() - start;
             }
             if (!walkRecords(bytes.part(start, size, "subsection"), start)) return false;
@@ -96,7 +96,7 @@ class BglWalk {
             if (mark & recordSeen) return true;
             mark |= recordSeen;
             if (!area.holds(offset, BglRecord::headerBytes)) {
-                log(fmt::format("{}record header at {} runs past its subsection, in {}", warn, areaStart + offset,
+                log(fmt::format("{}record header at {} runs past its subsection, in {}", bglWarn, areaStart + offset,
                                 path_));
                 return true;
             }
@@ -108,7 +108,7 @@ class BglWalk {
             if (record.id() == BglAirport::id) {
                 airport(record, areaStart + offset);
             } else if (record.step() >= 4 && !record.fitsArea()) {
-                log(fmt::format("{}record 0x{:04X} at {} of {} bytes runs past its subsection, in {}", warn,
+                log(fmt::format("{}record 0x{:04X} at {} of {} bytes runs past its subsection, in {}", bglWarn,
                                 record.id(), areaStart + offset, record.sizeField(), path_));
             }
             if (!record.fitsArea()) return true;  // a size below 4 or past the subsection ends the walk
@@ -120,11 +120,11 @@ class BglWalk {
     void airport(const BglRecord& record, uint64_t fileOffset) {
         if (record.step() < static_cast<int64_t>(BglAirport::identifierOffset + 4)) {
             log(fmt::format("{}airport record at {} of {} bytes is too small for its identifier (skipped), in {}",
-                            warn, fileOffset, record.sizeField(), path_));
+                            bglWarn, fileOffset, record.sizeField(), path_));
             return;
         }
         if (!record.fitsArea()) {
-            log(fmt::format("{}airport record at {} of {} bytes runs past its subsection (skipped), in {}", warn,
+            log(fmt::format("{}airport record at {} of {} bytes runs past its subsection (skipped), in {}", bglWarn,
                             fileOffset, record.sizeField(), path_));
             return;
         }
@@ -218,7 +218,7 @@ void gf_readBglFile(const std::filesystem::path& path, const BglHandOffs& handOf
     const uint64_t size = lf_fileSize(in);
     const std::string pathText = gf_utf8FromPath(path);
     if (size > bglMaxFileBytes) {
-        gf_addAirportsScanLog(fmt::format("{}{} has {} bytes, more than an airport file has (skipped)", warn,
+        gf_addAirportsScanLog(fmt::format("{}{} has {} bytes, more than an airport file has (skipped)", bglWarn,
                                           pathText, size));
         return;
     }

@@ -19,9 +19,9 @@ namespace vdl {
 
 namespace {
 
-constexpr const char* warn = "===> ";
+constexpr const char* bglStandWarn = "===> ";
 constexpr double twoPi = 6.283185307179586;
-constexpr double radiansPerDegree = 0.017453292519943295;
+constexpr double bglRadiansPerDegree = 0.017453292519943295;
 constexpr std::array<std::string_view, 7> suffixes = {"", "a", "b", "c", "d", "e", "f"};
 
 // The working state of one airport while its record is read.
@@ -103,13 +103,13 @@ void lf_parkingToStand(const BglParking& parking, AirportWork& work) {
     }
     std::string standName = lf_reserveName(name, work);
     if (standName.empty()) {
-        gf_addAirportsScanLog(fmt::format("{}Warning more then 6 the same ids {}, in {}", warn, name, work.bglPath));
+        gf_addAirportsScanLog(fmt::format("{}Warning more then 6 the same ids {}, in {}", bglStandWarn, name, work.bglPath));
         return;
     }
     const bool suffixed = standName.size() != name.size();
     const bool ramp = (type >= 1 && type <= 7) || type == 14;
     ParkPos& stand = work.out.stands.emplace_back(std::move(standName), std::vector<ParkPosOption>{}, lat, lon,
-                                                  heading == 0.0f ? twoPi : heading * radiansPerDegree, radius,
+                                                  heading == 0.0f ? twoPi : heading * bglRadiansPerDegree, radius,
                                                   type == 5, ramp, false);
     if (suffixed) stand.scanMark = 1;
 }
@@ -128,7 +128,7 @@ void lf_parkingsToStands(const BglParkingList& list, AirportWork& work) {
     // A count too small leaves entries unread that would each have made a stand.
     if (entries.size() > offset && entries.size() - offset >= minParkingBytes) {
         gf_addAirportsScanLog(fmt::format("{}parking list of {} counts {} entries and leaves {} bytes unread, in {}",
-                                          warn, work.icao, list.count(), entries.size() - offset, work.bglPath));
+                                          bglStandWarn, work.icao, list.count(), entries.size() - offset, work.bglPath));
         work.entrySeen = true;
     }
 }
@@ -204,12 +204,12 @@ std::optional<BglAirportStands> gf_readAirportStands(const BglAirport& airport, 
             offset += static_cast<uint64_t>(subrecord.step());
         }
     } catch (const BglBoundError& e) {
-        gf_addAirportsScanLog(fmt::format("{}airport {} skipped: {}, in {}", warn, icao, e.what(), bglPath));
+        gf_addAirportsScanLog(fmt::format("{}airport {} skipped: {}, in {}", bglStandWarn, icao, e.what(), bglPath));
         return std::nullopt;
     }
     // No stand file can be made of it, and nothing else says so.
     if (out.stands.empty() && !work.entrySeen)
-        gf_addAirportsScanLog(fmt::format("{}airport {} has no parkings, in {}", warn, icao, bglPath));
+        gf_addAirportsScanLog(fmt::format("{}airport {} has no parkings, in {}", bglStandWarn, icao, bglPath));
     return out;
 }
 

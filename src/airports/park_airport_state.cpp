@@ -45,7 +45,7 @@ std::optional<StandNameAnswer> lastStandName;
 std::mutex userStandMutex;  // guards userStandName
 std::string userStandName;
 
-bool lf_userOnGround() {
+bool lf_userKnownOnGround() {
     const UserOnGround u = userOnGround.load();
     return u.known && u.value != 0;
 }
@@ -180,7 +180,7 @@ void gf_forgetStandNameAnswer() {
 }
 
 std::string gf_standNameAtPosition(double lat, double lon) {
-    if (parkPositions.empty() || !lf_userOnGround()) return {};
+    if (parkPositions.empty() || !lf_userKnownOnGround()) return {};
     if (lastStandName && lastStandName->lat == lat && lastStandName->lon == lon) return lastStandName->name;
     const ParkPos* nearest = nullptr;
     double best = standNameReachNm;

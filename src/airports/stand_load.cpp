@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int32_t defaultParkingPercentage = 30;
+constexpr int32_t loadDefaultParkingPercentage = 30;
 // One degree of latitude on the program's sphere, in nm: no great circle is shorter than the
 // latitude difference it spans.
 constexpr double nmPerDegreeLat = 60.0;
@@ -73,10 +73,10 @@ void lf_readLearnedOrDefault(const std::string& filePath, StandFileInfo& info, Q
     const bool found = !learnedPath.empty() && fs::exists(learnedPath, ec);
     if (ec) throw fs::filesystem_error("exists", learnedPath, ec);
     if (!found) {
-        parking_percentage.set(defaultParkingPercentage);
+        parking_percentage.set(loadDefaultParkingPercentage);
         parking_percentage.setEnabled(false);
         gf_setTbInt(parking_percentage);
-        gf_logIndented(fmt::format("{:24}: {}%", parking_percentage.name(), defaultParkingPercentage));
+        gf_logIndented(fmt::format("{:24}: {}%", parking_percentage.name(), loadDefaultParkingPercentage));
         return;
     }
     gf_readLearned(learnedPath, info, stands);

@@ -244,7 +244,7 @@ constexpr size_t tapeLengthBytes = sizeof(uint32_t);
 
 // Names compared in line: a call per attribute shows in the profile of a large load.
 template <size_t N>
-bool lf_named(std::string_view name, const char (&literal)[N]) {
+bool lf_viewNamed(std::string_view name, const char (&literal)[N]) {
     if (name.size() != N - 1) return false;
     for (size_t i = 0; i < N - 1; ++i)
         if (name[i] != literal[i]) return false;
@@ -254,12 +254,13 @@ bool lf_named(std::string_view name, const char (&literal)[N]) {
 // The index into parkPosMembers of an attribute's name; -1: not read.
 [[gnu::always_inline]] inline int lf_parkPosCode(std::string_view name) {
     switch (name[0]) {
-        case 'i': return lf_named(name, "id") ? 0 : -1;
-        case 'l': return lf_named(name, "latitude") ? 1 : lf_named(name, "longitude") ? 2 : -1;
-        case 'h': return lf_named(name, "heading") ? 3 : lf_named(name, "heli") ? 7 : -1;
-        case 'r': return lf_named(name, "radius") ? 4 : lf_named(name, "ramp") ? 6 : lf_named(name, "radius_change") ? 9 : -1;
-        case 'c': return lf_named(name, "cargo") ? 5 : lf_named(name, "cargo_change") ? 10 : -1;
-        case 'm': return lf_named(name, "manual") ? 8 : -1;
+        case 'i': return lf_viewNamed(name, "id") ? 0 : -1;
+        case 'l': return lf_viewNamed(name, "latitude") ? 1 : lf_viewNamed(name, "longitude") ? 2 : -1;
+        case 'h': return lf_viewNamed(name, "heading") ? 3 : lf_viewNamed(name, "heli") ? 7 : -1;
+        case 'r':
+            return lf_viewNamed(name, "radius") ? 4 : lf_viewNamed(name, "ramp") ? 6 : lf_viewNamed(name, "radius_change") ? 9 : -1;
+        case 'c': return lf_viewNamed(name, "cargo") ? 5 : lf_viewNamed(name, "cargo_change") ? 10 : -1;
+        case 'm': return lf_viewNamed(name, "manual") ? 8 : -1;
         default: return -1;
     }
 }
@@ -267,13 +268,13 @@ bool lf_named(std::string_view name, const char (&literal)[N]) {
 // The same into optMembers.
 [[gnu::always_inline]] inline int lf_optCode(std::string_view name) {
     switch (name[0]) {
-        case 'r': return lf_named(name, "reg") ? 0 : -1;
-        case 'a': return lf_named(name, "airl") ? 1 : -1;
-        case 't': return lf_named(name, "type") ? 2 : -1;
-        case 's': return lf_named(name, "soft") ? 3 : -1;
-        case 'd': return lf_named(name, "day") ? 4 : -1;
-        case 'h': return lf_named(name, "hh") ? 5 : -1;
-        case 'c': return lf_named(name, "cs") ? 6 : -1;
+        case 'r': return lf_viewNamed(name, "reg") ? 0 : -1;
+        case 'a': return lf_viewNamed(name, "airl") ? 1 : -1;
+        case 't': return lf_viewNamed(name, "type") ? 2 : -1;
+        case 's': return lf_viewNamed(name, "soft") ? 3 : -1;
+        case 'd': return lf_viewNamed(name, "day") ? 4 : -1;
+        case 'h': return lf_viewNamed(name, "hh") ? 5 : -1;
+        case 'c': return lf_viewNamed(name, "cs") ? 6 : -1;
         default: return -1;
     }
 }

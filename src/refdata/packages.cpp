@@ -28,7 +28,7 @@ namespace {
 std::mutex communityMutex;
 fs::path communityPath;
 
-std::string lf_lower(std::string_view text) {
+std::string lf_lowerCase(std::string_view text) {
     std::string s(text);
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
@@ -104,13 +104,13 @@ ManifestInfo lf_searchManifest(std::string_view bglPath) {
 }
 
 bool lf_isSimulatorPackage(std::string_view folderName) {
-    const std::string f = lf_lower(folderName);
+    const std::string f = lf_lowerCase(folderName);
     return f.starts_with("microsoft-") || f.starts_with("asobo-") || f.starts_with("fs-base");
 }
 
 // The longest publisher key that is the folder name or its start before '-' or '_'.
 std::optional<std::string> lf_publisherOfFolder(std::string_view folderName) {
-    const std::string f = lf_lower(folderName);
+    const std::string f = lf_lowerCase(folderName);
     const auto& names = gf_publisherNames();
     std::optional<std::string> best;
     size_t bestLen = 0;
@@ -129,7 +129,7 @@ std::optional<std::string> lf_publisherOfFolder(std::string_view folderName) {
 std::optional<std::string> lf_publisherOfName(std::string_view name) {
     if (name.empty()) return std::nullopt;
     const auto& names = gf_publisherNames();
-    auto it = names.find(lf_lower(gf_trim(name)));
+    auto it = names.find(lf_lowerCase(gf_trim(name)));
     if (it == names.end()) return std::nullopt;
     return it->second;
 }
@@ -140,7 +140,7 @@ std::string lf_packageFolderName(const fs::path& file, const ManifestInfo& m) {
     if (m.found) return gf_utf8FromPath(m.packageFolder.filename());
     fs::path prev;
     for (fs::path dir = file.parent_path(); !dir.empty() && dir != dir.parent_path(); dir = dir.parent_path()) {
-        const std::string name = lf_lower(gf_utf8FromPath(dir.filename()));
+        const std::string name = lf_lowerCase(gf_utf8FromPath(dir.filename()));
         if (name == "community" || name == "onestore" || name == "steam") return gf_utf8FromPath(prev.filename());
         prev = dir;
     }

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void lf_removeQuietly(const fs::path& p) {
+void lf_removeSilently(const fs::path& p) {
     std::error_code ec;
     fs::remove_all(p, ec);
 }
@@ -73,7 +73,7 @@ bool lf_updateMySimaddon() {
     fs::path staging = mySimaddonFolder;
     staging += ".new";
     if (!gf_download(folderUrl + std::string(mySimaddonZipName), zipPath, true)) return false;
-    lf_removeQuietly(staging);
+    lf_removeSilently(staging);
     bool ok = true;
     std::vector<std::string> names;
     {
@@ -101,16 +101,16 @@ bool lf_updateMySimaddon() {
             }
         }
     }
-    lf_removeQuietly(zipPath);
+    lf_removeSilently(zipPath);
     if (!ok) {
-        lf_removeQuietly(staging);
+        lf_removeSilently(staging);
         return false;
     }
     // Everything is unpacked: only now is the old content given up.
     fs::create_directories(mySimaddonFolder);
     gf_removeAllFilesInFolderViaHook(mySimaddonFolder);
     for (const auto& name : names) fs::rename(staging / name, mySimaddonFolder / name);
-    lf_removeQuietly(staging);
+    lf_removeSilently(staging);
     if (!gf_writeTextFile(*serverText, localVersionFile, false))
         gf_logError(fmt::format("cannot write \"{}\"", gf_utf8FromPath(localVersionFile)));
     gf_log(fmt::format("my_simaddon updated to {}: {} file{}", server->text(), names.size(), gf_plural(names.size())));
@@ -181,13 +181,13 @@ bool gf_updateDbase(const fs::path& dbaseFile) {
         const auto server = gf_metaVersion(download);
         if (!server) {
             gf_logError(fmt::format("{} holds no data base with a version", dbaseZipName));
-            lf_removeQuietly(download);
+            lf_removeSilently(download);
             return false;
         }
         const auto local = gf_metaVersion(dbaseFile);
         if (local && !(*server > *local)) {
             gf_log(fmt::format("{} {} is up to date", gf_utf8FromPath(dbaseFile.filename()), local->text()));
-            lf_removeQuietly(download);
+            lf_removeSilently(download);
             return false;
         }
         fs::rename(download, dbaseFile);
@@ -196,7 +196,7 @@ bool gf_updateDbase(const fs::path& dbaseFile) {
         return true;
     } catch (const std::exception& e) {
         gf_logError(fmt::format("gf_updateDbase: {}", e.what()));
-        lf_removeQuietly(download);
+        lf_removeSilently(download);
         return false;
     }
 }

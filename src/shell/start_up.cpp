@@ -31,7 +31,7 @@ namespace vdl {
 
 namespace {
 
-constexpr auto exitThreadWait = std::chrono::seconds(30);
+constexpr auto startUpExitThreadWait = std::chrono::seconds(30);
 
 std::atomic<bool> closeRequested{false};
 
@@ -139,7 +139,7 @@ int gf_runProgram(const ProgramOptions& options, std::ostream& out, std::ostream
     if (!options.window || !gf_runWindowLoop(options.inputFd, view, &closeRequested))
         gf_runUiLoop(options.inputFd, view, &closeRequested);
 
-    if (!gf_waitForExitThread(exitThreadWait)) err << "the exit thread did not end\n";
+    if (!gf_waitForExitThread(startUpExitThreadWait)) err << "the exit thread did not end\n";
     gf_stopRunWorker();
     gf_stopSimConnectThread();
     simulator.stop();

@@ -66,10 +66,10 @@ constexpr RollThrottle rollThrottleLadder[] = {
 constexpr double slowClimbFpm = 256.0;
 constexpr double minRotationClimbFtPerStep = 0.1;
 
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
-LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
+LatLon lf_groundPos(const StreamPos& p) { return {p.lat, p.lon}; }
+LatLon lf_groundPos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
 
-double lf_wrap2Pi(double a) {
+double lf_groundWrap2Pi(double a) {
     a = std::fmod(a, 2.0 * pi);
     return a < 0.0 ? a + 2.0 * pi : a;
 }
@@ -95,8 +95,8 @@ void lf_departureEvents(LiveAc& ac) {
 // The end of the pushback's turn: half a wingspan beside B, on the side the nose turns to.
 StreamPos lf_pushTurnEnd(const LiveAc& ac, const StreamPos& b, double backHeading, bool right) {
     StreamPos t = b;
-    const double side = lf_wrap2Pi(backHeading + (right ? pi / 2.0 : -pi / 2.0));
-    const LatLon to = gf_destination(lf_pos(b), side, nmToFeet(ac.identity.halfWingspan));
+    const double side = lf_groundWrap2Pi(backHeading + (right ? pi / 2.0 : -pi / 2.0));
+    const LatLon to = gf_destination(lf_groundPos(b), side, nmToFeet(ac.identity.halfWingspan));
     t.lat = to.lat;
     t.lon = to.lon;
     t.stop = 0;
@@ -108,10 +108,11 @@ StreamPos lf_pushTurnEnd(const LiveAc& ac, const StreamPos& b, double backHeadin
 void lf_startPushTurn(LiveAc& ac) {
     const uint32_t clock = clock100.load();
     const StreamPos& b = ac.stream[1];
-    const double back = lf_wrap2Pi(ac.heading + pi);
+    const double back = lf_groundWrap2Pi(ac.heading + pi);
     StreamPos t = lf_pushTurnEnd(ac, b, back, ac.turnRight);
     // The curve is no longer than the two legs around its corner.
-    const double curveNm = gf_distanceNm(lf_pos(ac), lf_pos(b)) + gf_distanceNm(lf_pos(b), lf_pos(t));
+    const double curveNm =
+        gf_distanceNm(lf_groundPos(ac), lf_groundPos(b)) + gf_distanceNm(lf_groundPos(b), lf_groundPos(t));
     t.time = clock + static_cast<uint32_t>(lf_taxiUnits(ac, curveNm));
     ac.stream.resize(2);
     ac.stream.push_back(t);
@@ -150,7 +151,7 @@ void lf_pushbackPointChange(LiveAc& ac) {
 void lf_parkedPointChange(LiveAc& ac) {
     gf_resetWindows(ac);
     if (!ac.atStand) return;
-    const double bearing = gf_bearing({ac.standLat, ac.standLon}, lf_pos(ac.stream.back()));
+    const double bearing = gf_bearing({ac.standLat, ac.standLon}, lf_groundPos(ac.stream.back()));
     const double diff = std::round(radToDeg(gf_angleDiff(ac.standHeading, bearing)));
     if (std::fabs(diff) < pullOutMaxOffDeg) pullOut(ac);
     else pushBack(ac);
@@ -161,7 +162,7 @@ bool lf_longSlowLeg(const LiveAc& ac) {
     const StreamPos& p0 = ac.stream[0];
     const StreamPos& p1 = ac.stream[1];
     const int32_t legUnits = gf_unitsFrom(p0.time, p1.time);
-    return gf_distanceNm(lf_pos(p0), lf_pos(p1)) > slowCornerMinLegNm && p0.speed <= takeoffRollSpeedKt &&
+    return gf_distanceNm(lf_groundPos(p0), lf_groundPos(p1)) > slowCornerMinLegNm && p0.speed <= takeoffRollSpeedKt &&
            legUnits >= 0 && std::max(minLegUnits, legUnits) >= slowCornerMinLegUnits;
 }
 
@@ -335,7 +336,7 @@ void lf_rotationCheck(LiveAc& ac, int32_t d) {
 
 double turnAngleAhead(const LiveAc& ac) {
     if (ac.stream.size() < 3) return 0.0;
-    const double b = gf_bearing(lf_pos(ac.stream[1]), lf_pos(ac.stream[2]));
+    const double b = gf_bearing(lf_groundPos(ac.stream[1]), lf_groundPos(ac.stream[2]));
     return gf_angleDiff(ac.heading, b);
 }
 
@@ -382,7 +383,7 @@ void adjustTimeGround(LiveAc& ac) {
     }
     const uint32_t clock = clock100.load();
     ac.identity.turnRate = ac.identity.baseTurnRate;
-    const double dist = gf_distanceNm(lf_pos(ac.stream[0]), lf_pos(ac.stream[1]));
+    const double dist = gf_distanceNm(lf_groundPos(ac.stream[0]), lf_groundPos(ac.stream[1]));
     const int32_t d = gf_legUnits(dist, segmentSpeed(ac), gf_unitsFrom(clock, ac.stream[1].time));
     double angle = 0.0;
     if (ac.curve && !ac.turnSlow) angle = ac.turnWork;
@@ -410,7 +411,7 @@ void pullOut(LiveAc& ac) {
     p.speed = ac.identity.standTaxiSpeed;
     p.airborne = 0;
     p.stop = 0;
-    p.time = clock + static_cast<uint32_t>(lf_taxiUnits(ac, gf_distanceNm(lf_pos(ac), target)));
+    p.time = clock + static_cast<uint32_t>(lf_taxiUnits(ac, gf_distanceNm(lf_groundPos(ac), target)));
     ac.stream.push_back(p);
     gf_setGroundState(ac, GroundState::taxi);
     ac.legBearing = ac.heading;
@@ -420,18 +421,18 @@ void pullOut(LiveAc& ac) {
 
 void pushBack(LiveAc& ac) {
     ac.extensionCount = 0;
-    const double back = lf_wrap2Pi(ac.standHeading + pi);
+    const double back = lf_groundWrap2Pi(ac.standHeading + pi);
     const ParkPos* stand = gf_findStandById(ac.standId);
     if (stand == nullptr) return;
     const uint32_t clock = clock100.load();
-    const LatLon b = gf_destination(lf_pos(ac), back, nmToFeet(stand->radius * pushbackStandRadii));
+    const LatLon b = gf_destination(lf_groundPos(ac), back, nmToFeet(stand->radius * pushbackStandRadii));
     StreamPos first = ac.stream.front();
     first.speed = ac.identity.standTaxiSpeed;
     first.stop = 0;
     first.time = clock;
     // The leg's course is the direction of travel; the nose keeps the stand heading.
     ac.legBearing = back;
-    const int32_t tB = lf_taxiUnits(ac, gf_distanceNm(lf_pos(ac), b));
+    const int32_t tB = lf_taxiUnits(ac, gf_distanceNm(lf_groundPos(ac), b));
     ac.stream.clear();
     ac.stream.push_back(first);
     StreamPos pb = first;
@@ -471,7 +472,8 @@ void setGroundRates(LiveAc& ac) {
     // 3 degrees are flown at the turn rate (the turning flag).
     ac.headingRate = 0.0;
     if (!ac.curve && !ac.turnSlow) {
-        const double course = ac.groundState == GroundState::pushback ? lf_wrap2Pi(ac.legBearing + pi) : ac.legBearing;
+        const double course =
+            ac.groundState == GroundState::pushback ? lf_groundWrap2Pi(ac.legBearing + pi) : ac.legBearing;
         ac.headingRate = gf_angleDiff(ac.heading, course) / d;
     }
     ac.targetTas = ac.groundState == GroundState::pushback ? -p1.speed : p1.speed;

@@ -19,10 +19,10 @@ constexpr int curveSamples = 4;
 // Slower than it loses braking in this many steps, it stops where it is.
 constexpr double overshootBrakeSteps = 50.0;
 
-LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
+LatLon lf_speedPos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
 // Lengths in metres on an airfield: no overflow for std::hypot to guard against, every step.
 double lf_length(double east, double north) { return std::sqrt(east * east + north * north); }
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
+LatLon lf_speedPos(const StreamPos& p) { return {p.lat, p.lon}; }
 
 double lf_ktPerStep(double kt) { return ktToMps(kt) / clockUnitsPerSecond; }
 // Speed gained and lost per step, m per step.
@@ -60,8 +60,9 @@ bool lf_stopAhead(LiveAc& ac) {
     const StreamPos& target = ac.stream[0];
     const StreamPos& next = ac.stream[1];
     bool stop = next.stop != 0;
-    if (!stop && gf_distanceNm(lf_pos(target), lf_pos(next)) > minPathNm) {
-        const double bend = std::fabs(gf_angleDiff(lf_arrivalBearing(ac), gf_bearing(lf_pos(target), lf_pos(next))));
+    if (!stop && gf_distanceNm(lf_speedPos(target), lf_speedPos(next)) > minPathNm) {
+        const double bend =
+            std::fabs(gf_angleDiff(lf_arrivalBearing(ac), gf_bearing(lf_speedPos(target), lf_speedPos(next))));
         stop = std::isfinite(bend) && bend > groundAlignRad;
     }
     ac.stopAheadFor = static_cast<uint32_t>(size);
@@ -145,7 +146,7 @@ double gf_groundStepMetres(LiveAc& ac, double remaining, bool aligned, double ca
 
 GroundTarget gf_groundTarget(LiveAc& ac) {
     GroundTarget g;
-    g.point = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_pos(ac.stream.front());
+    g.point = ac.settling ? LatLon{ac.settleLat, ac.settleLon} : lf_speedPos(ac.stream.front());
     if (g.point.lat != ac.pathLat || g.point.lon != ac.pathLon || !(ac.pathCosLat > 0.0)) {
         ac.pathLat = g.point.lat;
         ac.pathLon = g.point.lon;
@@ -222,14 +223,15 @@ void gf_startSettling(LiveAc& ac, LatLon point) {
 }
 
 bool gf_aheadToSettle(const LiveAc& ac, LatLon point) {
-    if (nmToMetres(gf_distanceNm(lf_pos(ac), point)) < minSettleMetres) return false;
-    return std::fabs(gf_angleDiff(lf_travel(ac), gf_bearing(lf_pos(ac), point))) < pi / 2.0;
+    if (nmToMetres(gf_distanceNm(lf_speedPos(ac), point)) < minSettleMetres) return false;
+    return std::fabs(gf_angleDiff(lf_travel(ac), gf_bearing(lf_speedPos(ac), point))) < pi / 2.0;
 }
 
 bool gf_brakeToStandstill(LiveAc& ac) {
     const double v = ac.groundStepM;
     if (!lf_tooFastToStand(ac, v)) return false;
-    gf_startSettling(ac, gf_destination(lf_pos(ac), lf_travel(ac), metresToFeet(v * v / (2.0 * lf_brakePerStep(ac)))));
+    gf_startSettling(ac,
+                     gf_destination(lf_speedPos(ac), lf_travel(ac), metresToFeet(v * v / (2.0 * lf_brakePerStep(ac)))));
     return true;
 }
 

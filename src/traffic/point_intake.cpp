@@ -49,7 +49,7 @@ constexpr double landingOffCourseDeg = 90.0;
 constexpr double rollOffCourseDeg = 150.0;
 constexpr double rejectedRollKt = 20.0;  // a landing point may not speed up beyond this
 
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
+LatLon lf_pointPos(const StreamPos& p) { return {p.lat, p.lon}; }
 
 // Absolute difference of two headings in degrees.
 double lf_headingDiffDeg(double h, double b) { return radToDeg(std::fabs(gf_angleDiff(h, b))); }
@@ -80,7 +80,7 @@ void lf_towedTest(LiveAc& a) {
 // aircraft is removed. True when it was.
 bool lf_holdingMovedAway(LiveAc& a, const StreamPos& p) {
     if (!a.holding || a.stream.empty()) return false;
-    if (!(nmToMetres(gf_distanceNm(lf_pos(a.stream.front()), lf_pos(p))) > HOLDING_THRESHOLD_METERS.value()))
+    if (!(nmToMetres(gf_distanceNm(lf_pointPos(a.stream.front()), lf_pointPos(p))) > HOLDING_THRESHOLD_METERS.value()))
         return false;
     a.holding = false;
     a.holdStart = 0;
@@ -105,7 +105,7 @@ void lf_pushbackTurnSide(LiveAc& a, const StreamPos& p) {
 
 // Pulling out: the point counts once the aircraft has left its stand; until then it holds.
 bool lf_pullOutPoint(LiveAc& a, StreamPos& p) {
-    const double d = gf_distanceNm({a.lat, a.lon}, lf_pos(p));
+    const double d = gf_distanceNm({a.lat, a.lon}, lf_pointPos(p));
     const double half = a.identity.halfWingspan;
     if (!(d > pullOutLeftSpans * half && d > a.pullOutDistance) && !(d > pullOutFarSpans * half)) {
         if (!a.holding) {
@@ -279,7 +279,7 @@ bool checkExtendingSituations(LiveAc& a, StreamPos& p) {
         return false;
     }
     if (!a.onGround &&
-        lf_headingDiffDeg(a.heading, gf_bearing(lf_pos(a.stream.back()), lf_pos(p))) >= extendingOffCourseDeg)
+        lf_headingDiffDeg(a.heading, gf_bearing(lf_pointPos(a.stream.back()), lf_pointPos(p))) >= extendingOffCourseDeg)
         return false;
     a.extensionCount = 0;
     gf_resetWindows(a);
@@ -296,7 +296,7 @@ bool checkNewPosDuringLanding(LiveAc& a, StreamPos& p) {
     }
     if (p.lat == a.stream.back().lat && p.lon == a.stream.back().lon) return false;
     const auto offCourse = [&](const StreamPos& from, double limit) {
-        return lf_headingDiffDeg(a.heading, gf_bearing(lf_pos(from), lf_pos(p))) >= limit;
+        return lf_headingDiffDeg(a.heading, gf_bearing(lf_pointPos(from), lf_pointPos(p))) >= limit;
     };
     if (a.stream.size() >= 2) {
         if (offCourse(a.stream.back(), landingOffCourseDeg)) {
@@ -344,13 +344,13 @@ void checkStops(LiveAc& a, size_t n, const StreamPos& p) {
     const StreamPos& f = a.stream[a.stream.size() - n];
     const StreamPos& e = a.stream.back();
     if (static_cast<int32_t>(e.time - f.time) < static_cast<int32_t>(shortStopUnits) ||
-        gf_distanceNm(lf_pos(f), lf_pos(p)) <= stopNearNm)
+        gf_distanceNm(lf_pointPos(f), lf_pointPos(p)) <= stopNearNm)
         a.stream.resize(a.stream.size() - (n - 1));
 }
 
 bool checkParkedMove(LiveAc& a, StreamPos& p) {
     a.standChecked = true;
-    const double d = gf_distanceNm({a.standLat, a.standLon}, lf_pos(p));
+    const double d = gf_distanceNm({a.standLat, a.standLon}, lf_pointPos(p));
     const double near = a.prevGroundState == GroundState::toStand ? 2.0 * standNearNm : standNearNm;
     const double half = a.identity.halfWingspan;
     bool moves = false;

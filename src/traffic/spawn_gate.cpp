@@ -40,17 +40,17 @@ constexpr double userGroundSafetyNm = metresToNm(150.0);
 constexpr double farthestMarginNm = 0.1;
 constexpr double spawnGroundPitchDeg = 0.6;
 
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
+LatLon lf_gatePos(const StreamPos& p) { return {p.lat, p.lon}; }
 LatLon lf_userPos() { return {userAc.latitude, userAc.longitude}; }
 
 bool lf_userOnGround() { return userOnGround.load().value != 0; }
 
-bool lf_endsWithGhostMark(const std::string& cs) { return !cs.empty() && cs.back() == '_'; }
+bool lf_hasGhostMark(const std::string& cs) { return !cs.empty() && cs.back() == '_'; }
 
 // Ground aircraft: not created under the user's approach or departure path. A new aircraft has
 // no simulator position yet, so its first point stands for it.
 bool lf_underUserPath(const LiveAc& ac) {
-    const LatLon at = (ac.lat == 0.0 && ac.lon == 0.0) ? lf_pos(ac.stream.front()) : LatLon{ac.lat, ac.lon};
+    const LatLon at = (ac.lat == 0.0 && ac.lon == 0.0) ? lf_gatePos(ac.stream.front()) : LatLon{ac.lat, ac.lon};
     const double d = gf_distanceNm(lf_userPos(), at);
     if (d > userPathNm || userAc.altAboveGround >= userPathAglFt) return false;
     const double off = std::fabs(gf_angleDiff(userAc.heading, gf_bearing(lf_userPos(), at)));
@@ -61,10 +61,10 @@ bool lf_underUserPath(const LiveAc& ac) {
 // no course yet; its first point's track is its course.
 bool lf_crossesUser(const LiveAc& ac) {
     const StreamPos& f = ac.stream.front();
-    const double d = gf_distanceNm(lf_userPos(), lf_pos(f));
+    const double d = gf_distanceNm(lf_userPos(), lf_gatePos(f));
     if (d > airborneNearNm || std::fabs(f.alt - userAc.altitude) >= airborneAltFt) return false;
     const double course = degToRad(f.track);
-    return nmToFeet(d * std::fabs(std::sin(course - gf_bearing(lf_userPos(), lf_pos(f))))) <= airborneSideFt;
+    return nmToFeet(d * std::fabs(std::sin(course - gf_bearing(lf_userPos(), lf_gatePos(f))))) <= airborneSideFt;
 }
 
 bool lf_mixedStream(const LiveAc& ac) {
@@ -111,7 +111,7 @@ bool lf_dueForGate(const LiveAc& ac) {
 // A ghost callsign already found out.
 bool lf_knownGhost(const LiveAc& ac) {
     const std::string& cs = ac.identity.callsign;
-    return lf_endsWithGhostMark(cs) &&
+    return lf_hasGhostMark(cs) &&
            std::find(ghostCallsigns.begin(), ghostCallsigns.end(), cs) != ghostCallsigns.end();
 }
 
@@ -138,11 +138,11 @@ bool lf_heldForUserOnGround(const LiveAc& ac) {
         const double userSpeed = userAc.groundVelocity;
         const bool airPasses = userSpeed <= heldUserSpeedKt && f.airborne;
         const bool groundPasses = userSpeed <= heldUserSpeedKt && !f.airborne && f.speed <= heldUserSpeedKt &&
-                                  gf_distanceNm(lf_userPos(), lf_pos(f)) >= heldMinDistanceNm;
+                                  gf_distanceNm(lf_userPos(), lf_gatePos(f)) >= heldMinDistanceNm;
         if (!airPasses && !groundPasses) return true;
         groundTest = groundPasses;
     }
-    return groundTest && COLLISION_USER_GND.value() && gf_distanceNm(lf_userPos(), lf_pos(f)) < userGroundSafetyNm;
+    return groundTest && COLLISION_USER_GND.value() && gf_distanceNm(lf_userPos(), lf_gatePos(f)) < userGroundSafetyNm;
 }
 
 bool lf_heldForUser(LiveAc& ac) { return lf_userOnGround() ? lf_heldForUserOnGround(ac) : lf_heldForUserInAir(ac); }
@@ -150,7 +150,7 @@ bool lf_heldForUser(LiveAc& ac) { return lf_userOnGround() ? lf_heldForUserOnGro
 // The simulator reports only objects within the in-range radius, and an object it never reports
 // is never taken over and flown: an aircraft farther out waits until it comes within range.
 bool lf_outsideInRange(const LiveAc& ac) {
-    return gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())) > lateralRangeNm.load();
+    return gf_distanceNm(lf_userPos(), lf_gatePos(ac.stream.front())) > lateralRangeNm.load();
 }
 
 // Too many live creates are queued for a first spawn.
@@ -165,7 +165,7 @@ bool lf_overMaxLive(const LiveAc& ac) {
     if (maxLive == -1) return false;
     const size_t busy = gf_countActiveLiveAc() + pendingSpawns.size() + liveCreateQueue.size();
     return static_cast<size_t>(maxLive) <= busy &&
-           gf_removeFarthest(gf_distanceNm(lf_userPos(), lf_pos(ac.stream.front())));
+           gf_removeFarthest(gf_distanceNm(lf_userPos(), lf_gatePos(ac.stream.front())));
 }
 
 // Aircraft dropped for lack of a callsign, each logged once; bounded against a flood of hexids.
@@ -261,7 +261,7 @@ double lf_spawnHeading(const LiveAc& ac) {
     if (ac.groundState == GroundState::parked) return ac.standHeading;
     if (!f.airborne && f.headingValid) return f.trueHeading;
     if (ac.stream[1].stop) return degToRad(f.track);
-    return gf_bearing(lf_pos(f), lf_pos(ac.stream[1]));
+    return gf_bearing(lf_gatePos(f), lf_gatePos(ac.stream[1]));
 }
 
 }  // namespace
@@ -333,7 +333,7 @@ void spawnLiveAc(LiveAc& ac) {
     ac.state = AcState::creating;
     ac.heldForUser = false;
     pendingSpawns.push_back(ac.identity.hexid);
-    if (lf_endsWithGhostMark(ac.identity.callsign)) return;
+    if (lf_hasGhostMark(ac.identity.callsign)) return;
     gf_removeGhostOf(ac.identity.callsign);
 }
 

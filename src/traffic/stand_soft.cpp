@@ -43,12 +43,12 @@ struct SizePass {
     bool fit;
 };
 
-bool lf_heli(const ParkPos& p) { return p.heli != 0; }
+bool lf_heliStand(const ParkPos& p) { return p.heli != 0; }
 bool lf_ramp(const ParkPos& p) { return p.ramp != 0 && p.heli == 0; }
 bool lf_cargoNotHeli(const ParkPos& p) { return p.cargo != 0 && p.heli == 0; }
 bool lf_notHeli(const ParkPos& p) { return p.heli == 0; }
 bool lf_plainRamp(const ParkPos& p) { return p.ramp != 0 && p.cargo == 0 && p.heli == 0; }
-bool lf_gate(const ParkPos& p) { return p.ramp == 0 && p.cargo == 0 && p.heli == 0; }
+bool lf_gateStand(const ParkPos& p) { return p.ramp == 0 && p.cargo == 0 && p.heli == 0; }
 
 // An option with an id (not dropped) of either kind holds the half hour.
 bool lf_halfHourTaken(const ParkPos& p, WeekSlot now) {
@@ -90,7 +90,7 @@ void lf_runPass(const SizePass& pass, WeekSlot now, const LiveAc& ac, std::vecto
 std::vector<SizePass> lf_passesFor(const LiveAc& ac) {
     const AcIdentity& id = ac.identity;
     if (id.category == AircraftCategory::Rotorcraft)
-        return {{lf_heli, true}, {lf_ramp, true}, {lf_heli, false}, {lf_ramp, false}};
+        return {{lf_heliStand, true}, {lf_ramp, true}, {lf_heliStand, false}, {lf_ramp, false}};
     if (id.cargo != 0)
         return {{lf_cargoNotHeli, true}, {lf_cargoNotHeli, false}, {lf_notHeli, true}, {lf_notHeli, false}};
     if (id.category == AircraftCategory::Light || id.category == AircraftCategory::Buzjets || id.airl == "PVT")
@@ -98,8 +98,8 @@ std::vector<SizePass> lf_passesFor(const LiveAc& ac) {
     const std::string code = gf_parkAirportCode();
     // American airports park airliners at gates; elsewhere one in ten starts on the ramp.
     const bool gateFirst = (!code.empty() && code.front() == 'K') || gf_randomPercent() % 100 >= gateFirstPercent;
-    const StandFilter first = gateFirst ? StandFilter(lf_gate) : StandFilter(lf_plainRamp);
-    const StandFilter other = gateFirst ? StandFilter(lf_plainRamp) : StandFilter(lf_gate);
+    const StandFilter first = gateFirst ? StandFilter(lf_gateStand) : StandFilter(lf_plainRamp);
+    const StandFilter other = gateFirst ? StandFilter(lf_plainRamp) : StandFilter(lf_gateStand);
     return {{first, true}, {first, false}, {other, true}, {other, false}};
 }
 

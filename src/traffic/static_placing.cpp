@@ -34,7 +34,7 @@ constexpr double airPathFt = 700.0;
 // The walk of the user's path goes over a whole region once a second: the difference of latitude
 // (60 nm a degree) is a bound of the distance that spares most aircraft the great circle. The
 // margin is room for rounding.
-constexpr double nmPerDegreeLat = 60.0;
+constexpr double placingNmPerDegreeLat = 60.0;
 constexpr double quickRejectNm = std::max(groundPathNm, airPathNm) + 1.0;
 
 LogLimiter outOfRangeLog("static stand out of range");
@@ -153,7 +153,7 @@ void gf_parkStatic() {
 
 bool gf_removeIfInUserPath(LiveAc& ac) {
     if (ac.state != AcState::active) return false;
-    if (std::abs(ac.lat - userAc.latitude) * nmPerDegreeLat > quickRejectNm) return false;
+    if (std::abs(ac.lat - userAc.latitude) * placingNmPerDegreeLat > quickRejectNm) return false;
     const LatLon user{userAc.latitude, userAc.longitude};
     const LatLon pos{ac.lat, ac.lon};
     const double distance = gf_distanceNm(user, pos);

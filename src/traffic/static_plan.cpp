@@ -30,8 +30,8 @@ namespace vdl {
 
 namespace {
 
-constexpr int32_t slotsPerDay = 48;
-constexpr int32_t maxFitLimit = 47;
+constexpr int32_t planSlotsPerDay = 48;
+constexpr int32_t planMaxFitLimit = 47;
 constexpr size_t gatheredIdsRoom = 256;
 constexpr size_t tempCandidatesRoom = 512;
 
@@ -191,7 +191,7 @@ int32_t lf_countTaken() {
 
 std::string lf_hoursText(int32_t halfHours) { return fmt::format("{}", halfHours * 0.5 + 0.5); }
 
-int32_t lf_maxFit() { return std::clamp(MAX_FIT.value(), 0, maxFitLimit); }
+int32_t lf_maxFit() { return std::clamp(MAX_FIT.value(), 0, planMaxFitLimit); }
 
 void lf_showToleranceValues() {
     gf_setWindowValue(WindowArea::Statistics, "fit real", std::to_string(realToleranceReached));
@@ -264,10 +264,10 @@ void lf_markUserStands() {
 }  // namespace
 
 WeekSlot gf_slotBack(WeekSlot now, int32_t halfHours) {
-    const int32_t week = 7 * slotsPerDay;
-    const int32_t index = ((now.weekday - 1) * slotsPerDay + now.slot - halfHours) % week;
+    const int32_t week = 7 * planSlotsPerDay;
+    const int32_t index = ((now.weekday - 1) * planSlotsPerDay + now.slot - halfHours) % week;
     const int32_t wrapped = (index + week) % week;
-    return {wrapped / slotsPerDay + 1, wrapped % slotsPerDay};
+    return {wrapped / planSlotsPerDay + 1, wrapped % planSlotsPerDay};
 }
 
 WeekSlot gf_slotAfter(WeekSlot now) { return gf_slotBack(now, -1); }

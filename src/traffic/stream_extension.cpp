@@ -71,8 +71,8 @@ constexpr double climbOutVsFpm = 1500.0;
 constexpr double approachVsFpm = -667.0;
 constexpr double approachDescentFtPerSecond = 10.005;
 
-LatLon lf_pos(const StreamPos& p) { return {p.lat, p.lon}; }
-LatLon lf_pos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
+LatLon lf_streamPos(const StreamPos& p) { return {p.lat, p.lon}; }
+LatLon lf_streamPos(const LiveAc& ac) { return {ac.lat, ac.lon}; }
 
 // A taxiing neighbour close enough to need the place where the aircraft would hold.
 bool lf_neighbourNeedsPlace(const LiveAc& ac) { return gf_taxiingNeighbourWithin(ac, neighbourSpanFactor); }
@@ -105,7 +105,7 @@ int32_t lf_extensionPoints(const LiveAc& ac) {
     if (atTenNm.load()) return 0;
     if (gf_isNullPosition(userAc.latitude, userAc.longitude)) return airExtensionPoints;
     const double range = lateralRangeNm.load() - airExtensionRangeMarginNm;
-    return gf_distanceNm({userAc.latitude, userAc.longitude}, lf_pos(ac)) < range ? airExtensionPoints : 0;
+    return gf_distanceNm({userAc.latitude, userAc.longitude}, lf_streamPos(ac)) < range ? airExtensionPoints : 0;
 }
 
 const TakeoffRollStep& lf_takeoffRollStep(double speedKt) {
@@ -149,7 +149,7 @@ bool lf_madeUpSpeed(const LiveAc& ac, StreamPos& p, int32_t count) {
 // phase; false when it did not get anywhere.
 bool lf_advanceMadeUpPoint(const LiveAc& ac, StreamPos& p, int32_t dt) {
     const double feet = nmToFeet(ktToNmPerSecond(p.speed) * dt);
-    const LatLon to = gf_destination(lf_pos(p), ac.heading, feet);
+    const LatLon to = gf_destination(lf_streamPos(p), ac.heading, feet);
     const bool moved = !(to.lat == p.lat && to.lon == p.lon);
     p.lat = to.lat;
     p.lon = to.lon;
@@ -239,7 +239,7 @@ void arriveAtStand(LiveAc& ac) {
         stand->occupied = 1;
         return;
     }
-    if (gf_distanceNm(lf_pos(ac), {ac.standLat, ac.standLon}) > atStandNm) {
+    if (gf_distanceNm(lf_streamPos(ac), {ac.standLat, ac.standLon}) > atStandNm) {
         // Short of the stand it taxies on: the stand it was given is free again, for it as for
         // others, or nobody could ever park there.
         if (stand != nullptr) stand->occupied = 0;

@@ -33,7 +33,7 @@ auto* lf_findBy(List& list, auto pred) {
     return it == list.end() ? nullptr : &*it;
 }
 
-bool lf_endsWithGhostMark(std::string_view callsign) { return !callsign.empty() && callsign.back() == '_'; }
+bool lf_ghostMarked(std::string_view callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 // The parking controls of the window; the "Flush static" and "Re-read" buttons have no parameter.
 void lf_enableParkingControls(bool on) {
@@ -96,7 +96,7 @@ void gf_removeGhostOf(std::string_view callsign) {
 }
 
 bool gf_ghostPresent(std::string_view ghostCallsign) {
-    if (!lf_endsWithGhostMark(ghostCallsign)) return false;
+    if (!lf_ghostMarked(ghostCallsign)) return false;
     const std::string_view real = ghostCallsign.substr(0, ghostCallsign.size() - 1);
     return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAc& ac) {
         return ac.identity.callsign == real && ac.state != AcState::removed && !ac.erase;

@@ -38,7 +38,7 @@ Sample lf_sampleAtEnd(const std::vector<Waypoint>& p) {
     return s;
 }
 
-std::string lf_number(double v, int decimals) {
+std::string lf_numberText(double v, int decimals) {
     return fmt::format("{:.{}f}", v, decimals);
 }
 
@@ -295,10 +295,10 @@ std::string gf_rttfcLine(const Flight& f, const Sample& s, double epochSeconds, 
     std::vector<std::string> v;
     v.reserve(41);
     v.insert(v.end(),
-             {"RTTFC", std::to_string(f.hexid), lf_number(s.pos.lat, 6), lf_number(s.pos.lon, 6),
-              lf_number(alt, 0), lf_number(std::round(s.verticalFpm / 32.0) * 32.0, 0),
-              s.airborne ? "1" : "0", lf_number(s.trackDeg, 2), lf_number(s.groundSpeedKt, 1), f.callsign,
-              f.type, f.reg, f.from, f.to, lf_number(epochSeconds, 1), "X", f.flightNumber, msgType});
+             {"RTTFC", std::to_string(f.hexid), lf_numberText(s.pos.lat, 6), lf_numberText(s.pos.lon, 6),
+              lf_numberText(alt, 0), lf_numberText(std::round(s.verticalFpm / 32.0) * 32.0, 0),
+              s.airborne ? "1" : "0", lf_numberText(s.trackDeg, 2), lf_numberText(s.groundSpeedKt, 1), f.callsign,
+              f.type, f.reg, f.from, f.to, lf_numberText(epochSeconds, 1), "X", f.flightNumber, msgType});
     if (f.mlat || f.glider) {
         // alt_geom .. emergency unknown, as multilateration and FLARM report them.
         for (int i = 18; i <= 26; ++i) v.emplace_back();
@@ -307,10 +307,10 @@ std::string gf_rttfcLine(const Flight& f, const Sample& s, double epochSeconds, 
         for (int i = 29; i <= 33; ++i) v.emplace_back();
     } else {
         v.insert(v.end(),
-                 {lf_number(alt + 175.0, 0), lf_number(ias, 0), lf_number(tas, 0), lf_number(mach, 3),
-                  lf_number(s.trackRateDps, 2), lf_number(rollDeg, 2), lf_number(magHeading, 2),
-                  lf_number(s.headingDeg, 2), lf_number(std::round(s.verticalFpm / 32.0) * 32.0, 0), "none",
-                  f.category, lf_number(qnhHpa, 1), s.airborne ? "5008" : "", "-1", lf_number(magHeading, 2),
+                 {lf_numberText(alt + 175.0, 0), lf_numberText(ias, 0), lf_numberText(tas, 0), lf_numberText(mach, 3),
+                  lf_numberText(s.trackRateDps, 2), lf_numberText(rollDeg, 2), lf_numberText(magHeading, 2),
+                  lf_numberText(s.headingDeg, 2), lf_numberText(std::round(s.verticalFpm / 32.0) * 32.0, 0), "none",
+                  f.category, lf_numberText(qnhHpa, 1), s.airborne ? "5008" : "", "-1", lf_numberText(magHeading, 2),
                   s.airborne ? "autopilot|vnav|lnav|tcas" : ""});
     }
     v.insert(v.end(), {"0.3", "-14.2", "230", "12", "8", "10", f.glider ? "0" : "1"});

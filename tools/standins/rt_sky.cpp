@@ -19,9 +19,9 @@ namespace {
 
 constexpr LatLon eddlRef{eddl::latitude, eddl::longitude};
 constexpr double elev = eddl::elevationFt;
-constexpr double rwy23 = eddl::runwayHeadingDeg + 180.0;
-constexpr double half23R = eddl::northRunwayLengthM / 2.0;
-constexpr double half23L = eddl::southRunwayLengthM / 2.0;
+constexpr double skyRwy23 = eddl::runwayHeadingDeg + 180.0;
+constexpr double skyHalf23R = eddl::northRunwayLengthM / 2.0;
+constexpr double skyHalf23L = eddl::southRunwayLengthM / 2.0;
 constexpr uint32_t firstHexid = 0x3C8000;
 
 constexpr std::array<std::string_view, 20> airports = {"MUC", "FRA", "LHR", "CDG", "AMS", "PMI", "AYT",
@@ -157,14 +157,14 @@ class SkyMaker {
     // to a stand and park for a while.
     std::vector<Waypoint> arrival(double t0) {
         const LatLon start = gf_destination(eddlRef, degToRad(uniform(0, 360)), nmToFeet(uniform(35, 45)));
-        const LatLon final12 = north(half23R + nmToMetres(12.0), 0.0);
+        const LatLon final12 = north(skyHalf23R + nmToMetres(12.0), 0.0);
         const double final12Alt = elev + 50.0 + nmToFeet(12.0) * tanGlide;
         PathBuilder b(t0, start, uniform(9000, 12000), true);
         b.to(final12, 250, 180, final12Alt, true)
-            .to(north(half23R - 300.0, 0.0), 160, 135, elev, true)
-            .to(north(half23R - 1500.0, 0.0), 130, 25, elev, false)
-            .to(north(half23R - 1650.0, 150.0), 20, 15, elev, false)
-            .to(north(half23R - 1650.0, 420.0), 15, 15, elev, false)
+            .to(north(skyHalf23R - 300.0, 0.0), 160, 135, elev, true)
+            .to(north(skyHalf23R - 1500.0, 0.0), 130, 25, elev, false)
+            .to(north(skyHalf23R - 1650.0, 150.0), 20, 15, elev, false)
+            .to(north(skyHalf23R - 1650.0, 420.0), 15, 15, elev, false)
             .to(stand(), 15, 5, elev, false)
             .hold(uniform(60, 600));
         return b.path();
@@ -176,12 +176,12 @@ class SkyMaker {
         b.hold(uniform(60, 600))
             .to(south(-60.0, eddl::taxiwayOffsetM + 120.0), 8, 12, elev, false)
             .to(south(-60.0, eddl::taxiwayOffsetM), 12, 16, elev, false)
-            .to(south(half23L - 80.0, eddl::taxiwayOffsetM), 18, 18, elev, false)
-            .to(south(half23L - 80.0, 70.0), 14, 8, elev, false)
-            .to(south(half23L - 60.0, 0.0), 6, 4, elev, false)
+            .to(south(skyHalf23L - 80.0, eddl::taxiwayOffsetM), 18, 18, elev, false)
+            .to(south(skyHalf23L - 80.0, 70.0), 14, 8, elev, false)
+            .to(south(skyHalf23L - 60.0, 0.0), 6, 4, elev, false)
             .hold(uniform(10, 60))
-            .to(south(half23L - 1260.0, 0.0), 0, 155, elev, false)
-            .fly(rwy23, 165, 60, 2500)
+            .to(south(skyHalf23L - 1260.0, 0.0), 0, 155, elev, false)
+            .fly(skyRwy23, 165, 60, 2500)
             .fly(uniform(0, 360), 280, 300, 2500)
             .fly(uniform(0, 360), 420, uniform(240, 480), 1000);
         return b.path();
