@@ -59,6 +59,9 @@ struct RoundResult {
     std::vector<SimReply> notices;
     std::optional<UserOnGround> userSample;
     bool quit = false;
+    // The calls that failed, logged after the round: in the round in which the simulator closed
+    // they failed because it closed (its last frame came before its Quit), which is no error.
+    std::vector<std::string> failedCalls;
 };
 
 struct ClientEventName {
@@ -168,8 +171,8 @@ void lf_onFrame(const SimLock&, RoundResult& result) {
     for (const auto& c : simCreateQueue) {
         const uint32_t requestId = nextCreateRequest++;
         if (SimConnect_AICreateNonATCAircraft(h, c.title, c.tailNumber, c.initPosition, requestId) < 0) {
-            gf_logError(fmt::format("SimConnect AICreateNonATCAircraft fails for {} \"{}\"",
-                                    c.tailNumber, c.title));
+            result.failedCalls.push_back(
+                fmt::format("SimConnect AICreateNonATCAircraft fails for {} \"{}\"", c.tailNumber, c.title));
             result.notices.push_back({0, c.hexid, 0, REPLY_CREATION_FAILED, 0.0, 0.0});
             continue;
         }
@@ -181,20 +184,21 @@ void lf_onFrame(const SimLock&, RoundResult& result) {
 
     for (uint32_t id : simRemovalIds)
         if (SimConnect_AIRemoveObject(h, id, REQUEST_REMOVE) < 0)
-            gf_logError(fmt::format("SimConnect AIRemoveObject fails for object {}", id));
+            result.failedCalls.push_back(fmt::format("SimConnect AIRemoveObject fails for object {}", id));
     simRemovalIds.clear();
 
     for (const auto& e : simEventQueue)
         if (SimConnect_TransmitClientEvent(h, e.objectId, e.eventId, e.data, GROUP_AI_EVENTS, 0) < 0)
-            gf_logError(fmt::format("SimConnect TransmitClientEvent {} fails for object {}",
-                                    gf_clientEventName(e.eventId), e.objectId));
+            result.failedCalls.push_back(fmt::format("SimConnect TransmitClientEvent {} fails for object {}",
+                                                     gf_clientEventName(e.eventId), e.objectId));
     simEventQueue.clear();
 
     for (const auto& p : positionSendBuffer) {
         const double block[8] = {p.latitude, p.longitude,     p.pitch,        p.bank,
                                  p.heading,  p.altitude,      p.verticalSpeed, p.trueAirspeed};
         if (SimConnect_SetDataOnSimObject(h, DEF_AI_POSITION, p.objectId, 0, 1, sizeof block, block) < 0)
-            gf_logError(fmt::format("SimConnect SetDataOnSimObject fails for object {}", p.objectId));
+            result.failedCalls.push_back(
+                fmt::format("SimConnect SetDataOnSimObject fails for object {}", p.objectId));
     }
     positionSendBuffer.clear();
 }
@@ -205,10 +209,11 @@ void lf_bind(const SimLock&, uint32_t objectId, const PendingCreate& pending, do
              RoundResult& result) {
     SimHandle h = hSimConnect;
     if (SimConnect_AIReleaseControl(h, objectId, REQUEST_RELEASE) < 0)
-        gf_logError(fmt::format("SimConnect AIReleaseControl fails for object {}", objectId));
+        result.failedCalls.push_back(fmt::format("SimConnect AIReleaseControl fails for object {}", objectId));
     for (uint32_t event : {FREEZE_LATITUDE_LONGITUDE_SET, FREEZE_ALTITUDE_SET, FREEZE_ATTITUDE_SET})
         if (SimConnect_TransmitClientEvent(h, objectId, event, 1, GROUP_AI_EVENTS, 0) < 0)
-            gf_logError(fmt::format("SimConnect {} fails for object {}", gf_clientEventName(event), objectId));
+            result.failedCalls.push_back(
+                fmt::format("SimConnect {} fails for object {}", gf_clientEventName(event), objectId));
     boundObjects[objectId] = pending.hexid;
     gf_noteAircraftOfObject(h, objectId, pending.hexid);
     const uint32_t kind = gf_isLiveHexid(pending.hexid) ? REPLY_LIVE_CREATED : REPLY_STATIC_CREATED;
@@ -428,6 +433,10 @@ void lf_afterRound(RoundResult& result) {
             if (changed) saveStand(stand);
         }
     }
+    if (result.quit && !result.failedCalls.empty())
+        gf_log(fmt::format("{} SimConnect calls failed as the simulator closed", result.failedCalls.size()));
+    else
+        for (const auto& line : result.failedCalls) gf_logError(line);
     if (result.quit) {
         gf_log("the simulator quits");
         gf_startFinalExit(ExitReason::SimWasClosed, 0);

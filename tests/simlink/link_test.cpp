@@ -281,6 +281,41 @@ TEST_F(LinkTest, SimulatorStateReachesTheFlags) {
     EXPECT_EQ(exits()[0].first, ExitReason::SimWasClosed);
 }
 
+// The simulator's last frame comes before its Quit: what the link sends for that frame fails
+// because the simulator is gone, which is its close and no error. A call that fails while the
+// simulator stays is one.
+TEST_F(LinkTest, CallsThatFailAsTheSimulatorClosesAreNoErrors) {
+    connect();
+    const uint32_t id = createBound(10042, "KLM123");
+    ASSERT_NE(id, 0u);
+    const auto sendPosition = [&] {
+        PositionUpdate p;
+        p.objectId = id;
+        p.latitude = worldAirportLat;
+        p.longitude = worldAirportLon;
+        gf_updateAircraft(p);
+        SimLock lock(simMutex);
+        gf_swapPositionBuffers(lock);
+    };
+    const std::string failure = fmt::format("SimConnect SetDataOnSimObject fails for object {}", id);
+
+    sim_->injectFault(SimCall::SetDataOnSimObject, FaultKind::Fail);
+    sendPosition();
+    rounds(1);
+    const std::string before = test::readWholeFile("Log.txt");
+    EXPECT_NE(before.find(failure), std::string::npos) << before;
+
+    sendPosition();
+    gf_queueClientEvent(id, GEAR_SET, 1);
+    sim_->step();  // a frame: the link is to send
+    sim_->quit();  // and the simulator closes before it does
+    gf_simLinkPoll();
+    const std::string after = test::readWholeFile("Log.txt").substr(before.size());
+    EXPECT_EQ(after.find("fails for object"), std::string::npos) << after;
+    EXPECT_NE(after.find("2 SimConnect calls failed as the simulator closed"), std::string::npos) << after;
+    EXPECT_TRUE(simQuit);
+}
+
 TEST_F(LinkTest, UserDataAndTheOnGroundReplyWhichIgnoresTheNullPosition) {
     sim_->setUtcStart(1790000000);  // 2026-09-21 14:13:20 UTC
     connect();
