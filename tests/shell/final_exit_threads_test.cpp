@@ -43,10 +43,19 @@ class FinalExitTest : public test::ShellTest {
         ShellTest::TearDown();
     }
     // The messages the exit thread posted, once it has ended.
+    // What the exit posts. Its thread starts just after `exiting` is set: a wait for the thread
+    // alone could come before it and find none; so first its message, then its end.
     std::vector<UiMessage> messagesAfterExit() {
-        EXPECT_TRUE(gf_waitForExitThread(10s));
         std::vector<UiMessage> all;
-        while (auto m = uiMessages.take()) all.push_back(*m);
+        const auto takeAll = [&] {
+            while (auto m = uiMessages.take()) all.push_back(*m);
+        };
+        EXPECT_TRUE(test::eventually([&] {
+            takeAll();
+            return !all.empty();
+        }));
+        EXPECT_TRUE(gf_waitForExitThread(10s));
+        takeAll();
         return all;
     }
     // A simulator stand-in with the link connected to it.
