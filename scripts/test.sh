@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then every parser
-# of outside input briefly under libFuzzer, a two-minute soak, and last the Windows build with its
-# tests under Wine. Each stage prints its wall-clock and CPU seconds: the whole command must stay
-# under 30 minutes on 2 cores.
+# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then the Windows build
+# with its tests under Wine, and last the programs that run on real time (a two-minute soak, the
+# Windows main job, the window's picture) beside every parser of outside input briefly under
+# libFuzzer. Each stage prints its wall-clock and CPU seconds: the whole command must stay under
+# 30 minutes on 2 cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -82,29 +83,32 @@ lf_tsan() {
 lf_stage asan lf_asan
 lf_stage tsan lf_tsan
 
-# A two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
-# (scripts/soak.sh): every object removed, no call on a removed object, memory steady. Beside it,
-# since the soak mostly waits on real time, the fuzz targets are built and run 20 s each, two at a
-# time, at a lower priority, so that the soak's program keeps its pace; any finding fails.
-lf_soak_and_fuzz() {
-  local soak rc=0
-  env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2 >build/soak.log 2>&1 &
-  soak=$!
-  nice -n 10 bash scripts/fuzz.sh 20 || rc=$?
-  wait "$soak" || rc=$?
-  grep -v '^\[' build/soak.log || true  # its report, without the build's progress lines
-  return "$rc"
-}
-lf_stage soak-and-fuzz lf_soak_and_fuzz
-
 # The Windows x64 cross-build and its tests under Wine, but for the long replays that the
 # sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").
 lf_background
 lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 
-# The Windows program as a user starts it, under Wine: with the stand-in SimConnect.dll beside
-# it, its window on Wine's null display, the EDDL scenario shortened to a minute, ending by itself.
-lf_stage windows-main-job env VDL_WIN_SIM_SECONDS=60 bash scripts/main-job-windows.sh
-
-# The real window on a virtual screen, its picture written to build/win64/output/window.png.
-lf_stage windows-window env VDL_SIM_SECONDS=20 bash scripts/window-shot.sh build/win64/output
+# The programs that run on real time, one after the other, for they listen on RealTraffic's fixed
+# ports: a two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
+# (scripts/soak.sh: every object removed, no call on a removed object, memory steady); the Windows
+# program as a user starts it, under Wine, with the stand-in SimConnect.dll beside it, its window
+# on Wine's null display, the EDDL scenario shortened to a minute, ending by itself; and the real
+# window on a virtual screen, its picture written to build/win64/output/window.png. They mostly
+# wait, so beside them the fuzz targets are built and run 10 s each, two at a time, at a lower
+# priority, so that the programs keep their pace; any finding fails.
+lf_real_time() {
+  env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2 |
+    grep -v '^\[' # the soak's report, without its build's progress lines
+  env VDL_WIN_SIM_SECONDS=60 bash scripts/main-job-windows.sh
+  env VDL_SIM_SECONDS=20 bash scripts/window-shot.sh build/win64/output
+}
+lf_real_time_and_fuzz() {
+  local programs rc=0
+  lf_real_time >build/real-time.log 2>&1 &
+  programs=$!
+  nice -n 10 bash scripts/fuzz.sh 10 || rc=$?
+  wait "$programs" || rc=$?
+  cat build/real-time.log
+  return "$rc"
+}
+lf_stage real-time-and-fuzz lf_real_time_and_fuzz
