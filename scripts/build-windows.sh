@@ -150,7 +150,7 @@ mkdir -p "$WINEPREFIX"
 # One Wine server with its services for the whole build and test run, started here with its
 # output away from the test runner: services started by a test would hold that test's output
 # open, and the runner would wait for them.
-wineserver -p
+wineserver -p 2>/dev/null || true  # may be running already (an earlier run left it)
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wineboot >/dev/null 2>&1
 # No screen here: Wine's null display driver still makes windows, for the window's tests.

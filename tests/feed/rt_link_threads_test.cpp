@@ -240,13 +240,21 @@ TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
         std::chrono::milliseconds idle;
         std::chrono::milliseconds answer;  // RealTraffic's own time to answer
     } cases[] = {{64, 400.0, 1000ms, 20ms}, {16, 400.0, 300ms, 10ms}};
+#ifdef _WIN32
+    // Under Wine every socket call passes through wineserver: on a loaded host the link accepts
+    // fewer than 400 connections a second there, and the flood alone would fill its listen queue.
+    // A quarter of the rate still keeps more clients waiting than the link lets wait.
+    const double rateShare = 0.25;
+#else
+    const double rateShare = 1.0;
+#endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.maxWaiting);
         ASSERT_TRUE(realTrafficLink.start(0, c.maxWaiting));
         rtstandin::FloodConfig config;
         config.port = realTrafficLink.port();
         config.clients = 8;
-        config.connectionsPerSecond = c.rate;
+        config.connectionsPerSecond = c.rate * rateShare;
         config.idle = c.idle;
         rtstandin::FloodStats stats;
         std::stop_source stop;
@@ -254,19 +262,15 @@ TEST_F(RtLinkTest, FloodOfIdleConnectionsNeverStarvesRealTraffic) {
         ASSERT_TRUE(test::eventually([&] { return stats.opened.load() > 2 * c.maxWaiting; }));
         Socket held;
         int served = 0;
-#ifdef _WIN32
-        // Under Wine every socket call passes through wineserver, which a flood on a loaded host
-        // slows down: a probe may wait longer there, and one late answer in five is allowed (the
-        // goal is 19 in 20). A starved probe is closed, which fails it at once whatever the wait.
-        const auto wait = 15s;
-        const int least = 4;
-#else
-        const auto wait = 5s;
-        const int least = 5;
-#endif
         for (int i = 0; i < 5; ++i)
-            served += rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), wait, held, c.answer) ? 1 : 0;
-        EXPECT_GE(served, least);
+            served += rtstandin::gf_probeLink(realTrafficLink, realTrafficLink.port(), 5s, held, c.answer) ? 1 : 0;
+#ifdef _WIN32
+        // Wine's wineserver slows every socket call on a loaded host: one late answer in five is
+        // allowed there (the goal is 19 in 20).
+        EXPECT_GE(served, 4);
+#else
+        EXPECT_EQ(served, 5);
+#endif
         stop.request_stop();
         flood.join();
         realTrafficLink.stop();
