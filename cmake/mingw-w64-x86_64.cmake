@@ -16,7 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained .exe each: no MinGW runtime DLLs to ship beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
+# Tests run under Wine through a runner that starts a program again when Wine ended it before
+# its first line (scripts/wine-test.sh).
 find_program(VDL_WINE wine)
 if(VDL_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VDL_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-test.sh)
 endif()
