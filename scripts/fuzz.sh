@@ -3,6 +3,8 @@
 # for SECONDS (default 20), two at a time, starting from the seeds in fuzz/corpus/<target>.
 # Usage: bash scripts/fuzz.sh [SECONDS] [TARGET...]   (targets: the names before _fuzz)
 # Fails when any target finds something; the input is kept in build/fuzz/findings/<target>/.
+# VDL_FUZZ_OPT: the optimisation (default -O1; the test command, which runs each target for 10 s,
+# builds at -O0, in half the time). VDL_FUZZ_BUILD_ONLY=1: build, run nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
@@ -12,9 +14,10 @@ jobs=$(nproc)
 ((jobs > 3)) && jobs=3
 
 bash scripts/deps.sh fuzz
-CXX=clang++-14 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" \
-  -DVDL_FUZZ=ON -DVDL_TESTS=OFF >/dev/null
+CXX=clang++-14 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE= \
+  -DCMAKE_CXX_FLAGS="${VDL_FUZZ_OPT:--O1} -gline-tables-only" -DVDL_FUZZ=ON -DVDL_TESTS=OFF >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzzers
+[ "${VDL_FUZZ_BUILD_ONLY:-0}" = 1 ] && exit 0
 
 targets=("$@")
 if ((${#targets[@]} == 0)); then

@@ -3,7 +3,12 @@
 # SimConnect.dll beside it (the DLL hosts the simulator stand-in's EDDL scenario) and the
 # RealTraffic stand-in rt_standin.exe, shortened to VDL_WIN_SIM_SECONDS of simulator time
 # (default 120). The program ends by itself when the simulator closes; the step checks that it
-# loaded the DLL, created aircraft, wrote its reports and the simulator's tracks, and ended with 0.
+# loaded the DLL, created aircraft, wrote its reports and the simulator's tracks, and ended with 0,
+# and the soak's checks (soak_check): every object it created was removed, no call went to an
+# unknown or removed object, its resident memory (sampled from /proc) did not grow after 30 s
+# beyond 10 % or 4 MB.
+# With VDL_WIN_SKY=N the RealTraffic stand-in serves a synthetic sky of N aircraft around EDDL
+# (seed 1) instead of the scenario's traffic: the soak of the test command.
 #
 # Needs the Windows build (scripts/build-windows.sh; VDL_WIN_TESTS=0 for the build alone). It
 # uses the fixed ports of the RealTraffic link: run it where no other checkout runs its own at
@@ -14,7 +19,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/${VDL_WIN_BUILD:-build/win64}
 seconds=${VDL_WIN_SIM_SECONDS:-120}
-for f in vandrel.exe rt_standin.exe make_community.exe standin/SimConnect.dll; do
+sky=${VDL_WIN_SKY:-0}
+[[ "$sky" =~ ^[0-9]+$ ]] || { echo "main-job-windows: VDL_WIN_SKY is a number of aircraft" >&2; exit 2; }
+for f in vandrel.exe rt_standin.exe make_community.exe soak_check.exe standin/SimConnect.dll; do
   [ -f "$build/$f" ] || { echo "main-job-windows: $build/$f is missing: build the Windows side first" >&2; exit 2; }
 done
 
@@ -49,13 +56,34 @@ printf 'InstalledPackagesPath "%s"\r\n' "$(winepath -w "$PWD/sim")" >"$local/Mic
 export VDL_SIM_TITLES VDL_SIM_SECONDS=$seconds
 VDL_SIM_TITLES=$(winepath -w "$PWD/output/installed_titles.txt")
 
-wine "$build/rt_standin.exe" --linger 2 2>rt_standin.log &
+rt_args=(--linger 2)
+if ((sky > 0)); then
+  rt_args+=(--sky "$sky" --minutes $((seconds / 60 + 5)) --seed 1)
+  # One point a second per object is what the checks read; every frame's point of a full sky
+  # would make a track file of hundreds of MB.
+  export VDL_SIM_TRACK_SECONDS=1
+  echo "main-job-windows: a sky of $sky aircraft for $seconds s"
+fi
+wine "$build/rt_standin.exe" "${rt_args[@]}" 2>rt_standin.log &
 rt_pid=$!
 started=$SECONDS
+wine ../program/vandrel.exe </dev/null >view.txt 2>vandrel.err &
+pid=$!
+trap 'kill "$pid" "$rt_pid" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+# Resident memory every 2 s ("seconds kB"). A run that does not end is ended: the simulator's time
+# plus the start-up's scan and the reports, with room to spare.
+: >rss.txt
+while kill -0 "$pid" 2>/dev/null; do
+  rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+  [ -n "$rss" ] && echo "$((SECONDS - started)) $rss" >>rss.txt
+  if ((SECONDS - started > seconds * 2 + 300)); then
+    echo "main-job-windows: the program did not end within $((seconds * 2 + 300)) s" >&2
+    kill -KILL "$pid" 2>/dev/null || true
+  fi
+  sleep 2
+done
 status=0
-# A run that does not end is ended: the simulator's time plus the start-up's scan and the
-# reports, with room to spare.
-timeout $((seconds * 2 + 300)) wine ../program/vandrel.exe </dev/null >view.txt 2>vandrel.err || status=$?
+wait "$pid" || status=$?
 rt_status=0
 wait "$rt_pid" || rt_status=$?
 echo "main-job-windows: the program ran $((SECONDS - started)) s and ended with $status"
@@ -72,5 +100,9 @@ grep -q '^\["end",' output/tracks.json || fail "the simulator's track file is no
 objects=$(grep -c '^\["object",' output/tracks.json || true)
 echo "main-job-windows: $objects objects in the simulator's tracks"
 ((objects > 1)) || fail "no aircraft were created"
+if [ -s output/tracks.json ]; then
+  wine "$build/soak_check.exe" --tracks output/tracks.json --rss rss.txt --settle 30 --slack-mb 4 |
+    tr -d '\r' || fail "the soak's checks"
+fi
 [ -s vandrel.err ] && { echo "main-job-windows: the program's error output:"; tail -n 5 vandrel.err; }
 exit "$check"

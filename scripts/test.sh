@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then the Windows build
-# with its tests under Wine, and last the programs that run on real time (a two-minute soak, the
-# Windows main job, the window's picture) beside every parser of outside input briefly under
+# with its tests under Wine, and last the programs that run on real time (the Windows main job as
+# a two-minute soak, the window's picture) beside every parser of outside input briefly under
 # libFuzzer. Each stage prints its wall-clock and CPU seconds: the whole command must stay under
 # 30 minutes on 2 cores.
 set -euo pipefail
@@ -28,14 +28,18 @@ if command -v ccache >/dev/null; then
   export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 fi
 
-# The later stages' packages and the Windows libraries (built from Debian's sources once per
-# machine) are fetched and built in the background while the first stage compiles and runs its
-# tests, at the lowest priority, so that they take only what the tests leave of the cores. The
-# stages that need them wait for them (deps.sh and build-windows.sh take locks); on a machine
-# that has them this is over at once.
+# The later stages' packages, the Windows libraries (built from Debian's sources once per
+# machine) and the fuzz targets are fetched and built in the background while the first stages
+# compile and run their tests, at the lowest priority, so that they take only what the tests leave
+# of the cores. The Windows stage waits for its packages and libraries alone (deps.sh and
+# build-windows.sh take locks), the fuzz targets' runs for the whole; on a machine that has them
+# the first two are over at once. The fuzz targets build at -O0: half the compile of -O1, and their
+# runs here are brief.
+fuzz_opt=-O0
 mkdir -p build
 nice -n 19 bash -c 'bash scripts/deps.sh fuzz windows screen &&
-  VDL_WIN_DEPS_ONLY=1 VDL_JOBS="$0" bash scripts/build-windows.sh' "$jobs" >build/background.log 2>&1 &
+  VDL_WIN_DEPS_ONLY=1 VDL_JOBS="$0" bash scripts/build-windows.sh &&
+  VDL_FUZZ_OPT="$1" VDL_FUZZ_BUILD_ONLY=1 bash scripts/fuzz.sh' "$jobs" "$fuzz_opt" >build/background.log 2>&1 &
 background=$!
 lf_background() {
   local rc=0 t0=$SECONDS c0
@@ -44,7 +48,7 @@ lf_background() {
   wait "$background" || rc=$?
   background=""
   lf_cpu
-  echo "background: packages and Windows libraries ready after $((SECONDS - t0)) s more wall, $((cpu - c0)) s CPU in all"
+  echo "background: packages, Windows libraries and fuzz targets ready after $((SECONDS - t0)) s more wall, $((cpu - c0)) s CPU in all"
   ((rc == 0)) || { tail -30 build/background.log; echo "fetching the later stages' packages failed" >&2; }
   return "$rc"
 }
@@ -85,28 +89,28 @@ lf_stage tsan lf_tsan
 
 # The Windows x64 cross-build and its tests under Wine, but for the long replays that the
 # sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").
-lf_background
 lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 
 # The programs that run on real time, one after the other, for they listen on RealTraffic's fixed
-# ports: a two-minute soak of the Release program against the RealTraffic stand-in's synthetic sky
-# (scripts/soak.sh: every object removed, no call on a removed object, memory steady); the Windows
-# program as a user starts it, under Wine, with the stand-in SimConnect.dll beside it, its window
-# on Wine's null display, the EDDL scenario shortened to a minute, ending by itself; and the real
+# ports: the Windows program as a user starts it, under Wine, with the stand-in SimConnect.dll
+# beside it and its window on Wine's null display, for two minutes against the RealTraffic
+# stand-in's synthetic sky of 300 aircraft, ending by itself, with the soak's checks (every object
+# removed, no call on a removed object, memory steady; scripts/main-job-windows.sh); and the real
 # window on a virtual screen, its picture written to build/win64/output/window.png. They mostly
-# wait, so beside them the fuzz targets are built and run 10 s each, two at a time, at a lower
-# priority, so that the programs keep their pace; any finding fails.
+# wait, so beside them the fuzz targets run 10 s each, two at a time, at a lower priority, so that
+# the programs keep their pace; any finding fails.
 lf_real_time() {
-  env SOAK_DIR=build/soak-run SOAK_BUILD=build/soak SOAK_JOBS="$jobs" bash scripts/soak.sh 2 |
-    grep -v '^\[' # the soak's report, without its build's progress lines
-  env VDL_WIN_SIM_SECONDS=60 bash scripts/main-job-windows.sh
+  env VDL_WIN_SKY=300 VDL_WIN_SIM_SECONDS=120 bash scripts/main-job-windows.sh
   env VDL_SIM_SECONDS=20 bash scripts/window-shot.sh build/win64/output
 }
 lf_real_time_and_fuzz() {
   local programs rc=0
   lf_real_time >build/real-time.log 2>&1 &
   programs=$!
-  nice -n 10 bash scripts/fuzz.sh 10 || rc=$?
+  lf_background || rc=$?
+  if ((rc == 0)); then
+    VDL_FUZZ_OPT=$fuzz_opt nice -n 10 bash scripts/fuzz.sh 10 || rc=$?
+  fi
   wait "$programs" || rc=$?
   cat build/real-time.log
   return "$rc"
