@@ -285,6 +285,8 @@ void SimulatorScenario::drive(std::stop_token stop) {
     const auto startAfter = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(config_.startAfterSeconds));
     if (!gf_sleepFor(stop, startAfter)) return;
+    while (config_.flightAfterConnect && !sim_->clientOpen())
+        if (!gf_sleepFor(stop, endPoll)) return;
     sim_->startSim();
     while (sim_->simTime() < config_.endAtSimSeconds) {
         if (!gf_sleepFor(stop, endPoll)) return;

@@ -40,6 +40,9 @@ LatLon gf_threshold(bool northRunway, bool runway23);
 
 struct SimScenarioConfig {
     double startAfterSeconds = 1.0;  // wall time until the flight is loaded and running
+    // The flight also waits for a program to connect: a short flight of a test then cannot pass
+    // while the program's start-up is still scanning on a loaded machine.
+    bool flightAfterConnect = false;
     // Simulation time at which the simulator closes: long enough for the arrival from 15 nm
     // and the departure from a gate to end.
     double endAtSimSeconds = 600.0;
@@ -84,7 +87,8 @@ std::optional<std::vector<std::string>> gf_readInstalledTitles(const std::filesy
 std::shared_ptr<SimStandIn> gf_makeScenarioWorld(const SimScenarioConfig& config);
 
 // Runs the world on its own frame thread and plays the simulator's part: the flight starts
-// after startAfterSeconds and the simulator closes at endAtSimSeconds.
+// after startAfterSeconds (and a connection, with flightAfterConnect) and the simulator closes
+// at endAtSimSeconds.
 class SimulatorScenario {
   public:
     explicit SimulatorScenario(SimScenarioConfig config = {});

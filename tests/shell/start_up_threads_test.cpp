@@ -44,6 +44,7 @@ class StartUpTest : public test::ShellTest {
         fs::copy_file(data / "input/airports_msfs.xml", "input/airports_msfs.xml");
         options.scenario.startAfterSeconds = 0.2;
         options.scenario.endAtSimSeconds = 1.0;
+        options.scenario.flightAfterConnect = true;  // the start-up's scans may outlast the flight
         options.run.trafficPort = 0;
         options.run.qnhPort = 0;
         options.run.linkPort = 0;
