@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer, then the Windows build
-# with its tests under Wine, and last the programs that run on real time (the Windows main job as
-# a two-minute soak, the window's picture) beside every parser of outside input briefly under
-# libFuzzer. Each stage prints its wall-clock and CPU seconds: the whole command must stay under
-# 30 minutes on 2 cores.
+# UndefinedBehaviorSanitizer (the ThreadSanitizer build beside its tests), then the threaded tests
+# under ThreadSanitizer, then the Windows build, and last its tests under Wine beside the programs
+# that run on real time (the Windows main job as a two-minute soak, the window's picture), then
+# every parser of outside input briefly under libFuzzer. Each stage prints its wall-clock and CPU
+# seconds: the whole command must stay under 30 minutes on 2 cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -41,6 +41,7 @@ nice -n 19 bash -c 'bash scripts/deps.sh fuzz windows screen &&
   VDL_WIN_DEPS_ONLY=1 VDL_JOBS="$0" bash scripts/build-windows.sh &&
   VDL_FUZZ_OPT="$1" VDL_FUZZ_BUILD_ONLY=1 bash scripts/fuzz.sh' "$jobs" "$fuzz_opt" >build/background.log 2>&1 &
 background=$!
+tsan_build=""
 lf_background() {
   local rc=0 t0=$SECONDS c0
   lf_cpu
@@ -49,11 +50,13 @@ lf_background() {
   background=""
   lf_cpu
   echo "background: packages, Windows libraries and fuzz targets ready after $((SECONDS - t0)) s more wall, $((cpu - c0)) s CPU in all"
-  ((rc == 0)) || { tail -30 build/background.log; echo "fetching the later stages' packages failed" >&2; }
+  ((rc == 0)) || { tail -30 build/background.log; echo "the background's packages, Windows libraries or fuzz targets failed" >&2; }
   return "$rc"
 }
-# An early failure ends the command, but never in the middle of a package install.
-trap '[ -z "$background" ] || wait "$background" 2>/dev/null || true' EXIT
+# An early failure ends the command, but never in the middle of a package install; a TSan build
+# still running is ended.
+trap '[ -z "$tsan_build" ] || kill "$tsan_build" 2>/dev/null || true
+  [ -z "$background" ] || wait "$background" 2>/dev/null || true' EXIT
 
 # The children's CPU seconds so far (user + system) into cpu, from the shell's own count: times
 # runs in this shell (in a subshell it would count that subshell's children only).
@@ -71,25 +74,32 @@ lf_stage() {
   echo "stage $name: $((SECONDS - t0)) s wall, $((cpu - c0)) s CPU"
 }
 
+# The ASan tests leave cores idle while the tests that wait on real time run: the TSan build runs
+# beside them, at a lower priority than the tests.
 lf_asan() {
   cmake -S . -B build/asan -DCMAKE_BUILD_TYPE= "${asan_flags[@]}" -DVDL_SANITIZE=ON >/dev/null
   cmake --build build/asan -j "$jobs"
+  cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" -DVDL_TSAN=ON >/dev/null
+  nice -n 10 cmake --build build/tsan -j "$jobs" --target threaded_tests >build/tsan-build.log 2>&1 &
+  tsan_build=$!
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     bash scripts/ctest-cores.sh build/asan "$jobs"
 }
 
 lf_tsan() {
-  cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" -DVDL_TSAN=ON >/dev/null
-  cmake --build build/tsan -j "$jobs" --target threaded_tests
+  local rc=0
+  wait "$tsan_build" || rc=$?
+  tsan_build=""
+  ((rc == 0)) || { tail -40 build/tsan-build.log; echo "the TSan build failed" >&2; return "$rc"; }
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 bash scripts/ctest-cores.sh build/tsan "$jobs" -L threads
 }
 
 lf_stage asan lf_asan
 lf_stage tsan lf_tsan
 
-# The Windows x64 cross-build and its tests under Wine, but for the long replays that the
-# sanitizer builds ran above (scripts/build-windows.sh; README, "The Windows build").
-lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
+# The Windows x64 cross-build (scripts/build-windows.sh; README, "The Windows build"); its tests
+# come in the last stage.
+lf_stage windows-build env VDL_JOBS="$jobs" VDL_WIN_TESTS=0 bash scripts/build-windows.sh
 
 # The programs that run on real time, one after the other, for they listen on RealTraffic's fixed
 # ports: the Windows program as a user starts it, under Wine, with the stand-in SimConnect.dll
@@ -97,16 +107,19 @@ lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 # stand-in's synthetic sky of 300 aircraft, ending by itself, with the soak's checks (every object
 # removed, no call on a removed object, memory steady; scripts/main-job-windows.sh); and the real
 # window on a virtual screen, its picture written to build/win64/output/window.png. They mostly
-# wait, so beside them the fuzz targets run 10 s each, two at a time, at a lower priority, so that
-# the programs keep their pace; any finding fails.
+# wait, so beside them run the Windows build's tests under Wine, but for the long replays that the
+# sanitizer builds ran above (each in its own Wine prefix; the tests take no fixed port), and then
+# the fuzz targets, 10 s each, two at a time, at a lower priority, so that the programs keep their
+# pace; any finding fails.
 lf_real_time() {
   env VDL_WIN_SKY=300 VDL_WIN_SIM_SECONDS=120 bash scripts/main-job-windows.sh
   env VDL_SIM_SECONDS=20 bash scripts/window-shot.sh build/win64/output
 }
-lf_real_time_and_fuzz() {
+lf_last() {
   local programs rc=0
   lf_real_time >build/real-time.log 2>&1 &
   programs=$!
+  env VDL_JOBS="$jobs" bash scripts/build-windows.sh || rc=$?
   lf_background || rc=$?
   if ((rc == 0)); then
     VDL_FUZZ_OPT=$fuzz_opt nice -n 10 bash scripts/fuzz.sh 10 || rc=$?
@@ -115,4 +128,4 @@ lf_real_time_and_fuzz() {
   cat build/real-time.log
   return "$rc"
 }
-lf_stage real-time-and-fuzz lf_real_time_and_fuzz
+lf_stage windows-tests-real-time-and-fuzz lf_last
