@@ -70,37 +70,55 @@ build_deps() {
   local cmake_common=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVDL_WIN_DEPS="$prefix"
                       -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF
                       )
-  local d
-  d=$(echo "$work"/pugixml-*/)
-  cmake -S "$d" -B "$work/b-pugixml" "${cmake_common[@]}" -DPUGIXML_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$work/b-pugixml" -j "$jobs" --target install >/dev/null
-  cp "$d/LICENSE.md" "$prefix/share/licenses/pugixml.txt" 2>/dev/null || cp "$d/readme.txt" "$prefix/share/licenses/pugixml.txt"
-
-  d=$(echo "$work"/libzip-*/)
-  cmake -S "$d" -B "$work/b-libzip" "${cmake_common[@]}" -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
-    -DENABLE_GNUTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF \
-    -DENABLE_WINDOWS_CRYPTO=OFF -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >/dev/null
-  cmake --build "$work/b-libzip" -j "$jobs" --target install >/dev/null
-  cp "$d/LICENSE" "$prefix/share/licenses/libzip.txt"
-
+  # The five are independent of each other: they build side by side, so that one's configure
+  # (single-threaded, most of their time on few cores) runs beside another's compile.
+  dep_pugixml() {
+    local d
+    d=$(echo "$work"/pugixml-*/)
+    cmake -S "$d" -B "$work/b-pugixml" "${cmake_common[@]}" -DPUGIXML_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$work/b-pugixml" -j "$jobs" --target install >/dev/null
+    cp "$d/LICENSE.md" "$prefix/share/licenses/pugixml.txt" 2>/dev/null || cp "$d/readme.txt" "$prefix/share/licenses/pugixml.txt"
+  }
+  dep_libzip() {
+    local d
+    d=$(echo "$work"/libzip-*/)
+    cmake -S "$d" -B "$work/b-libzip" "${cmake_common[@]}" -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+      -DENABLE_GNUTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF \
+      -DENABLE_WINDOWS_CRYPTO=OFF -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >/dev/null
+    cmake --build "$work/b-libzip" -j "$jobs" --target install >/dev/null
+    cp "$d/LICENSE" "$prefix/share/licenses/libzip.txt"
+  }
   # HTTP(S) only, with Windows' own TLS (Schannel).
-  d=$(echo "$work"/curl-*/)
-  cmake -S "$d" -B "$work/b-curl" "${cmake_common[@]}" -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF \
-    -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DCURL_USE_LIBSSH2=OFF \
-    -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON \
-    -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none >/dev/null
-  cmake --build "$work/b-curl" -j "$jobs" --target install >/dev/null
-  cp "$d/COPYING" "$prefix/share/licenses/curl.txt"
-
+  dep_curl() {
+    local d
+    d=$(echo "$work"/curl-*/)
+    cmake -S "$d" -B "$work/b-curl" "${cmake_common[@]}" -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF \
+      -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DCURL_USE_LIBSSH2=OFF \
+      -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_DISABLE_LDAP=ON \
+      -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none >/dev/null
+    cmake --build "$work/b-curl" -j "$jobs" --target install >/dev/null
+    cp "$d/COPYING" "$prefix/share/licenses/curl.txt"
+  }
   # A compiled fmt: header-only, its implementation would be compiled again in every source file
   # that formats (about 2.5 s each).
-  d=$(echo "$work"/fmtlib-*/)
-  cmake -S "$d" -B "$work/b-fmt" "${cmake_common[@]}" -DFMT_TEST=OFF -DFMT_DOC=OFF -DFMT_INSTALL=ON >/dev/null
-  cmake --build "$work/b-fmt" -j "$jobs" --target install >/dev/null
-  cp "$d/LICENSE.rst" "$prefix/share/licenses/fmt.txt"
-
-  cmake -S /usr/src/googletest -B "$work/b-gtest" "${cmake_common[@]}" -DBUILD_GMOCK=ON >/dev/null
-  cmake --build "$work/b-gtest" -j "$jobs" --target install >/dev/null
+  dep_fmt() {
+    local d
+    d=$(echo "$work"/fmtlib-*/)
+    cmake -S "$d" -B "$work/b-fmt" "${cmake_common[@]}" -DFMT_TEST=OFF -DFMT_DOC=OFF -DFMT_INSTALL=ON >/dev/null
+    cmake --build "$work/b-fmt" -j "$jobs" --target install >/dev/null
+    cp "$d/LICENSE.rst" "$prefix/share/licenses/fmt.txt"
+  }
+  dep_gtest() {
+    cmake -S /usr/src/googletest -B "$work/b-gtest" "${cmake_common[@]}" -DBUILD_GMOCK=ON >/dev/null
+    cmake --build "$work/b-gtest" -j "$jobs" --target install >/dev/null
+  }
+  local dep pids=() failed=0
+  for dep in pugixml libzip curl fmt gtest; do
+    "dep_$dep" &
+    pids+=($!)
+  done
+  for dep in "${pids[@]}"; do wait "$dep" || failed=1; done
+  ((failed == 0))
 
   # nlohmann json, header-only, as Debian installs it, behind the package name the build asks for.
   mkdir -p "$prefix/include" "$prefix/lib/cmake/nlohmann_json"
