@@ -25,14 +25,11 @@ for f in vandrel.exe rt_standin.exe make_community.exe soak_check.exe standin/Si
   [ -f "$build/$f" ] || { echo "main-job-windows: $build/$f is missing: build the Windows side first" >&2; exit 2; }
 done
 
-# A Wine prefix of its own, so that it runs beside the build's tests (which have theirs, and whose
-# server it would otherwise end), with Wine's null display driver.
-export WINEPREFIX=$build/wine-main-job WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 mkdir -p "$WINEPREFIX"
 wineserver -p 2>/dev/null || true  # one server for the whole run; may be running already
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wineboot >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 winenv() { wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r'; }
 
 # The program in its own folder with the DLL beside it, as a user unpacks it; the working folder
