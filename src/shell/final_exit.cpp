@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "airports/park_airport_choice.h"
 #include "feed/rt_link.h"
@@ -29,9 +30,13 @@ namespace {
 constexpr auto removalsSentWait = std::chrono::seconds(2);
 
 std::mutex exitThreadMutex;  // held by an exit thread for its whole run: one at a time
-std::mutex exitCountMutex;   // guards exitThreads
+std::mutex exitCountMutex;   // guards exitThreads and exitThreadList
 std::condition_variable exitCountCv;
 int exitThreads = 0;
+// The exit threads, joined once they have ended. Never destroyed: one that never ends is left
+// to the process's end, as a detached thread would be. (Detached, MinGW's threads now and then
+// lost an exit thread before it ran under a busy Wine.)
+std::vector<std::thread>& exitThreadList = *new std::vector<std::thread>;
 
 // Every AI aircraft of the run goes; the run worker is no longer stepping the lists. The
 // removals skip the traffic step's pacing: the link's next frame sends them all.
@@ -134,16 +139,14 @@ bool gf_restartsRun(ExitReason reason) {
 
 void gf_installFinalExit() {
     gf_setFinalExitHook([](ExitReason reason, int delaySeconds) {
-        {
-            std::lock_guard lock(exitCountMutex);
-            ++exitThreads;
-        }
-        std::thread([reason, delaySeconds] {
+        std::lock_guard lock(exitCountMutex);
+        ++exitThreads;
+        exitThreadList.emplace_back([reason, delaySeconds] {
             FinalExit(reason, delaySeconds);
             std::lock_guard lock(exitCountMutex);
             --exitThreads;
             exitCountCv.notify_all();
-        }).detach();
+        });
     });
 }
 
@@ -153,8 +156,14 @@ bool gf_exitThreadRunning() {
 }
 
 bool gf_waitForExitThread(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(exitCountMutex);
-    return exitCountCv.wait_for(lock, timeout, [] { return exitThreads == 0; });
+    std::vector<std::thread> ended;
+    {
+        std::unique_lock lock(exitCountMutex);
+        if (!exitCountCv.wait_for(lock, timeout, [] { return exitThreads == 0; })) return false;
+        ended.swap(exitThreadList);
+    }
+    for (auto& t : ended) t.join();  // each has counted itself out: only its return is left
+    return true;
 }
 
 void gf_reportException(std::string_view function, const std::exception& e) {
