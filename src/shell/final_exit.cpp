@@ -100,7 +100,7 @@ bool lf_countDown(ExitReason reason, int seconds) {
     return !userClosed.load();
 }
 
-// The exit procedure, on its own detached thread.
+// The exit procedure, on a thread of its own.
 void FinalExit(ExitReason reason, int delaySeconds) {
     std::lock_guard one(exitThreadMutex);
     try {
