@@ -11,11 +11,11 @@ namespace vdl {
 // "NEW SETTINGS", "SIMCONNECT ERROR" and "READER ERROR" start a new run; the others quit.
 bool gf_restartsRun(ExitReason reason);
 
-// Sets the window's exit hook: gf_startFinalExit starts FinalExit on a detached exit thread.
+// Sets the window's exit hook: gf_startFinalExit starts FinalExit on an exit thread of its own.
 // At most one exit thread runs at a time.
 void gf_installFinalExit();
 
-// Whether an exit thread runs; waits until none runs (false on timeout).
+// Whether an exit thread runs; waits until none runs and joins the ended ones (false on timeout).
 bool gf_exitThreadRunning();
 bool gf_waitForExitThread(std::chrono::milliseconds timeout);
 
