@@ -108,7 +108,7 @@ lf_stage windows env VDL_JOBS="$jobs" bash scripts/build-windows.sh
 # stand-in's synthetic sky of 300 aircraft, ending by itself, with the soak's checks (every object
 # removed, no call on a removed object, memory steady; scripts/main-job-windows.sh); and the real
 # window on a virtual screen, its picture written to build/win64/output/window.png. They mostly
-# wait, so beside them the fuzz targets run 10 s each, two at a time, at a lower priority, so that
+# wait, so beside them the fuzz targets run 5 s each, two at a time, at a lower priority, so that
 # the programs keep their pace; any finding fails.
 lf_real_time() {
   env VDL_WIN_SKY=300 VDL_WIN_SIM_SECONDS=120 bash scripts/main-job-windows.sh
@@ -120,7 +120,7 @@ lf_real_time_and_fuzz() {
   programs=$!
   lf_background || rc=$?
   if ((rc == 0)); then
-    VDL_FUZZ_OPT=$fuzz_opt nice -n 10 bash scripts/fuzz.sh 10 || rc=$?
+    VDL_FUZZ_OPT=$fuzz_opt nice -n 10 bash scripts/fuzz.sh 5 || rc=$?
   fi
   wait "$programs" || rc=$?
   cat build/real-time.log
