@@ -38,6 +38,14 @@ int exitThreads = 0;
 // lost an exit thread before it ran under a busy Wine.)
 std::vector<std::thread>& exitThreadList = *new std::vector<std::thread>;
 
+// The listed threads once none runs (each has counted itself out: only its return is left), to
+// be joined outside the lock. Caller holds exitCountMutex.
+std::vector<std::thread> lf_takeEndedExitThreads() {
+    std::vector<std::thread> ended;
+    if (exitThreads == 0) ended.swap(exitThreadList);
+    return ended;
+}
+
 // Every AI aircraft of the run goes; the run worker is no longer stepping the lists. The
 // removals skip the traffic step's pacing: the link's next frame sends them all.
 // Answers whether any removal waits for the link, or for the id of a create just sent.
@@ -139,14 +147,20 @@ bool gf_restartsRun(ExitReason reason) {
 
 void gf_installFinalExit() {
     gf_setFinalExitHook([](ExitReason reason, int delaySeconds) {
-        std::lock_guard lock(exitCountMutex);
-        ++exitThreads;
-        exitThreadList.emplace_back([reason, delaySeconds] {
-            FinalExit(reason, delaySeconds);
+        // The exits of a long session's restarts are joined here, not only at the program's end.
+        std::vector<std::thread> ended;
+        {
             std::lock_guard lock(exitCountMutex);
-            --exitThreads;
-            exitCountCv.notify_all();
-        });
+            ended = lf_takeEndedExitThreads();
+            ++exitThreads;
+            exitThreadList.emplace_back([reason, delaySeconds] {
+                FinalExit(reason, delaySeconds);
+                std::lock_guard lock(exitCountMutex);
+                --exitThreads;
+                exitCountCv.notify_all();
+            });
+        }
+        for (auto& t : ended) t.join();
     });
 }
 
@@ -160,10 +174,15 @@ bool gf_waitForExitThread(std::chrono::milliseconds timeout) {
     {
         std::unique_lock lock(exitCountMutex);
         if (!exitCountCv.wait_for(lock, timeout, [] { return exitThreads == 0; })) return false;
-        ended.swap(exitThreadList);
+        ended = lf_takeEndedExitThreads();
     }
-    for (auto& t : ended) t.join();  // each has counted itself out: only its return is left
+    for (auto& t : ended) t.join();
     return true;
+}
+
+size_t gf_exitThreadsHeld() {
+    std::lock_guard lock(exitCountMutex);
+    return exitThreadList.size();
 }
 
 void gf_reportException(std::string_view function, const std::exception& e) {

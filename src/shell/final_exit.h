@@ -1,6 +1,7 @@
 #pragma once
 // The end of a run: the exit thread FinalExit, restart or quit, and the exception reporter.
 #include <chrono>
+#include <cstddef>
 #include <exception>
 #include <string_view>
 
@@ -18,6 +19,8 @@ void gf_installFinalExit();
 // Whether an exit thread runs; waits until none runs and joins the ended ones (false on timeout).
 bool gf_exitThreadRunning();
 bool gf_waitForExitThread(std::chrono::milliseconds timeout);
+// Exit threads started and not yet joined (an exit joins those before it that have ended).
+size_t gf_exitThreadsHeld();
 
 // The exception reporter: logs "{}: {}" with the function's name and the message, shows
 // "Error {}" on the error line and ends the run with "SYSTEM ERROR".

@@ -108,6 +108,21 @@ TEST_F(FinalExitTest, ManyExitsInARowEachRunAndEnd) {
     EXPECT_FALSE(gf_exitThreadRunning());
 }
 
+// A long session restarts many times and waits for no exit until its end: each exit joins
+// the ended ones, so they never pile up.
+TEST_F(FinalExitTest, ExitsOfManyRestartsAreJoinedWithoutAWait) {
+    for (int i = 0; i < 50; ++i) {
+        exiting = false;
+        gf_startFinalExit(ExitReason::NewSettings, 0);
+        ASSERT_TRUE(test::eventually([] { return !gf_exitThreadRunning(); })) << i;
+        while (uiMessages.take()) {
+        }
+        EXPECT_LE(gf_exitThreadsHeld(), 1u) << i;
+    }
+    EXPECT_TRUE(gf_waitForExitThread(10s));
+    EXPECT_EQ(gf_exitThreadsHeld(), 0u);
+}
+
 TEST_F(FinalExitTest, UserClosingDuringTheCountdownQuitsInstead) {
     gf_startFinalExit(ExitReason::ReaderError, 5);
     ASSERT_TRUE(test::eventually(
